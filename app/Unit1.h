@@ -1,0 +1,185 @@
+#pragma once
+// TForm1, the main window. Its slots carry the designed handler names; every
+// designed component is a member with its designed name and objectName.
+// The handlers are split over files by subsystem:
+//   Unit1.cpp            layout, lifecycle, status line and hints
+//   Unit1Commands.cpp    command bindings, UpdateCommandStates
+//   Unit1Settings.cpp    LoadSettings, SaveSettings
+//   Unit1Lists.cpp       list views, display mode, selection
+//   Unit1Editing.cpp     move, sort, delete, clear
+//   Unit1TagPanel.cpp    ShowTagPanel
+//   Unit1TagCommands.cpp tag update, removal, copy, paste
+//   Unit1Files.cpp       open dialog, drop, command-line files
+//   Unit1Rename.cpp      rule box, presets, new-name refresh, rename run
+//   Unit1Shell.cpp       always on top, help, About box
+#include <QMainWindow>
+#include <QString>
+#include <QStringList>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "app/Dialogs.h"
+#include "core/UserPrompts.h"
+#include "core/filelist/EntryTable.h"
+
+class QAction;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QMenu;
+class QMenuBar;
+class QSplitter;
+class QStatusBar;
+class QToolButton;
+class QWidget;
+class TForm2;
+class HelpViewer;
+
+class TForm1 : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  // `args` are the command-line file arguments (program name excluded).
+  // `dialogs` answers every modal question; it must outlive the window.
+  TForm1(const QStringList& args, Dialogs& dialogs, QWidget* parent = nullptr);
+  ~TForm1() override;
+
+  // State the window owns.
+  selvane::EntryTable table;  // entries, entryCount
+  selvane::FileEntry tagClipboard{};
+  selvane::FileEntry pasteSaveSlot{};
+  QString helpFile;  // empty until the first help command
+
+  // Routines every command's ending uses.
+  void UpdateCommandStates();
+  void RefreshLists();
+  int SelectedIndex() const;
+  void SyncListSelection(QListWidget* source);
+  void ShowTagPanel();
+  void LoadSettings();
+  [[nodiscard]] bool SaveSettings();  // false when the store could not be written
+  void SetStatusText(const QString& text);
+  void SetStatusText(std::string_view cp932);
+  // The naming rule: Edit1's text as CP932 (characters without a CP932
+  // form cannot be typed, so the conversion does not fail in practice).
+  std::string NamingRule() const;
+  selvane::UserPrompts& Prompts();
+  Dialogs& DialogsInUse() { return dialogs_; }
+  TForm2* AboutBox() const { return Form2; }
+  HelpViewer* Help() const { return helpViewer_; }
+
+  // Designed components.
+  QWidget* SpeedBar = nullptr;
+  QToolButton *SpeedButton1 = nullptr, *SpeedButton2 = nullptr, *SpeedButton3 = nullptr,
+              *SpeedButton4 = nullptr, *SpeedButton5 = nullptr, *SpeedButton6 = nullptr,
+              *SpeedButton7 = nullptr, *SpeedButton8 = nullptr, *SpeedButton9 = nullptr,
+              *SpeedButton10 = nullptr, *SpeedButton11 = nullptr, *SpeedButton12 = nullptr,
+              *SpeedButton13 = nullptr, *SpeedButton14 = nullptr, *SpeedButton15 = nullptr;
+  QGroupBox* GroupBox7 = nullptr;  // tag panel
+  QWidget *Panel1 = nullptr, *Panel2 = nullptr;
+  QLabel *Label1 = nullptr, *Label3 = nullptr, *Label4 = nullptr, *Label5 = nullptr,
+         *Label6 = nullptr, *Label8 = nullptr;
+  QLineEdit *EditTytle = nullptr, *EditArtist = nullptr, *EditAlbum = nullptr,
+            *EditComment = nullptr, *EditYear = nullptr;
+  QComboBox* ComboBoxGenre = nullptr;
+  QStatusBar* StatusBar1 = nullptr;
+  QGroupBox* GroupBox6 = nullptr;  // naming rule
+  QLineEdit* Edit1 = nullptr;
+  QSplitter* Splitter1 = nullptr;
+  QGroupBox *GroupBox4 = nullptr, *GroupBox5 = nullptr;
+  QListWidget *ListBox1 = nullptr, *ListBox2 = nullptr;
+  QMenuBar* MainMenu1 = nullptr;
+  QMenu *File1 = nullptr, *Edit2 = nullptr, *N5 = nullptr, *N11 = nullptr, *Help1 = nullptr;
+  QAction *f1 = nullptr, *rinemu1 = nullptr, *Exit1 = nullptr;
+  QAction *A1 = nullptr, *N9 = nullptr, *C2 = nullptr, *P2 = nullptr;
+  QAction *P1 = nullptr, *N1 = nullptr, *S2 = nullptr, *D2 = nullptr, *Clear1 = nullptr;
+  QAction *mp311 = nullptr, *mp31 = nullptr, *D3 = nullptr, *mp3D1 = nullptr, *N13 = nullptr,
+          *EXTF1 = nullptr;
+  QAction *Contents1 = nullptr, *About1 = nullptr;
+  QMenu* PopupMenu1 = nullptr;
+  QAction *u1 = nullptr, *d1 = nullptr, *S1 = nullptr, *Delete1 = nullptr, *C1 = nullptr;
+
+ public slots:
+  // Application shell.
+  void FormCreate();
+  void Exit1Click();
+  void SpeedButton8Click();
+  void Contents1Click();
+  void About1Click();
+  // Files in.
+  void f1Click();
+  // List views and editing.
+  void SpeedButton7Click();
+  void P1Click();
+  void N1Click();
+  void S2Click();
+  void D2Click();
+  void Clear1Click();
+  // Tags.
+  void A1Click();
+  void N9Click();
+  void C2Click();
+  void P2Click();
+  // Renaming.
+  void Edit1Exit();
+  void rinemu1Click();
+  void mp311Click();
+  void mp31Click();
+  void D3Click();
+  void mp3D1Click();
+  void N13Click();
+  void EXTF1Click();
+
+ public:
+  // Handlers that take event data.
+  void ListBox1MouseUp(QListWidget* sender, Qt::MouseButton button, const QPoint& globalPos);
+  void ListBox1KeyUp(QListWidget* sender, int key);
+  // True when the key must be discarded.
+  bool Edit1KeyPress(QChar key);
+  // Files dropped from a file manager (native paths, in drop order).
+  void WMDropFiles(const QStringList& nativePaths);
+  // The command-line road of adding files.
+  void AddCommandLineFiles(const QStringList& args);
+  // Applies SpeedButton8's state to the window's z-order (no status text).
+  void ApplyStaysOnTop();
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+
+ private:
+  void BuildLayout();
+  void BuildCommands();
+  void FormShow();
+  void FormPaint();
+  void FormResize();
+  bool FormCloseQuery();
+  void SetPreset(int index);
+  void ApplyRuleText(const QString& text);
+
+  Dialogs& dialogs_;
+  QStringList args_;
+  std::unique_ptr<selvane::UserPrompts> prompts_;
+  TForm2* Form2 = nullptr;
+  HelpViewer* helpViewer_ = nullptr;
+  bool firstShowDone_ = false;
+  QString currentHint_;
+
+  // --- Area-owned private members: add yours inside your own block. ---
+  // [shell/layout]
+  // [lists]
+  // [tags]
+  // [files/rename]
+  // [modes/help/about]
+};
+
+// Set to 1 at start, cleared on the first paint of the main window.
+extern unsigned char firstPaintPending;

@@ -1,0 +1,22 @@
+#pragma once
+// How core reaches the user. The window implements it with message boxes and
+// the status line; tests implement it with scripted answers. All texts are
+// CP932.
+#include <string_view>
+
+namespace selvane {
+
+class UserPrompts {
+ public:
+  virtual ~UserPrompts() = default;
+  // Replace the whole status line.
+  virtual void SetStatus(std::string_view text) = 0;
+  // Refusal: exclamation icon, OK.
+  virtual void Refuse(std::string_view text, std::string_view caption) = 0;
+  // Question: question icon, Yes and No, Yes the default. True for Yes.
+  virtual bool Ask(std::string_view text, std::string_view caption) = 0;
+  // The application's error box: caption "Selvane", error icon, OK.
+  virtual void ShowError(std::string_view text) = 0;
+};
+
+}  // namespace selvane

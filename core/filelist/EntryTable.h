@@ -1,0 +1,60 @@
+#pragma once
+// The list of files: up to 1024 records, one allocation each, in list order.
+#include <array>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/filelist/FileEntry.h"
+
+namespace selvane {
+
+class UserPrompts;
+class FileOps;
+
+inline constexpr int MaxEntries = 1024;
+
+struct EntryTable {
+  std::array<std::unique_ptr<FileEntry>, MaxEntries> entries;
+  int entryCount = 0;
+
+  FileEntry& operator[](int i) { return *entries[static_cast<std::size_t>(i)]; }
+  const FileEntry& operator[](int i) const { return *entries[static_cast<std::size_t>(i)]; }
+};
+
+enum class AddResult { Added, Duplicate, TableFull, PathTooLong, OutOfMemory };
+
+// Appends a file at the end of the table and names it by `rule` (CP932).
+// A byte-identical path is refused silently; a failed allocation tells the
+// user "動的メモリの確保ができませんでした。" through ui.ShowError. A full
+// table and a path over 1023 bytes are refused and reported by the result;
+// AddBatch turns those into one message per batch.
+AddResult AddEntry(EntryTable& table, const char* path, std::string_view rule, UserPrompts& ui);
+
+// One batch of additions (a dialog choice, a drop, the command line): the
+// refusals that deserve a word are collected and told once, at Finish().
+class AddBatch {
+ public:
+  AddBatch(EntryTable& table, UserPrompts& ui) : table_(table), ui_(ui) {}
+  AddResult Add(const char* path, std::string_view rule);
+  // A native name that has no CP932 form (given in UTF-8 for the message).
+  void RefuseUnconvertible(std::string_view nativeUtf8Name);
+  // Shows one message for everything refused; does nothing when all went in.
+  void Finish();
+
+ private:
+  EntryTable& table_;
+  UserPrompts& ui_;
+  std::vector<std::string> full_, tooLong_, unconvertible_;  // CP932 texts
+};
+
+// List editing. They never touch files on disk.
+void SwapEntries(EntryTable& table, int a, int b);
+void DeleteEntry(EntryTable& table, int index);
+void ClearEntries(EntryTable& table);
+// The order of an exchange sort on the full path (unsigned bytes, a prefix
+// smaller, equal paths never swapped with each other).
+void SortEntries(EntryTable& table);
+
+}  // namespace selvane

@@ -1,0 +1,106 @@
+#include "core/platform/Cp932.h"
+
+#include <iconv.h>
+
+#include <cerrno>
+
+namespace selvane {
+namespace {
+
+// iconv_open is costly; each direction keeps one descriptor per thread.
+class Converter {
+ public:
+  Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
+  ~Converter() {
+    if (cd_ != reinterpret_cast<iconv_t>(-1)) iconv_close(cd_);
+  }
+  Converter(const Converter&) = delete;
+  Converter& operator=(const Converter&) = delete;
+
+  bool Run(std::string_view in, std::string& out) {
+    out.clear();
+    if (cd_ == reinterpret_cast<iconv_t>(-1)) return false;
+    iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+    out.resize(in.size() * 3 + 4);
+    char* src = const_cast<char*>(in.data());
+    std::size_t srcLeft = in.size();
+    char* dst = out.data();
+    std::size_t dstLeft = out.size();
+    while (srcLeft > 0) {
+      if (iconv(cd_, &src, &srcLeft, &dst, &dstLeft) == static_cast<std::size_t>(-1)) {
+        if (errno != E2BIG) return false;  // EILSEQ / EINVAL: no counterpart
+        const std::size_t used = static_cast<std::size_t>(dst - out.data());
+        out.resize(out.size() * 2);
+        dst = out.data() + used;
+        dstLeft = out.size() - used;
+      }
+    }
+    if (iconv(cd_, nullptr, nullptr, &dst, &dstLeft) == static_cast<std::size_t>(-1)) return false;
+    out.resize(static_cast<std::size_t>(dst - out.data()));
+    return true;
+  }
+
+ private:
+  iconv_t cd_;
+};
+
+bool IsAscii(std::string_view s) {
+  for (const char c : s)
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  return true;
+}
+
+}  // namespace
+
+std::size_t CharBoundary(std::string_view s, std::size_t limit) {
+  if (limit >= s.size()) return s.size();
+  std::size_t i = 0;
+  while (i < limit) {
+    const std::size_t n = CharLength(s, i);
+    if (i + n > limit) break;
+    i += n;
+  }
+  return i;
+}
+
+// ASCII is the same in CP932 and UTF-8 (CP932 maps 0x5C and 0x7E to
+// U+005C and U+007E), so the common case skips iconv entirely.
+bool Cp932ToNative(std::string_view cp932, std::string& out) {
+  if (IsAscii(cp932)) {
+    out.assign(cp932);
+    return true;
+  }
+  thread_local Converter toNative("UTF-8", "CP932");
+  return toNative.Run(cp932, out);
+}
+
+bool NativeToCp932(std::string_view native, std::string& out) {
+  if (IsAscii(native)) {
+    out.assign(native);
+    return true;
+  }
+  thread_local Converter toCp932("CP932", "UTF-8");
+  return toCp932.Run(native, out);
+}
+
+bool Cp932PathToNative(std::string_view cp932, std::string& out) {
+  if (!Cp932ToNative(cp932, out)) return false;
+  // After conversion every '\' is a real backslash (a trail byte 0x5C has
+  // become part of a multi-byte UTF-8 sequence), so it is a separator.
+  for (char& c : out)
+    if (c == '\\') c = '/';
+  return true;
+}
+
+bool NativePathToCp932(std::string_view native, std::string& out) {
+  if (native.find('\\') != std::string_view::npos) return false;
+  return NativeToCp932(native, out);
+}
+
+std::string Cp932(std::string_view utf8Literal) {
+  std::string out;
+  if (!NativeToCp932(utf8Literal, out)) out.assign(utf8Literal);
+  return out;
+}
+
+}  // namespace selvane

@@ -1,0 +1,39 @@
+#pragma once
+// Code page 932 (Shift-JIS) helpers. Every text the program keeps is a CP932
+// byte string; conversion to the native encoding (UTF-8 on Linux) happens
+// only at the edges, through these functions.
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace selvane {
+
+inline constexpr bool IsLeadByte(unsigned char c) {
+  return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+}
+
+// Byte length of the character that starts at s[i]: 2 for a lead byte that
+// has a trail byte after it, else 1.
+inline constexpr std::size_t CharLength(std::string_view s, std::size_t i) {
+  return (IsLeadByte(static_cast<unsigned char>(s[i])) && i + 1 < s.size()) ? 2 : 1;
+}
+
+// The largest n <= limit (and <= s.size()) at which s can be cut without
+// splitting a double-byte character.
+std::size_t CharBoundary(std::string_view s, std::size_t limit);
+
+// CP932 <-> native text through iconv. They return false when a byte
+// sequence has no counterpart; `out` is then unspecified. Never a silent '?'.
+[[nodiscard]] bool Cp932ToNative(std::string_view cp932, std::string& out);
+[[nodiscard]] bool NativeToCp932(std::string_view native, std::string& out);
+
+// Paths: a CP932 path is a Windows-style path whose separators may be '\'
+// or '/'. On Linux '\' becomes '/'. A native path holding a literal
+// backslash has no faithful CP932 form and is refused.
+[[nodiscard]] bool Cp932PathToNative(std::string_view cp932, std::string& out);
+[[nodiscard]] bool NativePathToCp932(std::string_view native, std::string& out);
+
+// A UTF-8 literal of the source code as CP932 bytes (message texts of core).
+std::string Cp932(std::string_view utf8Literal);
+
+}  // namespace selvane

@@ -1,0 +1,24 @@
+#pragma once
+// Single-instance lock: one per user session, released by the system when
+// the process ends, even when it is killed.
+#include <string>
+
+namespace selvane {
+
+class InstanceLock {
+ public:
+  explicit InstanceLock(const char* name);  // e.g. "SELVANE"
+  ~InstanceLock();
+  InstanceLock(const InstanceLock&) = delete;
+  InstanceLock& operator=(const InstanceLock&) = delete;
+
+  // True when this process holds the lock; false when another instance does.
+  bool Acquired() const { return fd_ >= 0; }
+  const std::string& Path() const { return path_; }
+
+ private:
+  int fd_ = -1;
+  std::string path_;
+};
+
+}  // namespace selvane

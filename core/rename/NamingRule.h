@@ -1,0 +1,48 @@
+#pragma once
+// The naming rule: tokens $T $A $L $R $F, the expansion of one entry, the
+// forbidden-character test and the six presets.
+#include <array>
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "core/filelist/EntryTable.h"
+#include "core/filelist/FileEntry.h"
+#include "core/platform/FileOps.h"
+
+namespace selvane {
+
+inline constexpr std::string_view DefaultNamingRule = "$T($A).mp3";
+inline constexpr std::size_t RuleBoxLimit = 100;  // bytes, as typed
+inline constexpr std::size_t WorkTextLimit = 127;  // bytes of an expanded name
+
+// "\/:,;*?"<>|" in this order; also the text the messages show.
+inline constexpr std::string_view ForbiddenNameChars = "\\/:,;*?\"<>|";
+
+// Replaces the first occurrence of the two-byte token in `work` by `value`,
+// literally. True when the token occurred.
+bool ReplaceToken(std::string& work, std::string_view token, std::string_view value);
+
+// Writes entry.newPath from `rule` (CP932). A non-empty rule reads the tag
+// of entry.path into the entry first. An expansion longer than 127 bytes,
+// or a new path over 1023 bytes, leaves the name unchanged (newPath = path).
+void ExpandRule(std::string_view rule, FileEntry& entry, int position,
+                FileOps& ops = SystemFileOps());
+
+// ExpandRule for every entry in list order, positions from 1.
+void ExpandAll(std::string_view rule, EntryTable& table, FileOps& ops = SystemFileOps());
+
+// ForbiddenNameChars when `text` holds any of them (trail bytes never
+// count), else an empty view.
+std::string_view FindForbiddenChars(std::string_view text);
+
+struct RulePreset {
+  const char* item;     // menu item name, e.g. "mp311"
+  const char* caption;  // UTF-8, accelerator included
+  const char* hint;     // UTF-8
+  const char* rule;     // UTF-8
+  bool separatorAfter;
+};
+extern const std::array<RulePreset, 6> RulePresets;
+
+}  // namespace selvane

@@ -1,0 +1,31 @@
+#pragma once
+// Writing and removing the trailer.
+#include <array>
+#include <string_view>
+
+#include "core/filelist/FileEntry.h"
+#include "core/platform/FileOps.h"
+
+namespace selvane {
+
+// The tag panel's values, CP932.
+struct TagValues {
+  std::string_view title, artist, album, year, comment;
+  int genreItem = -1;  // -1 for none, else 0-148
+};
+
+using Trailer = std::array<unsigned char, 128>;
+
+// Genre byte from the chosen item: 0-147 as chosen, -1 gives 255, "Unknown"
+// keeps `lastGenre` (the entry's byte as last read).
+unsigned char GenreByteForItem(int item, unsigned char lastGenre);
+
+Trailer BuildTrailer(const TagValues& values, unsigned char lastGenre);
+
+// Replaces the trailer of a tagged file (hasTag 1) or appends one. Never
+// writes outside the last 128 bytes / the new 128 bytes.
+FileResult WriteTag(FileEntry& entry, const Trailer& trailer, FileOps& ops = SystemFileOps());
+// Cuts the trailer off and sets hasTag 0.
+FileResult RemoveTag(FileEntry& entry, FileOps& ops = SystemFileOps());
+
+}  // namespace selvane
