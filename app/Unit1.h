@@ -9,7 +9,8 @@
 //   Unit1Editing.cpp     move, sort, delete, clear
 //   Unit1TagPanel.cpp    ShowTagPanel
 //   Unit1TagCommands.cpp tag update, removal, copy, paste
-//   Unit1Files.cpp       open dialog, drop, command-line files
+//   Unit1Files.cpp       command-line files
+//   Unit1Open.cpp        open dialog, dropped files
 //   Unit1Rename.cpp      rule box, presets, new-name refresh, rename run
 //   Unit1Shell.cpp       always on top, help, About box
 #include <QMainWindow>
@@ -145,6 +146,9 @@ class TForm1 : public QMainWindow {
   void AddCommandLineFiles(const QStringList& args);
   // Applies SpeedButton8's state to the window's z-order (no status text).
   void ApplyStaysOnTop();
+  // Routes Edit1's key presses to Edit1KeyPress and its focus loss to
+  // Edit1Exit; called once from the constructor.
+  void ConnectRuleBox();
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -162,8 +166,6 @@ class TForm1 : public QMainWindow {
   void FormPaint();
   void FormResize();
   bool FormCloseQuery();
-  void SetPreset(int index);
-  void ApplyRuleText(const QString& text);
 
   Dialogs& dialogs_;
   QStringList args_;
@@ -178,6 +180,7 @@ class TForm1 : public QMainWindow {
   // [lists]
   // [tags]
   // [files/rename]
+  void SetPreset(int index);
   // [modes/help/about]
 };
 

@@ -1,6 +1,7 @@
 #pragma once
 // Writing and removing the trailer.
 #include <array>
+#include <cerrno>
 #include <string_view>
 
 #include "core/filelist/FileEntry.h"
@@ -23,9 +24,12 @@ unsigned char GenreByteForItem(int item, unsigned char lastGenre);
 Trailer BuildTrailer(const TagValues& values, unsigned char lastGenre);
 
 // Replaces the trailer of a tagged file (hasTag 1) or appends one. Never
-// writes outside the last 128 bytes / the new 128 bytes.
+// writes outside the last 128 bytes / the new 128 bytes. On success the
+// entry's tag part is read back from the file; on failure nothing changes.
 FileResult WriteTag(FileEntry& entry, const Trailer& trailer, FileOps& ops = SystemFileOps());
-// Cuts the trailer off and sets hasTag 0.
+// Cuts the trailer off and sets hasTag 0. A file whose last 128 bytes no
+// longer begin with "TAG" is left whole and gives NoTrailerError.
+inline constexpr int NoTrailerError = ENODATA;
 FileResult RemoveTag(FileEntry& entry, FileOps& ops = SystemFileOps());
 
 }  // namespace selvane

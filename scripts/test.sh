@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds everything (program, tests, benchmarks)
+# and runs every test; then builds the core with AddressSanitizer and
+# UndefinedBehaviorSanitizer and runs the core tests again.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+"$root/scripts/install-deps.sh"
+
+cmake -S "$root" -B "$root/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build "$root/build"
+ctest --test-dir "$root/build" --output-on-failure --no-tests=error
+
+cmake -S "$root" -B "$root/build-sanitize" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+  -DSELVANE_CORE_ONLY=ON -DSELVANE_SANITIZE=ON
+cmake --build "$root/build-sanitize"
+ctest --test-dir "$root/build-sanitize" --output-on-failure --no-tests=error
