@@ -1,0 +1,166 @@
+#include "core/filelist/EntryTable.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+#include <numeric>
+
+#include "core/UserPrompts.h"
+#include "core/platform/Cp932.h"
+#include "core/rename/NamingRule.h"
+
+namespace selvane {
+namespace {
+
+std::string_view PathOf(const FileEntry& entry) {
+  return std::string_view(entry.path, strnlen(entry.path, sizeof entry.path));
+}
+
+bool InUse(const EntryTable& table, int index) { return index >= 0 && index < table.entryCount; }
+
+// The last component of a path, so that a refusal names the file and not
+// its whole folder; '\' is only a separator outside a double-byte pair.
+std::string_view LastComponent(std::string_view path) {
+  std::size_t start = 0;
+  for (std::size_t i = 0; i < path.size(); i += CharLength(path, i))
+    if (CharLength(path, i) == 1 && (path[i] == '\\' || path[i] == '/')) start = i + 1;
+  return start < path.size() ? path.substr(start) : path;
+}
+
+constexpr std::size_t ShownNameBytes = 80;
+
+std::string ShortName(std::string_view cp932Path) {
+  const std::string_view name = LastComponent(cp932Path);
+  const std::size_t cut = CharBoundary(name, ShownNameBytes);
+  if (cut == name.size()) return std::string(name);
+  return std::string(name.substr(0, cut)) + Cp932("…");
+}
+
+// A UTF-8 name shown in CP932: each character without a CP932 form becomes
+// "〓", the customary mark for a character that cannot be shown.
+std::string ShowableName(std::string_view utf8Path) {
+  const std::size_t slash = utf8Path.find_last_of('/');
+  const std::string_view name = (slash == std::string_view::npos || slash + 1 == utf8Path.size())
+                                    ? utf8Path
+                                    : utf8Path.substr(slash + 1);
+  const std::string mark = Cp932("〓");
+  std::string out, piece;
+  for (std::size_t i = 0; i < name.size();) {
+    const unsigned char c = static_cast<unsigned char>(name[i]);
+    std::size_t n = c < 0x80 ? 1 : c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
+    n = std::min(n, name.size() - i);
+    out += NativeToCp932(name.substr(i, n), piece) ? piece : mark;
+    i += n;
+  }
+  return ShortName(out);
+}
+
+}  // namespace
+
+AddResult AddEntry(EntryTable& table, const char* path, std::string_view rule, UserPrompts& ui) {
+  const std::string_view given = path != nullptr ? std::string_view(path) : std::string_view();
+  for (int i = 0; i < table.entryCount; ++i)
+    if (PathOf(table[i]) == given) return AddResult::Duplicate;
+  // A longer path does not fit the record; cutting it would name another file.
+  if (given.size() > MaxPathBytes) return AddResult::PathTooLong;
+  if (table.entryCount >= MaxEntries) return AddResult::TableFull;
+
+  std::unique_ptr<FileEntry> entry(new (std::nothrow) FileEntry{});
+  if (!entry) {
+    ui.ShowError(Cp932("動的メモリの確保ができませんでした。"));
+    return AddResult::OutOfMemory;
+  }
+  CopyField(entry->path, given);
+  ExpandRule(rule, *entry, table.entryCount + 1);
+  table.entries[static_cast<std::size_t>(table.entryCount)] = std::move(entry);
+  ++table.entryCount;
+  return AddResult::Added;
+}
+
+AddResult AddBatch::Add(const char* path, std::string_view rule) {
+  const AddResult result = AddEntry(table_, path, rule, ui_);
+  const std::string_view given = path != nullptr ? std::string_view(path) : std::string_view();
+  if (result == AddResult::TableFull) full_.push_back(ShortName(given));
+  if (result == AddResult::PathTooLong) tooLong_.push_back(ShortName(given));
+  return result;
+}
+
+void AddBatch::RefuseUnconvertible(std::string_view nativeUtf8Name) {
+  unconvertible_.push_back(ShowableName(nativeUtf8Name));
+}
+
+void AddBatch::Finish() {
+  const std::vector<std::string>* groups[] = {&full_, &tooLong_, &unconvertible_};
+  const char* headings[] = {
+      "リストが一杯です（登録できるのは 1024 件までです）",
+      "パスが長すぎます（1023 バイトまでです）",
+      "名前に扱えない文字（シフトJISにない文字や「\\」）が含まれています",
+  };
+  int nonEmpty = 0;
+  for (const auto* group : groups) nonEmpty += group->empty() ? 0 : 1;
+  if (nonEmpty == 0) return;
+
+  // About twenty names in all keep the box on the screen.
+  const std::size_t perGroup = std::max<std::size_t>(5, 20 / static_cast<std::size_t>(nonEmpty));
+  std::string text = Cp932("次のファイルはリストに追加できませんでした。\n");
+  for (std::size_t g = 0; g < std::size(groups); ++g) {
+    const std::vector<std::string>& names = *groups[g];
+    if (names.empty()) continue;
+    text += Cp932(std::string("\n■ ") + headings[g] + "\n");
+    const std::size_t shown = std::min(perGroup, names.size());
+    for (std::size_t i = 0; i < shown; ++i) text += "    " + names[i] + "\n";
+    if (shown < names.size())
+      text += Cp932("    ほか " + std::to_string(names.size() - shown) + " 件\n");
+  }
+  text.pop_back();
+  ui_.Refuse(text, "Selvane");
+  full_.clear();
+  tooLong_.clear();
+  unconvertible_.clear();
+}
+
+void SwapEntries(EntryTable& table, int a, int b) {
+  if (!InUse(table, a) || !InUse(table, b)) return;
+  std::swap(table.entries[static_cast<std::size_t>(a)], table.entries[static_cast<std::size_t>(b)]);
+}
+
+void DeleteEntry(EntryTable& table, int index) {
+  if (!InUse(table, index)) return;
+  // Later records move up one slot; the last slot's allocation is freed.
+  for (int j = index; j < table.entryCount - 1; ++j) table[j] = table[j + 1];
+  table.entries[static_cast<std::size_t>(table.entryCount - 1)].reset();
+  --table.entryCount;
+}
+
+void ClearEntries(EntryTable& table) {
+  for (int i = 0; i < table.entryCount; ++i) table.entries[static_cast<std::size_t>(i)].reset();
+  table.entryCount = 0;
+}
+
+void SortEntries(EntryTable& table) {
+  const int n = table.entryCount;
+  if (n < 2) return;
+  // Rank the paths once (equal paths share a rank), then replay the exchange
+  // sort on the ranks: the same swaps, so the same order for equal paths,
+  // without comparing strings or copying records n² times.
+  std::vector<int> order(static_cast<std::size_t>(n));
+  std::iota(order.begin(), order.end(), 0);
+  std::sort(order.begin(), order.end(),
+            [&](int a, int b) { return std::strcmp(table[a].path, table[b].path) < 0; });
+  std::vector<int> rank(static_cast<std::size_t>(n));
+  int current = 0;
+  for (std::size_t k = 0; k < order.size(); ++k) {
+    if (k > 0 && std::strcmp(table[order[k - 1]].path, table[order[k]].path) != 0) ++current;
+    rank[static_cast<std::size_t>(order[k])] = current;
+  }
+  for (std::size_t i = 0; i + 1 < rank.size(); ++i) {
+    for (std::size_t j = i + 1; j < rank.size(); ++j) {
+      if (rank[i] > rank[j]) {
+        std::swap(rank[i], rank[j]);
+        std::swap(table.entries[i], table.entries[j]);
+      }
+    }
+  }
+}
+
+}  // namespace selvane

@@ -1,0 +1,100 @@
+#include "core/rename/NamingRule.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "core/filelist/SplitPath.h"
+#include "core/platform/Cp932.h"
+#include "core/tags/Id3v1Tag.h"
+
+namespace selvane {
+namespace {
+
+template <std::size_t N>
+std::string_view FieldText(const char (&field)[N]) {
+  return std::string_view(field, strnlen(field, N));
+}
+
+// SplitPath looks at 260 bytes and keeps each part to 255. A path it cannot
+// give back whole would place the new name in a cut-off directory, so such a
+// file keeps its name.
+bool SplitsWhole(const PathParts& parts, std::string_view path) {
+  return parts.drive.size() + parts.directory.size() + parts.name.size() + parts.extension.size() ==
+         path.size();
+}
+
+}  // namespace
+
+bool ReplaceToken(std::string& work, std::string_view token, std::string_view value) {
+  if (token.empty()) return false;
+  const std::size_t at = work.find(token);
+  if (at == std::string::npos) return false;
+  work.replace(at, token.size(), value);
+  return true;
+}
+
+void ExpandRule(std::string_view rule, FileEntry& entry, int position, FileOps& ops) {
+  if (const std::size_t nul = rule.find('\0'); nul != std::string_view::npos)
+    rule = rule.substr(0, nul);
+  const std::string_view path = FieldText(entry.path);
+  const auto keepName = [&] { CopyField(entry.newPath, path); };
+
+  if (rule.empty()) {
+    keepName();
+    return;
+  }
+  const bool tagged = ReadTag(entry.path, entry, ops) == ReadTagOk;
+
+  const PathParts parts = SplitPath(path);
+  if (rule.size() > WorkTextLimit || !SplitsWhole(parts, path)) {
+    keepName();
+    return;
+  }
+
+  std::string work(rule);
+  bool replaced = false;
+  if (tagged) {
+    char number[16];
+    std::snprintf(number, sizeof number, "%02d", position);
+    if (ReplaceToken(work, "$T", FieldText(entry.title))) replaced = true;
+    if (ReplaceToken(work, "$A", FieldText(entry.artist))) replaced = true;
+    if (ReplaceToken(work, "$L", FieldText(entry.album))) replaced = true;
+    if (ReplaceToken(work, "$R", number)) replaced = true;
+  }
+  if (ReplaceToken(work, "$F", parts.name)) replaced = true;
+
+  // Too long a name is never cut: a cut name could end in half a word or
+  // lose its extension, so the file keeps the name it has.
+  std::string newPath;
+  if (parts.flags & HasDrive) newPath += parts.drive;
+  if (parts.flags & HasDirectory) newPath += parts.directory;
+  if (!replaced || work.size() > WorkTextLimit || newPath.size() + work.size() > MaxPathBytes) {
+    keepName();
+    return;
+  }
+  newPath += work;
+  CopyField(entry.newPath, newPath);
+}
+
+void ExpandAll(std::string_view rule, EntryTable& table, FileOps& ops) {
+  for (int i = 0; i < table.entryCount; ++i) ExpandRule(rule, table[i], i + 1, ops);
+}
+
+std::string_view FindForbiddenChars(std::string_view text) {
+  for (std::size_t i = 0; i < text.size(); i += CharLength(text, i)) {
+    if (CharLength(text, i) == 1 && ForbiddenNameChars.find(text[i]) != std::string_view::npos)
+      return ForbiddenNameChars;
+  }
+  return {};
+}
+
+const std::array<RulePreset, 6> RulePresets = {{
+    {"mp311", "\"ﾀｲﾄﾙ.mp3\"(&A)", "シングル用途１", "$T.mp3", false},
+    {"mp31", "\"ﾀｲﾄﾙ(ｱｰﾃｨｽﾄ).mp3\"(&B)", "シングル用途２", "$T($A).mp3", false},
+    {"D3", "\"(ｱｰﾃｨｽﾄ)ﾀｲﾄﾙ.mp3\"(&C)", "シングル用途３", "($A)$T.mp3", true},
+    {"mp3D1", "\"(曲番)ﾀｲﾄﾙ.mp3\"(&D)", "アルバム用途１", "($R)$T.mp3", false},
+    {"N13", "\"曲番.ﾀｲﾄﾙ(ｱｰﾃｨｽﾄ／ｱﾙﾊﾞﾑ名).mp3\"(&E)", "アルバム用途２", "$R.$T($A／$L).mp3", true},
+    {"EXTF1", "\"元ﾌｧｲﾙ名.EXT\"(&F)", "拡張子変更用途", "$F.EXT", false},
+}};
+
+}  // namespace selvane

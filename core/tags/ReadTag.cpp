@@ -1,0 +1,49 @@
+#include <cstring>
+
+#include "core/tags/Id3v1Tag.h"
+
+namespace selvane {
+namespace {
+
+// Trailing spaces are cleared from the field's last byte backwards; a NUL
+// stops the trim at once. The text then ends at the first NUL.
+template <std::size_t N>
+void TrimAndCopy(char (&dst)[N], const char* field) {
+  constexpr std::size_t width = N - 1;
+  char scratch[width + 1];
+  std::memcpy(scratch, field, width);
+  scratch[width] = '\0';
+  for (std::size_t i = width; i > 0 && scratch[i - 1] == ' '; --i) scratch[i - 1] = '\0';
+  CopyField(dst, std::string_view(scratch, std::strlen(scratch)));
+}
+
+}  // namespace
+
+int ReadTag(const char* path, FileEntry& entry, FileOps& ops) {
+  ClearTagPart(entry);
+
+  Id3v1Tag tag;
+  std::int64_t length = -1;
+  const FileResult read = ops.ReadTail(path, reinterpret_cast<unsigned char*>(&tag), length);
+  // A known length of at least 128 bytes means the file was opened and only
+  // the read itself failed.
+  if (!read.ok())
+    return length >= static_cast<std::int64_t>(TrailerSize) ? ReadTagNoStream : ReadTagNoFile;
+  if (length < static_cast<std::int64_t>(TrailerSize)) return ReadTagNoFile;
+  if (std::memcmp(tag.marker, "TAG", 3) != 0) return ReadTagNoMarker;
+
+  static_assert(sizeof(entry.title) == sizeof(tag.title) + 1);
+  static_assert(sizeof(entry.year) == sizeof(tag.year) + 1);
+  static_assert(sizeof(entry.comment) == sizeof(tag.comment) + 1);
+  TrimAndCopy(entry.title, tag.title);
+  TrimAndCopy(entry.artist, tag.artist);
+  TrimAndCopy(entry.album, tag.album);
+  TrimAndCopy(entry.year, tag.year);
+  TrimAndCopy(entry.comment, tag.comment);
+  entry.genre[0] = tag.genre;
+  entry.genre[1] = 0;
+  entry.hasTag = 1;
+  return ReadTagOk;
+}
+
+}  // namespace selvane

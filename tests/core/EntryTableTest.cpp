@@ -1,0 +1,206 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <new>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "core/filelist/EntryTable.h"
+#include "core/platform/Cp932.h"
+#include "tests/core/RecordingPrompts.h"
+#include "tests/core/ScratchFolder.h"
+
+// The table allocates its records with new (std::nothrow); this lets a test
+// make that allocation fail on cue. Everything else allocates as usual.
+namespace {
+bool refuseNothrowNew = false;
+}  // namespace
+
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+  if (refuseNothrowNew) return nullptr;
+  try {
+    return ::operator new(size);
+  } catch (...) {
+    return nullptr;
+  }
+}
+
+namespace selvane {
+namespace {
+
+std::string Text(const std::string& utf8) { return Cp932(utf8); }
+
+class EntryTableTest : public ::testing::Test {
+ protected:
+  ~EntryTableTest() override { ClearEntries(table_); }
+
+  std::vector<std::string> Paths() const {
+    std::vector<std::string> paths;
+    for (int i = 0; i < table_.entryCount; ++i) paths.emplace_back(table_[i].path);
+    return paths;
+  }
+
+  EntryTable table_;
+  RecordingPrompts ui_;
+  ScratchFolder folder_;
+};
+
+TEST_F(EntryTableTest, DuplicatesAreByteExactAndCaseSensitive) {
+  EXPECT_EQ(AddEntry(table_, "C:\\m\\a.mp3", "", ui_), AddResult::Added);
+  EXPECT_EQ(AddEntry(table_, "C:\\m\\a.mp3", "", ui_), AddResult::Duplicate);
+  EXPECT_EQ(AddEntry(table_, "C:\\m\\A.mp3", "", ui_), AddResult::Added);
+  EXPECT_EQ(AddEntry(table_, "C:/m/a.mp3", "", ui_), AddResult::Added);  // not normalised
+  EXPECT_EQ(AddEntry(table_, "C:\\m\\.\\a.mp3", "", ui_), AddResult::Added);
+  EXPECT_EQ(Paths(), (std::vector<std::string>{"C:\\m\\a.mp3", "C:\\m\\A.mp3", "C:/m/a.mp3",
+                                               "C:\\m\\.\\a.mp3"}));
+  EXPECT_TRUE(ui_.errors.empty());
+  EXPECT_TRUE(ui_.refusals.empty());
+}
+
+TEST_F(EntryTableTest, NewEntryIsNamedWithItsPosition) {
+  const std::string missing = folder_.PathOf("missing.mp3");
+  ASSERT_EQ(AddEntry(table_, missing.c_str(), "$R $T.mp3", ui_), AddResult::Added);
+  EXPECT_EQ(table_[0].hasTag, 0);
+  EXPECT_STREQ(table_[0].newPath, missing.c_str());
+
+  folder_.Write("b.mp3", "x");
+  const std::string third =
+      folder_.Write("c.mp3", std::string(64, '\0') + TrailerBytes("Love", "Kei"));
+  AddEntry(table_, folder_.PathOf("b.mp3").c_str(), "$R $T.mp3", ui_);
+  AddEntry(table_, third.c_str(), "$R $T.mp3", ui_);
+  ASSERT_EQ(table_.entryCount, 3);
+  EXPECT_EQ(table_[2].hasTag, 1);
+  EXPECT_STREQ(table_[2].artist, "Kei");
+  EXPECT_EQ(std::string(table_[2].newPath), folder_.PathOf("03 Love.mp3"));
+}
+
+TEST_F(EntryTableTest, TableStopsAt1024) {
+  for (int i = 0; i < MaxEntries; ++i)
+    ASSERT_EQ(AddEntry(table_, ("/m/" + std::to_string(i)).c_str(), "", ui_), AddResult::Added);
+  EXPECT_EQ(AddEntry(table_, "/m/one more", "", ui_), AddResult::TableFull);
+  EXPECT_EQ(AddEntry(table_, "/m/5", "", ui_), AddResult::Duplicate);
+  EXPECT_EQ(table_.entryCount, MaxEntries);
+  EXPECT_STREQ(table_[MaxEntries - 1].path, "/m/1023");
+}
+
+TEST_F(EntryTableTest, PathOver1023BytesIsRefusedNotCut) {
+  const std::string longest = "/" + std::string(1022, 'p');
+  const std::string over = "/" + std::string(1023, 'p');
+  EXPECT_EQ(AddEntry(table_, over.c_str(), "$F.EXT", ui_), AddResult::PathTooLong);
+  EXPECT_EQ(table_.entryCount, 0);
+  ASSERT_EQ(AddEntry(table_, longest.c_str(), "$F.EXT", ui_), AddResult::Added);
+  EXPECT_EQ(std::string(table_[0].path), longest);
+  EXPECT_EQ(std::string(table_[0].newPath), longest);
+}
+
+TEST_F(EntryTableTest, FailedAllocationIsToldAndAddsNothing) {
+  refuseNothrowNew = true;
+  const AddResult result = AddEntry(table_, "/m/a.mp3", "", ui_);
+  refuseNothrowNew = false;
+  EXPECT_EQ(result, AddResult::OutOfMemory);
+  EXPECT_EQ(table_.entryCount, 0);
+  EXPECT_EQ(ui_.errors, std::vector<std::string>{Text("動的メモリの確保ができませんでした。")});
+  EXPECT_EQ(AddEntry(table_, "/m/a.mp3", "", ui_), AddResult::Added);
+}
+
+TEST_F(EntryTableTest, BatchTellsEveryRefusalInOneMessage) {
+  {
+    AddBatch batch(table_, ui_);
+    batch.Add("/m/a.mp3", "");
+    batch.Add("/m/a.mp3", "");  // a duplicate is not worth a word
+    batch.Finish();
+    EXPECT_TRUE(ui_.refusals.empty());
+  }
+  for (int i = 1; i < MaxEntries - 1; ++i)
+    AddEntry(table_, ("/m/" + std::to_string(i)).c_str(), "", ui_);
+  AddBatch batch(table_, ui_);
+  batch.Add("/m/last.mp3", "");
+  for (int i = 0; i < 30; ++i) batch.Add(("/m/x/late" + std::to_string(i) + ".mp3").c_str(), "");
+  batch.Add(("/m/" + std::string(1100, 'q')).c_str(), "");
+  batch.RefuseUnconvertible("/home/u/\xF0\x9F\x98\x80song.mp3");  // emoji: no CP932 form
+  batch.Finish();
+  ASSERT_EQ(ui_.refusals.size(), 1u);
+  const std::string& text = ui_.refusals[0].text;
+  EXPECT_EQ(ui_.refusals[0].caption, "Selvane");
+  EXPECT_NE(text.find(Text("1024")), std::string::npos);
+  EXPECT_NE(text.find("late0.mp3"), std::string::npos);
+  EXPECT_EQ(text.find("late29.mp3"), std::string::npos);  // the long list is shortened
+  EXPECT_NE(text.find(Text("ほか 24 件")), std::string::npos);
+  EXPECT_NE(text.find(std::string(80, 'q') + Text("…")), std::string::npos);
+  EXPECT_EQ(text.find("/m/"), std::string::npos);  // names, not folders
+  EXPECT_NE(text.find(Text("〓song.mp3")), std::string::npos);
+  std::string native;
+  EXPECT_TRUE(Cp932ToNative(text, native));  // the window can show all of it
+  batch.Finish();
+  EXPECT_EQ(ui_.refusals.size(), 1u);  // told once
+}
+
+TEST_F(EntryTableTest, DeleteMovesLaterEntriesUpAndClearEmpties) {
+  for (const char* p : {"/a", "/b", "/c", "/d"}) AddEntry(table_, p, "", ui_);
+  const FileEntry* lastRecord = table_.entries[3].get();
+  DeleteEntry(table_, 1);
+  EXPECT_EQ(Paths(), (std::vector<std::string>{"/a", "/c", "/d"}));
+  EXPECT_EQ(table_.entries[3], nullptr);
+  EXPECT_NE(table_.entries[2].get(), lastRecord);  // the last allocation went
+  DeleteEntry(table_, 2);
+  DeleteEntry(table_, 5);
+  DeleteEntry(table_, -1);
+  EXPECT_EQ(Paths(), (std::vector<std::string>{"/a", "/c"}));
+  SwapEntries(table_, 0, 1);
+  SwapEntries(table_, 0, 2);  // outside the list: nothing
+  EXPECT_EQ(Paths(), (std::vector<std::string>{"/c", "/a"}));
+  ClearEntries(table_);
+  EXPECT_EQ(table_.entryCount, 0);
+  EXPECT_EQ(table_.entries[0], nullptr);
+  EXPECT_EQ(AddEntry(table_, "/a", "", ui_), AddResult::Added);  // no stale duplicate
+}
+
+TEST_F(EntryTableTest, SortIsByUnsignedBytesWithPrefixFirst) {
+  for (const char* p : {"b", "a", "B", "ab", "\x83\x5C", "A", "a"}) AddEntry(table_, p, "", ui_);
+  SortEntries(table_);
+  EXPECT_EQ(Paths(), (std::vector<std::string>{"A", "B", "a", "ab", "b", "\x83\x5C"}));
+}
+
+// The exchange sort as written down, copying whole records: the reference.
+void ReferenceSort(std::vector<FileEntry>& records) {
+  for (std::size_t i = 0; i + 1 < records.size(); ++i)
+    for (std::size_t j = i + 1; j < records.size(); ++j)
+      if (std::strcmp(records[i].path, records[j].path) > 0) std::swap(records[i], records[j]);
+}
+
+TEST(SortEntries, SameOrderAsTheExchangeSortIncludingEqualPaths) {
+  std::mt19937 random(20240611);
+  for (const int count : {0, 1, 2, 3, 17, 200, MaxEntries}) {
+    SCOPED_TRACE(count);
+    // Few distinct paths, so most have twins; the title tells twins apart.
+    // Records are placed directly: AddEntry would refuse the twins.
+    std::uniform_int_distribution<int> pick(0, count / 3 + 1);
+    EntryTable table;
+    std::vector<FileEntry> reference;
+    for (int i = 0; i < count; ++i) {
+      auto entry = std::make_unique<FileEntry>();
+      const int key = pick(random);
+      const std::string path = (key % 4 == 0   ? "\x83\x5C"
+                                : key % 4 == 1 ? "B"
+                                               : "a") +
+                               std::string(static_cast<std::size_t>(key % 3), 'x') +
+                               std::to_string(key);
+      CopyField(entry->path, path);
+      CopyField(entry->title, std::to_string(i));
+      reference.push_back(*entry);
+      table.entries[static_cast<std::size_t>(i)] = std::move(entry);
+    }
+    table.entryCount = count;
+    ReferenceSort(reference);
+    SortEntries(table);
+    ASSERT_EQ(table.entryCount, count);
+    for (int i = 0; i < count; ++i) {
+      ASSERT_STREQ(table[i].path, reference[static_cast<std::size_t>(i)].path) << i;
+      ASSERT_STREQ(table[i].title, reference[static_cast<std::size_t>(i)].title) << i;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace selvane

@@ -1,0 +1,99 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "core/filelist/SplitPath.h"
+
+namespace selvane {
+namespace {
+
+struct Expected {
+  std::string drive, directory, name, extension;
+  int flags;
+};
+
+void ExpectSplit(const std::string& path, const Expected& want) {
+  SCOPED_TRACE(path);
+  const PathParts got = SplitPath(path);
+  EXPECT_EQ(got.drive, want.drive);
+  EXPECT_EQ(got.directory, want.directory);
+  EXPECT_EQ(got.name, want.name);
+  EXPECT_EQ(got.extension, want.extension);
+  EXPECT_EQ(got.flags, want.flags);
+}
+
+TEST(SplitPath, PartsAndFlags) {
+  ExpectSplit("C:\\music\\a.b.mp3", {"C:", "\\music\\", "a.b", ".mp3", 30});
+  ExpectSplit("abc", {"", "", "abc", "", 4});
+  ExpectSplit("C:abc.mp3", {"C:", "", "abc", ".mp3", 22});
+  ExpectSplit("C:\\music\\", {"C:", "\\music\\", "", "", 24});
+  ExpectSplit("abc.", {"", "", "abc", ".", 6});
+  ExpectSplit("/home/u/x.mp3", {"", "/home/u/", "x", ".mp3", 14});
+  ExpectSplit("a/b\\c.d", {"", "a/b\\", "c", ".d", 14});
+  ExpectSplit(".hidden", {"", "", "", ".hidden", 2});
+  ExpectSplit("", {"", "", "", "", 0});
+}
+
+TEST(SplitPath, DotComponentsBelongToTheDirectory) {
+  ExpectSplit("C:\\music\\..", {"C:", "\\music\\..", "", "", 24});
+  ExpectSplit("C:\\music\\.", {"C:", "\\music\\.", "", "", 24});
+  ExpectSplit("..", {"", "..", "", "", 8});
+  ExpectSplit("C:..", {"C:", "..", "", "", 24});
+  ExpectSplit("C:\\...", {"C:", "\\", "..", ".", 30});  // three dots are a name
+}
+
+TEST(SplitPath, ColonIsADriveMarkOnlyAsSecondByte) {
+  ExpectSplit("ab:c.mp3", {"", "", "ab:c", ".mp3", 6});
+  ExpectSplit("C:\\a:b\\x", {"C:", "\\a:b\\", "x", "", 28});
+  // A lead byte takes the colon as its pair: no drive.
+  ExpectSplit("\x81:x", {"", "", "\x81:x", "", 4});
+}
+
+TEST(SplitPath, WildcardsCountOnlyInTheFinalComponent) {
+  ExpectSplit("C:\\m\\*.mp3", {"C:", "\\m\\", "*", ".mp3", 31});
+  ExpectSplit("C:\\m\\a?.mp3", {"C:", "\\m\\", "a?", ".mp3", 31});
+  ExpectSplit("C:\\m*\\a.mp3", {"C:", "\\m*\\", "a", ".mp3", 30});
+}
+
+TEST(SplitPath, TrailBytesAreNeverSeparatorsOrDots) {
+  // "ソ" is 0x83 0x5C: its second byte equals '\'.
+  ExpectSplit(
+      "C:\\a\x83\x5C"
+      "b.mp3",
+      {"C:", "\\",
+       "a\x83\x5C"
+       "b",
+       ".mp3", 30});
+  ExpectSplit("C:\\\x83\x5C\\\x83\x5C.mp3", {"C:", "\\\x83\x5C\\", "\x83\x5C", ".mp3", 30});
+  // A trail byte equal to '|' or '?' (0x7C, 0x3F is no trail) stays text.
+  ExpectSplit("\x83\x7C.mp3", {"", "", "\x83\x7C", ".mp3", 6});
+  // A lone lead byte at the end is a character of its own.
+  ExpectSplit("a\\b\x83", {"", "a\\", "b\x83", "", 12});
+}
+
+TEST(SplitPath, OnlyTheFirst260BytesAreExamined) {
+  // The dot and extension lie beyond byte 260; the name is cut to 255.
+  const std::string longName = "C:\\" + std::string(296, 'a') + ".mp3";
+  ExpectSplit(longName, {"C:", "\\", std::string(255, 'a'), "", 28});
+
+  // Byte 260 would be the first byte of "ソ": the path is cut before it, so
+  // no half character becomes the name.
+  const std::string atBoundary = "\\" + std::string(257, 'a') + "\\" + "\x83\x5C" + "x.mp3";
+  ASSERT_EQ(static_cast<unsigned char>(atBoundary[259]), 0x83);
+  ExpectSplit(atBoundary, {"", atBoundary.substr(0, 255), "", "", 8});
+}
+
+TEST(SplitPath, PartsAreCutOnCharacterBoundaries) {
+  std::string pairs;
+  for (int i = 0; i < 127; ++i) pairs += "\x82\xA0";  // "あ" x 127
+  const PathParts dir = SplitPath("\\a" + pairs + "\\x");
+  EXPECT_EQ(dir.directory, "\\a" + pairs.substr(0, 252));  // 254 bytes, no half "あ"
+  EXPECT_EQ(dir.name, "x");
+
+  const PathParts name = SplitPath("a" + pairs + "b.mp3");
+  EXPECT_EQ(name.name, "a" + pairs.substr(0, 254));  // 255 bytes
+  EXPECT_EQ(name.extension, ".mp3");
+}
+
+}  // namespace
+}  // namespace selvane
