@@ -3,6 +3,7 @@
 // result the caller must look at; the error is an errno value.
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 namespace selvane {
 
@@ -39,5 +40,9 @@ class FileOps {
 
 // The real file system.
 FileOps& SystemFileOps();
+
+// The process's current directory as a CP932 path ending in '/'; false when
+// it cannot be read or has no CP932 form.
+bool CurrentDirectory(std::string& cp932);
 
 }  // namespace selvane

@@ -13,11 +13,14 @@ class InstanceLock {
   InstanceLock& operator=(const InstanceLock&) = delete;
 
   // True when this process holds the lock; false when another instance does.
-  bool Acquired() const { return fd_ >= 0; }
+  // Also true when no lock file could be made at all: the program then runs
+  // unguarded rather than not at all.
+  bool Acquired() const { return fd_ >= 0 || unguarded_; }
   const std::string& Path() const { return path_; }
 
  private:
   int fd_ = -1;
+  bool unguarded_ = false;
   std::string path_;
 };
 

@@ -1,0 +1,305 @@
+#include "core/platform/FileOps.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "core/platform/Cp932.h"
+
+namespace selvane {
+namespace {
+
+#ifndef RENAME_NOREPLACE
+constexpr unsigned RENAME_NOREPLACE = 1U;
+#endif
+
+// Closes a descriptor on every way out. Close() reports the error of a
+// close that matters (after writing).
+class Fd {
+ public:
+  explicit Fd(int fd) : fd_(fd) {}
+  ~Fd() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  Fd(const Fd&) = delete;
+  Fd& operator=(const Fd&) = delete;
+
+  int get() const { return fd_; }
+  bool valid() const { return fd_ >= 0; }
+  int Close() {
+    const int fd = fd_;
+    fd_ = -1;
+    return (fd >= 0 && ::close(fd) != 0) ? errno : 0;
+  }
+
+ private:
+  int fd_;
+};
+
+FileResult Failure(int error) { return FileResult{error != 0 ? error : EIO}; }
+FileResult LastError() { return Failure(errno); }
+
+// The CP932 path as a native one; EILSEQ when it has none.
+bool ToNative(const char* cp932, std::string& native, FileResult& result) {
+  if (Cp932PathToNative(cp932, native)) return true;
+  result = FileResult{EILSEQ};
+  return false;
+}
+
+int OpenRetrying(const char* path, int flags, mode_t mode = 0) {
+  int fd;
+  do {
+    fd = ::open(path, flags | O_CLOEXEC, mode);
+  } while (fd < 0 && errno == EINTR);
+  return fd;
+}
+
+FileResult WriteAll(int fd, const void* data, std::size_t size, off_t offset, bool positioned) {
+  const char* p = static_cast<const char*>(data);
+  while (size > 0) {
+    const ssize_t n = positioned ? ::pwrite(fd, p, size, offset) : ::write(fd, p, size);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return LastError();
+    }
+    if (n == 0) return Failure(EIO);
+    p += n;
+    size -= static_cast<std::size_t>(n);
+    offset += n;
+  }
+  return {};
+}
+
+std::string DirectoryOf(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+// Makes the new directory entry durable before the source is removed, so a
+// crash cannot leave the file under neither name. Best effort: some file
+// systems refuse fsync on a directory.
+void SyncDirectory(const std::string& path) {
+  Fd dir(OpenRetrying(DirectoryOf(path).c_str(), O_RDONLY | O_DIRECTORY));
+  if (dir.valid()) ::fsync(dir.get());
+}
+
+// Copies a regular file into a file created for it (never an existing one),
+// keeps mode and times, flushes it, and only then removes the source. Any
+// failure removes the partial copy and leaves the source as it was.
+FileResult CopyAcross(const std::string& from, const std::string& to, int renameError) {
+  struct stat st {};
+  if (::lstat(from.c_str(), &st) != 0) return LastError();
+  // Folders and special files are not copied across file systems.
+  if (!S_ISREG(st.st_mode)) return Failure(renameError);
+
+  Fd src(OpenRetrying(from.c_str(), O_RDONLY | O_NOFOLLOW));
+  if (!src.valid()) return LastError();
+  Fd dst(OpenRetrying(to.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0600));
+  if (!dst.valid()) return LastError();
+
+  FileResult result;
+  auto fail = [&](int error) {
+    dst.Close();
+    ::unlink(to.c_str());
+    return Failure(error);
+  };
+
+  std::vector<char> buffer(1 << 17);
+  for (;;) {
+    const ssize_t n = ::read(src.get(), buffer.data(), buffer.size());
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return fail(errno);
+    }
+    if (n == 0) break;
+    result = WriteAll(dst.get(), buffer.data(), static_cast<std::size_t>(n), 0, false);
+    if (!result) return fail(result.error);
+  }
+  // Mode and times are kept where the target allows it; their loss does not
+  // fail the move.
+  ::fchmod(dst.get(), st.st_mode & 07777);
+  const struct timespec times[2] = {st.st_atim, st.st_mtim};
+  ::futimens(dst.get(), times);
+  if (::fsync(dst.get()) != 0) return fail(errno);
+  if (const int error = dst.Close(); error != 0) return fail(error);
+  SyncDirectory(to);
+
+  src.Close();
+  if (::unlink(from.c_str()) != 0) {
+    // The file would now have two names; keep the original only.
+    const int error = errno;
+    ::unlink(to.c_str());
+    return Failure(error);
+  }
+  return {};
+}
+
+// A move for file systems without RENAME_NOREPLACE that still never
+// replaces: a hard link fails on an existing name; where links are not
+// supported, an exclusively created placeholder reserves the name and the
+// plain rename then replaces only that placeholder.
+FileResult MoveWithoutNoReplace(const std::string& from, const std::string& to) {
+  struct stat st {};
+  if (::lstat(from.c_str(), &st) != 0) return LastError();
+  const bool isDirectory = S_ISDIR(st.st_mode);
+  if (!isDirectory) {
+    if (::link(from.c_str(), to.c_str()) == 0) {
+      if (::unlink(from.c_str()) == 0) return {};
+      const int error = errno;
+      ::unlink(to.c_str());
+      return Failure(error);
+    }
+    if (errno != EPERM && errno != EOPNOTSUPP && errno != ENOSYS) return LastError();
+  }
+  if (isDirectory) {
+    if (::mkdir(to.c_str(), 0700) != 0) return LastError();
+  } else {
+    Fd placeholder(OpenRetrying(to.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0600));
+    if (!placeholder.valid()) return LastError();
+  }
+  if (::rename(from.c_str(), to.c_str()) == 0) return {};
+  const int error = errno;
+  if (isDirectory)
+    ::rmdir(to.c_str());
+  else
+    ::unlink(to.c_str());
+  return Failure(error);
+}
+
+class SystemOps final : public FileOps {
+ public:
+  FileResult Length(const char* path, std::int64_t& length) override {
+    std::string native;
+    FileResult result;
+    if (!ToNative(path, native, result)) return result;
+    Fd fd(OpenRetrying(native.c_str(), O_RDONLY));
+    if (!fd.valid()) return LastError();
+    struct stat st {};
+    if (::fstat(fd.get(), &st) != 0) return LastError();
+    length = st.st_size;
+    return {};
+  }
+
+  FileResult ReadTail(const char* path, unsigned char* tail, std::int64_t& length) override {
+    std::string native;
+    FileResult result;
+    if (!ToNative(path, native, result)) return result;
+    Fd fd(OpenRetrying(native.c_str(), O_RDONLY));
+    if (!fd.valid()) return LastError();
+    struct stat st {};
+    if (::fstat(fd.get(), &st) != 0) return LastError();
+    length = st.st_size;
+    if (st.st_size < static_cast<off_t>(TrailerSize)) return {};
+    std::size_t done = 0;
+    while (done < TrailerSize) {
+      const ssize_t n = ::pread(fd.get(), tail + done, TrailerSize - done,
+                                st.st_size - static_cast<off_t>(TrailerSize - done));
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        return LastError();
+      }
+      if (n == 0) return Failure(EIO);  // shrunk while being read
+      done += static_cast<std::size_t>(n);
+    }
+    return {};
+  }
+
+  FileResult Truncate(const char* path, std::int64_t length) override {
+    std::string native;
+    FileResult result;
+    if (!ToNative(path, native, result)) return result;
+    if (length < 0) return Failure(EINVAL);
+    Fd fd(OpenRetrying(native.c_str(), O_WRONLY));
+    if (!fd.valid()) return LastError();
+    if (::ftruncate(fd.get(), static_cast<off_t>(length)) != 0) return LastError();
+    return FileResult{fd.Close()};
+  }
+
+  FileResult Append(const char* path, const void* data, std::size_t size) override {
+    std::string native;
+    FileResult result;
+    if (!ToNative(path, native, result)) return result;
+    Fd fd(OpenRetrying(native.c_str(), O_WRONLY | O_APPEND));
+    if (!fd.valid()) return LastError();
+    struct stat st {};
+    if (::fstat(fd.get(), &st) != 0) return LastError();
+    result = WriteAll(fd.get(), data, size, 0, false);
+    if (!result) {
+      // A half-written trailer would read as garbage; cut it off again
+      // (best effort: the write error is what the caller hears about).
+      [[maybe_unused]] const int ignored = ::ftruncate(fd.get(), st.st_size);
+      return result;
+    }
+    return FileResult{fd.Close()};
+  }
+
+  FileResult WriteAt(const char* path, std::int64_t offset, const void* data,
+                     std::size_t size) override {
+    std::string native;
+    FileResult result;
+    if (!ToNative(path, native, result)) return result;
+    if (offset < 0) return Failure(EINVAL);
+    Fd fd(OpenRetrying(native.c_str(), O_WRONLY));
+    if (!fd.valid()) return LastError();
+    result = WriteAll(fd.get(), data, size, static_cast<off_t>(offset), true);
+    if (!result) return result;
+    return FileResult{fd.Close()};
+  }
+
+  bool Exists(const char* path) override {
+    std::string native;
+    if (!Cp932PathToNative(path, native)) return false;
+    Fd fd(OpenRetrying(native.c_str(), O_RDONLY));
+    return fd.valid();
+  }
+
+  FileResult Delete(const char* path) override {
+    std::string native;
+    FileResult result;
+    if (!ToNative(path, native, result)) return result;
+    // unlink refuses folders (EISDIR) by itself.
+    if (::unlink(native.c_str()) != 0) return LastError();
+    return {};
+  }
+
+  FileResult Move(const char* from, const char* to) override {
+    std::string nativeFrom, nativeTo;
+    FileResult result;
+    if (!ToNative(from, nativeFrom, result) || !ToNative(to, nativeTo, result)) return result;
+    if (::syscall(SYS_renameat2, AT_FDCWD, nativeFrom.c_str(), AT_FDCWD, nativeTo.c_str(),
+                  RENAME_NOREPLACE) == 0)
+      return {};
+    const int error = errno;
+    if (error == EXDEV) return CopyAcross(nativeFrom, nativeTo, error);
+    if (error == EINVAL || error == ENOSYS) return MoveWithoutNoReplace(nativeFrom, nativeTo);
+    return Failure(error);
+  }
+};
+
+}  // namespace
+
+FileOps& SystemFileOps() {
+  static SystemOps ops;
+  return ops;
+}
+
+bool CurrentDirectory(std::string& cp932) {
+  std::vector<char> buffer(4096);
+  while (::getcwd(buffer.data(), buffer.size()) == nullptr) {
+    if (errno != ERANGE) return false;
+    buffer.resize(buffer.size() * 2);
+  }
+  std::string native(buffer.data());
+  if (native.empty() || native.back() != '/') native.push_back('/');
+  return NativePathToCp932(native, cp932);
+}
+
+}  // namespace selvane

@@ -1,0 +1,207 @@
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdint>
+#include <string>
+
+#include "core/platform/Cp932.h"
+#include "core/platform/FileOps.h"
+#include "tests/core/TempFolder.h"
+
+namespace selvane {
+namespace {
+
+std::string Tail128(char fill) { return std::string(128, fill); }
+
+class FileOpsTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(folder_.ok()); }
+
+  FileOps& ops_ = SystemFileOps();
+  TempFolder folder_;
+};
+
+TEST_F(FileOpsTest, MoveNeverReplacesAndMovesOtherwise) {
+  const std::string a = folder_ / "a.mp3", b = folder_ / "b.mp3", c = folder_ / "c.mp3";
+  WriteBytes(a, "first");
+  WriteBytes(b, "second");
+
+  EXPECT_EQ(ops_.Move(a.c_str(), b.c_str()).error, EEXIST);
+  EXPECT_EQ(ReadBytes(a), "first");
+  EXPECT_EQ(ReadBytes(b), "second");
+
+  EXPECT_TRUE(ops_.Move(a.c_str(), c.c_str()).ok());
+  EXPECT_FALSE(PathExists(a));
+  EXPECT_EQ(ReadBytes(c), "first");
+
+  EXPECT_EQ(ops_.Move(a.c_str(), (folder_ / "d.mp3").c_str()).error, ENOENT);
+  EXPECT_EQ(ops_.Move(c.c_str(), (folder_ / "no/such/dir.mp3").c_str()).error, ENOENT);
+  EXPECT_EQ(ReadBytes(c), "first");
+}
+
+TEST_F(FileOpsTest, Cp932NamesReachTheNativeName) {
+  // "曲.mp3" in CP932; on disk the UTF-8 name.
+  const std::string cp932 = folder_.path() + "/\x8B\xC8.mp3";
+  WriteBytes(folder_ / "曲.mp3", "x");
+  EXPECT_TRUE(ops_.Exists(cp932.c_str()));
+  const std::string moved = folder_.path() + "/\x83\x5C.mp3";  // "ソ.mp3": trail byte 0x5C
+  ASSERT_TRUE(ops_.Move(cp932.c_str(), moved.c_str()).ok());
+  EXPECT_EQ(ReadBytes(folder_ / "ソ.mp3"), "x");
+
+  // A lead byte without a valid trail byte has no native form.
+  const std::string broken = folder_.path() + "/\x81\x20.mp3";
+  std::int64_t length = 0;
+  EXPECT_EQ(ops_.Length(broken.c_str(), length).error, EILSEQ);
+  EXPECT_EQ(ops_.Move(moved.c_str(), broken.c_str()).error, EILSEQ);
+  EXPECT_FALSE(ops_.Exists(broken.c_str()));
+  EXPECT_EQ(ReadBytes(folder_ / "ソ.mp3"), "x");
+}
+
+TEST_F(FileOpsTest, ExistsAndDelete) {
+  const std::string file = folder_ / "f.mp3", dir = folder_ / "sub";
+  WriteBytes(file, "x");
+  ASSERT_EQ(::mkdir(dir.c_str(), 0700), 0);
+
+  EXPECT_TRUE(ops_.Exists(file.c_str()));
+  EXPECT_TRUE(ops_.Exists(dir.c_str()));  // a folder opens for reading too
+  EXPECT_FALSE(ops_.Exists((folder_ / "none").c_str()));
+
+  EXPECT_FALSE(ops_.Delete(dir.c_str()).ok());
+  EXPECT_TRUE(PathExists(dir));
+  EXPECT_TRUE(ops_.Delete(file.c_str()).ok());
+  EXPECT_FALSE(PathExists(file));
+  EXPECT_EQ(ops_.Delete(file.c_str()).error, ENOENT);
+}
+
+TEST_F(FileOpsTest, ReadTailGivesLastBytesAndLength) {
+  const std::string path = folder_ / "t.mp3";
+  unsigned char tail[128];
+  std::int64_t length = -1;
+
+  WriteBytes(path, "");
+  ASSERT_TRUE(ops_.ReadTail(path.c_str(), tail, length).ok());
+  EXPECT_EQ(length, 0);
+
+  WriteBytes(path, std::string(127, 'a'));
+  ASSERT_TRUE(ops_.ReadTail(path.c_str(), tail, length).ok());
+  EXPECT_EQ(length, 127);
+
+  WriteBytes(path, "head" + Tail128('z'));
+  ASSERT_TRUE(ops_.ReadTail(path.c_str(), tail, length).ok());
+  EXPECT_EQ(length, 132);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(tail), 128), Tail128('z'));
+
+  EXPECT_EQ(ops_.ReadTail((folder_ / "none").c_str(), tail, length).error, ENOENT);
+  // A folder opens but cannot be read.
+  const std::string dir = folder_ / "d";
+  ASSERT_EQ(::mkdir(dir.c_str(), 0700), 0);
+  std::int64_t dirLength = 0;
+  if (ops_.Length(dir.c_str(), dirLength).ok() && dirLength >= 128) {
+    EXPECT_EQ(ops_.ReadTail(dir.c_str(), tail, length).error, EISDIR);
+  }
+}
+
+TEST_F(FileOpsTest, TruncateAppendWriteAtChangeOnlyWhatTheyName) {
+  const std::string path = folder_ / "w.mp3";
+  WriteBytes(path, "audio" + Tail128('T'));
+
+  ASSERT_TRUE(ops_.Truncate(path.c_str(), 5).ok());
+  EXPECT_EQ(ReadBytes(path), "audio");
+
+  ASSERT_TRUE(ops_.Append(path.c_str(), "TAG", 3).ok());
+  EXPECT_EQ(ReadBytes(path), "audioTAG");
+
+  ASSERT_TRUE(ops_.WriteAt(path.c_str(), 1, "UD", 2).ok());
+  EXPECT_EQ(ReadBytes(path), "aUDioTAG");
+
+  std::int64_t length = 0;
+  ASSERT_TRUE(ops_.Length(path.c_str(), length).ok());
+  EXPECT_EQ(length, 8);
+
+  // None of them creates a file.
+  const std::string missing = folder_ / "missing.mp3";
+  EXPECT_EQ(ops_.Append(missing.c_str(), "x", 1).error, ENOENT);
+  EXPECT_EQ(ops_.WriteAt(missing.c_str(), 0, "x", 1).error, ENOENT);
+  EXPECT_EQ(ops_.Truncate(missing.c_str(), 0).error, ENOENT);
+  EXPECT_FALSE(PathExists(missing));
+}
+
+// The copy road needs two file systems; /dev/shm is usually memory-backed.
+class CrossFileSystemTest : public FileOpsTest {
+ protected:
+  void SetUp() override {
+    FileOpsTest::SetUp();
+    ASSERT_TRUE(other_.ok());
+    struct stat here {
+    }, there{};
+    ASSERT_EQ(::stat(folder_.path().c_str(), &here), 0);
+    ASSERT_EQ(::stat(other_.path().c_str(), &there), 0);
+    if (here.st_dev == there.st_dev)
+      GTEST_SKIP() << "/dev/shm is on the same file system as /tmp here";
+  }
+
+  TempFolder other_{"/dev/shm"};
+};
+
+TEST_F(CrossFileSystemTest, MoveCopiesKeepsModeAndTimesAndRemovesSource) {
+  const std::string from = folder_ / "x.mp3", to = other_ / "x.mp3";
+  const std::string bytes = std::string(300000, 'm') + Tail128('T');
+  WriteBytes(from, bytes);
+  ASSERT_EQ(::chmod(from.c_str(), 0640), 0);
+  const struct timespec times[2] = {{1000000000, 0}, {1200000000, 500}};
+  ASSERT_EQ(::utimensat(AT_FDCWD, from.c_str(), times, 0), 0);
+
+  ASSERT_TRUE(ops_.Move(from.c_str(), to.c_str()).ok());
+  EXPECT_FALSE(PathExists(from));
+  EXPECT_EQ(ReadBytes(to), bytes);
+  struct stat st {};
+  ASSERT_EQ(::stat(to.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
+  EXPECT_EQ(st.st_mtim.tv_sec, 1200000000);
+}
+
+TEST_F(CrossFileSystemTest, MoveNeverReplacesAcrossAndLeavesSourceOnFailure) {
+  const std::string from = folder_ / "x.mp3", taken = other_ / "taken.mp3";
+  WriteBytes(from, "source");
+  WriteBytes(taken, "other");
+  EXPECT_EQ(ops_.Move(from.c_str(), taken.c_str()).error, EEXIST);
+  EXPECT_EQ(ReadBytes(from), "source");
+  EXPECT_EQ(ReadBytes(taken), "other");
+
+  // Folders are not copied across; the folder stays whole.
+  const std::string dir = folder_ / "album";
+  ASSERT_EQ(::mkdir(dir.c_str(), 0700), 0);
+  WriteBytes(dir + "/in.mp3", "inside");
+  EXPECT_EQ(ops_.Move(dir.c_str(), (other_ / "album").c_str()).error, EXDEV);
+  EXPECT_EQ(ReadBytes(dir + "/in.mp3"), "inside");
+  EXPECT_FALSE(PathExists(other_ / "album"));
+}
+
+// A copy that breaks off half-way (here: the file size limit) removes its
+// partial target and leaves the source whole.
+TEST_F(CrossFileSystemTest, FailedCopyRemovesPartialTarget) {
+  const std::string from = folder_ / "big.mp3", to = other_ / "big.mp3";
+  const std::string bytes(400000, 'b');
+  WriteBytes(from, bytes);
+
+  struct rlimit saved {};
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+  struct rlimit small = saved;
+  small.rlim_cur = 200000;
+  const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+  const FileResult result = ops_.Move(from.c_str(), to.c_str());
+  ::setrlimit(RLIMIT_FSIZE, &saved);
+  std::signal(SIGXFSZ, oldHandler);
+
+  EXPECT_EQ(result.error, EFBIG);
+  EXPECT_FALSE(PathExists(to));
+  EXPECT_EQ(ReadBytes(from), bytes);
+}
+
+}  // namespace
+}  // namespace selvane

@@ -1,0 +1,423 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/filelist/EntryTable.h"
+#include "core/platform/Cp932.h"
+#include "core/rename/NamingRule.h"
+#include "core/rename/RenameRun.h"
+#include "tests/core/FaultyFileOps.h"
+#include "tests/core/RecordingPrompts.h"
+#include "tests/core/TempFolder.h"
+
+namespace selvane {
+namespace {
+
+std::string SkipText(const std::string& oldName, const std::string& newName) {
+  return Cp932("変換前：") + oldName + Cp932("\n変換後：") + newName +
+         Cp932("\n\n変換後のファイル名に使用できない文字 ") + std::string(ForbiddenNameChars) +
+         Cp932(" が含まれています\n\nタグ情報を編集し直して下さい");
+}
+
+std::string OverwriteText(const std::string& path, const std::string& newPath) {
+  return Cp932("変換前：") + path + Cp932("\n変換後：") + newPath +
+         Cp932("\n\n同名のファイルが既に存在します\n上書きしますか？");
+}
+
+bool Contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+class RenameRunTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(music_.ok());
+    ASSERT_TRUE(work_.ok());
+    cwd_ = std::make_unique<CurrentDirectoryGuard>(work_.path());
+    ASSERT_TRUE(cwd_->entered());
+  }
+  void TearDown() override { cwd_.reset(); }
+
+  // An entry for `path` whose new path is `newPath`, as a refresh would
+  // have left it; the file gets `bytes` unless they are empty.
+  FileEntry& Add(const std::string& path, const std::string& newPath,
+                 const std::string& bytes = {}) {
+    if (!bytes.empty()) WriteBytes(path, bytes);
+    auto& slot = table_.entries[static_cast<std::size_t>(table_.entryCount++)];
+    slot = std::make_unique<FileEntry>();
+    CopyField(slot->path, path);
+    CopyField(slot->newPath, newPath);
+    return *slot;
+  }
+
+  void Run(FileOps& ops) { RunRename(table_, ops, ui_); }
+  void Run() { Run(SystemFileOps()); }
+
+  // Every file's bytes lie under a path that an entry knows, and the
+  // temporary name is gone.
+  void ExpectNothingLost(const std::vector<std::string>& contents) {
+    for (const std::string& bytes : contents) {
+      bool found = false;
+      for (int i = 0; i < table_.entryCount && !found; ++i) {
+        std::string native;
+        found = Cp932PathToNative(table_[i].path, native) && ReadBytes(native) == bytes;
+      }
+      EXPECT_TRUE(found) << "no entry knows the file holding \"" << bytes << "\"";
+    }
+    EXPECT_FALSE(PathExists(work_ / TemporaryName));
+  }
+
+  const std::string& Finished() {
+    static const std::string text = Cp932("リネーム終了");
+    return text;
+  }
+
+  TempFolder music_;
+  TempFolder work_;  // the current directory, where the temporary name lies
+  std::unique_ptr<CurrentDirectoryGuard> cwd_;
+  EntryTable table_;
+  RecordingPrompts ui_;
+};
+
+TEST_F(RenameRunTest, MovesEveryFileAndReportsEachPath) {
+  const std::string a = music_ / "a.mp3", b = music_ / "b.mp3";
+  Add(a, music_ / "Love(Kei).mp3", "aaa");
+  Add(b, music_ / "Rain().mp3", "bbb");
+
+  Run();
+
+  EXPECT_EQ(ReadBytes(music_ / "Love(Kei).mp3"), "aaa");
+  EXPECT_EQ(ReadBytes(music_ / "Rain().mp3"), "bbb");
+  EXPECT_FALSE(PathExists(a));
+  EXPECT_STREQ(table_[0].path, table_[0].newPath);
+  EXPECT_STREQ(table_[1].path, table_[1].newPath);
+  EXPECT_EQ(ui_.statuses, (std::vector<std::string>{a, b, Finished()}));
+  EXPECT_TRUE(ui_.refusals.empty());
+  EXPECT_TRUE(ui_.questions.empty());
+}
+
+// From tags on disk to names on disk, the way the window drives it.
+TEST_F(RenameRunTest, NamesFromTagsReachTheDisk) {
+  const auto trailer = [](const std::string& title, const std::string& artist) {
+    std::string t = "TAG" + title;
+    t.resize(33, ' ');
+    t += artist;
+    t.resize(127, ' ');
+    return t + '\x0D';
+  };
+  WriteBytes(music_ / "01.mp3", "audio1" + trailer("Love", "Kei"));
+  WriteBytes(music_ / "02.mp3", "audio2" + trailer("\x8B\xC8", ""));  // title "曲"
+  WriteBytes(music_ / "03.mp3", "no tag here");
+  const std::string rule = "$T($A).mp3";
+  for (const char* name : {"01.mp3", "02.mp3", "03.mp3"})
+    ASSERT_EQ(AddEntry(table_, (music_ / name).c_str(), rule, ui_), AddResult::Added);
+  ExpandAll(rule, table_);
+
+  Run();
+
+  EXPECT_EQ(ReadBytes(music_ / "Love(Kei).mp3").substr(0, 6), "audio1");
+  EXPECT_EQ(ReadBytes(music_ / "曲().mp3").substr(0, 6), "audio2");
+  EXPECT_EQ(ReadBytes(music_ / "03.mp3"), "no tag here");  // no tag, no "$F": name kept
+  EXPECT_EQ(table_[1].path, music_.path() + "/\x8B\xC8().mp3");
+  // The untagged file meets itself; the default answer No leaves it.
+  EXPECT_EQ(ui_.questions.size(), 1u);
+}
+
+TEST_F(RenameRunTest, EmptyListShowsNothingAndEmptyNewPathIsPassedOver) {
+  Run();
+  EXPECT_TRUE(ui_.statuses.empty());
+
+  const std::string a = music_ / "a.mp3";
+  Add(a, "", "aaa");
+  Run();
+  EXPECT_EQ(ReadBytes(a), "aaa");
+  EXPECT_EQ(ui_.statuses, (std::vector<std::string>{a, Finished()}));
+}
+
+TEST_F(RenameRunTest, ForbiddenCharacterSkipsThatFileOnly) {
+  // "曲.mp3" (CP932) whose title brings a colon; the names in the message
+  // stay CP932 bytes and carry no directory.
+  const std::string kyoku = "\x8B\xC8.mp3";
+  ASSERT_TRUE(::mkdir((music_ / "d").c_str(), 0700) == 0);
+  Add(music_ / "d/" + kyoku, music_ / "d/Love:Me.mp3");
+  WriteBytes(music_ / "d/曲.mp3", "colon");
+  Add(music_ / "b.mp3", music_ / "B.mp3", "bbb");
+
+  Run();
+
+  ASSERT_EQ(ui_.refusals.size(), 1u);
+  EXPECT_EQ(ui_.refusals[0].text, SkipText(kyoku, "Love:Me.mp3"));
+  EXPECT_EQ(ui_.refusals[0].caption, Cp932("リネーム作業をスキップします"));
+  EXPECT_EQ(ReadBytes(music_ / "d/曲.mp3"), "colon");
+  EXPECT_EQ(ReadBytes(music_ / "B.mp3"), "bbb");
+  EXPECT_EQ(ui_.statuses.back(), Finished());
+}
+
+TEST_F(RenameRunTest, SlashLeadsIntoAnExistingSubfolderOnly) {
+  ASSERT_EQ(::mkdir((music_ / "AC").c_str(), 0700), 0);
+  Add(music_ / "a.mp3", music_ / "AC/DC.mp3", "slash");
+  Add(music_ / "b.mp3", music_ / "AC\\DC2.mp3", "backslash");
+  Add(music_ / "c.mp3", music_ / "No/Where.mp3", "missing");
+
+  Run();
+
+  EXPECT_EQ(ReadBytes(music_ / "AC/DC.mp3"), "slash");
+  EXPECT_EQ(ReadBytes(music_ / "AC/DC2.mp3"), "backslash");
+  EXPECT_EQ(ReadBytes(music_ / "c.mp3"), "missing");
+  EXPECT_EQ(table_[2].path, music_ / "c.mp3");
+  // The one that could not go is told once, with the system's reason.
+  ASSERT_EQ(ui_.refusals.size(), 1u);
+  EXPECT_TRUE(Contains(ui_.refusals[0].text, music_ / "c.mp3"));
+  EXPECT_TRUE(Contains(ui_.refusals[0].text, std::strerror(ENOENT)));
+  EXPECT_EQ(ui_.refusals[0].caption, Cp932("リネームできなかったファイルがあります"));
+  ExpectNothingLost({"slash", "backslash", "missing"});
+}
+
+TEST_F(RenameRunTest, NameLeadingOutOfItsFolderIsRefused) {
+  ASSERT_EQ(::mkdir((music_ / "in").c_str(), 0700), 0);
+  Add(music_ / "in/a.mp3", music_ / "in/../a.mp3", "up");
+  Add(music_ / "in/b.mp3", music_ / "in/x/./b.mp3", "dot");
+  Add(music_ / "in/c.mp3", music_ / "in/..\\c.mp3", "backslash");
+  Add("d.mp3", "/tmp/d.mp3");  // a bare name made absolute
+  Add(music_ / "in/e.mp3", music_ / "in/e..mp3", "dots in a name");
+
+  Run();
+
+  ASSERT_EQ(ui_.refusals.size(), 4u);
+  EXPECT_EQ(ui_.refusals[0].text, SkipText("a.mp3", "../a.mp3"));
+  EXPECT_EQ(ui_.refusals[1].text, SkipText("b.mp3", "x/./b.mp3"));
+  EXPECT_EQ(ui_.refusals[2].text, SkipText("c.mp3", "..\\c.mp3"));
+  EXPECT_EQ(ui_.refusals[3].text, SkipText("d.mp3", "/tmp/d.mp3"));
+  EXPECT_EQ(ReadBytes(music_ / "in/a.mp3"), "up");
+  EXPECT_EQ(ReadBytes(music_ / "in/e..mp3"), "dots in a name");
+  EXPECT_FALSE(PathExists(music_ / "a.mp3"));
+}
+
+TEST_F(RenameRunTest, SameNewNameAsksAndYesReplacesTheFirst) {
+  const std::string same = music_ / "Same.mp3";
+  const std::string b = music_ / "b.mp3";
+  Add(music_ / "a.mp3", same, "first");
+  Add(b, same, "second");
+  ui_.answers = {true};
+
+  Run();
+
+  ASSERT_EQ(ui_.questions.size(), 1u);
+  EXPECT_EQ(ui_.questions[0].text, OverwriteText(b, same));
+  EXPECT_EQ(ui_.questions[0].caption, Cp932("上書き確認"));
+  EXPECT_EQ(ReadBytes(same), "second");
+  EXPECT_STREQ(table_[0].path, same.c_str());
+  EXPECT_STREQ(table_[1].path, same.c_str());
+  EXPECT_FALSE(PathExists(b));
+  EXPECT_FALSE(PathExists(work_ / TemporaryName));
+  EXPECT_TRUE(ui_.refusals.empty());
+}
+
+TEST_F(RenameRunTest, NoToTheQuestionLeavesBothFiles) {
+  const std::string same = music_ / "Same.mp3";
+  Add(music_ / "a.mp3", same, "first");
+  Add(music_ / "b.mp3", same, "second");
+  ui_.answers = {false};
+
+  Run();
+
+  EXPECT_EQ(ReadBytes(same), "first");
+  EXPECT_EQ(ReadBytes(music_ / "b.mp3"), "second");
+  ExpectNothingLost({"first", "second"});
+}
+
+TEST_F(RenameRunTest, SecondRunAsksOncePerFileAndLeavesEveryFileInPlace) {
+  Add(music_ / "a.mp3", music_ / "A.mp3", "aaa");
+  Add(music_ / "b.mp3", music_ / "B.mp3", "bbb");
+  Run();
+  ASSERT_TRUE(ui_.questions.empty());
+
+  ui_ = RecordingPrompts{};
+  ui_.answers = {true, false};
+  Run();
+
+  ASSERT_EQ(ui_.questions.size(), 2u);
+  EXPECT_EQ(ui_.questions[0].text, OverwriteText(music_ / "A.mp3", music_ / "A.mp3"));
+  EXPECT_EQ(ReadBytes(music_ / "A.mp3"), "aaa");
+  EXPECT_EQ(ReadBytes(music_ / "B.mp3"), "bbb");
+  EXPECT_TRUE(ui_.refusals.empty());
+  ExpectNothingLost({"aaa", "bbb"});
+}
+
+// --- Failing steps: no file lost, nothing left under the temporary name.
+
+TEST_F(RenameRunTest, TakenTemporaryNameStopsBeforeAnyDelete) {
+  WriteBytes(work_ / TemporaryName, "someone's file");
+  Add(music_ / "a.mp3", music_ / "T.mp3", "mine");
+  WriteBytes(music_ / "T.mp3", "target");
+  ui_.answers = {true};
+
+  Run();
+
+  EXPECT_EQ(ReadBytes(music_ / "a.mp3"), "mine");
+  EXPECT_EQ(ReadBytes(music_ / "T.mp3"), "target");
+  EXPECT_EQ(ReadBytes(work_ / TemporaryName), "someone's file");
+  ASSERT_EQ(ui_.refusals.size(), 1u);
+  EXPECT_TRUE(Contains(ui_.refusals[0].text, std::strerror(EEXIST)));
+  EXPECT_EQ(ui_.statuses.back(), Finished());
+}
+
+TEST_F(RenameRunTest, UnwritableCurrentDirectoryOrMissingSourceDeletesNothing) {
+  FaultyFileOps ops;
+  ops.FailWhen(
+      FileOp::Move, [](const std::string&, const std::string& to) { return to == TemporaryName; },
+      EACCES, 1);
+  Add(music_ / "a.mp3", music_ / "T.mp3", "mine");
+  WriteBytes(music_ / "T.mp3", "target");
+  // Listed, but gone from the disk before the run.
+  Add(music_ / "gone.mp3", music_ / "U.mp3");
+  WriteBytes(music_ / "U.mp3", "other target");
+  ui_.answers = {true, true};
+
+  Run(ops);
+
+  EXPECT_EQ(ops.Calls(FileOp::Delete), 0);
+  EXPECT_EQ(ReadBytes(music_ / "a.mp3"), "mine");
+  EXPECT_EQ(ReadBytes(music_ / "T.mp3"), "target");
+  EXPECT_EQ(ReadBytes(music_ / "U.mp3"), "other target");
+  EXPECT_EQ(table_[1].path, music_ / "gone.mp3");
+  ASSERT_EQ(ui_.refusals.size(), 1u);
+  EXPECT_TRUE(Contains(ui_.refusals[0].text, std::strerror(EACCES)));
+  EXPECT_TRUE(Contains(ui_.refusals[0].text, std::strerror(ENOENT)));
+  ExpectNothingLost({"mine"});
+}
+
+TEST_F(RenameRunTest, TargetAppearingAfterTheTestIsNeverReplaced) {
+  FaultyFileOps ops;
+  const std::string target = music_ / "T.mp3";
+  ops.BeforeCall(FileOp::Move, 1,
+                 [&](const std::string&, const std::string&) { WriteBytes(target, "intruder"); });
+  Add(music_ / "a.mp3", target, "mine");
+
+  Run(ops);
+
+  EXPECT_EQ(ReadBytes(target), "intruder");
+  EXPECT_EQ(ReadBytes(music_ / "a.mp3"), "mine");
+  ASSERT_EQ(ui_.refusals.size(), 1u);
+  EXPECT_TRUE(Contains(ui_.refusals[0].text, std::strerror(EEXIST)));
+  ExpectNothingLost({"mine"});
+}
+
+TEST_F(RenameRunTest, FailedDeleteBringsTheFileBack) {
+  FaultyFileOps ops;
+  ops.FailCall(FileOp::Delete, 1, EACCES);
+  Add(music_ / "a.mp3", music_ / "T.mp3", "mine");
+  WriteBytes(music_ / "T.mp3", "target");
+  ui_.answers = {true};
+
+  Run(ops);
+
+  EXPECT_EQ(ReadBytes(music_ / "a.mp3"), "mine");
+  EXPECT_EQ(ReadBytes(music_ / "T.mp3"), "target");
+  EXPECT_EQ(table_[0].path, music_ / "a.mp3");
+  ASSERT_EQ(ui_.refusals.size(), 1u);
+  EXPECT_TRUE(Contains(ui_.refusals[0].text, Cp932("上書きするファイルを削除できません：")));
+  ExpectNothingLost({"mine"});
+}
+
+TEST_F(RenameRunTest, FailedLastMoveBringsTheFileBack) {
+  FaultyFileOps ops;
+  ops.FailWhen(
+      FileOp::Move,
+      [](const std::string& from, const std::string&) { return from == TemporaryName; }, EIO, 1);
+  Add(music_ / "a.mp3", music_ / "T.mp3", "mine");
+  WriteBytes(music_ / "T.mp3", "agreed to replace");
+  ui_.answers = {true};
+
+  Run(ops);
+
+  EXPECT_EQ(ReadBytes(music_ / "a.mp3"), "mine");
+  EXPECT_EQ(table_[0].path, music_ / "a.mp3");
+  ASSERT_EQ(ui_.refusals.size(), 1u);
+  EXPECT_TRUE(Contains(ui_.refusals[0].text, std::strerror(EIO)));
+  ExpectNothingLost({"mine"});
+}
+
+TEST_F(RenameRunTest, OldNameTakenMeanwhileSendsTheFileToItsNewName) {
+  FaultyFileOps ops;
+  const std::string a = music_ / "a.mp3";
+  ops.FailWhen(
+      FileOp::Move,
+      [](const std::string& from, const std::string&) { return from == TemporaryName; }, EIO, 1);
+  // While the file is away, another one takes its old name.
+  ops.BeforeCall(FileOp::Delete, 1,
+                 [&](const std::string&, const std::string&) { WriteBytes(a, "intruder"); });
+  Add(a, music_ / "T.mp3", "mine");
+  WriteBytes(music_ / "T.mp3", "agreed to replace");
+  ui_.answers = {true};
+
+  Run(ops);
+
+  EXPECT_EQ(ReadBytes(music_ / "T.mp3"), "mine");
+  EXPECT_EQ(ReadBytes(a), "intruder");
+  EXPECT_EQ(table_[0].path, music_ / "T.mp3");
+  ExpectNothingLost({"mine"});
+}
+
+TEST_F(RenameRunTest, FileThatCannotLeaveTheTemporaryNameIsNamedWhereItIs) {
+  FaultyFileOps ops;
+  ops.FailWhen(
+      FileOp::Move,
+      [](const std::string& from, const std::string&) { return from == TemporaryName; }, EIO);
+  Add(music_ / "a.mp3", music_ / "T.mp3", "mine");
+  WriteBytes(music_ / "T.mp3", "agreed to replace");
+  ui_.answers = {true};
+
+  Run(ops);
+
+  const std::string stuck = work_ / TemporaryName;
+  EXPECT_EQ(table_[0].path, stuck);
+  EXPECT_EQ(ReadBytes(stuck), "mine");
+  ASSERT_EQ(ui_.refusals.size(), 1u);
+  EXPECT_TRUE(Contains(ui_.refusals[0].text, Cp932("現在の場所：") + stuck));
+}
+
+TEST_F(RenameRunTest, LongFailureListShowsTwentyAndCountsTheRest) {
+  for (int i = 0; i < 25; ++i)
+    Add(music_ / ("f" + std::to_string(i) + ".mp3"), music_ / ("none/" + std::to_string(i)), "x");
+
+  Run();
+
+  ASSERT_EQ(ui_.refusals.size(), 1u);
+  const std::string& text = ui_.refusals[0].text;
+  EXPECT_TRUE(Contains(text, music_ / "f19.mp3"));
+  EXPECT_FALSE(Contains(text, music_ / "f20.mp3"));
+  EXPECT_TRUE(Contains(text, Cp932("ほか 5 件")));
+  EXPECT_EQ(ui_.statuses.back(), Finished());
+}
+
+TEST_F(RenameRunTest, ReplaceThroughTemporaryNameOnAnotherFileSystem) {
+  TempFolder shm("/dev/shm");
+  ASSERT_TRUE(shm.ok());
+  struct stat here {
+  }, there{};
+  ASSERT_EQ(::stat(music_.path().c_str(), &here), 0);
+  ASSERT_EQ(::stat(shm.path().c_str(), &there), 0);
+  if (here.st_dev == there.st_dev) GTEST_SKIP() << "/dev/shm is on the same file system here";
+  CurrentDirectoryGuard inShm(shm.path());
+  ASSERT_TRUE(inShm.entered());
+  const std::string same = music_ / "Same.mp3";
+  Add(music_ / "a.mp3", same, "first");
+  Add(music_ / "b.mp3", same, std::string(200000, 's'));
+  ui_.answers = {true};
+
+  Run();
+
+  EXPECT_EQ(ReadBytes(same), std::string(200000, 's'));
+  EXPECT_STREQ(table_[1].path, same.c_str());
+  EXPECT_FALSE(PathExists(shm / TemporaryName));
+  EXPECT_TRUE(ui_.refusals.empty());
+}
+
+}  // namespace
+}  // namespace selvane
