@@ -1,6 +1,137 @@
-#include "app/Unit1.h"
+// Tag update, removal, copy and paste on the selected row.
+#include <QComboBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <cstring>
+#include <string>
 
-void TForm1::A1Click() {}
-void TForm1::N9Click() {}
-void TForm1::C2Click() {}
-void TForm1::P2Click() {}
+#include "app/Cp932Text.h"
+#include "app/ListSelection.h"
+#include "app/Unit1.h"
+#include "core/platform/Cp932.h"
+#include "core/tags/TagWriter.h"
+
+namespace {
+
+// The panel's texts as CP932; the views in `values` point into this.
+struct PanelTexts {
+  std::string title, artist, album, year, comment;
+  selvane::TagValues values;
+};
+
+// False when a box holds a character without a CP932 form (the boxes'
+// validators keep them out, so this only guards text set from code).
+bool ReadPanel(const TForm1& form, PanelTexts& panel) {
+  if (!FromQt(form.EditTytle->text(), panel.title) ||
+      !FromQt(form.EditArtist->text(), panel.artist) ||
+      !FromQt(form.EditAlbum->text(), panel.album) || !FromQt(form.EditYear->text(), panel.year) ||
+      !FromQt(form.EditComment->text(), panel.comment))
+    return false;
+  panel.values = selvane::TagValues{panel.title, panel.artist,  panel.album,
+                                    panel.year,  panel.comment, form.ComboBoxGenre->currentIndex()};
+  return true;
+}
+
+// "<what went wrong>\n<file>\n<the system's reason>", all CP932.
+std::string FileMessage(const char* utf8What, const char* cp932Path, int error) {
+  return selvane::Cp932(utf8What) + "\n" + cp932Path + "\n" + selvane::Cp932(std::strerror(error));
+}
+
+const char* const MessageCaption = "Selvane";
+
+// Both lists on `row` again after a refresh; ListBox2 follows ListBox1.
+void Reselect(TForm1& form, int row) {
+  SetItemIndex(form.ListBox1, row);
+  SetItemIndex(form.ListBox2, ItemIndex(form.ListBox1));
+}
+
+void ReselectAndShowTag(TForm1& form, int row) {
+  Reselect(form, row);
+  form.ShowTagPanel();
+}
+
+}  // namespace
+
+void TForm1::A1Click() {
+  const int k = SelectedIndex();
+  if (k == -1) return;
+  selvane::FileEntry& entry = table[k];
+  const bool adding = entry.hasTag == 0;
+
+  PanelTexts panel;
+  if (!ReadPanel(*this, panel)) {
+    Prompts().Refuse(selvane::Cp932("タグ情報に使用できない文字が含まれています。"),
+                     selvane::Cp932(MessageCaption));
+    return;
+  }
+  const selvane::Trailer trailer = selvane::BuildTrailer(panel.values, entry.genre[0]);
+  // A file that cannot be written is told and left alone; the panel keeps
+  // what was typed so the update can be tried again.
+  if (const selvane::FileResult result = selvane::WriteTag(entry, trailer); !result) {
+    SetStatusText(QStringLiteral("ﾀｸﾞ情報を更新できませんでした"));
+    Prompts().Refuse(FileMessage("タグ情報を書き込めませんでした。", entry.path, result.error),
+                     selvane::Cp932(MessageCaption));
+    return;
+  }
+  SetStatusText(adding ? QStringLiteral("ﾀｸﾞ情報を追加しました")
+                       : QStringLiteral("ﾀｸﾞ情報を変更しました"));
+  Edit1Exit();
+  ReselectAndShowTag(*this, k);
+}
+
+void TForm1::N9Click() {
+  const int k = SelectedIndex();
+  if (k == -1) return;
+  selvane::FileEntry& entry = table[k];
+  if (entry.hasTag == 0) {
+    SetStatusText(QStringLiteral("ﾀｸﾞ情報はありません"));
+    return;
+  }
+  if (!Prompts().Ask(selvane::Cp932("タグ情報を削除します\nよろしいですか？"),
+                     selvane::Cp932("確認")))
+    return;
+  if (const selvane::FileResult result = selvane::RemoveTag(entry); !result) {
+    if (result.error != selvane::NoTrailerError) {
+      Prompts().Refuse(FileMessage("タグ情報を削除できませんでした。", entry.path, result.error),
+                       selvane::Cp932(MessageCaption));
+      return;
+    }
+    // Someone else already stripped it: nothing was cut, and the refresh
+    // below shows the file as it is.
+    Prompts().Refuse(
+        selvane::Cp932("タグ情報が見つからないため、ファイルは変更しませんでした。\n") + entry.path,
+        selvane::Cp932(MessageCaption));
+  }
+  Edit1Exit();
+  ReselectAndShowTag(*this, k);
+}
+
+// What is copied is the entry as last read, not the panel's edits.
+void TForm1::C2Click() {
+  const int k = SelectedIndex();
+  if (k == -1) return;
+  if (table[k].hasTag == 0) {
+    SetStatusText(QStringLiteral("ﾀｸﾞ情報はありません"));
+    return;
+  }
+  tagClipboard = table[k];
+  Edit1Exit();
+  ReselectAndShowTag(*this, k);
+  SetStatusText(QStringLiteral("一時バッファにコピー終了"));
+}
+
+// The buffer keeps the source file's path, so the refresh run with the
+// buffer in the selected slot reads that file's tag as it is now. The
+// selected entry is then put back; only the panel keeps the pasted values.
+void TForm1::P2Click() {
+  const int k = SelectedIndex();
+  if (k == -1 || tagClipboard.hasTag == 0) return;
+  pasteSaveSlot = table[k];
+  table[k] = tagClipboard;
+  Edit1Exit();
+  ReselectAndShowTag(*this, k);
+  table[k] = pasteSaveSlot;
+  RefreshLists();
+  Reselect(*this, k);
+  SetStatusText(QStringLiteral("貼り付け終了。反映させるには『更新』を忘れずに"));
+}

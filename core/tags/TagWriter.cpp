@@ -5,12 +5,11 @@
 #include <cstring>
 
 #include "core/platform/Cp932.h"
+#include "core/tags/GenreList.h"
 #include "core/tags/Id3v1Tag.h"
 
 namespace selvane {
 namespace {
-
-constexpr int LastListedGenre = 147;
 
 // The text as a C string would give it (up to its first NUL), cut to the
 // field's width without splitting a double-byte character.
@@ -22,7 +21,7 @@ std::string_view FieldText(std::string_view text, std::size_t width) {
 
 void PutText(Trailer& trailer, std::size_t offset, std::size_t width, std::string_view text) {
   const std::string_view cut = FieldText(text, width);
-  std::memcpy(trailer.data() + offset, cut.data(), cut.size());
+  if (!cut.empty()) std::memcpy(trailer.data() + offset, cut.data(), cut.size());
 }
 
 bool EndsInTrailer(const unsigned char* tail, std::int64_t length) {
@@ -33,7 +32,7 @@ bool EndsInTrailer(const unsigned char* tail, std::int64_t length) {
 
 unsigned char GenreByteForItem(int item, unsigned char lastGenre) {
   // Signed comparison: "no item" (-1) wraps to 255 like any other value <= 147.
-  if (item <= LastListedGenre) return static_cast<unsigned char>(item & 0xFF);
+  if (item < UnknownGenreItem) return static_cast<unsigned char>(item & 0xFF);
   return lastGenre;
 }
 

@@ -1,0 +1,276 @@
+// Tag update, removal, copy and paste from the main window, on real files.
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "app/ListSelection.h"
+#include "tests/app/WindowTestSupport.h"
+#include "tests/core/ReadOnlyFile.h"
+
+namespace {
+
+const std::string Audio(300, '\xFF');  // what WriteMp3 puts before the trailer
+
+std::string WrittenTrailer(const std::string& title, const std::string& artist,
+                           const std::string& album, const std::string& year,
+                           const std::string& comment, unsigned char genre) {
+  auto field = [](const std::string& text, std::size_t width) {
+    std::string out = text;
+    out.resize(width, ' ');
+    return out;
+  };
+  return "TAG" + field(title, 30) + field(artist, 30) + field(album, 30) + field(year, 4) +
+         field(comment, 30) + std::string(1, static_cast<char>(genre));
+}
+
+class TagCommandsTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    ForgetSettings();
+    form = OpenWindow(dialogs);
+    form->Edit1->setText(QStringLiteral("$T.mp3"));
+  }
+
+  std::string List(const std::string& name, const DemoTag* tag) {
+    const std::string path = folder / name;
+    WriteMp3(path, tag);
+    AddFiles(*form, {path});
+    return path;
+  }
+
+  void Select(int row) {
+    SetItemIndex(form->ListBox1, row);
+    SetItemIndex(form->ListBox2, row);
+    form->ShowTagPanel();
+  }
+
+  void ExpectStillRunning() {
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_EQ(form->table.entryCount, 1);
+  }
+
+  ScriptedDialogs dialogs;
+  std::unique_ptr<TForm1> form;
+  TempFolder folder;
+  DemoTag song{"Song", "Band", "Disc", "1999", "note", 13};
+};
+
+TEST_F(TagCommandsTest, UpdateOfAnUntaggedFileWithEmptyBoxesAddsABlankTrailer) {
+  const std::string path = List("bare.mp3", nullptr);
+  Select(0);
+
+  form->A1Click();
+
+  EXPECT_EQ(ReadBytes(path), Audio + "TAG" + std::string(124, ' ') + "\xFF");
+  EXPECT_EQ(form->StatusText(), QStringLiteral("ﾀｸﾞ情報を追加しました"));
+  EXPECT_EQ(form->GroupBox7->title(), QStringLiteral("ﾀｸﾞ情報－あり"));
+  EXPECT_EQ(form->ComboBoxGenre->currentText(), QStringLiteral("Unknown"));
+  EXPECT_EQ(form->SelectedIndex(), 0);
+}
+
+TEST_F(TagCommandsTest, UpdateReplacesTheTrailerAndTheNewNameFollows) {
+  const std::string path = List("song.mp3", &song);
+  Select(0);
+  form->EditTytle->setText(QStringLiteral("恋の歌"));
+  form->ComboBoxGenre->setCurrentIndex(0);
+
+  form->A1Click();
+
+  EXPECT_EQ(ReadBytes(path),
+            Audio + WrittenTrailer(selvane::Cp932("恋の歌"), "Band", "Disc", "1999", "note", 0));
+  EXPECT_EQ(form->StatusText(), QStringLiteral("ﾀｸﾞ情報を変更しました"));
+  EXPECT_EQ(form->EditTytle->text(), QStringLiteral("恋の歌"));
+  EXPECT_EQ(form->ComboBoxGenre->currentText(), QStringLiteral("Blues"));
+  EXPECT_TRUE(form->ListBox2->item(0)->text().endsWith(QStringLiteral("恋の歌.mp3")));
+}
+
+TEST_F(TagCommandsTest, ReadOnlyFileIsToldAndLeftAndTheProgramGoesOn) {
+  const std::string path = List("locked.mp3", &song);
+  const std::string before = ReadBytes(path);
+  Select(0);
+  form->SetStatusText(QStringLiteral("ﾀｸﾞ情報を変更しました"));  // from an earlier update
+  form->EditTytle->setText(QStringLiteral("typed"));
+  {
+    ReadOnlyFile guard(folder.path(), path);
+    if (!guard.active()) GTEST_SKIP() << "cannot make a file read-only here";
+    form->A1Click();
+  }
+
+  EXPECT_EQ(ReadBytes(path), before);
+  ExpectStillRunning();
+  ASSERT_EQ(dialogs.shown.size(), 1u);
+  EXPECT_EQ(dialogs.shown[0].kind, ScriptedDialogs::Kind::Refusal);
+  EXPECT_TRUE(dialogs.shown[0].text.contains(QString::fromStdString(path)));
+  EXPECT_TRUE(dialogs.shown[0].text.contains(QString::fromLocal8Bit(std::strerror(EACCES))));
+  EXPECT_NE(form->StatusText(), QStringLiteral("ﾀｸﾞ情報を変更しました"));
+  EXPECT_EQ(form->EditTytle->text(), QStringLiteral("typed"));  // can be tried again
+  EXPECT_EQ(form->table[0].hasTag, 1);
+}
+
+TEST_F(TagCommandsTest, VanishedFileIsToldAndNothingIsCreated) {
+  const std::string path = List("gone.mp3", nullptr);
+  Select(0);
+  std::remove(path.c_str());
+
+  form->A1Click();
+
+  EXPECT_FALSE(PathExists(path));
+  ExpectStillRunning();
+  ASSERT_EQ(dialogs.Texts(ScriptedDialogs::Kind::Refusal).size(), 1);
+  EXPECT_TRUE(dialogs.shown[0].text.contains(QString::fromStdString(path)));
+  EXPECT_TRUE(dialogs.shown[0].text.contains(QString::fromLocal8Bit(std::strerror(ENOENT))));
+  EXPECT_NE(form->StatusText(), QStringLiteral("ﾀｸﾞ情報を追加しました"));
+}
+
+TEST_F(TagCommandsTest, RemovalAsksAndCutsTheTrailer) {
+  const std::string path = List("song.mp3", &song);
+  Select(0);
+  dialogs.answers = {true};
+
+  form->N9Click();
+
+  ASSERT_EQ(dialogs.shown.size(), 1u);
+  EXPECT_EQ(dialogs.shown[0].kind, ScriptedDialogs::Kind::Question);
+  EXPECT_EQ(dialogs.shown[0].text, QStringLiteral("タグ情報を削除します\nよろしいですか？"));
+  EXPECT_EQ(dialogs.shown[0].caption, QStringLiteral("確認"));
+  EXPECT_EQ(ReadBytes(path), Audio);
+  EXPECT_EQ(form->GroupBox7->title(), QStringLiteral("ﾀｸﾞ情報－なし"));
+  EXPECT_TRUE(form->EditTytle->text().isEmpty());
+  EXPECT_EQ(form->SelectedIndex(), 0);
+}
+
+TEST_F(TagCommandsTest, RemovalAnsweredNoLeavesEverything) {
+  const std::string path = List("song.mp3", &song);
+  Select(0);
+  const std::string before = ReadBytes(path);
+  const selvane::FileEntry entry = form->table[0];
+  form->SetStatusText(QStringLiteral("before"));
+  form->EditTytle->setText(QStringLiteral("typed"));
+  dialogs.answers = {false};
+
+  form->N9Click();
+
+  EXPECT_EQ(ReadBytes(path), before);
+  EXPECT_EQ(std::memcmp(&form->table[0], &entry, sizeof entry), 0);
+  EXPECT_EQ(form->EditTytle->text(), QStringLiteral("typed"));
+  EXPECT_EQ(form->StatusText(), QStringLiteral("before"));
+}
+
+TEST_F(TagCommandsTest, RemovalOfAnUntaggedEntryOnlySaysSo) {
+  List("bare.mp3", nullptr);
+  Select(0);
+
+  form->N9Click();
+
+  EXPECT_TRUE(dialogs.shown.empty());
+  EXPECT_EQ(form->StatusText(), QStringLiteral("ﾀｸﾞ情報はありません"));
+}
+
+TEST_F(TagCommandsTest, RemovalDoesNotCutAFileWhoseTrailerWentMeanwhile) {
+  const std::string path = List("song.mp3", &song);
+  Select(0);
+  WriteMp3(path, nullptr);  // another program strips the tag
+  dialogs.answers = {true};
+
+  form->N9Click();
+
+  EXPECT_EQ(ReadBytes(path), Audio);
+  EXPECT_EQ(dialogs.Texts(ScriptedDialogs::Kind::Refusal).size(), 1);
+  EXPECT_EQ(form->GroupBox7->title(), QStringLiteral("ﾀｸﾞ情報－なし"));
+}
+
+TEST_F(TagCommandsTest, RemovalOfAReadOnlyFileIsToldAndLeft) {
+  const std::string path = List("locked.mp3", &song);
+  const std::string before = ReadBytes(path);
+  Select(0);
+  dialogs.answers = {true};
+  {
+    ReadOnlyFile guard(folder.path(), path);
+    if (!guard.active()) GTEST_SKIP() << "cannot make a file read-only here";
+    form->N9Click();
+  }
+  EXPECT_EQ(ReadBytes(path), before);
+  const QStringList refusals = dialogs.Texts(ScriptedDialogs::Kind::Refusal);
+  ASSERT_EQ(refusals.size(), 1);
+  EXPECT_TRUE(refusals[0].contains(QString::fromStdString(path)));
+  EXPECT_EQ(form->table[0].hasTag, 1);
+}
+
+TEST_F(TagCommandsTest, CopyPasteUpdateCarriesTheTagToAnotherFile) {
+  const std::string source = List("source.mp3", &song);
+  DemoTag other{"Other", "", "", "", "", 200};
+  const std::string target = List("target.mp3", &other);
+  const std::string sourceBytes = ReadBytes(source);
+  Select(0);
+
+  form->C2Click();
+  EXPECT_EQ(form->StatusText(), QStringLiteral("一時バッファにコピー終了"));
+  Select(1);
+  form->P2Click();
+
+  EXPECT_EQ(form->StatusText(), QStringLiteral("貼り付け終了。反映させるには『更新』を忘れずに"));
+  EXPECT_EQ(form->EditTytle->text(), QStringLiteral("Song"));
+  EXPECT_EQ(form->EditComment->text(), QStringLiteral("note"));
+  EXPECT_EQ(form->GroupBox7->title(), QStringLiteral("ﾀｸﾞ情報－あり"));
+  // The selected file's own entry is back, and the lists show its names.
+  EXPECT_STREQ(form->table[1].path, target.c_str());
+  EXPECT_STREQ(form->table[1].title, "Other");
+  EXPECT_TRUE(form->ListBox1->item(1)->text().endsWith(QStringLiteral("target.mp3")));
+  EXPECT_TRUE(form->ListBox2->item(1)->text().endsWith(QStringLiteral("Other.mp3")));
+  EXPECT_EQ(form->SelectedIndex(), 1);
+  EXPECT_EQ(ItemIndex(form->ListBox2), 1);
+
+  form->A1Click();
+
+  EXPECT_EQ(ReadBytes(target), Audio + WrittenTrailer("Song", "Band", "Disc", "1999", "note", 13));
+  EXPECT_EQ(ReadBytes(source), sourceBytes);
+}
+
+TEST_F(TagCommandsTest, PasteShowsTheSourceFileAsItIsNow) {
+  List("source.mp3", &song);
+  List("target.mp3", nullptr);
+  Select(0);
+  form->C2Click();
+  form->EditTytle->setText(QStringLiteral("Edited"));
+  form->A1Click();  // the source changes after the copy
+
+  Select(1);
+  form->P2Click();
+
+  EXPECT_EQ(form->EditTytle->text(), QStringLiteral("Edited"));
+  EXPECT_EQ(form->table[1].hasTag, 0);
+  EXPECT_FALSE(form->N9->isEnabled());  // the target's own state
+}
+
+TEST_F(TagCommandsTest, CopyTakesTheTagAsReadNotThePanelsEdits) {
+  List("source.mp3", &song);
+  List("target.mp3", nullptr);
+  Select(0);
+  form->EditTytle->setText(QStringLiteral("typed, not written"));
+
+  form->C2Click();
+  Select(1);
+  form->P2Click();
+
+  EXPECT_EQ(form->EditTytle->text(), QStringLiteral("Song"));
+}
+
+TEST_F(TagCommandsTest, CopyFromAnUntaggedEntryKeepsTheBuffer) {
+  List("bare.mp3", nullptr);
+  Select(0);
+
+  form->C2Click();
+
+  EXPECT_EQ(form->StatusText(), QStringLiteral("ﾀｸﾞ情報はありません"));
+  EXPECT_EQ(form->tagClipboard.hasTag, 0);
+  EXPECT_FALSE(form->P2->isEnabled());
+}
+
+}  // namespace
