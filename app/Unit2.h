@@ -1,6 +1,7 @@
 #pragma once
 // TForm2, the About box: created hidden at start-up, shown modally on demand.
 #include <QDialog>
+#include <functional>
 
 class QLabel;
 class QPushButton;
@@ -28,7 +29,19 @@ class TForm2 : public QDialog {
   void Label6MouseMove();
   void FormMouseMove();
 
+  // Shows the box modally (About1Click goes through here). Tests set
+  // `runModal` to show it without entering a nested event loop.
+  int ShowModal();
+  std::function<int(TForm2&)> runModal;
+
+  void setVisible(bool visible) override;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+
  private:
   Dialogs& dialogs_;
   // [about box private members]
+  bool placed_ = false;  // centred on its first showing, left where it is later
 };
