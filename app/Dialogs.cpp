@@ -1,10 +1,29 @@
 #include "app/Dialogs.h"
 
-void QtDialogs::Refuse(QWidget*, const QString&, const QString&) {}
-bool QtDialogs::Ask(QWidget*, const QString&, const QString&) { return false; }
-void QtDialogs::ShowError(QWidget*, const QString&) {}
-QStringList QtDialogs::ChooseFiles(QWidget*, const QString&, const QString&, const QString&,
-                                   const QString&) {
-  return {};
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QMessageBox>
+
+void QtDialogs::Refuse(QWidget* parent, const QString& text, const QString& caption) {
+  QMessageBox box(QMessageBox::Warning, caption, text, QMessageBox::Ok, parent);
+  box.exec();
 }
-void QtDialogs::OpenUrl(const QUrl&) {}
+
+bool QtDialogs::Ask(QWidget* parent, const QString& text, const QString& caption) {
+  QMessageBox box(QMessageBox::Question, caption, text, QMessageBox::Yes | QMessageBox::No, parent);
+  box.setDefaultButton(QMessageBox::Yes);
+  return box.exec() == QMessageBox::Yes;
+}
+
+void QtDialogs::ShowError(QWidget* parent, const QString& text) {
+  QMessageBox box(QMessageBox::Critical, QStringLiteral("Selvane"), text, QMessageBox::Ok, parent);
+  box.exec();
+}
+
+QStringList QtDialogs::ChooseFiles(QWidget* parent, const QString& title, const QString& filter,
+                                   const QString& selectedFilter, const QString& directory) {
+  QString chosenFilter = selectedFilter;
+  return QFileDialog::getOpenFileNames(parent, title, directory, filter, &chosenFilter);
+}
+
+void QtDialogs::OpenUrl(const QUrl& url) { QDesktopServices::openUrl(url); }

@@ -1,27 +1,441 @@
+// The main window: layout, lifecycle, the status line and its hints.
 #include "app/Unit1.h"
 
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFont>
+#include <QFrame>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QScreen>
+#include <QScrollBar>
+#include <QShowEvent>
+#include <QSplitter>
 #include <QStatusBar>
+#include <QStyledItemDelegate>
+#include <QTimer>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <algorithm>
+
+#include "app/ByteLimitValidator.h"
+#include "app/Cp932Text.h"
+#include "app/Glyphs.h"
+#include "app/Hints.h"
+#include "app/ListSelection.h"
+#include "app/Unit2.h"
+#include "core/platform/Cp932.h"
+#include "core/rename/NamingRule.h"
+#include "core/tags/GenreList.h"
 
 unsigned char firstPaintPending = 1;
 
+namespace {
+
+// Designed outer size of the window and its limits.
+constexpr QSize kDesignedSize(411, 321);
+constexpr QSize kMinimumSize(240, 300);
+constexpr QSize kMaximumSize(1024, 768);
+constexpr int kSpeedBarHeight = 33;
+constexpr int kTagGroupHeight = 94;
+constexpr int kRuleGroupHeight = 42;
+constexpr int kStatusBarHeight = 22;
+
+// The core speaks CP932; the window shows it and asks through Dialogs.
+class WindowPrompts : public selvane::UserPrompts {
+ public:
+  explicit WindowPrompts(TForm1& form) : form_(form) {}
+  void SetStatus(std::string_view text) override { form_.SetStatusText(text); }
+  void Refuse(std::string_view text, std::string_view caption) override {
+    form_.DialogsInUse().Refuse(&form_, ToQt(text), ToQt(caption));
+  }
+  bool Ask(std::string_view text, std::string_view caption) override {
+    return form_.DialogsInUse().Ask(&form_, ToQt(text), ToQt(caption));
+  }
+  void ShowError(std::string_view text) override {
+    form_.DialogsInUse().ShowError(&form_, ToQt(text));
+  }
+
+ private:
+  TForm1& form_;
+};
+
+QFont GothicFont(const char* family, bool fixedPitch) {
+  QFont font(QString::fromLatin1(family));
+  font.setPixelSize(12);
+  font.setFixedPitch(fixedPitch);
+  font.setStyleHint(fixedPitch ? QFont::TypeWriter : QFont::SansSerif);
+  return font;
+}
+
+template <typename T>
+T* Named(T* widget, const char* name) {
+  widget->setObjectName(QString::fromLatin1(name));
+  return widget;
+}
+
+// The lists' lines are 12 pixels high, as their font.
+class TwelvePixelLines : public QStyledItemDelegate {
+ public:
+  using QStyledItemDelegate::QStyledItemDelegate;
+  QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    return {QStyledItemDelegate::sizeHint(option, index).width(), 12};
+  }
+};
+
+QLabel* AddLabel(QWidget* panel, const char* name, const QString& text, int top) {
+  auto* label = Named(new QLabel(text, panel), name);
+  label->setGeometry(6, top, 46, 20);
+  label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  return label;
+}
+
+QLineEdit* AddEdit(QWidget* panel, const char* name, int top, int width, int byteLimit) {
+  auto* edit = Named(new QLineEdit(panel), name);
+  edit->setGeometry(54, top, width, 20);
+  edit->setValidator(new ByteLimitValidator(byteLimit, edit));
+  return edit;
+}
+
+QListWidget* AddList(QGroupBox* group, const char* name, const QFont& font) {
+  auto* list = Named(new QListWidget(group), name);
+  list->setFont(font);
+  list->setSelectionMode(QAbstractItemView::SingleSelection);
+  list->setUniformItemSizes(true);
+  list->setItemDelegate(new TwelvePixelLines(list));
+  list->setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
+  list->setFocusPolicy(Qt::ClickFocus);  // not in the tab order
+  list->setContextMenuPolicy(Qt::PreventContextMenu);
+  list->viewport()->setContextMenuPolicy(Qt::PreventContextMenu);
+  list->setMinimumSize(1, 1);
+  auto* layout = new QVBoxLayout(group);
+  layout->setContentsMargins(2, 0, 2, 2);
+  layout->addWidget(list);
+  return list;
+}
+
+}  // namespace
+
 TForm1::TForm1(const QStringList& args, Dialogs& dialogs, QWidget* parent)
     : QMainWindow(parent), dialogs_(dialogs), args_(args) {
+  setObjectName(QStringLiteral("Form1"));
   setWindowTitle(QStringLiteral("Selvane"));
+  setWindowIcon(ApplicationIcon());
+  setFont(GothicFont("IPAPGothic", false));
+  setContextMenuPolicy(Qt::NoContextMenu);
+  prompts_ = std::make_unique<WindowPrompts>(*this);
+  BuildLayout();
+  BuildCommands();
+  ConnectRuleBox();
+  // Every control reports the pointer entering and leaving, for the hints.
+  installEventFilter(this);
+  for (QWidget* child : findChildren<QWidget*>()) child->installEventFilter(this);
+  ApplySizeLimits();
+  SetOuterSize(kDesignedSize.width(), kDesignedSize.height());
+  FormCreate();
+  Form2 = new TForm2(dialogs_, this);
 }
+
 TForm1::~TForm1() = default;
-void TForm1::FormCreate() {}
+
+void TForm1::BuildLayout() {
+  client_ = Named(new QWidget(this), "ClientArea");
+  setCentralWidget(client_);
+
+  auto* bar = Named(new QFrame(client_), "SpeedBar");
+  bar->setFrameStyle(QFrame::Panel | QFrame::Raised);
+  SpeedBar = bar;
+
+  GroupBox7 = Named(new QGroupBox(QStringLiteral("ﾀｸﾞ情報"), client_), "GroupBox7");
+  Panel1 = Named(new QWidget(GroupBox7), "Panel1");
+  Panel1->resize(203, Panel1->height());  // as designed, until the first resize
+  Panel2 = Named(new QWidget(GroupBox7), "Panel2");
+  Label1 = AddLabel(Panel1, "Label1", QStringLiteral("ﾀｲﾄﾙ"), 4);
+  Label3 = AddLabel(Panel1, "Label3", QStringLiteral("ｱｰﾃｨｽﾄ"), 28);
+  Label4 = AddLabel(Panel1, "Label4", QStringLiteral("ｱﾙﾊﾞﾑ"), 52);
+  EditTytle = AddEdit(Panel1, "EditTytle", 4, 130, 30);
+  EditArtist = AddEdit(Panel1, "EditArtist", 28, 130, 30);
+  EditAlbum = AddEdit(Panel1, "EditAlbum", 52, 130, 30);
+  Label6 = AddLabel(Panel2, "Label6", QStringLiteral("ｺﾒﾝﾄ"), 4);
+  Label8 = AddLabel(Panel2, "Label8", QStringLiteral("ｼﾞｬﾝﾙ"), 28);
+  Label5 = AddLabel(Panel2, "Label5", QStringLiteral("年"), 52);
+  EditComment = AddEdit(Panel2, "EditComment", 4, 130, 30);
+  ComboBoxGenre = Named(new QComboBox(Panel2), "ComboBoxGenre");
+  ComboBoxGenre->setGeometry(54, 28, 130, 20);
+  ComboBoxGenre->setEditable(false);
+  ComboBoxGenre->setMaxVisibleItems(16);
+  for (const std::string_view genre : selvane::GenreList)
+    ComboBoxGenre->addItem(QString::fromLatin1(genre.data(), static_cast<qsizetype>(genre.size())));
+  ComboBoxGenre->setCurrentIndex(-1);
+  EditYear = AddEdit(Panel2, "EditYear", 52, 131, 4);
+
+  GroupBox6 = Named(new QGroupBox(QStringLiteral("命名規則"), client_), "GroupBox6");
+  Edit1 = Named(new QLineEdit(GroupBox6), "Edit1");
+  Edit1->setGeometry(8, 14, 143, 20);
+  Edit1->setValidator(new ByteLimitValidator(static_cast<int>(selvane::RuleBoxLimit), Edit1));
+  Edit1->setText(QString::fromLatin1(selvane::DefaultNamingRule.data(),
+                                     static_cast<qsizetype>(selvane::DefaultNamingRule.size())));
+  SetHint(Edit1, selvane::Cp932("|命名規則入力"));
+  Edit1->setToolTip(ShortHintOf(Edit1));  // empty: no tooltip shows
+
+  Splitter1 = Named(new QSplitter(Qt::Horizontal, client_), "Splitter1");
+  Splitter1->setHandleWidth(4);
+  Splitter1->setOpaqueResize(true);
+  Splitter1->setChildrenCollapsible(false);
+  const QFont listFont = GothicFont("IPAGothic", true);
+  GroupBox4 = Named(new QGroupBox(QStringLiteral("変換前")), "GroupBox4");
+  ListBox1 = AddList(GroupBox4, "ListBox1", listFont);
+  GroupBox5 = Named(new QGroupBox(QStringLiteral("変換後")), "GroupBox5");
+  ListBox2 = AddList(GroupBox5, "ListBox2", listFont);
+  Splitter1->addWidget(GroupBox4);
+  Splitter1->addWidget(GroupBox5);
+  Splitter1->setStretchFactor(0, 0);
+  Splitter1->setStretchFactor(1, 1);
+
+  StatusBar1 = Named(statusBar(), "StatusBar1");
+  StatusBar1->setFixedHeight(kStatusBarHeight);
+  statusText_ = Named(new QLabel(StatusBar1), "StatusText");
+  // The line may hold a long path; it must never widen the window.
+  statusText_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  statusText_->setMinimumWidth(1);
+  StatusBar1->addWidget(statusText_, 1);
+
+  MainMenu1 = Named(menuBar(), "MainMenu1");
+
+  setTabOrder(EditTytle, EditArtist);
+  setTabOrder(EditArtist, EditAlbum);
+  setTabOrder(EditAlbum, EditComment);
+  setTabOrder(EditComment, ComboBoxGenre);
+  setTabOrder(ComboBoxGenre, EditYear);
+  setTabOrder(EditYear, Edit1);
+
+  DockControls();
+}
+
+// Lays the client area out by docking: toolbar and tag group at the top, the
+// rule group at the bottom, the two lists in what remains; inside the tag
+// group Panel1 keeps its width on the left and Panel2 takes the rest.
+void TForm1::DockControls() {
+  const int width = client_->width();
+  const int height = client_->height();
+  SpeedBar->setGeometry(0, 0, width, kSpeedBarHeight);
+  GroupBox7->setGeometry(0, kSpeedBarHeight, width, kTagGroupHeight);
+  const int listsTop = kSpeedBarHeight + kTagGroupHeight;
+  const int ruleTop = std::max(listsTop, height - kRuleGroupHeight);
+  GroupBox6->setGeometry(0, ruleTop, width, kRuleGroupHeight);
+  Splitter1->setGeometry(0, listsTop, width, ruleTop - listsTop);
+  const QRect inside = GroupBox7->contentsRect();
+  const int leftWidth = std::min(Panel1->width(), inside.width());
+  Panel1->setGeometry(inside.left(), inside.top(), leftWidth, inside.height());
+  Panel2->setGeometry(inside.left() + leftWidth, inside.top(), inside.width() - leftWidth,
+                      inside.height());
+}
+
+void TForm1::FormCreate() {
+  table.entryCount = 0;
+  try {
+    LoadSettings();
+  } catch (const std::exception& error) {
+    // The rest of the creation sequence does not run; the window still shows.
+    createLoadFailed_ = true;
+    ShowErrorBox(error);
+    return;
+  }
+  ApplyStaysOnTop();
+  AddCommandLineFiles(args_);
+  RefreshLists();
+  if (!args_.isEmpty()) {
+    SetItemIndex(ListBox1, 0);
+    SetItemIndex(ListBox2, ItemIndex(ListBox1));
+    ShowTagPanel();
+  }
+}
+
 void TForm1::Exit1Click() { close(); }
-void TForm1::SetStatusText(const QString&) {}
-void TForm1::SetStatusText(std::string_view) {}
-std::string TForm1::NamingRule() const { return {}; }
+
+void TForm1::SetStatusText(const QString& text) {
+  statusText_->setText(text);
+  // Commands that write progress run without returning to the event loop.
+  if (statusText_->isVisible()) statusText_->repaint();
+}
+
+void TForm1::SetStatusText(std::string_view cp932) { SetStatusText(ToQt(cp932)); }
+
+QString TForm1::StatusText() const { return statusText_->text(); }
+
+std::string TForm1::NamingRule() const {
+  std::string rule;
+  // An unconvertible text cannot reach the box; should it anyway, an empty
+  // rule keeps every file's name instead of inventing one.
+  if (!FromQt(Edit1->text(), rule)) return {};
+  return rule;
+}
+
 selvane::UserPrompts& TForm1::Prompts() { return *prompts_; }
-bool TForm1::eventFilter(QObject* w, QEvent* e) { return QMainWindow::eventFilter(w, e); }
-void TForm1::showEvent(QShowEvent* e) { QMainWindow::showEvent(e); }
-void TForm1::paintEvent(QPaintEvent* e) { QMainWindow::paintEvent(e); }
-void TForm1::resizeEvent(QResizeEvent* e) { QMainWindow::resizeEvent(e); }
-void TForm1::closeEvent(QCloseEvent* e) { QMainWindow::closeEvent(e); }
-void TForm1::BuildLayout() {}
-void TForm1::FormShow() {}
-void TForm1::FormPaint() {}
-void TForm1::FormResize() {}
-bool TForm1::FormCloseQuery() { return true; }
+
+void TForm1::ShowErrorBox(const std::exception& error) {
+  dialogs_.ShowError(this, QString::fromUtf8(error.what()));
+}
+
+// --- Status line and hints ---
+
+void TForm1::SetCurrentHint(const QString& hint) {
+  if (hint == currentHint_) return;
+  currentHint_ = hint;
+  SetStatusText(hint);
+}
+
+// The long hint of `widget`, or of its nearest ancestor in the window that has
+// a hint; nothing under the pointer gives an empty hint.
+void TForm1::FollowPointer(QWidget* widget) {
+  while (widget != nullptr && HintOf(widget).empty() && widget != this)
+    widget = widget->parentWidget();
+  SetCurrentHint(widget != nullptr ? LongHintOf(widget) : QString());
+}
+
+void TForm1::FollowMenu(QMenu* menu) {
+  connect(menu, &QMenu::hovered, this, [this](QAction* item) { SetCurrentHint(LongHintOf(item)); });
+  connect(menu, &QMenu::aboutToHide, this, [this] { SetCurrentHint(QString()); });
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+  auto* widget = qobject_cast<QWidget*>(watched);
+  switch (event->type()) {
+    case QEvent::Enter:
+      if (widget != nullptr && widget->window() == this) FollowPointer(widget);
+      break;
+    case QEvent::Leave:
+      // The pointer is now over the parent, unless an Enter of another
+      // control follows; leaving the window leaves no control under it.
+      if (widget != nullptr && widget->window() == this)
+        FollowPointer(widget == this ? nullptr : widget->parentWidget());
+      break;
+    case QEvent::Resize:
+      // The client area settles after the window's own resize event (the
+      // frame, the menu bar): the widths follow it too.
+      if (watched == client_ || watched == GroupBox7) FormResize();
+      break;
+    default:
+      break;
+  }
+  if (ListBox1 != nullptr) {
+    if (watched == ListBox1 || watched == ListBox1->viewport()) {
+      if (ListEvent(ListBox1, event)) return true;
+    } else if (watched == ListBox2 || watched == ListBox2->viewport()) {
+      if (ListEvent(ListBox2, event)) return true;
+    }
+  }
+  return QMainWindow::eventFilter(watched, event);
+}
+
+// --- Size, position, show, paint, close ---
+
+QSize TForm1::ScreenSize() const {
+  if (screenSizeOverride.isValid()) return screenSizeOverride;
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) return screen->geometry().size();
+  return kMaximumSize;
+}
+
+// The window manager's frame around Qt's window; unknown (none) until the
+// window is shown, and none at all without a window manager.
+QSize TForm1::FrameExtra() const {
+  const QRect frame = frameGeometry();
+  return {std::max(0, frame.width() - width()), std::max(0, frame.height() - height())};
+}
+
+QSize TForm1::OuterSize() const { return size() + FrameExtra(); }
+
+void TForm1::SetOuterSize(int outerWidth, int outerHeight) {
+  const QSize extra = FrameExtra();
+  resize(outerWidth - extra.width(), outerHeight - extra.height());
+}
+
+// The limits are for the outer size; Qt holds the inner one. The frame is
+// known only once the window is shown: the outer size set before stays.
+void TForm1::ApplySizeLimits() {
+  const QSize extra = FrameExtra();
+  if (extra == frameExtra_) return;
+  const QSize outer = frameExtra_.isValid() ? size() + frameExtra_ : size();
+  frameExtra_ = extra;
+  setMinimumSize(kMinimumSize - extra);
+  setMaximumSize(kMaximumSize - extra);
+  if (!isMaximized() && !isFullScreen()) resize(outer - extra);
+}
+
+void TForm1::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  if (!event->spontaneous()) FormShow();
+}
+
+void TForm1::FormShow() {
+  setAcceptDrops(true);
+  ApplySizeLimits();
+  if (firstShowDone_) return;
+  firstShowDone_ = true;
+  const QSize screen = ScreenSize();
+  const QSize outer = OuterSize();
+  move(std::max(0, (screen.width() - outer.width()) / 2),
+       std::max(0, (screen.height() - outer.height()) / 2));
+}
+
+void TForm1::paintEvent(QPaintEvent* event) {
+  QMainWindow::paintEvent(event);
+  FormPaint();
+}
+
+// The second load brings the window to its stored place after the centring
+// of the first show. It runs right after the paint, not inside it, since it
+// moves the window and may show an error box. The flag is cleared first and
+// a load that already failed at creation is not repeated, so a bad stored
+// value is reported once, not on every paint.
+void TForm1::FormPaint() {
+  if (firstPaintPending == 0) return;
+  firstPaintPending = 0;
+  if (createLoadFailed_) return;
+  QTimer::singleShot(0, this, [this] {
+    ApplySizeLimits();
+    try {
+      LoadSettings();
+    } catch (const std::exception& error) {
+      ShowErrorBox(error);
+    }
+  });
+}
+
+void TForm1::resizeEvent(QResizeEvent* event) {
+  QMainWindow::resizeEvent(event);
+  ApplySizeLimits();
+  FormResize();
+}
+
+void TForm1::FormResize() {
+  const int half = OuterSize().width() / 2;
+  Panel1->resize(half, Panel1->height());
+  DockControls();
+  const int rest = Splitter1->width() - Splitter1->handleWidth() - half;
+  Splitter1->setSizes({half, std::max(0, rest)});
+  Edit1->resize(GroupBox6->width() - 2 * Edit1->x(), Edit1->height());
+  const int leftEdits = Panel1->width() - EditTytle->x() - 8;
+  for (QLineEdit* edit : {EditTytle, EditArtist, EditAlbum})
+    edit->resize(leftEdits, edit->height());
+  const int rightEdits = Panel2->width() - EditComment->x() - 8;
+  EditComment->resize(rightEdits, EditComment->height());
+  ComboBoxGenre->resize(rightEdits, ComboBoxGenre->height());
+  EditYear->resize(rightEdits, EditYear->height());
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+  if (!FormCloseQuery()) {
+    event->ignore();
+    return;
+  }
+  selvane::ClearEntries(table);
+  event->accept();
+}
+
+bool TForm1::FormCloseQuery() { return SaveSettings(); }

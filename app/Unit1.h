@@ -14,8 +14,10 @@
 //   Unit1Rename.cpp      rule box, presets, new-name refresh, rename run
 //   Unit1Shell.cpp       always on top, help, About box
 #include <QMainWindow>
+#include <QSize>
 #include <QString>
 #include <QStringList>
+#include <exception>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -64,6 +66,9 @@ class TForm1 : public QMainWindow {
   [[nodiscard]] bool SaveSettings();  // false when the store could not be written
   void SetStatusText(const QString& text);
   void SetStatusText(std::string_view cp932);
+  QString StatusText() const;
+  // When valid, stands in for the primary screen's size (tests).
+  static inline QSize screenSizeOverride;
   // The naming rule: Edit1's text as CP932 (characters without a CP932
   // form cannot be typed, so the conversion does not fail in practice).
   std::string NamingRule() const;
@@ -177,7 +182,22 @@ class TForm1 : public QMainWindow {
 
   // --- Area-owned private members: add yours inside your own block. ---
   // [shell/layout]
+  QWidget* client_ = nullptr;
+  QLabel* statusText_ = nullptr;
+  QSize frameExtra_;  // the frame the current size and limits assume
+  bool createLoadFailed_ = false;  // FormCreate's LoadSettings raised an error
+  QSize ScreenSize() const;
+  QSize FrameExtra() const;
+  QSize OuterSize() const;
+  void SetOuterSize(int width, int height);
+  void ApplySizeLimits();
+  void DockControls();
+  void SetCurrentHint(const QString& hint);
+  void FollowPointer(QWidget* widget);
+  void FollowMenu(QMenu* menu);
+  void ShowErrorBox(const std::exception& error);
   // [lists]
+  bool ListEvent(QListWidget* list, QEvent* event);
   // [tags]
   // [files/rename]
   void SetPreset(int index);

@@ -1,3 +1,110 @@
-#include "app/Unit1.h"
+// Files named on the command line, added during start-up. Each argument is
+// looked up in the file system and enters the list under the name stored
+// there, behind its directory exactly as typed.
+#include <dirent.h>
+#include <sys/stat.h>
 
-void TForm1::AddCommandLineFiles(const QStringList&) {}
+#include <QFile>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "app/Unit1.h"
+#include "core/filelist/SplitPath.h"
+#include "core/platform/Cp932.h"
+
+namespace {
+
+// '*' matches any run of characters, '?' any one; everything else itself.
+bool WildcardMatch(std::string_view pattern, std::string_view name) {
+  std::size_t p = 0, n = 0, starP = std::string_view::npos, starN = 0;
+  while (n < name.size()) {
+    if (p < pattern.size() && (pattern[p] == '?' || pattern[p] == name[n])) {
+      ++p;
+      ++n;
+    } else if (p < pattern.size() && pattern[p] == '*') {
+      starP = p++;
+      starN = n;
+    } else if (starP != std::string_view::npos) {
+      p = starP + 1;
+      n = ++starN;
+    } else {
+      return false;
+    }
+  }
+  while (p < pattern.size() && pattern[p] == '*') ++p;
+  return p == pattern.size();
+}
+
+// The stored name of the file that the native path's final component names:
+// that component when it exists, or for a wildcard the first match in the
+// order the directory reports. None when nothing matches.
+std::optional<std::string> FindStoredName(const std::string& native) {
+  const std::size_t slash = native.rfind('/');
+  const std::string base = slash == std::string::npos ? native : native.substr(slash + 1);
+  if (base.empty() || base == "." || base == "..") return std::nullopt;
+  if (base.find_first_of("*?") == std::string::npos) {
+    struct stat info {};
+    if (stat(native.c_str(), &info) != 0) return std::nullopt;
+    return base;
+  }
+  const std::string dir =
+      slash == std::string::npos ? std::string(".") : native.substr(0, slash == 0 ? 1 : slash);
+  DIR* stream = opendir(dir.c_str());
+  if (stream == nullptr) return std::nullopt;
+  std::optional<std::string> found;
+  while (const dirent* item = readdir(stream)) {
+    const std::string_view name = item->d_name;
+    if (name == "." || name == "..") continue;
+    if (WildcardMatch(base, name)) {
+      found = std::string(name);
+      break;
+    }
+  }
+  closedir(stream);
+  return found;
+}
+
+// Drive and directory of the argument as typed.
+std::string PrefixOf(std::string_view cp932) {
+  const selvane::PathParts parts = selvane::SplitPath(cp932);
+  std::string prefix;
+  if (parts.flags & selvane::HasDrive) prefix = parts.drive;
+  if (parts.flags & selvane::HasDirectory) prefix += parts.directory;
+  if (prefix.size() + parts.name.size() + parts.extension.size() == cp932.size()) return prefix;
+  // Longer than the splitter examines: everything up to the last separator.
+  std::size_t end = 0;
+  for (std::size_t i = 0; i < cp932.size(); i += selvane::CharLength(cp932, i))
+    if (cp932[i] == '\\' || cp932[i] == '/') end = i + 1;
+  return std::string(cp932.substr(0, end));
+}
+
+}  // namespace
+
+void TForm1::AddCommandLineFiles(const QStringList& args) {
+  const std::string rule = NamingRule();
+  selvane::AddBatch batch(table, Prompts());
+  for (const QString& arg : args) {
+    // A name that was not valid in the system's encoding has lost bytes on
+    // its way in and cannot be found faithfully.
+    if (arg.contains(QChar::ReplacementCharacter)) {
+      batch.RefuseUnconvertible(arg.toStdString());
+      continue;
+    }
+    const std::string native = QFile::encodeName(arg).toStdString();
+    const std::optional<std::string> stored = FindStoredName(native);
+    if (!stored) continue;  // names nothing: skipped
+    std::string cp932Arg;
+    std::string cp932Name;
+    if (!selvane::NativePathToCp932(native, cp932Arg) ||
+        !selvane::NativePathToCp932(*stored, cp932Name)) {
+      const std::size_t slash = native.rfind('/');
+      batch.RefuseUnconvertible(slash == std::string::npos ? *stored
+                                                           : native.substr(0, slash + 1) + *stored);
+      continue;
+    }
+    const std::string path = PrefixOf(cp932Arg) + cp932Name;
+    batch.Add(path.c_str(), rule);
+  }
+  batch.Finish();
+}

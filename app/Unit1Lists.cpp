@@ -1,8 +1,113 @@
-#include "app/Unit1.h"
+// The two list views: rebuilt whole from the table, one common selection,
+// the display mode, and the lists' mouse and key handling.
+#include <QEvent>
+#include <QKeyEvent>
+#include <QListWidget>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QScrollBar>
+#include <QToolButton>
+#include <algorithm>
 
-void TForm1::RefreshLists() {}
-int TForm1::SelectedIndex() const { return -1; }
-void TForm1::SyncListSelection(QListWidget*) {}
-void TForm1::SpeedButton7Click() {}
-void TForm1::ListBox1MouseUp(QListWidget*, Qt::MouseButton, const QPoint&) {}
-void TForm1::ListBox1KeyUp(QListWidget*, int) {}
+#include "app/Cp932Text.h"
+#include "app/ListSelection.h"
+#include "app/Unit1.h"
+#include "core/filelist/SplitPath.h"
+
+namespace {
+
+// A line of a list: the whole path, or only its final component.
+QString DisplayLine(const char* path, bool fullPath) {
+  if (fullPath) return ToQt(path);
+  const selvane::PathParts parts = selvane::SplitPath(path);
+  std::string name;
+  if (parts.flags & selvane::HasFileName) name = parts.name;
+  if (parts.flags & selvane::HasExtension) name += parts.extension;
+  return ToQt(name);
+}
+
+}  // namespace
+
+void TForm1::RefreshLists() {
+  const bool fullPath = SpeedButton7->isChecked();
+  QStringList before;
+  QStringList after;
+  before.reserve(table.entryCount);
+  after.reserve(table.entryCount);
+  for (int i = 0; i < table.entryCount; ++i) {
+    before << DisplayLine(table[i].path, fullPath);
+    after << DisplayLine(table[i].newPath, fullPath);
+  }
+  ListBox1->clear();
+  ListBox2->clear();
+  ListBox1->addItems(before);
+  ListBox2->addItems(after);
+  UpdateCommandStates();
+}
+
+int TForm1::SelectedIndex() const {
+  int first = -1;
+  for (const QModelIndex& row : ListBox1->selectionModel()->selectedRows()) {
+    if (row.row() < table.entryCount && (first == -1 || row.row() < first)) first = row.row();
+  }
+  return first;
+}
+
+void TForm1::SyncListSelection(QListWidget* source) {
+  const bool fromFirst = source->objectName() == QLatin1String("ListBox1");
+  QListWidget* from = fromFirst ? ListBox1 : ListBox2;
+  QListWidget* to = fromFirst ? ListBox2 : ListBox1;
+  to->verticalScrollBar()->setValue(from->verticalScrollBar()->value());
+  SetItemIndex(to, ItemIndex(from));
+}
+
+void TForm1::SpeedButton7Click() {
+  SetStatusText(SpeedButton7->isChecked() ? QStringLiteral("ﾌﾙﾊﾟｽ表示ﾓｰﾄﾞです")
+                                          : QStringLiteral("ﾌｧｲﾙ名のみ表示ﾓｰﾄﾞです"));
+  RefreshLists();
+}
+
+void TForm1::ListBox1MouseUp(QListWidget* sender, Qt::MouseButton button, const QPoint& globalPos) {
+  if (button == Qt::RightButton) {
+    raise();
+    activateWindow();
+    // Not modal: the menu's command runs when it is chosen, on the entry
+    // that was selected before the click.
+    PopupMenu1->popup(globalPos);
+  }
+  SyncListSelection(sender);
+  ShowTagPanel();
+}
+
+void TForm1::ListBox1KeyUp(QListWidget* sender, int key) {
+  QListWidget* other = sender == ListBox1 ? ListBox2 : ListBox1;
+  SetItemIndex(other, ItemIndex(sender));
+  if (key == Qt::Key_Delete) {
+    D2Click();
+  } else {
+    ShowTagPanel();
+  }
+}
+
+// Mouse events arrive at a list's viewport, key events at the list itself.
+bool TForm1::ListEvent(QListWidget* list, QEvent* event) {
+  switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick:
+      // A right click leaves the selection as it was.
+      return static_cast<QMouseEvent*>(event)->button() == Qt::RightButton;
+    case QEvent::MouseButtonRelease: {
+      const auto* mouse = static_cast<QMouseEvent*>(event);
+      ListBox1MouseUp(list, mouse->button(), mouse->globalPosition().toPoint());
+      return mouse->button() == Qt::RightButton;
+    }
+    case QEvent::KeyRelease: {
+      const auto* key = static_cast<QKeyEvent*>(event);
+      // A held key repeats its press, but is released once.
+      if (!key->isAutoRepeat()) ListBox1KeyUp(list, key->key());
+      return false;
+    }
+    default:
+      return false;
+  }
+}

@@ -1,12 +1,64 @@
+// Selvane: one instance per session; an error escaping a handler is shown in
+// the application's error box and the program goes on.
 #include <QApplication>
+#include <QFont>
+#include <QLibraryInfo>
+#include <QTranslator>
+#include <exception>
 
+#include "app/Dialogs.h"
+#include "app/Glyphs.h"
 #include "app/Unit1.h"
+#include "core/platform/InstanceLock.h"
+
+namespace {
+
+class SelvaneApplication : public QApplication {
+ public:
+  SelvaneApplication(int& argc, char** argv, Dialogs& dialogs)
+      : QApplication(argc, argv), dialogs_(dialogs) {}
+
+  bool notify(QObject* receiver, QEvent* event) override {
+    try {
+      return QApplication::notify(receiver, event);
+    } catch (const std::exception& error) {
+      dialogs_.ShowError(activeWindow(), QString::fromUtf8(error.what()));
+    } catch (...) {
+      dialogs_.ShowError(activeWindow(), QStringLiteral("予期しないエラーが発生しました"));
+    }
+    return false;
+  }
+
+ private:
+  Dialogs& dialogs_;
+};
+
+}  // namespace
 
 int main(int argc, char* argv[]) {
-  QApplication app(argc, argv);
+  // A second instance ends at once, silently, and drops its arguments.
+  const selvane::InstanceLock lock("SELVANE");
+  if (!lock.Acquired()) return 0;
+
   QtDialogs dialogs;
-  TForm1 form(app.arguments().mid(1), dialogs);
-  form.show();
-  app.exec();
+  SelvaneApplication app(argc, argv, dialogs);
+  QApplication::setApplicationName(QStringLiteral("Selvane"));
+  QApplication::setOrganizationName(QStringLiteral("Brindle"));
+  QApplication::setWindowIcon(ApplicationIcon());
+  QFont font(QStringLiteral("IPAPGothic"));
+  font.setPixelSize(12);
+  QApplication::setFont(font);
+  // Standard buttons and dialogs in Japanese.
+  QTranslator qtTexts;
+  if (qtTexts.load(QStringLiteral("qtbase_ja"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+    QApplication::installTranslator(&qtTexts);
+
+  try {
+    TForm1 form(QApplication::arguments().mid(1), dialogs);
+    form.show();
+    QApplication::exec();
+  } catch (const std::exception& error) {
+    dialogs.ShowError(nullptr, QString::fromUtf8(error.what()));
+  }
   return 0;
 }

@@ -1,0 +1,111 @@
+// Hints: "short|long" split on CP932 characters, tooltips, and the status
+// line following the pointer and the highlighted menu item.
+#include <gtest/gtest.h>
+
+#include <QEnterEvent>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QToolButton>
+
+#include "app/Hints.h"
+#include "tests/app/WindowTestSupport.h"
+
+namespace {
+
+using selvane::Cp932;
+
+TEST(SplitHintTest, SplitsAtTheFirstBarThatIsACharacterOfItsOwn) {
+  // "－" is 0x81 0x7C in CP932: its trail byte is the bar's code.
+  const std::string dash = Cp932("－");
+  ASSERT_EQ(dash, "\x81\x7C");
+  const HintParts parts = SplitHint(Cp932("ﾀｸﾞ情報－あり|右－左|末尾"));
+  EXPECT_EQ(parts.shortHint, Cp932("ﾀｸﾞ情報－あり"));
+  EXPECT_EQ(parts.longHint, Cp932("右－左|末尾"));
+}
+
+TEST(SplitHintTest, WithoutABarBothPartsAreTheWholeText) {
+  const HintParts parts = SplitHint(Cp932("目次－索引"));
+  EXPECT_EQ(parts.shortHint, Cp932("目次－索引"));
+  EXPECT_EQ(parts.longHint, Cp932("目次－索引"));
+  const HintParts empty = SplitHint("");
+  EXPECT_EQ(empty.shortHint, "");
+  EXPECT_EQ(empty.longHint, "");
+}
+
+TEST(SplitHintTest, LeadingBarGivesAnEmptyShortHint) {
+  const HintParts parts = SplitHint(Cp932("|命名規則入力"));
+  EXPECT_EQ(parts.shortHint, "");
+  EXPECT_EQ(parts.longHint, Cp932("命名規則入力"));
+}
+
+TEST(SplitHintTest, ALeadByteAtTheVeryEndStandsAlone) {
+  const HintParts parts = SplitHint("ab\x81");
+  EXPECT_EQ(parts.longHint, "ab\x81");
+}
+
+class StatusHintTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    ForgetSettings();
+    form = OpenWindow(dialogs);
+  }
+  void Enter(QWidget* widget) {
+    QEnterEvent enter(QPointF(2, 2), QPointF(2, 2), QPointF(2, 2));
+    QCoreApplication::sendEvent(widget, &enter);
+  }
+  void Leave(QWidget* widget) {
+    QEvent leave(QEvent::Leave);
+    QCoreApplication::sendEvent(widget, &leave);
+  }
+
+  ScriptedDialogs dialogs;
+  std::unique_ptr<TForm1> form;
+};
+
+TEST_F(StatusHintTest, ToolbarTooltipsShowTheShortHintAndTheRuleBoxNone) {
+  EXPECT_EQ(form->SpeedButton2->toolTip(), QStringLiteral("開く"));
+  EXPECT_EQ(form->SpeedButton7->toolTip(), QStringLiteral("ﾌﾙﾊﾟｽ表示切替"));
+  EXPECT_EQ(form->SpeedButton12->toolTip(), QStringLiteral("ﾀｸﾞ情報ｺﾋﾟｰ"));
+  EXPECT_TRUE(form->Edit1->toolTip().isEmpty());
+  EXPECT_TRUE(form->ListBox1->toolTip().isEmpty());
+}
+
+TEST_F(StatusHintTest, StatusLineFollowsThePointerOnlyWhenTheHintChanges) {
+  Enter(form->SpeedButton2);
+  EXPECT_EQ(form->StatusText(), QStringLiteral("ﾌｧｲﾙを開いてﾘｽﾄに追加"));
+  // A command's text stays while the pointer rests on the same button.
+  form->SetStatusText(QStringLiteral("アイテム登録終了"));
+  Leave(form->SpeedButton2);
+  Enter(form->SpeedButton2);
+  EXPECT_EQ(form->StatusText(), QStringLiteral("ﾌｧｲﾙを開いてﾘｽﾄに追加"));
+  form->SetStatusText(QStringLiteral("アイテム登録終了"));
+  Enter(form->SpeedButton2);
+  EXPECT_EQ(form->StatusText(), QStringLiteral("アイテム登録終了"));
+  Enter(form->SpeedButton3);
+  EXPECT_EQ(form->StatusText(), QStringLiteral("ﾘﾈｰﾑを実行"));
+  // A list has no hint, nor have its parents up to the window.
+  Enter(form->ListBox1->viewport());
+  EXPECT_EQ(form->StatusText(), QString());
+  Enter(form->Edit1);
+  EXPECT_EQ(form->StatusText(), QStringLiteral("命名規則入力"));
+  Leave(form->Edit1);
+  EXPECT_EQ(form->StatusText(), QString());
+}
+
+TEST_F(StatusHintTest, HighlightedMenuItemShowsItsHintAndClosingEmptiesIt) {
+  form->SetStatusText(QStringLiteral("リネーム終了"));
+  form->N11->popup(form->mapToGlobal(QPoint(0, 0)));
+  form->N11->setActiveAction(form->mp311);
+  EXPECT_EQ(form->StatusText(), QStringLiteral("シングル用途１"));
+  form->N11->setActiveAction(form->EXTF1);
+  EXPECT_EQ(form->StatusText(), QStringLiteral("拡張子変更用途"));
+  form->N11->hide();
+  EXPECT_EQ(form->StatusText(), QString());
+  form->File1->popup(form->mapToGlobal(QPoint(0, 0)));
+  form->File1->setActiveAction(form->f1);
+  EXPECT_EQ(form->StatusText(), QString());
+  form->File1->hide();
+}
+
+}  // namespace

@@ -1,0 +1,138 @@
+// Start-up: files named on the command line, and the single instance.
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QToolButton>
+
+#include "app/ListSelection.h"
+#include "core/platform/InstanceLock.h"
+#include "tests/app/WindowTestSupport.h"
+
+namespace {
+
+class CommandLineTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    ForgetSettings();
+    WriteMp3(folder / "Song.mp3", &tag);
+    for (const char* name : {"w1.mp3", "w2.mp3", "w3.mp3", "w4.mp3", "w5.mp3"})
+      WriteMp3(folder / name, nullptr);
+  }
+  std::string Path(int i) const { return form->table[i].path; }
+
+  ScriptedDialogs dialogs;
+  std::unique_ptr<TForm1> form;
+  TempFolder folder;
+  DemoTag tag{"Love", "Kei", "", "", "", 0};
+};
+
+TEST_F(CommandLineTest, OneArgumentIsListedSelectedAndShown) {
+  form = OpenWindow(dialogs, {QString::fromStdString(folder / "Song.mp3")});
+  ASSERT_EQ(form->table.entryCount, 1);
+  EXPECT_EQ(Path(0), folder / "Song.mp3");
+  EXPECT_EQ(std::string(form->table[0].newPath), folder / "Love(Kei).mp3");
+  EXPECT_EQ(form->SelectedIndex(), 0);
+  EXPECT_EQ(ItemIndex(form->ListBox2), 0);
+  EXPECT_EQ(form->GroupBox7->title(), QStringLiteral("ﾀｸﾞ情報－あり"));
+  EXPECT_EQ(form->EditTytle->text(), QStringLiteral("Love"));
+  EXPECT_TRUE(form->SpeedButton3->isEnabled());
+}
+
+TEST_F(CommandLineTest, StoredRuleNamesTheFilesOfTheCommandLine) {
+  WriteSettings(UserSettingsFile(), "[General]\nParamExist=1\ned1=$F.EXT\n");
+  form = OpenWindow(dialogs, {QString::fromStdString(folder / "Song.mp3")});
+  ASSERT_EQ(form->table.entryCount, 1);
+  EXPECT_EQ(std::string(form->table[0].newPath), folder / "Song.EXT");
+}
+
+TEST_F(CommandLineTest, RelativeStaysRelativeWildcardAddsOneAndMissingIsSkipped) {
+  const CurrentDirectoryGuard inside(folder.path());
+  ASSERT_TRUE(inside.entered());
+  form = OpenWindow(dialogs, {QStringLiteral("./Song.mp3"), QStringLiteral("missing.mp3"),
+                              QStringLiteral("w?.mp3"), QStringLiteral("nothing*.mp3")});
+  ASSERT_EQ(form->table.entryCount, 2);
+  EXPECT_EQ(Path(0), "./Song.mp3");
+  const std::string wild = Path(1);
+  EXPECT_EQ(wild.size(), 6u);
+  EXPECT_EQ(wild.substr(0, 1), "w");
+  EXPECT_TRUE(PathExists(folder / wild));
+  EXPECT_TRUE(dialogs.shown.empty());
+}
+
+TEST_F(CommandLineTest, NoArgumentLeadingToAnEntryLeavesNothingSelected) {
+  form = OpenWindow(dialogs, {QString::fromStdString(folder / "missing.mp3")});
+  EXPECT_EQ(form->table.entryCount, 0);
+  EXPECT_EQ(form->SelectedIndex(), -1);
+  EXPECT_EQ(form->GroupBox7->title(), QStringLiteral("ﾀｸﾞ情報"));
+  EXPECT_FALSE(form->SpeedButton3->isEnabled());
+}
+
+TEST_F(CommandLineTest, NameWithoutACp932FormIsRefusedByNameAndTheRestGoIn) {
+  const std::string hangul = folder / "노래.mp3";
+  WriteMp3(hangul, nullptr);
+  form = OpenWindow(dialogs,
+                    {QString::fromStdString(hangul), QString::fromStdString(folder / "Song.mp3")});
+  ASSERT_EQ(form->table.entryCount, 1);
+  EXPECT_EQ(Path(0), folder / "Song.mp3");
+  const QStringList refusals = dialogs.Texts(ScriptedDialogs::Kind::Refusal);
+  ASSERT_EQ(refusals.size(), 1);
+  // Shown in CP932, the characters it lacks marked.
+  EXPECT_TRUE(refusals[0].contains(QStringLiteral("〓〓.mp3"))) << refusals[0].toStdString();
+}
+
+TEST_F(CommandLineTest, WrongStoredValueSkipsTheRestOfTheCreationButShowsTheWindow) {
+  WriteSettings(UserSettingsFile(), "[General]\nParamExist=1\ncb1=yes\n");
+  form = OpenWindow(dialogs, {QString::fromStdString(folder / "Song.mp3")});
+  EXPECT_TRUE(form->isVisible());
+  EXPECT_EQ(form->table.entryCount, 0);
+  EXPECT_EQ(dialogs.Texts(ScriptedDialogs::Kind::Error),
+            QStringList{QStringLiteral("'cb1' のデータ型が不正です")});
+}
+
+// The built program, started twice in one session: the second ends at once
+// with 0 and drops its arguments.
+TEST(SingleInstanceTest, SecondInstanceEndsAtOnceWithZero) {
+  QTemporaryDir runtime;
+  QTemporaryDir config;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+  env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
+  env.insert(QStringLiteral("XDG_CONFIG_HOME"), config.path());
+  const QByteArray savedRuntime = qgetenv("XDG_RUNTIME_DIR");
+  qputenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit());
+
+  QProcess first;
+  first.setProcessEnvironment(env);
+  bool held = false;
+  // Wait until the first instance holds the lock (a probe that gets it lets
+  // go at once; should the first start meet the probe, it is started again).
+  for (int attempt = 0; attempt < 200 && !held; ++attempt) {
+    if (first.state() == QProcess::NotRunning) {
+      first.start(QStringLiteral(SELVANE_EXE), {});
+      first.waitForStarted(5000);
+    }
+    QTest::qWait(50);
+    held = !selvane::InstanceLock("SELVANE").Acquired();
+  }
+  qputenv("XDG_RUNTIME_DIR", savedRuntime);
+  ASSERT_TRUE(held);
+
+  QProcess second;
+  second.setProcessEnvironment(env);
+  second.start(QStringLiteral(SELVANE_EXE), {QStringLiteral("/tmp/any.mp3")});
+  ASSERT_TRUE(second.waitForFinished(10000));
+  EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(second.exitCode(), 0);
+  EXPECT_TRUE(second.readAllStandardOutput().isEmpty());
+  EXPECT_EQ(first.state(), QProcess::Running);
+
+  first.kill();
+  first.waitForFinished(5000);
+}
+
+}  // namespace
