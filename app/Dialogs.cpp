@@ -22,8 +22,17 @@ void QtDialogs::ShowError(QWidget* parent, const QString& text) {
 
 QStringList QtDialogs::ChooseFiles(QWidget* parent, const QString& title, const QString& filter,
                                    const QString& selectedFilter, const QString& directory) {
-  QString chosenFilter = selectedFilter;
-  return QFileDialog::getOpenFileNames(parent, title, directory, filter, &chosenFilter);
+  // Qt's own dialog shows each filter's caption as given and hides the
+  // pattern list behind it; the desktop's dialog would cut the caption at "("
+  // and match case-sensitively.
+  QFileDialog dialog(parent, title, directory);
+  dialog.setOptions(QFileDialog::DontUseNativeDialog | QFileDialog::HideNameFilterDetails);
+  dialog.setFileMode(QFileDialog::ExistingFiles);
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  dialog.setNameFilter(filter);
+  dialog.selectNameFilter(selectedFilter);
+  if (dialog.exec() != QDialog::Accepted) return {};
+  return dialog.selectedFiles();
 }
 
 void QtDialogs::OpenUrl(const QUrl& url) { QDesktopServices::openUrl(url); }

@@ -99,6 +99,8 @@ QLineEdit* AddEdit(QWidget* panel, const char* name, int top, int width, int byt
   auto* edit = Named(new QLineEdit(panel), name);
   edit->setGeometry(54, top, width, 20);
   edit->setValidator(new ByteLimitValidator(byteLimit, edit));
+  // Files dropped on a box go to the window's drop handler, not into the text.
+  edit->setAcceptDrops(false);
   return edit;
 }
 
@@ -178,6 +180,7 @@ void TForm1::BuildLayout() {
   Edit1 = Named(new QLineEdit(GroupBox6), "Edit1");
   Edit1->setGeometry(8, 14, 143, 20);
   Edit1->setValidator(new ByteLimitValidator(static_cast<int>(selvane::RuleBoxLimit), Edit1));
+  Edit1->setAcceptDrops(false);
   Edit1->setText(QString::fromLatin1(selvane::DefaultNamingRule.data(),
                                      static_cast<qsizetype>(selvane::DefaultNamingRule.size())));
   SetHint(Edit1, selvane::Cp932("|命名規則入力"));

@@ -47,7 +47,8 @@ bool TForm1::Edit1KeyPress(QChar key) {
   std::string one;
   if (!FromQt(QString(key), one)) return false;  // the box's validator refuses it
   if (!selvane::FindForbiddenChars(one).empty()) {
-    Prompts().Refuse(selvane::ForbiddenNameChars, selvane::Cp932("命名規則に使用できない文字です！"));
+    Prompts().Refuse(selvane::ForbiddenNameChars,
+                     selvane::Cp932("命名規則に使用できない文字です！"));
     return true;
   }
   return false;

@@ -1,0 +1,141 @@
+#!/usr/bin/env bash
+# Starts the program in a real X server (Xvfb, xcb platform) on five tagged
+# demo MP3 files, picks the rule "(ｱｰﾃｨｽﾄ)ﾀｲﾄﾙ.mp3" from the menu 命名規則,
+# renames from the menu ﾌｧｲﾙ → ﾘﾈｰﾑ with the keyboard, checks the names and
+# the bytes on disk, then quits through ﾌｧｲﾙ → 終了 (bare Xvfb has no window
+# manager to close a window) and checks the exit code.
+# Usage: rename_smoke.sh PROGRAM DEMO_TOOL
+# Exits 77 (skipped) only when Xvfb or xdotool is not installed.
+set -euo pipefail
+
+readonly skipped=77
+for tool in Xvfb xdotool md5sum; do
+  if ! command -v "$tool" >/dev/null 2>&1; then
+    echo "rename_smoke: SKIPPED: $tool is not installed (scripts/install-deps.sh installs it)"
+    exit "$skipped"
+  fi
+done
+
+program=$(realpath "$1")
+demo_tool=$(realpath "$2")
+work=$(mktemp -d)
+xvfb_pid=""
+program_pid=""
+
+cleanup() {
+  if [[ -n "$program_pid" ]] && kill -0 "$program_pid" 2>/dev/null; then
+    kill "$program_pid" 2>/dev/null || true
+  fi
+  if [[ -n "$xvfb_pid" ]] && kill -0 "$xvfb_pid" 2>/dev/null; then
+    kill "$xvfb_pid" 2>/dev/null || true
+    wait "$xvfb_pid" 2>/dev/null || true
+  fi
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+  echo "rename_smoke: FAILED: $*" >&2
+  echo "--- files in the demo folder:" >&2
+  ls -la "$work/demo" >&2 || true
+  echo "--- program output:" >&2
+  cat "$work/program.log" >&2 2>/dev/null || true
+  exit 1
+}
+
+# Polls a condition every 0.1 s for at most $1 seconds.
+wait_for() {
+  local seconds=$1
+  shift
+  local tries=$((seconds * 10))
+  while ((tries-- > 0)); do
+    if "$@"; then return 0; fi
+    sleep 0.1
+  done
+  return 1
+}
+
+mkdir -p "$work/config" "$work/config-system" "$work/runtime" "$work/cwd"
+chmod 700 "$work/runtime"
+"$demo_tool" "$work/demo" || fail "the demo tool could not write its files"
+
+# Xvfb picks a free display itself and writes its number to fd 3.
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+xvfb_pid=$!
+display_known() { [[ -s "$work/display" ]]; }
+wait_for 20 display_known || { cat "$work/xvfb.log" >&2; fail "Xvfb did not start"; }
+export DISPLAY=":$(head -n 1 "$work/display")"
+
+# The five tagged files, renamed by "($A)$T.mp3". The untagged one stays out:
+# its new name would be its own, which asks before it is "replaced".
+declare -A expected=(
+  ["01 桜の坂道.mp3"]="(青葉ミナト)桜の坂道.mp3"
+  ["02 ソラの表.mp3"]="(青葉ミナト)ソラの表.mp3"
+  ["03 風のポルカ.mp3"]="(ｶﾜｾ ﾕｳ)風のポルカ.mp3"
+  ["04 Morning Light.mp3"]="(Blue Harbor)Morning Light.mp3"
+  ["05 Night Drive.mp3"]="(Blue Harbor)Night Drive.mp3"
+)
+declare -A digest=()
+files=()
+for name in "${!expected[@]}"; do
+  [[ -f "$work/demo/$name" ]] || fail "the demo tool wrote no \"$name\""
+  digest[$name]=$(md5sum <"$work/demo/$name")
+  files+=("$work/demo/$name")
+done
+
+# Its own current directory, where the temporary name would lie.
+(
+  cd "$work/cwd"
+  exec env XDG_CONFIG_HOME="$work/config" XDG_CONFIG_DIRS="$work/config-system" \
+    XDG_RUNTIME_DIR="$work/runtime" QT_QPA_PLATFORM=xcb "$program" "${files[@]}"
+) >"$work/program.log" 2>&1 &
+program_pid=$!
+
+window=$(timeout 30 xdotool search --sync --name '^Selvane$' 2>/dev/null | head -n 1 || true)
+[[ -n "$window" ]] || fail "no window titled Selvane appeared"
+kill -0 "$program_pid" 2>/dev/null || fail "the program ended at start"
+xdotool windowfocus --sync "$window" || fail "could not focus the window"
+
+visible_windows() { xdotool search --onlyvisible --pid "$program_pid" 2>/dev/null | wc -l; }
+menu_open() { (($(visible_windows) >= 2)); }
+menu_closed() { (($(visible_windows) == 1)); }
+
+# Opens a menu of the menu bar with Alt+letter and picks an item by letter.
+choose() {
+  local menu=$1 item=$2
+  xdotool key --window "$window" "alt+$menu"
+  wait_for 10 menu_open || fail "the menu alt+$menu did not open"
+  xdotool key "$item"
+}
+
+renamed() {
+  local name
+  for name in "${!expected[@]}"; do
+    [[ -f "$work/demo/${expected[$name]}" && ! -e "$work/demo/$name" ]] || return 1
+  done
+}
+
+choose n c  # 命名規則 → "(ｱｰﾃｨｽﾄ)ﾀｲﾄﾙ.mp3"(&C)
+wait_for 10 menu_closed || fail "the menu 命名規則 stayed open"
+choose f r  # ﾌｧｲﾙ → ﾘﾈｰﾑ(&R)
+if ! wait_for 20 renamed; then
+  menu_open && fail "a message box came up during the rename"
+  fail "the files were not renamed"
+fi
+for name in "${!expected[@]}"; do
+  [[ $(md5sum <"$work/demo/${expected[$name]}") == "${digest[$name]}" ]] ||
+    fail "\"${expected[$name]}\" does not hold the bytes of \"$name\""
+done
+[[ -f "$work/demo/06 untitled.mp3" ]] || fail "the file that was not listed has gone"
+[[ ! -e "$work/cwd/SelvaneBk.tmp" && ! -e "$work/demo/SelvaneBk.tmp" ]] ||
+  fail "a temporary file was left behind"
+(($(find "$work/demo" -type f | wc -l) == 6)) || fail "the demo folder does not hold six files"
+
+choose f x  # ﾌｧｲﾙ → 終了(&X)
+ended() { ! kill -0 "$program_pid" 2>/dev/null; }
+wait_for 20 ended || fail "the program did not end after 終了"
+status=0
+wait "$program_pid" || status=$?
+program_pid=""
+((status == 0)) || fail "the program ended with $status"
+echo "rename_smoke: renamed five files from the menu, bytes intact, quit with 0"
