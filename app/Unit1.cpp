@@ -27,7 +27,6 @@
 #include "app/Cp932Text.h"
 #include "app/Glyphs.h"
 #include "app/Hints.h"
-#include "app/ListSelection.h"
 #include "app/Unit2.h"
 #include "core/platform/Cp932.h"
 #include "core/rename/NamingRule.h"
@@ -253,8 +252,7 @@ void TForm1::FormCreate() {
   AddCommandLineFiles(args_);
   RefreshLists();
   if (!args_.isEmpty()) {
-    SetItemIndex(ListBox1, 0);
-    SetItemIndex(ListBox2, ItemIndex(ListBox1));
+    SelectRow(0);
     ShowTagPanel();
   }
 }

@@ -61,6 +61,9 @@ class TForm1 : public QMainWindow {
   void RefreshLists();
   int SelectedIndex() const;
   void SyncListSelection(QListWidget* source);
+  // Selects `row` in ListBox1 (nothing when it is out of range) and gives
+  // ListBox2 ListBox1's selection.
+  void SelectRow(int row);
   void ShowTagPanel();
   void LoadSettings();
   [[nodiscard]] bool SaveSettings();  // false when the store could not be written
@@ -184,7 +187,7 @@ class TForm1 : public QMainWindow {
   // [shell/layout]
   QWidget* client_ = nullptr;
   QLabel* statusText_ = nullptr;
-  QSize frameExtra_;  // the frame the current size and limits assume
+  QSize frameExtra_;               // the frame the current size and limits assume
   bool createLoadFailed_ = false;  // FormCreate's LoadSettings raised an error
   QSize ScreenSize() const;
   QSize FrameExtra() const;

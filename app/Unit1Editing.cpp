@@ -6,16 +6,6 @@
 #include "app/ListSelection.h"
 #include "app/Unit1.h"
 
-namespace {
-
-// Both lists on one row; ListBox2 takes whatever ListBox1 ends up with.
-void SelectRow(QListWidget* before, QListWidget* after, int row) {
-  SetItemIndex(before, row);
-  SetItemIndex(after, ItemIndex(before));
-}
-
-}  // namespace
-
 void TForm1::P1Click() {
   if (SelectedIndex() == -1) return;
   const int k = ItemIndex(ListBox1);
@@ -25,7 +15,7 @@ void TForm1::P1Click() {
   }
   selvane::SwapEntries(table, k - 1, k);
   Edit1Exit();
-  SelectRow(ListBox1, ListBox2, k - 1);
+  SelectRow(k - 1);
   ShowTagPanel();
 }
 
@@ -38,7 +28,7 @@ void TForm1::N1Click() {
   }
   selvane::SwapEntries(table, k, k + 1);
   Edit1Exit();
-  SelectRow(ListBox1, ListBox2, k + 1);
+  SelectRow(k + 1);
   ShowTagPanel();
 }
 
@@ -48,7 +38,7 @@ void TForm1::S2Click() {
   const int remembered = ItemIndex(ListBox1);
   selvane::SortEntries(table);
   Edit1Exit();
-  SelectRow(ListBox1, ListBox2, remembered);
+  SelectRow(remembered);
   ShowTagPanel();
 }
 
@@ -60,7 +50,7 @@ void TForm1::D2Click() {
   // The row below moves up into the gap; after the last row, its neighbour
   // above is taken. Deleting the only row leaves nothing selected.
   const int next = (k == table.entryCount && k > 0) ? k - 1 : k;
-  SelectRow(ListBox1, ListBox2, next);
+  SelectRow(next);
   ShowTagPanel();
 }
 

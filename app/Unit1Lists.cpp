@@ -61,6 +61,11 @@ void TForm1::SyncListSelection(QListWidget* source) {
   SetItemIndex(to, ItemIndex(from));
 }
 
+void TForm1::SelectRow(int row) {
+  SetItemIndex(ListBox1, row);
+  SetItemIndex(ListBox2, ItemIndex(ListBox1));
+}
+
 void TForm1::SpeedButton7Click() {
   SetStatusText(SpeedButton7->isChecked() ? QStringLiteral("ﾌﾙﾊﾟｽ表示ﾓｰﾄﾞです")
                                           : QStringLiteral("ﾌｧｲﾙ名のみ表示ﾓｰﾄﾞです"));

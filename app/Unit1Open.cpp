@@ -39,8 +39,11 @@ bool ChoiceFitsTheBuffer(const QStringList& chosen) {
 
 // Native paths in, entries out: each path is converted to CP932, handed to
 // AddEntry and shown in the status line. A name without a CP932 form is
-// kept for the batch's closing message.
-void AddNativePaths(TForm1& form, selvane::AddBatch& batch, const QStringList& nativePaths) {
+// kept for the batch's closing message, told after the lists are shown
+// again with the row `remembered` selected (the first row when none was and
+// something came in).
+void AddNativePaths(TForm1& form, const QStringList& nativePaths, int remembered) {
+  selvane::AddBatch batch(form.table, form.Prompts());
   const std::string rule = form.NamingRule();
   for (const QString& native : nativePaths) {
     std::string path;
@@ -51,6 +54,11 @@ void AddNativePaths(TForm1& form, selvane::AddBatch& batch, const QStringList& n
     batch.Add(path.c_str(), rule);
     form.SetStatusText(std::string_view(path));
   }
+  form.SetStatusText(QStringLiteral("アイテム登録終了"));
+  form.RefreshLists();
+  form.SelectRow((!nativePaths.isEmpty() && remembered == -1) ? 0 : remembered);
+  form.ShowTagPanel();
+  batch.Finish();
 }
 
 // A drop only ever copies: a file manager that is told "moved" may remove
@@ -92,26 +100,11 @@ void TForm1::f1Click() {
   }
   // The next open starts in the folder of this choice.
   QDir::setCurrent(QFileInfo(chosen.first()).absolutePath());
-  selvane::AddBatch batch(table, Prompts());
-  AddNativePaths(*this, batch, chosen);
-  SetStatusText(QStringLiteral("アイテム登録終了"));
-  RefreshLists();
-  SetItemIndex(ListBox1, remembered == -1 ? 0 : remembered);
-  SetItemIndex(ListBox2, ItemIndex(ListBox1));
-  ShowTagPanel();
-  batch.Finish();
+  AddNativePaths(*this, chosen, remembered);
 }
 
 void TForm1::WMDropFiles(const QStringList& nativePaths) {
-  const int remembered = ItemIndex(ListBox1);
-  selvane::AddBatch batch(table, Prompts());
-  AddNativePaths(*this, batch, nativePaths);
-  SetStatusText(QStringLiteral("アイテム登録終了"));
-  RefreshLists();
-  SetItemIndex(ListBox1, (!nativePaths.isEmpty() && remembered == -1) ? 0 : remembered);
-  SetItemIndex(ListBox2, ItemIndex(ListBox1));
-  ShowTagPanel();
-  batch.Finish();
+  AddNativePaths(*this, nativePaths, ItemIndex(ListBox1));
 }
 
 void TForm1::dragEnterEvent(QDragEnterEvent* event) { TakeAsCopy(event); }

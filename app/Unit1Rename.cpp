@@ -58,8 +58,7 @@ void TForm1::Edit1Exit() {
   selvane::ExpandAll(NamingRule(), table);
   const int remembered = ItemIndex(ListBox1);
   RefreshLists();
-  SetItemIndex(ListBox1, remembered);
-  SetItemIndex(ListBox2, ItemIndex(ListBox1));
+  SelectRow(remembered);
   ShowTagPanel();
 }
 
@@ -68,8 +67,7 @@ void TForm1::rinemu1Click() {
   Edit1Exit();
   selvane::RunRename(table, selvane::SystemFileOps(), Prompts());
   RefreshLists();
-  SetItemIndex(ListBox1, 0);
-  SetItemIndex(ListBox2, ItemIndex(ListBox1));
+  SelectRow(0);
   ShowTagPanel();
 }
 

@@ -1,12 +1,10 @@
 // Tag update, removal, copy and paste on the selected row.
 #include <QComboBox>
 #include <QLineEdit>
-#include <QListWidget>
 #include <cstring>
 #include <string>
 
 #include "app/Cp932Text.h"
-#include "app/ListSelection.h"
 #include "app/Unit1.h"
 #include "core/platform/Cp932.h"
 #include "core/tags/TagWriter.h"
@@ -39,14 +37,8 @@ std::string FileMessage(const char* utf8What, const char* cp932Path, int error) 
 
 const char* const MessageCaption = "Selvane";
 
-// Both lists on `row` again after a refresh; ListBox2 follows ListBox1.
-void Reselect(TForm1& form, int row) {
-  SetItemIndex(form.ListBox1, row);
-  SetItemIndex(form.ListBox2, ItemIndex(form.ListBox1));
-}
-
 void ReselectAndShowTag(TForm1& form, int row) {
-  Reselect(form, row);
+  form.SelectRow(row);
   form.ShowTagPanel();
 }
 
@@ -132,6 +124,6 @@ void TForm1::P2Click() {
   ReselectAndShowTag(*this, k);
   table[k] = pasteSaveSlot;
   RefreshLists();
-  Reselect(*this, k);
+  SelectRow(k);
   SetStatusText(QStringLiteral("貼り付け終了。反映させるには『更新』を忘れずに"));
 }

@@ -5,20 +5,14 @@
 // which goes first. The ratio of the medians is a counter and is printed
 // again after the run with its target.
 #include <benchmark/benchmark.h>
-#include <fcntl.h>
-#include <stdlib.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
-#include <algorithm>
-#include <chrono>
 #include <cstdio>
-#include <filesystem>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "bench/BenchSupport.h"
 #include "core/UserPrompts.h"
 #include "core/filelist/EntryTable.h"
 #include "core/platform/Cp932.h"
@@ -28,6 +22,8 @@
 
 namespace {
 
+using bench::Folder;
+using bench::Seconds;
 using selvane::EntryTable;
 constexpr int Count = selvane::MaxEntries;
 constexpr std::string_view Rule = "$T($A).mp3";
@@ -40,36 +36,21 @@ class QuietPrompts final : public selvane::UserPrompts {
   void ShowError(std::string_view) override {}
 };
 
-template <typename F>
-double Seconds(F&& f) {
-  const auto start = std::chrono::steady_clock::now();
-  f();
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
-double Median(std::vector<double> v) {
-  if (v.empty()) return 0;
-  std::nth_element(v.begin(), v.begin() + static_cast<long>(v.size() / 2), v.end());
-  return v[v.size() / 2];
-}
-
-// A fresh folder, removed with its files when the guard goes.
-class Folder {
+// Times the work and its floor once each, taking turns at going first so
+// that neither always meets the caches the other warmed.
+class TakingTurns {
  public:
-  Folder() {
-    char pattern[] = "/tmp/selvane-bench-XXXXXX";
-    if (::mkdtemp(pattern) != nullptr) path_ = pattern;
+  template <typename Work, typename Floor>
+  void Time(Work&& work, Floor&& floor, std::vector<double>& workSeconds,
+            std::vector<double>& floorSeconds) {
+    if (floorFirst_) floorSeconds.push_back(Seconds(floor));
+    workSeconds.push_back(Seconds(work));
+    if (!floorFirst_) floorSeconds.push_back(Seconds(floor));
+    floorFirst_ = !floorFirst_;
   }
-  ~Folder() {
-    std::error_code ignored;
-    if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
-  }
-  Folder(const Folder&) = delete;
-  Folder& operator=(const Folder&) = delete;
-  const std::string& path() const { return path_; }
 
  private:
-  std::string path_;
+  bool floorFirst_ = false;
 };
 
 // One file of the set, CP932 and native names. Every 16th is Japanese.
@@ -78,17 +59,11 @@ struct BenchFile {
   std::string nativePath;
 };
 
-std::string Field(std::string text, std::size_t width) {
-  text.resize(width, ' ');
-  return text;
-}
-
 // Writes `Count` small MP3-like files with trailers into `folder`.
 std::vector<BenchFile> WriteFiles(const std::string& folder) {
   std::vector<BenchFile> files;
   if (folder.empty()) return files;
   files.reserve(Count);
-  const std::string audio(2048, '\x55');
   for (int i = 0; i < Count; ++i) {
     char number[8];
     std::snprintf(number, sizeof number, "%04d", i);
@@ -100,14 +75,7 @@ std::vector<BenchFile> WriteFiles(const std::string& folder) {
     BenchFile f;
     f.cp932Path = folder + "/" + name + ".mp3";
     if (!selvane::Cp932PathToNative(f.cp932Path, f.nativePath)) return {};
-    const std::string bytes = audio + "TAG" + Field(title, 30) + Field(artist, 30) +
-                              Field("Album", 30) + "2001" + Field("", 30) + '\x0D';
-    const int fd = ::open(f.nativePath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) return {};
-    const bool written =
-        ::write(fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
-    ::close(fd);
-    if (!written) return {};
+    if (!bench::WriteTaggedFile(f.nativePath, title, artist, "Album", "2001")) return {};
     files.push_back(std::move(f));
   }
   return files;
@@ -115,15 +83,7 @@ std::vector<BenchFile> WriteFiles(const std::string& folder) {
 
 // The floor of reading every trailer: what ReadTag cannot do without.
 void ReadTrailersFloor(const std::vector<BenchFile>& files) {
-  unsigned char tail[128];
-  for (const BenchFile& f : files) {
-    const int fd = ::open(f.nativePath.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) continue;
-    struct stat st {};
-    if (::fstat(fd, &st) == 0 && st.st_size >= 128)
-      benchmark::DoNotOptimize(::pread(fd, tail, sizeof tail, st.st_size - 128));
-    ::close(fd);
-  }
+  for (const BenchFile& f : files) bench::ReadTrailerFloor(f.nativePath.c_str());
 }
 
 struct Result {
@@ -135,8 +95,8 @@ Result addResult, expandResult, renameResult;
 
 void Report(benchmark::State& state, const std::vector<double>& work,
             const std::vector<double>& floor, Result& out) {
-  out.medianMs = Median(work) * 1e3;
-  out.floorMs = Median(floor) * 1e3;
+  out.medianMs = bench::MedianMs(work);
+  out.floorMs = bench::MedianMs(floor);
   out.ratio = out.floorMs > 0 ? out.medianMs / out.floorMs : 0;
   state.counters["floor_ms"] = out.floorMs;
   state.counters["ratio"] = out.ratio;
@@ -152,16 +112,14 @@ void BM_AddAll(benchmark::State& state) {
   QuietPrompts ui;
   EntryTable table;
   std::vector<double> work, floor;
-  bool floorFirst = false;
+  TakingTurns turns;
   for (auto _ : state) {
     selvane::ClearEntries(table);
     const auto addAll = [&] {
       for (const BenchFile& f : files) selvane::AddEntry(table, f.cp932Path.c_str(), Rule, ui);
     };
-    if (floorFirst) floor.push_back(Seconds([&] { ReadTrailersFloor(files); }));
-    work.push_back(Seconds(addAll));
-    if (!floorFirst) floor.push_back(Seconds([&] { ReadTrailersFloor(files); }));
-    floorFirst = !floorFirst;
+    const auto readAll = [&] { ReadTrailersFloor(files); };
+    turns.Time(addAll, readAll, work, floor);
     state.SetIterationTime(work.back());
     if (table.entryCount != Count) state.SkipWithError("not all added");
   }
@@ -180,12 +138,10 @@ void BM_ExpandAll(benchmark::State& state) {
   EntryTable table;
   for (const BenchFile& f : files) selvane::AddEntry(table, f.cp932Path.c_str(), Rule, ui);
   std::vector<double> work, floor;
-  bool floorFirst = false;
+  TakingTurns turns;
   for (auto _ : state) {
-    if (floorFirst) floor.push_back(Seconds([&] { ReadTrailersFloor(files); }));
-    work.push_back(Seconds([&] { selvane::ExpandAll(Rule, table); }));
-    if (!floorFirst) floor.push_back(Seconds([&] { ReadTrailersFloor(files); }));
-    floorFirst = !floorFirst;
+    turns.Time([&] { selvane::ExpandAll(Rule, table); }, [&] { ReadTrailersFloor(files); }, work,
+               floor);
     state.SetIterationTime(work.back());
     benchmark::DoNotOptimize(table[Count - 1].newPath);
   }
@@ -199,7 +155,7 @@ void BM_RenameRun(benchmark::State& state) {
   QuietPrompts ui;
   EntryTable table;
   std::vector<double> work, floor;
-  bool floorFirst = false;
+  TakingTurns turns;
   for (auto _ : state) {
     state.PauseTiming();
     // Declared paused; destroyed (removed) while the clock is paused again.
@@ -223,10 +179,8 @@ void BM_RenameRun(benchmark::State& state) {
         benchmark::DoNotOptimize(
             ::rename(floorFiles[i].nativePath.c_str(), floorTargets[i].c_str()));
     };
-    if (floorFirst) floor.push_back(Seconds(floorPass));
-    work.push_back(Seconds([&] { selvane::RunRename(table, selvane::SystemFileOps(), ui); }));
-    if (!floorFirst) floor.push_back(Seconds(floorPass));
-    floorFirst = !floorFirst;
+    turns.Time([&] { selvane::RunRename(table, selvane::SystemFileOps(), ui); }, floorPass, work,
+               floor);
     state.SetIterationTime(work.back());
 
     state.PauseTiming();

@@ -4,16 +4,11 @@
 // run, std::sort of 1024 pointers by path, and the ratio of the medians is
 // printed at the end.
 #include <benchmark/benchmark.h>
-#include <stdlib.h>
-#include <unistd.h>
 
 #include <QApplication>
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <map>
 #include <memory>
 #include <string>
@@ -21,10 +16,13 @@
 
 #include "app/ListSelection.h"
 #include "app/Unit1.h"
+#include "bench/BenchSupport.h"
+#include "bench/WindowBench.h"
 #include "core/filelist/EntryTable.h"
 
 namespace {
 
+using bench::Seconds;
 constexpr int Count = selvane::MaxEntries;
 constexpr int Repetitions = 15;
 
@@ -37,14 +35,6 @@ std::string TrackName(int i) {
 // Path of entry i in reverse order: entry 0 holds the greatest path.
 std::string ReversedPath(const std::string& folder, int i) {
   return folder + "/" + TrackName(Count - 1 - i);
-}
-
-// The clock of one timed call, for UseManualTime.
-template <typename F>
-double Seconds(F&& f) {
-  const auto start = std::chrono::steady_clock::now();
-  f();
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
 void BM_FloorSortPointers(benchmark::State& state) {
@@ -78,45 +68,23 @@ void BM_SortEntries(benchmark::State& state) {
   }
 }
 
-// Answers every box with No and records nothing: the bench never asks.
-class SilentDialogs : public Dialogs {
- public:
-  void Refuse(QWidget*, const QString&, const QString&) override {}
-  bool Ask(QWidget*, const QString&, const QString&) override { return false; }
-  void ShowError(QWidget*, const QString&) override {}
-  QStringList ChooseFiles(QWidget*, const QString&, const QString&, const QString&,
-                          const QString&) override {
-    return {};
-  }
-  void OpenUrl(const QUrl&) override {}
-};
-
-// 1024 small tagged files in a fresh folder, removed at the end.
-class TaggedFolder {
- public:
-  TaggedFolder() {
-    char pattern[] = "/tmp/selvane-bench-sort-XXXXXX";
-    if (::mkdtemp(pattern) != nullptr) path_ = pattern;
-    for (int i = 0; i < Count; ++i) {
-      std::string trailer = "TAG" + std::string(124, ' ') + std::string(1, '\x0d');
-      const std::string title = "Title " + std::to_string(i);
-      trailer.replace(3, title.size(), title);
-      std::ofstream(path_ + "/" + TrackName(i), std::ios::binary)
-          << std::string(2048, '\x55') << trailer;
-    }
-  }
-  ~TaggedFolder() {
-    if (!path_.empty()) std::filesystem::remove_all(path_);
-  }
-  const std::string& path() const { return path_; }
-
- private:
-  std::string path_;
-};
+// 1024 small tagged files in a fresh folder; false when they cannot all be
+// written.
+bool WriteTracks(const bench::Folder& folder) {
+  if (folder.path().empty()) return false;
+  for (int i = 0; i < Count; ++i)
+    if (!bench::WriteTaggedFile(folder.path() + "/" + TrackName(i), "Title " + std::to_string(i)))
+      return false;
+  return true;
+}
 
 void BM_SortCommandWithRefresh(benchmark::State& state) {
-  TaggedFolder folder;
-  SilentDialogs dialogs;
+  const bench::Folder folder;
+  if (!WriteTracks(folder)) {
+    state.SkipWithError("cannot write the files");
+    return;
+  }
+  bench::SilentDialogs dialogs;
   TForm1 form({}, dialogs);
   form.show();
   for (int i = 0; i < Count; ++i)
@@ -177,31 +145,11 @@ void PrintRatio(const MedianReporter& reporter, const char* name, double targetM
 }  // namespace
 
 int main(int argc, char** argv) {
-  // The window runs on the offscreen platform, with its settings in a
-  // throw-away folder so the bench never touches the user's.
-  ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  char config[] = "/tmp/selvane-bench-config-XXXXXX";
-  if (::mkdtemp(config) != nullptr) {
-    ::setenv("XDG_CONFIG_HOME", config, 1);
-    ::setenv("XDG_CONFIG_DIRS", config, 1);
-  }
-  // The offscreen platform warns about window hints it cannot honour.
-  qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
-    if (type != QtDebugMsg && type != QtInfoMsg && type != QtWarningMsg)
-      std::fprintf(stderr, "%s\n", qPrintable(text));
+  return bench::RunWindowBenchmarks(argc, argv, [] {
+    MedianReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    std::printf("\n");
+    PrintRatio(reporter, "BM_SortEntries", 10.0);
+    PrintRatio(reporter, "BM_SortCommandWithRefresh", 60.0);
   });
-  {
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (!benchmark::ReportUnrecognizedArguments(argc, argv)) {
-      MedianReporter reporter;
-      benchmark::RunSpecifiedBenchmarks(&reporter);
-      std::printf("\n");
-      PrintRatio(reporter, "BM_SortEntries", 10.0);
-      PrintRatio(reporter, "BM_SortCommandWithRefresh", 60.0);
-    }
-    benchmark::Shutdown();
-  }
-  std::filesystem::remove_all(config);
-  return 0;
 }

@@ -23,13 +23,16 @@ constexpr unsigned RENAME_NOREPLACE = 1U;
 // close that matters (after writing).
 class Fd {
  public:
-  explicit Fd(int fd) : fd_(fd) {}
-  ~Fd() {
-    if (fd_ >= 0) ::close(fd_);
-  }
+  explicit Fd(int fd = -1) : fd_(fd) {}
+  ~Fd() { Reset(-1); }
   Fd(const Fd&) = delete;
   Fd& operator=(const Fd&) = delete;
 
+  // Takes `fd` over, closing the one held.
+  void Reset(int fd) {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = fd;
+  }
   int get() const { return fd_; }
   bool valid() const { return fd_ >= 0; }
   int Close() {
@@ -58,6 +61,25 @@ int OpenRetrying(const char* path, int flags, mode_t mode = 0) {
     fd = ::open(path, flags | O_CLOEXEC, mode);
   } while (fd < 0 && errno == EINTR);
   return fd;
+}
+
+// Opens the CP932 path with `flags` into `fd`.
+FileResult Open(const char* path, int flags, Fd& fd) {
+  std::string native;
+  FileResult result;
+  if (!ToNative(path, native, result)) return result;
+  fd.Reset(OpenRetrying(native.c_str(), flags));
+  if (!fd.valid()) return LastError();
+  return {};
+}
+
+// Opens the CP932 path for reading and gives the file's length.
+FileResult OpenForReading(const char* path, Fd& fd, std::int64_t& length) {
+  if (FileResult result = Open(path, O_RDONLY, fd); !result) return result;
+  struct stat st {};
+  if (::fstat(fd.get(), &st) != 0) return LastError();
+  length = st.st_size;
+  return {};
 }
 
 FileResult WriteAll(int fd, const void* data, std::size_t size, off_t offset, bool positioned) {
@@ -177,31 +199,19 @@ FileResult MoveWithoutNoReplace(const std::string& from, const std::string& to) 
 class SystemOps final : public FileOps {
  public:
   FileResult Length(const char* path, std::int64_t& length) override {
-    std::string native;
-    FileResult result;
-    if (!ToNative(path, native, result)) return result;
-    Fd fd(OpenRetrying(native.c_str(), O_RDONLY));
-    if (!fd.valid()) return LastError();
-    struct stat st {};
-    if (::fstat(fd.get(), &st) != 0) return LastError();
-    length = st.st_size;
-    return {};
+    Fd fd;
+    return OpenForReading(path, fd, length);
   }
 
   FileResult ReadTail(const char* path, unsigned char* tail, std::int64_t& length) override {
-    std::string native;
-    FileResult result;
-    if (!ToNative(path, native, result)) return result;
-    Fd fd(OpenRetrying(native.c_str(), O_RDONLY));
-    if (!fd.valid()) return LastError();
-    struct stat st {};
-    if (::fstat(fd.get(), &st) != 0) return LastError();
-    length = st.st_size;
-    if (st.st_size < static_cast<off_t>(TrailerSize)) return {};
+    Fd fd;
+    if (FileResult result = OpenForReading(path, fd, length); !result) return result;
+    if (length < static_cast<std::int64_t>(TrailerSize)) return {};
     std::size_t done = 0;
     while (done < TrailerSize) {
-      const ssize_t n = ::pread(fd.get(), tail + done, TrailerSize - done,
-                                st.st_size - static_cast<off_t>(TrailerSize - done));
+      const ssize_t n =
+          ::pread(fd.get(), tail + done, TrailerSize - done,
+                  static_cast<off_t>(length) - static_cast<off_t>(TrailerSize - done));
       if (n < 0) {
         if (errno == EINTR) continue;
         return LastError();
@@ -224,14 +234,11 @@ class SystemOps final : public FileOps {
   }
 
   FileResult Append(const char* path, const void* data, std::size_t size) override {
-    std::string native;
-    FileResult result;
-    if (!ToNative(path, native, result)) return result;
-    Fd fd(OpenRetrying(native.c_str(), O_WRONLY | O_APPEND));
-    if (!fd.valid()) return LastError();
+    Fd fd;
+    if (FileResult result = Open(path, O_WRONLY | O_APPEND, fd); !result) return result;
     struct stat st {};
     if (::fstat(fd.get(), &st) != 0) return LastError();
-    result = WriteAll(fd.get(), data, size, 0, false);
+    const FileResult result = WriteAll(fd.get(), data, size, 0, false);
     if (!result) {
       // A half-written trailer would read as garbage; cut it off again
       // (best effort: the write error is what the caller hears about).

@@ -28,19 +28,13 @@ void ExpectStates(const std::vector<Expectation>& expectations) {
   }
 }
 
-class CommandStatesTest : public testing::Test {
+class CommandStatesTest : public WindowTest {
  protected:
   void SetUp() override {
-    ForgetSettings();
-    form = OpenWindow(dialogs);
+    WindowTest::SetUp();
     WriteMp3(folder / "a.mp3", &tagged);
     WriteMp3(folder / "b.mp3", nullptr);
     WriteMp3(folder / "c.mp3", &tagged);
-  }
-  void Select(int row) {
-    SetItemIndex(form->ListBox1, row);
-    SetItemIndex(form->ListBox2, row);
-    form->ShowTagPanel();
   }
   // The commands that never change state.
   void ExpectAlwaysEnabled() {
@@ -55,9 +49,6 @@ class CommandStatesTest : public testing::Test {
     EXPECT_TRUE(f.Edit1->isEnabled());
   }
 
-  ScriptedDialogs dialogs;
-  std::unique_ptr<TForm1> form;
-  TempFolder folder;
   DemoTag tagged{"Love", "Kei", "Best", "2001", "", 13};
 };
 

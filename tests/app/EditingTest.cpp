@@ -12,11 +12,10 @@
 
 namespace {
 
-class EditingTest : public testing::Test {
+class EditingTest : public WindowTest {
  protected:
   void SetUp() override {
-    ForgetSettings();
-    form = OpenWindow(dialogs);
+    WindowTest::SetUp();
     form->Edit1->setText(QStringLiteral("($R)$T.mp3"));
   }
 
@@ -29,12 +28,6 @@ class EditingTest : public testing::Test {
       AddFiles(*form, {path});
     }
     form->Edit1Exit();
-  }
-
-  void Select(int row) {
-    SetItemIndex(form->ListBox1, row);
-    SetItemIndex(form->ListBox2, row);
-    form->ShowTagPanel();
   }
 
   // The listed files' names (f0.mp3 ...) in table order.
@@ -51,15 +44,6 @@ class EditingTest : public testing::Test {
     const std::string path = form->table[i].newPath;
     return path.substr(path.rfind('/') + 1);
   }
-
-  void ExpectSelected(int row) const {
-    EXPECT_EQ(form->SelectedIndex(), row);
-    EXPECT_EQ(ItemIndex(form->ListBox2), row);
-  }
-
-  ScriptedDialogs dialogs;
-  std::unique_ptr<TForm1> form;
-  TempFolder folder;
 };
 
 using Names = std::vector<std::string>;

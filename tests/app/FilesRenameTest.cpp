@@ -27,12 +27,11 @@ using Kind = ScriptedDialogs::Kind;
 
 QString Native(const std::string& path) { return QString::fromStdString(path); }
 
-class FilesRenameTest : public testing::Test {
+class FilesRenameTest : public WindowTest {
  protected:
   void SetUp() override {
     ASSERT_TRUE(here.entered());
-    ForgetSettings();
-    form = OpenWindow(dialogs);
+    WindowTest::SetUp();
   }
 
   // A tagged file in the temporary folder; gives its path.
@@ -44,33 +43,13 @@ class FilesRenameTest : public testing::Test {
     return path;
   }
 
-  void Select(int row) {
-    SetItemIndex(form->ListBox1, row);
-    SetItemIndex(form->ListBox2, row);
-    form->ShowTagPanel();
-  }
-
   std::vector<std::string> Paths() const {
     std::vector<std::string> paths;
     for (int i = 0; i < form->table.entryCount; ++i) paths.emplace_back(form->table[i].path);
     return paths;
   }
 
-  QStringList Lines(const QListWidget* list) const {
-    QStringList lines;
-    for (int i = 0; i < list->count(); ++i) lines << list->item(i)->text();
-    return lines;
-  }
-
-  void ExpectSelected(int row) const {
-    EXPECT_EQ(form->SelectedIndex(), row);
-    EXPECT_EQ(ItemIndex(form->ListBox2), row);
-  }
-
-  TempFolder folder;
   CurrentDirectoryGuard here{folder.path()};  // the temporary name lies here
-  ScriptedDialogs dialogs;
-  std::unique_ptr<TForm1> form;
 };
 
 using PathList = std::vector<std::string>;

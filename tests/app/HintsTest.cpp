@@ -44,12 +44,8 @@ TEST(SplitHintTest, ALeadByteAtTheVeryEndStandsAlone) {
   EXPECT_EQ(parts.longHint, "ab\x81");
 }
 
-class StatusHintTest : public testing::Test {
+class StatusHintTest : public WindowTest {
  protected:
-  void SetUp() override {
-    ForgetSettings();
-    form = OpenWindow(dialogs);
-  }
   void Enter(QWidget* widget) {
     QEnterEvent enter(QPointF(2, 2), QPointF(2, 2), QPointF(2, 2));
     QCoreApplication::sendEvent(widget, &enter);
@@ -58,9 +54,6 @@ class StatusHintTest : public testing::Test {
     QEvent leave(QEvent::Leave);
     QCoreApplication::sendEvent(widget, &leave);
   }
-
-  ScriptedDialogs dialogs;
-  std::unique_ptr<TForm1> form;
 };
 
 TEST_F(StatusHintTest, ToolbarTooltipsShowTheShortHintAndTheRuleBoxNone) {

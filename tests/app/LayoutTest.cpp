@@ -14,12 +14,8 @@
 
 namespace {
 
-class LayoutTest : public testing::Test {
+class LayoutTest : public WindowTest {
  protected:
-  void SetUp() override {
-    ForgetSettings();
-    form = OpenWindow(dialogs);
-  }
   void ResizeOuter(int width, int height) {
     const QSize frame = form->frameGeometry().size() - form->size();
     form->resize(width - frame.width(), height - frame.height());
@@ -38,9 +34,6 @@ class LayoutTest : public testing::Test {
     EXPECT_EQ(form->Panel1->width() + form->Panel2->width(),
               form->GroupBox7->contentsRect().width());
   }
-
-  ScriptedDialogs dialogs;
-  std::unique_ptr<TForm1> form;
 };
 
 TEST_F(LayoutTest, DesignedWindowDocksItsBands) {
@@ -75,7 +68,6 @@ TEST_F(LayoutTest, SizeLimitsHoldForTheOuterSize) {
 }
 
 TEST_F(LayoutTest, EveryTriggerOfACommandRunsTheSameHandler) {
-  TempFolder folder;
   for (const char* name : {"b.mp3", "a.mp3"}) WriteMp3(folder / name, nullptr);
   AddFiles(*form, {folder / "b.mp3", folder / "a.mp3"});
   form->S1->trigger();  // context menu: sort

@@ -13,26 +13,12 @@
 
 namespace {
 
-QStringList Lines(const QListWidget* list) {
-  QStringList lines;
-  for (int i = 0; i < list->count(); ++i) lines << list->item(i)->text();
-  return lines;
-}
-
-class ListsTest : public testing::Test {
+class ListsTest : public WindowTest {
  protected:
-  void SetUp() override {
-    ForgetSettings();
-    form = OpenWindow(dialogs);
-  }
   void Click(QListWidget* list, int row, Qt::MouseButton button = Qt::LeftButton) {
     const QPoint at = list->visualItemRect(list->item(row)).center();
     QTest::mouseClick(list->viewport(), button, Qt::NoModifier, at);
   }
-
-  ScriptedDialogs dialogs;
-  std::unique_ptr<TForm1> form;
-  TempFolder folder;
 };
 
 TEST_F(ListsTest, EmptyTableGivesEmptyListsAndNoSelection) {

@@ -56,24 +56,14 @@ QString TopLine(const HelpViewer& viewer) {
   return viewer.Browser->cursorForPosition(QPoint(8, 8)).block().text();
 }
 
-QStringList Rows(const QListWidget* list) {
-  QStringList rows;
-  for (int i = 0; i < list->count(); ++i) rows << list->item(i)->text();
-  return rows;
-}
-
-class ShellTest : public testing::Test {
+class ShellTest : public WindowTest {
  protected:
   void SetUp() override {
-    ForgetSettings();
     // No help file may lie beside the test program, or the missing-file case
     // would not be what it claims.
     ASSERT_FALSE(QFileInfo::exists(HelpBesideExecutable()));
-    form = OpenWindow(dialogs);
+    WindowTest::SetUp();
   }
-
-  ScriptedDialogs dialogs;
-  std::unique_ptr<TForm1> form;
 };
 
 TEST_F(ShellTest, TopmostSwitchTwiceEndsInNormalMode) {
@@ -180,7 +170,7 @@ TEST_F(HelpViewerTest, ShowsContentsAndIndexAndJumpsToAnchors) {
 
   // Sorted by reading; a term at two places is told apart by its section;
   // a commented-out term and a term without text are left out.
-  EXPECT_EQ(Rows(viewer.IndexList),
+  EXPECT_EQ(Lines(viewer.IndexList),
             (QStringList{QStringLiteral("アイテム（リネーム）"), QStringLiteral("アイテム（制限）"),
                          QStringLiteral("上書き"), QStringLiteral("開く")}));
 

@@ -16,25 +16,10 @@
 
 namespace {
 
-const std::string Audio(300, '\xFF');  // what WriteMp3 puts before the trailer
-
-std::string WrittenTrailer(const std::string& title, const std::string& artist,
-                           const std::string& album, const std::string& year,
-                           const std::string& comment, unsigned char genre) {
-  auto field = [](const std::string& text, std::size_t width) {
-    std::string out = text;
-    out.resize(width, ' ');
-    return out;
-  };
-  return "TAG" + field(title, 30) + field(artist, 30) + field(album, 30) + field(year, 4) +
-         field(comment, 30) + std::string(1, static_cast<char>(genre));
-}
-
-class TagCommandsTest : public testing::Test {
+class TagCommandsTest : public WindowTest {
  protected:
   void SetUp() override {
-    ForgetSettings();
-    form = OpenWindow(dialogs);
+    WindowTest::SetUp();
     form->Edit1->setText(QStringLiteral("$T.mp3"));
   }
 
@@ -45,20 +30,11 @@ class TagCommandsTest : public testing::Test {
     return path;
   }
 
-  void Select(int row) {
-    SetItemIndex(form->ListBox1, row);
-    SetItemIndex(form->ListBox2, row);
-    form->ShowTagPanel();
-  }
-
   void ExpectStillRunning() {
     EXPECT_TRUE(form->isVisible());
     EXPECT_EQ(form->table.entryCount, 1);
   }
 
-  ScriptedDialogs dialogs;
-  std::unique_ptr<TForm1> form;
-  TempFolder folder;
   DemoTag song{"Song", "Band", "Disc", "1999", "note", 13};
 };
 
@@ -68,7 +44,7 @@ TEST_F(TagCommandsTest, UpdateOfAnUntaggedFileWithEmptyBoxesAddsABlankTrailer) {
 
   form->A1Click();
 
-  EXPECT_EQ(ReadBytes(path), Audio + "TAG" + std::string(124, ' ') + "\xFF");
+  EXPECT_EQ(ReadBytes(path), Mp3Body + "TAG" + std::string(124, ' ') + "\xFF");
   EXPECT_EQ(form->StatusText(), QStringLiteral("ﾀｸﾞ情報を追加しました"));
   EXPECT_EQ(form->GroupBox7->title(), QStringLiteral("ﾀｸﾞ情報－あり"));
   EXPECT_EQ(form->ComboBoxGenre->currentText(), QStringLiteral("Unknown"));
@@ -84,7 +60,7 @@ TEST_F(TagCommandsTest, UpdateReplacesTheTrailerAndTheNewNameFollows) {
   form->A1Click();
 
   EXPECT_EQ(ReadBytes(path),
-            Audio + WrittenTrailer(selvane::Cp932("恋の歌"), "Band", "Disc", "1999", "note", 0));
+            Mp3Body + TrailerBytes(selvane::Cp932("恋の歌"), "Band", "Disc", "1999", "note", 0));
   EXPECT_EQ(form->StatusText(), QStringLiteral("ﾀｸﾞ情報を変更しました"));
   EXPECT_EQ(form->EditTytle->text(), QStringLiteral("恋の歌"));
   EXPECT_EQ(form->ComboBoxGenre->currentText(), QStringLiteral("Blues"));
@@ -140,7 +116,7 @@ TEST_F(TagCommandsTest, RemovalAsksAndCutsTheTrailer) {
   EXPECT_EQ(dialogs.shown[0].kind, ScriptedDialogs::Kind::Question);
   EXPECT_EQ(dialogs.shown[0].text, QStringLiteral("タグ情報を削除します\nよろしいですか？"));
   EXPECT_EQ(dialogs.shown[0].caption, QStringLiteral("確認"));
-  EXPECT_EQ(ReadBytes(path), Audio);
+  EXPECT_EQ(ReadBytes(path), Mp3Body);
   EXPECT_EQ(form->GroupBox7->title(), QStringLiteral("ﾀｸﾞ情報－なし"));
   EXPECT_TRUE(form->EditTytle->text().isEmpty());
   EXPECT_EQ(form->SelectedIndex(), 0);
@@ -181,7 +157,7 @@ TEST_F(TagCommandsTest, RemovalDoesNotCutAFileWhoseTrailerWentMeanwhile) {
 
   form->N9Click();
 
-  EXPECT_EQ(ReadBytes(path), Audio);
+  EXPECT_EQ(ReadBytes(path), Mp3Body);
   EXPECT_EQ(dialogs.Texts(ScriptedDialogs::Kind::Refusal).size(), 1);
   EXPECT_EQ(form->GroupBox7->title(), QStringLiteral("ﾀｸﾞ情報－なし"));
 }
@@ -229,7 +205,7 @@ TEST_F(TagCommandsTest, CopyPasteUpdateCarriesTheTagToAnotherFile) {
 
   form->A1Click();
 
-  EXPECT_EQ(ReadBytes(target), Audio + WrittenTrailer("Song", "Band", "Disc", "1999", "note", 13));
+  EXPECT_EQ(ReadBytes(target), Mp3Body + TrailerBytes("Song", "Band", "Disc", "1999", "note", 13));
   EXPECT_EQ(ReadBytes(source), sourceBytes);
 }
 

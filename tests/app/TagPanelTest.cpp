@@ -13,20 +13,12 @@
 
 namespace {
 
-class TagPanelTest : public testing::Test {
+class TagPanelTest : public WindowTest {
  protected:
-  void SetUp() override {
-    ForgetSettings();
-    form = OpenWindow(dialogs);
-  }
   void ShowEntry(int row) {
     SetItemIndex(form->ListBox1, row);
     form->ShowTagPanel();
   }
-
-  ScriptedDialogs dialogs;
-  std::unique_ptr<TForm1> form;
-  TempFolder folder;
 };
 
 TEST_F(TagPanelTest, TaggedEntryShowsItsFieldsAndGenre) {

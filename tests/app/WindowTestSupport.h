@@ -1,19 +1,21 @@
 #pragma once
 // Helpers for driving the main window in tests: MP3 files with ID3v1
-// trailers, the settings files, and a shown window on the offscreen screen.
+// trailers, the settings files, a shown window on the offscreen screen, and
+// the fixture most window tests start from.
+#include <gtest/gtest.h>
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QKeyEvent>
+#include <QListWidget>
 #include <QTest>
-#include <algorithm>
-#include <array>
-#include <cstring>
 #include <initializer_list>
 #include <memory>
 #include <string>
 
+#include "app/ListSelection.h"
 #include "app/Unit1.h"
 #include "core/filelist/EntryTable.h"
 #include "core/platform/Cp932.h"
@@ -26,23 +28,17 @@ struct DemoTag {
   unsigned char genre = 0;
 };
 
-// 300 bytes of frame-like data, then the 128-byte trailer when `tag` is given.
+// What WriteMp3 puts before the trailer: frame-like bytes.
+inline const std::string Mp3Body(300, '\xFF');
+
+// Mp3Body, then the 128-byte trailer when `tag` is given (fields NUL-padded,
+// as many other taggers leave them).
 inline void WriteMp3(const std::string& path, const DemoTag* tag) {
-  std::string bytes(300, '\xFF');
+  std::string bytes = Mp3Body;
   if (tag != nullptr) {
-    std::array<char, 128> trailer{};
-    std::memcpy(trailer.data(), "TAG", 3);
-    auto put = [&trailer](std::size_t offset, std::size_t width, const std::string& utf8) {
-      const std::string text = selvane::Cp932(utf8);
-      std::memcpy(trailer.data() + offset, text.data(), std::min(width, text.size()));
-    };
-    put(3, 30, tag->title);
-    put(33, 30, tag->artist);
-    put(63, 30, tag->album);
-    put(93, 4, tag->year);
-    put(97, 30, tag->comment);
-    trailer[127] = static_cast<char>(tag->genre);
-    bytes.append(trailer.data(), trailer.size());
+    using selvane::Cp932;
+    bytes += TrailerBytes(Cp932(tag->title), Cp932(tag->artist), Cp932(tag->album),
+                          Cp932(tag->year), Cp932(tag->comment), tag->genre, '\0');
   }
   WriteBytes(path, bytes);
 }
@@ -101,3 +97,37 @@ inline void AddFiles(TForm1& form, std::initializer_list<std::string> paths) {
     selvane::AddEntry(form.table, path.c_str(), form.NamingRule(), form.Prompts());
   form.RefreshLists();
 }
+
+// The lines a list shows, top to bottom.
+inline QStringList Lines(const QListWidget* list) {
+  QStringList lines;
+  for (int i = 0; i < list->count(); ++i) lines << list->item(i)->text();
+  return lines;
+}
+
+// A freshly opened main window without stored settings, its dialogs, and a
+// temporary folder for the files it is given.
+class WindowTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    ForgetSettings();
+    form = OpenWindow(dialogs);
+  }
+
+  // Both lists on `row` and the panel showing it, as a click on the row
+  // leaves them.
+  void Select(int row) {
+    SetItemIndex(form->ListBox1, row);
+    SetItemIndex(form->ListBox2, row);
+    form->ShowTagPanel();
+  }
+
+  void ExpectSelected(int row) const {
+    EXPECT_EQ(form->SelectedIndex(), row);
+    EXPECT_EQ(ItemIndex(form->ListBox2), row);
+  }
+
+  TempFolder folder;
+  ScriptedDialogs dialogs;
+  std::unique_ptr<TForm1> form;
+};

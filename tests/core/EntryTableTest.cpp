@@ -9,7 +9,7 @@
 #include "core/filelist/EntryTable.h"
 #include "core/platform/Cp932.h"
 #include "tests/core/RecordingPrompts.h"
-#include "tests/core/ScratchFolder.h"
+#include "tests/core/TempFolder.h"
 
 // The table allocates its records with new (std::nothrow); this lets a test
 // make that allocation fail on cue. Everything else allocates as usual.
@@ -43,7 +43,7 @@ class EntryTableTest : public ::testing::Test {
 
   EntryTable table_;
   RecordingPrompts ui_;
-  ScratchFolder folder_;
+  TempFolder folder_;
 };
 
 TEST_F(EntryTableTest, DuplicatesAreByteExactAndCaseSensitive) {
@@ -59,7 +59,7 @@ TEST_F(EntryTableTest, DuplicatesAreByteExactAndCaseSensitive) {
 }
 
 TEST_F(EntryTableTest, NewEntryIsNamedWithItsPosition) {
-  const std::string missing = folder_.PathOf("missing.mp3");
+  const std::string missing = folder_ / "missing.mp3";
   ASSERT_EQ(AddEntry(table_, missing.c_str(), "$R $T.mp3", ui_), AddResult::Added);
   EXPECT_EQ(table_[0].hasTag, 0);
   EXPECT_STREQ(table_[0].newPath, missing.c_str());
@@ -67,12 +67,12 @@ TEST_F(EntryTableTest, NewEntryIsNamedWithItsPosition) {
   folder_.Write("b.mp3", "x");
   const std::string third =
       folder_.Write("c.mp3", std::string(64, '\0') + TrailerBytes("Love", "Kei"));
-  AddEntry(table_, folder_.PathOf("b.mp3").c_str(), "$R $T.mp3", ui_);
+  AddEntry(table_, (folder_ / "b.mp3").c_str(), "$R $T.mp3", ui_);
   AddEntry(table_, third.c_str(), "$R $T.mp3", ui_);
   ASSERT_EQ(table_.entryCount, 3);
   EXPECT_EQ(table_[2].hasTag, 1);
   EXPECT_STREQ(table_[2].artist, "Kei");
-  EXPECT_EQ(std::string(table_[2].newPath), folder_.PathOf("03 Love.mp3"));
+  EXPECT_EQ(std::string(table_[2].newPath), folder_ / "03 Love.mp3");
 }
 
 TEST_F(EntryTableTest, TableStopsAt1024) {

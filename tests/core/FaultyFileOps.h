@@ -1,7 +1,9 @@
 #pragma once
-// The real file operations with faults on cue: a chosen call fails with a
-// chosen errno without touching the disk, or a hook runs just before it
-// (to change the disk between two steps of the code under test).
+// Test doubles for the file operations. FaultyFileOps: the real ones with
+// faults on cue -- a chosen call fails with a chosen errno without touching
+// the disk, or a hook runs just before it (to change the disk between two
+// steps of the code under test). NoDiskFileOps: none reach the disk.
+#include <cerrno>
 #include <functional>
 #include <string>
 #include <utility>
@@ -10,6 +12,22 @@
 #include "core/platform/FileOps.h"
 
 namespace selvane {
+
+// Every call fails with ENOSYS, except that every path exists; a test
+// overrides the calls it serves.
+class NoDiskFileOps : public FileOps {
+ public:
+  FileResult Length(const char*, std::int64_t&) override { return {ENOSYS}; }
+  FileResult ReadTail(const char*, unsigned char*, std::int64_t&) override { return {ENOSYS}; }
+  FileResult Truncate(const char*, std::int64_t) override { return {ENOSYS}; }
+  FileResult Append(const char*, const void*, std::size_t) override { return {ENOSYS}; }
+  FileResult WriteAt(const char*, std::int64_t, const void*, std::size_t) override {
+    return {ENOSYS};
+  }
+  bool Exists(const char*) override { return true; }
+  FileResult Delete(const char*) override { return {ENOSYS}; }
+  FileResult Move(const char*, const char*) override { return {ENOSYS}; }
+};
 
 enum class FileOp { Length, ReadTail, Truncate, Append, WriteAt, Exists, Delete, Move };
 

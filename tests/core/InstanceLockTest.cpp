@@ -16,7 +16,6 @@ namespace {
 class InstanceLockTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(runtime_.ok());
     if (const char* old = std::getenv("XDG_RUNTIME_DIR")) savedRuntime_ = old;
     ::setenv("XDG_RUNTIME_DIR", runtime_.path().c_str(), 1);
   }
@@ -75,7 +74,6 @@ TEST_F(InstanceLockTest, KilledHolderReleasesTheLock) {
 
 TEST_F(InstanceLockTest, WithoutRuntimeFolderUsesTemporaryFolderWithUserId) {
   TempFolder tmp;
-  ASSERT_TRUE(tmp.ok());
   ::unsetenv("XDG_RUNTIME_DIR");
   const char* oldTmp = std::getenv("TMPDIR");
   const std::string savedTmp = oldTmp ? oldTmp : "";

@@ -6,7 +6,8 @@
 
 #include "core/platform/Cp932.h"
 #include "core/rename/NamingRule.h"
-#include "tests/core/ScratchFolder.h"
+#include "tests/core/FaultyFileOps.h"
+#include "tests/core/TempFolder.h"
 
 namespace selvane {
 namespace {
@@ -39,7 +40,7 @@ class ExpandRuleTest : public ::testing::Test {
     return entry;
   }
 
-  ScratchFolder folder_;
+  TempFolder folder_;
 };
 
 TEST_F(ExpandRuleTest, EmptyRuleKeepsThePathAndReadsNoTag) {
@@ -67,7 +68,7 @@ TEST_F(ExpandRuleTest, FileWithoutTagUsesOnlyTheBaseName) {
   EXPECT_STREQ(Expand("$T($A).mp3", path).newPath, path.c_str());
   EXPECT_EQ(Expand("$F.EXT", path).newPath, Dir() + "x.EXT");
   EXPECT_EQ(Expand("($R)$F.mp3", path).newPath, Dir() + "($R)x.mp3");
-  EXPECT_EQ(Expand("$F.EXT", folder_.PathOf("a.b.mp3")).newPath, Dir() + "a.b.EXT");
+  EXPECT_EQ(Expand("$F.EXT", folder_ / "a.b.mp3").newPath, Dir() + "a.b.EXT");
   // Windows-style paths keep their drive and directory.
   EXPECT_STREQ(Expand("$F.EXT", "C:\\m\\x.mp3").newPath, "C:\\m\\x.EXT");
   EXPECT_EQ(Expand("$T.mp3", "C:\\m\\x.mp3").hasTag, 0);
@@ -96,7 +97,7 @@ TEST_F(ExpandRuleTest, PositionHasAtLeastTwoDigits) {
 }
 
 // Serves one trailer for every path, and counts the reads.
-class OneTrailerOps : public FileOps {
+class OneTrailerOps : public NoDiskFileOps {
  public:
   explicit OneTrailerOps(std::string trailer) : trailer_(std::move(trailer)) {}
   FileResult Length(const char*, std::int64_t& length) override {
@@ -109,14 +110,6 @@ class OneTrailerOps : public FileOps {
     length = 128;
     return {};
   }
-  FileResult Truncate(const char*, std::int64_t) override { return {ENOSYS}; }
-  FileResult Append(const char*, const void*, std::size_t) override { return {ENOSYS}; }
-  FileResult WriteAt(const char*, std::int64_t, const void*, std::size_t) override {
-    return {ENOSYS};
-  }
-  bool Exists(const char*) override { return true; }
-  FileResult Delete(const char*) override { return {ENOSYS}; }
-  FileResult Move(const char*, const char*) override { return {ENOSYS}; }
   int reads = 0;
 
  private:

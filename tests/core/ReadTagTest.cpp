@@ -6,7 +6,8 @@
 
 #include "core/tags/GenreList.h"
 #include "core/tags/Id3v1Tag.h"
-#include "tests/core/ScratchFolder.h"
+#include "tests/core/FaultyFileOps.h"
+#include "tests/core/TempFolder.h"
 
 namespace selvane {
 namespace {
@@ -41,7 +42,7 @@ class ReadTagTest : public ::testing::Test {
     entry = FilledEntry();
     return ReadTag(folder_.Write("f.mp3", bytes).c_str(), entry);
   }
-  ScratchFolder folder_;
+  TempFolder folder_;
 };
 
 TEST_F(ReadTagTest, ReadsEveryField) {
@@ -132,18 +133,18 @@ TEST_F(ReadTagTest, MarkerMustBeUpperCaseTagAt128BeforeTheEnd) {
 
 TEST_F(ReadTagTest, MissingFileOrGoneTrailerClearsAnEarlierTag) {
   FileEntry entry = FilledEntry();
-  EXPECT_EQ(ReadTag(folder_.PathOf("none.mp3").c_str(), entry), ReadTagNoFile);
+  EXPECT_EQ(ReadTag((folder_ / "none.mp3").c_str(), entry), ReadTagNoFile);
   ExpectCleared(entry);
 
   // The trailer was read once, then cut off the file.
   ASSERT_EQ(Read(std::string(300, 'a') + TrailerBytes("t"), entry), ReadTagOk);
   folder_.Write("f.mp3", std::string(300, 'a'));
-  EXPECT_EQ(ReadTag(folder_.PathOf("f.mp3").c_str(), entry), ReadTagNoMarker);
+  EXPECT_EQ(ReadTag((folder_ / "f.mp3").c_str(), entry), ReadTagNoMarker);
   ExpectCleared(entry);
 }
 
 // A file that opens but whose read fails cannot be produced on cue.
-class FailingReadOps : public FileOps {
+class FailingReadOps : public NoDiskFileOps {
  public:
   FileResult Length(const char*, std::int64_t& length) override {
     length = 4096;
@@ -153,14 +154,6 @@ class FailingReadOps : public FileOps {
     length = 4096;
     return {EIO};
   }
-  FileResult Truncate(const char*, std::int64_t) override { return {ENOSYS}; }
-  FileResult Append(const char*, const void*, std::size_t) override { return {ENOSYS}; }
-  FileResult WriteAt(const char*, std::int64_t, const void*, std::size_t) override {
-    return {ENOSYS};
-  }
-  bool Exists(const char*) override { return true; }
-  FileResult Delete(const char*) override { return {ENOSYS}; }
-  FileResult Move(const char*, const char*) override { return {ENOSYS}; }
 };
 
 TEST_F(ReadTagTest, ReadFailureAfterOpeningIsMinusTwo) {

@@ -36,8 +36,6 @@ bool Contains(const std::string& text, const std::string& part) {
 class RenameRunTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(music_.ok());
-    ASSERT_TRUE(work_.ok());
     cwd_ = std::make_unique<CurrentDirectoryGuard>(work_.path());
     ASSERT_TRUE(cwd_->entered());
   }
@@ -103,15 +101,9 @@ TEST_F(RenameRunTest, MovesEveryFileAndReportsEachPath) {
 
 // From tags on disk to names on disk, the way the window drives it.
 TEST_F(RenameRunTest, NamesFromTagsReachTheDisk) {
-  const auto trailer = [](const std::string& title, const std::string& artist) {
-    std::string t = "TAG" + title;
-    t.resize(33, ' ');
-    t += artist;
-    t.resize(127, ' ');
-    return t + '\x0D';
-  };
-  WriteBytes(music_ / "01.mp3", "audio1" + trailer("Love", "Kei"));
-  WriteBytes(music_ / "02.mp3", "audio2" + trailer("\x8B\xC8", ""));  // title "曲"
+  WriteBytes(music_ / "01.mp3", "audio1" + TrailerBytes("Love", "Kei", "", "", "", 0x0D));
+  WriteBytes(music_ / "02.mp3",
+             "audio2" + TrailerBytes("\x8B\xC8", "", "", "", "", 0x0D));  // title "曲"
   WriteBytes(music_ / "03.mp3", "no tag here");
   const std::string rule = "$T($A).mp3";
   for (const char* name : {"01.mp3", "02.mp3", "03.mp3"})
@@ -398,7 +390,6 @@ TEST_F(RenameRunTest, LongFailureListShowsTwentyAndCountsTheRest) {
 
 TEST_F(RenameRunTest, ReplaceThroughTemporaryNameOnAnotherFileSystem) {
   TempFolder shm("/dev/shm");
-  ASSERT_TRUE(shm.ok());
   struct stat here {
   }, there{};
   ASSERT_EQ(::stat(music_.path().c_str(), &here), 0);

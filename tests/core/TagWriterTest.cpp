@@ -3,15 +3,13 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 
 #include "core/tags/GenreList.h"
 #include "core/tags/Id3v1Tag.h"
 #include "core/tags/TagWriter.h"
 #include "tests/core/ReadOnlyFile.h"
-#include "tests/core/ScratchFolder.h"
+#include "tests/core/TempFolder.h"
 
 namespace selvane {
 namespace {
@@ -25,11 +23,6 @@ Bytes WrittenTrailer(const Bytes& title, const Bytes& artist, const Bytes& album
 }
 
 Bytes ToBytes(const Trailer& trailer) { return Bytes(trailer.begin(), trailer.end()); }
-
-Bytes Read(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(in), {});
-}
 
 // An entry as the list would hold it right after adding the file.
 FileEntry Listed(const std::string& path) {
@@ -51,9 +44,8 @@ class TagWriterTest : public ::testing::Test {
   std::string Write(const std::string& name, const Bytes& bytes) {
     return folder_.Write(name, bytes);
   }
-  std::string PathOf(const std::string& name) const { return folder_.PathOf(name); }
 
-  ScratchFolder folder_;
+  TempFolder folder_;
 };
 
 // Audio stand-in with a NUL and high bytes, so any shift or cut shows.
@@ -105,7 +97,7 @@ TEST_F(TagWriterTest, UpdateOfAnUntaggedFileWithEmptyBoxesAppendsOneTrailer) {
 
   ASSERT_TRUE(WriteTag(entry, BuildTrailer(PanelOf(entry), entry.genre[0])));
 
-  EXPECT_EQ(Read(path), Audio + "TAG" + Bytes(124, ' ') + "\xff");
+  EXPECT_EQ(ReadBytes(path), Audio + "TAG" + Bytes(124, ' ') + "\xff");
   EXPECT_EQ(entry.hasTag, 1);  // read back from the file
   EXPECT_EQ(entry.genre[0], 255);
 }
@@ -119,7 +111,7 @@ TEST_F(TagWriterTest, SecondUpdateReplacesTheTrailerTheFirstAppended) {
   ASSERT_TRUE(WriteTag(entry, BuildTrailer({"one", "", "", "", "", 1}, 0)));
   ASSERT_TRUE(WriteTag(entry, BuildTrailer({"two", "", "", "", "", 2}, 0)));
 
-  EXPECT_EQ(Read(path), Audio + WrittenTrailer("two", "", "", "", "", 2));
+  EXPECT_EQ(ReadBytes(path), Audio + WrittenTrailer("two", "", "", "", "", 2));
 }
 
 TEST_F(TagWriterTest, UpdateWithoutChangesKeepsTheLengthAndPadsWithSpaces) {
@@ -132,7 +124,7 @@ TEST_F(TagWriterTest, UpdateWithoutChangesKeepsTheLengthAndPadsWithSpaces) {
 
   ASSERT_TRUE(WriteTag(entry, BuildTrailer(PanelOf(entry), entry.genre[0])));
 
-  EXPECT_EQ(Read(path), Audio + WrittenTrailer("Song", "Band", "Disc", "1999", "note", 13));
+  EXPECT_EQ(ReadBytes(path), Audio + WrittenTrailer("Song", "Band", "Disc", "1999", "note", 13));
 }
 
 TEST_F(TagWriterTest, UnknownGenreKeepsAnUnlistedByte) {
@@ -144,7 +136,7 @@ TEST_F(TagWriterTest, UnknownGenreKeepsAnUnlistedByte) {
 
   ASSERT_TRUE(WriteTag(entry, BuildTrailer(values, entry.genre[0])));
 
-  EXPECT_EQ(Read(path), Audio + WrittenTrailer("new", "", "", "", "", 200));
+  EXPECT_EQ(ReadBytes(path), Audio + WrittenTrailer("new", "", "", "", "", 200));
 }
 
 TEST_F(TagWriterTest, UnknownGenreOnAFileWithoutTrailerWritesZero) {
@@ -155,7 +147,7 @@ TEST_F(TagWriterTest, UnknownGenreOnAFileWithoutTrailerWritesZero) {
 
   ASSERT_TRUE(WriteTag(entry, BuildTrailer(values, entry.genre[0])));
 
-  EXPECT_EQ(Read(path), Audio + WrittenTrailer("", "", "", "", "", 0));
+  EXPECT_EQ(ReadBytes(path), Audio + WrittenTrailer("", "", "", "", "", 0));
 }
 
 TEST_F(TagWriterTest, TrailerStrippedSinceTheReadIsNotCutButAppendedTo) {
@@ -166,7 +158,7 @@ TEST_F(TagWriterTest, TrailerStrippedSinceTheReadIsNotCutButAppendedTo) {
 
   ASSERT_TRUE(WriteTag(entry, BuildTrailer({"new", "", "", "", "", 2}, entry.genre[0])));
 
-  EXPECT_EQ(Read(path), Audio + WrittenTrailer("new", "", "", "", "", 2));
+  EXPECT_EQ(ReadBytes(path), Audio + WrittenTrailer("new", "", "", "", "", 2));
 }
 
 TEST_F(TagWriterTest, ReadOnlyFileIsLeftAsItWas) {
@@ -188,8 +180,8 @@ TEST_F(TagWriterTest, ReadOnlyFileIsLeftAsItWas) {
 
   EXPECT_EQ(tagResult.error, EACCES);
   EXPECT_EQ(bareResult.error, EACCES);
-  EXPECT_EQ(Read(path), tagged);
-  EXPECT_EQ(Read(bare), Audio);
+  EXPECT_EQ(ReadBytes(path), tagged);
+  EXPECT_EQ(ReadBytes(bare), Audio);
   EXPECT_EQ(std::memcmp(&entry, &before, sizeof entry), 0);
 }
 
@@ -205,11 +197,11 @@ TEST_F(TagWriterTest, VanishedFileOrAFolderGivesAnErrorAndNothingIsCreated) {
   EXPECT_FALSE(std::filesystem::exists(path));
   EXPECT_EQ(tagged.hasTag, 1);
 
-  std::filesystem::create_directory(PathOf("folder.mp3"));
+  std::filesystem::create_directory(folder_ / "folder.mp3");
   FileEntry folder{};
-  CopyField(folder.path, PathOf("folder.mp3"));
+  CopyField(folder.path, folder_ / "folder.mp3");
   EXPECT_FALSE(WriteTag(folder, BuildTrailer({}, 0)));
-  EXPECT_TRUE(std::filesystem::is_empty(PathOf("folder.mp3")));
+  EXPECT_TRUE(std::filesystem::is_empty(folder_ / "folder.mp3"));
 }
 
 TEST_F(TagWriterTest, RemovalOfATrailerOnlyFileLeavesItEmpty) {
@@ -219,7 +211,7 @@ TEST_F(TagWriterTest, RemovalOfATrailerOnlyFileLeavesItEmpty) {
 
   ASSERT_TRUE(RemoveTag(entry));
 
-  EXPECT_EQ(Read(path), "");
+  EXPECT_EQ(ReadBytes(path), "");
   EXPECT_EQ(entry.hasTag, 0);
   EXPECT_STREQ(entry.title, "");
   EXPECT_EQ(entry.genre[0], 0);
@@ -232,7 +224,7 @@ TEST_F(TagWriterTest, RemovalDoesNotCutAFileWhoseTrailerVanished) {
 
   EXPECT_EQ(RemoveTag(entry).error, NoTrailerError);
 
-  EXPECT_EQ(Read(path), Audio);
+  EXPECT_EQ(ReadBytes(path), Audio);
   EXPECT_EQ(entry.hasTag, 0);
 }
 
@@ -247,7 +239,7 @@ TEST_F(TagWriterTest, RemovalFailureLeavesFileAndEntry) {
     result = RemoveTag(entry);
   }
   EXPECT_EQ(result.error, EACCES);
-  EXPECT_EQ(Read(path), tagged);
+  EXPECT_EQ(ReadBytes(path), tagged);
   EXPECT_EQ(entry.hasTag, 1);
 
   std::filesystem::remove(path);
