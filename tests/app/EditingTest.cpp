@@ -48,46 +48,71 @@ class EditingTest : public WindowTest {
 
 using Names = std::vector<std::string>;
 
-TEST_F(EditingTest, MovingUpExchangesNeighboursAndTheirNumbers) {
-  ListFiles(3);
-  Select(2);
+// One command on a list of files f0..f{files-1}: the order it leaves (file
+// numbers, top first), the row then selected, and the status it shows.
+struct ListEdit {
+  const char* name;
+  int files, row;
+  void (*command)(TForm1&);
+  const char* order;
+  int selected;
+  const char* status;  // nullptr: not checked
+};
 
-  form->P1Click();
+// Names the case in test listings.
+void PrintTo(const ListEdit& c, std::ostream* out) { *out << c.name; }
 
-  EXPECT_EQ(ListedNames(), (Names{"f0.mp3", "f2.mp3", "f1.mp3"}));
-  ExpectSelected(1);
-  EXPECT_EQ(NewName(1), "(02)t2.mp3");
-  EXPECT_EQ(NewName(2), "(03)t1.mp3");
-  EXPECT_EQ(form->EditTytle->text(), QStringLiteral("t2"));
-  EXPECT_TRUE(form->ListBox2->item(1)->text().endsWith(QStringLiteral("(02)t2.mp3")));
+class ListEditTest : public EditingTest, public testing::WithParamInterface<ListEdit> {};
+
+// Whatever the command, the new names follow the positions, the panel shows
+// the selected row, and no file leaves the disk.
+TEST_P(ListEditTest, OrderSelectionAndNumbersFollow) {
+  const ListEdit& c = GetParam();
+  ListFiles(c.files);
+  Select(c.row);
+
+  c.command(*form);
+
+  Names names;
+  QStringList newNames;
+  for (const char* k = c.order; *k != '\0'; ++k) {
+    names.push_back(std::string("f") + *k + ".mp3");
+    newNames
+        << QStringLiteral("(%1)t%2.mp3").arg(newNames.size() + 1, 2, 10, QLatin1Char('0')).arg(*k);
+  }
+  EXPECT_EQ(ListedNames(), names);
+  EXPECT_EQ(Lines(form->ListBox2), newNames);
+  EXPECT_EQ(form->ListBox1->count(), form->table.entryCount);
+  ExpectSelected(c.selected);
+  if (c.selected >= 0) {
+    EXPECT_EQ(form->EditTytle->text(), QStringLiteral("t%1").arg(c.order[c.selected]));
+  } else {
+    EXPECT_EQ(form->GroupBox7->title(), QStringLiteral("ﾀｸﾞ情報"));
+  }
+  if (c.status != nullptr) {
+    EXPECT_EQ(form->StatusText(), QString::fromUtf8(c.status));
+  }
+  for (int i = 0; i < c.files; ++i)
+    EXPECT_TRUE(PathExists(folder / ("f" + std::to_string(i) + ".mp3")));
 }
 
-TEST_F(EditingTest, MovingDownFollowsTheEntry) {
-  ListFiles(3);
-  Select(0);
+void Up(TForm1& f) { f.P1Click(); }
+void Down(TForm1& f) { f.N1Click(); }
+void Delete(TForm1& f) { f.D2Click(); }
 
-  form->N1Click();
-
-  EXPECT_EQ(ListedNames(), (Names{"f1.mp3", "f0.mp3", "f2.mp3"}));
-  ExpectSelected(1);
-  EXPECT_EQ(NewName(0), "(01)t1.mp3");
-  EXPECT_EQ(NewName(1), "(02)t0.mp3");
-}
-
-TEST_F(EditingTest, MovingPastAnEdgeOnlySaysSo) {
-  ListFiles(3);
-  Select(0);
-  form->P1Click();
-  EXPECT_EQ(form->StatusText(), QStringLiteral("一番上です"));
-  EXPECT_EQ(ListedNames(), (Names{"f0.mp3", "f1.mp3", "f2.mp3"}));
-  ExpectSelected(0);
-
-  Select(2);
-  form->N1Click();
-  EXPECT_EQ(form->StatusText(), QStringLiteral("一番下です"));
-  EXPECT_EQ(ListedNames(), (Names{"f0.mp3", "f1.mp3", "f2.mp3"}));
-  ExpectSelected(2);
-}
+INSTANTIATE_TEST_SUITE_P(
+    Commands, ListEditTest,
+    testing::Values(
+        ListEdit{"UpExchangesNeighbours", 3, 2, Up, "021", 1, nullptr},
+        ListEdit{"DownFollowsTheEntry", 3, 0, Down, "102", 1, nullptr},
+        ListEdit{"UpAtTheTopOnlySaysSo", 3, 0, Up, "012", 0, "一番上です"},
+        ListEdit{"DownAtTheBottomOnlySaysSo", 3, 2, Down, "012", 2, "一番下です"},
+        ListEdit{"DeletingTheLastSelectsTheNewLast", 5, 4, Delete, "0123", 3, nullptr},
+        ListEdit{"DeletingAMiddleOneSelectsTheOneMovedUp", 5, 2, Delete, "0134", 2, nullptr},
+        ListEdit{"DeletingTheOnlyOneEmptiesEverything", 1, 0, Delete, "", -1, nullptr},
+        ListEdit{"DeleteKeyInTheAfterList", 3, 1,
+                 [](TForm1& f) { f.ListBox1KeyUp(f.ListBox2, Qt::Key_Delete); }, "02", 1, nullptr}),
+    [](const testing::TestParamInfo<ListEdit>& edit) { return edit.param.name; });
 
 TEST_F(EditingTest, WithoutSelectionMoveAndDeleteDoNothing) {
   ListFiles(3);
@@ -123,54 +148,6 @@ TEST_F(EditingTest, SortWithoutSelectionLeavesNone) {
   ListFiles(2);
   form->S2Click();
   ExpectSelected(-1);
-}
-
-TEST_F(EditingTest, DeletingTheLastEntrySelectsTheNewLast) {
-  ListFiles(5);
-  Select(4);
-
-  form->D2Click();
-
-  EXPECT_EQ(ListedNames(), (Names{"f0.mp3", "f1.mp3", "f2.mp3", "f3.mp3"}));
-  ExpectSelected(3);
-  EXPECT_TRUE(PathExists(folder / "f4.mp3"));  // only the list forgets it
-}
-
-TEST_F(EditingTest, DeletingAMiddleEntrySelectsTheOneThatMovedUp) {
-  ListFiles(5);
-  Select(2);
-
-  form->D2Click();
-
-  EXPECT_EQ(ListedNames(), (Names{"f0.mp3", "f1.mp3", "f3.mp3", "f4.mp3"}));
-  ExpectSelected(2);
-  EXPECT_EQ(form->EditTytle->text(), QStringLiteral("t3"));
-  EXPECT_EQ(NewName(2), "(03)t3.mp3");
-  EXPECT_EQ(form->ListBox1->count(), 4);
-  EXPECT_EQ(form->ListBox2->count(), 4);
-}
-
-TEST_F(EditingTest, DeletingTheOnlyEntryEmptiesEverything) {
-  ListFiles(1);
-  Select(0);
-
-  form->D2Click();
-
-  EXPECT_EQ(form->table.entryCount, 0);
-  EXPECT_EQ(form->ListBox1->count(), 0);
-  EXPECT_EQ(form->ListBox2->count(), 0);
-  ExpectSelected(-1);
-  EXPECT_EQ(form->GroupBox7->title(), QStringLiteral("ﾀｸﾞ情報"));
-}
-
-TEST_F(EditingTest, DeleteKeyInTheAfterListDeletes) {
-  ListFiles(3);
-  Select(1);
-
-  form->ListBox1KeyUp(form->ListBox2, Qt::Key_Delete);
-
-  EXPECT_EQ(ListedNames(), (Names{"f0.mp3", "f2.mp3"}));
-  ExpectSelected(1);
 }
 
 TEST_F(EditingTest, ClearingKeepsTheCopiedTagForFilesAddedLater) {

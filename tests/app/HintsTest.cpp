@@ -17,31 +17,22 @@ using selvane::Cp932;
 
 TEST(SplitHintTest, SplitsAtTheFirstBarThatIsACharacterOfItsOwn) {
   // "－" is 0x81 0x7C in CP932: its trail byte is the bar's code.
-  const std::string dash = Cp932("－");
-  ASSERT_EQ(dash, "\x81\x7C");
-  const HintParts parts = SplitHint(Cp932("ﾀｸﾞ情報－あり|右－左|末尾"));
-  EXPECT_EQ(parts.shortHint, Cp932("ﾀｸﾞ情報－あり"));
-  EXPECT_EQ(parts.longHint, Cp932("右－左|末尾"));
-}
-
-TEST(SplitHintTest, WithoutABarBothPartsAreTheWholeText) {
-  const HintParts parts = SplitHint(Cp932("目次－索引"));
-  EXPECT_EQ(parts.shortHint, Cp932("目次－索引"));
-  EXPECT_EQ(parts.longHint, Cp932("目次－索引"));
-  const HintParts empty = SplitHint("");
-  EXPECT_EQ(empty.shortHint, "");
-  EXPECT_EQ(empty.longHint, "");
-}
-
-TEST(SplitHintTest, LeadingBarGivesAnEmptyShortHint) {
-  const HintParts parts = SplitHint(Cp932("|命名規則入力"));
-  EXPECT_EQ(parts.shortHint, "");
-  EXPECT_EQ(parts.longHint, Cp932("命名規則入力"));
-}
-
-TEST(SplitHintTest, ALeadByteAtTheVeryEndStandsAlone) {
-  const HintParts parts = SplitHint("ab\x81");
-  EXPECT_EQ(parts.longHint, "ab\x81");
+  ASSERT_EQ(Cp932("－"), "\x81\x7C");
+  const struct {
+    std::string hint, shortHint, longHint;
+  } cases[] = {
+      {Cp932("ﾀｸﾞ情報－あり|右－左|末尾"), Cp932("ﾀｸﾞ情報－あり"), Cp932("右－左|末尾")},
+      {Cp932("目次－索引"), Cp932("目次－索引"), Cp932("目次－索引")},  // no bar: both whole
+      {"", "", ""},
+      {Cp932("|命名規則入力"), "", Cp932("命名規則入力")},
+      {"ab\x81", "ab\x81", "ab\x81"},  // a lead byte at the very end stands alone
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.hint);
+    const HintParts parts = SplitHint(c.hint);
+    EXPECT_EQ(parts.shortHint, c.shortHint);
+    EXPECT_EQ(parts.longHint, c.longHint);
+  }
 }
 
 class StatusHintTest : public WindowTest {

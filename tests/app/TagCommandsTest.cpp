@@ -139,16 +139,6 @@ TEST_F(TagCommandsTest, RemovalAnsweredNoLeavesEverything) {
   EXPECT_EQ(form->StatusText(), QStringLiteral("before"));
 }
 
-TEST_F(TagCommandsTest, RemovalOfAnUntaggedEntryOnlySaysSo) {
-  List("bare.mp3", nullptr);
-  Select(0);
-
-  form->N9Click();
-
-  EXPECT_TRUE(dialogs.shown.empty());
-  EXPECT_EQ(form->StatusText(), QStringLiteral("ﾀｸﾞ情報はありません"));
-}
-
 TEST_F(TagCommandsTest, RemovalDoesNotCutAFileWhoseTrailerWentMeanwhile) {
   const std::string path = List("song.mp3", &song);
   Select(0);
@@ -209,41 +199,39 @@ TEST_F(TagCommandsTest, CopyPasteUpdateCarriesTheTagToAnotherFile) {
   EXPECT_EQ(ReadBytes(source), sourceBytes);
 }
 
-TEST_F(TagCommandsTest, PasteShowsTheSourceFileAsItIsNow) {
+// Copy takes the tag as read, not the panel's unwritten edits; paste shows
+// the source file as it is at the paste.
+TEST_F(TagCommandsTest, CopyTakesTheTagAsReadAndPasteTheSourceAsItIsNow) {
   List("source.mp3", &song);
   List("target.mp3", nullptr);
   Select(0);
+  form->EditTytle->setText(QStringLiteral("typed, not written"));
   form->C2Click();
-  form->EditTytle->setText(QStringLiteral("Edited"));
-  form->A1Click();  // the source changes after the copy
-
   Select(1);
   form->P2Click();
+  EXPECT_EQ(form->EditTytle->text(), QStringLiteral("Song"));
 
+  Select(0);
+  form->EditTytle->setText(QStringLiteral("Edited"));
+  form->A1Click();  // the source changes after the copy
+  Select(1);
+  form->P2Click();
   EXPECT_EQ(form->EditTytle->text(), QStringLiteral("Edited"));
   EXPECT_EQ(form->table[1].hasTag, 0);
   EXPECT_FALSE(form->N9->isEnabled());  // the target's own state
 }
 
-TEST_F(TagCommandsTest, CopyTakesTheTagAsReadNotThePanelsEdits) {
-  List("source.mp3", &song);
-  List("target.mp3", nullptr);
-  Select(0);
-  form->EditTytle->setText(QStringLiteral("typed, not written"));
-
-  form->C2Click();
-  Select(1);
-  form->P2Click();
-
-  EXPECT_EQ(form->EditTytle->text(), QStringLiteral("Song"));
-}
-
-TEST_F(TagCommandsTest, CopyFromAnUntaggedEntryKeepsTheBuffer) {
+// From an untagged entry, removal and copy only say so; the buffer stays.
+TEST_F(TagCommandsTest, RemovalAndCopyOfAnUntaggedEntryOnlySaySo) {
   List("bare.mp3", nullptr);
   Select(0);
 
-  form->C2Click();
+  form->N9Click();
+  EXPECT_TRUE(dialogs.shown.empty());
+  EXPECT_EQ(form->StatusText(), QStringLiteral("ﾀｸﾞ情報はありません"));
 
+  form->SetStatusText(QStringLiteral("before"));
+  form->C2Click();
   EXPECT_EQ(form->StatusText(), QStringLiteral("ﾀｸﾞ情報はありません"));
   EXPECT_EQ(form->tagClipboard.hasTag, 0);
   EXPECT_FALSE(form->P2->isEnabled());

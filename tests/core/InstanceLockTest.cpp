@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <optional>
 #include <string>
 
 #include "core/platform/InstanceLock.h"
@@ -12,22 +13,28 @@
 namespace selvane {
 namespace {
 
+// Sets an environment variable (or removes it, given nullptr) for the
+// guard's life.
+class EnvironmentGuard {
+ public:
+  EnvironmentGuard(const char* name, const char* value) : name_(name) {
+    if (const char* old = std::getenv(name)) saved_ = old;
+    value != nullptr ? ::setenv(name, value, 1) : ::unsetenv(name);
+  }
+  ~EnvironmentGuard() { saved_ ? ::setenv(name_, saved_->c_str(), 1) : ::unsetenv(name_); }
+  EnvironmentGuard(const EnvironmentGuard&) = delete;
+  EnvironmentGuard& operator=(const EnvironmentGuard&) = delete;
+
+ private:
+  const char* name_;
+  std::optional<std::string> saved_;
+};
+
 // Points the lock at a private folder so a running program is not touched.
 class InstanceLockTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    if (const char* old = std::getenv("XDG_RUNTIME_DIR")) savedRuntime_ = old;
-    ::setenv("XDG_RUNTIME_DIR", runtime_.path().c_str(), 1);
-  }
-  void TearDown() override {
-    if (savedRuntime_.empty())
-      ::unsetenv("XDG_RUNTIME_DIR");
-    else
-      ::setenv("XDG_RUNTIME_DIR", savedRuntime_.c_str(), 1);
-  }
-
   TempFolder runtime_;
-  std::string savedRuntime_;
+  EnvironmentGuard runtimeGuard_{"XDG_RUNTIME_DIR", runtime_.path().c_str()};
 };
 
 TEST_F(InstanceLockTest, SecondLockFailsWhileFirstIsHeld) {
@@ -74,21 +81,13 @@ TEST_F(InstanceLockTest, KilledHolderReleasesTheLock) {
 
 TEST_F(InstanceLockTest, WithoutRuntimeFolderUsesTemporaryFolderWithUserId) {
   TempFolder tmp;
-  ::unsetenv("XDG_RUNTIME_DIR");
-  const char* oldTmp = std::getenv("TMPDIR");
-  const std::string savedTmp = oldTmp ? oldTmp : "";
-  ::setenv("TMPDIR", tmp.path().c_str(), 1);
-  {
-    InstanceLock first("SELVANE");
-    EXPECT_TRUE(first.Acquired());
-    EXPECT_EQ(first.Path(), tmp / ("SELVANE-" + std::to_string(::getuid()) + ".lock"));
-    InstanceLock second("SELVANE");
-    EXPECT_FALSE(second.Acquired());
-  }
-  if (oldTmp)
-    ::setenv("TMPDIR", savedTmp.c_str(), 1);
-  else
-    ::unsetenv("TMPDIR");
+  const EnvironmentGuard noRuntime("XDG_RUNTIME_DIR", nullptr),
+      tmpDir("TMPDIR", tmp.path().c_str());
+  InstanceLock first("SELVANE");
+  EXPECT_TRUE(first.Acquired());
+  EXPECT_EQ(first.Path(), tmp / ("SELVANE-" + std::to_string(::getuid()) + ".lock"));
+  InstanceLock second("SELVANE");
+  EXPECT_FALSE(second.Acquired());
 }
 
 }  // namespace

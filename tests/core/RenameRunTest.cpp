@@ -243,22 +243,6 @@ TEST_F(RenameRunTest, SecondRunAsksOncePerFileAndLeavesEveryFileInPlace) {
 
 // --- Failing steps: no file lost, nothing left under the temporary name.
 
-TEST_F(RenameRunTest, TakenTemporaryNameStopsBeforeAnyDelete) {
-  WriteBytes(work_ / TemporaryName, "someone's file");
-  Add(music_ / "a.mp3", music_ / "T.mp3", "mine");
-  WriteBytes(music_ / "T.mp3", "target");
-  ui_.answers = {true};
-
-  Run();
-
-  EXPECT_EQ(ReadBytes(music_ / "a.mp3"), "mine");
-  EXPECT_EQ(ReadBytes(music_ / "T.mp3"), "target");
-  EXPECT_EQ(ReadBytes(work_ / TemporaryName), "someone's file");
-  ASSERT_EQ(ui_.refusals.size(), 1u);
-  EXPECT_TRUE(Contains(ui_.refusals[0].text, std::strerror(EEXIST)));
-  EXPECT_EQ(ui_.statuses.back(), Finished());
-}
-
 TEST_F(RenameRunTest, UnwritableCurrentDirectoryOrMissingSourceDeletesNothing) {
   FaultyFileOps ops;
   ops.FailWhen(
@@ -284,63 +268,81 @@ TEST_F(RenameRunTest, UnwritableCurrentDirectoryOrMissingSourceDeletesNothing) {
   ExpectNothingLost({"mine"});
 }
 
-TEST_F(RenameRunTest, TargetAppearingAfterTheTestIsNeverReplaced) {
+// Matches a move away from the temporary name.
+bool FromTemporary(const std::string& from, const std::string&) { return from == TemporaryName; }
+
+// One step of the road to "T.mp3" fails: the file is back under its own
+// name, the target as it was (unless the user agreed to lose it), the
+// temporary name as it was, and the failure told once.
+struct StepFault {
+  const char* name;
+  void (*arrange)(FaultyFileOps& ops, const std::string& target);
+  const char* targetBefore;     // nullptr: no file there at the start
+  const char* targetAfter;      // nullptr: not checked
+  const char* temporaryBefore;  // someone's file under the temporary name
+  std::string told;             // part of the refusal
+};
+
+// Names the case in test listings.
+void PrintTo(const StepFault& c, std::ostream* out) { *out << c.name; }
+
+class RenameStepFaultTest : public RenameRunTest,
+                            public ::testing::WithParamInterface<StepFault> {};
+
+TEST_P(RenameStepFaultTest, FileStaysUnderItsOwnNameAndTheFailureIsTold) {
+  const StepFault& c = GetParam();
+  const std::string a = music_ / "a.mp3", target = music_ / "T.mp3",
+                    temporary = work_ / TemporaryName;
   FaultyFileOps ops;
-  const std::string target = music_ / "T.mp3";
-  ops.BeforeCall(FileOp::Move, 1,
-                 [&](const std::string&, const std::string&) { WriteBytes(target, "intruder"); });
-  Add(music_ / "a.mp3", target, "mine");
-
-  Run(ops);
-
-  EXPECT_EQ(ReadBytes(target), "intruder");
-  EXPECT_EQ(ReadBytes(music_ / "a.mp3"), "mine");
-  ASSERT_EQ(ui_.refusals.size(), 1u);
-  EXPECT_TRUE(Contains(ui_.refusals[0].text, std::strerror(EEXIST)));
-  ExpectNothingLost({"mine"});
-}
-
-TEST_F(RenameRunTest, FailedDeleteBringsTheFileBack) {
-  FaultyFileOps ops;
-  ops.FailCall(FileOp::Delete, 1, EACCES);
-  Add(music_ / "a.mp3", music_ / "T.mp3", "mine");
-  WriteBytes(music_ / "T.mp3", "target");
+  if (c.arrange != nullptr) c.arrange(ops, target);
+  if (c.targetBefore != nullptr) WriteBytes(target, c.targetBefore);
+  if (c.temporaryBefore != nullptr) WriteBytes(temporary, c.temporaryBefore);
+  Add(a, target, "mine");
   ui_.answers = {true};
 
   Run(ops);
 
-  EXPECT_EQ(ReadBytes(music_ / "a.mp3"), "mine");
-  EXPECT_EQ(ReadBytes(music_ / "T.mp3"), "target");
-  EXPECT_EQ(table_[0].path, music_ / "a.mp3");
+  EXPECT_EQ(ReadBytes(a), "mine");
+  EXPECT_EQ(table_[0].path, a);
+  if (c.targetAfter != nullptr) {
+    EXPECT_EQ(ReadBytes(target), c.targetAfter);
+  }
+  EXPECT_EQ(ReadBytes(temporary), c.temporaryBefore ? c.temporaryBefore : "<missing>");
   ASSERT_EQ(ui_.refusals.size(), 1u);
-  EXPECT_TRUE(Contains(ui_.refusals[0].text, Cp932("上書きするファイルを削除できません：")));
-  ExpectNothingLost({"mine"});
+  EXPECT_TRUE(Contains(ui_.refusals[0].text, c.told)) << ui_.refusals[0].text;
+  EXPECT_EQ(ui_.statuses.back(), Finished());
 }
 
-TEST_F(RenameRunTest, FailedLastMoveBringsTheFileBack) {
-  FaultyFileOps ops;
-  ops.FailWhen(
-      FileOp::Move,
-      [](const std::string& from, const std::string&) { return from == TemporaryName; }, EIO, 1);
-  Add(music_ / "a.mp3", music_ / "T.mp3", "mine");
-  WriteBytes(music_ / "T.mp3", "agreed to replace");
-  ui_.answers = {true};
-
-  Run(ops);
-
-  EXPECT_EQ(ReadBytes(music_ / "a.mp3"), "mine");
-  EXPECT_EQ(table_[0].path, music_ / "a.mp3");
-  ASSERT_EQ(ui_.refusals.size(), 1u);
-  EXPECT_TRUE(Contains(ui_.refusals[0].text, std::strerror(EIO)));
-  ExpectNothingLost({"mine"});
-}
+INSTANTIATE_TEST_SUITE_P(
+    Steps, RenameStepFaultTest,
+    ::testing::Values(
+        // A taken temporary name stops the run before any delete.
+        StepFault{"TakenTemporaryName", nullptr, "target", "target", "someone's file",
+                  std::strerror(EEXIST)},
+        // A target that appears after the test is never replaced.
+        StepFault{"TargetAppearingAfterTheTest",
+                  [](FaultyFileOps& ops, const std::string& target) {
+                    ops.BeforeCall(FileOp::Move, 1,
+                                   [target](const std::string&, const std::string&) {
+                                     WriteBytes(target, "intruder");
+                                   });
+                  },
+                  nullptr, "intruder", nullptr, std::strerror(EEXIST)},
+        StepFault{
+            "FailedDelete",
+            [](FaultyFileOps& ops, const std::string&) { ops.FailCall(FileOp::Delete, 1, EACCES); },
+            "target", "target", nullptr, Cp932("上書きするファイルを削除できません：")},
+        StepFault{"FailedLastMove",
+                  [](FaultyFileOps& ops, const std::string&) {
+                    ops.FailWhen(FileOp::Move, FromTemporary, EIO, 1);
+                  },
+                  "agreed to replace", nullptr, nullptr, std::strerror(EIO)}),
+    [](const ::testing::TestParamInfo<StepFault>& step) { return step.param.name; });
 
 TEST_F(RenameRunTest, OldNameTakenMeanwhileSendsTheFileToItsNewName) {
   FaultyFileOps ops;
   const std::string a = music_ / "a.mp3";
-  ops.FailWhen(
-      FileOp::Move,
-      [](const std::string& from, const std::string&) { return from == TemporaryName; }, EIO, 1);
+  ops.FailWhen(FileOp::Move, FromTemporary, EIO, 1);
   // While the file is away, another one takes its old name.
   ops.BeforeCall(FileOp::Delete, 1,
                  [&](const std::string&, const std::string&) { WriteBytes(a, "intruder"); });
@@ -358,9 +360,7 @@ TEST_F(RenameRunTest, OldNameTakenMeanwhileSendsTheFileToItsNewName) {
 
 TEST_F(RenameRunTest, FileThatCannotLeaveTheTemporaryNameIsNamedWhereItIs) {
   FaultyFileOps ops;
-  ops.FailWhen(
-      FileOp::Move,
-      [](const std::string& from, const std::string&) { return from == TemporaryName; }, EIO);
+  ops.FailWhen(FileOp::Move, FromTemporary, EIO);
   Add(music_ / "a.mp3", music_ / "T.mp3", "mine");
   WriteBytes(music_ / "T.mp3", "agreed to replace");
   ui_.answers = {true};
@@ -390,11 +390,8 @@ TEST_F(RenameRunTest, LongFailureListShowsTwentyAndCountsTheRest) {
 
 TEST_F(RenameRunTest, ReplaceThroughTemporaryNameOnAnotherFileSystem) {
   TempFolder shm("/dev/shm");
-  struct stat here {
-  }, there{};
-  ASSERT_EQ(::stat(music_.path().c_str(), &here), 0);
-  ASSERT_EQ(::stat(shm.path().c_str(), &there), 0);
-  if (here.st_dev == there.st_dev) GTEST_SKIP() << "/dev/shm is on the same file system here";
+  if (SameFileSystem(music_.path(), shm.path()))
+    GTEST_SKIP() << "/dev/shm is on the same file system here";
   CurrentDirectoryGuard inShm(shm.path());
   ASSERT_TRUE(inShm.entered());
   const std::string same = music_ / "Same.mp3";

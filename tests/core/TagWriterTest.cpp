@@ -16,12 +16,6 @@ namespace {
 
 using Bytes = std::string;
 
-// "TAG", then the five fields as written (text, then spaces), then genre.
-Bytes WrittenTrailer(const Bytes& title, const Bytes& artist, const Bytes& album, const Bytes& year,
-                     const Bytes& comment, unsigned char genre) {
-  return TrailerBytes(title, artist, album, year, comment, genre, ' ');
-}
-
 Bytes ToBytes(const Trailer& trailer) { return Bytes(trailer.begin(), trailer.end()); }
 
 // An entry as the list would hold it right after adding the file.
@@ -41,130 +35,112 @@ TagValues PanelOf(const FileEntry& entry) {
 
 class TagWriterTest : public ::testing::Test {
  protected:
-  std::string Write(const std::string& name, const Bytes& bytes) {
-    return folder_.Write(name, bytes);
-  }
-
   TempFolder folder_;
 };
 
 // Audio stand-in with a NUL and high bytes, so any shift or cut shows.
 const Bytes Audio = Bytes("audio\0\xff\x10", 8) + Bytes(300, 'Z');
+// What an empty panel writes: the marker, spaces, and genre 255.
+const Bytes Blank = "TAG" + Bytes(124, ' ') + "\xff";
+
+Bytes Titled(std::string_view title, unsigned char genre) {
+  return TrailerBytes(title, "", "", "", "", genre);
+}
 
 TEST(GenreByteTest, ListedItemsAreTheirByteNoneIs255AndUnknownKeepsTheLastRead) {
-  EXPECT_EQ(GenreByteForItem(0, 9), 0);
-  EXPECT_EQ(GenreByteForItem(147, 9), 147);
-  EXPECT_EQ(GenreByteForItem(-1, 9), 255);
-  EXPECT_EQ(GenreByteForItem(UnknownGenreItem, 200), 200);
-  EXPECT_EQ(GenreByteForItem(UnknownGenreItem, 0), 0);
+  const struct {
+    int item;
+    unsigned char lastGenre, byte;
+  } cases[] = {{0, 9, 0},
+               {147, 9, 147},
+               {-1, 9, 255},
+               {UnknownGenreItem, 200, 200},
+               {UnknownGenreItem, 0, 0}};
+  for (const auto& c : cases) EXPECT_EQ(GenreByteForItem(c.item, c.lastGenre), c.byte) << c.item;
+  EXPECT_EQ(GenreItemForByte(200), UnknownGenreItem);  // what the panel shows for it
 }
 
-TEST(BuildTrailerTest, EmptyPanelGivesMarkerSpacesAnd255) {
-  EXPECT_EQ(ToBytes(BuildTrailer(TagValues{}, 0)), "TAG" + Bytes(124, ' ') + "\xff");
-}
-
-TEST(BuildTrailerTest, TextsLandInTheirFieldsUntrimmedAndGenreZeroStaysZero) {
-  const TagValues values{" Title ", "Artist", "Album", "05", "comment  ", 0};
-  EXPECT_EQ(ToBytes(BuildTrailer(values, 77)),
-            WrittenTrailer(" Title ", "Artist", "Album", "05", "comment  ", 0));
-}
-
-TEST(BuildTrailerTest, FullWidthTextsDoNotSpillIntoTheNextField) {
+// Written fields are the text, untrimmed, then spaces; none spills into the
+// next. An overlong text is cut at the width on a character boundary.
+TEST(BuildTrailerTest, TextsLandInTheirFieldsCutOnCharacterBoundaries) {
   const Bytes t30(30, 'T'), a30(30, 'A'), l30(30, 'L'), c30(30, 'C');
-  const Trailer trailer = BuildTrailer({t30, a30, l30, "2005", c30, 17}, 0);
-  EXPECT_EQ(ToBytes(trailer), WrittenTrailer(t30, a30, l30, "2005", c30, 17));
+  // 29 ASCII bytes and a double-byte character that would cross byte 30:
+  // it is dropped whole and its place stays a space.
+  const Bytes crossing = Bytes(29, 'x') + "\x83\x5c", a40(40, 'a'), c31(31, 'c');
+  const Bytes withNul("ab\0cd", 5);
+  const struct {
+    TagValues values;
+    unsigned char lastGenre;
+    Bytes trailer;
+  } cases[] = {
+      {{}, 0, Blank},
+      {{" Title ", "Artist", "Album", "05", "comment  ", 0},
+       77,  // genre 0 stays 0
+       TrailerBytes(" Title ", "Artist", "Album", "05", "comment  ", 0)},
+      {{t30, a30, l30, "2005", c30, 17}, 0, TrailerBytes(t30, a30, l30, "2005", c30, 17)},
+      {{crossing, a40, "", "20051", c31, 3},
+       0,
+       TrailerBytes(Bytes(29, 'x'), Bytes(30, 'a'), "", "2005", Bytes(30, 'c'), 3)},
+      {{withNul, "", "", "", "", 1}, 0, Titled("ab", 1)},  // the text ends at a NUL
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(ToBytes(BuildTrailer(c.values, c.lastGenre)), c.trailer) << c.values.title;
 }
 
-TEST(BuildTrailerTest, OverlongTextsAreCutAtTheWidthOnACharacterBoundary) {
-  // 29 ASCII bytes and a double-byte character: the character would cross
-  // byte 30, so it is dropped whole and its place stays a space.
-  const Bytes title = Bytes(29, 'x') + "\x83\x5c";
-  const Bytes artist(40, 'a');
-  const Trailer trailer = BuildTrailer({title, artist, "", "20051", Bytes(31, 'c'), 3}, 0);
-  EXPECT_EQ(ToBytes(trailer),
-            WrittenTrailer(Bytes(29, 'x'), Bytes(30, 'a'), "", "2005", Bytes(30, 'c'), 3));
-}
+// One update from the panel: the file as listed, as another program left it
+// since (when not empty), the user's edit, and the file afterwards.
+TEST_F(TagWriterTest, UpdateFromThePanelWritesOnlyTheTrailer) {
+  const Bytes padded = "note" + Bytes(24, '\0') + Bytes("\0\x07", 2);  // a track number
+  using Edit = void (*)(TagValues&);
+  const struct {
+    const char* what;
+    Bytes listed, meanwhile;
+    Edit edit;
+    Bytes after;
+  } cases[] = {
+      {"untagged file, empty boxes: one blank trailer appended", Audio, "", nullptr, Audio + Blank},
+      {"no change keeps the length and pads with spaces",
+       Audio + TrailerBytes("Song", "Band", "Disc", "1999", padded, 13, '\0'), "", nullptr,
+       Audio + TrailerBytes("Song", "Band", "Disc", "1999", "note", 13)},
+      {"unknown genre keeps an unlisted byte", Audio + Titled("t", 200), "",
+       [](TagValues& v) { v.title = "new"; }, Audio + Titled("new", 200)},
+      {"unknown genre without a trailer writes 0", Audio, "",
+       [](TagValues& v) { v.genreItem = UnknownGenreItem; }, Audio + Titled("", 0)},
+      {"trailer stripped since the read is not cut but appended to", Audio + Titled("old", 1),
+       Audio, [](TagValues& v) { v = {"new", "", "", "", "", 2}; }, Audio + Titled("new", 2)},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string path = folder_.Write("u.mp3", c.listed);
+    FileEntry entry = Listed(path);
+    if (!c.meanwhile.empty()) folder_.Write("u.mp3", c.meanwhile);
+    TagValues values = PanelOf(entry);
+    if (c.edit != nullptr) c.edit(values);
 
-TEST(BuildTrailerTest, TextStopsAtAnEmbeddedNul) {
-  const Trailer trailer = BuildTrailer({Bytes("ab\0cd", 5), "", "", "", "", 1}, 0);
-  EXPECT_EQ(ToBytes(trailer), WrittenTrailer("ab", "", "", "", "", 1));
-}
+    ASSERT_TRUE(WriteTag(entry, BuildTrailer(values, entry.genre[0])));
 
-TEST_F(TagWriterTest, UpdateOfAnUntaggedFileWithEmptyBoxesAppendsOneTrailer) {
-  const std::string path = Write("a.mp3", Audio);
-  FileEntry entry = Listed(path);
-  ASSERT_EQ(entry.hasTag, 0);
-
-  ASSERT_TRUE(WriteTag(entry, BuildTrailer(PanelOf(entry), entry.genre[0])));
-
-  EXPECT_EQ(ReadBytes(path), Audio + "TAG" + Bytes(124, ' ') + "\xff");
-  EXPECT_EQ(entry.hasTag, 1);  // read back from the file
-  EXPECT_EQ(entry.genre[0], 255);
+    EXPECT_EQ(ReadBytes(path), c.after);
+    EXPECT_EQ(entry.hasTag, 1);  // read back from the file
+    EXPECT_EQ(entry.genre[0], static_cast<unsigned char>(c.after.back()));
+  }
 }
 
 // Without a refresh in between (an empty naming rule reads no tags), the
 // second update must still know that the first one left a trailer.
 TEST_F(TagWriterTest, SecondUpdateReplacesTheTrailerTheFirstAppended) {
-  const std::string path = Write("twice.mp3", Audio);
+  const std::string path = folder_.Write("twice.mp3", Audio);
   FileEntry entry = Listed(path);
 
   ASSERT_TRUE(WriteTag(entry, BuildTrailer({"one", "", "", "", "", 1}, 0)));
   ASSERT_TRUE(WriteTag(entry, BuildTrailer({"two", "", "", "", "", 2}, 0)));
 
-  EXPECT_EQ(ReadBytes(path), Audio + WrittenTrailer("two", "", "", "", "", 2));
-}
-
-TEST_F(TagWriterTest, UpdateWithoutChangesKeepsTheLengthAndPadsWithSpaces) {
-  // NUL-padded fields and a track number in the last comment bytes.
-  Bytes comment = "note" + Bytes(24, '\0') + Bytes("\0\x07", 2);
-  const std::string path =
-      Write("b.mp3", Audio + TrailerBytes("Song", "Band", "Disc", "1999", comment, 13, '\0'));
-  FileEntry entry = Listed(path);
-  ASSERT_EQ(entry.hasTag, 1);
-
-  ASSERT_TRUE(WriteTag(entry, BuildTrailer(PanelOf(entry), entry.genre[0])));
-
-  EXPECT_EQ(ReadBytes(path), Audio + WrittenTrailer("Song", "Band", "Disc", "1999", "note", 13));
-}
-
-TEST_F(TagWriterTest, UnknownGenreKeepsAnUnlistedByte) {
-  const std::string path = Write("c.mp3", Audio + WrittenTrailer("t", "", "", "", "", 200));
-  FileEntry entry = Listed(path);
-  TagValues values = PanelOf(entry);
-  ASSERT_EQ(values.genreItem, UnknownGenreItem);
-  values.title = "new";
-
-  ASSERT_TRUE(WriteTag(entry, BuildTrailer(values, entry.genre[0])));
-
-  EXPECT_EQ(ReadBytes(path), Audio + WrittenTrailer("new", "", "", "", "", 200));
-}
-
-TEST_F(TagWriterTest, UnknownGenreOnAFileWithoutTrailerWritesZero) {
-  const std::string path = Write("d.mp3", Audio);
-  FileEntry entry = Listed(path);
-  TagValues values = PanelOf(entry);
-  values.genreItem = UnknownGenreItem;
-
-  ASSERT_TRUE(WriteTag(entry, BuildTrailer(values, entry.genre[0])));
-
-  EXPECT_EQ(ReadBytes(path), Audio + WrittenTrailer("", "", "", "", "", 0));
-}
-
-TEST_F(TagWriterTest, TrailerStrippedSinceTheReadIsNotCutButAppendedTo) {
-  const std::string path = Write("e.mp3", Audio + WrittenTrailer("old", "", "", "", "", 1));
-  FileEntry entry = Listed(path);
-  ASSERT_EQ(entry.hasTag, 1);
-  Write("e.mp3", Audio);  // another program removes the tag meanwhile
-
-  ASSERT_TRUE(WriteTag(entry, BuildTrailer({"new", "", "", "", "", 2}, entry.genre[0])));
-
-  EXPECT_EQ(ReadBytes(path), Audio + WrittenTrailer("new", "", "", "", "", 2));
+  EXPECT_EQ(ReadBytes(path), Audio + Titled("two", 2));
 }
 
 TEST_F(TagWriterTest, ReadOnlyFileIsLeftAsItWas) {
-  const Bytes tagged = Audio + WrittenTrailer("keep", "", "", "", "", 5);
-  const std::string path = Write("ro.mp3", tagged);
-  const std::string bare = Write("ro-bare.mp3", Audio);
+  const Bytes tagged = Audio + Titled("keep", 5);
+  const std::string path = folder_.Write("ro.mp3", tagged);
+  const std::string bare = folder_.Write("ro-bare.mp3", Audio);
   FileEntry entry = Listed(path);
   FileEntry bareEntry = Listed(bare);
   const FileEntry before = entry;
@@ -186,7 +162,7 @@ TEST_F(TagWriterTest, ReadOnlyFileIsLeftAsItWas) {
 }
 
 TEST_F(TagWriterTest, VanishedFileOrAFolderGivesAnErrorAndNothingIsCreated) {
-  const std::string path = Write("gone.mp3", Audio + WrittenTrailer("x", "", "", "", "", 5));
+  const std::string path = folder_.Write("gone.mp3", Audio + Titled("x", 5));
   FileEntry tagged = Listed(path);
   FileEntry untagged = tagged;
   untagged.hasTag = 0;
@@ -205,7 +181,7 @@ TEST_F(TagWriterTest, VanishedFileOrAFolderGivesAnErrorAndNothingIsCreated) {
 }
 
 TEST_F(TagWriterTest, RemovalOfATrailerOnlyFileLeavesItEmpty) {
-  const std::string path = Write("only.mp3", WrittenTrailer("t", "a", "l", "2000", "c", 4));
+  const std::string path = folder_.Write("only.mp3", TrailerBytes("t", "a", "l", "2000", "c", 4));
   FileEntry entry = Listed(path);
   ASSERT_EQ(entry.hasTag, 1);
 
@@ -218,9 +194,9 @@ TEST_F(TagWriterTest, RemovalOfATrailerOnlyFileLeavesItEmpty) {
 }
 
 TEST_F(TagWriterTest, RemovalDoesNotCutAFileWhoseTrailerVanished) {
-  const std::string path = Write("g.mp3", Audio + WrittenTrailer("t", "", "", "", "", 4));
+  const std::string path = folder_.Write("g.mp3", Audio + Titled("t", 4));
   FileEntry entry = Listed(path);
-  Write("g.mp3", Audio);
+  folder_.Write("g.mp3", Audio);
 
   EXPECT_EQ(RemoveTag(entry).error, NoTrailerError);
 
@@ -229,8 +205,8 @@ TEST_F(TagWriterTest, RemovalDoesNotCutAFileWhoseTrailerVanished) {
 }
 
 TEST_F(TagWriterTest, RemovalFailureLeavesFileAndEntry) {
-  const Bytes tagged = Audio + WrittenTrailer("keep", "", "", "", "", 5);
-  const std::string path = Write("h.mp3", tagged);
+  const Bytes tagged = Audio + Titled("keep", 5);
+  const std::string path = folder_.Write("h.mp3", tagged);
   FileEntry entry = Listed(path);
   FileResult result;
   {

@@ -32,6 +32,14 @@ inline bool PathExists(const std::string& path) {
   return ::lstat(path.c_str(), &st) == 0;
 }
 
+// True when both paths lie on one file system (or either cannot be seen).
+inline bool SameFileSystem(const std::string& a, const std::string& b) {
+  struct stat here {
+  }, there{};
+  return ::stat(a.c_str(), &here) != 0 || ::stat(b.c_str(), &there) != 0 ||
+         here.st_dev == there.st_dev;
+}
+
 class TempFolder {
  public:
   // A folder that cannot be made fails the test: no test may fall back on
