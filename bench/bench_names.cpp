@@ -102,24 +102,32 @@ void Report(benchmark::State& state, const std::vector<double>& work,
   state.counters["ratio"] = out.ratio;
 }
 
-void BM_AddAll(benchmark::State& state) {
-  const Folder folder;
-  const std::vector<BenchFile> files = WriteFiles(folder.path());
+// Lists every file, as the open command would.
+void AddAll(EntryTable& table, const std::vector<BenchFile>& files, QuietPrompts& ui) {
+  for (const BenchFile& f : files) selvane::AddEntry(table, f.cp932Path.c_str(), Rule, ui);
+}
+
+// The files of one benchmark, or none after telling the benchmark why.
+std::vector<BenchFile> FilesOrSkip(benchmark::State& state, const Folder& folder) {
+  std::vector<BenchFile> files = WriteFiles(folder.path());
   if (files.size() != Count) {
     state.SkipWithError("cannot write the files");
-    return;
+    files.clear();
   }
+  return files;
+}
+
+void BM_AddAll(benchmark::State& state) {
+  const Folder folder;
+  const std::vector<BenchFile> files = FilesOrSkip(state, folder);
+  if (files.empty()) return;
   QuietPrompts ui;
   EntryTable table;
   std::vector<double> work, floor;
   TakingTurns turns;
   for (auto _ : state) {
     selvane::ClearEntries(table);
-    const auto addAll = [&] {
-      for (const BenchFile& f : files) selvane::AddEntry(table, f.cp932Path.c_str(), Rule, ui);
-    };
-    const auto readAll = [&] { ReadTrailersFloor(files); };
-    turns.Time(addAll, readAll, work, floor);
+    turns.Time([&] { AddAll(table, files, ui); }, [&] { ReadTrailersFloor(files); }, work, floor);
     state.SetIterationTime(work.back());
     if (table.entryCount != Count) state.SkipWithError("not all added");
   }
@@ -129,14 +137,11 @@ void BM_AddAll(benchmark::State& state) {
 
 void BM_ExpandAll(benchmark::State& state) {
   const Folder folder;
-  const std::vector<BenchFile> files = WriteFiles(folder.path());
-  if (files.size() != Count) {
-    state.SkipWithError("cannot write the files");
-    return;
-  }
+  const std::vector<BenchFile> files = FilesOrSkip(state, folder);
+  if (files.empty()) return;
   QuietPrompts ui;
   EntryTable table;
-  for (const BenchFile& f : files) selvane::AddEntry(table, f.cp932Path.c_str(), Rule, ui);
+  AddAll(table, files, ui);
   std::vector<double> work, floor;
   TakingTurns turns;
   for (auto _ : state) {
@@ -167,7 +172,7 @@ void BM_RenameRun(benchmark::State& state) {
       break;
     }
     selvane::ClearEntries(table);
-    for (const BenchFile& f : runFiles) selvane::AddEntry(table, f.cp932Path.c_str(), Rule, ui);
+    AddAll(table, runFiles, ui);
     selvane::ExpandAll(Rule, table);
     std::vector<std::string> floorTargets;
     floorTargets.reserve(Count);

@@ -223,12 +223,9 @@ class SystemOps final : public FileOps {
   }
 
   FileResult Truncate(const char* path, std::int64_t length) override {
-    std::string native;
-    FileResult result;
-    if (!ToNative(path, native, result)) return result;
     if (length < 0) return Failure(EINVAL);
-    Fd fd(OpenRetrying(native.c_str(), O_WRONLY));
-    if (!fd.valid()) return LastError();
+    Fd fd;
+    if (FileResult result = Open(path, O_WRONLY, fd); !result) return result;
     if (::ftruncate(fd.get(), static_cast<off_t>(length)) != 0) return LastError();
     return FileResult{fd.Close()};
   }
@@ -250,13 +247,10 @@ class SystemOps final : public FileOps {
 
   FileResult WriteAt(const char* path, std::int64_t offset, const void* data,
                      std::size_t size) override {
-    std::string native;
-    FileResult result;
-    if (!ToNative(path, native, result)) return result;
     if (offset < 0) return Failure(EINVAL);
-    Fd fd(OpenRetrying(native.c_str(), O_WRONLY));
-    if (!fd.valid()) return LastError();
-    result = WriteAll(fd.get(), data, size, static_cast<off_t>(offset), true);
+    Fd fd;
+    if (FileResult result = Open(path, O_WRONLY, fd); !result) return result;
+    const FileResult result = WriteAll(fd.get(), data, size, static_cast<off_t>(offset), true);
     if (!result) return result;
     return FileResult{fd.Close()};
   }
