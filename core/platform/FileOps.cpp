@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -46,6 +47,12 @@ class Fd {
 };
 
 FileResult Failure(int error) { return FileResult{error != 0 ? error : EIO}; }
+
+// strerror_r comes in two shapes; take the text from either.
+[[maybe_unused]] const char* PickText(int rc, const char* buffer) {
+  return rc == 0 ? buffer : nullptr;
+}
+[[maybe_unused]] const char* PickText(const char* text, const char*) { return text; }
 FileResult LastError() { return Failure(errno); }
 
 // The CP932 path as a native one; EILSEQ when it has none.
@@ -63,21 +70,34 @@ int OpenRetrying(const char* path, int flags, mode_t mode = 0) {
   return fd;
 }
 
-// Opens the CP932 path with `flags` into `fd`.
-FileResult Open(const char* path, int flags, Fd& fd) {
+FileResult NotRegular(const struct stat& st) {
+  return Failure(S_ISDIR(st.st_mode) ? EISDIR : NotRegularFileError);
+}
+
+// Opens the regular file at the CP932 path with `flags` into `fd`. The type
+// is looked at before the open, so a pipe or a device is never opened (an
+// open of a pipe waits for its other end), and again after it, in case the
+// name was given to something else in between; O_NONBLOCK keeps even that
+// open from waiting and changes nothing for a regular file.
+FileResult Open(const char* path, int flags, Fd& fd, struct stat* info = nullptr) {
   std::string native;
   FileResult result;
   if (!ToNative(path, native, result)) return result;
-  fd.Reset(OpenRetrying(native.c_str(), flags));
+  struct stat st {};
+  if (::stat(native.c_str(), &st) != 0) return LastError();
+  if (!S_ISREG(st.st_mode)) return NotRegular(st);
+  fd.Reset(OpenRetrying(native.c_str(), flags | O_NONBLOCK | O_NOCTTY));
   if (!fd.valid()) return LastError();
+  if (::fstat(fd.get(), &st) != 0) return LastError();
+  if (!S_ISREG(st.st_mode)) return NotRegular(st);
+  if (info != nullptr) *info = st;
   return {};
 }
 
 // Opens the CP932 path for reading and gives the file's length.
 FileResult OpenForReading(const char* path, Fd& fd, std::int64_t& length) {
-  if (FileResult result = Open(path, O_RDONLY, fd); !result) return result;
   struct stat st {};
-  if (::fstat(fd.get(), &st) != 0) return LastError();
+  if (FileResult result = Open(path, O_RDONLY, fd, &st); !result) return result;
   length = st.st_size;
   return {};
 }
@@ -232,9 +252,8 @@ class SystemOps final : public FileOps {
 
   FileResult Append(const char* path, const void* data, std::size_t size) override {
     Fd fd;
-    if (FileResult result = Open(path, O_WRONLY | O_APPEND, fd); !result) return result;
     struct stat st {};
-    if (::fstat(fd.get(), &st) != 0) return LastError();
+    if (FileResult result = Open(path, O_WRONLY | O_APPEND, fd, &st); !result) return result;
     const FileResult result = WriteAll(fd.get(), data, size, 0, false);
     if (!result) {
       // A half-written trailer would read as garbage; cut it off again
@@ -255,11 +274,19 @@ class SystemOps final : public FileOps {
     return FileResult{fd.Close()};
   }
 
-  bool Exists(const char* path) override {
+  FileStatus Status(const char* path) override {
     std::string native;
-    if (!Cp932PathToNative(path, native)) return false;
-    Fd fd(OpenRetrying(native.c_str(), O_RDONLY));
-    return fd.valid();
+    if (!Cp932PathToNative(path, native)) return {};
+    struct stat st {};
+    if (::stat(native.c_str(), &st) != 0) {
+      // A link whose target is gone still holds its name.
+      if (::lstat(native.c_str(), &st) != 0) return {};
+      return {FileKind::Other, st.st_dev, st.st_ino};
+    }
+    const FileKind kind = S_ISREG(st.st_mode)   ? FileKind::Regular
+                          : S_ISDIR(st.st_mode) ? FileKind::Folder
+                                                : FileKind::Other;
+    return {kind, static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
   }
 
   FileResult Delete(const char* path) override {
@@ -286,6 +313,29 @@ class SystemOps final : public FileOps {
 };
 
 }  // namespace
+
+std::string ErrorText(int error) {
+  const char* own = nullptr;
+  switch (error) {
+    case NotRegularFileError:
+      own = "通常のファイルではありません（パイプ、デバイスなど）";
+      break;
+    case EISDIR:
+      own = "フォルダです";
+      break;
+    case EILSEQ:
+      own = "ファイル名にできない文字が含まれています";
+      break;
+    default:
+      break;
+  }
+  if (own != nullptr) return Cp932(own);
+  char buffer[256] = {};
+  const char* text = PickText(strerror_r(error, buffer, sizeof buffer), buffer);
+  std::string out;
+  if (text == nullptr || !NativeToCp932(text, out)) out = "errno " + std::to_string(error);
+  return out;
+}
 
 FileOps& SystemFileOps() {
   static SystemOps ops;

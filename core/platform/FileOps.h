@@ -15,9 +15,32 @@ struct [[nodiscard]] FileResult {
 
 inline constexpr std::size_t TrailerSize = 128;
 
+// Given for a path that names something other than a regular file or a
+// folder (a pipe, a socket, a device): such a thing has no tag, is never
+// opened and is never "a file of that name". A folder gives EISDIR.
+inline constexpr int NotRegularFileError = -1;
+
+enum class FileKind { Missing, Regular, Folder, Other };
+
+// What a path names, looked at without opening it (links followed; a link
+// that leads nowhere is Other, since the name is taken). `device` and
+// `inode` tell whether two paths name one file.
+struct FileStatus {
+  FileKind kind = FileKind::Missing;
+  std::uint64_t device = 0, inode = 0;
+  bool SameFileAs(const FileStatus& other) const {
+    return kind != FileKind::Missing && other.kind != FileKind::Missing && device == other.device &&
+           inode == other.inode;
+  }
+};
+
 class FileOps {
  public:
   virtual ~FileOps() = default;
+
+  // Only regular files are opened; anything else gives EISDIR or
+  // NotRegularFileError without being opened, so a pipe or a device never
+  // blocks the program.
 
   // Open read-only, take the length, close.
   virtual FileResult Length(const char* path, std::int64_t& length) = 0;
@@ -29,14 +52,17 @@ class FileOps {
   // Write `size` bytes at `offset` of an existing file (no create, no append).
   virtual FileResult WriteAt(const char* path, std::int64_t offset, const void* data,
                              std::size_t size) = 0;
-  // The file counts as existing when it can be opened for reading.
-  virtual bool Exists(const char* path) = 0;
+  virtual FileStatus Status(const char* path) = 0;
   virtual FileResult Delete(const char* path) = 0;
   // Give a file a new path. Never replaces an existing file (EEXIST then);
   // across file systems it copies into a new file and removes the source,
   // and a failed copy leaves the source as it was.
   virtual FileResult Move(const char* from, const char* to) = 0;
 };
+
+// The reason for a failure as the user reads it (CP932): the system's text,
+// or the program's own for the cases it names itself.
+std::string ErrorText(int error);
 
 // The real file system.
 FileOps& SystemFileOps();

@@ -13,7 +13,7 @@
 
 namespace selvane {
 
-// Every call fails with ENOSYS, except that every path exists; a test
+// Every call fails with ENOSYS, except that every path is a regular file; a test
 // overrides the calls it serves.
 class NoDiskFileOps : public FileOps {
  public:
@@ -24,12 +24,12 @@ class NoDiskFileOps : public FileOps {
   FileResult WriteAt(const char*, std::int64_t, const void*, std::size_t) override {
     return {ENOSYS};
   }
-  bool Exists(const char*) override { return true; }
+  FileStatus Status(const char*) override { return {FileKind::Regular, 1, 1}; }
   FileResult Delete(const char*) override { return {ENOSYS}; }
   FileResult Move(const char*, const char*) override { return {ENOSYS}; }
 };
 
-enum class FileOp { Length, ReadTail, Truncate, Append, WriteAt, Exists, Delete, Move };
+enum class FileOp { Length, ReadTail, Truncate, Append, WriteAt, Status, Delete, Move };
 
 class FaultyFileOps : public FileOps {
  public:
@@ -74,9 +74,10 @@ class FaultyFileOps : public FileOps {
     if (const int e = Enter(FileOp::WriteAt, path)) return FileResult{e};
     return inner_.WriteAt(path, offset, data, size);
   }
-  bool Exists(const char* path) override {
-    if (Enter(FileOp::Exists, path) != 0) return false;
-    return inner_.Exists(path);
+  // A fault makes the path look free.
+  FileStatus Status(const char* path) override {
+    if (Enter(FileOp::Status, path) != 0) return {};
+    return inner_.Status(path);
   }
   FileResult Delete(const char* path) override {
     if (const int e = Enter(FileOp::Delete, path)) return FileResult{e};

@@ -45,7 +45,7 @@ TEST_F(FileOpsTest, Cp932NamesReachTheNativeName) {
   // "曲.mp3" in CP932; on disk the UTF-8 name.
   const std::string cp932 = folder_.path() + "/\x8B\xC8.mp3";
   WriteBytes(folder_ / "曲.mp3", "x");
-  EXPECT_TRUE(ops_.Exists(cp932.c_str()));
+  EXPECT_EQ(ops_.Status(cp932.c_str()).kind, FileKind::Regular);
   const std::string moved = folder_.path() + "/\x83\x5C.mp3";  // "ソ.mp3": trail byte 0x5C
   ASSERT_TRUE(ops_.Move(cp932.c_str(), moved.c_str()).ok());
   EXPECT_EQ(ReadBytes(folder_ / "ソ.mp3"), "x");
@@ -55,18 +55,26 @@ TEST_F(FileOpsTest, Cp932NamesReachTheNativeName) {
   std::int64_t length = 0;
   EXPECT_EQ(ops_.Length(broken.c_str(), length).error, EILSEQ);
   EXPECT_EQ(ops_.Move(moved.c_str(), broken.c_str()).error, EILSEQ);
-  EXPECT_FALSE(ops_.Exists(broken.c_str()));
+  EXPECT_EQ(ops_.Status(broken.c_str()).kind, FileKind::Missing);
   EXPECT_EQ(ReadBytes(folder_ / "ソ.mp3"), "x");
 }
 
-TEST_F(FileOpsTest, ExistsAndDelete) {
-  const std::string file = folder_ / "f.mp3", dir = folder_ / "sub";
+TEST_F(FileOpsTest, StatusAndDelete) {
+  const std::string file = folder_ / "f.mp3", dir = folder_ / "sub", fifo = folder_ / "p.mp3",
+                    dangling = folder_ / "l.mp3", twin = folder_ / "twin.mp3";
   WriteBytes(file, "x");
   ASSERT_EQ(::mkdir(dir.c_str(), 0700), 0);
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  ASSERT_EQ(::symlink("nowhere", dangling.c_str()), 0);
+  ASSERT_EQ(::link(file.c_str(), twin.c_str()), 0);
 
-  EXPECT_TRUE(ops_.Exists(file.c_str()));
-  EXPECT_TRUE(ops_.Exists(dir.c_str()));  // a folder opens for reading too
-  EXPECT_FALSE(ops_.Exists((folder_ / "none").c_str()));
+  EXPECT_EQ(ops_.Status(file.c_str()).kind, FileKind::Regular);
+  EXPECT_EQ(ops_.Status(dir.c_str()).kind, FileKind::Folder);
+  EXPECT_EQ(ops_.Status(fifo.c_str()).kind, FileKind::Other);
+  EXPECT_EQ(ops_.Status(dangling.c_str()).kind, FileKind::Other);  // the name is taken
+  EXPECT_EQ(ops_.Status((folder_ / "none").c_str()).kind, FileKind::Missing);
+  EXPECT_TRUE(ops_.Status(file.c_str()).SameFileAs(ops_.Status(twin.c_str())));
+  EXPECT_FALSE(ops_.Status(file.c_str()).SameFileAs(ops_.Status(dir.c_str())));
 
   EXPECT_FALSE(ops_.Delete(dir.c_str()).ok());
   EXPECT_TRUE(PathExists(dir));
@@ -94,13 +102,30 @@ TEST_F(FileOpsTest, ReadTailGivesLastBytesAndLength) {
   EXPECT_EQ(std::string(reinterpret_cast<char*>(tail), 128), Tail128('z'));
 
   EXPECT_EQ(ops_.ReadTail((folder_ / "none").c_str(), tail, length).error, ENOENT);
-  // A folder opens but cannot be read.
-  const std::string dir = folder_ / "d";
+}
+
+// Files nobody here made: a pipe with no writer (an open of it for reading
+// would wait forever), a pipe with no reader, a folder, a device. None is
+// opened; each call comes back at once with its reason.
+TEST_F(FileOpsTest, NothingButARegularFileIsOpened) {
+  const std::string fifo = folder_ / "pipe.mp3", dir = folder_ / "d";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
   ASSERT_EQ(::mkdir(dir.c_str(), 0700), 0);
-  std::int64_t dirLength = 0;
-  if (ops_.Length(dir.c_str(), dirLength).ok() && dirLength >= 128) {
-    EXPECT_EQ(ops_.ReadTail(dir.c_str(), tail, length).error, EISDIR);
+  unsigned char tail[128];
+  std::int64_t length = 0;
+  const struct {
+    std::string path;
+    int error;
+  } cases[] = {{fifo, NotRegularFileError}, {dir, EISDIR}, {"/dev/null", NotRegularFileError}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.path);
+    EXPECT_EQ(ops_.ReadTail(c.path.c_str(), tail, length).error, c.error);
+    EXPECT_EQ(ops_.Length(c.path.c_str(), length).error, c.error);
+    EXPECT_EQ(ops_.Append(c.path.c_str(), "TAG", 3).error, c.error);
+    EXPECT_EQ(ops_.WriteAt(c.path.c_str(), 0, "TAG", 3).error, c.error);
+    EXPECT_EQ(ops_.Truncate(c.path.c_str(), 0).error, c.error);
   }
+  EXPECT_FALSE(ErrorText(NotRegularFileError).empty());
 }
 
 TEST_F(FileOpsTest, TruncateAppendWriteAtChangeOnlyWhatTheyName) {
