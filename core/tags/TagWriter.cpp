@@ -53,28 +53,24 @@ Trailer BuildTrailer(const TagValues& values, unsigned char lastGenre) {
   return trailer;
 }
 
-// A trailer that is still there is overwritten in place, so the file never
-// goes without a tag. `hasTag` only says what the last read saw: another
-// program may have stripped the trailer since, and then cutting 128 bytes
-// would cut audio, so the marker is looked at again first.
-FileResult WriteTag(FileEntry& entry, const Trailer& trailer, FileOps& ops) {
-  FileResult result;
-  if (entry.hasTag == 1) {
-    unsigned char tail[TrailerSize];
-    std::int64_t length = 0;
-    if (FileResult read = ops.ReadTail(entry.path, tail, length); !read) return read;
-    if (EndsInTrailer(tail, length))
-      result = ops.WriteAt(entry.path, length - static_cast<std::int64_t>(TrailerSize),
-                           trailer.data(), trailer.size());
-    else
-      result = ops.Append(entry.path, trailer.data(), trailer.size());
-  } else {
-    result = ops.Append(entry.path, trailer.data(), trailer.size());
-  }
+// The file decides, not `hasTag`: an entry named under an empty rule has
+// read no tag although the file may end in one, and another program may
+// have stripped or added a trailer since the last read. A trailer that is
+// there is overwritten in place, so the file never goes without a tag and
+// never gets a second one.
+FileResult WriteTag(FileEntry& entry, const Trailer& trailer, FileOps& ops, bool* replaced) {
+  unsigned char tail[TrailerSize];
+  std::int64_t length = 0;
+  if (FileResult read = ops.ReadTail(entry.path, tail, length); !read) return read;
+  const bool inPlace = EndsInTrailer(tail, length);
+  const FileResult result =
+      inPlace ? ops.WriteAt(entry.path, length - static_cast<std::int64_t>(TrailerSize),
+                            trailer.data(), trailer.size())
+              : ops.Append(entry.path, trailer.data(), trailer.size());
   if (!result) return result;
+  if (replaced != nullptr) *replaced = inPlace;
   // The entry follows the file at once rather than waiting for a refresh
-  // that may not read tags (empty rule): a later update must know that the
-  // file now ends in a trailer, or it would append a second one.
+  // that may not read tags (empty rule).
   (void)ReadTag(entry.path, entry, ops);
   return result;
 }

@@ -23,10 +23,13 @@ unsigned char GenreByteForItem(int item, unsigned char lastGenre);
 
 Trailer BuildTrailer(const TagValues& values, unsigned char lastGenre);
 
-// Replaces the trailer of a tagged file (hasTag 1) or appends one. Never
-// writes outside the last 128 bytes / the new 128 bytes. On success the
-// entry's tag part is read back from the file; on failure nothing changes.
-FileResult WriteTag(FileEntry& entry, const Trailer& trailer, FileOps& ops = SystemFileOps());
+// Replaces the trailer in place when the file ends in one now, whatever the
+// entry remembers, and appends one when it does not; `replaced` tells which.
+// Never writes outside the last 128 bytes / the new 128 bytes. On success
+// the entry's tag part is read back from the file; on failure nothing
+// changes.
+FileResult WriteTag(FileEntry& entry, const Trailer& trailer, FileOps& ops = SystemFileOps(),
+                    bool* replaced = nullptr);
 // Cuts the trailer off and sets hasTag 0. A file whose last 128 bytes no
 // longer begin with "TAG" is left whole and gives NoTrailerError.
 inline constexpr int NoTrailerError = ENODATA;

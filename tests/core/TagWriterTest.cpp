@@ -137,6 +137,28 @@ TEST_F(TagWriterTest, SecondUpdateReplacesTheTrailerTheFirstAppended) {
   EXPECT_EQ(ReadBytes(path), Audio + Titled("two", 2));
 }
 
+// Under an empty rule no tag is read, so the entry of a tagged file says
+// "no tag": the file decides, and it never gets a second trailer.
+TEST_F(TagWriterTest, FileNotTheEntryDecidesBetweenReplacingAndAppending) {
+  const std::string tagged = folder_.Write("tagged.mp3", Audio + Titled("old", 1));
+  const std::string bare = folder_.Write("bare.mp3", Audio);
+  FileEntry taggedEntry{}, bareEntry{};
+  CopyField(taggedEntry.path, tagged);
+  CopyField(bareEntry.path, bare);
+  bareEntry.hasTag = 1;  // read before another program stripped it
+
+  bool replaced = false;
+  ASSERT_TRUE(WriteTag(taggedEntry, BuildTrailer({"new", "", "", "", "", 2}, 0), SystemFileOps(),
+                       &replaced));
+  EXPECT_TRUE(replaced);
+  EXPECT_EQ(ReadBytes(tagged), Audio + Titled("new", 2));
+
+  ASSERT_TRUE(
+      WriteTag(bareEntry, BuildTrailer({"new", "", "", "", "", 2}, 0), SystemFileOps(), &replaced));
+  EXPECT_FALSE(replaced);
+  EXPECT_EQ(ReadBytes(bare), Audio + Titled("new", 2));
+}
+
 TEST_F(TagWriterTest, ReadOnlyFileIsLeftAsItWas) {
   const Bytes tagged = Audio + Titled("keep", 5);
   const std::string path = folder_.Write("ro.mp3", tagged);
