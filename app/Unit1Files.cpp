@@ -71,12 +71,7 @@ std::string PrefixOf(std::string_view cp932) {
   std::string prefix;
   if (parts.flags & selvane::HasDrive) prefix = parts.drive;
   if (parts.flags & selvane::HasDirectory) prefix += parts.directory;
-  if (prefix.size() + parts.name.size() + parts.extension.size() == cp932.size()) return prefix;
-  // Longer than the splitter examines: everything up to the last separator.
-  std::size_t end = 0;
-  for (std::size_t i = 0; i < cp932.size(); i += selvane::CharLength(cp932, i))
-    if (cp932[i] == '\\' || cp932[i] == '/') end = i + 1;
-  return std::string(cp932.substr(0, end));
+  return prefix;
 }
 
 }  // namespace

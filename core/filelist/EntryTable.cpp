@@ -7,6 +7,7 @@
 
 #include "core/UserPrompts.h"
 #include "core/platform/Cp932.h"
+#include "core/platform/FileOps.h"
 #include "core/rename/NamingRule.h"
 
 namespace selvane {
@@ -36,8 +37,8 @@ std::string ShortName(std::string_view cp932Path) {
   return std::string(name.substr(0, cut)) + Cp932("…");
 }
 
-// A UTF-8 name shown in CP932: each character without a CP932 form becomes
-// "〓", the customary mark for a character that cannot be shown.
+// A UTF-8 name shown in CP932: each character without a faithful CP932
+// form becomes "〓", the customary mark for a character that cannot be shown.
 std::string ShowableName(std::string_view utf8Path) {
   const std::size_t slash = utf8Path.find_last_of('/');
   const std::string_view name = (slash == std::string_view::npos || slash + 1 == utf8Path.size())
@@ -49,16 +50,41 @@ std::string ShowableName(std::string_view utf8Path) {
     const unsigned char c = static_cast<unsigned char>(name[i]);
     std::size_t n = c < 0x80 ? 1 : c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
     n = std::min(n, name.size() - i);
-    out += NativeToCp932(name.substr(i, n), piece) ? piece : mark;
+    out += NativePathToCp932(name.substr(i, n), piece) ? piece : mark;
     i += n;
   }
   return ShortName(out);
 }
 
+bool IsSeparator(std::string_view path, std::size_t i) {
+  return CharLength(path, i) == 1 && (path[i] == '\\' || path[i] == '/');
+}
+
+// A relative path resolved against the current folder, once, as it comes
+// in: the open dialog moves the current folder later, and the entry must
+// go on naming the file it named. Its "." parts go; ".." parts stay, since
+// a link on the way gives them their meaning. An absolute path is kept as
+// given (no normalising: the duplicate test compares bytes).
+std::string Absolute(std::string_view path) {
+  if (path.empty() || path[0] == '/' || path[0] == '\\') return std::string(path);
+  std::string out;
+  if (!CurrentDirectory(out)) return std::string(path);  // no CP932 form: left as it is
+  std::size_t start = 0;
+  for (std::size_t i = 0; i <= path.size(); i += i < path.size() ? CharLength(path, i) : 1) {
+    if (i < path.size() && !IsSeparator(path, i)) continue;
+    const std::string_view part = path.substr(start, i - start);
+    if (part != "." && !(part.empty() && i < path.size()))
+      out.append(path.substr(start, i < path.size() ? i + 1 - start : i - start));
+    start = i + 1;
+  }
+  return out;
+}
+
 }  // namespace
 
 AddResult AddEntry(EntryTable& table, const char* path, std::string_view rule, UserPrompts& ui) {
-  const std::string_view given = path != nullptr ? std::string_view(path) : std::string_view();
+  const std::string absolute = Absolute(path != nullptr ? std::string_view(path) : "");
+  const std::string_view given = absolute;
   for (int i = 0; i < table.entryCount; ++i)
     if (PathOf(table[i]) == given) return AddResult::Duplicate;
   // A longer path does not fit the record; cutting it would name another file.

@@ -26,6 +26,7 @@ struct EntryTable {
 enum class AddResult { Added, Duplicate, TableFull, PathTooLong, OutOfMemory };
 
 // Appends a file at the end of the table and names it by `rule` (CP932).
+// A relative path is made absolute against the current folder first.
 // A byte-identical path is refused silently; a failed allocation tells the
 // user "動的メモリの確保ができませんでした。" through ui.ShowError. A full
 // table and a path over 1023 bytes are refused and reported by the result;

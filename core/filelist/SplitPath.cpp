@@ -1,12 +1,16 @@
 #include "core/filelist/SplitPath.h"
 
+#include "core/filelist/FileEntry.h"
 #include "core/platform/Cp932.h"
 
 namespace selvane {
 namespace {
 
-constexpr std::size_t ExaminedBytes = 260;
+// Every path the table holds is examined whole, so a file in a deep folder
+// is named in that folder; a single name stays within 255 bytes.
+constexpr std::size_t ExaminedBytes = MaxPathBytes;
 constexpr std::size_t DriveLimit = 2;
+constexpr std::size_t DirectoryLimit = MaxPathBytes;
 constexpr std::size_t PartLimit = 255;
 
 bool IsSingleByte(std::string_view s, std::size_t i) { return CharLength(s, i) == 1; }
@@ -50,7 +54,7 @@ PathParts SplitPath(std::string_view path) {
 
   PathParts parts;
   parts.drive = CutPart(path.substr(0, driveEnd), DriveLimit);
-  parts.directory = CutPart(path.substr(driveEnd, dirEnd - driveEnd), PartLimit);
+  parts.directory = CutPart(path.substr(driveEnd, dirEnd - driveEnd), DirectoryLimit);
   parts.name = CutPart(last.substr(0, dot), PartLimit);
   if (dot != std::string_view::npos) parts.extension = CutPart(last.substr(dot), PartLimit);
 

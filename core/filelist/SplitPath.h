@@ -17,7 +17,7 @@ enum SplitFlags : int {
 
 struct PathParts {
   std::string drive;      // at most 2 bytes
-  std::string directory;  // at most 255 bytes, ends in a separator
+  std::string directory;  // at most 1023 bytes, ends in a separator
   std::string name;       // at most 255 bytes
   std::string extension;  // at most 255 bytes, dot included
   int flags = 0;

@@ -92,9 +92,16 @@ bool Cp932PathToNative(std::string_view cp932, std::string& out) {
   return true;
 }
 
+// Some characters have a CP932 form that reads back as another one: "¥"
+// becomes 0x5C, a separator; "‾" becomes "~"; "〜" comes back as "～". A
+// path holding one would name another file, so only a path that converts
+// back to the very same bytes counts as having a CP932 form.
 bool NativePathToCp932(std::string_view native, std::string& out) {
   if (native.find('\\') != std::string_view::npos) return false;
-  return NativeToCp932(native, out);
+  if (!NativeToCp932(native, out)) return false;
+  if (IsAscii(native)) return true;
+  std::string back;
+  return Cp932ToNative(out, back) && back == native;
 }
 
 std::string Cp932(std::string_view utf8Literal) {

@@ -29,7 +29,8 @@ std::size_t CharBoundary(std::string_view s, std::size_t limit);
 
 // Paths: a CP932 path is a Windows-style path whose separators may be '\'
 // or '/'. On Linux '\' becomes '/'. A native path holding a literal
-// backslash has no faithful CP932 form and is refused.
+// backslash, or a character whose CP932 form reads back as another ("¥",
+// "‾", "〜"), has no faithful CP932 form and is refused.
 [[nodiscard]] bool Cp932PathToNative(std::string_view cp932, std::string& out);
 [[nodiscard]] bool NativePathToCp932(std::string_view native, std::string& out);
 

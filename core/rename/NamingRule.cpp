@@ -15,9 +15,9 @@ std::string_view FieldText(const char (&field)[N]) {
   return std::string_view(field, strnlen(field, N));
 }
 
-// SplitPath looks at 260 bytes and keeps each part to 255. A path it cannot
-// give back whole would place the new name in a cut-off directory, so such a
-// file keeps its name.
+// SplitPath keeps a name and an extension to 255 bytes each. A path it
+// cannot give back whole would be named from a cut-off name, so such a file
+// keeps its name.
 bool SplitsWhole(const PathParts& parts, std::string_view path) {
   return parts.drive.size() + parts.directory.size() + parts.name.size() + parts.extension.size() ==
          path.size();

@@ -50,18 +50,32 @@ TEST_F(CommandLineTest, StoredRuleNamesTheFilesOfTheCommandLine) {
   EXPECT_EQ(std::string(form->table[0].newPath), folder / "Song.EXT");
 }
 
-TEST_F(CommandLineTest, RelativeStaysRelativeWildcardAddsOneAndMissingIsSkipped) {
-  const CurrentDirectoryGuard inside(folder.path());
-  ASSERT_TRUE(inside.entered());
-  form = OpenWindow(dialogs, {QStringLiteral("./Song.mp3"), QStringLiteral("missing.mp3"),
-                              QStringLiteral("w?.mp3"), QStringLiteral("nothing*.mp3")});
+// A relative argument is resolved against the folder of the start, so
+// that the open dialog moving the current folder later cannot point the
+// entry at another folder's file of that name.
+TEST_F(CommandLineTest, RelativeIsResolvedAtStartWildcardAddsOneAndMissingIsSkipped) {
+  TempFolder other;
+  WriteMp3(other / "Song.mp3", &tag);
+  {
+    const CurrentDirectoryGuard inside(folder.path());
+    ASSERT_TRUE(inside.entered());
+    form = OpenWindow(dialogs, {QStringLiteral("./Song.mp3"), QStringLiteral("missing.mp3"),
+                                QStringLiteral("w?.mp3"), QStringLiteral("nothing*.mp3")});
+  }
   ASSERT_EQ(form->table.entryCount, 2);
-  EXPECT_EQ(Path(0), "./Song.mp3");
+  EXPECT_EQ(Path(0), folder / "Song.mp3");
   const std::string wild = Path(1);
-  EXPECT_EQ(wild.size(), 6u);
-  EXPECT_EQ(wild.substr(0, 1), "w");
-  EXPECT_TRUE(PathExists(folder / wild));
+  EXPECT_EQ(wild.substr(0, folder.path().size() + 2), folder / "w");
+  EXPECT_TRUE(PathExists(wild));
   EXPECT_TRUE(dialogs.shown.empty());
+
+  const CurrentDirectoryGuard elsewhere(other.path());
+  SetItemIndex(form->ListBox1, 0);
+  form->ShowTagPanel();
+  form->EditTytle->setText(QStringLiteral("Here"));
+  form->A1Click();
+  EXPECT_EQ(ReadBytes(other / "Song.mp3").substr(Mp3Body.size() + 3, 4), std::string("Love"));
+  EXPECT_EQ(ReadBytes(folder / "Song.mp3").substr(Mp3Body.size() + 3, 4), std::string("Here"));
 }
 
 TEST_F(CommandLineTest, NoArgumentLeadingToAnEntryLeavesNothingSelected) {

@@ -40,4 +40,8 @@ TEST(Cp932, PathsUseSlashOnLinuxAndRefuseLiteralBackslash) {
   EXPECT_FALSE(NativePathToCp932("/tmp/a\\b.mp3", cp));
   ASSERT_TRUE(NativePathToCp932("/tmp/ソ.mp3", cp));
   EXPECT_EQ(cp, "/tmp/\x83\x5C.mp3");
+  // Names whose CP932 form reads back as another name: "¥" would become a
+  // separator, "‾" a tilde, the wave dash a full-width tilde.
+  for (const char* name : {"/tmp/a¥b.mp3", "/tmp/‾.mp3", "/tmp/〜.mp3"})
+    EXPECT_FALSE(NativePathToCp932(name, cp)) << name;
 }

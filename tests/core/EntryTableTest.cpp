@@ -47,15 +47,31 @@ class EntryTableTest : public ::testing::Test {
 };
 
 TEST_F(EntryTableTest, DuplicatesAreByteExactAndCaseSensitive) {
-  EXPECT_EQ(AddEntry(table_, "C:\\m\\a.mp3", "", ui_), AddResult::Added);
-  EXPECT_EQ(AddEntry(table_, "C:\\m\\a.mp3", "", ui_), AddResult::Duplicate);
-  EXPECT_EQ(AddEntry(table_, "C:\\m\\A.mp3", "", ui_), AddResult::Added);
-  EXPECT_EQ(AddEntry(table_, "C:/m/a.mp3", "", ui_), AddResult::Added);  // not normalised
-  EXPECT_EQ(AddEntry(table_, "C:\\m\\.\\a.mp3", "", ui_), AddResult::Added);
-  EXPECT_EQ(Paths(), (std::vector<std::string>{"C:\\m\\a.mp3", "C:\\m\\A.mp3", "C:/m/a.mp3",
-                                               "C:\\m\\.\\a.mp3"}));
+  EXPECT_EQ(AddEntry(table_, "/m/a.mp3", "", ui_), AddResult::Added);
+  EXPECT_EQ(AddEntry(table_, "/m/a.mp3", "", ui_), AddResult::Duplicate);
+  EXPECT_EQ(AddEntry(table_, "/m/A.mp3", "", ui_), AddResult::Added);
+  EXPECT_EQ(AddEntry(table_, "\\m\\a.mp3", "", ui_), AddResult::Added);  // not normalised
+  EXPECT_EQ(AddEntry(table_, "/m/./a.mp3", "", ui_), AddResult::Added);
+  EXPECT_EQ(Paths(),
+            (std::vector<std::string>{"/m/a.mp3", "/m/A.mp3", "\\m\\a.mp3", "/m/./a.mp3"}));
   EXPECT_TRUE(ui_.errors.empty());
   EXPECT_TRUE(ui_.refusals.empty());
+}
+
+// A relative path names the file in the folder current when it was added,
+// for the entry's whole life; its "." parts go, ".." parts stay.
+TEST_F(EntryTableTest, RelativePathIsMadeAbsoluteOnceAsItComesIn) {
+  CurrentDirectoryGuard here(folder_.path());
+  ASSERT_TRUE(here.entered());
+  EXPECT_EQ(AddEntry(table_, "./a.mp3", "", ui_), AddResult::Added);
+  EXPECT_EQ(AddEntry(table_, "a.mp3", "", ui_), AddResult::Duplicate);
+  EXPECT_EQ(AddEntry(table_, "sub/.//../b.mp3", "", ui_), AddResult::Added);
+  {
+    CurrentDirectoryGuard elsewhere("/");
+    EXPECT_EQ(AddEntry(table_, "c.mp3", "", ui_), AddResult::Added);
+  }
+  EXPECT_EQ(Paths(),
+            (std::vector<std::string>{folder_ / "a.mp3", folder_ / "sub/../b.mp3", "/c.mp3"}));
 }
 
 TEST_F(EntryTableTest, NewEntryIsNamedWithItsPosition) {
@@ -157,9 +173,10 @@ TEST_F(EntryTableTest, DeleteMovesLaterEntriesUpAndClearEmpties) {
 }
 
 TEST_F(EntryTableTest, SortIsByUnsignedBytesWithPrefixFirst) {
-  for (const char* p : {"b", "a", "B", "ab", "\x83\x5C", "A", "a"}) AddEntry(table_, p, "", ui_);
+  for (const char* p : {"/b", "/a", "/B", "/ab", "/\x83\x5C", "/A", "/a"})
+    AddEntry(table_, p, "", ui_);
   SortEntries(table_);
-  EXPECT_EQ(Paths(), (std::vector<std::string>{"A", "B", "a", "ab", "b", "\x83\x5C"}));
+  EXPECT_EQ(Paths(), (std::vector<std::string>{"/A", "/B", "/a", "/ab", "/b", "/\x83\x5C"}));
 }
 
 // The exchange sort as written down, copying whole records: the reference.

@@ -142,21 +142,21 @@ TEST_F(ExpandRuleTest, TooLongANameLeavesTheNameUnchanged) {
   EXPECT_STREQ(Expand("$F" + std::string(1000, 'y'), path).newPath, path.c_str());
 }
 
-TEST(ExpandRule, PathThatDoesNotSplitWholeKeepsItsName) {
-  // Only 260 bytes of a path are split; a new name must never land in a
-  // cut-off folder.
+TEST(ExpandRule, DeepFolderIsNamedLikeAnyOtherButAnOverlongNameIsKept) {
   OneTrailerOps ops(TrailerBytes("Love"));
   FileEntry entry{};
-  const std::string deep = "/" + std::string(300, 'd') + "/x.mp3";
-  CopyField(entry.path, deep);
+  const std::string deepDir = "/" + std::string(200, 'd') + "/" + std::string(140, 'e') + "/";
+  CopyField(entry.path, deepDir + "x.mp3");
   ExpandRule("$T.mp3", entry, 1, ops);
-  EXPECT_EQ(std::string(entry.newPath), deep);
-  EXPECT_EQ(entry.hasTag, 1);
+  EXPECT_EQ(std::string(entry.newPath), deepDir + "Love.mp3");
 
-  const std::string fits = "/" + std::string(200, 'd') + "/x.mp3";
-  CopyField(entry.path, fits);
+  // A name the splitter cuts (over 255 bytes) would be named from a cut
+  // name: the file keeps it.
+  const std::string longName = "/m/" + std::string(300, 'n') + ".mp3";
+  CopyField(entry.path, longName);
   ExpandRule("$T.mp3", entry, 1, ops);
-  EXPECT_EQ(std::string(entry.newPath), "/" + std::string(200, 'd') + "/Love.mp3");
+  EXPECT_EQ(std::string(entry.newPath), longName);
+  EXPECT_EQ(entry.hasTag, 1);
 }
 
 TEST_F(ExpandRuleTest, ExpandAllNumbersByListPosition) {
