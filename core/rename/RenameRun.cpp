@@ -15,14 +15,21 @@ namespace selvane {
 namespace {
 
 // The step at which a file stopped, for the closing report.
-enum class Step { Move, ToTemporary, DeleteTarget, FromTemporary };
+enum class Step {
+  Move,
+  ToTemporary,
+  DeleteTarget,
+  FromTemporary,
+  TargetNotAFile,  // the new name is held by a folder, a pipe, ...
+  Replaced,        // an earlier row of this run replaced this file
+};
 
 struct Failure {
   std::string path;     // the file's path before the attempt
   std::string newPath;  // where it should have gone
   std::string where;    // where it is now, when that is neither of the two
   Step step;
-  int error;
+  int error;  // errno, or for TargetNotAFile EISDIR / NotRegularFileError
 };
 
 // Shown at most this many files in the closing report; a box taller than
@@ -33,8 +40,16 @@ constexpr std::size_t ReportedFiles = 20;
 struct Texts {
   std::string before = Cp932("変換前：");
   std::string after = Cp932("\n変換後：");
-  std::string forbidden = Cp932("\n\n変換後のファイル名に使用できない文字 ");
-  std::string editAgain = Cp932(" が含まれています\n\nタグ情報を編集し直して下さい");
+  std::string forbidden = Cp932("変換後のファイル名に使用できない文字 ") +
+                          std::string(ForbiddenNameChars) + Cp932(" が含まれています");
+  std::string leavesFolder =
+      Cp932("変換後のファイル名に「..」などが含まれていて、元のフォルダの外を指します");
+  std::string hidden = Cp932(
+      "変換後のファイル名が「.」で始まっています（隠しファイルになり、表示されなくなります）");
+  std::string noFileName = Cp932(
+      "変換後のファイル名に、ファイル名にできない文字（シフトJISでないタグの文字）が含まれて"
+      "います");
+  std::string editAgain = Cp932("\n\nタグ情報を編集し直して下さい");
   std::string skipCaption = Cp932("リネーム作業をスキップします");
   std::string exists = Cp932("\n\n同名のファイルが既に存在します\n上書きしますか？");
   std::string overwriteCaption = Cp932("上書き確認");
@@ -45,6 +60,12 @@ struct Texts {
   std::string toTemporary = Cp932("一時ファイル SelvaneBk.tmp へ移動できません：");
   std::string deleteTarget = Cp932("上書きするファイルを削除できません：");
   std::string fromTemporary = Cp932("一時ファイルから移動できません：");
+  std::string folderInTheWay = Cp932("変換後の名前のフォルダが既にあります");
+  std::string otherInTheWay =
+      Cp932("変換後の名前で、通常のファイルではないもの（パイプ、デバイスなど）が既にあります");
+  std::string replaced = Cp932(
+      "この実行で前の行のファイルに上書きされたため、リネームしていません（いまこの名前にあるのは"
+      "前の行のファイルです）");
   std::string nowAt = Cp932("\n  現在の場所：");
   std::string moreBefore = Cp932("\nほか ");
   std::string moreAfter = Cp932(" 件のファイルもリネームできませんでした。");
@@ -53,20 +74,6 @@ struct Texts {
 const Texts& Text() {
   static const Texts texts;
   return texts;
-}
-
-// strerror_r comes in two shapes; take the text from either.
-[[maybe_unused]] const char* PickText(int rc, const char* buffer) {
-  return rc == 0 ? buffer : nullptr;
-}
-[[maybe_unused]] const char* PickText(const char* text, const char*) { return text; }
-
-std::string ReasonText(int error) {
-  char buffer[256] = {};
-  const char* text = PickText(strerror_r(error, buffer, sizeof buffer), buffer);
-  std::string out;
-  if (text == nullptr || !NativeToCp932(text, out)) out = "errno " + std::to_string(error);
-  return out;
 }
 
 struct PathSplit {
@@ -83,32 +90,64 @@ PathSplit SplitForRename(std::string_view path) {
   return split;
 }
 
-// True when the part that the naming added behind the file's directory
-// would lead out of that directory: a "." or ".." component, or a leading
-// separator that makes a bare name absolute. A subdirectory ("AC/DC") stays
-// allowed. Trail bytes are never separators.
-bool LeavesItsFolder(std::string_view added, bool bareName) {
+// The part that the naming put behind the file's directory; when the new
+// path does not start with that directory, all of it counts as added.
+struct Added {
+  std::string_view text;
+  bool bareName;  // nothing in front of it: a separator first makes it absolute
+};
+
+Added AddedPart(std::string_view path, std::string_view newPath) {
+  const PathSplit old = SplitForRename(path);
+  const bool samePrefix = newPath.substr(0, old.prefix.size()) == old.prefix;
+  if (!samePrefix) return {newPath, true};
+  return {newPath.substr(old.prefix.size()), old.prefix.empty()};
+}
+
+// Calls `visit` with each part of `added` between separators (trail bytes
+// are never separators) and whether it is the last; stops when it says so.
+template <typename Visit>
+void ForEachPart(std::string_view added, Visit visit) {
   std::size_t start = 0;
   for (std::size_t i = 0;;) {
     const bool end = i == added.size();
     const std::size_t length = end ? 1 : CharLength(added, i);
     if (end || (length == 1 && (added[i] == '\\' || added[i] == '/'))) {
-      const std::string_view part = added.substr(start, i - start);
-      if (part == "." || part == "..") return true;
-      if (i == 0 && !end && bareName) return true;
-      if (end) return false;
+      if (!visit(added.substr(start, i - start), i, end) || end) return;
       start = i + 1;
     }
     i += length;
   }
 }
 
-std::string SkipMessage(std::string_view oldName, std::string_view newName) {
+// True when the added part would lead out of the file's directory: a "."
+// or ".." part, or a leading separator that makes a bare name absolute. A
+// subdirectory ("AC/DC") stays allowed.
+bool LeavesItsFolder(const Added& added) {
+  bool leaves = false;
+  ForEachPart(added.text, [&](std::string_view part, std::size_t at, bool end) {
+    if (part == "." || part == ".." || (at == 0 && !end && added.bareName)) leaves = true;
+    return !leaves;
+  });
+  return leaves;
+}
+
+bool HidesIt(const Added& added, std::string_view oldName) {
+  bool hides = false;
+  ForEachPart(added.text, [&](std::string_view part, std::size_t, bool end) {
+    const bool dotted = !part.empty() && part.front() == '.';
+    hides = dotted && !(end && !oldName.empty() && oldName.front() == '.');
+    return !hides;
+  });
+  return hides;
+}
+
+std::string SkipMessage(std::string_view oldName, std::string_view newName, NameRefusal refusal) {
   const Texts& t = Text();
   std::string text;
   text.reserve(256);
   text.append(t.before).append(oldName).append(t.after).append(newName);
-  text.append(t.forbidden).append(ForbiddenNameChars).append(t.editAgain);
+  text.append("\n\n").append(RefusalReason(refusal)).append(t.editAgain);
   return text;
 }
 
@@ -128,18 +167,24 @@ std::string FailureReport(const std::vector<Failure>& failures) {
     text.append("\n").append(f.path).append(t.arrow).append(f.newPath).append("\n  ");
     switch (f.step) {
       case Step::Move:
+        text.append(ErrorText(f.error));
         break;
       case Step::ToTemporary:
-        text.append(t.toTemporary);
+        text.append(t.toTemporary).append(ErrorText(f.error));
         break;
       case Step::DeleteTarget:
-        text.append(t.deleteTarget);
+        text.append(t.deleteTarget).append(ErrorText(f.error));
         break;
       case Step::FromTemporary:
-        text.append(t.fromTemporary);
+        text.append(t.fromTemporary).append(ErrorText(f.error));
+        break;
+      case Step::TargetNotAFile:
+        text.append(f.error == EISDIR ? t.folderInTheWay : t.otherInTheWay);
+        break;
+      case Step::Replaced:
+        text.append(t.replaced);
         break;
     }
-    text.append(ReasonText(f.error));
     if (!f.where.empty()) text.append(t.nowAt).append(f.where);
     text.append("\n");
   }
@@ -171,64 +216,117 @@ void ReturnFromTemporary(FileEntry& entry, FileOps& ops, Failure failure,
   failures.push_back(std::move(failure));
 }
 
+enum class Replacement { Failed, Done, MetItself };
+
 // The road after "Yes" to the overwrite question: out of the way under the
-// temporary name, the agreed file deleted, then into its place. True when
-// the file now lies at newPath.
-bool ReplaceTarget(FileEntry& entry, FileOps& ops, std::vector<Failure>& failures) {
+// temporary name, the agreed file deleted, then into its place.
+Replacement ReplaceTarget(FileEntry& entry, FileOps& ops, std::vector<Failure>& failures) {
   FileResult result = ops.Move(entry.path, TemporaryName);
   if (!result) {
     // Nothing has changed yet, so nothing may be deleted.
     failures.push_back({entry.path, entry.newPath, {}, Step::ToTemporary, result.error});
-    return false;
+    return Replacement::Failed;
   }
   // A file that met itself in the existence test is no longer there: the
   // delete finds nothing, which is no failure.
   result = ops.Delete(entry.newPath);
-  if (!result && result.error != ENOENT) {
+  const bool metItself = result.error == ENOENT;
+  if (!result && !metItself) {
     ReturnFromTemporary(
         entry, ops, {entry.path, entry.newPath, {}, Step::DeleteTarget, result.error}, failures);
-    return false;
+    return Replacement::Failed;
   }
   result = ops.Move(TemporaryName, entry.newPath);
   if (!result) {
     ReturnFromTemporary(
         entry, ops, {entry.path, entry.newPath, {}, Step::FromTemporary, result.error}, failures);
-    return false;
+    return Replacement::Failed;
   }
-  return true;
+  return metItself ? Replacement::MetItself : Replacement::Done;
 }
 
 }  // namespace
+
+NameRefusal CheckNewName(std::string_view path, std::string_view newPath) {
+  const std::string oldName = SplitForRename(path).name;
+  const std::string newName = SplitForRename(newPath).name;
+  if (!FindForbiddenChars(newName).empty()) return NameRefusal::ForbiddenChars;
+  const Added added = AddedPart(path, newPath);
+  if (LeavesItsFolder(added)) return NameRefusal::LeavesFolder;
+  if (HidesIt(added, oldName)) return NameRefusal::Hidden;
+  std::string native;
+  if (!Cp932PathToNative(newPath, native)) return NameRefusal::NoFileName;
+  return NameRefusal::None;
+}
+
+std::string RefusalReason(NameRefusal refusal) {
+  const Texts& t = Text();
+  switch (refusal) {
+    case NameRefusal::ForbiddenChars:
+      return t.forbidden;
+    case NameRefusal::LeavesFolder:
+      return t.leavesFolder;
+    case NameRefusal::Hidden:
+      return t.hidden;
+    case NameRefusal::NoFileName:
+      return t.noFileName;
+    case NameRefusal::None:
+      break;
+  }
+  return {};
+}
 
 void RunRename(EntryTable& table, FileOps& ops, UserPrompts& ui) {
   if (table.entryCount <= 0) return;
   const Texts& t = Text();
   std::vector<Failure> failures;
+  // The files that took the place of another one in this run. A later
+  // entry whose path now names one of them no longer has a file of its own.
+  std::vector<FileStatus> replacers;
 
   for (int i = 0; i < table.entryCount; ++i) {
     FileEntry& entry = table[i];
     ui.SetStatus(entry.path);
     if (entry.newPath[0] == '\0') continue;
 
-    const std::string_view newPath = entry.newPath;
-    const PathSplit oldSplit = SplitForRename(entry.path);
-    const std::string newName = SplitForRename(newPath).name;
-    if (!FindForbiddenChars(newName).empty()) {
-      ui.Refuse(SkipMessage(oldSplit.name, newName), t.skipCaption);
-      continue;
+    if (!replacers.empty()) {
+      const FileStatus own = ops.Status(entry.path);
+      bool replaced = false;
+      for (const FileStatus& replacer : replacers) replaced = replaced || own.SameFileAs(replacer);
+      if (replaced) {
+        failures.push_back({entry.path, entry.newPath, {}, Step::Replaced, 0});
+        continue;
+      }
     }
-    // The naming put the new name behind the old prefix; if it did not,
-    // the whole new path counts as added.
-    const bool samePrefix = newPath.substr(0, oldSplit.prefix.size()) == oldSplit.prefix;
-    const std::string_view added = samePrefix ? newPath.substr(oldSplit.prefix.size()) : newPath;
-    if (LeavesItsFolder(added, !samePrefix || oldSplit.prefix.empty())) {
-      ui.Refuse(SkipMessage(oldSplit.name, added), t.skipCaption);
+
+    const std::string_view newPath = entry.newPath;
+    if (const NameRefusal refusal = CheckNewName(entry.path, newPath);
+        refusal != NameRefusal::None) {
+      const bool wholeAddedPart =
+          refusal == NameRefusal::LeavesFolder || refusal == NameRefusal::Hidden;
+      const std::string shown = wholeAddedPart ? std::string(AddedPart(entry.path, newPath).text)
+                                               : SplitForRename(newPath).name;
+      ui.Refuse(SkipMessage(SplitForRename(entry.path).name, shown, refusal), t.skipCaption);
       continue;
     }
 
-    if (ops.Exists(entry.newPath)) {
+    const FileStatus target = ops.Status(entry.newPath);
+    if (target.kind == FileKind::Regular) {
       if (!ui.Ask(OverwriteQuestion(entry.path, newPath), t.overwriteCaption)) continue;
-      if (!ReplaceTarget(entry, ops, failures)) continue;
+      const Replacement done = ReplaceTarget(entry, ops, failures);
+      if (done == Replacement::Failed) continue;
+      if (done == Replacement::Done) replacers.push_back(ops.Status(entry.newPath));
+    } else if (target.kind != FileKind::Missing) {
+      // Only a regular file is asked about; a folder or a pipe of that name
+      // cannot be replaced, and the move would fail on it anyway. Nothing to
+      // do for a pipe or a folder whose name stays as it is.
+      if (newPath != std::string_view(entry.path))
+        failures.push_back({entry.path,
+                            entry.newPath,
+                            {},
+                            Step::TargetNotAFile,
+                            target.kind == FileKind::Folder ? EISDIR : NotRegularFileError});
+      continue;
     } else if (const FileResult result = ops.Move(entry.path, entry.newPath); !result) {
       // The move never replaces, so a target that appeared after the test
       // lands here too, with nothing lost.

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/types.h>
 
 #include <cerrno>
 #include <cstring>
@@ -22,6 +23,11 @@ std::string SkipText(const std::string& oldName, const std::string& newName) {
   return Cp932("変換前：") + oldName + Cp932("\n変換後：") + newName +
          Cp932("\n\n変換後のファイル名に使用できない文字 ") + std::string(ForbiddenNameChars) +
          Cp932(" が含まれています\n\nタグ情報を編集し直して下さい");
+}
+
+std::string SkipText(const std::string& oldName, const std::string& newName, NameRefusal why) {
+  return Cp932("変換前：") + oldName + Cp932("\n変換後：") + newName + "\n\n" + RefusalReason(why) +
+         Cp932("\n\nタグ情報を編集し直して下さい");
 }
 
 std::string OverwriteText(const std::string& path, const std::string& newPath) {
@@ -181,13 +187,88 @@ TEST_F(RenameRunTest, NameLeadingOutOfItsFolderIsRefused) {
   Run();
 
   ASSERT_EQ(ui_.refusals.size(), 4u);
-  EXPECT_EQ(ui_.refusals[0].text, SkipText("a.mp3", "../a.mp3"));
-  EXPECT_EQ(ui_.refusals[1].text, SkipText("b.mp3", "x/./b.mp3"));
-  EXPECT_EQ(ui_.refusals[2].text, SkipText("c.mp3", "..\\c.mp3"));
-  EXPECT_EQ(ui_.refusals[3].text, SkipText("d.mp3", "/tmp/d.mp3"));
+  const NameRefusal out = NameRefusal::LeavesFolder;
+  EXPECT_EQ(ui_.refusals[0].text, SkipText("a.mp3", "../a.mp3", out));
+  EXPECT_EQ(ui_.refusals[1].text, SkipText("b.mp3", "x/./b.mp3", out));
+  EXPECT_EQ(ui_.refusals[2].text, SkipText("c.mp3", "..\\c.mp3", out));
+  EXPECT_EQ(ui_.refusals[3].text, SkipText("d.mp3", "/tmp/d.mp3", out));
+  EXPECT_NE(RefusalReason(out), RefusalReason(NameRefusal::ForbiddenChars));
   EXPECT_EQ(ReadBytes(music_ / "in/a.mp3"), "up");
   EXPECT_EQ(ReadBytes(music_ / "in/e..mp3"), "dots in a name");
   EXPECT_FALSE(PathExists(music_ / "a.mp3"));
+}
+
+// Each refusal is decided on the whole new name, before anything moves.
+TEST(CheckNewName, RefusesWhatWouldHideLoseOrMisnameTheFile) {
+  const std::string deep = "/" + std::string(240, 'd') + "/";
+  const struct {
+    const char* label;
+    std::string path, newPath;
+    NameRefusal expected;
+  } cases[] = {
+      {"plain", "/m/a.mp3", "/m/Love(Kei).mp3", NameRefusal::None},
+      {"subfolder", "/m/a.mp3", "/m/AC/DC.mp3", NameRefusal::None},
+      {"empty title", "/m/a.mp3", "/m/.mp3", NameRefusal::Hidden},
+      {"hidden folder", "/m/a.mp3", "/m/.x/a.mp3", NameRefusal::Hidden},
+      {"already hidden", "/m/.a.mp3", "/m/.b.mp3", NameRefusal::None},
+      {"dot dot", "/m/a.mp3", "/m/../a.mp3", NameRefusal::LeavesFolder},
+      {"forbidden past byte 260", deep + "a.mp3", deep + "Love*.mp3", NameRefusal::ForbiddenChars},
+      {"Latin-1 title", "/m/a.mp3", "/m/Caf\xE9 Bar.mp3", NameRefusal::NoFileName},
+      {"trail byte 0x5C", "/m/a.mp3", "/m/\x83\x5C.mp3", NameRefusal::None},
+  };
+  for (const auto& c : cases) EXPECT_EQ(CheckNewName(c.path, c.newPath), c.expected) << c.label;
+}
+
+TEST_F(RenameRunTest, HiddenOrUnnameableNewNameIsRefusedWithItsOwnReason) {
+  Add(music_ / "a.mp3", music_ / ".mp3", "empty title");
+  Add(music_ / "b.mp3", music_ / "Caf\xE9 Bar.mp3", "latin-1");
+
+  Run();
+
+  ASSERT_EQ(ui_.refusals.size(), 2u);
+  EXPECT_EQ(ui_.refusals[0].text, SkipText("a.mp3", ".mp3", NameRefusal::Hidden));
+  EXPECT_EQ(ui_.refusals[1].text, SkipText("b.mp3", "Caf\xE9 Bar.mp3", NameRefusal::NoFileName));
+  EXPECT_EQ(ui_.refusals[1].caption, Cp932("リネーム作業をスキップします"));
+  EXPECT_EQ(ReadBytes(music_ / "a.mp3"), "empty title");
+  EXPECT_EQ(ReadBytes(music_ / "b.mp3"), "latin-1");
+}
+
+// Only a regular file of the new name is asked about; a folder or a pipe
+// there brings no question, no wait, and a reason after the run.
+TEST_F(RenameRunTest, FolderOrPipeInTheWayIsToldNotAsked) {
+  ASSERT_EQ(::mkdir((music_ / "Folder.mp3").c_str(), 0700), 0);
+  ASSERT_EQ(::mkfifo((music_ / "Pipe.mp3").c_str(), 0600), 0);
+  Add(music_ / "a.mp3", music_ / "Folder.mp3", "aaa");
+  Add(music_ / "b.mp3", music_ / "Pipe.mp3", "bbb");
+  ui_.unscriptedAnswer = true;
+
+  Run();
+
+  EXPECT_TRUE(ui_.questions.empty());
+  EXPECT_EQ(ReadBytes(music_ / "a.mp3"), "aaa");
+  EXPECT_EQ(ReadBytes(music_ / "b.mp3"), "bbb");
+  ASSERT_EQ(ui_.refusals.size(), 1u);
+  EXPECT_TRUE(Contains(ui_.refusals[0].text, Cp932("変換後の名前のフォルダが既にあります")));
+  EXPECT_TRUE(Contains(ui_.refusals[0].text, Cp932("通常のファイルではないもの")));
+}
+
+// Row 1 replaces B.mp3; row 2's own file was B.mp3, so it has none left:
+// it is skipped and keeps naming B.mp3, where row 1's file now lies.
+TEST_F(RenameRunTest, FileReplacedEarlierInTheRunIsNotCarriedOn) {
+  const std::string a = music_ / "A.mp3", b = music_ / "B.mp3", c = music_ / "C.mp3";
+  Add(a, b, "audio of A");
+  Add(b, c, "audio of B");
+  ui_.answers = {true};
+
+  Run();
+
+  EXPECT_EQ(ReadBytes(b), "audio of A");
+  EXPECT_FALSE(PathExists(c));
+  EXPECT_EQ(table_[0].path, b);
+  EXPECT_EQ(table_[1].path, b);
+  ASSERT_EQ(ui_.refusals.size(), 1u);
+  EXPECT_TRUE(Contains(ui_.refusals[0].text, b + Cp932("\n  → ") + c));
+  EXPECT_TRUE(Contains(ui_.refusals[0].text, Cp932("前の行のファイルに上書きされたため")));
 }
 
 TEST_F(RenameRunTest, SameNewNameAsksAndYesReplacesTheFirst) {

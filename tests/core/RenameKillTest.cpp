@@ -1,0 +1,141 @@
+// A rename run killed outright (SIGKILL: no handler, no cleanup) at random
+// moments. Whenever it dies, every listed file's bytes are still on disk
+// under some name: in its folder, or under the temporary name when the kill
+// came in the middle of an overwrite.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <random>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "core/filelist/EntryTable.h"
+#include "core/rename/RenameRun.h"
+#include "tests/core/TempFolder.h"
+
+namespace selvane {
+namespace {
+
+constexpr int Files = 300;
+constexpr int Kills = 25;
+
+class SayYes : public UserPrompts {
+ public:
+  void SetStatus(std::string_view) override {}
+  void Refuse(std::string_view, std::string_view) override {}
+  bool Ask(std::string_view, std::string_view) override { return true; }
+  void ShowError(std::string_view) override {}
+};
+
+std::string Name(const char* stem, int i) { return stem + std::to_string(i) + ".mp3"; }
+
+// Three kinds of row, mixed: a chain where each file takes the name the
+// row before it gave up; a file whose new name is held by an unlisted file
+// the user agrees to replace; a file that meets itself (new name = old).
+// Returns the listed files' contents.
+std::vector<std::string> Arrange(const TempFolder& music, std::vector<std::string>& listed) {
+  std::vector<std::string> contents;
+  for (int i = 0; i < Files; ++i) {
+    std::string name, title;
+    switch (i % 3) {
+      case 0:
+        name = Name("chain", i);
+        title = i == 0 ? "first" : "chain" + std::to_string(i - 3);
+        break;
+      case 1:
+        name = Name("own", i);
+        title = "decoy" + std::to_string(i);
+        music.Write(Name("decoy", i), "decoy bytes " + std::to_string(i));
+        break;
+      default:
+        name = Name("self", i);
+        title = "self" + std::to_string(i);
+        break;
+    }
+    const std::string bytes =
+        "audio of row " + std::to_string(i) + std::string(4000, 'a') + TrailerBytes(title);
+    contents.push_back(bytes);
+    music.Write(name, bytes);
+    listed.push_back(music / name);
+  }
+  return contents;
+}
+
+// The child: lists the files, names them by "$T.mp3" and runs the rename
+// with the temporary name in `work`.
+[[noreturn]] void RunChild(const std::vector<std::string>& listed, const std::string& work) {
+  if (::chdir(work.c_str()) != 0) ::_exit(2);
+  EntryTable table;
+  SayYes ui;
+  for (const std::string& path : listed) AddEntry(table, path.c_str(), "$T.mp3", ui);
+  RunRename(table, SystemFileOps(), ui);
+  ::_exit(0);
+}
+
+// Starts the child, kills it after `delay` (never, when negative), and
+// gives how long it lived.
+std::chrono::nanoseconds RunAndKill(const std::vector<std::string>& listed, const std::string& work,
+                                    std::chrono::nanoseconds delay) {
+  const auto start = std::chrono::steady_clock::now();
+  const pid_t child = ::fork();
+  if (child == 0) RunChild(listed, work);
+  if (child < 0) ADD_FAILURE() << "fork failed";
+  if (delay.count() >= 0) {
+    const timespec pause{static_cast<time_t>(delay.count() / 1000000000),
+                         static_cast<long>(delay.count() % 1000000000)};
+    ::nanosleep(&pause, nullptr);
+    ::kill(child, SIGKILL);
+  }
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  return std::chrono::steady_clock::now() - start;
+}
+
+std::set<std::string> ContentsOnDisk(const TempFolder& music, const TempFolder& work) {
+  std::set<std::string> found;
+  for (const auto& item : std::filesystem::directory_iterator(music.path()))
+    if (item.is_regular_file()) found.insert(ReadBytes(item.path().string()));
+  if (PathExists(work / TemporaryName)) found.insert(ReadBytes(work / TemporaryName));
+  return found;
+}
+
+TEST(RenameKill, KilledAtAnyMomentEveryFileKeepsItsBytesUnderAName) {
+  const unsigned seed = std::random_device{}();
+  SCOPED_TRACE("seed " + std::to_string(seed));
+  std::mt19937 random(seed);
+
+  // How long a whole run takes here, so that the kills fall inside it.
+  std::chrono::nanoseconds whole{};
+  {
+    TempFolder music, work;
+    std::vector<std::string> listed;
+    const std::vector<std::string> contents = Arrange(music, listed);
+    whole = RunAndKill(listed, work.path(), std::chrono::nanoseconds(-1));
+    ASSERT_TRUE(PathExists(music / "first.mp3")) << "the unkilled run did not rename";
+    const std::set<std::string> found = ContentsOnDisk(music, work);
+    for (const std::string& bytes : contents) EXPECT_EQ(found.count(bytes), 1u);
+  }
+
+  std::uniform_int_distribution<long long> when(0, whole.count());
+  for (int kill = 0; kill < Kills; ++kill) {
+    TempFolder music, work;
+    std::vector<std::string> listed;
+    const std::vector<std::string> contents = Arrange(music, listed);
+    const std::chrono::nanoseconds delay(when(random));
+    RunAndKill(listed, work.path(), delay);
+
+    const std::set<std::string> found = ContentsOnDisk(music, work);
+    int lost = 0;
+    for (const std::string& bytes : contents) lost += found.count(bytes) == 0 ? 1 : 0;
+    EXPECT_EQ(lost, 0) << "killed after " << delay.count() << " ns of " << whole.count();
+  }
+}
+
+}  // namespace
+}  // namespace selvane
