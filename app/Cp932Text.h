@@ -4,8 +4,8 @@
 #include <string>
 #include <string_view>
 
-// CP932 bytes -> QString. A byte sequence without a Unicode counterpart is
-// shown with U+FFFD for that byte, never dropped.
+// CP932 bytes -> QString. A byte that does not start a valid character is
+// shown as one U+FFFD, and the text goes on at the next byte.
 QString ToQt(std::string_view cp932);
 // QString -> CP932 bytes. False when a character has no CP932 form.
 [[nodiscard]] bool FromQt(const QString& text, std::string& cp932);

@@ -97,7 +97,7 @@ QLabel* AddLabel(QWidget* panel, const char* name, const QString& text, int top)
 QLineEdit* AddEdit(QWidget* panel, const char* name, int top, int width, int byteLimit) {
   auto* edit = Named(new QLineEdit(panel), name);
   edit->setGeometry(54, top, width, 20);
-  edit->setValidator(new ByteLimitValidator(byteLimit, edit));
+  edit->setValidator(new ByteLimitValidator(byteLimit, edit, true));
   // Files dropped on a box go to the window's drop handler, not into the text.
   edit->setAcceptDrops(false);
   return edit;

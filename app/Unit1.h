@@ -72,6 +72,11 @@ class TForm1 : public QMainWindow {
   QString StatusText() const;
   // When valid, stands in for the primary screen's size (tests).
   static inline QSize screenSizeOverride;
+  // The panel's text box `box` (0 title, 1 artist, 2 album, 3 comment,
+  // 4 year) as CP932 bytes to write: the bytes it was filled with when the
+  // user has not changed it. False when an edited box holds a character
+  // without a CP932 form.
+  [[nodiscard]] bool TagBoxBytes(int box, std::string& bytes) const;
   // The naming rule: Edit1's text as CP932 (characters without a CP932
   // form cannot be typed, so the conversion does not fail in practice).
   std::string NamingRule() const;
@@ -202,6 +207,11 @@ class TForm1 : public QMainWindow {
   // [lists]
   bool ListEvent(QListWidget* list, QEvent* event);
   // [tags]
+  // The bytes each text box was last filled with (title, artist, album,
+  // comment, year): a box the user has not changed writes them back as
+  // they were, also when they are not Shift-JIS.
+  std::string shownTagBytes_[5];
+  void ShowTagText(int box, const char* bytes);
   // [files/rename]
   void SetPreset(int index);
   // [modes/help/about]

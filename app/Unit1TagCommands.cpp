@@ -1,7 +1,6 @@
 // Tag update, removal, copy and paste on the selected row.
 #include <QComboBox>
 #include <QLineEdit>
-#include <cstring>
 #include <string>
 
 #include "app/Cp932Text.h"
@@ -17,14 +16,24 @@ struct PanelTexts {
   selvane::TagValues values;
 };
 
-// False when a box holds a character without a CP932 form (the boxes'
-// validators keep them out, so this only guards text set from code).
-bool ReadPanel(const TForm1& form, PanelTexts& panel) {
-  if (!FromQt(form.EditTytle->text(), panel.title) ||
-      !FromQt(form.EditArtist->text(), panel.artist) ||
-      !FromQt(form.EditAlbum->text(), panel.album) || !FromQt(form.EditYear->text(), panel.year) ||
-      !FromQt(form.EditComment->text(), panel.comment))
+// The panel's texts as they will be written. An edited box holding a
+// character without a CP932 form (a replacement mark left from bytes that
+// were not Shift-JIS, say) is refused by its label's name.
+bool ReadPanel(TForm1& form, PanelTexts& panel) {
+  std::string* const texts[] = {&panel.title, &panel.artist, &panel.album, &panel.comment,
+                                &panel.year};
+  const QString labels[] = {QStringLiteral("ﾀｲﾄﾙ"), QStringLiteral("ｱｰﾃｨｽﾄ"),
+                            QStringLiteral("ｱﾙﾊﾞﾑ"), QStringLiteral("ｺﾒﾝﾄ"), QStringLiteral("年")};
+  for (int box = 0; box < 5; ++box) {
+    if (form.TagBoxBytes(box, *texts[box])) continue;
+    form.DialogsInUse().Refuse(
+        &form,
+        QStringLiteral("「%1」にシフトJISで書けない文字が含まれています。\n"
+                       "「%2」などの文字を消すか書き直してから、もう一度更新してください。")
+            .arg(labels[box], QChar(QChar::ReplacementCharacter)),
+        QStringLiteral("Selvane"));
     return false;
+  }
   panel.values = selvane::TagValues{panel.title, panel.artist,  panel.album,
                                     panel.year,  panel.comment, form.ComboBoxGenre->currentIndex()};
   return true;
@@ -32,7 +41,7 @@ bool ReadPanel(const TForm1& form, PanelTexts& panel) {
 
 // "<what went wrong>\n<file>\n<the system's reason>", all CP932.
 std::string FileMessage(const char* utf8What, const char* cp932Path, int error) {
-  return selvane::Cp932(utf8What) + "\n" + cp932Path + "\n" + selvane::Cp932(std::strerror(error));
+  return selvane::Cp932(utf8What) + "\n" + cp932Path + "\n" + selvane::ErrorText(error);
 }
 
 const char* const MessageCaption = "Selvane";
@@ -48,25 +57,24 @@ void TForm1::A1Click() {
   const int k = SelectedIndex();
   if (k == -1) return;
   selvane::FileEntry& entry = table[k];
-  const bool adding = entry.hasTag == 0;
 
   PanelTexts panel;
-  if (!ReadPanel(*this, panel)) {
-    Prompts().Refuse(selvane::Cp932("タグ情報に使用できない文字が含まれています。"),
-                     selvane::Cp932(MessageCaption));
-    return;
-  }
+  if (!ReadPanel(*this, panel)) return;
   const selvane::Trailer trailer = selvane::BuildTrailer(panel.values, entry.genre[0]);
   // A file that cannot be written is told and left alone; the panel keeps
   // what was typed so the update can be tried again.
-  if (const selvane::FileResult result = selvane::WriteTag(entry, trailer); !result) {
+  bool replaced = false;
+  if (const selvane::FileResult result =
+          selvane::WriteTag(entry, trailer, selvane::SystemFileOps(), &replaced);
+      !result) {
     SetStatusText(QStringLiteral("ﾀｸﾞ情報を更新できませんでした"));
     Prompts().Refuse(FileMessage("タグ情報を書き込めませんでした。", entry.path, result.error),
                      selvane::Cp932(MessageCaption));
     return;
   }
-  SetStatusText(adding ? QStringLiteral("ﾀｸﾞ情報を追加しました")
-                       : QStringLiteral("ﾀｸﾞ情報を変更しました"));
+  // The file, not the entry, says whether a tag was there to change.
+  SetStatusText(replaced ? QStringLiteral("ﾀｸﾞ情報を変更しました")
+                         : QStringLiteral("ﾀｸﾞ情報を追加しました"));
   Edit1Exit();
   ReselectAndShowTag(*this, k);
 }

@@ -67,6 +67,52 @@ TEST_F(TagCommandsTest, UpdateReplacesTheTrailerAndTheNewNameFollows) {
   EXPECT_TRUE(form->ListBox2->item(0)->text().endsWith(QStringLiteral("恋の歌.mp3")));
 }
 
+// A Western tag in Latin-1: each byte that is not Shift-JIS shows as one
+// mark and the text goes on; the boxes stay editable; a field the user did
+// not touch keeps its bytes, and an edited one that still holds a mark is
+// refused by its name.
+TEST_F(TagCommandsTest, LatinOneTagIsShownEditableAndKeptUnlessEdited) {
+  const std::string path = folder / "cafe.mp3";
+  WriteBytes(path, Mp3Body + TrailerBytes("Caf\xE9 Bar", "Band"));
+  form->Edit1->setText(QStringLiteral("$T($A).mp3"));
+  AddFiles(*form, {path});
+  Select(0);
+  const QString mark(QChar::ReplacementCharacter);
+  EXPECT_EQ(form->EditTytle->text(), QStringLiteral("Caf") + mark + QStringLiteral(" Bar"));
+  EXPECT_EQ(form->ListBox2->item(0)->text(),
+            QStringLiteral("Caf") + mark + QStringLiteral(" Bar(Band).mp3"));
+
+  form->EditArtist->setFocus();
+  form->EditArtist->end(false);
+  Type(form->EditArtist, QStringLiteral("X"));
+  form->A1Click();
+  EXPECT_EQ(ReadBytes(path), Mp3Body + TrailerBytes("Caf\xE9 Bar", "BandX"));
+
+  form->EditTytle->setFocus();
+  form->EditTytle->end(false);
+  Type(form->EditTytle, QStringLiteral("!"));
+  EXPECT_TRUE(form->EditTytle->text().endsWith(QStringLiteral(" Bar!")));
+  form->A1Click();
+  EXPECT_EQ(ReadBytes(path), Mp3Body + TrailerBytes("Caf\xE9 Bar", "BandX"));
+  const QStringList refusals = dialogs.Texts(ScriptedDialogs::Kind::Refusal);
+  ASSERT_EQ(refusals.size(), 1);
+  EXPECT_TRUE(refusals[0].startsWith(QStringLiteral("「ﾀｲﾄﾙ」"))) << refusals[0].toStdString();
+}
+
+// Under an empty rule no tag is read, so the entry of a tagged file knows
+// of no tag; the update still replaces the trailer the file ends in.
+TEST_F(TagCommandsTest, UpdateUnderAnEmptyRuleNeverAddsASecondTrailer) {
+  form->Edit1->clear();
+  const std::string path = List("song.mp3", &song);
+  Select(0);
+  form->EditTytle->setText(QStringLiteral("New"));
+
+  form->A1Click();
+
+  EXPECT_EQ(ReadBytes(path), Mp3Body + TrailerBytes("New", "", "", "", "", 0xFF));
+  EXPECT_EQ(form->StatusText(), QStringLiteral("ﾀｸﾞ情報を変更しました"));
+}
+
 TEST_F(TagCommandsTest, ReadOnlyFileIsToldAndLeftAndTheProgramGoesOn) {
   const std::string path = List("locked.mp3", &song);
   const std::string before = ReadBytes(path);
