@@ -8,3 +8,11 @@
 // Null icon for the two caption buttons.
 QIcon ToolbarGlyph(const QString& buttonName);
 QIcon ApplicationIcon();
+
+// The mark in front of a row of ListBox2, telling how the rename run will
+// treat that row; the item's RowMarkRole holds the kind.
+enum RowMarkKind { NoRowMark = 0, RefusedRowMark = 1, QuestionRowMark = 2 };
+inline constexpr int RowMarkRole = Qt::UserRole + 1;
+inline constexpr int RowMarkSize = 10;
+// A transparent square for NoRowMark, so that every row keeps its gutter.
+QIcon RowMark(int kind);

@@ -21,7 +21,10 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <QWindow>
 #include <algorithm>
+#include <functional>
+#include <vector>
 
 #include "app/ByteLimitValidator.h"
 #include "app/Cp932Text.h"
@@ -78,12 +81,46 @@ T* Named(T* widget, const char* name) {
   return widget;
 }
 
-// The lists' lines are 12 pixels high, as their font.
-class TwelvePixelLines : public QStyledItemDelegate {
+// The lists' rows are as high as their 12-pixel font (ascent and descent),
+// so the baseline lies at the font's ascent and nothing below it, such as
+// the underscore, is cut off. ListBox2 keeps a narrow gutter in front of
+// each row for the mark that tells how the rename run will treat it.
+class ListRows : public QStyledItemDelegate {
  public:
-  using QStyledItemDelegate::QStyledItemDelegate;
+  ListRows(QObject* parent, bool withMarks) : QStyledItemDelegate(parent), withMarks_(withMarks) {}
   QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
-    return {QStyledItemDelegate::sizeHint(option, index).width(), 12};
+    return {QStyledItemDelegate::sizeHint(option, index).width(),
+            QFontMetrics(option.font).height()};
+  }
+
+ protected:
+  void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+    QStyledItemDelegate::initStyleOption(option, index);
+    if (!withMarks_) return;
+    option->features |= QStyleOptionViewItem::HasDecoration;
+    option->decorationSize = QSize(RowMarkSize, RowMarkSize);
+    option->icon = RowMark(index.data(RowMarkRole).toInt());
+  }
+
+ private:
+  bool withMarks_;
+};
+
+// A list box as the designed one behaves: one row is selected at a time,
+// and a click outside the rows, or a Ctrl+click on the selected row, leaves
+// that selection as it is.
+class ListBox : public QListWidget {
+ public:
+  using QListWidget::QListWidget;
+
+ protected:
+  QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,
+                                                       const QEvent* event) const override {
+    if (!index.isValid()) return QItemSelectionModel::NoUpdate;
+    const QItemSelectionModel::SelectionFlags flags = QListWidget::selectionCommand(index, event);
+    if (flags & (QItemSelectionModel::Deselect | QItemSelectionModel::Toggle))
+      return QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows;
+    return flags;
   }
 };
 
@@ -103,12 +140,12 @@ QLineEdit* AddEdit(QWidget* panel, const char* name, int top, int width, int byt
   return edit;
 }
 
-QListWidget* AddList(QGroupBox* group, const char* name, const QFont& font) {
-  auto* list = Named(new QListWidget(group), name);
+QListWidget* AddList(QGroupBox* group, const char* name, const QFont& font, bool withMarks) {
+  auto* list = Named(new ListBox(group), name);
   list->setFont(font);
   list->setSelectionMode(QAbstractItemView::SingleSelection);
   list->setUniformItemSizes(true);
-  list->setItemDelegate(new TwelvePixelLines(list));
+  list->setItemDelegate(new ListRows(list, withMarks));
   list->setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
   list->setFocusPolicy(Qt::ClickFocus);  // not in the tab order
   list->setContextMenuPolicy(Qt::PreventContextMenu);
@@ -178,6 +215,11 @@ void TForm1::BuildLayout() {
   GroupBox6 = Named(new QGroupBox(QStringLiteral("命名規則"), client_), "GroupBox6");
   Edit1 = Named(new QLineEdit(GroupBox6), "Edit1");
   Edit1->setGeometry(8, 14, 143, 20);
+  // In the proportional Gothic "$" reads like "S"; the fixed-pitch one
+  // draws its stroke through, so the five tokens read clearly.
+  QFont ruleFont = GothicFont("IPAGothic", true);
+  ruleFont.setPixelSize(13);
+  Edit1->setFont(ruleFont);
   Edit1->setValidator(new ByteLimitValidator(static_cast<int>(selvane::RuleBoxLimit), Edit1));
   Edit1->setAcceptDrops(false);
   Edit1->setText(QString::fromLatin1(selvane::DefaultNamingRule.data(),
@@ -191,9 +233,19 @@ void TForm1::BuildLayout() {
   Splitter1->setChildrenCollapsible(false);
   const QFont listFont = GothicFont("IPAGothic", true);
   GroupBox4 = Named(new QGroupBox(QStringLiteral("変換前")), "GroupBox4");
-  ListBox1 = AddList(GroupBox4, "ListBox1", listFont);
+  ListBox1 = AddList(GroupBox4, "ListBox1", listFont, false);
   GroupBox5 = Named(new QGroupBox(QStringLiteral("変換後")), "GroupBox5");
-  ListBox2 = AddList(GroupBox5, "ListBox2", listFont);
+  ListBox2 = AddList(GroupBox5, "ListBox2", listFont, true);
+  // Both lists show a horizontal scroll bar when either needs one, so that
+  // their viewports are equally high and the rows pair up to the bottom.
+  for (QListWidget* list : {ListBox1, ListBox2}) {
+    connect(list->horizontalScrollBar(), &QScrollBar::rangeChanged, this, [this] {
+      const bool needed = ListBox1->horizontalScrollBar()->maximum() > 0 ||
+                          ListBox2->horizontalScrollBar()->maximum() > 0;
+      for (QListWidget* each : {ListBox1, ListBox2})
+        each->setHorizontalScrollBarPolicy(needed ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
+    });
+  }
   Splitter1->addWidget(GroupBox4);
   Splitter1->addWidget(GroupBox5);
   Splitter1->setStretchFactor(0, 0);
@@ -231,6 +283,11 @@ void TForm1::DockControls() {
   const int ruleTop = std::max(listsTop, height - kRuleGroupHeight);
   GroupBox6->setGeometry(0, ruleTop, width, kRuleGroupHeight);
   Splitter1->setGeometry(0, listsTop, width, ruleTop - listsTop);
+  // Qt draws a group's caption above its frame: the rule box sits inside
+  // the frame, as the tag panels do.
+  const QRect ruleInside = GroupBox6->contentsRect();
+  Edit1->move(Edit1->x(),
+              ruleInside.top() + std::max(0, (ruleInside.height() - Edit1->height()) / 2));
   const QRect inside = GroupBox7->contentsRect();
   const int leftWidth = std::min(Panel1->width(), inside.width());
   Panel1->setGeometry(inside.left(), inside.top(), leftWidth, inside.height());
@@ -243,9 +300,13 @@ void TForm1::FormCreate() {
   try {
     LoadSettings();
   } catch (const std::exception& error) {
-    // The rest of the creation sequence does not run; the window still shows.
+    // The rest of the creation sequence does not run; the window still
+    // shows, and the error box comes up over it once it is on screen.
     createLoadFailed_ = true;
-    ShowErrorBox(error);
+    const QString text = QString::fromUtf8(error.what());
+    ShowWhenOnScreen([this, text] { dialogs_.ShowError(this, text); });
+    // The commands still show what an empty list allows.
+    UpdateCommandStates();
     return;
   }
   ApplyStaysOnTop();
@@ -357,15 +418,22 @@ void TForm1::SetOuterSize(int outerWidth, int outerHeight) {
 }
 
 // The limits are for the outer size; Qt holds the inner one. The frame is
-// known only once the window is shown: the outer size set before stays.
+// known only once the window manager has put one around the shown window:
+// the outer size set before stays, and so does the outer position (the
+// centring of the first show, a stored place), which until then was the
+// inner window's.
 void TForm1::ApplySizeLimits() {
   const QSize extra = FrameExtra();
   if (extra == frameExtra_) return;
   const QSize outer = frameExtra_.isValid() ? size() + frameExtra_ : size();
+  const bool frameArrived = frameExtra_.isValid() && frameExtra_.isNull() && !extra.isNull();
+  const QPoint outerPosition = geometry().topLeft();
   frameExtra_ = extra;
   setMinimumSize(kMinimumSize - extra);
   setMaximumSize(kMaximumSize - extra);
-  if (!isMaximized() && !isFullScreen()) resize(outer - extra);
+  if (isMaximized() || isFullScreen()) return;
+  resize(outer - extra);
+  if (frameArrived && isVisible()) move(outerPosition);
 }
 
 void TForm1::showEvent(QShowEvent* event) {
@@ -397,15 +465,60 @@ void TForm1::paintEvent(QPaintEvent* event) {
 void TForm1::FormPaint() {
   if (firstPaintPending == 0) return;
   firstPaintPending = 0;
-  if (createLoadFailed_) return;
   QTimer::singleShot(0, this, [this] {
     ApplySizeLimits();
-    try {
-      LoadSettings();
-    } catch (const std::exception& error) {
-      ShowErrorBox(error);
+    if (!createLoadFailed_) {
+      try {
+        LoadSettings();
+      } catch (const std::exception& error) {
+        ShowErrorBox(error);
+      }
     }
+    onScreen_ = true;
+    // Boxes of the start-up (a bad stored value, files that could not be
+    // listed) come up over the window, not before it at the screen's corner.
+    std::vector<std::function<void()>> boxes;
+    boxes.swap(startupBoxes_);
+    for (const auto& box : boxes) box();
   });
+}
+
+void TForm1::ShowWhenOnScreen(std::function<void()> box) {
+  if (onScreen_)
+    box();
+  else
+    startupBoxes_.push_back(std::move(box));
+}
+
+// The window manager's frame may become known only after the first show
+// and paint: it moves the window when it puts the frame around it, and on
+// X11 it tells the frame's widths in a window property, which Qt takes up
+// without an event of its own. Both lead to a look at the frame.
+void TForm1::moveEvent(QMoveEvent* event) {
+  QMainWindow::moveEvent(event);
+  ApplySizeLimits();
+}
+
+// QWidget takes the frame's widths over from its native window only on a
+// move or a resize of that window; widths told later by the window manager
+// are handed over by such an event, so that position, size and limits all
+// count the frame.
+void TForm1::RefreshFrame() {
+  if (QWindow* native = windowHandle(); native != nullptr && isVisible()) {
+    if (frameGeometry() != geometry().marginsAdded(native->frameMargins())) {
+      QMoveEvent refresh(native->position(), native->position());
+      QCoreApplication::sendEvent(native, &refresh);
+    }
+  }
+  ApplySizeLimits();
+}
+
+bool TForm1::nativeEvent(const QByteArray& eventType, void* message, qintptr* result) {
+  constexpr unsigned char PropertyNotify = 28;  // X11 core event code
+  if (eventType == "xcb_generic_event_t" && message != nullptr &&
+      (static_cast<const unsigned char*>(message)[0] & 0x7F) == PropertyNotify)
+    QTimer::singleShot(0, this, [this] { RefreshFrame(); });  // after Qt has read it
+  return QMainWindow::nativeEvent(eventType, message, result);
 }
 
 void TForm1::resizeEvent(QResizeEvent* event) {

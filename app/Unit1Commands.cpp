@@ -107,7 +107,7 @@ void TForm1::BuildCommands() {
       button->setText(QString::fromUtf8(design.caption));
     } else {
       button->setIcon(ToolbarGlyph(button->objectName()));
-      button->setIconSize(QSize(18, 18));
+      button->setIconSize(QSize(20, 20));  // the size the glyphs are drawn for
     }
     SetHint(button, selvane::Cp932(design.hint));
     button->setToolTip(ShortHintOf(button));

@@ -5,19 +5,25 @@
 #include <sys/stat.h>
 
 #include <QFile>
+#include <QList>
+#include <QString>
 #include <optional>
 #include <string>
 #include <string_view>
 
+#include "app/Cp932Text.h"
 #include "app/Unit1.h"
 #include "core/filelist/SplitPath.h"
 #include "core/platform/Cp932.h"
 
 namespace {
 
-// '*' matches any run of characters, '?' any one; everything else itself.
-bool WildcardMatch(std::string_view pattern, std::string_view name) {
-  std::size_t p = 0, n = 0, starP = std::string_view::npos, starN = 0;
+// '*' matches any run of characters, '?' any one character (not one byte of
+// its UTF-8 form); letter case does not matter, as in the open dialog.
+bool WildcardMatch(const QString& patternText, const QString& nameText) {
+  const QList<uint> pattern = patternText.toCaseFolded().toUcs4();
+  const QList<uint> name = nameText.toCaseFolded().toUcs4();
+  qsizetype p = 0, n = 0, starP = -1, starN = 0;
   while (n < name.size()) {
     if (p < pattern.size() && (pattern[p] == '?' || pattern[p] == name[n])) {
       ++p;
@@ -25,7 +31,7 @@ bool WildcardMatch(std::string_view pattern, std::string_view name) {
     } else if (p < pattern.size() && pattern[p] == '*') {
       starP = p++;
       starN = n;
-    } else if (starP != std::string_view::npos) {
+    } else if (starP >= 0) {
       p = starP + 1;
       n = ++starN;
     } else {
@@ -36,27 +42,28 @@ bool WildcardMatch(std::string_view pattern, std::string_view name) {
   return p == pattern.size();
 }
 
-// The stored name of the file that the native path's final component names:
-// that component when it exists, or for a wildcard the first match in the
-// order the directory reports. None when nothing matches.
+// The stored name of the file that the native path's final component names,
+// found as the designed find-first service finds it: the component itself
+// when a file has exactly that name, else the first name in the order the
+// directory reports that matches it (wildcards, any letter case). None when
+// nothing matches.
 std::optional<std::string> FindStoredName(const std::string& native) {
   const std::size_t slash = native.rfind('/');
   const std::string base = slash == std::string::npos ? native : native.substr(slash + 1);
   if (base.empty() || base == "." || base == "..") return std::nullopt;
-  if (base.find_first_of("*?") == std::string::npos) {
-    struct stat info {};
-    if (stat(native.c_str(), &info) != 0) return std::nullopt;
-    return base;
-  }
+  struct stat info {};
+  if (stat(native.c_str(), &info) == 0) return base;
   const std::string dir =
       slash == std::string::npos ? std::string(".") : native.substr(0, slash == 0 ? 1 : slash);
   DIR* stream = opendir(dir.c_str());
   if (stream == nullptr) return std::nullopt;
+  const QString pattern = QString::fromUtf8(base);
   std::optional<std::string> found;
   while (const dirent* item = readdir(stream)) {
     const std::string_view name = item->d_name;
     if (name == "." || name == "..") continue;
-    if (WildcardMatch(base, name)) {
+    if (WildcardMatch(pattern,
+                      QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())))) {
       found = std::string(name);
       break;
     }
@@ -74,11 +81,34 @@ std::string PrefixOf(std::string_view cp932) {
   return prefix;
 }
 
+// The start-up road tells what it refused once the window is on screen.
+class OnScreenPrompts : public selvane::UserPrompts {
+ public:
+  explicit OnScreenPrompts(TForm1& form) : form_(form) {}
+  void SetStatus(std::string_view text) override { form_.SetStatusText(text); }
+  void Refuse(std::string_view text, std::string_view caption) override {
+    form_.ShowWhenOnScreen([form = &form_, text = ToQt(text), caption = ToQt(caption)] {
+      form->DialogsInUse().Refuse(form, text, caption);
+    });
+  }
+  bool Ask(std::string_view text, std::string_view caption) override {
+    return form_.Prompts().Ask(text, caption);
+  }
+  void ShowError(std::string_view text) override {
+    form_.ShowWhenOnScreen(
+        [form = &form_, text = ToQt(text)] { form->DialogsInUse().ShowError(form, text); });
+  }
+
+ private:
+  TForm1& form_;
+};
+
 }  // namespace
 
 void TForm1::AddCommandLineFiles(const QStringList& args) {
   const std::string rule = NamingRule();
-  selvane::AddBatch batch(table, Prompts());
+  OnScreenPrompts prompts(*this);
+  selvane::AddBatch batch(table, prompts);
   for (const QString& arg : args) {
     // A name that was not valid in the system's encoding has lost bytes on
     // its way in and cannot be found faithfully.

@@ -10,9 +10,11 @@
 #include <algorithm>
 
 #include "app/Cp932Text.h"
+#include "app/Glyphs.h"
 #include "app/ListSelection.h"
 #include "app/Unit1.h"
 #include "core/filelist/SplitPath.h"
+#include "core/rename/RenameRun.h"
 
 namespace {
 
@@ -42,7 +44,24 @@ void TForm1::RefreshLists() {
   ListBox2->clear();
   ListBox1->addItems(before);
   ListBox2->addItems(after);
+  MarkRows();
   UpdateCommandStates();
+}
+
+// Each row of 変換後 that the rename run will refuse, or where it will ask
+// before replacing a file, gets a mark and its reason as a tooltip.
+void TForm1::MarkRows() {
+  const std::vector<selvane::RowOutlook> rows = selvane::ForecastRename(table, *fileOps);
+  for (int i = 0; i < static_cast<int>(rows.size()); ++i) {
+    const std::string reason = selvane::OutlookText(rows[static_cast<std::size_t>(i)]);
+    if (reason.empty()) continue;
+    const selvane::Outlook outlook = rows[static_cast<std::size_t>(i)].outlook;
+    const bool asks =
+        outlook == selvane::Outlook::AsksExisting || outlook == selvane::Outlook::AsksEarlierRow;
+    QListWidgetItem* item = ListBox2->item(i);
+    item->setData(RowMarkRole, asks ? QuestionRowMark : RefusedRowMark);
+    item->setToolTip(ToQt(reason));
+  }
 }
 
 int TForm1::SelectedIndex() const {

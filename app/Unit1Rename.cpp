@@ -55,7 +55,7 @@ bool TForm1::Edit1KeyPress(QChar key) {
 }
 
 void TForm1::Edit1Exit() {
-  selvane::ExpandAll(NamingRule(), table);
+  selvane::ExpandAll(NamingRule(), table, *fileOps);
   const int remembered = ItemIndex(ListBox1);
   RefreshLists();
   SelectRow(remembered);
@@ -65,7 +65,7 @@ void TForm1::Edit1Exit() {
 void TForm1::rinemu1Click() {
   if (table.entryCount <= 0) return;
   Edit1Exit();
-  selvane::RunRename(table, selvane::SystemFileOps(), Prompts());
+  selvane::RunRename(table, *fileOps, Prompts());
   RefreshLists();
   SelectRow(0);
   ShowTagPanel();

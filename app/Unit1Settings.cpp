@@ -8,6 +8,7 @@
 // the close.
 #include <QLineEdit>
 #include <QSettings>
+#include <QStandardPaths>
 #include <QToolButton>
 #include <cstdint>
 #include <stdexcept>
@@ -74,7 +75,10 @@ void TForm1::LoadSettings() {
                         QStringLiteral("Selvane"));
   // A file that cannot be read at all counts as no store; one that is
   // garbled fails its first read.
-  if (store.status() == QSettings::FormatError) throw SettingsError(kReadFailed, "ParamExist");
+  if (store.status() == QSettings::FormatError) {
+    storeGarbled_ = true;
+    throw SettingsError(kReadFailed, "ParamExist");
+  }
   if (!store.contains(Key("ParamExist"))) return;
 
   if (store.contains(Key("ed1"))) {
@@ -107,8 +111,15 @@ void TForm1::LoadSettings() {
 }
 
 bool TForm1::SaveSettings() {
-  QSettings store(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Brindle"),
-                  QStringLiteral("Selvane"));
+  // Only the per-user file is written, so only its own state counts here.
+  const QString file = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+                       QStringLiteral("/Brindle/Selvane.ini");
+  QSettings store(file, QSettings::IniFormat);
+  // A garbled file was reported when it was read; what it held cannot be
+  // kept, so it gives way to a clean store of the values now in use.
+  // (Qt keeps a file it has read once, so the load's verdict counts too.)
+  const bool garbled = storeGarbled_ || store.status() == QSettings::FormatError;
+  if (garbled) store.clear();
   // A store that cannot be written fails at its first value.
   auto fail = [this] {
     ShowErrorBox(SettingsError(kWriteFailed, "left"));
@@ -125,6 +136,10 @@ bool TForm1::SaveSettings() {
   store.setValue(Key("cb3"), SpeedButton8->isChecked() ? 1 : 0);
   store.setValue(Key("ParamExist"), 1);
   store.sync();
-  if (store.status() != QSettings::NoError) return fail();
+  // The store keeps its first error; the file written anew is read back.
+  const QSettings::Status status =
+      garbled ? QSettings(file, QSettings::IniFormat).status() : store.status();
+  if (status != QSettings::NoError) return fail();
+  storeGarbled_ = false;
   return true;
 }

@@ -64,8 +64,7 @@ void TForm1::A1Click() {
   // A file that cannot be written is told and left alone; the panel keeps
   // what was typed so the update can be tried again.
   bool replaced = false;
-  if (const selvane::FileResult result =
-          selvane::WriteTag(entry, trailer, selvane::SystemFileOps(), &replaced);
+  if (const selvane::FileResult result = selvane::WriteTag(entry, trailer, *fileOps, &replaced);
       !result) {
     SetStatusText(QStringLiteral("ﾀｸﾞ情報を更新できませんでした"));
     Prompts().Refuse(FileMessage("タグ情報を書き込めませんでした。", entry.path, result.error),
@@ -90,7 +89,7 @@ void TForm1::N9Click() {
   if (!Prompts().Ask(selvane::Cp932("タグ情報を削除します\nよろしいですか？"),
                      selvane::Cp932("確認")))
     return;
-  if (const selvane::FileResult result = selvane::RemoveTag(entry); !result) {
+  if (const selvane::FileResult result = selvane::RemoveTag(entry, *fileOps); !result) {
     if (result.error != selvane::NoTrailerError) {
       Prompts().Refuse(FileMessage("タグ情報を削除できませんでした。", entry.path, result.error),
                        selvane::Cp932(MessageCaption));

@@ -40,8 +40,18 @@ int main(int argc, char* argv[]) {
   const selvane::InstanceLock lock("SELVANE");
   if (!lock.Acquired()) return 0;
 
+  // A Wayland desktop lets no program place its own windows or keep them on
+  // top. Where it offers an X display (XWayland), Qt's X11 platform keeps
+  // the stored position and the always-on-top switch working; Qt's own
+  // choice is the fallback. A platform the user chose is left alone.
+  const bool chosePlatform =
+      qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !qEnvironmentVariableIsEmpty("DISPLAY");
+  if (chosePlatform) qputenv("QT_QPA_PLATFORM", "xcb;wayland");
+
   QtDialogs dialogs;
   SelvaneApplication app(argc, argv, dialogs);
+  // Programs started from here (a mail program, a browser) choose their own.
+  if (chosePlatform) qunsetenv("QT_QPA_PLATFORM");
   QApplication::setApplicationName(QStringLiteral("Selvane"));
   QApplication::setOrganizationName(QStringLiteral("Brindle"));
   QApplication::setWindowIcon(ApplicationIcon());

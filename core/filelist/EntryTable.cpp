@@ -30,15 +30,18 @@ std::string_view LastComponent(std::string_view path) {
 
 constexpr std::size_t ShownNameBytes = 80;
 
-std::string ShortName(std::string_view cp932Path) {
-  const std::string_view name = LastComponent(cp932Path);
+// A name for a message, cut to a length a box can show.
+std::string Shortened(std::string_view name) {
   const std::size_t cut = CharBoundary(name, ShownNameBytes);
   if (cut == name.size()) return std::string(name);
   return std::string(name.substr(0, cut)) + Cp932("…");
 }
 
+std::string ShortName(std::string_view cp932Path) { return Shortened(LastComponent(cp932Path)); }
+
 // A UTF-8 name shown in CP932: each character without a faithful CP932
-// form becomes "〓", the customary mark for a character that cannot be shown.
+// form becomes "〓", the customary mark for a character that cannot be
+// shown; a backslash, which a path cannot hold, is shown as it is.
 std::string ShowableName(std::string_view utf8Path) {
   const std::size_t slash = utf8Path.find_last_of('/');
   const std::string_view name = (slash == std::string_view::npos || slash + 1 == utf8Path.size())
@@ -50,10 +53,13 @@ std::string ShowableName(std::string_view utf8Path) {
     const unsigned char c = static_cast<unsigned char>(name[i]);
     std::size_t n = c < 0x80 ? 1 : c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
     n = std::min(n, name.size() - i);
-    out += NativePathToCp932(name.substr(i, n), piece) ? piece : mark;
+    if (name[i] == '\\')
+      out += '\\';
+    else
+      out += NativePathToCp932(name.substr(i, n), piece) ? piece : mark;
     i += n;
   }
-  return ShortName(out);
+  return Shortened(out);
 }
 
 bool IsSeparator(std::string_view path, std::size_t i) {

@@ -13,7 +13,7 @@
 namespace selvane {
 
 inline constexpr std::string_view DefaultNamingRule = "$T($A).mp3";
-inline constexpr std::size_t RuleBoxLimit = 100;  // bytes, as typed
+inline constexpr std::size_t RuleBoxLimit = 100;   // bytes, as typed
 inline constexpr std::size_t WorkTextLimit = 127;  // bytes of an expanded name
 
 // "\/:,;*?"<>|" in this order; also the text the messages show.

@@ -1,9 +1,11 @@
 #include "core/rename/RenameRun.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -271,6 +273,67 @@ std::string RefusalReason(NameRefusal refusal) {
     case NameRefusal::NoFileName:
       return t.noFileName;
     case NameRefusal::None:
+      break;
+  }
+  return {};
+}
+
+std::vector<RowOutlook> ForecastRename(const EntryTable& table, FileOps& ops) {
+  std::vector<RowOutlook> rows(static_cast<std::size_t>(std::max(table.entryCount, 0)));
+  // Names that earlier rows will take, names they will give up, and files
+  // they will ask to replace.
+  std::unordered_set<std::string_view> taken, vacated, replacing;
+  for (int i = 0; i < table.entryCount; ++i) {
+    const FileEntry& entry = table[i];
+    RowOutlook& row = rows[static_cast<std::size_t>(i)];
+    const std::string_view path = entry.path, newPath = entry.newPath;
+    if (newPath.empty() || newPath == path) {
+      row.outlook = Outlook::Unchanged;
+      continue;
+    }
+    if (replacing.count(path) != 0) {
+      row.outlook = Outlook::MayBeReplaced;
+      continue;
+    }
+    row.refusal = CheckNewName(path, newPath);
+    if (row.refusal != NameRefusal::None) {
+      row.outlook = Outlook::Refused;
+      continue;
+    }
+    if (taken.count(newPath) != 0) {
+      row.outlook = Outlook::AsksEarlierRow;
+    } else if (vacated.count(newPath) == 0) {
+      const FileKind kind = ops.Status(entry.newPath).kind;
+      row.outlook = kind == FileKind::Missing   ? Outlook::Moves
+                    : kind == FileKind::Regular ? Outlook::AsksExisting
+                                                : Outlook::TargetNotAFile;
+      if (row.outlook == Outlook::TargetNotAFile) continue;
+      if (row.outlook == Outlook::AsksExisting) replacing.insert(newPath);
+    }
+    taken.insert(newPath);
+    vacated.insert(path);
+  }
+  return rows;
+}
+
+std::string OutlookText(const RowOutlook& row) {
+  switch (row.outlook) {
+    case Outlook::Refused:
+      return Cp932("リネームされません：") + RefusalReason(row.refusal);
+    case Outlook::TargetNotAFile:
+      return Cp932(
+          "リネームされません：変換後の名前のフォルダ（または通常のファイルでないもの）が"
+          "既にあります");
+    case Outlook::AsksExisting:
+      return Cp932("同名のファイルが既に存在します（リネーム時に上書きの確認があります）");
+    case Outlook::AsksEarlierRow:
+      return Cp932("前の行と同じ変換後の名前です（リネーム時に上書きの確認があります）");
+    case Outlook::MayBeReplaced:
+      return Cp932(
+          "前の行のリネームで、このファイルを上書きするか確認があります（上書きすると"
+          "この行はリネームされません）");
+    case Outlook::Moves:
+    case Outlook::Unchanged:
       break;
   }
   return {};

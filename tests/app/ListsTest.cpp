@@ -8,6 +8,7 @@
 #include <QScrollBar>
 #include <QToolButton>
 
+#include "app/Glyphs.h"
 #include "app/ListSelection.h"
 #include "tests/app/WindowTestSupport.h"
 
@@ -20,6 +21,56 @@ class ListsTest : public WindowTest {
     QTest::mouseClick(list->viewport(), button, Qt::NoModifier, at);
   }
 };
+
+// Rows are drawn whole: "ab_cd" and "ab cd" differ on screen, pixel for
+// pixel, as they differ in name.
+TEST_F(ListsTest, UnderscoreOfANameIsDrawn) {
+  form->resize(700, 500);
+  form->ListBox1->addItems({QStringLiteral("ab_cd.mp3"), QStringLiteral("ab cd.mp3")});
+  QCoreApplication::processEvents();
+  const QImage shot = form->ListBox1->viewport()->grab().toImage();
+  const QRect first = form->ListBox1->visualItemRect(form->ListBox1->item(0));
+  const QRect second = form->ListBox1->visualItemRect(form->ListBox1->item(1));
+  ASSERT_EQ(first.height(), QFontMetrics(form->ListBox1->font()).height());
+  EXPECT_NE(shot.copy(first), shot.copy(second.translated(0, 0)));
+}
+
+// A click below the last row or a Ctrl+click on the selected row leaves the
+// one selection where it was, in both lists.
+TEST_F(ListsTest, ClicksOutsideTheRowsKeepTheSelection) {
+  for (const char* name : {"a.mp3", "b.mp3"}) WriteMp3(folder / name, nullptr);
+  AddFiles(*form, {folder / "a.mp3", folder / "b.mp3"});
+  Click(form->ListBox2, 1);
+  ExpectSelected(1);
+  for (QListWidget* list : {form->ListBox1, form->ListBox2}) {
+    const QRect last = list->visualItemRect(list->item(1));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier,
+                      QPoint(last.center().x(), last.bottom() + 30));
+    ExpectSelected(1);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::ControlModifier, last.center());
+    ExpectSelected(1);
+  }
+  EXPECT_TRUE(form->SpeedButton6->isEnabled());
+}
+
+// 変換後 marks the rows the run will refuse or ask about, with the reason
+// as a tooltip; a row whose name stays is not marked.
+TEST_F(ListsTest, AfterListMarksRefusedAndQuestionedRows) {
+  const DemoTag empty{"", "", "", "", "", 0}, taken{"Taken", "", "", "", "", 0};
+  WriteMp3(folder / "hide.mp3", &empty);
+  WriteMp3(folder / "b.mp3", &taken);
+  WriteMp3(folder / "Taken.mp3", nullptr);
+  WriteMp3(folder / "c.mp3", nullptr);
+  form->Edit1->setText(QStringLiteral("$T.mp3"));
+  AddFiles(*form, {folder / "hide.mp3", folder / "b.mp3", folder / "c.mp3"});
+  const QListWidget* after = form->ListBox2;
+  EXPECT_EQ(after->item(0)->data(RowMarkRole).toInt(), RefusedRowMark);
+  EXPECT_TRUE(after->item(0)->toolTip().contains(QStringLiteral("「.」で始まって")));
+  EXPECT_EQ(after->item(1)->data(RowMarkRole).toInt(), QuestionRowMark);
+  EXPECT_TRUE(after->item(1)->toolTip().contains(QStringLiteral("同名のファイル")));
+  EXPECT_EQ(after->item(2)->data(RowMarkRole).toInt(), NoRowMark);  // untagged: name stays
+  EXPECT_TRUE(after->item(2)->toolTip().isEmpty());
+}
 
 TEST_F(ListsTest, EmptyTableGivesEmptyListsAndNoSelection) {
   form->RefreshLists();

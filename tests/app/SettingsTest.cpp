@@ -131,6 +131,20 @@ TEST_F(SettingsTest, WrongTypeStopsTheLoadOnceWithTheErrorBox) {
   EXPECT_EQ(Outer().width(), 411);  // after it: not applied
 }
 
+// The garbled file is told once, at the start; the first close writes a
+// clean store and ends.
+TEST_F(SettingsTest, GarbledFileCostsOneMessageAndTheCloseWritesItAnew) {
+  WriteSettings(UserSettingsFile(), "[General\nParamExist=1\n\x01\x02junk=\n");
+  form = OpenWindow(dialogs);
+  EXPECT_EQ(dialogs.Texts(ScriptedDialogs::Kind::Error).size(), 1);
+  EXPECT_TRUE(form->close());
+  EXPECT_EQ(dialogs.shown.size(), 1u);
+  const QSettings written(UserSettingsFile(), QSettings::IniFormat);
+  EXPECT_EQ(written.status(), QSettings::NoError);
+  EXPECT_FALSE(written.allKeys().join(QLatin1Char(' ')).contains(QStringLiteral("junk")));
+  EXPECT_EQ(written.value(QStringLiteral("width")).toInt(), 411);
+}
+
 TEST_F(SettingsTest, FailedSaveShowsTheErrorAndRefusesTheClose) {
   form = OpenWindow(dialogs);
   // A folder where the file should be: it cannot be written, even by root.

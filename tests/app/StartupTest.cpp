@@ -78,6 +78,21 @@ TEST_F(CommandLineTest, RelativeIsResolvedAtStartWildcardAddsOneAndMissingIsSkip
   EXPECT_EQ(ReadBytes(folder / "Song.mp3").substr(Mp3Body.size() + 3, 4), std::string("Here"));
 }
 
+// As the designed find-first service: "?" is one character, not one byte,
+// letter case does not matter, and a refused name is told whole.
+TEST_F(CommandLineTest, WildcardsMatchCharactersInAnyCaseAndRefusalsNameTheFile) {
+  for (const char* name : {"ソ表能.mp3", "low.mp3", "back\\slash.mp3"})
+    WriteMp3(folder / name, nullptr);
+  const auto arg = [this](const char* name) { return QString::fromStdString(folder / name); };
+  form = OpenWindow(dialogs, {arg("ソ表?.mp3"), arg("LOW.MP?"), arg("back\\slash.mp3")});
+  ASSERT_EQ(form->table.entryCount, 2);
+  EXPECT_EQ(Path(0), folder.path() + "/" + selvane::Cp932("ソ表能.mp3"));
+  EXPECT_EQ(Path(1), folder / "low.mp3");
+  const QStringList refusals = dialogs.Texts(ScriptedDialogs::Kind::Refusal);
+  ASSERT_EQ(refusals.size(), 1);
+  EXPECT_TRUE(refusals[0].contains(QStringLiteral("back\\slash.mp3"))) << refusals[0].toStdString();
+}
+
 TEST_F(CommandLineTest, NoArgumentLeadingToAnEntryLeavesNothingSelected) {
   form = OpenWindow(dialogs, {QString::fromStdString(folder / "missing.mp3")});
   EXPECT_EQ(form->table.entryCount, 0);

@@ -271,6 +271,38 @@ TEST_F(RenameRunTest, FileReplacedEarlierInTheRunIsNotCarriedOn) {
   EXPECT_TRUE(Contains(ui_.refusals[0].text, Cp932("前の行のファイルに上書きされたため")));
 }
 
+// The outlook told before the run, row by row, with at most one look at
+// the disk per row; nothing changes on disk.
+TEST_F(RenameRunTest, ForecastTellsEachRowsFateBeforeTheRun) {
+  ASSERT_EQ(::mkdir((music_ / "Dir.mp3").c_str(), 0700), 0);
+  WriteBytes(music_ / "Taken.mp3", "someone's");
+  Add(music_ / "same.mp3", music_ / "same.mp3", "1");  // name stays
+  Add(music_ / "hide.mp3", music_ / ".mp3", "2");      // refused
+  Add(music_ / "a.mp3", music_ / "Taken.mp3", "3");    // asks: on disk
+  Add(music_ / "b.mp3", music_ / "Twice.mp3", "4");    // moves
+  Add(music_ / "c.mp3", music_ / "Twice.mp3", "5");    // asks: row above
+  Add(music_ / "d.mp3", music_ / "Dir.mp3", "6");      // a folder there
+  Add(music_ / "Taken.mp3", music_ / "Else.mp3");      // row 3 may replace it
+  Add(music_ / "e.mp3", music_ / "b.mp3", "8");        // row 4 leaves that name
+  FaultyFileOps ops;
+
+  const std::vector<RowOutlook> rows = ForecastRename(table_, ops);
+
+  const std::vector<Outlook> expected = {
+      Outlook::Unchanged,      Outlook::Refused,        Outlook::AsksExisting,  Outlook::Moves,
+      Outlook::AsksEarlierRow, Outlook::TargetNotAFile, Outlook::MayBeReplaced, Outlook::Moves};
+  ASSERT_EQ(rows.size(), expected.size());
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    EXPECT_EQ(rows[i].outlook, expected[i]) << "row " << i;
+    EXPECT_EQ(OutlookText(rows[i]).empty(),
+              expected[i] == Outlook::Moves || expected[i] == Outlook::Unchanged)
+        << "row " << i;
+  }
+  EXPECT_EQ(rows[1].refusal, NameRefusal::Hidden);
+  EXPECT_LE(ops.Calls(FileOp::Status), static_cast<int>(rows.size()));
+  EXPECT_EQ(ops.Calls(FileOp::Move) + ops.Calls(FileOp::Delete), 0);
+}
+
 TEST_F(RenameRunTest, SameNewNameAsksAndYesReplacesTheFirst) {
   const std::string same = music_ / "Same.mp3";
   const std::string b = music_ / "b.mp3";
