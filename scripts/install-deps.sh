@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xdotool x11-utils imagemagick openbox
-  fonts-ipafont-gothic desktop-file-utils
+  fonts-ipafont-gothic desktop-file-utils appstream man-db
 )
 
 missing=()

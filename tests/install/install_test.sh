@@ -1,7 +1,7 @@
 #!/bin/sh
 # install_test.sh CMAKE BUILD_DIR SOURCE_DIR
 # Installs the build into a fresh prefix and checks the program, its help,
-# the desktop entry and the icons.
+# the desktop entry, the icons, the manual pages and the AppStream metadata.
 set -eu
 cmake_command=$1
 build=$2
@@ -71,6 +71,44 @@ if [ -f "$svg" ]; then
   grep -q '<svg' "$svg" || fail "selvane.svg holds no <svg> element"
 else
   fail "scalable/apps/selvane.svg is missing"
+fi
+
+# The manual pages, English and Japanese: present, of this version, and
+# rendered by man without a warning.
+version=$(sed -n 's/^project(Selvane VERSION \([0-9.]*\).*/\1/p' "$source/CMakeLists.txt")
+for page in share/man/man1/selvane.1 share/man/ja/man1/selvane.1; do
+  if [ ! -f "$prefix/$page" ]; then
+    fail "$page is missing"
+    continue
+  fi
+  grep -q "^\.TH SELVANE 1 .*\"Selvane $version\"" "$prefix/$page" ||
+    fail "$page is not headed as Selvane $version"
+  if command -v man >/dev/null 2>&1; then
+    out=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -E UTF-8 -l -Tutf8 -Z "$prefix/$page" 2>&1 >/dev/null) ||
+      fail "man cannot render $page"
+    [ -z "$out" ] || fail "man reports on $page: $out"
+  else
+    fail "man is not installed (Debian package man-db)"
+  fi
+done
+
+# AppStream metadata: valid, naming the installed desktop entry and program.
+metainfo=$(find "$prefix/share/metainfo" -name '*.metainfo.xml' 2>/dev/null)
+if [ "$(printf '%s\n' "$metainfo" | grep -c .)" -eq 1 ]; then
+  if command -v appstreamcli >/dev/null 2>&1; then
+    out=$(appstreamcli validate --no-net "$metainfo" 2>&1) || fail "appstreamcli validate: $out"
+  else
+    fail "appstreamcli is not installed (Debian package appstream)"
+  fi
+  id=$(sed -n 's:.*<id>\(.*\)</id>.*:\1:p' "$metainfo")
+  [ "$(basename "$metainfo")" = "$id.metainfo.xml" ] || fail "metainfo file is not named after its id $id"
+  launchable=$(sed -n 's:.*<launchable type="desktop-id">\(.*\)</launchable>.*:\1:p' "$metainfo")
+  [ -n "$launchable" ] && [ -f "$prefix/share/applications/$launchable" ] ||
+    fail "metainfo launchable '$launchable' is not an installed desktop entry"
+  grep -q '<binary>selvane</binary>' "$metainfo" || fail "metainfo does not provide the binary selvane"
+  grep -q "<release version=\"$version\"" "$metainfo" || fail "metainfo has no release $version"
+else
+  fail "expected one share/metainfo/*.metainfo.xml, found: ${metainfo:-none}"
 fi
 
 if [ "$failures" -ne 0 ]; then
