@@ -30,6 +30,7 @@
 #include "app/Cp932Text.h"
 #include "app/Glyphs.h"
 #include "app/Hints.h"
+#include "app/ListRows.h"
 #include "app/Unit2.h"
 #include "core/platform/Cp932.h"
 #include "core/rename/NamingRule.h"
@@ -81,49 +82,6 @@ T* Named(T* widget, const char* name) {
   return widget;
 }
 
-// The lists' rows are as high as their 12-pixel font (ascent and descent),
-// so the baseline lies at the font's ascent and nothing below it, such as
-// the underscore, is cut off. ListBox2 keeps a narrow gutter in front of
-// each row for the mark that tells how the rename run will treat it.
-class ListRows : public QStyledItemDelegate {
- public:
-  ListRows(QObject* parent, bool withMarks) : QStyledItemDelegate(parent), withMarks_(withMarks) {}
-  QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
-    return {QStyledItemDelegate::sizeHint(option, index).width(),
-            QFontMetrics(option.font).height()};
-  }
-
- protected:
-  void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
-    QStyledItemDelegate::initStyleOption(option, index);
-    if (!withMarks_) return;
-    option->features |= QStyleOptionViewItem::HasDecoration;
-    option->decorationSize = QSize(RowMarkSize, RowMarkSize);
-    option->icon = RowMark(index.data(RowMarkRole).toInt());
-  }
-
- private:
-  bool withMarks_;
-};
-
-// A list box as the designed one behaves: one row is selected at a time,
-// and a click outside the rows, or a Ctrl+click on the selected row, leaves
-// that selection as it is.
-class ListBox : public QListWidget {
- public:
-  using QListWidget::QListWidget;
-
- protected:
-  QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,
-                                                       const QEvent* event) const override {
-    if (!index.isValid()) return QItemSelectionModel::NoUpdate;
-    const QItemSelectionModel::SelectionFlags flags = QListWidget::selectionCommand(index, event);
-    if (flags & (QItemSelectionModel::Deselect | QItemSelectionModel::Toggle))
-      return QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows;
-    return flags;
-  }
-};
-
 QLabel* AddLabel(QWidget* panel, const char* name, const QString& text, int top) {
   auto* label = Named(new QLabel(text, panel), name);
   label->setGeometry(6, top, 46, 20);
@@ -144,7 +102,8 @@ QListWidget* AddList(QGroupBox* group, const char* name, const QFont& font, bool
   auto* list = Named(new ListBox(group), name);
   list->setFont(font);
   list->setSelectionMode(QAbstractItemView::SingleSelection);
-  list->setUniformItemSizes(true);
+  list->setUniformItemSizes(true);  // as wide as the widest line: ListRows
+  list->setTextElideMode(Qt::ElideNone);
   list->setItemDelegate(new ListRows(list, withMarks));
   list->setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
   list->setFocusPolicy(Qt::ClickFocus);  // not in the tab order
@@ -403,37 +362,67 @@ QSize TForm1::ScreenSize() const {
   return kMaximumSize;
 }
 
-// The window manager's frame around Qt's window; unknown (none) until the
-// window is shown, and none at all without a window manager.
-QSize TForm1::FrameExtra() const {
-  const QRect frame = frameGeometry();
-  return {std::max(0, frame.width() - width()), std::max(0, frame.height() - height())};
+// The window manager's frame around Qt's window, as the platform reports it
+// now: none until the window is shown, and none at all without a window
+// manager. (QWidget's own frameGeometry() takes the frame over only on a
+// move or a resize and can lag behind it.)
+QMargins TForm1::Frame() const {
+  const QWindow* native = windowHandle();
+  if (native == nullptr || !isVisible()) return {};
+  // While the window manager is still putting its frame around the window,
+  // Qt's reckoning from the window tree can come out negative, or none for a
+  // moment: a frame, once known, stays until a real one replaces it.
+  const QMargins frame = native->frameMargins();
+  if (frame.left() >= 0 && frame.top() >= 0 && frame.right() >= 0 && frame.bottom() >= 0 &&
+      !frame.isNull())
+    knownFrame_ = frame;
+  return knownFrame_;
 }
 
-QSize TForm1::OuterSize() const { return size() + FrameExtra(); }
+namespace {
+QSize Extra(const QMargins& frame) {
+  return {frame.left() + frame.right(), frame.top() + frame.bottom()};
+}
+}  // namespace
+
+// The outer size and place as the program reckons them: with the frame
+// that the current size and limits were set for (none before it is known).
+QSize TForm1::OuterSize() const { return size() + Extra(appliedFrame_); }
+
+QPoint TForm1::OuterPosition() const {
+  return geometry().topLeft() - QPoint(appliedFrame_.left(), appliedFrame_.top());
+}
+
+void TForm1::MoveOuter(int left, int top) {
+  intendedPosition_ = QPoint(left, top);
+  setGeometry(QRect(QPoint(left + appliedFrame_.left(), top + appliedFrame_.top()), size()));
+}
 
 void TForm1::SetOuterSize(int outerWidth, int outerHeight) {
-  const QSize extra = FrameExtra();
-  resize(outerWidth - extra.width(), outerHeight - extra.height());
+  resize(QSize(outerWidth, outerHeight) - Extra(appliedFrame_));
 }
 
 // The limits are for the outer size; Qt holds the inner one. The frame is
 // known only once the window manager has put one around the shown window:
-// the outer size set before stays, and so does the outer position (the
+// the outer size set before stays, and so does the outer place (the
 // centring of the first show, a stored place), which until then was the
 // inner window's.
 void TForm1::ApplySizeLimits() {
-  const QSize extra = FrameExtra();
-  if (extra == frameExtra_) return;
-  const QSize outer = frameExtra_.isValid() ? size() + frameExtra_ : size();
-  const bool frameArrived = frameExtra_.isValid() && frameExtra_.isNull() && !extra.isNull();
-  const QPoint outerPosition = geometry().topLeft();
-  frameExtra_ = extra;
-  setMinimumSize(kMinimumSize - extra);
-  setMaximumSize(kMaximumSize - extra);
+  // Between the first show and the first paint the window manager is still
+  // taking the window in, and may drop a geometry request made meanwhile:
+  // the frame is taken into account once the window has been painted.
+  if (isVisible() && firstPaintPending != 0) return;
+  const QMargins frame = Frame();
+  if (limitsSet_ && frame == appliedFrame_) return;
+  const QSize outer = OuterSize();
+  const bool frameArrived = limitsSet_ && appliedFrame_.isNull() && !frame.isNull();
+  appliedFrame_ = frame;
+  limitsSet_ = true;
+  setMinimumSize(kMinimumSize - Extra(frame));
+  setMaximumSize(kMaximumSize - Extra(frame));
   if (isMaximized() || isFullScreen()) return;
-  resize(outer - extra);
-  if (frameArrived && isVisible()) move(outerPosition);
+  resize(outer - Extra(frame));
+  if (frameArrived) MoveOuter(intendedPosition_.x(), intendedPosition_.y());
 }
 
 void TForm1::showEvent(QShowEvent* event) {
@@ -448,8 +437,8 @@ void TForm1::FormShow() {
   firstShowDone_ = true;
   const QSize screen = ScreenSize();
   const QSize outer = OuterSize();
-  move(std::max(0, (screen.width() - outer.width()) / 2),
-       std::max(0, (screen.height() - outer.height()) / 2));
+  MoveOuter(std::max(0, (screen.width() - outer.width()) / 2),
+            std::max(0, (screen.height() - outer.height()) / 2));
 }
 
 void TForm1::paintEvent(QPaintEvent* event) {

@@ -14,6 +14,7 @@
 //   Unit1Rename.cpp      rule box, presets, new-name refresh, rename run
 //   Unit1Shell.cpp       always on top, help, About box
 #include <QMainWindow>
+#include <QMargins>
 #include <QSize>
 #include <QString>
 #include <QStringList>
@@ -203,14 +204,19 @@ class TForm1 : public QMainWindow {
   // [shell/layout]
   QWidget* client_ = nullptr;
   QLabel* statusText_ = nullptr;
-  QSize frameExtra_;               // the frame the current size and limits assume
+  QMargins appliedFrame_;  // the frame the current size and limits assume
+  bool limitsSet_ = false;
+  mutable QMargins knownFrame_;    // the window manager's frame, once told
+  QPoint intendedPosition_;        // where the program last put the frame's corner
   bool createLoadFailed_ = false;  // FormCreate's LoadSettings raised an error
   bool onScreen_ = false;          // the first paint's work is done
   bool storeGarbled_ = false;      // the settings file could not be parsed
   std::vector<std::function<void()>> startupBoxes_;
   QSize ScreenSize() const;
-  QSize FrameExtra() const;
+  QMargins Frame() const;
   QSize OuterSize() const;
+  QPoint OuterPosition() const;
+  void MoveOuter(int left, int top);
   void SetOuterSize(int width, int height);
   void ApplySizeLimits();
   void RefreshFrame();

@@ -11,6 +11,7 @@
 
 #include "app/Cp932Text.h"
 #include "app/Glyphs.h"
+#include "app/ListRows.h"
 #include "app/ListSelection.h"
 #include "app/Unit1.h"
 #include "core/filelist/SplitPath.h"
@@ -40,10 +41,8 @@ void TForm1::RefreshLists() {
     before << DisplayLine(table[i].path, fullPath);
     after << DisplayLine(table[i].newPath, fullPath);
   }
-  ListBox1->clear();
-  ListBox2->clear();
-  ListBox1->addItems(before);
-  ListBox2->addItems(after);
+  static_cast<ListBox*>(ListBox1)->Fill(before);
+  static_cast<ListBox*>(ListBox2)->Fill(after);
   MarkRows();
   UpdateCommandStates();
 }

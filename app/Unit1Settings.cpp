@@ -94,8 +94,8 @@ void TForm1::LoadSettings() {
   if (store.contains(Key("cb1"))) SpeedButton7->setChecked(ReadInteger(store, "cb1") != 0);
   if (store.contains(Key("cb3"))) SpeedButton8->setChecked(ReadInteger(store, "cb3") != 0);
 
-  if (store.contains(Key("left"))) move(ReadInteger(store, "left"), y());
-  if (store.contains(Key("top"))) move(x(), ReadInteger(store, "top"));
+  if (store.contains(Key("left"))) MoveOuter(ReadInteger(store, "left"), OuterPosition().y());
+  if (store.contains(Key("top"))) MoveOuter(OuterPosition().x(), ReadInteger(store, "top"));
   if (store.contains(Key("width"))) SetOuterSize(ReadInteger(store, "width"), OuterSize().height());
   if (store.contains(Key("height")))
     SetOuterSize(OuterSize().width(), ReadInteger(store, "height"));
@@ -103,11 +103,11 @@ void TForm1::LoadSettings() {
   // Back onto the screen, with the size the limits left.
   const QSize screen = ScreenSize();
   const QSize outer = OuterSize();
-  int left = x();
-  int top = y();
+  int left = OuterPosition().x();
+  int top = OuterPosition().y();
   if (screen.width() < left + outer.width()) left = screen.width() - outer.width();
   if (screen.height() < top + outer.height()) top = screen.height() - outer.height();
-  move(left, top);
+  MoveOuter(left, top);
 }
 
 bool TForm1::SaveSettings() {
@@ -127,8 +127,8 @@ bool TForm1::SaveSettings() {
   };
   if (!store.isWritable()) return fail();
   const QSize outer = OuterSize();
-  store.setValue(Key("left"), x());
-  store.setValue(Key("top"), y());
+  store.setValue(Key("left"), OuterPosition().x());
+  store.setValue(Key("top"), OuterPosition().y());
   store.setValue(Key("width"), outer.width());
   store.setValue(Key("height"), outer.height());
   store.setValue(Key("ed1"), Edit1->text());
