@@ -2,6 +2,8 @@
 // clock, through what the X server and the kernel report:
 //   - a window is "shown" when it is mapped and its first drawing reaches the
 //     server (XDamage), seen through SubstructureNotify on the root window;
+//     it has "settled" at its last drawing before 150 ms without any (work
+//     put off until after the first drawing shows there);
 //   - keys are sent with XTest, straight from this process;
 //   - names on disk are counted as IN_MOVED_TO events of inotify, armed
 //     before the key is sent;
@@ -23,7 +25,10 @@
 //                               `xdotool search --sync --onlyvisible --name`
 // Options: --log FILE (the program's output), --settle MS (500),
 //          --timeout MS (60000), --hook CMD (run as `CMD PHASE PID` at the
-//          phases started, shown, menu, renamed, closing; for profilers).
+//          phases started, shown, menu, renamed, closing; for profilers),
+//          --xserver PID (also report the X server's CPU time per phase).
+// Beside each wall time, the CPU time the program used in that phase (all
+// its threads, from /proc/PID/task/*/schedstat).
 // A window's TITLE matches its _NET_WM_NAME or WM_NAME exactly or as the
 // text before " — ".
 #define _GNU_SOURCE
@@ -41,6 +46,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <dirent.h>
 #include <sys/inotify.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
@@ -85,12 +91,38 @@ static void Fail(const char* format, ...) {
   exit(1);
 }
 
+// CPU time used so far by all threads of a process, from the scheduler's
+// own nanosecond count (/proc/PID/task/*/schedstat); -1 when unknown. Unlike
+// wall time it does not grow while the process waits for a busy CPU.
+static double CpuMs(pid_t pid) {
+  if (pid <= 0) return -1;
+  char path[64];
+  snprintf(path, sizeof path, "/proc/%d/task", (int)pid);
+  DIR* tasks = opendir(path);
+  if (tasks == NULL) return -1;
+  double total = 0;
+  for (struct dirent* task; (task = readdir(tasks)) != NULL;) {
+    if (task->d_name[0] == '.') continue;
+    char stat[320];
+    snprintf(stat, sizeof stat, "/proc/%d/task/%s/schedstat", (int)pid, task->d_name);
+    FILE* f = fopen(stat, "r");
+    unsigned long long ns = 0;
+    if (f != NULL) {
+      if (fscanf(f, "%llu", &ns) == 1) total += ns / 1e6;
+      fclose(f);
+    }
+  }
+  closedir(tasks);
+  return total;
+}
+
 // --- options ---
 
 static const char* logPath = "/dev/null";
 static double settleMs = 500;
 static double timeoutMs = 60000;
 static const char* hook = NULL;
+static pid_t xserver = -1;  // --xserver PID: its CPU time is reported too
 
 // --- X state ---
 
@@ -174,6 +206,12 @@ static void Trace(const char* what, Window w, const char* detail) {
   if (tracing)
     fprintf(stderr, "trace %9.2f %-7s 0x%lx %s\n", NowMs() - traceOrigin, what, (unsigned long)w,
             detail);
+}
+
+// With tracing, the moments that the results are made of, on the absolute
+// monotonic clock (as `perf record -k CLOCK_MONOTONIC` stamps its samples).
+static void Mark(const char* what, double at) {
+  if (tracing) fprintf(stderr, "mark %s %.3f\n", what, at);
 }
 
 static void HandleX(XEvent* ev, double now) {
@@ -420,30 +458,55 @@ static double CloseTarget(void) {
   return sent;
 }
 
+static double TotalCpuMs(const struct rusage* u) {
+  return u->ru_utime.tv_sec * 1e3 + u->ru_utime.tv_usec / 1e3 + u->ru_stime.tv_sec * 1e3 +
+         u->ru_stime.tv_usec / 1e3;
+}
+
 static void PrintEnd(void) {
   printf("status=%d\n", WIFEXITED(program.status) ? WEXITSTATUS(program.status)
                                                    : 128 + WTERMSIG(program.status));
   printf("maxrss_kb=%ld\n", program.usage.ru_maxrss);
-  printf("cpu_ms=%.1f\n", program.usage.ru_utime.tv_sec * 1e3 + program.usage.ru_utime.tv_usec / 1e3 +
-                              program.usage.ru_stime.tv_sec * 1e3 +
-                              program.usage.ru_stime.tv_usec / 1e3);
+  printf("cpu_ms=%.1f\n", TotalCpuMs(&program.usage));
 }
 
-static void StartWindow(char** argv) {
+// The window has stopped changing: no drawing for `quietMs` (at most
+// `settleMs` after it was shown). Gives the time of its last drawing.
+static double Settled(double quietMs) {
+  const double limit = target->firstDamage + settleMs;
+  for (;;) {
+    const double now = NowMs();
+    const double quietUntil = target->lastDamage + quietMs;
+    if (now >= quietUntil || now >= limit) return target->lastDamage;
+    Pump((quietUntil < limit ? quietUntil : limit) - now);
+  }
+}
+
+static void StartWindow(char** argv, int untilSettled) {
+  const double xBefore = CpuMs(xserver);
   Spawn(&program, argv, -1, -1);
   Hook("started");
   WaitFor(TargetShown, "the window to show");
+  printf("start_cpu_ms=%.2f\n", CpuMs(program.pid));
+  if (xserver > 0) printf("start_x_cpu_ms=%.2f\n", CpuMs(xserver) - xBefore);
   printf("map_ms=%.2f\n", target->mapTime - program.start);
   printf("start_ms=%.2f\n", target->firstDamage - program.start);
+  Mark("exec", program.start);
+  Mark("shown", target->firstDamage);
+  if (untilSettled) printf("settled_ms=%.2f\n", Settled(150) - program.start);
   Hook("shown");
   FocusTarget();
 }
 
 static void CloseAndEnd(const char* key) {
   Hook("closing");
+  const double cpuBefore = CpuMs(program.pid);
   const double sent = CloseTarget();
   WaitFor(ProgramEnded, "the program to end");
   printf("%s=%.2f\n", key, program.end - sent);
+  printf("exit_cpu_ms=%.2f\n", TotalCpuMs(&program.usage) - cpuBefore);
+  Mark("close", sent);
+  Mark("ended", program.end);
 }
 
 int main(int argc, char** argv) {
@@ -458,6 +521,8 @@ int main(int argc, char** argv) {
       timeoutMs = atof(argv[i + 1]);
     else if (strcmp(argv[i], "--hook") == 0)
       hook = argv[i + 1];
+    else if (strcmp(argv[i], "--xserver") == 0)
+      xserver = (pid_t)atoi(argv[i + 1]);
     else
       Fail("unknown option %s", argv[i]);
   }
@@ -505,6 +570,7 @@ int main(int argc, char** argv) {
     if (fgets(line, sizeof line, said) == NULL || strcmp(line, "ready\n") != 0)
       Fail("the floor program did not say ready");
     ArmMoves(count);
+    const double cpuBefore = CpuMs(program.pid);
     const double sent = NowMs();
     if (write(in[1], "g", 1) != 1) Fail("cannot trigger the floor program");
     // No X here: wait on inotify and the process only.
@@ -515,6 +581,7 @@ int main(int argc, char** argv) {
       if (poll(&fd, 1, 100) > 0) ReadInotify(NowMs());
     }
     printf("rename_ms=%.2f\n", movesDone - sent);
+    printf("rename_cpu_ms=%.2f\n", CpuMs(program.pid) - cpuBefore);
     while (fgets(line, sizeof line, said) != NULL) fputs(line, stdout);
     struct pollfd fd = {program.pidfd, POLLIN, 0};
     if (poll(&fd, 1, (int)timeoutMs) <= 0) Fail("timed out waiting for the floor program to end");
@@ -527,7 +594,7 @@ int main(int argc, char** argv) {
   OpenDisplay();
 
   if (strcmp(mode, "window") == 0) {
-    StartWindow(command);
+    StartWindow(command, 1);
     Settle();
     CloseAndEnd("exit_ms");
     PrintEnd();
@@ -556,16 +623,21 @@ int main(int argc, char** argv) {
   const long count = atol(rest[2]);
   WatchFolder(rest[1]);
   const int whole = strcmp(mode, "whole") == 0;
-  StartWindow(command);
+  StartWindow(command, !whole);
   if (!whole) Settle();
   OpenFileMenu();
   printf("menu_ms=%.2f\n", NowMs() - menuAsked);
   Hook("menu");
   ArmMoves(count);
   target->damageCount = 0;
+  const double cpuBefore = CpuMs(program.pid), xBefore = CpuMs(xserver);
   const double sent = PressR();
   WaitFor(AllMoved, "every name to be moved");
   printf("rename_ms=%.2f\n", movesDone - sent);
+  printf("rename_cpu_ms=%.2f\n", CpuMs(program.pid) - cpuBefore);
+  if (xserver > 0) printf("rename_x_cpu_ms=%.2f\n", CpuMs(xserver) - xBefore);
+  Mark("key", sent);
+  Mark("renamed", movesDone);
   printf("rename_flushes=%ld\n", target->damageCount);
   Hook("renamed");
   if (!whole) Settle();

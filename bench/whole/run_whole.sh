@@ -111,7 +111,7 @@ probe() {
   env -i PATH="$PATH" DISPLAY="$display" HOME="$work/home" LC_ALL=C.UTF-8 \
     XDG_CONFIG_HOME="$work/config" XDG_CONFIG_DIRS="$work/config-system" \
     XDG_CACHE_HOME="$work/home/.cache" XDG_RUNTIME_DIR="$work/runtime" QT_QPA_PLATFORM=xcb \
-    "$tools/probe" --log "$work/logs/$name.log" "$@"
+    "$tools/probe" --xserver "$xvfb_pid" --log "$work/logs/$name.log" "$@"
 }
 
 # Names in the folder against the expected ones: "ok", or what differs.
@@ -149,7 +149,7 @@ run_job() {  # JOB ROUND
       out=$(probe "kid3-$round" run -- kid3-cli -c "config Tag.textEncodingV1 Shift_JIS" \
         -c "select all" -c "fromtag '%{title}(%{artist})' 1" "$folder")
       ;;
-  esac || die "$job failed in round $round (log: $work/logs/$job-$round.log)"
+  esac || die "$job failed in round $round with status $? (log: $work/logs/$job-$round.log)"
   grep -qx 'status=0' <<<"$out" || die "$job ended with $(grep status= <<<"$out") in round $round"
   if [[ $job != minimal ]]; then
     names=$(check_names)
@@ -232,13 +232,21 @@ line "C floor: open/fstat/pread/close/iconv/renameat2" "$floor_rename" "$(spread
 line "Selvane" "$selvane_rename" "$(spread steps rename_ms)"
 line "  status-line flushes to the X server during it" "$(median steps rename_flushes)" "$(spread steps rename_flushes)"
 line "  (the floor's own clock, without the trigger)" "$(median floor internal_ms)" "$(spread floor internal_ms)"
+line "  CPU time of the C floor" "$(median floor rename_cpu_ms)" "$(spread floor rename_cpu_ms)"
+line "  CPU time of Selvane" "$(median steps rename_cpu_ms)" "$(spread steps rename_cpu_ms)"
+line "  CPU time of the X server meanwhile" "$(median steps rename_x_cpu_ms)" "$(spread steps rename_x_cpu_ms)"
 echo "start with $files files: exec to the main window mapped and first painted"
 line "minimal Qt 6 window, same arguments" "$minimal_start" "$(spread minimal start_ms)"
 line "Selvane" "$selvane_start" "$(spread steps start_ms)"
 line "  Selvane mapped (before painting)" "$(median steps map_ms)" "$(spread steps map_ms)"
+line "  minimal window settled (last drawing before 150 ms quiet)" "$(median minimal settled_ms)" "$(spread minimal settled_ms)"
+line "  Selvane settled (last drawing before 150 ms quiet)" "$(median steps settled_ms)" "$(spread steps settled_ms)"
+line "  CPU time of the minimal window to shown" "$(median minimal start_cpu_ms)" "$(spread minimal start_cpu_ms)"
+line "  CPU time of Selvane to shown" "$(median steps start_cpu_ms)" "$(spread steps start_cpu_ms)"
 echo "exit: WM_DELETE_WINDOW sent to the process having ended"
 line "minimal Qt 6 window" "$minimal_exit" "$(spread minimal exit_ms)"
 line "Selvane (after the rename, $files entries)" "$selvane_exit" "$(spread steps exit_ms)"
+line "  CPU time of Selvane from the close request" "$(median steps exit_cpu_ms)" "$(spread steps exit_cpu_ms)"
 echo "whole job: start, rename from the menu, close, process ended"
 line "kid3-cli (ID3v1 as Shift_JIS, fromtag '%{title}(%{artist})')" "$kid3_whole" "$(spread kid3 wall_ms)"
 line "Selvane" "$selvane_whole" "$(spread whole whole_ms)"
@@ -265,6 +273,7 @@ targets (on medians; the best of the $rounds rounds beside them for a noisy mach
   start           Selvane / minimal window   $start_ratio  <= 1.25  $(verdict "$start_ratio <= 1.25")   best $(calc "$(minimum steps start_ms) / $(minimum minimal start_ms)")
   exit            Selvane, absolute          $(calc "$selvane_exit") ms  <= 50 ms  $(verdict "$selvane_exit <= 50")   best $(calc "$(minimum steps exit_ms)") ms
   whole job       kid3-cli / Selvane         $whole_ratio  >= 2.00  $(verdict "$whole_ratio >= 2")   best $(calc "$(minimum kid3 wall_ms) / $(minimum whole whole_ms)")
+  (CPU time)      rename $(calc "$(median steps rename_cpu_ms) / $(median floor rename_cpu_ms)")x the C floor's, start $(calc "$(median steps start_cpu_ms) / $(median minimal start_cpu_ms)")x the minimal window's
   peak memory     Selvane / minimal window   $rss_ratio  (reported, no target)
 EOF
 exit 0
