@@ -376,14 +376,20 @@ static void Pump(double waitMs) {
 typedef int (*Condition)(void);
 
 static int ProgramEnded(void) { return program.done; }
+static int AllMoved(void) { return movesDone > 0; }
 
 static void WaitFor(Condition done, const char* what) {
   const double deadline = NowMs() + timeoutMs;
   while (!done()) {
     if (program.done && done != ProgramEnded)
-      Fail("the program ended (status %d) while waiting for %s", program.status, what);
+      Fail("the program ended (%s %d) while waiting for %s",
+           WIFEXITED(program.status) ? "status" : "signal",
+           WIFEXITED(program.status) ? WEXITSTATUS(program.status) : WTERMSIG(program.status), what);
     const double left = deadline - NowMs();
-    if (left <= 0) Fail("timed out waiting for %s", what);
+    if (left <= 0) {
+      if (done == AllMoved) Fail("timed out waiting for %s: %ld of %ld moved", what, moves, movesWanted);
+      Fail("timed out waiting for %s", what);
+    }
     Pump(left);
   }
 }
@@ -395,7 +401,6 @@ static void Settle(void) {
 
 static int TargetShown(void) { return target != NULL && target->firstDamage > 0; }
 static int PollerEnded(void) { return poller.done; }
-static int AllMoved(void) { return movesDone > 0; }
 
 static double menuAsked;
 static int MenuShown(void) {

@@ -142,19 +142,33 @@ record() {  # JOB ROUND OUTPUT
 }
 
 kid3_names=""
-run_job() {  # JOB ROUND
-  local job=$1 round=$2 out names
-  fresh_copy
-  case $job in
-    floor) out=$(probe "floor-$round" floor "$folder" "$files" -- "$tools/rename_floor" "${args[@]}") ;;
-    minimal) out=$(probe "minimal-$round" window FloorWindow -- "$tools/floor_window" "${args[@]}") ;;
-    steps) out=$(probe "steps-$round" steps Selvane "$folder" "$files" -- "$selvane" "${args[@]}") ;;
-    whole) out=$(probe "whole-$round" whole Selvane "$folder" "$files" -- "$selvane" "${args[@]}") ;;
+retries=0
+attempt() {  # JOB NAME: the probe's output on stdout; non-zero when it failed
+  case $1 in
+    floor) probe "$2" floor "$folder" "$files" -- "$tools/rename_floor" "${args[@]}" ;;
+    minimal) probe "$2" window FloorWindow -- "$tools/floor_window" "${args[@]}" ;;
+    steps) probe "$2" steps Selvane "$folder" "$files" -- "$selvane" "${args[@]}" ;;
+    whole) probe "$2" whole Selvane "$folder" "$files" -- "$selvane" "${args[@]}" ;;
     kid3)
-      out=$(probe "kid3-$round" run -- kid3-cli -c "config Tag.textEncodingV1 Shift_JIS" \
-        -c "select all" -c "fromtag '%{title}(%{artist})' 1" "$folder")
+      probe "$2" run -- kid3-cli -c "config Tag.textEncodingV1 Shift_JIS" \
+        -c "select all" -c "fromtag '%{title}(%{artist})' 1" "$folder"
       ;;
-  esac || die "$job failed in round $round with status $? (log: $work/logs/$job-$round.log)"
+  esac
+}
+
+run_job() {  # JOB ROUND
+  local job=$1 round=$2 out names status
+  fresh_copy
+  # A run that fails (a key lost on a loaded machine, say) is tried once more
+  # on a fresh copy; the report counts such retries.
+  out=$(attempt "$job" "$job-$round") || {
+    status=$?
+    echo "run_whole: $job failed in round $round with status $status; trying once more" >&2
+    retries=$((retries + 1))
+    fresh_copy
+    out=$(attempt "$job" "$job-$round-retry") ||
+      die "$job failed twice in round $round (logs: $work/logs/$job-$round*.log)"
+  }
   grep -qx 'status=0' <<<"$out" || die "$job ended with $(grep status= <<<"$out") in round $round"
   if [[ $job != minimal ]]; then
     names=$(check_names)
@@ -229,7 +243,7 @@ Selvane whole-process benchmark
   files     $files ($ascii with ASCII tags, $((files - ascii)) with Shift-JIS tags), rule "\$T(\$A).mp3"
   method    Xvfb 1024x768, no window manager, warm cache, $rounds rounds round-robin
             after a warm-up round; medians in ms (min..max); ratios of medians;
-            Xvfb and the programs at niceness $nice_level
+            Xvfb and the programs at niceness $nice_level; runs tried again: $retries
   load      $load_before before, $load_after after (1, 5, 15 min; above 1 other work shared the 2 cores)
 
 rename command: key R in the open menu ﾌｧｲﾙ to every new name on disk
