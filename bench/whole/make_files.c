@@ -1,0 +1,125 @@
+// make_files FOLDER COUNT LIST
+// Writes COUNT small MP3-like files with 128-byte ID3v1 trailers into FOLDER
+// (which must exist and be empty): a third with ASCII tags, two thirds with
+// Shift-JIS (code page 932) tags full of trail bytes 0x5C ("ソ", "表", "能",
+// "予", "十", ...). LIST receives one line per file, "OLD<TAB>NEW", in UTF-8,
+// where NEW is the name that the rule "$T($A).mp3" gives: every new name is
+// different from every old one and from every other new one, so a rename of
+// the folder never asks whether to overwrite.
+#include <errno.h>
+#include <fcntl.h>
+#include <iconv.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <unistd.h>
+
+static const char* const kAsciiTitles[] = {"Morning Light", "Night Drive", "Blue Coast",
+                                           "Paper Moon", "Slow River"};
+static const char* const kAsciiArtists[] = {"Blue Harbor", "The Lanterns", "Kei Mori"};
+// Each holds at least one character whose second byte in CP932 is 0x5C;
+// "ポ" has 0x7C, half-width katakana are single bytes.
+static const char* const kJapaneseTitles[] = {"ソラの表",   "能力予報", "十色の申し子",
+                                              "貼り紙と噂", "構図の欺き", "暴風ポルカ",
+                                              "ｿﾌﾄな表情",  "蚕の予感"};
+static const char* const kJapaneseArtists[] = {"青葉ミナト", "ｶﾜｾ ﾕｳ", "十条ソラ", "能登表子",
+                                               "予科練バンド"};
+
+#define COUNT_OF(a) (sizeof(a) / sizeof((a)[0]))
+
+static iconv_t toCp932;
+
+// UTF-8 to CP932 into `out` (at most `width` bytes, checked).
+static size_t Cp932(const char* utf8, char* out, size_t width) {
+  char* in = (char*)utf8;
+  size_t inLeft = strlen(utf8);
+  char* dst = out;
+  size_t dstLeft = width;
+  iconv(toCp932, NULL, NULL, NULL, NULL);
+  if (iconv(toCp932, &in, &inLeft, &dst, &dstLeft) == (size_t)-1 || inLeft != 0) {
+    fprintf(stderr, "make_files: cannot write \"%s\" in %zu bytes of CP932\n", utf8, width);
+    exit(1);
+  }
+  return width - dstLeft;
+}
+
+// A field of the trailer: the text, then NULs or spaces to the width.
+static void Field(unsigned char* trailer, size_t offset, size_t width, const char* utf8,
+                  char pad) {
+  char text[64];
+  const size_t n = Cp932(utf8, text, width);
+  memcpy(trailer + offset, text, n);
+  memset(trailer + offset + n, pad, width - n);
+}
+
+int main(int argc, char** argv) {
+  if (argc != 4) {
+    fprintf(stderr, "usage: %s FOLDER COUNT LIST\n", argv[0]);
+    return 2;
+  }
+  const char* folder = argv[1];
+  const int count = atoi(argv[2]);
+  if (count <= 0 || count > 9999) {
+    fprintf(stderr, "make_files: COUNT must be 1..9999\n");
+    return 2;
+  }
+  FILE* list = fopen(argv[3], "w");
+  if (list == NULL) {
+    perror(argv[3]);
+    return 1;
+  }
+  toCp932 = iconv_open("CP932", "UTF-8");
+  if (toCp932 == (iconv_t)-1) {
+    perror("iconv_open CP932");
+    return 1;
+  }
+
+  // A few silent MPEG-1 Layer III frame headers stand in for the audio.
+  unsigned char body[4096];
+  memset(body, 0, sizeof body);
+  for (size_t i = 0; i + 4 <= sizeof body; i += 417) {
+    body[i] = 0xFF;
+    body[i + 1] = 0xFB;
+    body[i + 2] = 0x90;
+    body[i + 3] = 0x64;
+  }
+
+  for (int i = 0; i < count; ++i) {
+    const int ascii = i % 3 == 0;
+    char title[128], artist[128], oldName[256], path[4096];
+    if (ascii) {
+      snprintf(title, sizeof title, "%s %04d", kAsciiTitles[i % COUNT_OF(kAsciiTitles)], i + 1);
+      snprintf(artist, sizeof artist, "%s", kAsciiArtists[i % COUNT_OF(kAsciiArtists)]);
+      snprintf(oldName, sizeof oldName, "%04d track.mp3", i + 1);
+    } else {
+      snprintf(title, sizeof title, "%s %04d", kJapaneseTitles[i % COUNT_OF(kJapaneseTitles)],
+               i + 1);
+      snprintf(artist, sizeof artist, "%s", kJapaneseArtists[i % COUNT_OF(kJapaneseArtists)]);
+      snprintf(oldName, sizeof oldName, "%04d 曲.mp3", i + 1);
+    }
+    unsigned char trailer[128];
+    memset(trailer, 0, sizeof trailer);
+    memcpy(trailer, "TAG", 3);
+    const char pad = ascii ? ' ' : '\0';
+    Field(trailer, 3, 30, title, pad);
+    Field(trailer, 33, 30, artist, pad);
+    Field(trailer, 63, 30, ascii ? "Coastline" : "春の記憶", pad);
+    Field(trailer, 93, 4, "2003", pad);
+    Field(trailer, 97, 30, "", pad);
+    trailer[127] = 13;
+
+    snprintf(path, sizeof path, "%s/%s", folder, oldName);
+    const int fd = open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0 || write(fd, body, sizeof body) != (ssize_t)sizeof body ||
+        write(fd, trailer, sizeof trailer) != (ssize_t)sizeof trailer || close(fd) != 0) {
+      fprintf(stderr, "make_files: %s: %s\n", path, strerror(errno));
+      return 1;
+    }
+    fprintf(list, "%s\t%s(%s).mp3\n", oldName, title, artist);
+  }
+  if (fclose(list) != 0) {
+    perror(argv[3]);
+    return 1;
+  }
+  return 0;
+}
