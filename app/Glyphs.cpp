@@ -2,12 +2,16 @@
 
 #include <QColor>
 #include <QHash>
+#include <QIconEngine>
 #include <QImage>
+#include <QPaintDevice>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
 #include <QPolygonF>
+#include <algorithm>
 #include <initializer_list>
+#include <utility>
 
 // Every toolbar glyph is drawn on a 20 x 20 grid and rendered at 20 px and at
 // twice that for high-density screens. Outlines sit on half units so that a
@@ -306,31 +310,69 @@ void DrawApplicationIcon(QPainter& p) {
   }
 }
 
+// An icon drawn by the program, each size and look only when it is first
+// shown (the start of the program then draws none it does not show).
+class DrawnIcon : public QIconEngine {
+ public:
+  DrawnIcon(GlyphPainter painter, int grid, QList<QSize> sizes, bool embossDisabled)
+      : paint_(painter), grid_(grid), sizes_(std::move(sizes)), emboss_(embossDisabled) {}
+
+  QIconEngine* clone() const override { return new DrawnIcon(*this); }
+  QString key() const override { return QStringLiteral("selvane-drawn"); }
+  QList<QSize> availableSizes(QIcon::Mode, QIcon::State) override { return sizes_; }
+  QSize actualSize(const QSize& size, QIcon::Mode, QIcon::State) override { return size; }
+
+  QPixmap scaledPixmap(const QSize& size, QIcon::Mode mode, QIcon::State, qreal scale) override {
+    const int pixels = qRound(std::min(size.width(), size.height()) * scale);
+    const bool disabled = emboss_ && mode == QIcon::Disabled;
+    const quint64 key = (quint64(pixels) << 1) | (disabled ? 1 : 0);
+    auto cached = cache_.constFind(key);
+    if (cached == cache_.constEnd()) {
+      QImage image = Render(paint_, grid_, pixels);
+      if (disabled) image = Emboss(image, std::max(1, qRound(scale)));
+      cached = cache_.insert(key, QPixmap::fromImage(image));
+    }
+    QPixmap pixmap = *cached;
+    pixmap.setDevicePixelRatio(scale);
+    return pixmap;
+  }
+  QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
+    return scaledPixmap(size, mode, state, 1.0);
+  }
+  void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State state) override {
+    const qreal scale = painter->device() != nullptr ? painter->device()->devicePixelRatioF() : 1.0;
+    painter->drawPixmap(rect, scaledPixmap(rect.size(), mode, state, scale));
+  }
+
+ private:
+  GlyphPainter paint_;
+  int grid_;
+  QList<QSize> sizes_;
+  bool emboss_;
+  QHash<quint64, QPixmap> cache_;
+};
+
 }  // namespace
 
 QIcon ToolbarGlyph(const QString& buttonName) {
   const GlyphPainter paint = PainterFor(buttonName);
   if (paint == nullptr) return {};
-  QIcon icon;
-  for (const int scale : {1, 2}) {
-    QImage normal = Render(paint, kGlyphGrid, kGlyphGrid * scale);
-    QImage disabled = Emboss(normal, scale);
-    normal.setDevicePixelRatio(scale);
-    disabled.setDevicePixelRatio(scale);
-    icon.addPixmap(QPixmap::fromImage(normal), QIcon::Normal);
-    icon.addPixmap(QPixmap::fromImage(disabled), QIcon::Disabled);
-  }
-  return icon;
+  return QIcon(new DrawnIcon(paint, kGlyphGrid, {QSize(kGlyphGrid, kGlyphGrid)}, true));
 }
 
 // Each size is drawn afresh rather than scaled, so small sizes stay sharp.
+// The window's icon offers the sizes a title bar and a task bar use (the
+// window system takes every size offered); the desktop's menus take the
+// installed icons.
 QIcon ApplicationIcon() {
-  QIcon icon;
-  for (const int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
-    icon.addPixmap(QPixmap::fromImage(Render(DrawApplicationIcon, kIconGrid, size)));
-  }
+  static const QIcon icon(new DrawnIcon(
+      DrawApplicationIcon, kIconGrid,
+      {QSize(16, 16), QSize(22, 22), QSize(24, 24), QSize(32, 32), QSize(48, 48), QSize(64, 64)},
+      false));
   return icon;
 }
+
+QImage ApplicationIconImage(int size) { return Render(DrawApplicationIcon, kIconGrid, size); }
 
 // Refused: a red no-entry disc. A question ahead: an amber triangle with
 // "!". Drawn at the size shown (and twice that), on a 10 grid.

@@ -2,12 +2,16 @@
 // The toolbar glyphs (drawn in code, each with a normal and a disabled look)
 // and the application icon.
 #include <QIcon>
+#include <QImage>
 #include <QString>
 
 // Glyph for a toolbar button by its designed name ("SpeedButton2", ...).
 // Null icon for the two caption buttons.
 QIcon ToolbarGlyph(const QString& buttonName);
+// The program's icon for its windows (drawn when first shown, once).
 QIcon ApplicationIcon();
+// The program's icon drawn at any size (the installed hicolor icons).
+QImage ApplicationIconImage(int size);
 
 // The mark in front of a row of ListBox2, telling how the rename run will
 // treat that row; the item's RowMarkRole holds the kind.

@@ -3,6 +3,7 @@
 
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QFont>
 #include <QFrame>
 #include <QGroupBox>
@@ -48,6 +49,7 @@ constexpr int kSpeedBarHeight = 33;
 constexpr int kTagGroupHeight = 94;
 constexpr int kRuleGroupHeight = 42;
 constexpr int kStatusBarHeight = 22;
+constexpr qint64 kStatusPaintMs = 16;  // one frame of a 60 Hz display
 
 // The core speaks CP932; the window shows it and asks through Dialogs.
 class WindowPrompts : public selvane::UserPrompts {
@@ -135,7 +137,6 @@ TForm1::TForm1(const QStringList& args, Dialogs& dialogs, QWidget* parent)
   ApplySizeLimits();
   SetOuterSize(kDesignedSize.width(), kDesignedSize.height());
   FormCreate();
-  Form2 = new TForm2(dialogs_, this);
 }
 
 TForm1::~TForm1() = default;
@@ -281,8 +282,14 @@ void TForm1::Exit1Click() { close(); }
 
 void TForm1::SetStatusText(const QString& text) {
   statusText_->setText(text);
-  // Commands that write progress run without returning to the event loop.
-  if (statusText_->isVisible()) statusText_->repaint();
+  // Commands that write progress run without returning to the event loop,
+  // so the line is painted here, but at most at the display's rate: a run
+  // over 1024 files would otherwise wait on 1024 paints. The last text is
+  // always painted, by the event loop once the command is done.
+  if (!statusText_->isVisible()) return;
+  if (statusPainted_.isValid() && statusPainted_.elapsed() < kStatusPaintMs) return;
+  statusText_->repaint();
+  statusPainted_.start();
 }
 
 void TForm1::SetStatusText(std::string_view cp932) { SetStatusText(ToQt(cp932)); }

@@ -13,6 +13,7 @@
 //   Unit1Open.cpp        open dialog, dropped files
 //   Unit1Rename.cpp      rule box, presets, new-name refresh, rename run
 //   Unit1Shell.cpp       always on top, help, About box
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QMargins>
 #include <QSize>
@@ -89,7 +90,9 @@ class TForm1 : public QMainWindow {
   std::string NamingRule() const;
   selvane::UserPrompts& Prompts();
   Dialogs& DialogsInUse() { return dialogs_; }
-  TForm2* AboutBox() const { return Form2; }
+  // The About box; made, hidden, when first asked for (it costs the start
+  // nothing that way and looks the same).
+  TForm2* AboutBox();
   HelpViewer* Help() const { return helpViewer_; }
 
   // Designed components.
@@ -204,7 +207,8 @@ class TForm1 : public QMainWindow {
   // [shell/layout]
   QWidget* client_ = nullptr;
   QLabel* statusText_ = nullptr;
-  QMargins appliedFrame_;  // the frame the current size and limits assume
+  QElapsedTimer statusPainted_;  // since the status line was last painted by hand
+  QMargins appliedFrame_;        // the frame the current size and limits assume
   bool limitsSet_ = false;
   mutable QMargins knownFrame_;    // the window manager's frame, once told
   QPoint intendedPosition_;        // where the program last put the frame's corner

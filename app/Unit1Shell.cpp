@@ -53,6 +53,9 @@ void TForm1::Contents1Click() {
   helpViewer_->ShowContents(FileToOpen(helpFile));
 }
 
-void TForm1::About1Click() {
-  if (Form2 != nullptr) Form2->ShowModal();
+TForm2* TForm1::AboutBox() {
+  if (Form2 == nullptr) Form2 = new TForm2(dialogs_, this);
+  return Form2;
 }
+
+void TForm1::About1Click() { AboutBox()->ShowModal(); }

@@ -71,10 +71,14 @@ bool IsSeparator(std::string_view path, std::size_t i) {
 // go on naming the file it named. Its "." parts go; ".." parts stay, since
 // a link on the way gives them their meaning. An absolute path is kept as
 // given (no normalising: the duplicate test compares bytes).
-std::string Absolute(std::string_view path) {
+// `cwd` keeps the current folder between calls of one batch ("" at first).
+std::string Absolute(std::string_view path, std::string& cwd) {
   if (path.empty() || path[0] == '/' || path[0] == '\\') return std::string(path);
-  std::string out;
-  if (!CurrentDirectory(out)) return std::string(path);  // no CP932 form: left as it is
+  if (cwd.empty() && !CurrentDirectory(cwd)) {
+    cwd.clear();
+    return std::string(path);  // no CP932 form: left as it is
+  }
+  std::string out = cwd;
   std::size_t start = 0;
   for (std::size_t i = 0; i <= path.size(); i += i < path.size() ? CharLength(path, i) : 1) {
     if (i < path.size() && !IsSeparator(path, i)) continue;
@@ -86,13 +90,9 @@ std::string Absolute(std::string_view path) {
   return out;
 }
 
-}  // namespace
-
-AddResult AddEntry(EntryTable& table, const char* path, std::string_view rule, UserPrompts& ui) {
-  const std::string absolute = Absolute(path != nullptr ? std::string_view(path) : "");
-  const std::string_view given = absolute;
-  for (int i = 0; i < table.entryCount; ++i)
-    if (PathOf(table[i]) == given) return AddResult::Duplicate;
+// Appends the absolute path that no entry holds yet.
+AddResult Append(EntryTable& table, std::string_view given, std::string_view rule,
+                 UserPrompts& ui) {
   // A longer path does not fit the record; cutting it would name another file.
   if (given.size() > MaxPathBytes) return AddResult::PathTooLong;
   if (table.entryCount >= MaxEntries) return AddResult::TableFull;
@@ -109,9 +109,31 @@ AddResult AddEntry(EntryTable& table, const char* path, std::string_view rule, U
   return AddResult::Added;
 }
 
+}  // namespace
+
+AddResult AddEntry(EntryTable& table, const char* path, std::string_view rule, UserPrompts& ui) {
+  std::string cwd;
+  const std::string absolute = Absolute(path != nullptr ? std::string_view(path) : "", cwd);
+  for (int i = 0; i < table.entryCount; ++i)
+    if (std::strcmp(table[i].path, absolute.c_str()) == 0) return AddResult::Duplicate;
+  return Append(table, absolute, rule, ui);
+}
+
+// The duplicate test of a batch looks the path up in a set of the listed
+// paths rather than comparing it with every entry: 1024 files at once would
+// otherwise take half a million comparisons.
 AddResult AddBatch::Add(const char* path, std::string_view rule) {
-  const AddResult result = AddEntry(table_, path, rule, ui_);
-  const std::string_view given = path != nullptr ? std::string_view(path) : std::string_view();
+  const std::string absolute = Absolute(path != nullptr ? std::string_view(path) : "", cwd_);
+  if (!indexed_) {
+    for (int i = 0; i < table_.entryCount; ++i) listed_.insert(PathOf(table_[i]));
+    indexed_ = true;
+  }
+  AddResult result = AddResult::Duplicate;
+  if (listed_.count(absolute) == 0) {
+    result = Append(table_, absolute, rule, ui_);
+    if (result == AddResult::Added) listed_.insert(PathOf(table_[table_.entryCount - 1]));
+  }
+  const std::string_view given = absolute;
   if (result == AddResult::TableFull) full_.push_back(ShortName(given));
   if (result == AddResult::PathTooLong) tooLong_.push_back(ShortName(given));
   return result;

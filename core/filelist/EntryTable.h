@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "core/filelist/FileEntry.h"
@@ -35,6 +36,7 @@ AddResult AddEntry(EntryTable& table, const char* path, std::string_view rule, U
 
 // One batch of additions (a dialog choice, a drop, the command line): the
 // refusals that deserve a word are collected and told once, at Finish().
+// The table must not change otherwise while a batch adds to it.
 class AddBatch {
  public:
   AddBatch(EntryTable& table, UserPrompts& ui) : table_(table), ui_(ui) {}
@@ -48,6 +50,11 @@ class AddBatch {
   EntryTable& table_;
   UserPrompts& ui_;
   std::vector<std::string> full_, tooLong_, unconvertible_;  // CP932 texts
+  // The listed paths (views into the records, which the batch leaves in
+  // place), made at the first addition; and the current folder.
+  std::unordered_set<std::string_view> listed_;
+  bool indexed_ = false;
+  std::string cwd_;
 };
 
 // List editing. They never touch files on disk.

@@ -17,10 +17,12 @@ class Converter {
   Converter(const Converter&) = delete;
   Converter& operator=(const Converter&) = delete;
 
+  // Both ends are stateless encodings: a conversion needs no reset before
+  // it and no flush after it, only a reset after a failure left it midway.
+  // (Each call into iconv costs more than a short path's conversion.)
   bool Run(std::string_view in, std::string& out) {
     out.clear();
     if (cd_ == reinterpret_cast<iconv_t>(-1)) return false;
-    iconv(cd_, nullptr, nullptr, nullptr, nullptr);
     out.resize(in.size() * 3 + 4);
     char* src = const_cast<char*>(in.data());
     std::size_t srcLeft = in.size();
@@ -28,14 +30,16 @@ class Converter {
     std::size_t dstLeft = out.size();
     while (srcLeft > 0) {
       if (iconv(cd_, &src, &srcLeft, &dst, &dstLeft) == static_cast<std::size_t>(-1)) {
-        if (errno != E2BIG) return false;  // EILSEQ / EINVAL: no counterpart
+        if (errno != E2BIG) {  // EILSEQ / EINVAL: no counterpart
+          iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+          return false;
+        }
         const std::size_t used = static_cast<std::size_t>(dst - out.data());
         out.resize(out.size() * 2);
         dst = out.data() + used;
         dstLeft = out.size() - used;
       }
     }
-    if (iconv(cd_, nullptr, nullptr, &dst, &dstLeft) == static_cast<std::size_t>(-1)) return false;
     out.resize(static_cast<std::size_t>(dst - out.data()));
     return true;
   }

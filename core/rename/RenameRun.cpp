@@ -99,8 +99,7 @@ struct Added {
   bool bareName;  // nothing in front of it: a separator first makes it absolute
 };
 
-Added AddedPart(std::string_view path, std::string_view newPath) {
-  const PathSplit old = SplitForRename(path);
+Added AddedPart(const PathSplit& old, std::string_view newPath) {
   const bool samePrefix = newPath.substr(0, old.prefix.size()) == old.prefix;
   if (!samePrefix) return {newPath, true};
   return {newPath.substr(old.prefix.size()), old.prefix.empty()};
@@ -250,12 +249,11 @@ Replacement ReplaceTarget(FileEntry& entry, FileOps& ops, std::vector<Failure>& 
 }  // namespace
 
 NameRefusal CheckNewName(std::string_view path, std::string_view newPath) {
-  const std::string oldName = SplitForRename(path).name;
-  const std::string newName = SplitForRename(newPath).name;
-  if (!FindForbiddenChars(newName).empty()) return NameRefusal::ForbiddenChars;
-  const Added added = AddedPart(path, newPath);
+  const PathSplit old = SplitForRename(path);
+  if (!FindForbiddenChars(SplitForRename(newPath).name).empty()) return NameRefusal::ForbiddenChars;
+  const Added added = AddedPart(old, newPath);
   if (LeavesItsFolder(added)) return NameRefusal::LeavesFolder;
-  if (HidesIt(added, oldName)) return NameRefusal::Hidden;
+  if (HidesIt(added, old.name)) return NameRefusal::Hidden;
   std::string native;
   if (!Cp932PathToNative(newPath, native)) return NameRefusal::NoFileName;
   return NameRefusal::None;
@@ -367,8 +365,9 @@ void RunRename(EntryTable& table, FileOps& ops, UserPrompts& ui) {
         refusal != NameRefusal::None) {
       const bool wholeAddedPart =
           refusal == NameRefusal::LeavesFolder || refusal == NameRefusal::Hidden;
-      const std::string shown = wholeAddedPart ? std::string(AddedPart(entry.path, newPath).text)
-                                               : SplitForRename(newPath).name;
+      const std::string shown =
+          wholeAddedPart ? std::string(AddedPart(SplitForRename(entry.path), newPath).text)
+                         : SplitForRename(newPath).name;
       ui.Refuse(SkipMessage(SplitForRename(entry.path).name, shown, refusal), t.skipCaption);
       continue;
     }

@@ -20,11 +20,10 @@ int main(int argc, char* argv[]) {
     return 2;
   }
   const QString outDir = QString::fromLocal8Bit(argv[1]);
-  const QIcon icon = ApplicationIcon();
   for (const int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
     const QString dir = QStringLiteral("%1/%2x%2/apps").arg(outDir).arg(size);
     const QString file = dir + QStringLiteral("/selvane.png");
-    const QImage image = icon.pixmap(QSize(size, size)).toImage();
+    const QImage image = ApplicationIconImage(size);
     if (image.size() != QSize(size, size) || !QDir().mkpath(dir) || !image.save(file, "PNG")) {
       std::fprintf(stderr, "render_icons: cannot write %s\n", qPrintable(file));
       return 1;
