@@ -55,8 +55,9 @@ void TForm1::MarkRows() {
     const std::string reason = selvane::OutlookText(rows[static_cast<std::size_t>(i)]);
     if (reason.empty()) continue;
     const selvane::Outlook outlook = rows[static_cast<std::size_t>(i)].outlook;
-    const bool asks =
-        outlook == selvane::Outlook::AsksExisting || outlook == selvane::Outlook::AsksEarlierRow;
+    const bool asks = outlook == selvane::Outlook::AsksExisting ||
+                      outlook == selvane::Outlook::AsksEarlierRow ||
+                      outlook == selvane::Outlook::MayBeReplaced;
     QListWidgetItem* item = ListBox2->item(i);
     item->setData(RowMarkRole, asks ? QuestionRowMark : RefusedRowMark);
     item->setToolTip(ToQt(reason));

@@ -59,7 +59,8 @@ TEST_F(ListsTest, AfterListMarksRefusedAndQuestionedRows) {
   const DemoTag empty{"", "", "", "", "", 0}, taken{"Taken", "", "", "", "", 0};
   WriteMp3(folder / "hide.mp3", &empty);
   WriteMp3(folder / "b.mp3", &taken);
-  WriteMp3(folder / "Taken.mp3", nullptr);
+  const DemoTag other{"Other", "", "", "", "", 0};
+  WriteMp3(folder / "Taken.mp3", &other);
   WriteMp3(folder / "c.mp3", nullptr);
   form->Edit1->setText(QStringLiteral("$T.mp3"));
   AddFiles(*form, {folder / "hide.mp3", folder / "b.mp3", folder / "c.mp3"});
@@ -69,6 +70,9 @@ TEST_F(ListsTest, AfterListMarksRefusedAndQuestionedRows) {
   EXPECT_EQ(after->item(1)->data(RowMarkRole).toInt(), QuestionRowMark);
   EXPECT_TRUE(after->item(1)->toolTip().contains(QStringLiteral("同名のファイル")));
   EXPECT_EQ(after->item(2)->data(RowMarkRole).toInt(), NoRowMark);  // untagged: name stays
+  // Row 1 may replace Taken.mp3; listed below it, that file's row is asked about too.
+  AddFiles(*form, {folder / "Taken.mp3"});
+  EXPECT_EQ(after->item(3)->data(RowMarkRole).toInt(), QuestionRowMark);
   EXPECT_TRUE(after->item(2)->toolTip().isEmpty());
 }
 
