@@ -175,11 +175,9 @@ void TForm1::BuildLayout() {
   GroupBox6 = Named(new QGroupBox(QStringLiteral("命名規則"), client_), "GroupBox6");
   Edit1 = Named(new QLineEdit(GroupBox6), "Edit1");
   Edit1->setGeometry(8, 14, 143, 20);
-  // In the proportional Gothic "$" reads like "S"; the fixed-pitch one
-  // draws its stroke through, so the five tokens read clearly.
-  QFont ruleFont = GothicFont("IPAGothic", true);
-  ruleFont.setPixelSize(13);
-  Edit1->setFont(ruleFont);
+  // In the proportional Gothic "$" reads like "S"; the fixed-pitch one of
+  // the lists draws its stroke through, so the five tokens read clearly.
+  Edit1->setFont(GothicFont("IPAGothic", true));
   Edit1->setValidator(new ByteLimitValidator(static_cast<int>(selvane::RuleBoxLimit), Edit1));
   Edit1->setAcceptDrops(false);
   Edit1->setText(QString::fromLatin1(selvane::DefaultNamingRule.data(),
@@ -470,6 +468,7 @@ void TForm1::FormPaint() {
         ShowErrorBox(error);
       }
     }
+    NameTheRest();
     onScreen_ = true;
     // Boxes of the start-up (a bad stored value, files that could not be
     // listed) come up over the window, not before it at the screen's corner.

@@ -239,6 +239,11 @@ class TForm1 : public QMainWindow {
   std::string shownTagBytes_[5];
   void ShowTagText(int box, const char* bytes);
   // [files/rename]
+  // The start names the command-line files the first paint can show; the
+  // others are named right after it.
+  static constexpr int kListRowPixels = 12;  // at least: the lists' font size
+  int unnamedFrom_ = selvane::MaxEntries;    // first row still waiting for its name
+  void NameTheRest();
   void SetPreset(int index);
   // [modes/help/about]
 };

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QList>
 #include <QString>
+#include <algorithm>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -108,6 +109,8 @@ class OnScreenPrompts : public selvane::UserPrompts {
 void TForm1::AddCommandLineFiles(const QStringList& args) {
   const std::string rule = NamingRule();
   OnScreenPrompts prompts(*this);
+  // No more rows than the window is high in list rows can be on screen.
+  const int firstScreenRows = OuterSize().height() / kListRowPixels + 1;
   selvane::AddBatch batch(table, prompts);
   for (const QString& arg : args) {
     // A name that was not valid in the system's encoding has lost bytes on
@@ -129,7 +132,11 @@ void TForm1::AddCommandLineFiles(const QStringList& args) {
       continue;
     }
     const std::string path = PrefixOf(cp932Arg) + cp932Name;
-    batch.Add(path.c_str(), rule);
+    // Beyond the rows the first paint can show, the naming waits until the
+    // window is on screen (NameTheRest): no tag is read for them yet.
+    const bool onFirstScreen = table.entryCount < firstScreenRows;
+    batch.Add(path.c_str(), onFirstScreen ? std::string_view(rule) : std::string_view());
+    if (!onFirstScreen) unnamedFrom_ = std::min(unnamedFrom_, firstScreenRows);
   }
   batch.Finish();
 }

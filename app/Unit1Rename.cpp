@@ -3,6 +3,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QScrollBar>
 
 #include "app/Cp932Text.h"
 #include "app/ListSelection.h"
@@ -56,9 +57,27 @@ bool TForm1::Edit1KeyPress(QChar key) {
 
 void TForm1::Edit1Exit() {
   selvane::ExpandAll(NamingRule(), table, *fileOps);
+  unnamedFrom_ = selvane::MaxEntries;
   const int remembered = ItemIndex(ListBox1);
   RefreshLists();
   SelectRow(remembered);
+  ShowTagPanel();
+}
+
+// The rows the start left unnamed get their names from the rule, as if
+// they had been named when they were added: nothing could change the rule
+// or the list in between. The lists are then rebuilt where they stood.
+void TForm1::NameTheRest() {
+  if (unnamedFrom_ >= table.entryCount) return;
+  const std::string rule = NamingRule();
+  for (int i = unnamedFrom_; i < table.entryCount; ++i)
+    selvane::ExpandRule(rule, table[i], i + 1, *fileOps);
+  unnamedFrom_ = selvane::MaxEntries;
+  const int remembered = ItemIndex(ListBox1);
+  const int top = ListBox1->verticalScrollBar()->value();
+  RefreshLists();
+  SelectRow(remembered);
+  for (QListWidget* list : {ListBox1, ListBox2}) list->verticalScrollBar()->setValue(top);
   ShowTagPanel();
 }
 

@@ -43,6 +43,25 @@ TEST_F(CommandLineTest, OneArgumentIsListedSelectedAndShown) {
   EXPECT_TRUE(form->SpeedButton3->isEnabled());
 }
 
+// The start names what its first paint can show and the rest right after;
+// once the window is up every row is named, the first row still selected.
+TEST_F(CommandLineTest, RowsBelowTheFirstScreenAreNamedOnceTheWindowIsUp) {
+  QStringList args;
+  for (int i = 0; i < 60; ++i) {
+    const DemoTag numbered{"Song" + std::to_string(i), "", "", "", "", 0};
+    const std::string path = folder / ("n" + std::to_string(i) + ".mp3");
+    WriteMp3(path, &numbered);
+    args << QString::fromStdString(path);
+  }
+  form = OpenWindow(dialogs, args);
+  ASSERT_EQ(form->table.entryCount, 60);
+  EXPECT_EQ(std::string(form->table[59].newPath), folder / "Song59().mp3");
+  EXPECT_EQ(form->table[59].hasTag, 1);
+  EXPECT_TRUE(form->ListBox2->item(59)->text().startsWith(QStringLiteral("Song59")));
+  EXPECT_EQ(form->SelectedIndex(), 0);
+  EXPECT_EQ(form->EditTytle->text(), QStringLiteral("Song0"));
+}
+
 TEST_F(CommandLineTest, StoredRuleNamesTheFilesOfTheCommandLine) {
   WriteSettings(UserSettingsFile(), "[General]\nParamExist=1\ned1=$F.EXT\n");
   form = OpenWindow(dialogs, {QString::fromStdString(folder / "Song.mp3")});
