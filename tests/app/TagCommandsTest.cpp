@@ -99,20 +99,6 @@ TEST_F(TagCommandsTest, LatinOneTagIsShownEditableAndKeptUnlessEdited) {
   EXPECT_TRUE(refusals[0].startsWith(QStringLiteral("「ﾀｲﾄﾙ」"))) << refusals[0].toStdString();
 }
 
-// Under an empty rule no tag is read, so the entry of a tagged file knows
-// of no tag; the update still replaces the trailer the file ends in.
-TEST_F(TagCommandsTest, UpdateUnderAnEmptyRuleNeverAddsASecondTrailer) {
-  form->Edit1->clear();
-  const std::string path = List("song.mp3", &song);
-  Select(0);
-  form->EditTytle->setText(QStringLiteral("New"));
-
-  form->A1Click();
-
-  EXPECT_EQ(ReadBytes(path), Mp3Body + TrailerBytes("New", "", "", "", "", 0xFF));
-  EXPECT_EQ(form->StatusText(), QStringLiteral("ﾀｸﾞ情報を変更しました"));
-}
-
 TEST_F(TagCommandsTest, ReadOnlyFileIsToldAndLeftAndTheProgramGoesOn) {
   const std::string path = List("locked.mp3", &song);
   const std::string before = ReadBytes(path);

@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <cerrno>
 #include <cstring>
@@ -142,18 +141,6 @@ TEST_F(ReadTagTest, MissingFileOrGoneTrailerClearsAnEarlierTag) {
   folder_.Write("f.mp3", std::string(300, 'a'));
   EXPECT_EQ(ReadTag((folder_ / "f.mp3").c_str(), entry), ReadTagNoMarker);
   ExpectCleared(entry);
-}
-
-// A pipe among the listed paths would block an open for reading until a
-// writer comes; it, a folder and a device have no tag and are not opened.
-TEST_F(ReadTagTest, PipeFolderOrDeviceHasNoTag) {
-  const std::string fifo = folder_ / "pipe.mp3";
-  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-  for (const std::string& path : {fifo, folder_.path(), std::string("/dev/zero")}) {
-    FileEntry entry = FilledEntry();
-    EXPECT_EQ(ReadTag(path.c_str(), entry), ReadTagNoFile) << path;
-    ExpectCleared(entry);
-  }
 }
 
 // A file that opens but whose read fails cannot be produced on cue.
