@@ -375,46 +375,26 @@ QIcon ApplicationIcon() {
 QImage ApplicationIconImage(int size) { return Render(DrawApplicationIcon, kIconGrid, size); }
 
 // Refused: a red no-entry disc. A question ahead: an amber triangle with
-// "!". Drawn at the size shown (and twice that), on a 10 grid.
+// "!". Drawn on a 10 grid, at the size shown, by the icon engine above.
 QIcon RowMark(int kind) {
   static const QIcon marks[3] = {
-      [] {
-        QPixmap blank(RowMarkSize, RowMarkSize);
-        blank.fill(Qt::transparent);
-        return QIcon(blank);
-      }(),
-      [] {
-        QIcon icon;
-        for (const int scale : {1, 2}) {
-          QImage image = Render(
-              [](QPainter& p) {
-                p.setPen(QPen(QColor(0x8e, 0x1b, 0x14), 0.8));
-                p.setBrush(kRed);
-                p.drawEllipse(QPointF(5, 5), 4.4, 4.4);
-                Bar(p, QRectF(2.2, 4.1, 5.6, 1.8), Qt::white);
-              },
-              RowMarkSize, RowMarkSize * scale);
-          image.setDevicePixelRatio(scale);
-          icon.addPixmap(QPixmap::fromImage(image));
-        }
-        return icon;
-      }(),
-      [] {
-        QIcon icon;
-        for (const int scale : {1, 2}) {
-          QImage image = Render(
-              [](QPainter& p) {
-                Shape(p, Poly({{5, 0.6}, {9.6, 9.4}, {0.4, 9.4}}), QColor(0xf5, 0xb0, 0x1e),
-                      QColor(0x8a, 0x5a, 0x00), 0.8);
-                Bar(p, QRectF(4.3, 3.2, 1.4, 3.6), kInk);
-                Bar(p, QRectF(4.3, 7.6, 1.4, 1.3), kInk);
-              },
-              RowMarkSize, RowMarkSize * scale);
-          image.setDevicePixelRatio(scale);
-          icon.addPixmap(QPixmap::fromImage(image));
-        }
-        return icon;
-      }(),
+      QIcon(new DrawnIcon([](QPainter&) {}, RowMarkSize, {QSize(RowMarkSize, RowMarkSize)}, false)),
+      QIcon(new DrawnIcon(
+          [](QPainter& p) {
+            p.setPen(QPen(QColor(0x8e, 0x1b, 0x14), 0.8));
+            p.setBrush(kRed);
+            p.drawEllipse(QPointF(5, 5), 4.4, 4.4);
+            Bar(p, QRectF(2.2, 4.1, 5.6, 1.8), Qt::white);
+          },
+          RowMarkSize, {QSize(RowMarkSize, RowMarkSize)}, false)),
+      QIcon(new DrawnIcon(
+          [](QPainter& p) {
+            Shape(p, Poly({{5, 0.6}, {9.6, 9.4}, {0.4, 9.4}}), QColor(0xf5, 0xb0, 0x1e),
+                  QColor(0x8a, 0x5a, 0x00), 0.8);
+            Bar(p, QRectF(4.3, 3.2, 1.4, 3.6), kInk);
+            Bar(p, QRectF(4.3, 7.6, 1.4, 1.3), kInk);
+          },
+          RowMarkSize, {QSize(RowMarkSize, RowMarkSize)}, false)),
   };
   return marks[kind >= 0 && kind < 3 ? kind : 0];
 }

@@ -3,7 +3,6 @@
 
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QElapsedTimer>
 #include <QFont>
 #include <QFrame>
 #include <QGroupBox>
@@ -18,7 +17,6 @@
 #include <QShowEvent>
 #include <QSplitter>
 #include <QStatusBar>
-#include <QStyledItemDelegate>
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -494,25 +492,11 @@ void TForm1::moveEvent(QMoveEvent* event) {
   ApplySizeLimits();
 }
 
-// QWidget takes the frame's widths over from its native window only on a
-// move or a resize of that window; widths told later by the window manager
-// are handed over by such an event, so that position, size and limits all
-// count the frame.
-void TForm1::RefreshFrame() {
-  if (QWindow* native = windowHandle(); native != nullptr && isVisible()) {
-    if (frameGeometry() != geometry().marginsAdded(native->frameMargins())) {
-      QMoveEvent refresh(native->position(), native->position());
-      QCoreApplication::sendEvent(native, &refresh);
-    }
-  }
-  ApplySizeLimits();
-}
-
 bool TForm1::nativeEvent(const QByteArray& eventType, void* message, qintptr* result) {
   constexpr unsigned char PropertyNotify = 28;  // X11 core event code
   if (eventType == "xcb_generic_event_t" && message != nullptr &&
       (static_cast<const unsigned char*>(message)[0] & 0x7F) == PropertyNotify)
-    QTimer::singleShot(0, this, [this] { RefreshFrame(); });  // after Qt has read it
+    QTimer::singleShot(0, this, [this] { ApplySizeLimits(); });  // after Qt has read it
   return QMainWindow::nativeEvent(eventType, message, result);
 }
 

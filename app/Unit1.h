@@ -223,7 +223,6 @@ class TForm1 : public QMainWindow {
   void MoveOuter(int left, int top);
   void SetOuterSize(int width, int height);
   void ApplySizeLimits();
-  void RefreshFrame();
   void DockControls();
   void SetCurrentHint(const QString& hint);
   void FollowPointer(QWidget* widget);

@@ -1,5 +1,6 @@
 // Tag update, removal, copy and paste on the selected row.
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <string>
 
@@ -22,15 +23,14 @@ struct PanelTexts {
 bool ReadPanel(TForm1& form, PanelTexts& panel) {
   std::string* const texts[] = {&panel.title, &panel.artist, &panel.album, &panel.comment,
                                 &panel.year};
-  const QString labels[] = {QStringLiteral("ﾀｲﾄﾙ"), QStringLiteral("ｱｰﾃｨｽﾄ"),
-                            QStringLiteral("ｱﾙﾊﾞﾑ"), QStringLiteral("ｺﾒﾝﾄ"), QStringLiteral("年")};
+  const QLabel* const labels[] = {form.Label1, form.Label3, form.Label4, form.Label6, form.Label5};
   for (int box = 0; box < 5; ++box) {
     if (form.TagBoxBytes(box, *texts[box])) continue;
     form.DialogsInUse().Refuse(
         &form,
         QStringLiteral("「%1」にシフトJISで書けない文字が含まれています。\n"
                        "「%2」などの文字を消すか書き直してから、もう一度更新してください。")
-            .arg(labels[box], QChar(QChar::ReplacementCharacter)),
+            .arg(labels[box]->text(), QChar(QChar::ReplacementCharacter)),
         QStringLiteral("Selvane"));
     return false;
   }
