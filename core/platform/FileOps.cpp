@@ -277,16 +277,28 @@ class SystemOps final : public FileOps {
   FileStatus Status(const char* path) override {
     std::string native;
     if (!Cp932PathToNative(path, native)) return {};
-    struct stat st {};
-    if (::stat(native.c_str(), &st) != 0) {
+    // The name first: one call for the common case of a name that is no link.
+    struct stat own {};
+    if (::lstat(native.c_str(), &own) != 0) return {};
+    FileStatus status;
+    status.nameDevice = static_cast<std::uint64_t>(own.st_dev);
+    status.nameInode = static_cast<std::uint64_t>(own.st_ino);
+    status.link = S_ISLNK(own.st_mode);
+    struct stat st = own;
+    if (status.link && ::stat(native.c_str(), &st) != 0) {
       // A link whose target is gone still holds its name.
-      if (::lstat(native.c_str(), &st) != 0) return {};
-      return {FileKind::Other, st.st_dev, st.st_ino};
+      status.kind = FileKind::Other;
+      status.device = status.nameDevice;
+      status.inode = status.nameInode;
+      return status;
     }
-    const FileKind kind = S_ISREG(st.st_mode)   ? FileKind::Regular
-                          : S_ISDIR(st.st_mode) ? FileKind::Folder
-                                                : FileKind::Other;
-    return {kind, static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+    status.kind = S_ISREG(st.st_mode)   ? FileKind::Regular
+                  : S_ISDIR(st.st_mode) ? FileKind::Folder
+                                        : FileKind::Other;
+    status.device = static_cast<std::uint64_t>(st.st_dev);
+    status.inode = static_cast<std::uint64_t>(st.st_ino);
+    status.length = static_cast<std::int64_t>(st.st_size);
+    return status;
   }
 
   FileResult Delete(const char* path) override {

@@ -22,15 +22,29 @@ inline constexpr int NotRegularFileError = -1;
 
 enum class FileKind { Missing, Regular, Folder, Other };
 
-// What a path names, looked at without opening it (links followed; a link
-// that leads nowhere is Other, since the name is taken). `device` and
-// `inode` tell whether two paths name one file.
+// What a path names, looked at without opening it. `kind`, `device`,
+// `inode` and `length` are those of what the name leads to, links followed
+// (a link that leads nowhere is Other, since the name is taken, and then
+// carries the link's own identity). `link` tells that the name itself is a
+// symbolic link; `nameDevice` and `nameInode` are the name's own entry,
+// equal to `device` and `inode` when it is no link. Two names stand for one
+// file when they lead to the same device and inode; deleting a name removes
+// the bytes it leads to only when it is no link.
 struct FileStatus {
   FileKind kind = FileKind::Missing;
   std::uint64_t device = 0, inode = 0;
+  std::int64_t length = 0;
+  bool link = false;
+  std::uint64_t nameDevice = 0, nameInode = 0;
+
   bool SameFileAs(const FileStatus& other) const {
     return kind != FileKind::Missing && other.kind != FileKind::Missing && device == other.device &&
            inode == other.inode;
+  }
+  // The same directory entry: one name, or two hard links of one file.
+  bool SameEntryAs(const FileStatus& other) const {
+    return kind != FileKind::Missing && other.kind != FileKind::Missing &&
+           nameDevice == other.nameDevice && nameInode == other.nameInode;
   }
 };
 

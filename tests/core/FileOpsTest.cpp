@@ -61,12 +61,14 @@ TEST_F(FileOpsTest, Cp932NamesReachTheNativeName) {
 
 TEST_F(FileOpsTest, StatusAndDelete) {
   const std::string file = folder_ / "f.mp3", dir = folder_ / "sub", fifo = folder_ / "p.mp3",
-                    dangling = folder_ / "l.mp3", twin = folder_ / "twin.mp3";
+                    dangling = folder_ / "l.mp3", twin = folder_ / "twin.mp3",
+                    alias = folder_ / "alias.mp3";
   WriteBytes(file, "x");
   ASSERT_EQ(::mkdir(dir.c_str(), 0700), 0);
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
   ASSERT_EQ(::symlink("nowhere", dangling.c_str()), 0);
   ASSERT_EQ(::link(file.c_str(), twin.c_str()), 0);
+  ASSERT_EQ(::symlink("f.mp3", alias.c_str()), 0);
 
   EXPECT_EQ(ops_.Status(file.c_str()).kind, FileKind::Regular);
   EXPECT_EQ(ops_.Status(dir.c_str()).kind, FileKind::Folder);
@@ -75,6 +77,14 @@ TEST_F(FileOpsTest, StatusAndDelete) {
   EXPECT_EQ(ops_.Status((folder_ / "none").c_str()).kind, FileKind::Missing);
   EXPECT_TRUE(ops_.Status(file.c_str()).SameFileAs(ops_.Status(twin.c_str())));
   EXPECT_FALSE(ops_.Status(file.c_str()).SameFileAs(ops_.Status(dir.c_str())));
+  // A link leads to its target's bytes but is an entry of its own; a hard
+  // link is the same entry.
+  const FileStatus viaLink = ops_.Status(alias.c_str());
+  EXPECT_TRUE(viaLink.link);
+  EXPECT_EQ(viaLink.length, 1);
+  EXPECT_TRUE(viaLink.SameFileAs(ops_.Status(file.c_str())));
+  EXPECT_FALSE(viaLink.SameEntryAs(ops_.Status(file.c_str())));
+  EXPECT_TRUE(ops_.Status(twin.c_str()).SameEntryAs(ops_.Status(file.c_str())));
 
   EXPECT_FALSE(ops_.Delete(dir.c_str()).ok());
   EXPECT_TRUE(PathExists(dir));
