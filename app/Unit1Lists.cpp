@@ -52,15 +52,11 @@ void TForm1::RefreshLists() {
 void TForm1::MarkRows() {
   const std::vector<selvane::RowOutlook> rows = selvane::ForecastRename(table, *fileOps);
   for (int i = 0; i < static_cast<int>(rows.size()); ++i) {
-    const std::string reason = selvane::OutlookText(rows[static_cast<std::size_t>(i)]);
-    if (reason.empty()) continue;
-    const selvane::Outlook outlook = rows[static_cast<std::size_t>(i)].outlook;
-    const bool asks = outlook == selvane::Outlook::AsksExisting ||
-                      outlook == selvane::Outlook::AsksEarlierRow ||
-                      outlook == selvane::Outlook::MayBeReplaced;
+    const selvane::RowOutlook& row = rows[static_cast<std::size_t>(i)];
+    if (!row.Marked()) continue;
     QListWidgetItem* item = ListBox2->item(i);
-    item->setData(RowMarkRole, asks ? QuestionRowMark : RefusedRowMark);
-    item->setToolTip(ToQt(reason));
+    item->setData(RowMarkRole, row.HangsOnAQuestion() ? QuestionRowMark : RefusedRowMark);
+    item->setToolTip(ToQt(selvane::OutlookText(row)));
   }
 }
 

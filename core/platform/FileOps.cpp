@@ -284,6 +284,14 @@ class SystemOps final : public FileOps {
     status.nameDevice = static_cast<std::uint64_t>(own.st_dev);
     status.nameInode = static_cast<std::uint64_t>(own.st_ino);
     status.link = S_ISLNK(own.st_mode);
+    if (status.link) {
+      std::vector<char> text(static_cast<std::size_t>(own.st_size > 0 ? own.st_size : 255) + 1);
+      const ssize_t n = ::readlink(native.c_str(), text.data(), text.size());
+      if (n > 0 && static_cast<std::size_t>(n) < text.size() &&
+          !NativePathToCp932(std::string_view(text.data(), static_cast<std::size_t>(n)),
+                             status.linkText))
+        status.linkText.clear();
+    }
     struct stat st = own;
     if (status.link && ::stat(native.c_str(), &st) != 0) {
       // A link whose target is gone still holds its name.
