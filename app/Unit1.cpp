@@ -57,9 +57,19 @@ class WindowPrompts : public selvane::UserPrompts {
   void Refuse(std::string_view text, std::string_view caption) override {
     form_.DialogsInUse().Refuse(&form_, ToQt(text), ToQt(caption));
   }
+  void RefuseUtf8(std::string_view text, std::string_view caption) override {
+    form_.DialogsInUse().Refuse(&form_, Utf8(text), Utf8(caption));
+  }
   bool Ask(std::string_view text, std::string_view caption) override {
     return form_.DialogsInUse().Ask(&form_, ToQt(text), ToQt(caption));
   }
+
+ private:
+  static QString Utf8(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+  }
+
+ public:
   void ShowError(std::string_view text) override {
     form_.DialogsInUse().ShowError(&form_, ToQt(text));
   }

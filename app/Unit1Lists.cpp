@@ -19,14 +19,26 @@
 
 namespace {
 
+// A control character (a newline or an ESC that a tag brought in) shows as
+// its picture, "␊" or "␛", so that a row stays one line and the name can
+// be read as the run will refuse it.
+QString Printable(QString line) {
+  for (QChar& c : line) {
+    const char16_t u = c.unicode();
+    if (u < 0x20) c = QChar(static_cast<char16_t>(0x2400 + u));
+    if (u == 0x7F) c = QChar(static_cast<char16_t>(0x2421));
+  }
+  return line;
+}
+
 // A line of a list: the whole path, or only its final component.
 QString DisplayLine(const char* path, bool fullPath) {
-  if (fullPath) return ToQt(path);
+  if (fullPath) return Printable(ToQt(path));
   const selvane::PathParts parts = selvane::SplitPath(path);
   std::string name;
   if (parts.flags & selvane::HasFileName) name = parts.name;
   if (parts.flags & selvane::HasExtension) name += parts.extension;
-  return ToQt(name);
+  return Printable(ToQt(name));
 }
 
 }  // namespace

@@ -13,6 +13,9 @@ class UserPrompts {
   virtual void SetStatus(std::string_view text) = 0;
   // Refusal: exclamation icon, OK.
   virtual void Refuse(std::string_view text, std::string_view caption) = 0;
+  // The same, its text in UTF-8: for names that have no CP932 form, shown
+  // as they are on disk.
+  virtual void RefuseUtf8(std::string_view text, std::string_view caption) = 0;
   // Question: question icon, Yes and No, Yes the default. True for Yes.
   virtual bool Ask(std::string_view text, std::string_view caption) = 0;
   // The application's error box: caption "Selvane", error icon, OK.

@@ -362,15 +362,20 @@ FileOps& SystemFileOps() {
   return ops;
 }
 
-bool CurrentDirectory(std::string& cp932) {
+bool NativeCurrentDirectory(std::string& native) {
   std::vector<char> buffer(4096);
   while (::getcwd(buffer.data(), buffer.size()) == nullptr) {
     if (errno != ERANGE) return false;
     buffer.resize(buffer.size() * 2);
   }
-  std::string native(buffer.data());
+  native.assign(buffer.data());
   if (native.empty() || native.back() != '/') native.push_back('/');
-  return NativePathToCp932(native, cp932);
+  return true;
+}
+
+bool CurrentDirectory(std::string& cp932) {
+  std::string native;
+  return NativeCurrentDirectory(native) && NativePathToCp932(native, cp932);
 }
 
 }  // namespace selvane

@@ -86,5 +86,8 @@ FileOps& SystemFileOps();
 // The process's current directory as a CP932 path ending in '/'; false when
 // it cannot be read or has no CP932 form.
 bool CurrentDirectory(std::string& cp932);
+// The same as it is on disk (UTF-8 on Linux), ending in '/'; false when it
+// cannot be read.
+bool NativeCurrentDirectory(std::string& native);
 
 }  // namespace selvane
