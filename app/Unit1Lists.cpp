@@ -19,16 +19,22 @@
 
 namespace {
 
-// A control character (a newline or an ESC that a tag brought in) shows as
-// its picture, "␊" or "␛", so that a row stays one line and the name can
-// be read as the run will refuse it.
-QString Printable(QString line) {
-  for (QChar& c : line) {
+// A control character (a newline or an ESC that a tag brought in) shows in
+// its caret form, "^J" or "^[", as the skip box shows it: a row stays one
+// line and the name can be read as the run will refuse it.
+QString Printable(const QString& line) {
+  QString out;
+  out.reserve(line.size());
+  for (const QChar c : line) {
     const char16_t u = c.unicode();
-    if (u < 0x20) c = QChar(static_cast<char16_t>(0x2400 + u));
-    if (u == 0x7F) c = QChar(static_cast<char16_t>(0x2421));
+    if (u < 0x20 || u == 0x7F) {
+      out += QLatin1Char('^');
+      out += QChar(static_cast<char16_t>(u ^ 0x40));
+    } else {
+      out += c;
+    }
   }
-  return line;
+  return out;
 }
 
 // A line of a list: the whole path, or only its final component.
