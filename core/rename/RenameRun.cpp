@@ -601,7 +601,10 @@ std::vector<RunRow> RunRename(EntryTable& table, FileOps& ops, UserPrompts& ui) 
   for (int i = 0; i < table.entryCount; ++i) {
     FileEntry& entry = table[i];
     RunRow& row = rows[static_cast<std::size_t>(i)];
-    ui.SetStatus(entry.path);
+    if (table.entryCount > ProgressFrom)
+      ui.Progress(i + 1, table.entryCount);
+    else
+      ui.SetStatus(entry.path);
     row.decision = DecideRow(entry, origins[static_cast<std::size_t>(i)], ops, soFar);
     const RowDecision& d = row.decision;
     switch (d.fate) {
