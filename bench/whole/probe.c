@@ -418,11 +418,11 @@ static void StopOnOtherWindow(const char* what) {
     if (t == target || t->overrideRedirect || !t->mapped || t->firstDamage == 0 ||
         t->mapTime < target->mapTime)
       continue;
-    char title[1024];
+    char title[1024], moved[64] = "";
     TitleOf(t->window, title, sizeof title);
-    Stop("the program put up another window, \"%s\", while waiting for %s (%ld of %ld names "
-         "moved)",
-         title, what, moves, movesWanted);
+    if (movesWanted > 0) snprintf(moved, sizeof moved, " (%ld of %ld names moved)", moves, movesWanted);
+    Stop("the program put up another window, \"%s\" (a message box?), while waiting for %s%s",
+         title, what, moved);
   }
 }
 

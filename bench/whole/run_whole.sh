@@ -3,7 +3,7 @@
 # bench/whole/README.md says what each figure means and how it is taken.
 #
 # Usage: bench/whole/run_whole.sh [SELVANE] [--rounds N] [--files N[,N...]]
-#                                 [--layout PATH] [--keep] [--nice N]
+#                                 [--layout PATH] [--kid3-upto N] [--keep] [--nice N]
 #   SELVANE   the program to measure (default: build/app/selvane of this tree)
 #   --rounds  measured rounds (default 5; a warm-up round comes first)
 #   --files   files in the folder, one count or several side by side
@@ -11,6 +11,8 @@
 #             that the others are compared with)
 #   --layout  the same-layout window (default: bench/whole/layout_window of
 #             the build that SELVANE comes from)
+#   --kid3-upto N  run kid3-cli at counts up to N only (default: the smallest
+#             count; it takes minutes on 20,000 files, far longer on 100,000)
 #   --keep    keep the work folder (logs, tools, results) and say where
 #   --nice N  niceness of Xvfb and every measured program (default -10 as root,
 #             so that other work on the machine disturbs the figures less)
@@ -28,6 +30,7 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(cd "$here/../.." && pwd)
 selvane="$root/build/app/selvane"
 layout=""
+kid3_upto=""
 rounds=5
 files=1024
 keep=0
@@ -40,7 +43,8 @@ while (($#)); do
     --files) files=$2; shift 2 ;;
     --layout) layout=$2; shift 2 ;;
     --keep) keep=1; shift ;;
-    -h | --help) sed -n '2,25p' "$0"; exit 0 ;;
+    --kid3-upto) kid3_upto=$2; shift 2 ;;
+    -h | --help) sed -n '2,27p' "$0"; exit 0 ;;
     -*) echo "run_whole: unknown option $1" >&2; exit 2 ;;
     *) selvane=$1; shift ;;
   esac
@@ -65,6 +69,8 @@ done
 mapfile -t counts < <(printf '%s\n' "${counts[@]}" | sort -n -u)
 base=${counts[0]}
 largest=${counts[-1]}
+[[ -n $kid3_upto ]] || kid3_upto=$base
+[[ $kid3_upto =~ ^[0-9]+$ ]] || { echo "run_whole: --kid3-upto takes a count" >&2; exit 2; }
 
 # --- what it needs --------------------------------------------------------
 packages=(xvfb xdotool kid3-cli gcc g++ pkg-config libx11-dev libxdamage-dev libxtst-dev
@@ -173,17 +179,16 @@ display=":$(head -n 1 "$work/display")"
 
 # Every program runs in the same clean environment with a fresh, empty
 # settings folder (so Selvane starts with its default rule "$T($A).mp3" and
-# kid3-cli with its defaults) and a private runtime folder for the lock. Each
-# step may take 30 s plus 2 ms per file.
-probe() {  # NAME COUNT PROBE-ARGUMENTS...
-  local name=$1 count=$2
+# kid3-cli with its defaults) and a private runtime folder for the lock.
+probe() {  # NAME TIMEOUT-MS PROBE-ARGUMENTS...
+  local name=$1 timeout=$2
   shift 2
   rm -rf "$work/config"
   mkdir "$work/config"
   nice -n "$nice_level" env -i PATH="$PATH" DISPLAY="$display" HOME="$work/home" LC_ALL=C.UTF-8 \
     XDG_CONFIG_HOME="$work/config" XDG_CONFIG_DIRS="$work/config-system" \
     XDG_CACHE_HOME="$work/home/.cache" XDG_RUNTIME_DIR="$work/runtime" QT_QPA_PLATFORM=xcb \
-    "$tools/probe" --xserver "$xvfb_pid" --timeout $((30000 + 2 * count)) \
+    "$tools/probe" --xserver "$xvfb_pid" --timeout "$timeout" \
     --log "$work/logs/$name.log" "$@" 2>"$work/logs/$name.err"
 }
 
@@ -217,17 +222,19 @@ load_args() {  # K
   args_of=$1
 }
 
+# Each step may take 30 s plus 2 ms per file; kid3-cli, 60 s plus 20 ms.
 attempt() {  # JOB K NAME: the probe's output on stdout; its status
   local dir=$work/$2 count=${counts[$2]}
+  local limit=$((30000 + 2 * count))
   load_args "$2"
   case $1 in
-    floor) probe "$3" "$count" floor "$dir" "$count" -- "$tools/rename_floor" "${args[@]}" ;;
-    minimal) probe "$3" "$count" window FloorWindow -- "$tools/floor_window" "${args[@]}" ;;
-    layout) probe "$3" "$count" window LayoutWindow -- "$layout" "${args[@]}" ;;
-    steps) probe "$3" "$count" steps Selvane "$dir" "$count" -- "$selvane" "${args[@]}" ;;
-    whole) probe "$3" "$count" whole Selvane "$dir" "$count" -- "$selvane" "${args[@]}" ;;
+    floor) probe "$3" "$limit" floor "$dir" "$count" -- "$tools/rename_floor" "${args[@]}" ;;
+    minimal) probe "$3" "$limit" window FloorWindow -- "$tools/floor_window" "${args[@]}" ;;
+    layout) probe "$3" "$limit" window LayoutWindow -- "$layout" "${args[@]}" ;;
+    steps) probe "$3" "$limit" steps Selvane "$dir" "$count" -- "$selvane" "${args[@]}" ;;
+    whole) probe "$3" "$limit" whole Selvane "$dir" "$count" -- "$selvane" "${args[@]}" ;;
     kid3)
-      probe "$3" "$count" run -- kid3-cli -c "config Tag.textEncodingV1 Shift_JIS" \
+      probe "$3" $((60000 + 20 * count)) run -- kid3-cli -c "config Tag.textEncodingV1 Shift_JIS" \
         -c "select all" -c "fromtag '%{title}(%{artist})' 1" "$dir"
       ;;
   esac
@@ -247,6 +254,7 @@ run_job() {  # JOB K ROUND
   local job=$1 k=$2 round=$3 count=${counts[$2]} name out status names
   local key=$job@$count
   [[ -z ${failed[$key]+set} ]] || return 0
+  [[ $job != kid3 ]] || ((count <= kid3_upto)) || return 0
   case $job in
     floor | steps | whole | kid3) ready_folder "$k" ;;
     *) sync -f "$work/$k" ;;
@@ -307,12 +315,12 @@ done
 load_args 0
 for ((round = 1; round <= rounds; ++round)); do
   sync -f "$work/0"
-  if out=$(probe "poll-minimal-$round" "$base" poll FloorWindow -- "$tools/floor_window" "${args[@]}"); then
+  if out=$(probe "poll-minimal-$round" $((30000 + 2 * base)) poll FloorWindow -- "$tools/floor_window" "${args[@]}"); then
     record poll-minimal "$round" "$out"
   else
     echo "run_whole: polling the minimal window failed: $(why "poll-minimal-$round")" >&2
   fi
-  if out=$(probe "poll-selvane-$round" "$base" poll Selvane -- "$selvane" "${args[@]}"); then
+  if out=$(probe "poll-selvane-$round" $((30000 + 2 * base)) poll Selvane -- "$selvane" "${args[@]}"); then
     record poll-selvane "$round" "$out"
   else
     echo "run_whole: polling Selvane failed: $(why "poll-selvane-$round")" >&2
@@ -339,7 +347,9 @@ verdict() {  # VALUE OP LIMIT
 line() { printf '  %-60s %9s  (%s)\n' "$1" "$2" "$3"; }
 figure() {  # LABEL JOB KEY: the median and spread, or why there is none
   local job=$2
-  if [[ -n ${failed[$job]+set} ]]; then
+  if [[ $job == kid3@* ]] && ((${job#kid3@} > kid3_upto)); then
+    printf '  %-60s %9s  (%s)\n' "$1" "--" "not run above $kid3_upto files: --kid3-upto"
+  elif [[ -n ${failed[$job]+set} ]]; then
     printf '  %-60s %9s  (%s)\n' "$1" "--" "not measured, see below"
   else
     line "$1" "$(median "$job" "$3")" "$(spread "$job" "$3")"
@@ -384,7 +394,7 @@ EOF
   figure "  of which start to shown" "whole@$n" start_ms
   figure "  of which key R to all names on disk" "whole@$n" rename_ms
   figure "  of which close to ended" "whole@$n" exit_ms
-  if [[ -n ${failed[kid3@$n]+set} ]]; then
+  if [[ -n ${failed[kid3@$n]+set} ]] || ((n > kid3_upto)); then
     :
   elif [[ -z ${kid3_names[$n]+set} ]]; then
     echo "  kid3-cli gave every file the same new name as Selvane"
