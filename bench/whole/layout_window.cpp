@@ -21,6 +21,7 @@
 #include <QSplitter>
 #include <QStatusBar>
 #include <QStringList>
+#include <QStyledItemDelegate>
 #include <QToolButton>
 #include <QTranslator>
 #include <QVBoxLayout>
@@ -83,9 +84,20 @@ QLineEdit* AddRow(QWidget* panel, const QString& label, int top) {
   return edit;
 }
 
+// Rows as high as the font, as Selvane draws them, so that the first drawing
+// shows as many rows.
+class FontHighRows : public QStyledItemDelegate {
+ public:
+  using QStyledItemDelegate::QStyledItemDelegate;
+  QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    return {QStyledItemDelegate::sizeHint(option, index).width(), option.fontMetrics.height()};
+  }
+};
+
 QListWidget* AddList(QGroupBox* group, const QFont& font, const QStringList& names) {
   auto* list = new QListWidget(group);
   list->setFont(font);
+  list->setItemDelegate(new FontHighRows(list));
   list->setUniformItemSizes(true);
   list->setTextElideMode(Qt::ElideNone);
   list->setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
