@@ -157,9 +157,9 @@ for k in "${!counts[@]}"; do
   ((need <= room)) || die "${counts[k]} paths take $need bytes of arguments; at most $room fit"
 done
 
-# Before each run that renames, the folder is put back as it was written (or
-# written anew when that fails), then synced so that no write-back falls into
-# a measurement.
+# Before each run the folder is put back as it was written (or written anew
+# when that fails), then synced so that no write-back falls into a
+# measurement.
 ready_folder() {  # K
   local dir=$work/$1
   if ! "$tools/restore_names" "$dir" "$work/$1-list.tsv" 2>>"$work/logs/restore.log"; then
@@ -255,10 +255,7 @@ run_job() {  # JOB K ROUND
   local key=$job@$count
   [[ -z ${failed[$key]+set} ]] || return 0
   [[ $job != kid3 ]] || ((count <= kid3_upto)) || return 0
-  case $job in
-    floor | steps | whole | kid3) ready_folder "$k" ;;
-    *) sync -f "$work/$k" ;;
-  esac
+  ready_folder "$k"
   name=$job-$count-$round
   status=0
   out=$(attempt "$job" "$k" "$name") || status=$?
@@ -267,7 +264,7 @@ run_job() {  # JOB K ROUND
   if ((status == 1)); then
     echo "run_whole: $key failed in round $round: $(why "$name"); trying once more" >&2
     retries=$((retries + 1))
-    [[ $job == minimal || $job == layout ]] || ready_folder "$k"
+    ready_folder "$k"
     name=$name-retry
     status=0
     out=$(attempt "$job" "$k" "$name") || status=$?
@@ -314,7 +311,7 @@ done
 # How late polling sees a window: the same start watched both ways, at the base.
 load_args 0
 for ((round = 1; round <= rounds; ++round)); do
-  sync -f "$work/0"
+  ready_folder 0
   if out=$(probe "poll-minimal-$round" $((30000 + 2 * base)) poll FloorWindow -- "$tools/floor_window" "${args[@]}"); then
     record poll-minimal "$round" "$out"
   else
