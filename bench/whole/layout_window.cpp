@@ -134,11 +134,10 @@ class Client : public QWidget {
       // What Selvane enables with its first row selected (no tag copied yet),
       // or with an empty list.
       const QString name = button->objectName();
-      const bool always = name == QLatin1String("SpeedButton2") ||
-                          name == QLatin1String("SpeedButton13") ||
-                          name == QLatin1String("SpeedButton14") ||
-                          name == QLatin1String("SpeedButton7") ||
-                          name == QLatin1String("SpeedButton8");
+      const bool always =
+          name == QLatin1String("SpeedButton2") || name == QLatin1String("SpeedButton13") ||
+          name == QLatin1String("SpeedButton14") || name == QLatin1String("SpeedButton7") ||
+          name == QLatin1String("SpeedButton8");
       const bool never = name == QLatin1String("SpeedButton15") ||
                          name == QLatin1String("SpeedButton5") ||
                          (name == QLatin1String("SpeedButton9") && names.size() < 2);
@@ -148,7 +147,8 @@ class Client : public QWidget {
     tags_ = new QGroupBox(QStringLiteral("ﾀｸﾞ情報"), this);
     left_ = new QWidget(tags_);
     right_ = new QWidget(tags_);
-    leftEdits_ = {AddRow(left_, QStringLiteral("ﾀｲﾄﾙ"), 4), AddRow(left_, QStringLiteral("ｱｰﾃｨｽﾄ"), 28),
+    leftEdits_ = {AddRow(left_, QStringLiteral("ﾀｲﾄﾙ"), 4),
+                  AddRow(left_, QStringLiteral("ｱｰﾃｨｽﾄ"), 28),
                   AddRow(left_, QStringLiteral("ｱﾙﾊﾞﾑ"), 52)};
     comment_ = AddRow(right_, QStringLiteral("ｺﾒﾝﾄ"), 4);
     (new QLabel(QStringLiteral("ｼﾞｬﾝﾙ"), right_))->setGeometry(6, 28, 46, 20);
@@ -226,7 +226,8 @@ void AddItems(QMenu* menu, std::initializer_list<const char*> captions) {
 }
 
 void BuildMenus(QMenuBar* bar) {
-  AddItems(bar->addMenu(QStringLiteral("ﾌｧｲﾙ(&F)")), {"開く(&O)...", "ﾘﾈｰﾑ(&R)", nullptr, "終了(&X)"});
+  AddItems(bar->addMenu(QStringLiteral("ﾌｧｲﾙ(&F)")),
+           {"開く(&O)...", "ﾘﾈｰﾑ(&R)", nullptr, "終了(&X)"});
   AddItems(bar->addMenu(QStringLiteral("ﾀｸﾞ情報(&T)")),
            {"更新(&U)", "削除(&X)", nullptr, "ﾀｸﾞ情報ｺﾋﾟｰ(&C)", "ﾀｸﾞ情報貼り付け(&P)"});
   AddItems(bar->addMenu(QStringLiteral("ﾘｽﾄ情報(&L)")),

@@ -420,7 +420,8 @@ static void StopOnOtherWindow(const char* what) {
       continue;
     char title[1024], moved[64] = "";
     TitleOf(t->window, title, sizeof title);
-    if (movesWanted > 0) snprintf(moved, sizeof moved, " (%ld of %ld names moved)", moves, movesWanted);
+    if (movesWanted > 0)
+      snprintf(moved, sizeof moved, " (%ld of %ld names moved)", moves, movesWanted);
     Stop("the program put up another window, \"%s\" (a message box?), while waiting for %s%s",
          title, what, moved);
   }
