@@ -102,10 +102,16 @@ inline void AddFiles(TForm1& form, std::initializer_list<std::string> paths) {
 }
 
 // The lines a list shows, top to bottom.
-inline QStringList Lines(const QListWidget* list) {
+inline QStringList Lines(const QAbstractItemView* list) {
   QStringList lines;
-  for (int i = 0; i < list->count(); ++i) lines << list->item(i)->text();
+  const QAbstractItemModel* model = list->model();
+  for (int i = 0; i < model->rowCount(); ++i) lines << model->index(i, 0).data().toString();
   return lines;
+}
+
+// What a list holds for a row under `role` (a mark, a tooltip).
+inline QVariant RowData(const QAbstractItemView* list, int row, int role) {
+  return list->model()->index(row, 0).data(role);
 }
 
 // A left click on a row of a list, as a person makes it.
