@@ -11,7 +11,6 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QScreen>
@@ -110,14 +109,14 @@ QLineEdit* AddEdit(QWidget* panel, const char* name, int top, int width, int byt
   return edit;
 }
 
-QListWidget* AddList(QGroupBox* group, const char* name, const QFont& font, bool withMarks) {
-  auto* list = Named(new ListBox(group), name);
+ListBox* AddList(QGroupBox* group, const char* name, const QFont& font,
+                 const selvane::EntryTable& table, EntryListModel::Side side) {
+  auto* list = Named(new ListBox(table, side, group), name);
   list->setFont(font);
   list->setSelectionMode(QAbstractItemView::SingleSelection);
-  list->setUniformItemSizes(true);  // as wide as the widest line: ListRows
   list->setTextElideMode(Qt::ElideNone);
-  list->setItemDelegate(new ListRows(list, withMarks));
   list->setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
+  list->setEditTriggers(QAbstractItemView::NoEditTriggers);
   list->setFocusPolicy(Qt::ClickFocus);  // not in the tab order
   list->setContextMenuPolicy(Qt::PreventContextMenu);
   list->viewport()->setContextMenuPolicy(Qt::PreventContextMenu);
@@ -201,16 +200,16 @@ void TForm1::BuildLayout() {
   Splitter1->setChildrenCollapsible(false);
   const QFont listFont = GothicFont("IPAGothic", true);
   GroupBox4 = Named(new QGroupBox(QStringLiteral("変換前")), "GroupBox4");
-  ListBox1 = AddList(GroupBox4, "ListBox1", listFont, false);
+  ListBox1 = AddList(GroupBox4, "ListBox1", listFont, table, EntryListModel::Side::Before);
   GroupBox5 = Named(new QGroupBox(QStringLiteral("変換後")), "GroupBox5");
-  ListBox2 = AddList(GroupBox5, "ListBox2", listFont, true);
+  ListBox2 = AddList(GroupBox5, "ListBox2", listFont, table, EntryListModel::Side::After);
   // Both lists show a horizontal scroll bar when either needs one, so that
   // their viewports are equally high and the rows pair up to the bottom.
-  for (QListWidget* list : {ListBox1, ListBox2}) {
+  for (ListBox* list : {ListBox1, ListBox2}) {
     connect(list->horizontalScrollBar(), &QScrollBar::rangeChanged, this, [this] {
       const bool needed = ListBox1->horizontalScrollBar()->maximum() > 0 ||
                           ListBox2->horizontalScrollBar()->maximum() > 0;
-      for (QListWidget* each : {ListBox1, ListBox2})
+      for (ListBox* each : {ListBox1, ListBox2})
         each->setHorizontalScrollBarPolicy(needed ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
     });
   }

@@ -19,6 +19,7 @@
 #include <QSize>
 #include <QString>
 #include <QStringList>
+#include <climits>
 #include <exception>
 #include <functional>
 #include <memory>
@@ -36,7 +37,8 @@ class QComboBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
-class QListWidget;
+class ListBox;
+class QAbstractItemView;
 class QMenu;
 class QMenuBar;
 class QSplitter;
@@ -68,7 +70,7 @@ class TForm1 : public QMainWindow {
   void UpdateCommandStates();
   void RefreshLists();
   int SelectedIndex() const;
-  void SyncListSelection(QListWidget* source);
+  void SyncListSelection(QAbstractItemView* source);
   // Selects `row` in ListBox1 (nothing when it is out of range) and gives
   // ListBox2 ListBox1's selection.
   void SelectRow(int row);
@@ -114,7 +116,7 @@ class TForm1 : public QMainWindow {
   QLineEdit* Edit1 = nullptr;
   QSplitter* Splitter1 = nullptr;
   QGroupBox *GroupBox4 = nullptr, *GroupBox5 = nullptr;
-  QListWidget *ListBox1 = nullptr, *ListBox2 = nullptr;
+  ListBox *ListBox1 = nullptr, *ListBox2 = nullptr;
   QMenuBar* MainMenu1 = nullptr;
   QMenu *File1 = nullptr, *Edit2 = nullptr, *N5 = nullptr, *N11 = nullptr, *Help1 = nullptr;
   QAction *f1 = nullptr, *rinemu1 = nullptr, *Exit1 = nullptr;
@@ -159,8 +161,8 @@ class TForm1 : public QMainWindow {
 
  public:
   // Handlers that take event data.
-  void ListBox1MouseUp(QListWidget* sender, Qt::MouseButton button, const QPoint& globalPos);
-  void ListBox1KeyUp(QListWidget* sender, int key);
+  void ListBox1MouseUp(QAbstractItemView* sender, Qt::MouseButton button, const QPoint& globalPos);
+  void ListBox1KeyUp(QAbstractItemView* sender, int key);
   // True when the key must be discarded.
   bool Edit1KeyPress(QChar key);
   // Files dropped from a file manager (native paths, in drop order).
@@ -231,8 +233,7 @@ class TForm1 : public QMainWindow {
   void FollowMenu(QMenu* menu);
   void ShowErrorBox(const std::exception& error);
   // [lists]
-  bool ListEvent(QListWidget* list, QEvent* event);
-  void MarkRows();
+  bool ListEvent(QAbstractItemView* list, QEvent* event);
   // [tags]
   // The bytes each text box was last filled with (title, artist, album,
   // comment, year): a box the user has not changed writes them back as
@@ -243,7 +244,8 @@ class TForm1 : public QMainWindow {
   // The start names the command-line files the first paint can show; the
   // others are named right after it.
   static constexpr int kListRowPixels = 12;  // at least: the lists' font size
-  int unnamedFrom_ = selvane::MaxEntries;    // first row still waiting for its name
+  static constexpr int NoneUnnamed = INT_MAX;
+  int unnamedFrom_ = NoneUnnamed;  // first row still waiting for its name
   void NameTheRest();
   void SetPreset(int index);
   // [modes/help/about]

@@ -1,7 +1,7 @@
 // The toolbar, the main menu, the list context menu, and which commands are
 // enabled. Every trigger of one command runs the same handler.
 #include <QAction>
-#include <QListWidget>
+#include "app/ListRows.h"
 #include <QMenu>
 #include <QMenuBar>
 #include <QToolButton>

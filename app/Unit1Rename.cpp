@@ -2,7 +2,7 @@
 #include <QEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
-#include <QListWidget>
+#include "app/ListRows.h"
 #include <QScrollBar>
 
 #include "app/Cp932Text.h"
@@ -57,7 +57,7 @@ bool TForm1::Edit1KeyPress(QChar key) {
 
 void TForm1::Edit1Exit() {
   selvane::ExpandAll(NamingRule(), table, *fileOps);
-  unnamedFrom_ = selvane::MaxEntries;
+  unnamedFrom_ = NoneUnnamed;
   const int remembered = ItemIndex(ListBox1);
   RefreshLists();
   SelectRow(remembered);
@@ -72,12 +72,12 @@ void TForm1::NameTheRest() {
   const std::string rule = NamingRule();
   for (int i = unnamedFrom_; i < table.entryCount; ++i)
     selvane::ExpandRule(rule, table[i], i + 1, *fileOps);
-  unnamedFrom_ = selvane::MaxEntries;
+  unnamedFrom_ = NoneUnnamed;
   const int remembered = ItemIndex(ListBox1);
   const int top = ListBox1->verticalScrollBar()->value();
   RefreshLists();
   SelectRow(remembered);
-  for (QListWidget* list : {ListBox1, ListBox2}) list->verticalScrollBar()->setValue(top);
+  for (ListBox* list : {ListBox1, ListBox2}) list->verticalScrollBar()->setValue(top);
   ShowTagPanel();
 }
 

@@ -5,7 +5,6 @@
 #include <QDialog>
 #include <QEnterEvent>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QMenu>
 #include <QToolButton>
 

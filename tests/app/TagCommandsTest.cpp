@@ -4,7 +4,6 @@
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLineEdit>
-#include <QListWidget>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -64,7 +63,7 @@ TEST_F(TagCommandsTest, UpdateReplacesTheTrailerAndTheNewNameFollows) {
   EXPECT_EQ(form->StatusText(), QStringLiteral("ﾀｸﾞ情報を変更しました"));
   EXPECT_EQ(form->EditTytle->text(), QStringLiteral("恋の歌"));
   EXPECT_EQ(form->ComboBoxGenre->currentText(), QStringLiteral("Blues"));
-  EXPECT_TRUE(form->ListBox2->item(0)->text().endsWith(QStringLiteral("恋の歌.mp3")));
+  EXPECT_TRUE(Line(form->ListBox2, 0).endsWith(QStringLiteral("恋の歌.mp3")));
 }
 
 // A Western tag in Latin-1: each byte that is not Shift-JIS shows as one
@@ -79,7 +78,7 @@ TEST_F(TagCommandsTest, LatinOneTagIsShownEditableAndKeptUnlessEdited) {
   Select(0);
   const QString mark(QChar::ReplacementCharacter);
   EXPECT_EQ(form->EditTytle->text(), QStringLiteral("Caf") + mark + QStringLiteral(" Bar"));
-  EXPECT_EQ(form->ListBox2->item(0)->text(),
+  EXPECT_EQ(Line(form->ListBox2, 0),
             QStringLiteral("Caf") + mark + QStringLiteral(" Bar(Band).mp3"));
 
   form->EditArtist->setFocus();
@@ -223,8 +222,8 @@ TEST_F(TagCommandsTest, CopyPasteUpdateCarriesTheTagToAnotherFile) {
   // the commands follow the selected row.
   EXPECT_STREQ(form->table[1].path, target.c_str());
   EXPECT_STREQ(form->table[1].title, "Other");
-  EXPECT_TRUE(form->ListBox1->item(1)->text().endsWith(QStringLiteral("target.mp3")));
-  EXPECT_TRUE(form->ListBox2->item(1)->text().endsWith(QStringLiteral("Other.mp3")));
+  EXPECT_TRUE(Line(form->ListBox1, 1).endsWith(QStringLiteral("target.mp3")));
+  EXPECT_TRUE(Line(form->ListBox2, 1).endsWith(QStringLiteral("Other.mp3")));
   EXPECT_EQ(form->SelectedIndex(), 1);
   EXPECT_EQ(ItemIndex(form->ListBox2), 1);
   for (QAction* command : {form->A1, form->N9, form->C2, form->P2, form->P1, form->D2})

@@ -11,13 +11,13 @@
 #include <QKeyEvent>
 #include <QAction>
 #include <QApplication>
-#include <QListWidget>
 #include <QMenu>
 #include <QTest>
 #include <initializer_list>
 #include <memory>
 #include <string>
 
+#include "app/ListRows.h"
 #include "app/ListSelection.h"
 #include "app/Unit1.h"
 #include "core/filelist/EntryTable.h"
@@ -107,6 +107,11 @@ inline QStringList Lines(const QAbstractItemView* list) {
   const QAbstractItemModel* model = list->model();
   for (int i = 0; i < model->rowCount(); ++i) lines << model->index(i, 0).data().toString();
   return lines;
+}
+
+// The line a list shows for a row.
+inline QString Line(const QAbstractItemView* list, int row) {
+  return list->model()->index(row, 0).data().toString();
 }
 
 // What a list holds for a row under `role` (a mark, a tooltip).

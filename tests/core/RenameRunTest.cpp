@@ -52,11 +52,11 @@ class RenameRunTest : public ::testing::Test {
   FileEntry& Add(const std::string& path, const std::string& newPath,
                  const std::string& bytes = {}) {
     if (!bytes.empty()) WriteBytes(path, bytes);
-    auto& slot = table_.entries[static_cast<std::size_t>(table_.entryCount++)];
-    slot = std::make_unique<FileEntry>();
-    CopyField(slot->path, path);
-    CopyField(slot->newPath, newPath);
-    return *slot;
+    table_.Append(std::make_unique<FileEntry>());
+    FileEntry& entry = table_[table_.entryCount - 1];
+    CopyField(entry.path, path);
+    CopyField(entry.newPath, newPath);
+    return entry;
   }
 
   void Run(FileOps& ops) { RunRename(table_, ops, ui_); }
