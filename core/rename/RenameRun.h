@@ -13,10 +13,6 @@ namespace selvane {
 
 inline constexpr const char* TemporaryName = "SelvaneBk.tmp";
 
-// Over more rows than this, long work shows "done / total" in the status
-// line instead of each file's path.
-inline constexpr int ProgressFrom = 2000;
-
 // Why the run refuses a row before anything moves (the skip box).
 enum class NameRefusal {
   None,
