@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLineEdit>
+#include <QToolButton>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -234,6 +235,33 @@ TEST_F(TagCommandsTest, CopyPasteUpdateCarriesTheTagToAnotherFile) {
 
   EXPECT_EQ(ReadBytes(target), Mp3Body + TrailerBytes("Song", "Band", "Disc", "1999", "note", 13));
   EXPECT_EQ(ReadBytes(source), sourceBytes);
+}
+
+// A key that a menu or a box took ends there: its release reaching the list
+// would show the row's own tag again and lose the pasted one. Here the
+// removal question is answered No with Esc, whose press went to the box.
+TEST_F(TagCommandsTest, KeyThatChoseAnItemOrClosedABoxKeepsThePastedTag) {
+  List("source.mp3", &song);
+  DemoTag other{"Other", "", "", "", "", 9};
+  const std::string target = List("target.mp3", &other);
+  ClickRow(form->ListBox1, 0);
+  ASSERT_TRUE(ChooseMenuItem(*form, form->C2));
+  ClickRow(form->ListBox1, 1);
+  ASSERT_EQ(form->focusWidget(), form->ListBox1);
+  ASSERT_TRUE(ChooseMenuItem(*form, form->P2));  // the P key is let go over the list
+  EXPECT_EQ(form->EditTytle->text(), QStringLiteral("Song"));
+
+  dialogs.answers = {false};
+  QTest::mouseClick(form->SpeedButton4, Qt::LeftButton);
+  QWidget box;
+  box.show();
+  QTest::keyPress(&box, Qt::Key_Escape);
+  box.hide();
+  QTest::keyRelease(form->focusWidget(), Qt::Key_Escape);
+  EXPECT_EQ(form->EditTytle->text(), QStringLiteral("Song"));
+
+  ASSERT_TRUE(ChooseMenuItem(*form, form->A1));
+  EXPECT_EQ(ReadBytes(target), Mp3Body + TrailerBytes("Song", "Band", "Disc", "1999", "note", 13));
 }
 
 // Copy takes the tag as read, not the panel's unwritten edits; paste shows

@@ -143,9 +143,21 @@ inline bool ChooseMenuItem(QWidget& window, QAction* item) {
   int ran = 0;
   const QMetaObject::Connection counting =
       QObject::connect(item, &QAction::triggered, [&ran] { ++ran; });
-  QTest::keyClick(&window, AccessLetter(menu->title()), Qt::AltModifier);
-  if (QWidget* popup = QApplication::activePopupWidget())
-    QTest::keyClick(popup, AccessLetter(item->text()));
+  // A key's release goes where the keyboard is once the press has been
+  // handled: to the menu while it is open, else to the focused control.
+  const auto release = [&window](char key, Qt::KeyboardModifiers modifiers) {
+    QWidget* to = QApplication::activePopupWidget();
+    if (to == nullptr) to = QApplication::focusWidget();
+    QTest::keyRelease(to != nullptr ? to : &window, key, modifiers);
+  };
+  const char menuLetter = AccessLetter(menu->title());
+  QTest::keyPress(&window, menuLetter, Qt::AltModifier);
+  release(menuLetter, Qt::AltModifier);
+  if (QWidget* popup = QApplication::activePopupWidget()) {
+    const char itemLetter = AccessLetter(item->text());
+    QTest::keyPress(popup, itemLetter);
+    release(itemLetter, Qt::NoModifier);
+  }
   while (QWidget* popup = QApplication::activePopupWidget()) QTest::keyClick(popup, Qt::Key_Escape);
   QObject::disconnect(counting);
   QCoreApplication::processEvents();
