@@ -343,23 +343,28 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
   switch (event->type()) {
     case QEvent::Enter:
       if (widget != nullptr && widget->window() == this) {
-        // The end of a modal box or dialog brings an Enter for the control
+        // The end of a modal box or a menu brings Enters for the controls
         // under a pointer that has not moved; the command's last status
         // stays until the pointer really moves.
-        const bool parked = pointerParked_;
+        if (pointerParked_ && QCursor::pos() == parkedAt_) break;
         pointerParked_ = false;
-        if (!parked || QCursor::pos() != parkedAt_) FollowPointer(widget);
+        FollowPointer(widget);
       }
       break;
     case QEvent::Leave:
       if (widget != nullptr && widget->window() == this) {
-        // A modal box coming up takes the pointer from the window without
-        // the pointer leaving the control: nothing changes under it.
-        if (QWidget* modal = QApplication::activeModalWidget(); modal != nullptr && modal != this) {
+        // A box or a menu coming up takes the pointer from the window
+        // without the pointer leaving the control: nothing changes under
+        // it. (Qt may send this Leave before the box counts as modal, so
+        // the pointer's place decides.)
+        const QWidget* modal = QApplication::activeModalWidget();
+        const bool stillInside = widget->rect().contains(widget->mapFromGlobal(QCursor::pos()));
+        if ((modal != nullptr && modal != this) || stillInside) {
           pointerParked_ = true;
           parkedAt_ = QCursor::pos();
           break;
         }
+        pointerParked_ = false;
         // The pointer is now over the parent, unless an Enter of another
         // control follows; leaving the window leaves no control under it.
         FollowPointer(widget == this ? nullptr : widget->parentWidget());
