@@ -55,6 +55,7 @@ class WindowPrompts : public selvane::UserPrompts {
  public:
   explicit WindowPrompts(TForm1& form) : form_(form) {}
   void SetStatus(std::string_view text) override { form_.SetStatusText(text); }
+  void Progress(int done, int total) override { form_.ShowProgress(done, total); }
   void Refuse(std::string_view text, std::string_view caption) override {
     form_.DialogsInUse().Refuse(&form_, ToQt(text), ToQt(caption));
   }
@@ -300,6 +301,12 @@ void TForm1::SetStatusText(const QString& text) {
 }
 
 void TForm1::SetStatusText(std::string_view cp932) { SetStatusText(ToQt(cp932)); }
+
+void TForm1::ShowProgress(int done, int total) {
+  if (done < total && progressShown_.isValid() && progressShown_.elapsed() < kStatusPaintMs) return;
+  progressShown_.start();
+  SetStatusText(QStringLiteral("%1 / %2").arg(done).arg(total));
+}
 
 QString TForm1::StatusText() const { return statusText_->text(); }
 

@@ -79,6 +79,8 @@ class TForm1 : public QMainWindow {
   [[nodiscard]] bool SaveSettings();  // false when the store could not be written
   void SetStatusText(const QString& text);
   void SetStatusText(std::string_view cp932);
+  // "done / total" in the status line, at most once a frame.
+  void ShowProgress(int done, int total);
   QString StatusText() const;
   // When valid, stands in for the primary screen's size (tests).
   static inline QSize screenSizeOverride;
@@ -212,6 +214,7 @@ class TForm1 : public QMainWindow {
   QWidget* client_ = nullptr;
   QLabel* statusText_ = nullptr;
   QElapsedTimer statusPainted_;  // since the status line was last painted by hand
+  QElapsedTimer progressShown_;  // since ShowProgress last wrote
   QMargins appliedFrame_;        // the frame the current size and limits assume
   bool limitsSet_ = false;
   mutable QMargins knownFrame_;    // the window manager's frame, once told
@@ -247,6 +250,11 @@ class TForm1 : public QMainWindow {
   static constexpr int NoneUnnamed = INT_MAX;
   int unnamedFrom_ = NoneUnnamed;  // first row still waiting for its name
   void NameTheRest();
+  // Edit1Exit's work; `markRows` false leaves the after list unmarked.
+  void RegenerateNames(bool markRows);
+  // What each row's path held as the last refresh read its tag; the next
+  // forecast or run takes them (and leaves this empty).
+  std::vector<selvane::FileStatus> readStatuses_;
   void SetPreset(int index);
   // [modes/help/about]
 };

@@ -7,6 +7,8 @@
 #include <QScrollBar>
 #include <QToolButton>
 #include <algorithm>
+#include <utility>
+#include <vector>
 
 #include "app/Cp932Text.h"
 #include "app/Glyphs.h"
@@ -20,7 +22,9 @@ void TForm1::RefreshLists() {
   ListBox1->Fill(fullPath);
   // Each row of 変換後 that the rename run will refuse, or where it will
   // ask before replacing a file, gets a mark and its reason as a tooltip.
-  ListBox2->Fill(fullPath, selvane::ForecastRename(table, *fileOps));
+  // The statuses a refresh has just read stand for the rows' files.
+  const std::vector<selvane::FileStatus> read = std::exchange(readStatuses_, {});
+  ListBox2->Fill(fullPath, selvane::ForecastRename(table, *fileOps, &read));
   UpdateCommandStates();
 }
 

@@ -93,7 +93,10 @@ struct RowOutlook {
   bool HangsOnAQuestion() const { return Asks() || outlook == Outlook::MayBeReplaced; }
   bool Marked() const { return outlook != Outlook::Moves && outlook != Outlook::Unchanged; }
 };
-std::vector<RowOutlook> ForecastRename(const EntryTable& table, FileOps& ops);
+// `origins`, when given with one status per row, are what the rows' paths
+// held just before (as a refresh read their tags); else they are looked at.
+std::vector<RowOutlook> ForecastRename(const EntryTable& table, FileOps& ops,
+                                       const std::vector<FileStatus>* origins = nullptr);
 // The reason (CP932) shown for a row's mark; empty for a row without one.
 std::string OutlookText(const RowOutlook& row);
 
@@ -107,7 +110,9 @@ struct RunRow {
 
 // Renames every entry from path to newPath, one after another, asking before
 // a file is replaced. Ends with the status text "リネーム終了". The caller
-// regenerates the names before and redraws after.
-std::vector<RunRow> RunRename(EntryTable& table, FileOps& ops, UserPrompts& ui);
+// regenerates the names before (and may hand over the statuses that gave,
+// as for the forecast) and redraws after.
+std::vector<RunRow> RunRename(EntryTable& table, FileOps& ops, UserPrompts& ui,
+                              const std::vector<FileStatus>* origins = nullptr);
 
 }  // namespace selvane
