@@ -45,8 +45,9 @@ class MemoryFileOps : public FileOps {
   bool AddHardLink(std::string_view path, std::string_view existing) {
     const Found old = Find(existing, false);
     if (old.error != 0 || old.inode == 0 || nodes_[old.inode].type == Type::Folder) return false;
-    const Found place = Find(path, false);
-    if (place.error != 0 || place.inode != 0) return false;
+    bool slash = false;
+    const Found place = Find(path, false, &slash);
+    if (place.error != 0 || place.inode != 0 || slash) return false;
     nodes_[place.parent].children[place.name] = old.inode;
     ++nodes_[old.inode].links;
     return true;
@@ -288,8 +289,10 @@ class MemoryFileOps : public FileOps {
   }
 
   bool AddNode(std::string_view path, Node node) {
-    const Found place = Find(path, false);
-    if (place.error != 0 || place.inode != 0 || place.name == "." || place.name == "..")
+    bool slash = false;
+    const Found place = Find(path, false, &slash);
+    if (place.error != 0 || place.inode != 0 || place.name == "." || place.name == ".." ||
+        (slash && node.type != Type::Folder))
       return false;
     node.parent = place.parent;
     const std::uint64_t inode = nextInode_++;
