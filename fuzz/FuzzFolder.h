@@ -112,7 +112,10 @@ inline FuzzFolder MakeFuzzFolder(FuzzedDataProvider& in) {
         row.newPath = root + FuzzName(in);
         break;
     }
-    folder.rows.push_back(std::move(row));
+    // The table never lists one path twice.
+    bool listed = false;
+    for (const FuzzRow& earlier : folder.rows) listed = listed || earlier.path == row.path;
+    if (!listed) folder.rows.push_back(std::move(row));
   }
   return folder;
 }
