@@ -10,6 +10,7 @@
 #include <QSettings>
 #include <QStandardPaths>
 #include <QToolButton>
+#include <cstdint>
 #include <string>
 
 #include "app/Cp932Text.h"
@@ -42,20 +43,34 @@ void TForm1::LoadSettings() {
   if (store.contains(SettingsKey("cb1"))) SpeedButton7->setChecked(ReadInteger(store, "cb1") != 0);
   if (store.contains(SettingsKey("cb3"))) SpeedButton8->setChecked(ReadInteger(store, "cb3") != 0);
 
-  if (store.contains(SettingsKey("left"))) MoveOuter(ReadInteger(store, "left"), OuterPosition().y());
-  if (store.contains(SettingsKey("top"))) MoveOuter(OuterPosition().x(), ReadInteger(store, "top"));
-  if (store.contains(SettingsKey("width"))) SetOuterSize(ReadInteger(store, "width"), OuterSize().height());
-  if (store.contains(SettingsKey("height")))
-    SetOuterSize(OuterSize().width(), ReadInteger(store, "height"));
-
-  // Back onto the screen, with the size the limits left.
-  const QSize screen = ScreenSize();
-  const QSize outer = OuterSize();
-  int left = OuterPosition().x();
-  int top = OuterPosition().y();
-  if (screen.width() < left + outer.width()) left = screen.width() - outer.width();
-  if (screen.height() < top + outer.height()) top = screen.height() - outer.height();
-  MoveOuter(left, top);
+  // The place is taken whole and pulled onto the screen before the window
+  // moves: a stored integer can be any 32-bit value, so the sums are made
+  // in 64 bits, and neither Qt nor X sees a coordinate it cannot hold.
+  std::int64_t left = OuterPosition().x();
+  std::int64_t top = OuterPosition().y();
+  const auto place = [&] {
+    const QSize screen = ScreenSize();
+    const QSize outer = OuterSize();
+    if (screen.width() < left + outer.width()) left = screen.width() - outer.width();
+    if (screen.height() < top + outer.height()) top = screen.height() - outer.height();
+    // A window may hang off the left or top edge, but not so far that none
+    // of it is left on the screen.
+    if (left + outer.width() <= 0) left = 0;
+    if (top + outer.height() <= 0) top = 0;
+    MoveOuter(static_cast<int>(left), static_cast<int>(top));
+  };
+  try {
+    if (store.contains(SettingsKey("left"))) left = ReadInteger(store, "left");
+    if (store.contains(SettingsKey("top"))) top = ReadInteger(store, "top");
+    if (store.contains(SettingsKey("width")))
+      SetOuterSize(ReadInteger(store, "width"), OuterSize().height());
+    if (store.contains(SettingsKey("height")))
+      SetOuterSize(OuterSize().width(), ReadInteger(store, "height"));
+  } catch (const SettingsError&) {
+    place();  // the place read before the bad value still counts
+    throw;
+  }
+  place();
 }
 
 bool TForm1::SaveSettings() {
