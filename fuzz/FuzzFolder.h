@@ -8,6 +8,7 @@
 // leading dot, bytes that are not Shift-JIS, and other spellings of a name.
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <string>
 #include <vector>
@@ -30,8 +31,8 @@ inline constexpr const char* FuzzFolderRoot = "/m/";
 
 // Names inside the root: each can be a file, a folder, a pipe or a link.
 inline constexpr const char* FuzzNames[] = {
-    "a.mp3",    "b.mp3",     "Song.mp3", "\x83\x5C.mp3" /* ソ */, "sub", "sub/c.mp3",
-    "SelvaneBk.tmp", "x.mp3", "sub/a.mp3", "A.mp3",
+    "a.mp3", "b.mp3",     "Song.mp3", "\x83\x5C.mp3" /* ソ */, "sub", "sub/c.mp3", "SelvaneBk.tmp",
+    "x.mp3", "sub/a.mp3", "A.mp3",
 };
 
 // What a link can lead to: the names above, and these.
@@ -41,10 +42,10 @@ inline constexpr const char* FuzzLinkTargets[] = {
 
 // New names that are refused or that spell an existing name differently.
 inline constexpr const char* FuzzOddNames[] = {
-    "a:b.mp3",         "a?.mp3",        "a\nb.mp3",      "\x1b[31mRed.mp3", "tab\t.mp3",
-    "del\x7f.mp3",     "../a.mp3",      "sub/../a.mp3",  "./a.mp3",         ".a.mp3",
-    "sub/.c.mp3",      "\xFD.mp3",      "\x81.mp3",      "\xa0\x83.mp3",    "sub\\a.mp3",
-    "/a.mp3",          "sub//a.mp3",    "sub/",          "new/x.mp3",       "b.mp3/",
+    "a:b.mp3",     "a?.mp3",     "a\nb.mp3",     "\x1b[31mRed.mp3", "tab\t.mp3",
+    "del\x7f.mp3", "../a.mp3",   "sub/../a.mp3", "./a.mp3",         ".a.mp3",
+    "sub/.c.mp3",  "\xFD.mp3",   "\x81.mp3",     "\xa0\x83.mp3",    "sub\\a.mp3",
+    "/a.mp3",      "sub//a.mp3", "sub/",         "new/x.mp3",       "b.mp3/",
 };
 
 inline std::string FuzzName(FuzzedDataProvider& in) {
@@ -102,8 +103,9 @@ inline FuzzFolder MakeFuzzFolder(FuzzedDataProvider& in) {
         break;  // no new name
       case 2:
       case 3:
-        row.newPath = root + FuzzOddNames[in.ConsumeIntegralInRange<std::size_t>(
-                                 0, std::size(FuzzOddNames) - 1)];
+        row.newPath =
+            root +
+            FuzzOddNames[in.ConsumeIntegralInRange<std::size_t>(0, std::size(FuzzOddNames) - 1)];
         break;
       case 4:
         row.newPath = root + in.ConsumeRandomLengthString(24);
@@ -112,6 +114,8 @@ inline FuzzFolder MakeFuzzFolder(FuzzedDataProvider& in) {
         row.newPath = root + FuzzName(in);
         break;
     }
+    // The table's fields are C strings.
+    row.newPath.resize(std::min(row.newPath.size(), row.newPath.find('\0')));
     // The table never lists one path twice.
     bool listed = false;
     for (const FuzzRow& earlier : folder.rows) listed = listed || earlier.path == row.path;

@@ -50,8 +50,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(Cp932PathToNative(again, back) && back == native);
   }
 
-  const std::size_t limits[] = {0, 1, size / 2, size > 0 ? size - 1 : 0, size, size + 1,
-                                size > 0 ? std::size_t{data[0]} : 0};
+  const std::size_t limits[] = {
+      0, 1, size / 2, size > 0 ? size - 1 : 0, size, size + 1, size > 0 ? std::size_t{data[0]} : 0};
   for (const std::size_t limit : limits) CheckBoundary(input, limit);
   return 0;
 }

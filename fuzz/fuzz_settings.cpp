@@ -25,8 +25,8 @@ namespace {
 const std::string& Folder() {
   static const std::string folder = [] {
     const char* base = getenv("TMPDIR");
-    std::string pattern = std::string(base != nullptr && *base != '\0' ? base : "/tmp") +
-                          "/selvane-fuzz-XXXXXX";
+    std::string pattern =
+        std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/selvane-fuzz-XXXXXX";
     if (mkdtemp(pattern.data()) == nullptr) FuzzFailed("no temporary folder", __FILE__, __LINE__);
     return pattern;
   }();

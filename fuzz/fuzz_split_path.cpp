@@ -71,15 +71,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (std::size_t i = 0; i < rest.size(); i += CharLength(rest, i))
     if (rest[i] == '.' && CharLength(rest, i) == 1) lastDot = i;
   if (!parts.extension.empty()) {
-    FUZZ_CHECK(lastDot != std::string_view::npos && rest.substr(lastDot).starts_with(parts.extension));
+    FUZZ_CHECK(lastDot != std::string_view::npos &&
+               rest.substr(lastDot).starts_with(parts.extension));
     FUZZ_CHECK(parts.name.size() <= lastDot);
   } else {
     FUZZ_CHECK(lastDot == std::string_view::npos);
   }
 
   // Whole unless cut: the path at 1023 bytes, the name or the extension at 255.
-  const bool cut = pathCut || parts.name.size() >= 254 ||
-                   parts.extension.size() >= 254;
+  const bool cut = pathCut || parts.name.size() >= 254 || parts.extension.size() >= 254;
   const std::string whole = parts.drive + parts.directory + parts.name + parts.extension;
   if (!cut) {
     FUZZ_CHECK(whole == path);

@@ -53,8 +53,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (std::string& text : texts) text = in.ConsumeRandomLengthString(40);
   const std::string body = in.ConsumeRemainingBytesAsString();  // may end in a trailer
 
-  const Trailer trailer = BuildTrailer({texts[0], texts[1], texts[2], texts[3], texts[4], genreItem},
-                                       lastGenre);
+  const Trailer trailer =
+      BuildTrailer({texts[0], texts[1], texts[2], texts[3], texts[4], genreItem}, lastGenre);
   FUZZ_CHECK(std::memcmp(trailer.data(), "TAG", 3) == 0);
   FUZZ_CHECK(trailer[127] == GenreByteForItem(genreItem, lastGenre));
   const std::string written(reinterpret_cast<const char*>(trailer.data()), trailer.size());

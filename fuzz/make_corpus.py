@@ -85,6 +85,33 @@ seeds = {
     },
 }
 
+# fuzz_rename: the folder and rows of fuzz/FuzzFolder.h, every value one
+# byte (its offset in its range): things, then per thing a name, a kind
+# (0 file, 2 folder, 3 pipe, 4 link + target, 5 hard link + name), the
+# current folder (0 /m), rows less one, then per row a name and a choice (5: a name
+# of the list + name, 2: an odd name + index), then the answers (1 Yes).
+A, B, SONG, SO_NAME, SUB, SELVANE_BK, X = 0, 1, 2, 3, 4, 6, 7
+
+
+def folder(*values):
+    return ints(*[[v] for v in values])
+
+
+seeds["fuzz_rename"] = {
+    # A link listed alone, named as the file it leads to.
+    "link-to-target": folder(2, SONG, 0, X, 4, SONG, 0, 0, X, 5, SONG, 1),
+    # The file and a link to it, both named alike.
+    "file-and-link": folder(2, A, 0, B, 4, A, 0, 1, A, 5, SONG, B, 5, SONG, 1, 1),
+    # Hard links: a second name of one file given the first one's name.
+    "hard-link": folder(2, A, 0, B, 5, A, 0, 0, B, 5, A, 1),
+    # A file under the temporary name in the current folder.
+    "temporary-taken": folder(3, A, 0, B, 0, SELVANE_BK, 0, 0, 0, A, 5, B, 1),
+    # Refused names: a newline, a leading dot, a byte that is not Shift-JIS,
+    # "..", a forbidden character (on a pipe).
+    "refused": folder(6, A, 0, B, 0, SONG, 3, SUB, 2, X, 0, SO_NAME, 0, 0, 4, A, 2, 2, B, 2, 9,
+                      SO_NAME, 2, 11, X, 2, 6, SONG, 2, 0),
+}
+
 for target, files in seeds.items():
     folder = CORPUS / target
     folder.mkdir(parents=True, exist_ok=True)

@@ -78,6 +78,14 @@ class MemoryFileOps : public FileOps {
     List(RootInode, "", lines);
     return lines;
   }
+  // The names (native) of every symbolic link.
+  std::vector<std::string> LinkNames() const {
+    std::vector<std::string> names;
+    for (const std::string& line : Listing())
+      if (const std::size_t at = line.rfind(" link #"); at != std::string::npos)
+        names.push_back(line.substr(0, at));
+    return names;
+  }
   // The contents of every regular file, each once however many names it has.
   std::vector<std::string> AllContents() const {
     std::vector<std::string> all;
@@ -134,6 +142,7 @@ class MemoryFileOps : public FileOps {
     status.link = nodes_[name.inode].type == Type::Link;
     std::uint64_t inode = name.inode;
     if (status.link) {
+      if (!NativePathToCp932(nodes_[name.inode].bytes, status.linkText)) status.linkText.clear();
       const Found target = Find(path, true);
       if (target.error != 0 || target.inode == 0) {
         // A link that leads nowhere still holds its name.
@@ -169,8 +178,7 @@ class MemoryFileOps : public FileOps {
     if (source.inode == 0) return {ENOENT};
     const Found target = Find(to, false, &targetSlash);
     if (target.error != 0) return {target.error};
-    if ((sourceSlash || targetSlash) && nodes_[source.inode].type != Type::Folder)
-      return {ENOTDIR};
+    if ((sourceSlash || targetSlash) && nodes_[source.inode].type != Type::Folder) return {ENOTDIR};
     if (source.name == "." || source.name == ".." || target.name == "." || target.name == "..")
       return {source.inode == RootInode ? EBUSY : EINVAL};
     if (target.inode != 0) return {EEXIST};
@@ -305,7 +313,8 @@ class MemoryFileOps : public FileOps {
     if (--nodes_[inode].links == 0) nodes_.erase(inode);
   }
 
-  void List(std::uint64_t folder, const std::string& prefix, std::vector<std::string>& lines) const {
+  void List(std::uint64_t folder, const std::string& prefix,
+            std::vector<std::string>& lines) const {
     for (const auto& [name, inode] : nodes_.at(folder).children) {
       const Node& node = nodes_.at(inode);
       const std::string path = prefix + "/" + name;

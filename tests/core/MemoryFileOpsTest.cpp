@@ -1,7 +1,5 @@
 // The in-memory file system against the real one: the same call on the same
 // tree gives the same result and leaves the same names behind.
-#include "tests/core/MemoryFileOps.h"
-
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -9,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/core/MemoryFileOps.h"
 #include "tests/core/TempFolder.h"
 
 namespace selvane {
@@ -31,8 +30,11 @@ void MakeMemory(const TempFolder& t, MemoryFileOps& m) {
   ASSERT_TRUE(m.AddFolder("/tmp") && m.AddFolder(t.path()));
   ASSERT_TRUE(m.AddFile(t / "a.mp3", "AAAA") && m.AddFolder(t / "sub") && m.AddOther(t / "p"));
   ASSERT_TRUE(m.AddHardLink(t / "h.mp3", t / "a.mp3"));
-  for (const auto& [name, target] : {std::pair{"x.mp3", "a.mp3"}, {"y.mp3", "x.mp3"},
-                                     {"d.mp3", "missing.mp3"}, {"s2", "sub"}, {"l1", "l2"},
+  for (const auto& [name, target] : {std::pair{"x.mp3", "a.mp3"},
+                                     {"y.mp3", "x.mp3"},
+                                     {"d.mp3", "missing.mp3"},
+                                     {"s2", "sub"},
+                                     {"l1", "l2"},
                                      {"l2", "l1"}})
     ASSERT_TRUE(m.AddLink(t / name, target));
   ASSERT_TRUE(m.SetCurrentFolder(t / "sub"));
@@ -52,11 +54,12 @@ int Apply(FileOps& ops, const std::string& op, const std::string& a, const std::
 std::vector<std::string> Look(FileOps& ops, const TempFolder& t) {
   const FileStatus h = ops.Status((t / "h.mp3").c_str());
   std::vector<std::string> seen;
-  for (const char* name : {"a.mp3", "h.mp3", "x.mp3", "y.mp3", "d.mp3", "s2", "s2/", "x.mp3/",
-                           "l1", "p", "sub", "new.mp3", "sub/new.mp3", "sub/SelvaneBk.tmp"}) {
+  for (const char* name : {"a.mp3", "h.mp3", "x.mp3", "y.mp3", "d.mp3", "s2", "s2/", "x.mp3/", "l1",
+                           "p", "sub", "new.mp3", "sub/new.mp3", "sub/SelvaneBk.tmp"}) {
     const FileStatus s = ops.Status((t / name).c_str());
-    seen.push_back(std::string(name) + " " + std::to_string(int(s.kind)) + (s.link ? " link " : " ") +
-                   std::to_string(s.kind == FileKind::Regular ? s.length : 0) +
+    seen.push_back(std::string(name) + " " + std::to_string(int(s.kind)) +
+                   (s.link ? " link " : " ") +
+                   std::to_string(s.kind == FileKind::Regular ? s.length : 0) + " " + s.linkText +
                    (s.SameFileAs(h) ? " =h" : ""));
   }
   return seen;
@@ -64,23 +67,37 @@ std::vector<std::string> Look(FileOps& ops, const TempFolder& t) {
 
 TEST(MemoryFileOps, AgreesWithTheRealFileSystem) {
   const std::vector<std::vector<std::string>> steps = {
-      {"move", "a.mp3", "new.mp3"},     {"move", "x.mp3", "new.mp3"},
+      {"move", "a.mp3", "new.mp3"},
+      {"move", "x.mp3", "new.mp3"},
       {"move", "x.mp3", "sub/new.mp3"},  // a relative link moved away leads nowhere
-      {"move", "a.mp3", "h.mp3"},       {"move", "a.mp3", "d.mp3"},
-      {"move", "a.mp3", "p"},           {"move", "a.mp3", "a.mp3"},
-      {"move", "sub", "sub/new.mp3"},   {"move", "a.mp3", "new.mp3/"},
-      {"move", "a.mp3", "no/new.mp3"},  {"move", "a.mp3", "x.mp3/new.mp3"},
-      {"move", "s2/", "new.mp3"},       {"move", "l1", "new.mp3"},
+      {"move", "a.mp3", "h.mp3"},
+      {"move", "a.mp3", "d.mp3"},
+      {"move", "a.mp3", "p"},
+      {"move", "a.mp3", "a.mp3"},
+      {"move", "sub", "sub/new.mp3"},
+      {"move", "a.mp3", "new.mp3/"},
+      {"move", "a.mp3", "no/new.mp3"},
+      {"move", "a.mp3", "x.mp3/new.mp3"},
+      {"move", "s2/", "new.mp3"},
+      {"move", "l1", "new.mp3"},
       {"move", "y.mp3", "@SelvaneBk.tmp"},  // relative: in the current folder
       {"move", "@SelvaneBk.tmp", "new.mp3"},
-      {"delete", "x.mp3"},              {"delete", "a.mp3"},
-      {"delete", "sub"},                {"delete", "s2"},
-      {"delete", "p"},                  {"delete", "a.mp3/"},
-      {"delete", "missing.mp3"},        {"append", "y.mp3"},
-      {"append", "p"},                  {"append", "sub"},
-      {"append", "l1"},                 {"append", "d.mp3"},
-      {"length", "y.mp3"},              {"length", "s2/"},
-      {"tail", "h.mp3"},                {"tail", "s2"},
+      {"delete", "x.mp3"},
+      {"delete", "a.mp3"},
+      {"delete", "sub"},
+      {"delete", "s2"},
+      {"delete", "p"},
+      {"delete", "a.mp3/"},
+      {"delete", "missing.mp3"},
+      {"append", "y.mp3"},
+      {"append", "p"},
+      {"append", "sub"},
+      {"append", "l1"},
+      {"append", "d.mp3"},
+      {"length", "y.mp3"},
+      {"length", "s2/"},
+      {"tail", "h.mp3"},
+      {"tail", "s2"},
   };
   for (const auto& step : steps) {
     SCOPED_TRACE(step[0] + " " + step[1] + (step.size() > 2 ? " " + step[2] : ""));
