@@ -439,8 +439,12 @@ void TForm1::MoveOuter(int left, int top) {
   setGeometry(QRect(QPoint(left + appliedFrame_.left(), top + appliedFrame_.top()), size()));
 }
 
+// Held to the limits first, which the window keeps anyway: a stored size
+// can be any integer, and taking the frame off it must not overflow.
 void TForm1::SetOuterSize(int outerWidth, int outerHeight) {
-  resize(QSize(outerWidth, outerHeight) - Extra(appliedFrame_));
+  const QSize outer(std::clamp(outerWidth, kMinimumSize.width(), kMaximumSize.width()),
+                    std::clamp(outerHeight, kMinimumSize.height(), kMaximumSize.height()));
+  resize(outer - Extra(appliedFrame_));
 }
 
 // The limits are for the outer size; Qt holds the inner one. The frame is
