@@ -218,6 +218,8 @@ TEST(CheckNewName, RefusesWhatWouldHideLoseOrMisnameTheFile) {
       {"newline", "/m/a.mp3", "/m/a\nb.mp3", NameRefusal::ControlChars},
       {"tab in a new folder", "/m/a.mp3", "/m/x\ty/a.mp3", NameRefusal::ControlChars},
       {"DEL", "/m/a.mp3", "/m/a\x7F.mp3", NameRefusal::ControlChars},
+      {"ends in a separator", "/m/a.mp3", "/m/sub/", NameRefusal::EmptyName},
+      {"empty title, no extension", "/m/a.mp3", "/m/", NameRefusal::EmptyName},
   };
   for (const auto& c : cases) EXPECT_EQ(CheckNewName(c.path, c.newPath), c.expected) << c.label;
 }
