@@ -19,7 +19,6 @@
 #include <QSize>
 #include <QString>
 #include <QStringList>
-#include <climits>
 #include <exception>
 #include <functional>
 #include <memory>
@@ -247,9 +246,12 @@ class TForm1 : public QMainWindow {
   // The start names the command-line files the first paint can show; the
   // others are named right after it.
   static constexpr int kListRowPixels = 12;  // at least: the lists' font size
-  static constexpr int NoneUnnamed = INT_MAX;
-  int unnamedFrom_ = NoneUnnamed;  // first row still waiting for its name
-  void NameTheRest();
+  QStringList pendingArgs_;                  // command-line files left for after the first paint
+  std::unique_ptr<selvane::UserPrompts> startPrompts_;
+  std::unique_ptr<selvane::AddBatch> startBatch_;
+  void AddArguments(const QStringList& args, bool counting);
+  void AddTheRest();
+  void FinishCommandLine();
   // Edit1Exit's work; `markRows` false leaves the after list unmarked.
   void RegenerateNames(bool markRows);
   // What each row's path held as the last refresh read its tag; the next

@@ -6,13 +6,17 @@
 
 #include <QFile>
 #include <QList>
+#include <QScrollBar>
 #include <QString>
 #include <algorithm>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "app/Cp932Text.h"
+#include "app/ListRows.h"
+#include "app/ListSelection.h"
 #include "app/Unit1.h"
 #include "core/filelist/SplitPath.h"
 #include "core/platform/Cp932.h"
@@ -113,13 +117,46 @@ class OnScreenPrompts : public selvane::UserPrompts {
 
 }  // namespace
 
+// The files the first paint can show are listed at once; the others right
+// after it, so that a collection of 20,000 files comes up as fast as one of
+// twenty (the first screen is the same). One message tells every refusal,
+// once all are in.
 void TForm1::AddCommandLineFiles(const QStringList& args) {
-  const std::string rule = NamingRule();
-  OnScreenPrompts prompts(*this);
+  startPrompts_ = std::make_unique<OnScreenPrompts>(*this);
+  startBatch_ = std::make_unique<selvane::AddBatch>(table, *startPrompts_);
   // No more rows than the window is high in list rows can be on screen.
-  const int firstScreenRows = OuterSize().height() / kListRowPixels + 1;
-  selvane::AddBatch batch(table, prompts);
+  const qsizetype firstScreenRows = OuterSize().height() / kListRowPixels + 1;
+  const qsizetype now = std::min(args.size(), firstScreenRows);
+  AddArguments(args.mid(0, now), false);
+  pendingArgs_ = args.mid(now);
+  if (pendingArgs_.isEmpty()) FinishCommandLine();
+}
+
+void TForm1::AddTheRest() {
+  if (pendingArgs_.isEmpty()) return;
+  const QStringList rest = std::exchange(pendingArgs_, {});
+  const int remembered = ItemIndex(ListBox1);
+  const int top = ListBox1->verticalScrollBar()->value();
+  AddArguments(rest, table.entryCount + rest.size() > selvane::ProgressFrom);
+  FinishCommandLine();
+  RefreshLists();
+  SelectRow(remembered);
+  for (ListBox* list : {ListBox1, ListBox2}) list->verticalScrollBar()->setValue(top);
+  ShowTagPanel();
+}
+
+void TForm1::FinishCommandLine() {
+  if (startBatch_ != nullptr) startBatch_->Finish();
+  startBatch_.reset();
+}
+
+void TForm1::AddArguments(const QStringList& args, bool counting) {
+  const std::string rule = NamingRule();
+  selvane::AddBatch& batch = *startBatch_;
+  const int total = static_cast<int>(args.size());
+  int done = 0;
   for (const QString& arg : args) {
+    if (counting) ShowProgress(++done, total);
     // A name that was not valid in the system's encoding has lost bytes on
     // its way in and cannot be found faithfully.
     if (arg.contains(QChar::ReplacementCharacter)) {
@@ -139,11 +176,8 @@ void TForm1::AddCommandLineFiles(const QStringList& args) {
       continue;
     }
     const std::string path = PrefixOf(cp932Arg) + cp932Name;
-    // Beyond the rows the first paint can show, the naming waits until the
-    // window is on screen (NameTheRest): no tag is read for them yet.
-    const bool onFirstScreen = table.entryCount < firstScreenRows;
-    batch.Add(path.c_str(), onFirstScreen ? std::string_view(rule) : std::string_view());
-    if (!onFirstScreen) unnamedFrom_ = std::min(unnamedFrom_, firstScreenRows);
+    batch.Add(path.c_str(), rule);
   }
-  batch.Finish();
+  // The command line has no text of its own for the status line.
+  if (counting) SetStatusText(QString());
 }
