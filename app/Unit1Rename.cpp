@@ -2,7 +2,6 @@
 #include <QEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
-#include "app/ListRows.h"
 #include <QScrollBar>
 #include <QToolButton>
 
@@ -10,6 +9,7 @@
 #include <vector>
 
 #include "app/Cp932Text.h"
+#include "app/ListRows.h"
 #include "app/ListSelection.h"
 #include "app/Unit1.h"
 #include "core/platform/Cp932.h"
