@@ -127,57 +127,62 @@ void TForm1::AddCommandLineFiles(const QStringList& args) {
   // No more rows than the window is high in list rows can be on screen.
   const qsizetype firstScreenRows = OuterSize().height() / kListRowPixels + 1;
   const qsizetype now = std::min(args.size(), firstScreenRows);
-  AddArguments(args.mid(0, now), false);
-  pendingArgs_ = args.mid(now);
-  if (pendingArgs_.isEmpty()) FinishCommandLine();
+  const std::string rule = NamingRule();
+  for (qsizetype i = 0; i < now; ++i) AddArgument(args[i], rule);
+  for (qsizetype i = now; i < args.size(); ++i)
+    pendingArgs_.push_back(QFile::encodeName(args[i]).toStdString());
+}
+
+void TForm1::AddLaterArguments(std::span<char* const> native) {
+  pendingArgs_.insert(pendingArgs_.end(), native.begin(), native.end());
 }
 
 void TForm1::AddTheRest() {
-  if (pendingArgs_.isEmpty()) return;
-  const QStringList rest = std::exchange(pendingArgs_, {});
-  const int remembered = ItemIndex(ListBox1);
-  const int top = ListBox1->verticalScrollBar()->value();
-  AddArguments(rest, table.entryCount + rest.size() > selvane::ProgressFrom);
-  FinishCommandLine();
-  RefreshLists();
-  SelectRow(remembered);
-  for (ListBox* list : {ListBox1, ListBox2}) list->verticalScrollBar()->setValue(top);
-  ShowTagPanel();
-}
-
-void TForm1::FinishCommandLine() {
+  if (!pendingArgs_.empty()) {
+    const std::vector<std::string> rest = std::exchange(pendingArgs_, {});
+    const int remembered = ItemIndex(ListBox1);
+    const int top = ListBox1->verticalScrollBar()->value();
+    const bool counting = table.entryCount + static_cast<int>(rest.size()) > selvane::ProgressFrom;
+    const std::string rule = NamingRule();
+    const int total = static_cast<int>(rest.size());
+    for (int i = 0; i < total; ++i) {
+      if (counting) ShowProgress(i + 1, total);
+      AddArgument(rest[static_cast<std::size_t>(i)], rule);
+    }
+    // The command line has no text of its own for the status line.
+    if (counting) SetStatusText(QString());
+    RefreshLists();
+    SelectRow(remembered);
+    for (ListBox* list : {ListBox1, ListBox2}) list->verticalScrollBar()->setValue(top);
+    ShowTagPanel();
+  }
   if (startBatch_ != nullptr) startBatch_->Finish();
   startBatch_.reset();
 }
 
-void TForm1::AddArguments(const QStringList& args, bool counting) {
-  const std::string rule = NamingRule();
-  selvane::AddBatch& batch = *startBatch_;
-  const int total = static_cast<int>(args.size());
-  int done = 0;
-  for (const QString& arg : args) {
-    if (counting) ShowProgress(++done, total);
-    // A name that was not valid in the system's encoding has lost bytes on
-    // its way in and cannot be found faithfully.
-    if (arg.contains(QChar::ReplacementCharacter)) {
-      batch.RefuseUnconvertible(arg.toStdString());
-      continue;
-    }
-    const std::string native = QFile::encodeName(arg).toStdString();
-    const std::optional<std::string> stored = FindStoredName(native);
-    if (!stored) continue;  // names nothing: skipped
-    std::string cp932Arg;
-    std::string cp932Name;
-    if (!selvane::NativePathToCp932(native, cp932Arg) ||
-        !selvane::NativePathToCp932(*stored, cp932Name)) {
-      const std::size_t slash = native.rfind('/');
-      batch.RefuseUnconvertible(slash == std::string::npos ? *stored
-                                                           : native.substr(0, slash + 1) + *stored);
-      continue;
-    }
-    const std::string path = PrefixOf(cp932Arg) + cp932Name;
-    batch.Add(path.c_str(), rule);
+void TForm1::AddArgument(const QString& arg, const std::string& rule) {
+  // A name that was not valid in the system's encoding has lost bytes on
+  // its way in and cannot be found faithfully.
+  if (arg.contains(QChar::ReplacementCharacter)) {
+    startBatch_->RefuseUnconvertible(arg.toStdString());
+    return;
   }
-  // The command line has no text of its own for the status line.
-  if (counting) SetStatusText(QString());
+  AddArgument(QFile::encodeName(arg).toStdString(), rule);
+}
+
+void TForm1::AddArgument(const std::string& native, const std::string& rule) {
+  selvane::AddBatch& batch = *startBatch_;
+  const std::optional<std::string> stored = FindStoredName(native);
+  if (!stored) return;  // names nothing: skipped
+  std::string cp932Arg;
+  std::string cp932Name;
+  if (!selvane::NativePathToCp932(native, cp932Arg) ||
+      !selvane::NativePathToCp932(*stored, cp932Name)) {
+    const std::size_t slash = native.rfind('/');
+    batch.RefuseUnconvertible(slash == std::string::npos ? *stored
+                                                         : native.substr(0, slash + 1) + *stored);
+    return;
+  }
+  const std::string path = PrefixOf(cp932Arg) + cp932Name;
+  batch.Add(path.c_str(), rule);
 }
