@@ -1,5 +1,6 @@
 #include "app/ListRows.h"
 
+#include <QFontInfo>
 #include <QFontMetrics>
 #include <algorithm>
 #include <functional>
@@ -96,19 +97,22 @@ QSize ListRows::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& 
 
 // Measuring every line would cost some 10 ms for 1024 Japanese names, and
 // a second for 100,000. A bound per character, read off the CP932 bytes
-// without making the line (the widest half-width glyph for a single byte,
-// the widest full-width one for a pair or a byte that shows as a mark),
-// finds the few lines that can be the widest; only those are measured,
-// widest bound first.
+// without making the line (a half-width glyph's advance for a single byte,
+// a full-width one's for a pair or a byte that shows as a mark), finds the
+// few lines that can be the widest; only those are measured, widest bound
+// first.
 void ListRows::TakeLines(const QFont& font, const EntryListModel& model) {
   const QFontMetrics metrics(font);
   if (narrow_ == 0) {
-    for (char16_t c = 0x20; c < 0x7F; ++c)
-      narrow_ = std::max(narrow_, metrics.horizontalAdvance(QChar(c)));
-    for (const char16_t c : {u'ｱ', u'ﾟ'})
-      narrow_ = std::max(narrow_, metrics.horizontalAdvance(QChar(c)));
-    for (const char16_t c : {u'あ', u'〓', u'Ｗ', u'\uFFFD'})
-      wide_ = std::max(wide_, metrics.horizontalAdvance(QChar(c)));
+    // A fixed-pitch font gives every half-width glyph one advance and every
+    // full-width one another: two glyphs tell them (measuring more would
+    // load a hundred glyphs before the first paint). Any other font is
+    // bounded by its widest glyph. The mark of a byte that is no Shift-JIS
+    // may come from another font.
+    const bool fixed = QFontInfo(font).fixedPitch();
+    narrow_ = fixed ? metrics.horizontalAdvance(QLatin1Char('M')) : metrics.maxWidth();
+    wide_ = std::max({fixed ? 0 : metrics.maxWidth(), metrics.horizontalAdvance(QChar(u'あ')),
+                      metrics.horizontalAdvance(QChar(u'\uFFFD'))});
   }
   const int rows = model.rowCount();
   std::vector<int> bounds(static_cast<std::size_t>(rows));
