@@ -242,6 +242,26 @@ class SystemOps final : public FileOps {
     return {};
   }
 
+  FileResult ReadAt(const char* path, std::int64_t offset, void* data, std::size_t size) override {
+    if (offset < 0) return Failure(EINVAL);
+    Fd fd;
+    std::int64_t length = 0;
+    if (FileResult result = OpenForReading(path, fd, length); !result) return result;
+    char* p = static_cast<char*>(data);
+    while (size > 0) {
+      const ssize_t n = ::pread(fd.get(), p, size, static_cast<off_t>(offset));
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        return LastError();
+      }
+      if (n == 0) return Failure(EIO);
+      p += n;
+      size -= static_cast<std::size_t>(n);
+      offset += n;
+    }
+    return {};
+  }
+
   FileResult Truncate(const char* path, std::int64_t length) override {
     if (length < 0) return Failure(EINVAL);
     Fd fd;
@@ -277,28 +297,7 @@ class SystemOps final : public FileOps {
   FileStatus Status(const char* path) override {
     std::string native;
     if (!Cp932PathToNative(path, native)) return {};
-    // The name first: one call for the common case of a name that is no link.
-    struct stat own {};
-    if (::lstat(native.c_str(), &own) != 0) return {};
-    FileStatus status;
-    status.nameDevice = static_cast<std::uint64_t>(own.st_dev);
-    status.nameInode = static_cast<std::uint64_t>(own.st_ino);
-    status.link = S_ISLNK(own.st_mode);
-    struct stat st = own;
-    if (status.link && ::stat(native.c_str(), &st) != 0) {
-      // A link whose target is gone still holds its name.
-      status.kind = FileKind::Other;
-      status.device = status.nameDevice;
-      status.inode = status.nameInode;
-      return status;
-    }
-    status.kind = S_ISREG(st.st_mode)   ? FileKind::Regular
-                  : S_ISDIR(st.st_mode) ? FileKind::Folder
-                                        : FileKind::Other;
-    status.device = static_cast<std::uint64_t>(st.st_dev);
-    status.inode = static_cast<std::uint64_t>(st.st_ino);
-    status.length = static_cast<std::int64_t>(st.st_size);
-    return status;
+    return NativeStatus(native);
   }
 
   FileResult Delete(const char* path) override {
@@ -314,13 +313,7 @@ class SystemOps final : public FileOps {
     std::string nativeFrom, nativeTo;
     FileResult result;
     if (!ToNative(from, nativeFrom, result) || !ToNative(to, nativeTo, result)) return result;
-    if (::syscall(SYS_renameat2, AT_FDCWD, nativeFrom.c_str(), AT_FDCWD, nativeTo.c_str(),
-                  RENAME_NOREPLACE) == 0)
-      return {};
-    const int error = errno;
-    if (error == EXDEV) return CopyAcross(nativeFrom, nativeTo, error);
-    if (error == EINVAL || error == ENOSYS) return MoveWithoutNoReplace(nativeFrom, nativeTo);
-    return Failure(error);
+    return NativeMove(nativeFrom, nativeTo);
   }
 };
 
@@ -352,6 +345,40 @@ std::string ErrorText(int error) {
 FileOps& SystemFileOps() {
   static SystemOps ops;
   return ops;
+}
+
+FileStatus NativeStatus(const std::string& native) {
+  // The name first: one call for the common case of a name that is no link.
+  struct stat own {};
+  if (::lstat(native.c_str(), &own) != 0) return {};
+  FileStatus status;
+  status.nameDevice = static_cast<std::uint64_t>(own.st_dev);
+  status.nameInode = static_cast<std::uint64_t>(own.st_ino);
+  status.link = S_ISLNK(own.st_mode);
+  struct stat st = own;
+  if (status.link && ::stat(native.c_str(), &st) != 0) {
+    // A link whose target is gone still holds its name.
+    status.kind = FileKind::Other;
+    status.device = status.nameDevice;
+    status.inode = status.nameInode;
+    return status;
+  }
+  status.kind = S_ISREG(st.st_mode)   ? FileKind::Regular
+                : S_ISDIR(st.st_mode) ? FileKind::Folder
+                                      : FileKind::Other;
+  status.device = static_cast<std::uint64_t>(st.st_dev);
+  status.inode = static_cast<std::uint64_t>(st.st_ino);
+  status.length = static_cast<std::int64_t>(st.st_size);
+  return status;
+}
+
+FileResult NativeMove(const std::string& from, const std::string& to) {
+  if (::syscall(SYS_renameat2, AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
+    return {};
+  const int error = errno;
+  if (error == EXDEV) return CopyAcross(from, to, error);
+  if (error == EINVAL || error == ENOSYS) return MoveWithoutNoReplace(from, to);
+  return Failure(error);
 }
 
 bool CurrentDirectory(std::string& cp932) {

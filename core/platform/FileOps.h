@@ -61,6 +61,9 @@ class FileOps {
   // Read the last 128 bytes into `tail` and give the file's length. A file
   // shorter than 128 bytes gives length < 128 and leaves `tail` unspecified.
   virtual FileResult ReadTail(const char* path, unsigned char* tail, std::int64_t& length) = 0;
+  // Read exactly `size` bytes at `offset` (EIO when the file ends before).
+  virtual FileResult ReadAt(const char* path, std::int64_t offset, void* data,
+                            std::size_t size) = 0;
   virtual FileResult Truncate(const char* path, std::int64_t length) = 0;
   virtual FileResult Append(const char* path, const void* data, std::size_t size) = 0;
   // Write `size` bytes at `offset` of an existing file (no create, no append).
@@ -80,6 +83,11 @@ std::string ErrorText(int error);
 
 // The real file system.
 FileOps& SystemFileOps();
+
+// The same status and move for native paths (the trash keeps native names,
+// which need not have a CP932 form).
+FileStatus NativeStatus(const std::string& native);
+FileResult NativeMove(const std::string& from, const std::string& to);
 
 // The process's current directory as a CP932 path ending in '/'; false when
 // it cannot be read or has no CP932 form.
