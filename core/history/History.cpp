@@ -19,7 +19,10 @@ namespace selvane {
 namespace {
 
 constexpr std::int64_t SchemaVersion = 1;
-constexpr int KeptBatches = 100;
+// Keeps the newest 100 batches, undone or not.
+const char* const TrimBatches =
+    "DELETE FROM step WHERE batch IN (SELECT id FROM batch ORDER BY id DESC LIMIT -1 OFFSET 100);"
+    "DELETE FROM batch WHERE id IN (SELECT id FROM batch ORDER BY id DESC LIMIT -1 OFFSET 100)";
 enum BatchState { Planned = 0, Finished = 1, Undone = 2 };
 
 // The layout, with notes for whoever opens the file by hand.
@@ -259,7 +262,9 @@ History::Opened History::Open(sql::Status& status) {
     return MeansTransient(status) ? Opened::Failed : Opened::Broken;
   };
   if (sql::Status opened = db_.Open(path_); !opened) return fail(std::move(opened));
-  sqlite3_busy_timeout(db_.handle(), 2000);
+  // Only another program holding the file (a shell the user opened on it)
+  // makes it wait; the window should not hang long for that.
+  sqlite3_busy_timeout(db_.handle(), 1000);
 
   sql::Statement query;
   std::int64_t version = 0, tables = 0;
@@ -420,13 +425,7 @@ RecordResult History::BeginRename(std::span<const RenamePlanRow> rows,
       BindIdentity(step, 8, native[i].target);
       if (sql::Status s = step.Run(); !s) return s;
     }
-    if (sql::Status s = db_.Execute(
-            "DELETE FROM step WHERE batch IN (SELECT id FROM batch ORDER BY id DESC LIMIT -1 "
-            "OFFSET 100); DELETE FROM batch WHERE id IN (SELECT id FROM batch ORDER BY id DESC "
-            "LIMIT -1 OFFSET 100)");
-        !s)
-      return s;
-    static_assert(KeptBatches == 100, "the statement above keeps 100 batches");
+    if (sql::Status s = db_.Execute(TrimBatches); !s) return s;
     if (sql::Status s = transaction.Commit(); !s) return s;
     openBatch_ = id;
     return {};
@@ -461,7 +460,9 @@ void History::FinishRename(std::span<const RenameRowResult> results, FileOps& op
     // unknown outcome as "not moved".
     if (r.outcome == RowOutcome::NotMoved && r.where.empty() && r.replaced == ReplacedFate::None)
       continue;
-    ++changed;
+    // A failure that left the file where it was changed nothing.
+    if (r.outcome == RowOutcome::Moved || !r.where.empty() || r.replaced != ReplacedFate::None)
+      ++changed;
     update.Bind(1, static_cast<std::int64_t>(r.outcome));
     std::string place;
     if (r.where.empty() || !Cp932PathToNative(r.where, place))
@@ -532,12 +533,7 @@ RecordResult History::BeginTagChange(const TagChangePlan& plan) {
       statement.BindNull(6);
     statement.BindBlob(7, plan.newEnd);
     if (sql::Status s = statement.Run(); !s) return s;
-    if (sql::Status s = db_.Execute(
-            "DELETE FROM step WHERE batch IN (SELECT id FROM batch ORDER BY id DESC LIMIT -1 "
-            "OFFSET 100); DELETE FROM batch WHERE id IN (SELECT id FROM batch ORDER BY id DESC "
-            "LIMIT -1 OFFSET 100)");
-        !s)
-      return s;
+    if (sql::Status s = db_.Execute(TrimBatches); !s) return s;
     if (sql::Status s = transaction.Commit(); !s) return s;
     openBatch_ = id;
     return {};

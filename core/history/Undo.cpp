@@ -274,6 +274,8 @@ class RenameUndo {
       if (step.replaced == ReplacedFate::Deleted)
         left_.emplace_back(step.newPath, std::string(), Why::ReplacedDeleted);
       if (step.replaced != ReplacedFate::Trashed) return;
+      // Back already (an undo cut short, or the user's own restore).
+      if (Holds(ops_.Status(step.newPath.c_str()), step.replacedFile)) return;
       Restore(step, trash_.Find(AsStatus(step.replacedFile), step.replacedPath, nearNative));
       return;
     }
