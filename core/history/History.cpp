@@ -173,6 +173,17 @@ bool ReadPath(const sql::Statement& statement, int column, std::string& cp932) {
   return native.empty() || NativePathToCp932(native, cp932);
 }
 
+// A relative path would be read against whatever folder is current when
+// undo runs; the one the run meant is the current one now.
+std::string NativeAbsolute(std::string_view cp932) {
+  std::string native;
+  if (!Cp932PathToNative(cp932, native) || native.empty()) return {};
+  if (native.front() == '/') return native;
+  std::string folder, nativeFolder;
+  if (!CurrentDirectory(folder) || !Cp932PathToNative(folder, nativeFolder)) return {};
+  return nativeFolder + native;
+}
+
 bool EndsInTrailer(const unsigned char* tail, std::int64_t length) {
   return length >= static_cast<std::int64_t>(TrailerSize) && std::memcmp(tail, "TAG", 3) == 0;
 }
@@ -389,8 +400,7 @@ RecordResult History::BeginRename(std::span<const RenamePlanRow> rows,
     n.file = NameIdentity(rows[i].file);
     n.target = NameIdentity(rows[i].target);
   }
-  std::string temporary;
-  if (!Cp932PathToNative(temporaryPath, temporary)) temporary.clear();
+  const std::string temporary = NativeAbsolute(temporaryPath);
 
   RecordResult result = Record([&]() -> sql::Status {
     sql::Transaction transaction(db_);
@@ -464,8 +474,8 @@ void History::FinishRename(std::span<const RenameRowResult> results, FileOps& op
     if (r.outcome == RowOutcome::Moved || !r.where.empty() || r.replaced != ReplacedFate::None)
       ++changed;
     update.Bind(1, static_cast<std::int64_t>(r.outcome));
-    std::string place;
-    if (r.where.empty() || !Cp932PathToNative(r.where, place))
+    const std::string place = NativeAbsolute(r.where);
+    if (place.empty())
       update.BindNull(2);
     else
       update.BindBlob(2, place);

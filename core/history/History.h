@@ -108,7 +108,8 @@ class History {
   const std::string& storePath() const { return path_; }
 
   // Before the run touches the disk: the plan in one transaction, synced
-  // once. `temporaryPath` is the absolute CP932 path of the temporary file.
+  // once. `temporaryPath` is the temporary file's CP932 path (TemporaryName
+  // alone will do: it is taken in the current folder).
   RecordResult BeginRename(std::span<const RenamePlanRow> rows, std::string_view temporaryPath);
   // After it: one result per planned row, in the same order. A run that
   // changed nothing leaves no batch behind.

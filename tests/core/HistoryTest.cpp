@@ -328,21 +328,23 @@ TEST_F(HistoryTest, AGarbledStoreIsPutAsideAndNothingOnDiskChanges) {
 
 // Killed after the plan was committed: one row moved, one left under the
 // temporary name with the file it was replacing already in the trash, one
-// not reached. Undo, in a later process, finds each on disk by its identity.
+// not reached. Undo, in a later process started elsewhere, finds each on disk
+// by its identity.
 TEST_F(HistoryTest, ABatchCutShortIsTakenBackFromWhatIsOnDisk) {
   const std::string a = music_.Write("a.mp3", "A"), c = music_.Write("c.mp3", "C");
   const std::string d = music_.Write("d.mp3", "D"), e = music_.Write("e.mp3", "E");
   const std::string b = music_ / "b.mp3", f = music_ / "f.mp3";
   {
     History history;
-    ASSERT_TRUE(
-        history.BeginRename(Plan({{a, b}, {c, d}, {e, f}}), work_ / TemporaryName).recorded);
+    ASSERT_TRUE(history.BeginRename(Plan({{a, b}, {c, d}, {e, f}}), TemporaryName).recorded);
     ASSERT_TRUE(ops_.Move(a.c_str(), b.c_str()));
     ASSERT_TRUE(ops_.Move(c.c_str(), TemporaryName));
     TrashedFile trashed;
     ASSERT_TRUE(trash_.MoveToTrash(d.c_str(), trashed));
   }  // no outcome
 
+  // Started again, from another folder.
+  CurrentDirectoryGuard elsewhere(music_.path());
   History later;
   Undo(later);
   ASSERT_EQ(ui_.questions.size(), 1u);
