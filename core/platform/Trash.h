@@ -9,8 +9,9 @@
 
 namespace selvane {
 
-// A file that went into the trash: where it lies there (native) and what it
-// was before (its status under its old name).
+// A file that went into the trash: where it lies there (native) and its
+// status as it lies there (the same inode as before, unless the trash had
+// to copy it).
 struct TrashedFile {
   std::string nativePath;
   FileStatus file;

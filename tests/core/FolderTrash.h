@@ -26,7 +26,6 @@ class FolderTrash : public FreedesktopTrash {
   FileResult MoveToTrash(const char* path, TrashedFile& trashed) override {
     std::string native;
     if (!Cp932PathToNative(path, native)) return FileResult{EILSEQ};
-    trashed.file = NativeStatus(native);
     const std::string base = native.substr(native.find_last_of('/') + 1);
     // The info file is made first and exclusively: it reserves the name.
     for (int n = 1; n < 100; ++n) {
@@ -41,8 +40,12 @@ class FolderTrash : public FreedesktopTrash {
       ::close(fd);
       trashed.nativePath = root_ + "/files/" + name;
       const FileResult moved = written ? NativeMove(native, trashed.nativePath) : FileResult{EIO};
-      if (!moved) ::unlink(info.c_str());
-      return moved;
+      if (!moved) {
+        ::unlink(info.c_str());
+        return moved;
+      }
+      trashed.file = NativeStatus(trashed.nativePath);
+      return {};
     }
     return FileResult{EEXIST};
   }
