@@ -2,7 +2,9 @@
 #include "app/Unit1.h"
 
 #include <QCloseEvent>
+#include <QApplication>
 #include <QComboBox>
+#include <QCursor>
 #include <QFont>
 #include <QFrame>
 #include <QGroupBox>
@@ -57,9 +59,19 @@ class WindowPrompts : public selvane::UserPrompts {
   void Refuse(std::string_view text, std::string_view caption) override {
     form_.DialogsInUse().Refuse(&form_, ToQt(text), ToQt(caption));
   }
+  void RefuseUtf8(std::string_view text, std::string_view caption) override {
+    form_.DialogsInUse().Refuse(&form_, Utf8(text), Utf8(caption));
+  }
   bool Ask(std::string_view text, std::string_view caption) override {
     return form_.DialogsInUse().Ask(&form_, ToQt(text), ToQt(caption));
   }
+
+ private:
+  static QString Utf8(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+  }
+
+ public:
   void ShowError(std::string_view text) override {
     form_.DialogsInUse().ShowError(&form_, ToQt(text));
   }
@@ -331,13 +343,28 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
   auto* widget = qobject_cast<QWidget*>(watched);
   switch (event->type()) {
     case QEvent::Enter:
-      if (widget != nullptr && widget->window() == this) FollowPointer(widget);
+      if (widget != nullptr && widget->window() == this) {
+        // The end of a modal box or dialog brings an Enter for the control
+        // under a pointer that has not moved; the command's last status
+        // stays until the pointer really moves.
+        const bool parked = pointerParked_;
+        pointerParked_ = false;
+        if (!parked || QCursor::pos() != parkedAt_) FollowPointer(widget);
+      }
       break;
     case QEvent::Leave:
-      // The pointer is now over the parent, unless an Enter of another
-      // control follows; leaving the window leaves no control under it.
-      if (widget != nullptr && widget->window() == this)
+      if (widget != nullptr && widget->window() == this) {
+        // A modal box coming up takes the pointer from the window without
+        // the pointer leaving the control: nothing changes under it.
+        if (QWidget* modal = QApplication::activeModalWidget(); modal != nullptr && modal != this) {
+          pointerParked_ = true;
+          parkedAt_ = QCursor::pos();
+          break;
+        }
+        // The pointer is now over the parent, unless an Enter of another
+        // control follows; leaving the window leaves no control under it.
         FollowPointer(widget == this ? nullptr : widget->parentWidget());
+      }
       break;
     case QEvent::Resize:
       // The client area settles after the window's own resize event (the

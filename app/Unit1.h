@@ -202,6 +202,8 @@ class TForm1 : public QMainWindow {
   HelpViewer* helpViewer_ = nullptr;
   bool firstShowDone_ = false;
   QString currentHint_;
+  bool pointerParked_ = false;  // a modal box took the pointer at `parkedAt_`
+  QPoint parkedAt_;
 
   // --- Area-owned private members: add yours inside your own block. ---
   // [shell/layout]

@@ -92,6 +92,13 @@ class OnScreenPrompts : public selvane::UserPrompts {
       form->DialogsInUse().Refuse(form, text, caption);
     });
   }
+  void RefuseUtf8(std::string_view text, std::string_view caption) override {
+    form_.ShowWhenOnScreen(
+        [form = &form_, text = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())),
+         caption = QString::fromUtf8(caption.data(), static_cast<qsizetype>(caption.size()))] {
+          form->DialogsInUse().Refuse(form, text, caption);
+        });
+  }
   bool Ask(std::string_view text, std::string_view caption) override {
     return form_.Prompts().Ask(text, caption);
   }

@@ -19,14 +19,32 @@
 
 namespace {
 
+// A control character (a newline or an ESC that a tag brought in) shows in
+// its caret form, "^J" or "^[", as the skip box shows it: a row stays one
+// line and the name can be read as the run will refuse it.
+QString Printable(const QString& line) {
+  QString out;
+  out.reserve(line.size());
+  for (const QChar c : line) {
+    const char16_t u = c.unicode();
+    if (u < 0x20 || u == 0x7F) {
+      out += QLatin1Char('^');
+      out += QChar(static_cast<char16_t>(u ^ 0x40));
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
 // A line of a list: the whole path, or only its final component.
 QString DisplayLine(const char* path, bool fullPath) {
-  if (fullPath) return ToQt(path);
+  if (fullPath) return Printable(ToQt(path));
   const selvane::PathParts parts = selvane::SplitPath(path);
   std::string name;
   if (parts.flags & selvane::HasFileName) name = parts.name;
   if (parts.flags & selvane::HasExtension) name += parts.extension;
-  return ToQt(name);
+  return Printable(ToQt(name));
 }
 
 }  // namespace
@@ -52,15 +70,11 @@ void TForm1::RefreshLists() {
 void TForm1::MarkRows() {
   const std::vector<selvane::RowOutlook> rows = selvane::ForecastRename(table, *fileOps);
   for (int i = 0; i < static_cast<int>(rows.size()); ++i) {
-    const std::string reason = selvane::OutlookText(rows[static_cast<std::size_t>(i)]);
-    if (reason.empty()) continue;
-    const selvane::Outlook outlook = rows[static_cast<std::size_t>(i)].outlook;
-    const bool asks = outlook == selvane::Outlook::AsksExisting ||
-                      outlook == selvane::Outlook::AsksEarlierRow ||
-                      outlook == selvane::Outlook::MayBeReplaced;
+    const selvane::RowOutlook& row = rows[static_cast<std::size_t>(i)];
+    if (!row.Marked()) continue;
     QListWidgetItem* item = ListBox2->item(i);
-    item->setData(RowMarkRole, asks ? QuestionRowMark : RefusedRowMark);
-    item->setToolTip(ToQt(reason));
+    item->setData(RowMarkRole, row.HangsOnAQuestion() ? QuestionRowMark : RefusedRowMark);
+    item->setToolTip(ToQt(selvane::OutlookText(row)));
   }
 }
 

@@ -132,5 +132,8 @@ void TForm1::P2Click() {
   table[k] = pasteSaveSlot;
   RefreshLists();
   SelectRow(k);
+  // The rebuild left no row selected and the commands greyed; they follow
+  // the row selected again, or the pasted values could not be written.
+  UpdateCommandStates();
   SetStatusText(QStringLiteral("貼り付け終了。反映させるには『更新』を忘れずに"));
 }

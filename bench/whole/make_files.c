@@ -5,7 +5,8 @@
 // "予", "十", ...). LIST receives one line per file, "OLD<TAB>NEW", in UTF-8,
 // where NEW is the name that the rule "$T($A).mp3" gives: every new name is
 // different from every old one and from every other new one, so a rename of
-// the folder never asks whether to overwrite.
+// the folder never asks whether to overwrite. Numbers are zero-padded to the
+// width of COUNT (at least 4 digits), so the names sort in file order.
 #include <errno.h>
 #include <fcntl.h>
 #include <iconv.h>
@@ -59,10 +60,11 @@ int main(int argc, char** argv) {
   }
   const char* folder = argv[1];
   const int count = atoi(argv[2]);
-  if (count <= 0 || count > 9999) {
-    fprintf(stderr, "make_files: COUNT must be 1..9999\n");
+  if (count <= 0 || count > 999999) {
+    fprintf(stderr, "make_files: COUNT must be 1..999999\n");
     return 2;
   }
+  const int digits = count >= 100000 ? 6 : count >= 10000 ? 5 : 4;
   FILE* list = fopen(argv[3], "w");
   if (list == NULL) {
     perror(argv[3]);
@@ -88,14 +90,15 @@ int main(int argc, char** argv) {
     const int ascii = i % 3 == 0;
     char title[128], artist[128], oldName[256], path[4096];
     if (ascii) {
-      snprintf(title, sizeof title, "%s %04d", kAsciiTitles[i % COUNT_OF(kAsciiTitles)], i + 1);
-      snprintf(artist, sizeof artist, "%s", kAsciiArtists[i % COUNT_OF(kAsciiArtists)]);
-      snprintf(oldName, sizeof oldName, "%04d track.mp3", i + 1);
-    } else {
-      snprintf(title, sizeof title, "%s %04d", kJapaneseTitles[i % COUNT_OF(kJapaneseTitles)],
+      snprintf(title, sizeof title, "%s %0*d", kAsciiTitles[i % COUNT_OF(kAsciiTitles)], digits,
                i + 1);
+      snprintf(artist, sizeof artist, "%s", kAsciiArtists[i % COUNT_OF(kAsciiArtists)]);
+      snprintf(oldName, sizeof oldName, "%0*d track.mp3", digits, i + 1);
+    } else {
+      snprintf(title, sizeof title, "%s %0*d", kJapaneseTitles[i % COUNT_OF(kJapaneseTitles)],
+               digits, i + 1);
       snprintf(artist, sizeof artist, "%s", kJapaneseArtists[i % COUNT_OF(kJapaneseArtists)]);
-      snprintf(oldName, sizeof oldName, "%04d 曲.mp3", i + 1);
+      snprintf(oldName, sizeof oldName, "%0*d 曲.mp3", digits, i + 1);
     }
     unsigned char trailer[128];
     memset(trailer, 0, sizeof trailer);

@@ -10,12 +10,17 @@
 //   - a close request is the WM_DELETE_WINDOW message a window manager sends;
 //   - the end of the process is its pidfd turning readable, and wait4 gives
 //     its peak memory (ru_maxrss).
-// Results are printed as key=value lines, times in milliseconds.
+// Results are printed as key=value lines, times in milliseconds. The exit
+// status is 0 when every step was seen, 3 when the program did not do its
+// part (it put up another window, such as a message box; it stopped moving
+// names before the last; it ended early), 1 when the probe could not watch.
 //
 // Usage: probe [OPTIONS] MODE ARGS... -- PROGRAM [ARGUMENTS...]
 //   window TITLE                start, shown, settle, close, exit
 //   steps  TITLE FOLDER COUNT   start, shown, settle, menu ALT+F, key R,
-//                               COUNT names moved into FOLDER, settle, close
+//                               COUNT names moved into FOLDER, settle,
+//                               menu ALT+N, key A (a rule preset: every new
+//                               name made again), settled, close
 //   whole  TITLE FOLDER COUNT   the same without settling: start to exit
 //   floor  FOLDER COUNT         PROGRAM prints "ready" and waits for a byte
 //                               on its standard input; that byte is the
@@ -23,10 +28,12 @@
 //   run                         start to exit (a command-line program)
 //   poll   TITLE                shown as seen here, against
 //                               `xdotool search --sync --onlyvisible --name`
-// Options: --log FILE (the program's output), --settle MS (500),
-//          --timeout MS (60000), --hook CMD (run as `CMD PHASE PID` at the
-//          phases started, shown, menu, renamed, closing; for profilers),
-//          --xserver PID (also report the X server's CPU time per phase).
+// Options: --log FILE (the program's output), --settle MS (500: the idle
+//          time between steps), --timeout MS (60000, for each step),
+//          --stall MS (10000: names stopped moving), --hook CMD (run as
+//          `CMD PHASE PID` at the phases started, shown, menu, renamed,
+//          refreshed, closing; for profilers), --xserver PID (also report
+//          the X server's CPU time per phase).
 // Beside each wall time, the CPU time the program used in that phase (all
 // its threads, from /proc/PID/task/*/schedstat).
 // A window's TITLE matches its _NET_WM_NAME or WM_NAME exactly or as the
@@ -91,6 +98,19 @@ static void Fail(const char* format, ...) {
   exit(1);
 }
 
+// The program did not do its part: trying again would see the same.
+static void Stop(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  fprintf(stderr, "probe: ");
+  vfprintf(stderr, format, args);
+  fprintf(stderr, "\n");
+  va_end(args);
+  if (program.pid > 0 && !program.done) kill(program.pid, SIGKILL);
+  if (poller.pid > 0 && !poller.done) kill(poller.pid, SIGKILL);
+  exit(3);
+}
+
 // CPU time used so far by all threads of a process, from the scheduler's
 // own nanosecond count (/proc/PID/task/*/schedstat); -1 when unknown. Unlike
 // wall time it does not grow while the process waits for a busy CPU.
@@ -121,6 +141,7 @@ static double CpuMs(pid_t pid) {
 static const char* logPath = "/dev/null";
 static double settleMs = 500;
 static double timeoutMs = 60000;
+static double stallMs = 10000;
 static const char* hook = NULL;
 static pid_t xserver = -1;  // --xserver PID: its CPU time is reported too
 
@@ -130,7 +151,7 @@ static Display* dpy;
 static Window root;
 static int damageEvent;
 static Atom netWmName, utf8String, wmProtocols, wmDeleteWindow;
-static KeyCode keyAlt, keyF, keyR;
+static KeyCode keyAlt, keyF, keyR, keyN, keyA;
 
 typedef struct Tracked {
   Window window;
@@ -171,7 +192,8 @@ static Tracked* Track(Window w, int overrideRedirect) {
   return t;
 }
 
-static int TitleMatches(Window w) {
+// The window's title (UTF-8) into `out`; empty when it has none.
+static void TitleOf(Window w, char* out, size_t size) {
   char* text = NULL;
   Atom type;
   int format;
@@ -188,14 +210,16 @@ static int TitleMatches(Window w) {
     if (XGetWMName(dpy, w, &prop) && prop.value != NULL) data = prop.value;
     text = (char*)data;
   }
-  int match = 0;
-  if (text != NULL) {
-    const size_t n = strlen(wantedTitle);
-    match = strncmp(text, wantedTitle, n) == 0 &&
-            (text[n] == '\0' || strncmp(text + n, " \xe2\x80\x94 ", 5) == 0);
-  }
+  snprintf(out, size, "%s", text != NULL ? text : "");
   if (data != NULL) XFree(data);
-  return match;
+}
+
+static int TitleMatches(Window w) {
+  char text[1024];
+  TitleOf(w, text, sizeof text);
+  const size_t n = strlen(wantedTitle);
+  return strncmp(text, wantedTitle, n) == 0 &&
+         (text[n] == '\0' || strncmp(text + n, " \xe2\x80\x94 ", 5) == 0);
 }
 
 // PROBE_TRACE=1 in the environment prints every window event to stderr.
@@ -267,7 +291,10 @@ static void OpenDisplay(void) {
   keyAlt = XKeysymToKeycode(dpy, XK_Alt_L);
   keyF = XKeysymToKeycode(dpy, XK_f);
   keyR = XKeysymToKeycode(dpy, XK_r);
-  if (keyAlt == 0 || keyF == 0 || keyR == 0) Fail("the keyboard map lacks Alt_L, f or r");
+  keyN = XKeysymToKeycode(dpy, XK_n);
+  keyA = XKeysymToKeycode(dpy, XK_a);
+  if (keyAlt == 0 || keyF == 0 || keyR == 0 || keyN == 0 || keyA == 0)
+    Fail("the keyboard map lacks Alt_L, f, r, n or a");
   XSelectInput(dpy, root, SubstructureNotifyMask);
   // The pointer rests in a corner, away from any window, so that no hover
   // (status hints, tooltips) happens during a measurement.
@@ -280,7 +307,7 @@ static void OpenDisplay(void) {
 
 static int inotifyFd = -1;
 static long moves, movesWanted;
-static double movesDone;
+static double movesDone, lastMove;
 
 static void WatchFolder(const char* folder) {
   inotifyFd = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
@@ -292,6 +319,7 @@ static void ArmMoves(long wanted) {
   moves = 0;
   movesWanted = wanted;
   movesDone = 0;
+  lastMove = 0;
 }
 
 static void ReadInotify(double now) {
@@ -301,9 +329,11 @@ static void ReadInotify(double now) {
     if (n <= 0) return;
     for (char* p = buffer; p < buffer + n;) {
       const struct inotify_event* e = (const struct inotify_event*)p;
-      if (e->mask & IN_Q_OVERFLOW) Fail("the inotify queue overflowed");
+      if (e->mask & IN_Q_OVERFLOW)
+        Fail("the inotify queue overflowed (raise /proc/sys/fs/inotify/max_queued_events)");
       if (e->mask & IN_MOVED_TO) {
         ++moves;
+        lastMove = now;
         if (movesWanted > 0 && moves == movesWanted && movesDone == 0) movesDone = now;
       }
       p += sizeof *e + e->len;
@@ -378,19 +408,44 @@ typedef int (*Condition)(void);
 static int ProgramEnded(void) { return program.done; }
 static int AllMoved(void) { return movesDone > 0; }
 
+// Another ordinary top-level window drawn since the main window showed: a
+// message box (or any window) that waits for the user, where the program
+// should have gone on by itself. Menus and tooltips are override-redirect.
+static void StopOnOtherWindow(const char* what) {
+  if (target == NULL) return;
+  for (int i = 0; i < windowCount; ++i) {
+    const Tracked* t = &windows[i];
+    if (t == target || t->overrideRedirect || !t->mapped || t->firstDamage == 0 ||
+        t->mapTime < target->mapTime)
+      continue;
+    char title[1024], moved[64] = "";
+    TitleOf(t->window, title, sizeof title);
+    if (movesWanted > 0)
+      snprintf(moved, sizeof moved, " (%ld of %ld names moved)", moves, movesWanted);
+    Stop("the program put up another window, \"%s\" (a message box?), while waiting for %s%s",
+         title, what, moved);
+  }
+}
+
 static void WaitFor(Condition done, const char* what) {
   const double deadline = NowMs() + timeoutMs;
   while (!done()) {
     if (program.done && done != ProgramEnded)
-      Fail("the program ended (%s %d) while waiting for %s",
+      Stop("the program ended (%s %d) while waiting for %s",
            WIFEXITED(program.status) ? "status" : "signal",
            WIFEXITED(program.status) ? WEXITSTATUS(program.status) : WTERMSIG(program.status), what);
-    const double left = deadline - NowMs();
+    StopOnOtherWindow(what);
+    const double now = NowMs();
+    if (done == AllMoved && moves > 0 && now - lastMove > stallMs)
+      Stop("names stopped moving: %ld of %ld moved, none in the last %.0f s", moves, movesWanted,
+           stallMs / 1000);
+    const double left = deadline - now;
     if (left <= 0) {
       if (done == AllMoved) Fail("timed out waiting for %s: %ld of %ld moved", what, moves, movesWanted);
       Fail("timed out waiting for %s", what);
     }
-    Pump(left);
+    // Wakes at least once a second to look for a stall.
+    Pump(done == AllMoved && left > 1000 ? 1000 : left);
   }
 }
 
@@ -428,22 +483,23 @@ static void FocusTarget(void) {
   XFlush(dpy);
 }
 
-static void OpenFileMenu(void) {
+// Alt and the menu's access key; returns once the menu is drawn.
+static void OpenMenu(KeyCode access, const char* what) {
   menuAsked = NowMs();
   Key(keyAlt, True);
-  Key(keyF, True);
-  Key(keyF, False);
+  Key(access, True);
+  Key(access, False);
   Key(keyAlt, False);
   XFlush(dpy);
-  WaitFor(MenuShown, "the menu ALT+F to show");
+  WaitFor(MenuShown, what);
 }
 
-// Sends R to the open menu; returns the time of sending.
-static double PressR(void) {
+// Sends a key to the open menu; returns the time of sending.
+static double Press(KeyCode code) {
   const double sent = NowMs();
-  Key(keyR, True);
+  Key(code, True);
   XFlush(dpy);
-  Key(keyR, False);
+  Key(code, False);
   XFlush(dpy);
   return sent;
 }
@@ -475,15 +531,30 @@ static void PrintEnd(void) {
   printf("cpu_ms=%.1f\n", TotalCpuMs(&program.usage));
 }
 
-// The window has stopped changing: no drawing for `quietMs` (at most
-// `settleMs` after it was shown). Gives the time of its last drawing.
-static double Settled(double quietMs) {
-  const double limit = target->firstDamage + settleMs;
+// The window has settled: it drew at least once since `since`, then neither
+// drew nor kept the program busy for `quietMs` (a program still working on
+// a long list may draw nothing for a while). Gives the time of its last
+// drawing.
+static double Settled(double since, double quietMs) {
+  const double limit = since + timeoutMs;
+  double quietFrom = NowMs(), cpuFrom = CpuMs(program.pid);
   for (;;) {
     const double now = NowMs();
-    const double quietUntil = target->lastDamage + quietMs;
-    if (now >= quietUntil || now >= limit) return target->lastDamage;
-    Pump((quietUntil < limit ? quietUntil : limit) - now);
+    if (target->lastDamage > quietFrom) {
+      quietFrom = target->lastDamage;
+      cpuFrom = CpuMs(program.pid);
+    }
+    if (now >= quietFrom + quietMs) {
+      const double cpu = CpuMs(program.pid);
+      // An idle Qt program uses next to nothing; a fifth of the time is work.
+      if (target->lastDamage >= since && cpu - cpuFrom < quietMs / 5)
+        return target->lastDamage;
+      quietFrom = now;
+      cpuFrom = cpu;
+    }
+    if (now >= limit) Fail("timed out waiting for the window to settle");
+    StopOnOtherWindow("the window to settle");
+    Pump(quietFrom + quietMs - now);
   }
 }
 
@@ -498,7 +569,7 @@ static void StartWindow(char** argv, int untilSettled) {
   printf("start_ms=%.2f\n", target->firstDamage - program.start);
   Mark("exec", program.start);
   Mark("shown", target->firstDamage);
-  if (untilSettled) printf("settled_ms=%.2f\n", Settled(150) - program.start);
+  if (untilSettled) printf("settled_ms=%.2f\n", Settled(program.start, 150) - program.start);
   Hook("shown");
   FocusTarget();
 }
@@ -524,6 +595,8 @@ int main(int argc, char** argv) {
       settleMs = atof(argv[i + 1]);
     else if (strcmp(argv[i], "--timeout") == 0)
       timeoutMs = atof(argv[i + 1]);
+    else if (strcmp(argv[i], "--stall") == 0)
+      stallMs = atof(argv[i + 1]);
     else if (strcmp(argv[i], "--hook") == 0)
       hook = argv[i + 1];
     else if (strcmp(argv[i], "--xserver") == 0)
@@ -630,13 +703,13 @@ int main(int argc, char** argv) {
   const int whole = strcmp(mode, "whole") == 0;
   StartWindow(command, !whole);
   if (!whole) Settle();
-  OpenFileMenu();
+  OpenMenu(keyF, "the menu ALT+F to show");
   printf("menu_ms=%.2f\n", NowMs() - menuAsked);
   Hook("menu");
   ArmMoves(count);
   target->damageCount = 0;
   const double cpuBefore = CpuMs(program.pid), xBefore = CpuMs(xserver);
-  const double sent = PressR();
+  const double sent = Press(keyR);
   WaitFor(AllMoved, "every name to be moved");
   printf("rename_ms=%.2f\n", movesDone - sent);
   printf("rename_cpu_ms=%.2f\n", CpuMs(program.pid) - cpuBefore);
@@ -645,7 +718,20 @@ int main(int argc, char** argv) {
   Mark("renamed", movesDone);
   printf("rename_flushes=%ld\n", target->damageCount);
   Hook("renamed");
-  if (!whole) Settle();
+  if (!whole) {
+    Settle();
+    // Every new name made again from the menu: the first preset, "$T.mp3".
+    OpenMenu(keyN, "the menu ALT+N to show");
+    const double refreshCpu = CpuMs(program.pid);
+    const double key = Press(keyA);
+    const double settled = Settled(key, 150);
+    printf("refresh_ms=%.2f\n", settled - key);
+    printf("refresh_cpu_ms=%.2f\n", CpuMs(program.pid) - refreshCpu);
+    Mark("refresh", key);
+    Mark("refreshed", settled);
+    Hook("refreshed");
+    Settle();
+  }
   CloseAndEnd("exit_ms");
   if (whole) printf("whole_ms=%.2f\n", program.end - program.start);
   PrintEnd();

@@ -1,25 +1,36 @@
 #!/usr/bin/env bash
-# Whole-process benchmark of Selvane on 1024 tagged files, run by hand.
+# Whole-process benchmark of Selvane on folders of tagged files, run by hand.
 # bench/whole/README.md says what each figure means and how it is taken.
 #
-# Usage: bench/whole/run_whole.sh [SELVANE] [--rounds N] [--files N] [--keep] [--nice N]
+# Usage: bench/whole/run_whole.sh [SELVANE] [--rounds N] [--files N[,N...]]
+#                                 [--layout PATH] [--kid3-upto N] [--keep] [--nice N]
 #   SELVANE   the program to measure (default: build/app/selvane of this tree)
 #   --rounds  measured rounds (default 5; a warm-up round comes first)
-#   --files   files in the folder (default 1024)
+#   --files   files in the folder, one count or several side by side
+#             (default 1024; e.g. 1024,20000,100000; the smallest is the base
+#             that the others are compared with)
+#   --layout  the same-layout window (default: bench/whole/layout_window of
+#             the build that SELVANE comes from)
+#   --kid3-upto N  run kid3-cli at counts up to N only (default: the smallest
+#             count; it takes minutes on 20,000 files, far longer on 100,000)
 #   --keep    keep the work folder (logs, tools, results) and say where
 #   --nice N  niceness of Xvfb and every measured program (default -10 as root,
 #             so that other work on the machine disturbs the figures less)
 #
 # Installs what is missing (Debian packages), builds its helpers with cc and
 # g++ into a temporary folder, starts one Xvfb, and runs the C floor, the
-# minimal Qt window, Selvane and kid3-cli round-robin on fresh copies of the
-# same folder. Prints medians, the ratios against the targets with PASS or
-# FAIL, and the peak memory. Exits non-zero only when it could not measure.
+# minimal Qt window, the same-layout window, Selvane and kid3-cli
+# round-robin on the same folders, put back as they were before each run.
+# Prints medians, the ratios against the targets with PASS or FAIL, and the
+# peak memory. Exits non-zero when it could not measure (a job failed: the
+# report says which and why).
 set -euo pipefail
 
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(cd "$here/../.." && pwd)
 selvane="$root/build/app/selvane"
+layout=""
+kid3_upto=""
 rounds=5
 files=1024
 keep=0
@@ -30,14 +41,36 @@ while (($#)); do
     --nice) nice_level=$2; shift 2 ;;
     --rounds) rounds=$2; shift 2 ;;
     --files) files=$2; shift 2 ;;
+    --layout) layout=$2; shift 2 ;;
     --keep) keep=1; shift ;;
-    -h | --help) sed -n '2,18p' "$0"; exit 0 ;;
+    --kid3-upto) kid3_upto=$2; shift 2 ;;
+    -h | --help) sed -n '2,27p' "$0"; exit 0 ;;
     -*) echo "run_whole: unknown option $1" >&2; exit 2 ;;
     *) selvane=$1; shift ;;
   esac
 done
 [[ -x $selvane ]] || { echo "run_whole: no program at $selvane (build it first)" >&2; exit 2; }
 selvane=$(realpath "$selvane")
+[[ -n $layout ]] || layout=$(dirname "$selvane")/../bench/whole/layout_window
+[[ -x $layout ]] || {
+  echo "run_whole: no same-layout window at $layout (build the target layout_window, or give --layout)" >&2
+  exit 2
+}
+layout=$(realpath "$layout")
+counts=()
+for c in ${files//,/ }; do
+  if [[ ! $c =~ ^[1-9][0-9]*$ ]] || ((c > 999999)); then
+    echo "run_whole: --files takes counts 1..999999" >&2
+    exit 2
+  fi
+  counts+=("$c")
+done
+((${#counts[@]})) || { echo "run_whole: --files needs a count" >&2; exit 2; }
+mapfile -t counts < <(printf '%s\n' "${counts[@]}" | sort -n -u)
+base=${counts[0]}
+largest=${counts[-1]}
+[[ -n $kid3_upto ]] || kid3_upto=$base
+[[ $kid3_upto =~ ^[0-9]+$ ]] || { echo "run_whole: --kid3-upto takes a count" >&2; exit 2; }
 
 # --- what it needs --------------------------------------------------------
 packages=(xvfb xdotool kid3-cli gcc g++ pkg-config libx11-dev libxdamage-dev libxtst-dev
@@ -54,48 +87,87 @@ if ((${#missing[@]})); then
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}" >&2
 fi
 
+# Every program gets all the paths as arguments. The kernel takes at most a
+# quarter of the stack limit for them (and never more than 6 MiB): a larger
+# limit for everything started from here, the measured programs alike.
+if [[ $(ulimit -s) != unlimited ]] && (($(ulimit -s) < 65536)); then
+  ulimit -s 65536 2>/dev/null || echo "run_whole: cannot raise the stack limit; large counts may not fit" >&2
+fi
+
 work=$(mktemp -d /tmp/selvane-whole-XXXXXX)
 xvfb_pid=""
+inotify_queue=/proc/sys/fs/inotify/max_queued_events
+inotify_was=""
 cleanup() {
   if [[ -n $xvfb_pid ]]; then kill "$xvfb_pid" 2>/dev/null || true; wait "$xvfb_pid" 2>/dev/null || true; fi
-  if ((keep)); then echo "run_whole: work folder kept: $work" >&2; else rm -rf "$work"; fi
+  [[ -z $inotify_was ]] || echo "$inotify_was" >"$inotify_queue" 2>/dev/null || true
+  if ((keep)); then
+    echo "run_whole: work folder kept: $work" >&2
+  else
+    echo "run_whole: removing the work folder (slow for many files)" >&2
+    rm -rf "$work"
+  fi
 }
 trap cleanup EXIT
 die() { echo "run_whole: $*" >&2; exit 1; }
 
+# Every name moved is one inotify event, queued until the probe reads it: the
+# queue must hold a whole run's, should the probe fall behind.
+queue=$(cat "$inotify_queue" 2>/dev/null || echo 0)
+if ((queue < 2 * largest)); then
+  if { echo $((2 * largest)) >"$inotify_queue"; } 2>/dev/null; then
+    inotify_was=$queue
+  else
+    echo "run_whole: cannot raise $inotify_queue ($queue); the probe may see it overflow" >&2
+  fi
+fi
+
 # --- helpers -------------------------------------------------------------
 tools=$work/tools
-mkdir -p "$tools" "$work/used" "$work/logs" "$work/home" "$work/config-system" "$work/runtime"
+mkdir -p "$tools" "$work/logs" "$work/home" "$work/config-system" "$work/runtime" "$work/spoilt"
 chmod 700 "$work/runtime"
 cflags=(-O2 -Wall -Wextra)
 cc "${cflags[@]}" -o "$tools/probe" "$here/probe.c" -lX11 -lXdamage -lXtst
 cc "${cflags[@]}" -o "$tools/make_files" "$here/make_files.c"
 cc "${cflags[@]}" -o "$tools/rename_floor" "$here/rename_floor.c"
+cc "${cflags[@]}" -o "$tools/restore_names" "$here/restore_names.c"
 # shellcheck disable=SC2046
 g++ "${cflags[@]}" -std=c++17 -fPIC -o "$tools/floor_window" "$here/floor_window.cpp" \
   $(pkg-config --cflags --libs Qt6Widgets)
 
-master=$work/master
-mkdir "$master"
-"$tools/make_files" "$master" "$files" "$work/expected.tsv"
-LC_ALL=C sort -t $'\t' -k2 "$work/expected.tsv" | cut -f2 >"$work/expected-new.txt"
-folder=$work/run/files  # every run starts on a fresh copy at this same path
-args=()
-while IFS=$'\t' read -r old _; do args+=("$folder/$old"); done <"$work/expected.tsv"
-ascii=$(((files + 2) / 3))
+# --- the folders ----------------------------------------------------------
+# One folder per count, at a short path ($work/K), so that 100,000 paths fit
+# on one command line. K-list.tsv holds "OLD<TAB>NEW" per file, K-new.txt the
+# new names sorted, K-args the arguments (NUL-separated).
+make_folder() {  # K COUNT
+  local dir=$work/$1
+  mkdir "$dir"
+  "$tools/make_files" "$dir" "$2" "$work/$1-list.tsv"
+}
+for k in "${!counts[@]}"; do
+  echo "run_whole: writing ${counts[k]} files" >&2
+  make_folder "$k" "${counts[k]}"
+  LC_ALL=C sort -t $'\t' -k2 "$work/$k-list.tsv" | cut -f2 >"$work/$k-new.txt"
+  while IFS=$'\t' read -r old _; do printf '%s\0' "$work/$k/$old"; done <"$work/$k-list.tsv" >"$work/$k-args"
+  # Paths, their NULs and pointers, with room for the environment.
+  need=$(($(stat -c %s "$work/$k-args") + 8 * counts[k] + 65536))
+  stack=$(ulimit -s)
+  room=$((6 * 1024 * 1024))
+  [[ $stack == unlimited ]] || ((stack * 1024 / 4 >= room)) || room=$((stack * 1024 / 4))
+  ((need <= room)) || die "${counts[k]} paths take $need bytes of arguments; at most $room fit"
+done
 
-used=0
-fresh_copy() {
-  # Deleting a thousand files is slow on some file systems: the used copy
-  # is moved aside and removed at the end.
-  if [[ -e $work/run ]]; then
-    used=$((used + 1))
-    mv "$work/run" "$work/used/$used"
+# Before each run the folder is put back as it was written (or written anew
+# when that fails), then synced so that no write-back falls into a
+# measurement.
+ready_folder() {  # K
+  local dir=$work/$1
+  if ! "$tools/restore_names" "$dir" "$work/$1-list.tsv" 2>>"$work/logs/restore.log"; then
+    echo "run_whole: writing the ${counts[$1]} files anew" >&2
+    mv "$dir" "$work/spoilt/$1-$RANDOM$RANDOM"
+    make_folder "$1" "${counts[$1]}"
   fi
-  mkdir -p "$work/run"
-  cp -a "$master" "$folder"
-  # No write-back of the copy may fall into a measurement.
-  sync -f "$folder"
+  sync -f "$dir"
 }
 
 # One Xvfb for every run; no window manager.
@@ -108,27 +180,28 @@ display=":$(head -n 1 "$work/display")"
 # Every program runs in the same clean environment with a fresh, empty
 # settings folder (so Selvane starts with its default rule "$T($A).mp3" and
 # kid3-cli with its defaults) and a private runtime folder for the lock.
-probe() {
-  local name=$1
-  shift
+probe() {  # NAME TIMEOUT-MS PROBE-ARGUMENTS...
+  local name=$1 timeout=$2
+  shift 2
   rm -rf "$work/config"
   mkdir "$work/config"
   nice -n "$nice_level" env -i PATH="$PATH" DISPLAY="$display" HOME="$work/home" LC_ALL=C.UTF-8 \
     XDG_CONFIG_HOME="$work/config" XDG_CONFIG_DIRS="$work/config-system" \
     XDG_CACHE_HOME="$work/home/.cache" XDG_RUNTIME_DIR="$work/runtime" QT_QPA_PLATFORM=xcb \
-    "$tools/probe" --xserver "$xvfb_pid" --log "$work/logs/$name.log" "$@"
+    "$tools/probe" --xserver "$xvfb_pid" --timeout "$timeout" \
+    --log "$work/logs/$name.log" "$@" 2>"$work/logs/$name.err"
 }
 
-# Names in the folder against the expected ones: "ok", or what differs.
-check_names() {
-  local got=$work/got.txt
-  find "$folder" -mindepth 1 -maxdepth 1 -printf '%f\n' | LC_ALL=C sort >"$got"
-  if cmp -s "$got" "$work/expected-new.txt"; then
+# Names in folder K against the expected ones: "ok", or what differs.
+check_names() {  # K
+  local got=$work/got.txt expected=$work/$1-new.txt
+  find "$work/$1" -mindepth 1 -maxdepth 1 -printf '%f\n' | LC_ALL=C sort >"$got"
+  if cmp -s "$got" "$expected"; then
     echo ok
   else
-    echo "$(LC_ALL=C comm -23 "$work/expected-new.txt" "$got" | wc -l) expected names missing," \
-      "$(LC_ALL=C comm -13 "$work/expected-new.txt" "$got" | wc -l) others present," \
-      "e.g. \"$(LC_ALL=C comm -13 "$work/expected-new.txt" "$got" | head -n 1)\""
+    echo "$(LC_ALL=C comm -23 "$expected" "$got" | wc -l) of $(wc -l <"$expected") expected names" \
+      "missing, $(LC_ALL=C comm -13 "$expected" "$got" | wc -l) others present," \
+      "e.g. \"$(LC_ALL=C comm -13 "$expected" "$got" | head -n 1)\""
   fi
 }
 
@@ -141,159 +214,289 @@ record() {  # JOB ROUND OUTPUT
   done <<<"$3"
 }
 
-kid3_names=""
-retries=0
-attempt() {  # JOB NAME: the probe's output on stdout; non-zero when it failed
+args=()
+args_of=""
+load_args() {  # K
+  [[ $args_of == "$1" ]] && return
+  mapfile -d '' -t args <"$work/$1-args"
+  args_of=$1
+}
+
+# Each step may take 30 s plus 2 ms per file; kid3-cli, 60 s plus 20 ms.
+attempt() {  # JOB K NAME: the probe's output on stdout; its status
+  local dir=$work/$2 count=${counts[$2]}
+  local limit=$((30000 + 2 * count))
+  load_args "$2"
   case $1 in
-    floor) probe "$2" floor "$folder" "$files" -- "$tools/rename_floor" "${args[@]}" ;;
-    minimal) probe "$2" window FloorWindow -- "$tools/floor_window" "${args[@]}" ;;
-    steps) probe "$2" steps Selvane "$folder" "$files" -- "$selvane" "${args[@]}" ;;
-    whole) probe "$2" whole Selvane "$folder" "$files" -- "$selvane" "${args[@]}" ;;
+    floor) probe "$3" "$limit" floor "$dir" "$count" -- "$tools/rename_floor" "${args[@]}" ;;
+    minimal) probe "$3" "$limit" window FloorWindow -- "$tools/floor_window" "${args[@]}" ;;
+    layout) probe "$3" "$limit" window LayoutWindow -- "$layout" "${args[@]}" ;;
+    steps) probe "$3" "$limit" steps Selvane "$dir" "$count" -- "$selvane" "${args[@]}" ;;
+    whole) probe "$3" "$limit" whole Selvane "$dir" "$count" -- "$selvane" "${args[@]}" ;;
     kid3)
-      probe "$2" run -- kid3-cli -c "config Tag.textEncodingV1 Shift_JIS" \
-        -c "select all" -c "fromtag '%{title}(%{artist})' 1" "$folder"
+      probe "$3" $((60000 + 20 * count)) run -- kid3-cli -c "config Tag.textEncodingV1 Shift_JIS" \
+        -c "select all" -c "fromtag '%{title}(%{artist})' 1" "$dir"
       ;;
   esac
 }
 
-run_job() {  # JOB ROUND
-  local job=$1 round=$2 out names status
-  fresh_copy
-  # A run that fails (a key lost on a loaded machine, say) is tried once more
-  # on a fresh copy; the report counts such retries.
-  out=$(attempt "$job" "$job-$round") || {
-    status=$?
-    echo "run_whole: $job failed in round $round with status $status; trying once more" >&2
-    retries=$((retries + 1))
-    fresh_copy
-    out=$(attempt "$job" "$job-$round-retry") ||
-      die "$job failed twice in round $round (logs: $work/logs/$job-$round*.log)"
-  }
-  grep -qx 'status=0' <<<"$out" || die "$job ended with $(grep status= <<<"$out") in round $round"
-  if [[ $job != minimal ]]; then
-    names=$(check_names)
-    if [[ $job == kid3 ]]; then
-      [[ $names == ok ]] || kid3_names=$names
-    else
-      [[ $names == ok ]] || die "$job in round $round left wrong names: $names"
-    fi
-  fi
-  ((round == 0)) || record "$job" "$round" "$out"
+# A job that could not be measured at a count is not tried again in later
+# rounds; the report says why.
+declare -A failed=() kid3_names=()
+retries=0
+why() {  # NAME: the probe's last word on the failure
+  local said
+  said=$(grep '^probe: ' "$work/logs/$1.err" 2>/dev/null | tail -n 1 | sed 's/^probe: //' || true)
+  echo "${said:-no reason given (see $work/logs/$1.err)}"
 }
 
-jobs=(floor minimal steps kid3 whole)
+run_job() {  # JOB K ROUND
+  local job=$1 k=$2 round=$3 count=${counts[$2]} name out status names
+  local key=$job@$count
+  [[ -z ${failed[$key]+set} ]] || return 0
+  [[ $job != kid3 ]] || ((count <= kid3_upto)) || return 0
+  ready_folder "$k"
+  name=$job-$count-$round
+  status=0
+  out=$(attempt "$job" "$k" "$name") || status=$?
+  # A run that failed while watching (a key lost on a loaded machine, say)
+  # is tried once more; one where the program did not do its part is not.
+  if ((status == 1)); then
+    echo "run_whole: $key failed in round $round: $(why "$name"); trying once more" >&2
+    retries=$((retries + 1))
+    ready_folder "$k"
+    name=$name-retry
+    status=0
+    out=$(attempt "$job" "$k" "$name") || status=$?
+  fi
+  if ((status != 0)); then
+    failed[$key]="round $round: $(why "$name")"
+    [[ $job == minimal || $job == layout ]] || failed[$key]+="; names on disk: $(check_names "$k")"
+    echo "run_whole: $key not measured: ${failed[$key]} (log: $work/logs/$name.*)" >&2
+    return 0
+  fi
+  if ! grep -qx 'status=0' <<<"$out"; then
+    failed[$key]="round $round: the program ended with $(grep status= <<<"$out" || true)"
+    echo "run_whole: $key not measured: ${failed[$key]}" >&2
+    return 0
+  fi
+  if [[ $job != minimal && $job != layout ]]; then
+    names=$(check_names "$k")
+    if [[ $job == kid3 ]]; then
+      [[ $names == ok ]] || kid3_names[$count]=$names
+    elif [[ $names != ok ]]; then
+      failed[$key]="round $round: wrong names on disk: $names"
+      echo "run_whole: $key not measured: ${failed[$key]}" >&2
+      return 0
+    fi
+  fi
+  ((round == 0)) || record "$key" "$round" "$out"
+}
+
+jobs=(floor minimal layout steps kid3 whole)
 load_before=$(cut -d' ' -f1-3 /proc/loadavg)
-echo "run_whole: $files files, warm-up round and $rounds rounds of ${jobs[*]} (order rotates)" >&2
+echo "run_whole: ${counts[*]} files, a warm-up round at $base and $rounds rounds of ${jobs[*]}" \
+  "(the order of counts and jobs rotates)" >&2
 for ((round = 0; round <= rounds; ++round)); do
-  for ((j = 0; j < ${#jobs[@]}; ++j)); do
-    run_job "${jobs[(j + round) % ${#jobs[@]}]}" "$round"
+  for ((c = 0; c < ${#counts[@]}; ++c)); do
+    k=$(((c + round) % ${#counts[@]}))
+    # The warm-up (caches, fonts) is the same at any count: the base's only.
+    ((round > 0 || k == 0)) || continue
+    for ((j = 0; j < ${#jobs[@]}; ++j)); do
+      run_job "${jobs[(j + round) % ${#jobs[@]}]}" "$k" "$round"
+    done
   done
   echo "run_whole: round $round done" >&2
 done
-# How late polling sees a window: the same start watched both ways.
+# How late polling sees a window: the same start watched both ways, at the base.
+load_args 0
 for ((round = 1; round <= rounds; ++round)); do
-  fresh_copy
-  out=$(probe "poll-minimal-$round" poll FloorWindow -- "$tools/floor_window" "${args[@]}") ||
-    die "polling the minimal window failed (log: $work/logs/poll-minimal-$round.log)"
-  record poll-minimal "$round" "$out"
-  fresh_copy
-  out=$(probe "poll-selvane-$round" poll Selvane -- "$selvane" "${args[@]}") ||
-    die "polling Selvane failed (log: $work/logs/poll-selvane-$round.log)"
-  record poll-selvane "$round" "$out"
+  ready_folder 0
+  if out=$(probe "poll-minimal-$round" $((30000 + 2 * base)) poll FloorWindow -- "$tools/floor_window" "${args[@]}"); then
+    record poll-minimal "$round" "$out"
+  else
+    echo "run_whole: polling the minimal window failed: $(why "poll-minimal-$round")" >&2
+  fi
+  if out=$(probe "poll-selvane-$round" $((30000 + 2 * base)) poll Selvane -- "$selvane" "${args[@]}"); then
+    record poll-selvane "$round" "$out"
+  else
+    echo "run_whole: polling Selvane failed: $(why "poll-selvane-$round")" >&2
+  fi
 done
-
 load_after=$(cut -d' ' -f1-3 /proc/loadavg)
-rm -rf "$work/used" "$work/run"
 
 # --- report --------------------------------------------------------------
+values() { awk -F'\t' -v j="$1" -v k="$2" '$1 == j && $3 == k { print $4 }' "$results" | sort -g; }
 median() {  # JOB KEY
-  awk -F'\t' -v j="$1" -v k="$2" '$1 == j && $3 == k { print $4 }' "$results" | sort -g |
+  values "$1" "$2" |
     awk '{ v[NR] = $1 } END { if (NR == 0) print "nan"; else if (NR % 2) print v[(NR + 1) / 2]; else print (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
 }
-spread() {  # JOB KEY
-  awk -F'\t' -v j="$1" -v k="$2" '$1 == j && $3 == k { print $4 }' "$results" | sort -g |
-    awk '{ v[NR] = $1 } END { printf "%s..%s", v[1], v[NR] }'
+spread() { values "$1" "$2" | awk '{ v[NR] = $1 } END { if (NR) printf "%s..%s", v[1], v[NR] }'; }
+minimum() { values "$1" "$2" | awk 'NR == 1 { print } END { if (NR == 0) print "nan" }'; }
+# Arithmetic on figures that may be missing ("nan"): the result is then "n/a".
+calc() {
+  if [[ $1 == *nan* || $1 == *n/a* ]]; then echo n/a; else awk "BEGIN { printf \"%.2f\", $1 }"; fi
 }
-minimum() {  # JOB KEY
-  awk -F'\t' -v j="$1" -v k="$2" '$1 == j && $3 == k { print $4 }' "$results" | sort -g | head -n 1
+verdict() {  # VALUE OP LIMIT
+  [[ $1 == n/a ]] && { echo "    "; return; }
+  awk -v v="$1" -v l="$3" -v op="$2" 'BEGIN { ok = op == "<=" ? v <= l : v >= l; print ok ? "PASS" : "FAIL" }'
 }
-calc() { awk "BEGIN { printf \"%.2f\", $1 }"; }
-verdict() { awk "BEGIN { print ($1) ? \"PASS\" : \"FAIL\" }"; }
-line() { printf '  %-54s %9s  (%s)\n' "$1" "$2" "$3"; }
+line() { printf '  %-60s %9s  (%s)\n' "$1" "$2" "$3"; }
+figure() {  # LABEL JOB KEY: the median and spread, or why there is none
+  local job=$2
+  if [[ $job == kid3@* ]] && ((${job#kid3@} > kid3_upto)); then
+    printf '  %-60s %9s  (%s)\n' "$1" "--" "not run above $kid3_upto files: --kid3-upto"
+  elif [[ -n ${failed[$job]+set} ]]; then
+    printf '  %-60s %9s  (%s)\n' "$1" "--" "not measured, see below"
+  else
+    line "$1" "$(median "$job" "$3")" "$(spread "$job" "$3")"
+  fi
+}
 
-floor_rename=$(median floor rename_ms)
-selvane_rename=$(median steps rename_ms)
-minimal_start=$(median minimal start_ms)
-selvane_start=$(median steps start_ms)
-minimal_exit=$(median minimal exit_ms)
-selvane_exit=$(median steps exit_ms)
-kid3_whole=$(median kid3 wall_ms)
-selvane_whole=$(median whole whole_ms)
-minimal_rss=$(median minimal maxrss_kb)
-selvane_rss=$(median steps maxrss_kb)
-rename_ratio=$(calc "$selvane_rename / $floor_rename")
-start_ratio=$(calc "$selvane_start / $minimal_start")
-whole_ratio=$(calc "$kid3_whole / $selvane_whole")
-rss_ratio=$(calc "$selvane_rss / $minimal_rss")
+report_count() {  # COUNT
+  local n=$1 ascii=$((($1 + 2) / 3))
+  cat <<EOF
+
+with $n files ($ascii with ASCII tags, $((n - ascii)) with Shift-JIS tags)
+start: exec to the main window mapped and first drawn, the $n paths as arguments
+EOF
+  figure "minimal Qt 6 window (reference)" "minimal@$n" start_ms
+  figure "same-layout window (the floor)" "layout@$n" start_ms
+  figure "Selvane" "steps@$n" start_ms
+  figure "  Selvane mapped (before drawing)" "steps@$n" map_ms
+  figure "  CPU time of the same-layout window to shown" "layout@$n" start_cpu_ms
+  figure "  CPU time of Selvane to shown" "steps@$n" start_cpu_ms
+  echo "settled: start to the last drawing before 150 ms without drawing or work"
+  figure "minimal Qt 6 window" "minimal@$n" settled_ms
+  figure "same-layout window" "layout@$n" settled_ms
+  figure "Selvane" "steps@$n" settled_ms
+  echo "refresh: key A in the open menu 命名規則 (rule \"\$T.mp3\", every new name made again) to settled"
+  figure "Selvane (absolute)" "steps@$n" refresh_ms
+  figure "  CPU time of Selvane" "steps@$n" refresh_cpu_ms
+  echo "rename command: key R in the open menu ﾌｧｲﾙ to every new name on disk"
+  figure "C floor: open/fstat/pread/close/iconv/renameat2" "floor@$n" rename_ms
+  figure "Selvane" "steps@$n" rename_ms
+  figure "  status-line flushes to the X server during it" "steps@$n" rename_flushes
+  figure "  (the floor's own clock, without the trigger)" "floor@$n" internal_ms
+  figure "  CPU time of the C floor" "floor@$n" rename_cpu_ms
+  figure "  CPU time of Selvane" "steps@$n" rename_cpu_ms
+  figure "  CPU time of the X server meanwhile" "steps@$n" rename_x_cpu_ms
+  echo "exit: WM_DELETE_WINDOW sent to the process having ended"
+  figure "minimal Qt 6 window" "minimal@$n" exit_ms
+  figure "Selvane (after the rename and the refresh)" "steps@$n" exit_ms
+  figure "  CPU time of Selvane from the close request" "steps@$n" exit_cpu_ms
+  echo "whole job: start, rename from the menu, close, process ended"
+  figure "kid3-cli (ID3v1 as Shift_JIS, fromtag '%{title}(%{artist})')" "kid3@$n" wall_ms
+  figure "Selvane" "whole@$n" whole_ms
+  figure "  of which start to shown" "whole@$n" start_ms
+  figure "  of which key R to all names on disk" "whole@$n" rename_ms
+  figure "  of which close to ended" "whole@$n" exit_ms
+  if [[ -n ${failed[kid3@$n]+set} ]] || ((n > kid3_upto)); then
+    :
+  elif [[ -z ${kid3_names[$n]+set} ]]; then
+    echo "  kid3-cli gave every file the same new name as Selvane"
+  else
+    echo "  kid3-cli's names differ: ${kid3_names[$n]}"
+  fi
+  echo "peak memory (max RSS, KiB)"
+  figure "minimal Qt 6 window" "minimal@$n" maxrss_kb
+  figure "same-layout window" "layout@$n" maxrss_kb
+  figure "Selvane, $n entries: start, rename, refresh, close" "steps@$n" maxrss_kb
+  figure "kid3-cli" "kid3@$n" maxrss_kb
+}
 
 cat <<EOF
 
 Selvane whole-process benchmark
   program   $selvane
-  files     $files ($ascii with ASCII tags, $((files - ascii)) with Shift-JIS tags), rule "\$T(\$A).mp3"
+  layout    $layout
+  files     ${counts[*]}; rule "\$T(\$A).mp3"
   method    Xvfb 1024x768, no window manager, warm cache, $rounds rounds round-robin
             after a warm-up round; medians in ms (min..max); ratios of medians;
             Xvfb and the programs at niceness $nice_level; runs tried again: $retries
   load      $load_before before, $load_after after (1, 5, 15 min; above 1 other work shared the 2 cores)
-
-rename command: key R in the open menu ﾌｧｲﾙ to every new name on disk
 EOF
-line "C floor: open/fstat/pread/close/iconv/renameat2" "$floor_rename" "$(spread floor rename_ms)"
-line "Selvane" "$selvane_rename" "$(spread steps rename_ms)"
-line "  status-line flushes to the X server during it" "$(median steps rename_flushes)" "$(spread steps rename_flushes)"
-line "  (the floor's own clock, without the trigger)" "$(median floor internal_ms)" "$(spread floor internal_ms)"
-line "  CPU time of the C floor" "$(median floor rename_cpu_ms)" "$(spread floor rename_cpu_ms)"
-line "  CPU time of Selvane" "$(median steps rename_cpu_ms)" "$(spread steps rename_cpu_ms)"
-line "  CPU time of the X server meanwhile" "$(median steps rename_x_cpu_ms)" "$(spread steps rename_x_cpu_ms)"
-echo "start with $files files: exec to the main window mapped and first painted"
-line "minimal Qt 6 window, same arguments" "$minimal_start" "$(spread minimal start_ms)"
-line "Selvane" "$selvane_start" "$(spread steps start_ms)"
-line "  Selvane mapped (before painting)" "$(median steps map_ms)" "$(spread steps map_ms)"
-line "  minimal window settled (last drawing before 150 ms quiet)" "$(median minimal settled_ms)" "$(spread minimal settled_ms)"
-line "  Selvane settled (last drawing before 150 ms quiet)" "$(median steps settled_ms)" "$(spread steps settled_ms)"
-line "  CPU time of the minimal window to shown" "$(median minimal start_cpu_ms)" "$(spread minimal start_cpu_ms)"
-line "  CPU time of Selvane to shown" "$(median steps start_cpu_ms)" "$(spread steps start_cpu_ms)"
-echo "exit: WM_DELETE_WINDOW sent to the process having ended"
-line "minimal Qt 6 window" "$minimal_exit" "$(spread minimal exit_ms)"
-line "Selvane (after the rename, $files entries)" "$selvane_exit" "$(spread steps exit_ms)"
-line "  CPU time of Selvane from the close request" "$(median steps exit_cpu_ms)" "$(spread steps exit_cpu_ms)"
-echo "whole job: start, rename from the menu, close, process ended"
-line "kid3-cli (ID3v1 as Shift_JIS, fromtag '%{title}(%{artist})')" "$kid3_whole" "$(spread kid3 wall_ms)"
-line "Selvane" "$selvane_whole" "$(spread whole whole_ms)"
-line "  of which start to shown" "$(median whole start_ms)" "$(spread whole start_ms)"
-line "  of which key R to all names on disk" "$(median whole rename_ms)" "$(spread whole rename_ms)"
-line "  of which close to ended" "$(median whole exit_ms)" "$(spread whole exit_ms)"
-if [[ -z $kid3_names ]]; then
-  echo "  kid3-cli gave every file the same new name as Selvane"
-else
-  echo "  kid3-cli's names differ: $kid3_names"
-fi
-echo "peak memory (max RSS, KiB)"
-line "minimal Qt 6 window" "$minimal_rss" "$(spread minimal maxrss_kb)"
-line "Selvane with $files entries, started, renamed, closed" "$selvane_rss" "$(spread steps maxrss_kb)"
-line "kid3-cli" "$(median kid3 maxrss_kb)" "$(spread kid3 maxrss_kb)"
-echo "watching by polling: xdotool search --sync --onlyvisible on the same starts"
+for n in "${counts[@]}"; do report_count "$n"; done
+echo "watching by polling: xdotool search --sync --onlyvisible on the same starts ($base files)"
 line "minimal window: xdotool sees it at" "$(median poll-minimal xdotool_ms)" "event watcher: $(median poll-minimal start_ms)"
 line "Selvane: xdotool sees it at" "$(median poll-selvane xdotool_ms)" "event watcher: $(median poll-selvane start_ms)"
 
-cat <<EOF
+# The targets, one column per count: the ratio of medians, its verdict, and
+# the ratio of the best rounds beside it for a noisy machine.
+cell() {  # VALUE OP LIMIT BEST
+  if [[ $1 == n/a ]]; then printf ' %-22s' "--"; else printf ' %-22s' "$1 $(verdict "$1" "$2" "$3") best $4"; fi
+}
+ratio() { calc "$(median "$1" "$2") / $(median "$3" "$4")"; }
+best_ratio() { calc "$(minimum "$1" "$2") / $(minimum "$3" "$4")"; }
+target_row() {  # LABEL CELLS...
+  printf '  %-44s' "$1"
+  shift
+  printf '%s' "$@"
+  echo
+}
+echo
+printf 'targets (on medians; the best of the %s rounds beside them)\n' "$rounds"
+printf '  %-44s' "files"
+for n in "${counts[@]}"; do printf ' %-22s' "$n"; done
+echo
+cells=()
+for n in "${counts[@]}"; do
+  cells+=("$(cell "$(ratio "steps@$n" start_ms "layout@$n" start_ms)" "<=" 1.10 "$(best_ratio "steps@$n" start_ms "layout@$n" start_ms)")")
+done
+target_row "start  Selvane / same-layout window <= 1.10" "${cells[@]}"
+cells=()
+for n in "${counts[@]}"; do
+  if ((n == base)); then cells+=("$(printf ' %-22s' "(base)")"); continue; fi
+  cells+=("$(cell "$(ratio "steps@$n" start_ms "steps@$base" start_ms)" "<=" 1.50 "$(best_ratio "steps@$n" start_ms "steps@$base" start_ms)")")
+done
+target_row "start  Selvane / Selvane at $base <= 1.50" "${cells[@]}"
+cells=()
+for n in "${counts[@]}"; do
+  cells+=("$(cell "$(ratio "steps@$n" rename_ms "floor@$n" rename_ms)" "<=" 1.50 "$(best_ratio "steps@$n" rename_ms "floor@$n" rename_ms)")")
+done
+target_row "rename Selvane / C floor <= 1.50" "${cells[@]}"
+cells=()
+for n in "${counts[@]}"; do
+  if ((n == base)); then cells+=("$(printf ' %-22s' "(base)")"); continue; fi
+  per=$(calc "($(median "steps@$n" maxrss_kb) - $(median "steps@$base" maxrss_kb)) / ($n - $base)")
+  best=$(calc "($(minimum "steps@$n" maxrss_kb) - $(minimum "steps@$base" maxrss_kb)) / ($n - $base)")
+  if [[ $per == n/a ]]; then
+    cells+=("$(cell n/a)")
+  else
+    cells+=("$(printf ' %-22s' "$per $(verdict "$per" "<=" 4) best $best")")
+  fi
+done
+target_row "memory KiB per entry beyond $base <= 4" "${cells[@]}"
+cells=()
+for n in "${counts[@]}"; do
+  v=$(calc "$(median "steps@$n" exit_ms)")
+  cells+=("$(cell "$v" "<=" 50 "$(calc "$(minimum "steps@$n" exit_ms)")")")
+done
+target_row "exit   Selvane, ms <= 50" "${cells[@]}"
+cells=()
+for n in "${counts[@]}"; do
+  cells+=("$(cell "$(ratio "kid3@$n" wall_ms "whole@$n" whole_ms)" ">=" 2 "$(best_ratio "kid3@$n" wall_ms "whole@$n" whole_ms)")")
+done
+target_row "whole  kid3-cli / Selvane >= 2.00" "${cells[@]}"
+cells=()
+for n in "${counts[@]}"; do cells+=("$(printf ' %-22s' "$(ratio "steps@$n" rename_cpu_ms "floor@$n" rename_cpu_ms)")"); done
+target_row "(CPU)  rename Selvane / C floor" "${cells[@]}"
+cells=()
+for n in "${counts[@]}"; do cells+=("$(printf ' %-22s' "$(ratio "steps@$n" start_cpu_ms "layout@$n" start_cpu_ms)")"); done
+target_row "(CPU)  start Selvane / same-layout window" "${cells[@]}"
+cells=()
+for n in "${counts[@]}"; do cells+=("$(printf ' %-22s' "$(ratio "steps@$n" start_ms "minimal@$n" start_ms)")"); done
+target_row "(info) start Selvane / minimal window" "${cells[@]}"
+cells=()
+for n in "${counts[@]}"; do cells+=("$(printf ' %-22s' "$(ratio "steps@$n" maxrss_kb "minimal@$n" maxrss_kb)")"); done
+target_row "(info) peak memory Selvane / minimal window" "${cells[@]}"
 
-targets (on medians; the best of the $rounds rounds beside them for a noisy machine)
-  rename command  Selvane / C floor          $rename_ratio  <= 1.50  $(verdict "$rename_ratio <= 1.5")   best $(calc "$(minimum steps rename_ms) / $(minimum floor rename_ms)")
-  start           Selvane / minimal window   $start_ratio  <= 1.25  $(verdict "$start_ratio <= 1.25")   best $(calc "$(minimum steps start_ms) / $(minimum minimal start_ms)")
-  exit            Selvane, absolute          $(calc "$selvane_exit") ms  <= 50 ms  $(verdict "$selvane_exit <= 50")   best $(calc "$(minimum steps exit_ms)") ms
-  whole job       kid3-cli / Selvane         $whole_ratio  >= 2.00  $(verdict "$whole_ratio >= 2")   best $(calc "$(minimum kid3 wall_ms) / $(minimum whole whole_ms)")
-  (CPU time)      rename $(calc "$(median steps rename_cpu_ms) / $(median floor rename_cpu_ms)")x the C floor's, start $(calc "$(median steps start_cpu_ms) / $(median minimal start_cpu_ms)")x the minimal window's
-  peak memory     Selvane / minimal window   $rss_ratio  (reported, no target)
-EOF
+if ((${#failed[@]})); then
+  echo
+  echo "not measured (the figures above show -- for them):"
+  for key in $(printf '%s\n' "${!failed[@]}" | sort -t@ -k2n -k1); do
+    echo "  $key: ${failed[$key]}"
+  done
+  exit 1
+fi
 exit 0

@@ -19,47 +19,45 @@ std::string_view PathOf(const FileEntry& entry) {
 
 bool InUse(const EntryTable& table, int index) { return index >= 0 && index < table.entryCount; }
 
-// The last component of a path, so that a refusal names the file and not
-// its whole folder; '\' is only a separator outside a double-byte pair.
-std::string_view LastComponent(std::string_view path) {
-  std::size_t start = 0;
-  for (std::size_t i = 0; i < path.size(); i += CharLength(path, i))
-    if (CharLength(path, i) == 1 && (path[i] == '\\' || path[i] == '/')) start = i + 1;
-  return start < path.size() ? path.substr(start) : path;
-}
-
 constexpr std::size_t ShownNameBytes = 80;
 
-// A name for a message, cut to a length a box can show.
+// A UTF-8 name for a message, cut to a length a box can show (never inside
+// a character).
 std::string Shortened(std::string_view name) {
-  const std::size_t cut = CharBoundary(name, ShownNameBytes);
-  if (cut == name.size()) return std::string(name);
-  return std::string(name.substr(0, cut)) + Cp932("…");
+  if (name.size() <= ShownNameBytes) return std::string(name);
+  std::size_t cut = ShownNameBytes;
+  while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80) --cut;
+  return std::string(name.substr(0, cut)) + "…";
 }
 
-std::string ShortName(std::string_view cp932Path) { return Shortened(LastComponent(cp932Path)); }
+// The last component of a CP932 path in UTF-8, so that a refusal names the
+// file and not its whole folder; '\' is only a separator outside a pair.
+std::string ShortName(std::string_view cp932Path) {
+  std::size_t start = 0;
+  for (std::size_t i = 0; i < cp932Path.size(); i += CharLength(cp932Path, i))
+    if (CharLength(cp932Path, i) == 1 && (cp932Path[i] == '\\' || cp932Path[i] == '/'))
+      start = i + 1;
+  const std::string_view name = start < cp932Path.size() ? cp932Path.substr(start) : cp932Path;
+  std::string utf8;
+  if (!Cp932ToNative(name, utf8)) utf8.assign(name);
+  return Shortened(utf8);
+}
 
-// A UTF-8 name shown in CP932: each character without a faithful CP932
-// form becomes "〓", the customary mark for a character that cannot be
-// shown; a backslash, which a path cannot hold, is shown as it is.
-std::string ShowableName(std::string_view utf8Path) {
-  const std::size_t slash = utf8Path.find_last_of('/');
-  const std::string_view name = (slash == std::string_view::npos || slash + 1 == utf8Path.size())
-                                    ? utf8Path
-                                    : utf8Path.substr(slash + 1);
-  const std::string mark = Cp932("〓");
-  std::string out, piece;
-  for (std::size_t i = 0; i < name.size();) {
-    const unsigned char c = static_cast<unsigned char>(name[i]);
-    std::size_t n = c < 0x80 ? 1 : c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
-    n = std::min(n, name.size() - i);
-    if (name[i] == '\\')
-      out += '\\';
-    else
-      out += NativePathToCp932(name.substr(i, n), piece) ? piece : mark;
-    i += n;
+// A native path without a CP932 form, shown as it is on disk from its first
+// component that has none: "Sigur Rós/01.mp3" when the folder is at fault,
+// the name alone when it is.
+std::string ShowableName(std::string_view nativePath) {
+  std::size_t from = 0, start = 0;
+  std::string ignored;
+  for (std::size_t i = 0; i <= nativePath.size(); ++i) {
+    if (i < nativePath.size() && nativePath[i] != '/') continue;
+    if (!NativePathToCp932(nativePath.substr(start, i - start), ignored)) {
+      from = start;
+      break;
+    }
+    start = i + 1;
   }
-  return Shortened(out);
+  return Shortened(nativePath.substr(from));
 }
 
 bool IsSeparator(std::string_view path, std::size_t i) {
@@ -70,15 +68,19 @@ bool IsSeparator(std::string_view path, std::size_t i) {
 // in: the open dialog moves the current folder later, and the entry must
 // go on naming the file it named. Its "." parts go; ".." parts stay, since
 // a link on the way gives them their meaning. An absolute path is kept as
-// given (no normalising: the duplicate test compares bytes).
+// given (no normalising: the duplicate test compares bytes). False when
+// the current folder cannot be read or has no CP932 form.
 // `cwd` keeps the current folder between calls of one batch ("" at first).
-std::string Absolute(std::string_view path, std::string& cwd) {
-  if (path.empty() || path[0] == '/' || path[0] == '\\') return std::string(path);
+bool Absolute(std::string_view path, std::string& cwd, std::string& out) {
+  if (path.empty() || path[0] == '/' || path[0] == '\\') {
+    out.assign(path);
+    return true;
+  }
   if (cwd.empty() && !CurrentDirectory(cwd)) {
     cwd.clear();
-    return std::string(path);  // no CP932 form: left as it is
+    return false;
   }
-  std::string out = cwd;
+  out = cwd;
   std::size_t start = 0;
   for (std::size_t i = 0; i <= path.size(); i += i < path.size() ? CharLength(path, i) : 1) {
     if (i < path.size() && !IsSeparator(path, i)) continue;
@@ -87,7 +89,16 @@ std::string Absolute(std::string_view path, std::string& cwd) {
       out.append(path.substr(start, i < path.size() ? i + 1 - start : i - start));
     start = i + 1;
   }
-  return out;
+  return true;
+}
+
+// The native form of a relative CP932 path in a current folder that has no
+// CP932 form, for the refusal.
+std::string NativeAbsolute(std::string_view cp932Path) {
+  std::string native, cwd;
+  if (!Cp932PathToNative(cp932Path, native)) native.assign(cp932Path);
+  if (!native.empty() && native[0] != '/' && NativeCurrentDirectory(cwd)) native = cwd + native;
+  return native;
 }
 
 // Appends the absolute path that no entry holds yet.
@@ -112,8 +123,9 @@ AddResult Append(EntryTable& table, std::string_view given, std::string_view rul
 }  // namespace
 
 AddResult AddEntry(EntryTable& table, const char* path, std::string_view rule, UserPrompts& ui) {
-  std::string cwd;
-  const std::string absolute = Absolute(path != nullptr ? std::string_view(path) : "", cwd);
+  std::string cwd, absolute;
+  if (!Absolute(path != nullptr ? std::string_view(path) : "", cwd, absolute))
+    return AddResult::NoCp932Form;
   for (int i = 0; i < table.entryCount; ++i)
     if (std::strcmp(table[i].path, absolute.c_str()) == 0) return AddResult::Duplicate;
   return Append(table, absolute, rule, ui);
@@ -123,7 +135,12 @@ AddResult AddEntry(EntryTable& table, const char* path, std::string_view rule, U
 // paths rather than comparing it with every entry: 1024 files at once would
 // otherwise take half a million comparisons.
 AddResult AddBatch::Add(const char* path, std::string_view rule) {
-  const std::string absolute = Absolute(path != nullptr ? std::string_view(path) : "", cwd_);
+  const std::string_view given = path != nullptr ? std::string_view(path) : "";
+  std::string absolute;
+  if (!Absolute(given, cwd_, absolute)) {
+    RefuseUnconvertible(NativeAbsolute(given));
+    return AddResult::NoCp932Form;
+  }
   if (!indexed_) {
     for (int i = 0; i < table_.entryCount; ++i) listed_.insert(PathOf(table_[i]));
     indexed_ = true;
@@ -133,14 +150,15 @@ AddResult AddBatch::Add(const char* path, std::string_view rule) {
     result = Append(table_, absolute, rule, ui_);
     if (result == AddResult::Added) listed_.insert(PathOf(table_[table_.entryCount - 1]));
   }
-  const std::string_view given = absolute;
-  if (result == AddResult::TableFull) full_.push_back(ShortName(given));
-  if (result == AddResult::PathTooLong) tooLong_.push_back(ShortName(given));
+  if (result == AddResult::TableFull) full_.push_back(ShortName(absolute));
+  if (result == AddResult::PathTooLong) tooLong_.push_back(ShortName(absolute));
   return result;
 }
 
-void AddBatch::RefuseUnconvertible(std::string_view nativeUtf8Name) {
-  unconvertible_.push_back(ShowableName(nativeUtf8Name));
+void AddBatch::RefuseUnconvertible(std::string_view nativeUtf8Path) {
+  std::string path(nativeUtf8Path), cwd;
+  if (!path.empty() && path[0] != '/' && NativeCurrentDirectory(cwd)) path = cwd + path;
+  unconvertible_.push_back(ShowableName(path));
 }
 
 void AddBatch::Finish() {
@@ -156,18 +174,17 @@ void AddBatch::Finish() {
 
   // About twenty names in all keep the box on the screen.
   const std::size_t perGroup = std::max<std::size_t>(5, 20 / static_cast<std::size_t>(nonEmpty));
-  std::string text = Cp932("次のファイルはリストに追加できませんでした。\n");
+  std::string text = "次のファイルはリストに追加できませんでした。\n";
   for (std::size_t g = 0; g < std::size(groups); ++g) {
     const std::vector<std::string>& names = *groups[g];
     if (names.empty()) continue;
-    text += Cp932(std::string("\n■ ") + headings[g] + "\n");
+    text += std::string("\n■ ") + headings[g] + "\n";
     const std::size_t shown = std::min(perGroup, names.size());
     for (std::size_t i = 0; i < shown; ++i) text += "    " + names[i] + "\n";
-    if (shown < names.size())
-      text += Cp932("    ほか " + std::to_string(names.size() - shown) + " 件\n");
+    if (shown < names.size()) text += "    ほか " + std::to_string(names.size() - shown) + " 件\n";
   }
   text.pop_back();
-  ui_.Refuse(text, "Selvane");
+  ui_.RefuseUtf8(text, "Selvane");
   full_.clear();
   tooLong_.clear();
   unconvertible_.clear();

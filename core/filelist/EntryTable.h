@@ -24,10 +24,12 @@ struct EntryTable {
   const FileEntry& operator[](int i) const { return *entries[static_cast<std::size_t>(i)]; }
 };
 
-enum class AddResult { Added, Duplicate, TableFull, PathTooLong, OutOfMemory };
+enum class AddResult { Added, Duplicate, TableFull, PathTooLong, OutOfMemory, NoCp932Form };
 
 // Appends a file at the end of the table and names it by `rule` (CP932).
-// A relative path is made absolute against the current folder first.
+// A relative path is made absolute against the current folder first; when
+// that folder has no CP932 form the path is refused (NoCp932Form): an entry
+// always names its file by an absolute path.
 // A byte-identical path is refused silently; a failed allocation tells the
 // user "動的メモリの確保ができませんでした。" through ui.ShowError. A full
 // table and a path over 1023 bytes are refused and reported by the result;
@@ -41,15 +43,16 @@ class AddBatch {
  public:
   AddBatch(EntryTable& table, UserPrompts& ui) : table_(table), ui_(ui) {}
   AddResult Add(const char* path, std::string_view rule);
-  // A native name that has no CP932 form (given in UTF-8 for the message).
-  void RefuseUnconvertible(std::string_view nativeUtf8Name);
-  // Shows one message for everything refused; does nothing when all went in.
+  // A native path that has no CP932 form (UTF-8; made absolute here).
+  void RefuseUnconvertible(std::string_view nativeUtf8Path);
+  // Shows one message for everything refused (through RefuseUtf8, so that
+  // every name is shown as it is on disk); does nothing when all went in.
   void Finish();
 
  private:
   EntryTable& table_;
   UserPrompts& ui_;
-  std::vector<std::string> full_, tooLong_, unconvertible_;  // CP932 texts
+  std::vector<std::string> full_, tooLong_, unconvertible_;  // UTF-8 texts
   // The listed paths (views into the records, which the batch leaves in
   // place), made at the first addition; and the current folder.
   std::unordered_set<std::string_view> listed_;

@@ -355,6 +355,14 @@ FileStatus NativeStatus(const std::string& native) {
   status.nameDevice = static_cast<std::uint64_t>(own.st_dev);
   status.nameInode = static_cast<std::uint64_t>(own.st_ino);
   status.link = S_ISLNK(own.st_mode);
+  if (status.link) {
+    std::vector<char> text(static_cast<std::size_t>(own.st_size > 0 ? own.st_size : 255) + 1);
+    const ssize_t n = ::readlink(native.c_str(), text.data(), text.size());
+    if (n > 0 && static_cast<std::size_t>(n) < text.size() &&
+        !NativePathToCp932(std::string_view(text.data(), static_cast<std::size_t>(n)),
+                           status.linkText))
+      status.linkText.clear();
+  }
   struct stat st = own;
   if (status.link && ::stat(native.c_str(), &st) != 0) {
     // A link whose target is gone still holds its name.
@@ -381,15 +389,20 @@ FileResult NativeMove(const std::string& from, const std::string& to) {
   return Failure(error);
 }
 
-bool CurrentDirectory(std::string& cp932) {
+bool NativeCurrentDirectory(std::string& native) {
   std::vector<char> buffer(4096);
   while (::getcwd(buffer.data(), buffer.size()) == nullptr) {
     if (errno != ERANGE) return false;
     buffer.resize(buffer.size() * 2);
   }
-  std::string native(buffer.data());
+  native.assign(buffer.data());
   if (native.empty() || native.back() != '/') native.push_back('/');
-  return NativePathToCp932(native, cp932);
+  return true;
+}
+
+bool CurrentDirectory(std::string& cp932) {
+  std::string native;
+  return NativeCurrentDirectory(native) && NativePathToCp932(native, cp932);
 }
 
 }  // namespace selvane

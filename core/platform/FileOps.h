@@ -26,7 +26,8 @@ enum class FileKind { Missing, Regular, Folder, Other };
 // `inode` and `length` are those of what the name leads to, links followed
 // (a link that leads nowhere is Other, since the name is taken, and then
 // carries the link's own identity). `link` tells that the name itself is a
-// symbolic link; `nameDevice` and `nameInode` are the name's own entry,
+// symbolic link, and `linkText` what it holds; `nameDevice` and `nameInode`
+// are the name's own entry,
 // equal to `device` and `inode` when it is no link. Two names stand for one
 // file when they lead to the same device and inode; deleting a name removes
 // the bytes it leads to only when it is no link.
@@ -36,6 +37,7 @@ struct FileStatus {
   std::int64_t length = 0;
   bool link = false;
   std::uint64_t nameDevice = 0, nameInode = 0;
+  std::string linkText;  // a link's contents as CP932 (empty when it has no CP932 form)
 
   bool SameFileAs(const FileStatus& other) const {
     return kind != FileKind::Missing && other.kind != FileKind::Missing && device == other.device &&
@@ -92,5 +94,8 @@ FileResult NativeMove(const std::string& from, const std::string& to);
 // The process's current directory as a CP932 path ending in '/'; false when
 // it cannot be read or has no CP932 form.
 bool CurrentDirectory(std::string& cp932);
+// The same as it is on disk (UTF-8 on Linux), ending in '/'; false when it
+// cannot be read.
+bool NativeCurrentDirectory(std::string& native);
 
 }  // namespace selvane

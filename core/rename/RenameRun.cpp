@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <unordered_set>
 #include <utility>
 #include <vector>
@@ -22,8 +23,8 @@ enum class Step {
   ToTemporary,
   DeleteTarget,
   FromTemporary,
-  TargetNotAFile,  // the new name is held by a folder, a pipe, ...
-  Replaced,        // an earlier row of this run replaced this file
+  CannotMove,  // decided before any step; the error says why
+  Replaced,    // an earlier row of this run replaced this file
 };
 
 struct Failure {
@@ -31,7 +32,7 @@ struct Failure {
   std::string newPath;  // where it should have gone
   std::string where;    // where it is now, when that is neither of the two
   Step step;
-  int error;  // errno, or for TargetNotAFile EISDIR / NotRegularFileError
+  int error;  // errno, or for CannotMove the decision's reason
 };
 
 // Shown at most this many files in the closing report; a box taller than
@@ -44,6 +45,9 @@ struct Texts {
   std::string after = Cp932("\n変換後：");
   std::string forbidden = Cp932("変換後のファイル名に使用できない文字 ") +
                           std::string(ForbiddenNameChars) + Cp932(" が含まれています");
+  std::string controlChars = Cp932(
+      "変換後のファイル名に制御文字（改行、タブ、エスケープなど）が含まれています（^J などと表示"
+      "しています）");
   std::string leavesFolder =
       Cp932("変換後のファイル名に「..」などが含まれていて、元のフォルダの外を指します");
   std::string hidden = Cp932(
@@ -51,6 +55,9 @@ struct Texts {
   std::string noFileName = Cp932(
       "変換後のファイル名に、ファイル名にできない文字（シフトJISでないタグの文字）が含まれて"
       "います");
+  std::string linkToTarget = Cp932(
+      "変換前のファイルは、変換後の名前のファイルを指すリンクです（上書きすると、リンク先の"
+      "ファイルそのものが失われます）");
   std::string editAgain = Cp932("\n\nタグ情報を編集し直して下さい");
   std::string skipCaption = Cp932("リネーム作業をスキップします");
   std::string exists = Cp932("\n\n同名のファイルが既に存在します\n上書きしますか？");
@@ -64,18 +71,71 @@ struct Texts {
   std::string fromTemporary = Cp932("一時ファイルから移動できません：");
   std::string folderInTheWay = Cp932("変換後の名前のフォルダが既にあります");
   std::string otherInTheWay =
-      Cp932("変換後の名前で、通常のファイルではないもの（パイプ、デバイスなど）が既にあります");
+      Cp932("変換後の名前で、通常のファイルではないもの（パイプ、デバイス、リンク切れのリンクなど）が既にあります");
+  std::string fileGone = Cp932("ファイルが見つかりません（移動または削除されています）");
+  std::string noTargetFolder = Cp932("変換後の名前が指すフォルダがありません");
+  std::string intoItself = Cp932("フォルダをそのフォルダの中へは移動できません");
   std::string replaced = Cp932(
       "この実行で前の行のファイルに上書きされたため、リネームしていません（いまこの名前にあるのは"
       "前の行のファイルです）");
   std::string nowAt = Cp932("\n  現在の場所：");
   std::string moreBefore = Cp932("\nほか ");
   std::string moreAfter = Cp932(" 件のファイルもリネームできませんでした。");
+  std::string willNotMove = Cp932("リネームされません：");
+  std::string asksExisting =
+      Cp932("同名のファイルが既に存在します（リネーム時に上書きの確認があります）");
+  std::string asksEarlierRow =
+      Cp932("前の行と同じ変換後の名前です（リネーム時に上書きの確認があります）");
+  std::string meetsItself = Cp932(
+      "変換後の名前が今の名前と同じです（リネーム時に上書きの確認があります。「いいえ」で"
+      "そのままになります）");
+  std::string mayBeReplaced = Cp932(
+      "前の行のリネームで、このファイルを上書きするか確認があります（上書きすると"
+      "この行はリネームされません）");
 };
 
 const Texts& Text() {
   static const Texts texts;
   return texts;
+}
+
+// Why a row cannot move, as the closing report and the marks say it.
+const std::string& CannotMoveText(int error) {
+  const Texts& t = Text();
+  switch (error) {
+    case EISDIR:
+      return t.folderInTheWay;
+    case ENOENT:
+      return t.fileGone;
+    case NoTargetFolderError:
+      return t.noTargetFolder;
+    case EINVAL:
+      return t.intoItself;
+    default:
+      return t.otherInTheWay;
+  }
+}
+
+bool IsControlByte(char c) {
+  const unsigned char b = static_cast<unsigned char>(c);
+  return b < 0x20 || b == 0x7F;
+}
+
+// A name for a message or a mark: a control byte becomes its caret form
+// (^J for a newline, ^[ for ESC, ^? for DEL), which a box can show on one
+// line. Control bytes are never trail bytes, so no character is split.
+std::string Visible(std::string_view name) {
+  std::string out;
+  out.reserve(name.size());
+  for (const char c : name) {
+    if (IsControlByte(c)) {
+      out += '^';
+      out += static_cast<char>(static_cast<unsigned char>(c) ^ 0x40);
+    } else {
+      out += c;
+    }
+  }
+  return out;
 }
 
 struct PathSplit {
@@ -121,6 +181,15 @@ void ForEachPart(std::string_view added, Visit visit) {
   }
 }
 
+// The folder part of a path: everything before its last separator (a
+// trail byte is never one), or empty.
+std::string_view FolderOf(std::string_view path) {
+  std::size_t last = std::string_view::npos;
+  for (std::size_t i = 0; i < path.size(); i += CharLength(path, i))
+    if (CharLength(path, i) == 1 && (path[i] == '\\' || path[i] == '/')) last = i;
+  return last == std::string_view::npos ? std::string_view() : path.substr(0, last);
+}
+
 // True when the added part would lead out of the file's directory: a "."
 // or ".." part, or a leading separator that makes a bare name absolute. A
 // subdirectory ("AC/DC") stays allowed.
@@ -147,7 +216,7 @@ std::string SkipMessage(std::string_view oldName, std::string_view newName, Name
   const Texts& t = Text();
   std::string text;
   text.reserve(256);
-  text.append(t.before).append(oldName).append(t.after).append(newName);
+  text.append(t.before).append(Visible(oldName)).append(t.after).append(Visible(newName));
   text.append("\n\n").append(RefusalReason(refusal)).append(t.editAgain);
   return text;
 }
@@ -165,7 +234,8 @@ std::string FailureReport(const std::vector<Failure>& failures) {
   const std::size_t shown = failures.size() < ReportedFiles ? failures.size() : ReportedFiles;
   for (std::size_t i = 0; i < shown; ++i) {
     const Failure& f = failures[i];
-    text.append("\n").append(f.path).append(t.arrow).append(f.newPath).append("\n  ");
+    text.append("\n").append(Visible(f.path)).append(t.arrow).append(Visible(f.newPath));
+    text.append("\n  ");
     switch (f.step) {
       case Step::Move:
         text.append(ErrorText(f.error));
@@ -179,8 +249,8 @@ std::string FailureReport(const std::vector<Failure>& failures) {
       case Step::FromTemporary:
         text.append(t.fromTemporary).append(ErrorText(f.error));
         break;
-      case Step::TargetNotAFile:
-        text.append(f.error == EISDIR ? t.folderInTheWay : t.otherInTheWay);
+      case Step::CannotMove:
+        text.append(CannotMoveText(f.error));
         break;
       case Step::Replaced:
         text.append(t.replaced);
@@ -221,10 +291,12 @@ enum class Replacement { Failed, Done, MetItself };
 
 // The road after "Yes" to the overwrite question: out of the way under the
 // temporary name, the agreed file deleted, then into its place.
-Replacement ReplaceTarget(FileEntry& entry, FileOps& ops, std::vector<Failure>& failures) {
+Replacement ReplaceTarget(FileEntry& entry, FileOps& ops, std::vector<Failure>& failures,
+                          int& error) {
   FileResult result = ops.Move(entry.path, TemporaryName);
   if (!result) {
     // Nothing has changed yet, so nothing may be deleted.
+    error = result.error;
     failures.push_back({entry.path, entry.newPath, {}, Step::ToTemporary, result.error});
     return Replacement::Failed;
   }
@@ -233,12 +305,14 @@ Replacement ReplaceTarget(FileEntry& entry, FileOps& ops, std::vector<Failure>& 
   result = ops.Delete(entry.newPath);
   const bool metItself = result.error == ENOENT;
   if (!result && !metItself) {
+    error = result.error;
     ReturnFromTemporary(
         entry, ops, {entry.path, entry.newPath, {}, Step::DeleteTarget, result.error}, failures);
     return Replacement::Failed;
   }
   result = ops.Move(TemporaryName, entry.newPath);
   if (!result) {
+    error = result.error;
     ReturnFromTemporary(
         entry, ops, {entry.path, entry.newPath, {}, Step::FromTemporary, result.error}, failures);
     return Replacement::Failed;
@@ -246,12 +320,124 @@ Replacement ReplaceTarget(FileEntry& entry, FileOps& ops, std::vector<Failure>& 
   return metItself ? Replacement::MetItself : Replacement::Done;
 }
 
+// A link that leads to the bytes of `target` without being a name of them:
+// once `target` is deleted, the link leads nowhere and the bytes are gone.
+bool LeadsThroughLink(const FileStatus& listed, const FileStatus& target) {
+  return listed.link && target.SameFileAs(listed) && !target.SameEntryAs(listed);
+}
+
+// What each row's path held before anything moved.
+std::vector<FileStatus> Origins(const EntryTable& table, FileOps& ops) {
+  std::vector<FileStatus> origins(static_cast<std::size_t>(std::max(table.entryCount, 0)));
+  for (int i = 0; i < table.entryCount; ++i)
+    if (table[i].newPath[0] != '\0') origins[static_cast<std::size_t>(i)] = ops.Status(table[i].path);
+  return origins;
+}
+
+// The disk as the forecast expects the earlier rows to leave it: names the
+// rows vacate and take over the real disk, which is never changed. A link
+// is followed through those names, so a link whose target an earlier row
+// moves is seen as the run will see it. (Names inside a folder that a row
+// renames are not followed into its new name: the run moves such folders
+// only when they are listed themselves.)
+class PlannedDisk final : public FileOps {
+ public:
+  explicit PlannedDisk(FileOps& real) : real_(real) {}
+
+  // The row's file moves from `from` to `to`.
+  void Moved(const std::string& from, const std::string& to) {
+    const FileStatus entry = Entry(from);
+    names_[from] = FileStatus{};
+    names_[to] = entry;
+  }
+  bool Planned(const std::string& name) const {
+    const auto it = names_.find(name);
+    return it != names_.end() && it->second.kind != FileKind::Missing;
+  }
+
+  FileStatus Status(const char* path) override {
+    bool touched = false;
+    FileStatus status = Resolve(path, 0, touched);
+    return status;
+  }
+  FileResult Length(const char*, std::int64_t&) override { return {EROFS}; }
+  FileResult ReadTail(const char*, unsigned char*, std::int64_t&) override { return {EROFS}; }
+  FileResult ReadAt(const char*, std::int64_t, void*, std::size_t) override { return {EROFS}; }
+  FileResult Truncate(const char*, std::int64_t) override { return {EROFS}; }
+  FileResult Append(const char*, const void*, std::size_t) override { return {EROFS}; }
+  FileResult WriteAt(const char*, std::int64_t, const void*, std::size_t) override {
+    return {EROFS};
+  }
+  FileResult Delete(const char*) override { return {EROFS}; }
+  FileResult Move(const char*, const char*) override { return {EROFS}; }
+
+ private:
+  // A name's own entry as planned, or as the real disk has it (looked at
+  // once: the forecast asks about each name at most once on disk).
+  FileStatus Entry(const std::string& name) {
+    if (const auto it = names_.find(name); it != names_.end()) return it->second;
+    if (const auto it = seen_.find(name); it != seen_.end()) return it->second;
+    return seen_.emplace(name, real_.Status(name.c_str())).first->second;
+  }
+
+  // Where `name` leads, links followed through the planned names. Only a
+  // chain that meets a planned name is followed here; any other link keeps
+  // what the real disk says of it.
+  FileStatus Resolve(const std::string& name, int depth, bool& touched) {
+    touched = touched || names_.count(name) != 0;
+    FileStatus own = Entry(name);
+    if (own.kind == FileKind::Missing || !own.link || own.linkText.empty() || depth > 16)
+      return own;
+    bool chainTouched = names_.count(name) != 0;
+    const FileStatus leads = Resolve(LinkTarget(name, own.linkText), depth + 1, chainTouched);
+    touched = touched || chainTouched;
+    if (!chainTouched) return own;
+    if (leads.kind == FileKind::Missing) {
+      own.kind = FileKind::Other;  // a link that now leads nowhere
+      own.device = own.nameDevice;
+      own.inode = own.nameInode;
+      own.length = 0;
+    } else {
+      own.kind = leads.kind;
+      own.device = leads.device;
+      own.inode = leads.inode;
+      own.length = leads.length;
+    }
+    return own;
+  }
+
+  // A link's text read from the folder that holds it, "." and ".." parts
+  // taken away as a path walk would.
+  static std::string LinkTarget(const std::string& link, const std::string& text) {
+    const std::string joined =
+        text.front() == '/' ? text : std::string(FolderOf(link)) + "/" + text;
+    std::vector<std::string_view> parts;
+    ForEachPart(joined, [&](std::string_view part, std::size_t, bool) {
+      if (part == "..") {
+        if (!parts.empty()) parts.pop_back();
+      } else if (!part.empty() && part != ".") {
+        parts.push_back(part);
+      }
+      return true;
+    });
+    std::string out;
+    for (const std::string_view part : parts) out.append("/").append(part);
+    return out.empty() ? "/" : out;
+  }
+
+  FileOps& real_;
+  std::unordered_map<std::string, FileStatus> names_;  // kind Missing: vacated
+  std::unordered_map<std::string, FileStatus> seen_;
+};
+
 }  // namespace
 
 NameRefusal CheckNewName(std::string_view path, std::string_view newPath) {
   const PathSplit old = SplitForRename(path);
   if (!FindForbiddenChars(SplitForRename(newPath).name).empty()) return NameRefusal::ForbiddenChars;
   const Added added = AddedPart(old, newPath);
+  for (const char c : added.text)
+    if (IsControlByte(c)) return NameRefusal::ControlChars;
   if (LeavesItsFolder(added)) return NameRefusal::LeavesFolder;
   if (HidesIt(added, old.name)) return NameRefusal::Hidden;
   std::string native;
@@ -264,72 +450,140 @@ std::string RefusalReason(NameRefusal refusal) {
   switch (refusal) {
     case NameRefusal::ForbiddenChars:
       return t.forbidden;
+    case NameRefusal::ControlChars:
+      return t.controlChars;
     case NameRefusal::LeavesFolder:
       return t.leavesFolder;
     case NameRefusal::Hidden:
       return t.hidden;
     case NameRefusal::NoFileName:
       return t.noFileName;
+    case NameRefusal::LinkToTarget:
+      return t.linkToTarget;
     case NameRefusal::None:
       break;
   }
   return {};
 }
 
+RowDecision DecideRow(const FileEntry& entry, const FileStatus& origin, FileOps& disk,
+                      const RunSoFar& soFar) {
+  RowDecision d;
+  const std::string_view path = entry.path, newPath = entry.newPath;
+  if (newPath.empty()) return d;
+
+  const FileStatus own = disk.Status(entry.path);
+  for (const FileStatus& replacer : soFar.replacers) {
+    if (own.SameFileAs(replacer)) {
+      d.fate = RowFate::NotCarriedOn;
+      return d;
+    }
+  }
+  d.refusal = CheckNewName(path, newPath);
+  if (d.refusal != NameRefusal::None) {
+    d.fate = RowFate::Refused;
+    return d;
+  }
+  d.meetsItself = newPath == path;
+  auto cannotMove = [&d](int error) {
+    d.fate = RowFate::CannotMove;
+    d.error = error;
+    return d;
+  };
+  if (own.kind == FileKind::Missing) return cannotMove(ENOENT);
+
+  const FileStatus target = d.meetsItself ? own : disk.Status(entry.newPath);
+  switch (target.kind) {
+    case FileKind::Missing: {
+      // A name that leads into another folder moves only into one that is there.
+      const std::string_view folder = FolderOf(newPath);
+      if (folder != FolderOf(path) && !folder.empty() &&
+          disk.Status(std::string(folder).c_str()).kind != FileKind::Folder)
+        return cannotMove(NoTargetFolderError);
+      if (own.kind == FileKind::Folder && newPath.size() > path.size() &&
+          newPath.substr(0, path.size()) == path && newPath[path.size()] == '/')
+        return cannotMove(EINVAL);
+      d.fate = RowFate::Moves;
+      return d;
+    }
+    case FileKind::Regular:
+      // The run never deletes the last name of the bytes it moves: a link
+      // to the file of its new name is not put in that file's place.
+      if (LeadsThroughLink(origin, target) || LeadsThroughLink(own, target)) {
+        d.fate = RowFate::Refused;
+        d.refusal = NameRefusal::LinkToTarget;
+        return d;
+      }
+      d.fate = RowFate::Asks;
+      return d;
+    case FileKind::Folder:
+    case FileKind::Other:
+      // Only a regular file is asked about; a folder or a pipe of that name
+      // cannot be replaced. One that keeps its own name is left alone.
+      if (d.meetsItself) return d;
+      return cannotMove(target.kind == FileKind::Folder ? EISDIR : NotRegularFileError);
+  }
+  return d;
+}
+
 std::vector<RowOutlook> ForecastRename(const EntryTable& table, FileOps& ops) {
   std::vector<RowOutlook> rows(static_cast<std::size_t>(std::max(table.entryCount, 0)));
-  // Names that earlier rows will take, names they will give up, and files
-  // they will ask to replace.
-  std::unordered_set<std::string_view> taken, vacated, replacing;
+  PlannedDisk disk(ops);
+  const std::vector<FileStatus> origins = Origins(table, disk);
+  RunSoFar soFar;
   for (int i = 0; i < table.entryCount; ++i) {
     const FileEntry& entry = table[i];
     RowOutlook& row = rows[static_cast<std::size_t>(i)];
-    const std::string_view path = entry.path, newPath = entry.newPath;
-    if (newPath.empty() || newPath == path) {
-      row.outlook = Outlook::Unchanged;
-      continue;
+    const RowDecision d = DecideRow(entry, origins[static_cast<std::size_t>(i)], disk, soFar);
+    row.refusal = d.refusal;
+    row.error = d.error;
+    switch (d.fate) {
+      case RowFate::LeftAlone:
+        row.outlook = Outlook::Unchanged;
+        break;
+      case RowFate::Refused:
+        row.outlook = Outlook::Refused;
+        break;
+      case RowFate::CannotMove:
+        row.outlook = Outlook::CannotMove;
+        break;
+      case RowFate::NotCarriedOn:
+        row.outlook = Outlook::MayBeReplaced;
+        break;
+      case RowFate::Moves:
+        row.outlook = Outlook::Moves;
+        disk.Moved(entry.path, entry.newPath);
+        break;
+      case RowFate::Asks:
+        // The forecast takes every answer to be Yes.
+        if (d.meetsItself) {
+          row.outlook = Outlook::MeetsItself;
+          break;
+        }
+        row.outlook = disk.Planned(entry.newPath) ? Outlook::AsksEarlierRow : Outlook::AsksExisting;
+        disk.Moved(entry.path, entry.newPath);
+        soFar.replacers.push_back(disk.Status(entry.newPath));
+        break;
     }
-    if (replacing.count(path) != 0) {
-      row.outlook = Outlook::MayBeReplaced;
-      continue;
-    }
-    row.refusal = CheckNewName(path, newPath);
-    if (row.refusal != NameRefusal::None) {
-      row.outlook = Outlook::Refused;
-      continue;
-    }
-    if (taken.count(newPath) != 0) {
-      row.outlook = Outlook::AsksEarlierRow;
-    } else if (vacated.count(newPath) == 0) {
-      const FileKind kind = ops.Status(entry.newPath).kind;
-      row.outlook = kind == FileKind::Missing   ? Outlook::Moves
-                    : kind == FileKind::Regular ? Outlook::AsksExisting
-                                                : Outlook::TargetNotAFile;
-      if (row.outlook == Outlook::TargetNotAFile) continue;
-      if (row.outlook == Outlook::AsksExisting) replacing.insert(newPath);
-    }
-    taken.insert(newPath);
-    vacated.insert(path);
   }
   return rows;
 }
 
 std::string OutlookText(const RowOutlook& row) {
+  const Texts& t = Text();
   switch (row.outlook) {
     case Outlook::Refused:
-      return Cp932("リネームされません：") + RefusalReason(row.refusal);
-    case Outlook::TargetNotAFile:
-      return Cp932(
-          "リネームされません：変換後の名前のフォルダ（または通常のファイルでないもの）が"
-          "既にあります");
+      return t.willNotMove + RefusalReason(row.refusal);
+    case Outlook::CannotMove:
+      return t.willNotMove + CannotMoveText(row.error);
     case Outlook::AsksExisting:
-      return Cp932("同名のファイルが既に存在します（リネーム時に上書きの確認があります）");
+      return t.asksExisting;
     case Outlook::AsksEarlierRow:
-      return Cp932("前の行と同じ変換後の名前です（リネーム時に上書きの確認があります）");
+      return t.asksEarlierRow;
+    case Outlook::MeetsItself:
+      return t.meetsItself;
     case Outlook::MayBeReplaced:
-      return Cp932(
-          "前の行のリネームで、このファイルを上書きするか確認があります（上書きすると"
-          "この行はリネームされません）");
+      return t.mayBeReplaced;
     case Outlook::Moves:
     case Outlook::Unchanged:
       break;
@@ -337,69 +591,68 @@ std::string OutlookText(const RowOutlook& row) {
   return {};
 }
 
-void RunRename(EntryTable& table, FileOps& ops, UserPrompts& ui) {
-  if (table.entryCount <= 0) return;
+std::vector<RunRow> RunRename(EntryTable& table, FileOps& ops, UserPrompts& ui) {
+  std::vector<RunRow> rows(static_cast<std::size_t>(std::max(table.entryCount, 0)));
+  if (table.entryCount <= 0) return rows;
   const Texts& t = Text();
   std::vector<Failure> failures;
-  // The files that took the place of another one in this run. A later
-  // entry whose path now names one of them no longer has a file of its own.
-  std::vector<FileStatus> replacers;
+  const std::vector<FileStatus> origins = Origins(table, ops);
+  RunSoFar soFar;
 
   for (int i = 0; i < table.entryCount; ++i) {
     FileEntry& entry = table[i];
-    ui.SetStatus(entry.path);
-    if (entry.newPath[0] == '\0') continue;
-
-    if (!replacers.empty()) {
-      const FileStatus own = ops.Status(entry.path);
-      bool replaced = false;
-      for (const FileStatus& replacer : replacers) replaced = replaced || own.SameFileAs(replacer);
-      if (replaced) {
+    RunRow& row = rows[static_cast<std::size_t>(i)];
+    if (table.entryCount > ProgressFrom)
+      ui.Progress(i + 1, table.entryCount);
+    else
+      ui.SetStatus(entry.path);
+    row.decision = DecideRow(entry, origins[static_cast<std::size_t>(i)], ops, soFar);
+    const RowDecision& d = row.decision;
+    switch (d.fate) {
+      case RowFate::LeftAlone:
+        continue;
+      case RowFate::NotCarriedOn:
         failures.push_back({entry.path, entry.newPath, {}, Step::Replaced, 0});
         continue;
+      case RowFate::CannotMove:
+        failures.push_back({entry.path, entry.newPath, {}, Step::CannotMove, d.error});
+        continue;
+      case RowFate::Refused: {
+        const bool wholeAddedPart = d.refusal == NameRefusal::LeavesFolder ||
+                                    d.refusal == NameRefusal::Hidden ||
+                                    d.refusal == NameRefusal::ControlChars;
+        const std::string shown =
+            wholeAddedPart ? std::string(AddedPart(SplitForRename(entry.path), entry.newPath).text)
+                           : SplitForRename(entry.newPath).name;
+        ui.Refuse(SkipMessage(SplitForRename(entry.path).name, shown, d.refusal), t.skipCaption);
+        continue;
       }
+      case RowFate::Asks: {
+        row.asked = true;
+        if (!ui.Ask(OverwriteQuestion(entry.path, entry.newPath), t.overwriteCaption)) continue;
+        row.answeredYes = true;
+        const Replacement done = ReplaceTarget(entry, ops, failures, row.error);
+        if (done == Replacement::Failed) continue;
+        if (done == Replacement::Done) soFar.replacers.push_back(ops.Status(entry.newPath));
+        break;
+      }
+      case RowFate::Moves:
+        // The move never replaces, so a target that appeared after the test
+        // lands here too, with nothing lost.
+        if (const FileResult result = ops.Move(entry.path, entry.newPath); !result) {
+          row.error = result.error;
+          failures.push_back({entry.path, entry.newPath, {}, Step::Move, result.error});
+          continue;
+        }
+        break;
     }
-
-    const std::string_view newPath = entry.newPath;
-    if (const NameRefusal refusal = CheckNewName(entry.path, newPath);
-        refusal != NameRefusal::None) {
-      const bool wholeAddedPart =
-          refusal == NameRefusal::LeavesFolder || refusal == NameRefusal::Hidden;
-      const std::string shown =
-          wholeAddedPart ? std::string(AddedPart(SplitForRename(entry.path), newPath).text)
-                         : SplitForRename(newPath).name;
-      ui.Refuse(SkipMessage(SplitForRename(entry.path).name, shown, refusal), t.skipCaption);
-      continue;
-    }
-
-    const FileStatus target = ops.Status(entry.newPath);
-    if (target.kind == FileKind::Regular) {
-      if (!ui.Ask(OverwriteQuestion(entry.path, newPath), t.overwriteCaption)) continue;
-      const Replacement done = ReplaceTarget(entry, ops, failures);
-      if (done == Replacement::Failed) continue;
-      if (done == Replacement::Done) replacers.push_back(ops.Status(entry.newPath));
-    } else if (target.kind != FileKind::Missing) {
-      // Only a regular file is asked about; a folder or a pipe of that name
-      // cannot be replaced, and the move would fail on it anyway. Nothing to
-      // do for a pipe or a folder whose name stays as it is.
-      if (newPath != std::string_view(entry.path))
-        failures.push_back({entry.path,
-                            entry.newPath,
-                            {},
-                            Step::TargetNotAFile,
-                            target.kind == FileKind::Folder ? EISDIR : NotRegularFileError});
-      continue;
-    } else if (const FileResult result = ops.Move(entry.path, entry.newPath); !result) {
-      // The move never replaces, so a target that appeared after the test
-      // lands here too, with nothing lost.
-      failures.push_back({entry.path, entry.newPath, {}, Step::Move, result.error});
-      continue;
-    }
+    row.moved = true;
     CopyField(entry.path, entry.newPath);
   }
 
   if (!failures.empty()) ui.Refuse(FailureReport(failures), t.failedCaption);
   ui.SetStatus(t.finished);
+  return rows;
 }
 
 }  // namespace selvane

@@ -2,6 +2,7 @@
 // line following the pointer and the highlighted menu item.
 #include <gtest/gtest.h>
 
+#include <QDialog>
 #include <QEnterEvent>
 #include <QLineEdit>
 #include <QListWidget>
@@ -75,6 +76,23 @@ TEST_F(StatusHintTest, StatusLineFollowsThePointerOnlyWhenTheHintChanges) {
   EXPECT_EQ(form->StatusText(), QStringLiteral("命名規則入力"));
   Leave(form->Edit1);
   EXPECT_EQ(form->StatusText(), QString());
+}
+
+// A modal box takes the pointer from the button and gives it back at its
+// end without the pointer moving: the command's last status stays.
+TEST_F(StatusHintTest, EndOfAModalBoxIsNotThePointerEnteringTheButton) {
+  Enter(form->SpeedButton2);
+  {
+    QDialog box(form.get());
+    box.setWindowModality(Qt::ApplicationModal);
+    box.show();
+    Leave(form->SpeedButton2);
+    form->SetStatusText(QStringLiteral("アイテム登録終了"));
+  }
+  Enter(form->SpeedButton2);
+  EXPECT_EQ(form->StatusText(), QStringLiteral("アイテム登録終了"));
+  Enter(form->SpeedButton3);  // the pointer moves on
+  EXPECT_EQ(form->StatusText(), QStringLiteral("ﾘﾈｰﾑを実行"));
 }
 
 TEST_F(StatusHintTest, HighlightedMenuItemShowsItsHintAndClosingEmptiesIt) {

@@ -54,26 +54,37 @@ TEST_F(ListsTest, ClicksOutsideTheRowsKeepTheSelection) {
 }
 
 // 変換後 marks the rows the run will refuse or ask about, with the reason
-// as a tooltip; a row whose name stays is not marked.
+// as a tooltip: an untagged file that keeps its name meets itself and is
+// asked about; a row that is simply renamed has neither mark nor tooltip.
 TEST_F(ListsTest, AfterListMarksRefusedAndQuestionedRows) {
   const DemoTag empty{"", "", "", "", "", 0}, taken{"Taken", "", "", "", "", 0};
   WriteMp3(folder / "hide.mp3", &empty);
   WriteMp3(folder / "b.mp3", &taken);
-  const DemoTag other{"Other", "", "", "", "", 0};
+  const DemoTag other{"Other", "", "", "", "", 0}, clean{"Clean", "", "", "", "", 0};
   WriteMp3(folder / "Taken.mp3", &other);
   WriteMp3(folder / "c.mp3", nullptr);
+  WriteMp3(folder / "d.mp3", &clean);
   form->Edit1->setText(QStringLiteral("$T.mp3"));
-  AddFiles(*form, {folder / "hide.mp3", folder / "b.mp3", folder / "c.mp3"});
+  AddFiles(*form, {folder / "hide.mp3", folder / "b.mp3", folder / "c.mp3", folder / "d.mp3"});
   const QListWidget* after = form->ListBox2;
   EXPECT_EQ(after->item(0)->data(RowMarkRole).toInt(), RefusedRowMark);
   EXPECT_TRUE(after->item(0)->toolTip().contains(QStringLiteral("「.」で始まって")));
   EXPECT_EQ(after->item(1)->data(RowMarkRole).toInt(), QuestionRowMark);
   EXPECT_TRUE(after->item(1)->toolTip().contains(QStringLiteral("同名のファイル")));
-  EXPECT_EQ(after->item(2)->data(RowMarkRole).toInt(), NoRowMark);  // untagged: name stays
+  EXPECT_EQ(after->item(2)->data(RowMarkRole).toInt(), QuestionRowMark);  // untagged: meets itself
+  EXPECT_TRUE(after->item(2)->toolTip().contains(QStringLiteral("今の名前と同じ")));
+  EXPECT_EQ(after->item(3)->data(RowMarkRole).toInt(), NoRowMark);
+  EXPECT_TRUE(after->item(3)->toolTip().isEmpty());
   // Row 1 may replace Taken.mp3; listed below it, that file's row is asked about too.
   AddFiles(*form, {folder / "Taken.mp3"});
-  EXPECT_EQ(after->item(3)->data(RowMarkRole).toInt(), QuestionRowMark);
-  EXPECT_TRUE(after->item(2)->toolTip().isEmpty());
+  EXPECT_EQ(after->item(4)->data(RowMarkRole).toInt(), QuestionRowMark);
+  // A title with an escape sequence: refused, its ESC shown as "^[".
+  const DemoTag escape{"\x1b[31mRed", "", "", "", "", 0};
+  WriteMp3(folder / "e.mp3", &escape);
+  AddFiles(*form, {folder / "e.mp3"});
+  EXPECT_EQ(after->item(5)->text(), QStringLiteral("^[[31mRed.mp3"));
+  EXPECT_EQ(after->item(5)->data(RowMarkRole).toInt(), RefusedRowMark);
+  EXPECT_TRUE(after->item(5)->toolTip().contains(QStringLiteral("制御文字")));
 }
 
 TEST_F(ListsTest, EmptyTableGivesEmptyListsAndNoSelection) {

@@ -201,31 +201,37 @@ TEST_F(TagCommandsTest, RemovalOfAReadOnlyFileIsToldAndLeft) {
   EXPECT_EQ(form->table[0].hasTag, 1);
 }
 
+// Through the menus as a person uses them: copy on row 1, a click on row 2,
+// paste, and the update is there to be chosen and writes the pasted tag.
 TEST_F(TagCommandsTest, CopyPasteUpdateCarriesTheTagToAnotherFile) {
   const std::string source = List("source.mp3", &song);
   DemoTag other{"Other", "", "", "", "", 200};
   const std::string target = List("target.mp3", &other);
   const std::string sourceBytes = ReadBytes(source);
-  Select(0);
+  ClickRow(form->ListBox1, 0);
 
-  form->C2Click();
+  ASSERT_TRUE(ChooseMenuItem(*form, form->C2));
   EXPECT_EQ(form->StatusText(), QStringLiteral("一時バッファにコピー終了"));
-  Select(1);
-  form->P2Click();
+  ClickRow(form->ListBox1, 1);
+  ASSERT_TRUE(ChooseMenuItem(*form, form->P2));
 
   EXPECT_EQ(form->StatusText(), QStringLiteral("貼り付け終了。反映させるには『更新』を忘れずに"));
   EXPECT_EQ(form->EditTytle->text(), QStringLiteral("Song"));
   EXPECT_EQ(form->EditComment->text(), QStringLiteral("note"));
   EXPECT_EQ(form->GroupBox7->title(), QStringLiteral("ﾀｸﾞ情報－あり"));
-  // The selected file's own entry is back, and the lists show its names.
+  // The selected file's own entry is back, the lists show its names, and
+  // the commands follow the selected row.
   EXPECT_STREQ(form->table[1].path, target.c_str());
   EXPECT_STREQ(form->table[1].title, "Other");
   EXPECT_TRUE(form->ListBox1->item(1)->text().endsWith(QStringLiteral("target.mp3")));
   EXPECT_TRUE(form->ListBox2->item(1)->text().endsWith(QStringLiteral("Other.mp3")));
   EXPECT_EQ(form->SelectedIndex(), 1);
   EXPECT_EQ(ItemIndex(form->ListBox2), 1);
+  for (QAction* command : {form->A1, form->N9, form->C2, form->P2, form->P1, form->D2})
+    EXPECT_TRUE(command->isEnabled()) << command->objectName().toStdString();
+  EXPECT_FALSE(form->N1->isEnabled());  // the last row cannot move down
 
-  form->A1Click();
+  ASSERT_TRUE(ChooseMenuItem(*form, form->A1));
 
   EXPECT_EQ(ReadBytes(target), Mp3Body + TrailerBytes("Song", "Band", "Disc", "1999", "note", 13));
   EXPECT_EQ(ReadBytes(source), sourceBytes);

@@ -9,7 +9,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QKeyEvent>
+#include <QAction>
+#include <QApplication>
 #include <QListWidget>
+#include <QMenu>
 #include <QTest>
 #include <initializer_list>
 #include <memory>
@@ -103,6 +106,39 @@ inline QStringList Lines(const QListWidget* list) {
   QStringList lines;
   for (int i = 0; i < list->count(); ++i) lines << list->item(i)->text();
   return lines;
+}
+
+// A left click on a row of a list, as a person makes it.
+inline void ClickRow(QAbstractItemView* list, int row) {
+  const QPoint at = list->visualRect(list->model()->index(row, 0)).center();
+  QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+}
+
+// The access letter of a caption ("更新(&U)" gives 'u').
+inline char AccessLetter(const QString& caption) {
+  const qsizetype at = caption.indexOf(QLatin1Char('&'));
+  return at < 0 || at + 1 >= caption.size() ? '\0' : caption.at(at + 1).toLower().toLatin1();
+}
+
+// Opens the item's menu of the menu bar with Alt and its access letter and
+// picks the item with its own letter, as a person at the keyboard does. A
+// greyed item does nothing; the menu is then closed again. True when the
+// item's command ran.
+inline bool ChooseMenuItem(QWidget& window, QAction* item) {
+  auto* menu = qobject_cast<QMenu*>(item->parent());
+  if (menu == nullptr) return false;
+  QApplication::setActiveWindow(&window);
+  window.activateWindow();
+  int ran = 0;
+  const QMetaObject::Connection counting =
+      QObject::connect(item, &QAction::triggered, [&ran] { ++ran; });
+  QTest::keyClick(&window, AccessLetter(menu->title()), Qt::AltModifier);
+  if (QWidget* popup = QApplication::activePopupWidget())
+    QTest::keyClick(popup, AccessLetter(item->text()));
+  while (QWidget* popup = QApplication::activePopupWidget()) QTest::keyClick(popup, Qt::Key_Escape);
+  QObject::disconnect(counting);
+  QCoreApplication::processEvents();
+  return ran > 0;
 }
 
 // A freshly opened main window without stored settings, its dialogs, and a

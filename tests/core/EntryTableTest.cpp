@@ -135,21 +135,41 @@ TEST_F(EntryTableTest, BatchTellsEveryRefusalInOneMessage) {
   for (int i = 0; i < 30; ++i) batch.Add(("/m/x/late" + std::to_string(i) + ".mp3").c_str(), "");
   batch.Add(("/m/" + std::string(1100, 'q')).c_str(), "");
   batch.RefuseUnconvertible("/home/u/\xF0\x9F\x98\x80song.mp3");  // emoji: no CP932 form
+  batch.RefuseUnconvertible("/home/u/x\xC2\xA5.mp3");               // "¥" reads back as "\\"
   batch.Finish();
-  ASSERT_EQ(ui_.refusals.size(), 1u);
-  const std::string& text = ui_.refusals[0].text;
-  EXPECT_EQ(ui_.refusals[0].caption, "Selvane");
-  EXPECT_NE(text.find(Text("1024")), std::string::npos);
+  ASSERT_EQ(ui_.utf8Refusals.size(), 1u);
+  EXPECT_TRUE(ui_.refusals.empty());
+  const std::string& text = ui_.utf8Refusals[0].text;  // UTF-8: names as they are on disk
+  EXPECT_EQ(ui_.utf8Refusals[0].caption, "Selvane");
+  EXPECT_NE(text.find("1024"), std::string::npos);
   EXPECT_NE(text.find("late0.mp3"), std::string::npos);
   EXPECT_EQ(text.find("late29.mp3"), std::string::npos);  // the long list is shortened
-  EXPECT_NE(text.find(Text("ほか 24 件")), std::string::npos);
-  EXPECT_NE(text.find(std::string(80, 'q') + Text("…")), std::string::npos);
+  EXPECT_NE(text.find("ほか 24 件"), std::string::npos);
+  EXPECT_NE(text.find(std::string(79, 'q') + "…"), std::string::npos);
   EXPECT_EQ(text.find("/m/"), std::string::npos);  // names, not folders
-  EXPECT_NE(text.find(Text("〓song.mp3")), std::string::npos);
-  std::string native;
-  EXPECT_TRUE(Cp932ToNative(text, native));  // the window can show all of it
+  EXPECT_NE(text.find("\xF0\x9F\x98\x80song.mp3"), std::string::npos);
+  EXPECT_NE(text.find("x\xC2\xA5.mp3"), std::string::npos);
   batch.Finish();
-  EXPECT_EQ(ui_.refusals.size(), 1u);  // told once
+  EXPECT_EQ(ui_.utf8Refusals.size(), 1u);  // told once
+}
+
+// Started in a folder whose name has no CP932 form, a relative name cannot
+// be made absolute: it is refused as its absolute form would be, never
+// listed relative (the open dialog moves the current folder later).
+TEST_F(EntryTableTest, RelativeNameInAFolderWithoutCp932FormIsRefused) {
+  TempFolder base;
+  const std::string odd = base / "Sigur R\xC3\xB3s";  // "ó"
+  ASSERT_EQ(::mkdir(odd.c_str(), 0700), 0);
+  WriteBytes(odd + "/01.mp3", "audio");
+  CurrentDirectoryGuard inside(odd);
+  ASSERT_TRUE(inside.entered());
+  EXPECT_EQ(AddEntry(table_, "01.mp3", "", ui_), AddResult::NoCp932Form);
+  AddBatch batch(table_, ui_);
+  EXPECT_EQ(batch.Add("01.mp3", ""), AddResult::NoCp932Form);
+  batch.Finish();
+  EXPECT_EQ(table_.entryCount, 0);
+  ASSERT_EQ(ui_.utf8Refusals.size(), 1u);
+  EXPECT_NE(ui_.utf8Refusals[0].text.find("Sigur R\xC3\xB3s/01.mp3"), std::string::npos);
 }
 
 TEST_F(EntryTableTest, DeleteMovesLaterEntriesUpAndClearEmpties) {

@@ -25,7 +25,13 @@ class NoDiskFileOps : public FileOps {
   FileResult WriteAt(const char*, std::int64_t, const void*, std::size_t) override {
     return {ENOSYS};
   }
-  FileStatus Status(const char*) override { return {FileKind::Regular, 1, 1, 0, false, 1, 1}; }
+  FileStatus Status(const char*) override {
+    FileStatus status;
+    status.kind = FileKind::Regular;
+    status.device = status.nameDevice = 1;
+    status.inode = status.nameInode = 1;
+    return status;
+  }
   FileResult Delete(const char*) override { return {ENOSYS}; }
   FileResult Move(const char*, const char*) override { return {ENOSYS}; }
 };

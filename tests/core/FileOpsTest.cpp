@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <csignal>
@@ -16,6 +18,22 @@ namespace selvane {
 namespace {
 
 std::string Tail128(char fill) { return std::string(128, fill); }
+
+// Runs `call` with the file-size limit at `limit` bytes (SIGXFSZ ignored,
+// so the write fails with EFBIG instead of killing the test), then restores.
+template <typename Call>
+FileResult UnderSizeLimit(rlim_t limit, Call call) {
+  struct rlimit saved {};
+  if (::getrlimit(RLIMIT_FSIZE, &saved) != 0) return FileResult{errno};
+  struct rlimit small = saved;
+  small.rlim_cur = limit;
+  const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+  if (::setrlimit(RLIMIT_FSIZE, &small) != 0) return FileResult{errno};
+  const FileResult result = call();
+  ::setrlimit(RLIMIT_FSIZE, &saved);
+  std::signal(SIGXFSZ, oldHandler);
+  return result;
+}
 
 class FileOpsTest : public ::testing::Test {
  protected:
@@ -163,6 +181,19 @@ TEST_F(FileOpsTest, TruncateAppendWriteAtChangeOnlyWhatTheyName) {
   EXPECT_FALSE(PathExists(missing));
 }
 
+// A tag update that cannot be written whole (a full disk, a size limit) must
+// not leave half a trailer glued to the audio.
+TEST_F(FileOpsTest, FailedAppendCutsThePartialTrailerOff) {
+  const std::string path = folder_ / "a.mp3";
+  const std::string audio(1000, 'a');
+  WriteBytes(path, audio);
+  const std::string trailer = "TAG" + std::string(125, 't');
+  const FileResult result = UnderSizeLimit(
+      1060, [&] { return ops_.Append(path.c_str(), trailer.data(), trailer.size()); });
+  EXPECT_EQ(result.error, EFBIG);
+  EXPECT_EQ(ReadBytes(path), audio);
+}
+
 // The copy road needs two file systems; /dev/shm is usually memory-backed.
 class CrossFileSystemTest : public FileOpsTest {
  protected:
@@ -215,19 +246,35 @@ TEST_F(CrossFileSystemTest, FailedCopyRemovesPartialTarget) {
   const std::string bytes(400000, 'b');
   WriteBytes(from, bytes);
 
-  struct rlimit saved {};
-  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
-  struct rlimit small = saved;
-  small.rlim_cur = 200000;
-  const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-  const FileResult result = ops_.Move(from.c_str(), to.c_str());
-  ::setrlimit(RLIMIT_FSIZE, &saved);
-  std::signal(SIGXFSZ, oldHandler);
+  const FileResult result = UnderSizeLimit(200000, [&] { return ops_.Move(from.c_str(), to.c_str()); });
 
   EXPECT_EQ(result.error, EFBIG);
   EXPECT_FALSE(PathExists(to));
   EXPECT_EQ(ReadBytes(from), bytes);
+}
+
+// A copy whose source cannot be removed (a folder the user may not write)
+// is taken back: the file never ends up with two names. Root may write
+// anywhere, so the move runs as "nobody" then.
+TEST_F(CrossFileSystemTest, SourceThatCannotBeRemovedKeepsItsOnlyName) {
+  const std::string source = folder_ / "ro", from = source + "/x.mp3", to = other_ / "x.mp3";
+  ASSERT_EQ(::mkdir(source.c_str(), 0755), 0);
+  WriteBytes(from, "audio");
+  ASSERT_EQ(::chmod(from.c_str(), 0644), 0);
+  ASSERT_EQ(::chmod(folder_.path().c_str(), 0755), 0);
+  ASSERT_EQ(::chmod(other_.path().c_str(), 0777), 0);
+  ASSERT_EQ(::chmod(source.c_str(), 0555), 0);
+  const pid_t child = ::fork();
+  if (child == 0) {
+    if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(3);
+    ::_exit(SystemFileOps().Move(from.c_str(), to.c_str()).error == EACCES ? 0 : 1);
+  }
+  int status = -1;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ::chmod(source.c_str(), 0755);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+  EXPECT_EQ(ReadBytes(from), "audio");
+  EXPECT_FALSE(PathExists(to));
 }
 
 }  // namespace

@@ -168,10 +168,10 @@ TEST_F(RenameRunTest, SlashLeadsIntoAnExistingSubfolderOnly) {
   EXPECT_EQ(ReadBytes(music_ / "AC/DC2.mp3"), "backslash");
   EXPECT_EQ(ReadBytes(music_ / "c.mp3"), "missing");
   EXPECT_EQ(table_[2].path, music_ / "c.mp3");
-  // The one that could not go is told once, with the system's reason.
+  // The one that could not go is told once, with its reason.
   ASSERT_EQ(ui_.refusals.size(), 1u);
   EXPECT_TRUE(Contains(ui_.refusals[0].text, music_ / "c.mp3"));
-  EXPECT_TRUE(Contains(ui_.refusals[0].text, std::strerror(ENOENT)));
+  EXPECT_TRUE(Contains(ui_.refusals[0].text, Cp932("変換後の名前が指すフォルダがありません")));
   EXPECT_EQ(ui_.refusals[0].caption, Cp932("リネームできなかったファイルがあります"));
   ExpectNothingLost({"slash", "backslash", "missing"});
 }
@@ -215,6 +215,9 @@ TEST(CheckNewName, RefusesWhatWouldHideLoseOrMisnameTheFile) {
       {"forbidden past byte 260", deep + "a.mp3", deep + "Love*.mp3", NameRefusal::ForbiddenChars},
       {"Latin-1 title", "/m/a.mp3", "/m/Caf\xE9 Bar.mp3", NameRefusal::NoFileName},
       {"trail byte 0x5C", "/m/a.mp3", "/m/\x83\x5C.mp3", NameRefusal::None},
+      {"newline", "/m/a.mp3", "/m/a\nb.mp3", NameRefusal::ControlChars},
+      {"tab in a new folder", "/m/a.mp3", "/m/x\ty/a.mp3", NameRefusal::ControlChars},
+      {"DEL", "/m/a.mp3", "/m/a\x7F.mp3", NameRefusal::ControlChars},
   };
   for (const auto& c : cases) EXPECT_EQ(CheckNewName(c.path, c.newPath), c.expected) << c.label;
 }
@@ -271,36 +274,108 @@ TEST_F(RenameRunTest, FileReplacedEarlierInTheRunIsNotCarriedOn) {
   EXPECT_TRUE(Contains(ui_.refusals[0].text, Cp932("前の行のファイルに上書きされたため")));
 }
 
-// The outlook told before the run, row by row, with at most one look at
-// the disk per row; nothing changes on disk.
-TEST_F(RenameRunTest, ForecastTellsEachRowsFateBeforeTheRun) {
-  ASSERT_EQ(::mkdir((music_ / "Dir.mp3").c_str(), 0700), 0);
+// The forecast and the run take each row's fate from one decision: over a
+// table of odd rows the marks told before the run are what the run does
+// when every question is answered Yes. The forecast changes nothing.
+TEST_F(RenameRunTest, ForecastAndRunAgreeRowByRow) {
+  const auto dir = [&](const char* name) { ASSERT_EQ(::mkdir((music_ / name).c_str(), 0700), 0); };
+  const auto link = [&](const char* target, const char* name) {
+    ASSERT_EQ(::symlink(target, (music_ / name).c_str()), 0);
+  };
+  dir("Dir.mp3");
+  dir("DirX.mp3");
+  dir("kept");
+  ASSERT_EQ(::mkfifo((music_ / "pipe.mp3").c_str(), 0600), 0);
   WriteBytes(music_ / "Taken.mp3", "someone's");
-  Add(music_ / "same.mp3", music_ / "same.mp3", "1");  // name stays
-  Add(music_ / "hide.mp3", music_ / ".mp3", "2");      // refused
-  Add(music_ / "a.mp3", music_ / "Taken.mp3", "3");    // asks: on disk
-  Add(music_ / "b.mp3", music_ / "Twice.mp3", "4");    // moves
-  Add(music_ / "c.mp3", music_ / "Twice.mp3", "5");    // asks: row above
-  Add(music_ / "d.mp3", music_ / "Dir.mp3", "6");      // a folder there
-  Add(music_ / "Taken.mp3", music_ / "Else.mp3");      // row 3 may replace it
-  Add(music_ / "e.mp3", music_ / "b.mp3", "8");        // row 4 leaves that name
+  WriteBytes(music_ / "Song.mp3", "the song");
+  link("Song.mp3", "x.mp3");
+  WriteBytes(music_ / "hardT.mp3", "twice named");
+  ASSERT_EQ(::link((music_ / "hardT.mp3").c_str(), (music_ / "hard.mp3").c_str()), 0);
+  const struct {
+    const char* path;
+    const char* newPath;
+    const char* bytes;
+    Outlook expected;
+  } rows[] = {
+      {"self.mp3", "self.mp3", "1", Outlook::MeetsItself},      // untagged, name kept
+      {"hide.mp3", ".mp3", "2", Outlook::Refused},              // hidden
+      {"a.mp3", "Taken.mp3", "3", Outlook::AsksExisting},       // on disk
+      {"b.mp3", "Twice.mp3", "4", Outlook::Moves},              //
+      {"c.mp3", "Twice.mp3", "5", Outlook::AsksEarlierRow},     // the row above
+      {"d.mp3", "Dir.mp3", "6", Outlook::CannotMove},           // a folder there
+      {"Taken.mp3", "Else.mp3", nullptr, Outlook::MayBeReplaced},  // row 3 replaces it
+      {"e.mp3", "b.mp3", "8", Outlook::Moves},                  // row 4 gave that name up
+      {"x.mp3", "Song.mp3", nullptr, Outlook::Refused},         // a link to its own new name
+      {"real.mp3", "Tune.mp3", "real", Outlook::Moves},         //
+      {"alias.mp3", "Tune.mp3", nullptr, Outlook::Refused},     // a link to row 10's file
+      {"ctl.mp3", "Red\x1b[31m.mp3", "c", Outlook::Refused},    // ESC in a title
+      {"kept", "kept", nullptr, Outlook::Unchanged},            // a listed folder keeps its name
+      {"pipe.mp3", "pipe.mp3", nullptr, Outlook::Unchanged},    // so does a pipe
+      {"f.mp3", "none/f.mp3", "f", Outlook::CannotMove},        // no such folder
+      {"gone.mp3", "Gone2.mp3", nullptr, Outlook::CannotMove},  // listed, then deleted
+      {"g.mp3", "DirX.mp3", "g", Outlook::CannotMove},          // a folder: g stays...
+      {"h.mp3", "g.mp3", "h", Outlook::AsksExisting},           // ...so this one is asked
+      {"hard.mp3", "hardT.mp3", nullptr, Outlook::AsksExisting},  // a hard link: safe
+  };
+  link("real.mp3", "alias.mp3");
+  for (const auto& row : rows)
+    Add(music_ / row.path, music_ / row.newPath, row.bytes != nullptr ? row.bytes : "");
   FaultyFileOps ops;
 
-  const std::vector<RowOutlook> rows = ForecastRename(table_, ops);
-
-  const std::vector<Outlook> expected = {
-      Outlook::Unchanged,      Outlook::Refused,        Outlook::AsksExisting,  Outlook::Moves,
-      Outlook::AsksEarlierRow, Outlook::TargetNotAFile, Outlook::MayBeReplaced, Outlook::Moves};
-  ASSERT_EQ(rows.size(), expected.size());
-  for (std::size_t i = 0; i < rows.size(); ++i) {
-    EXPECT_EQ(rows[i].outlook, expected[i]) << "row " << i;
-    EXPECT_EQ(OutlookText(rows[i]).empty(),
-              expected[i] == Outlook::Moves || expected[i] == Outlook::Unchanged)
-        << "row " << i;
-  }
-  EXPECT_EQ(rows[1].refusal, NameRefusal::Hidden);
-  EXPECT_LE(ops.Calls(FileOp::Status), static_cast<int>(rows.size()));
+  const std::vector<RowOutlook> forecast = ForecastRename(table_, ops);
   EXPECT_EQ(ops.Calls(FileOp::Move) + ops.Calls(FileOp::Delete), 0);
+  ui_.unscriptedAnswer = true;
+  const std::vector<RunRow> run = RunRename(table_, ops, ui_);
+
+  ASSERT_EQ(forecast.size(), std::size(rows));
+  ASSERT_EQ(run.size(), std::size(rows));
+  for (std::size_t i = 0; i < std::size(rows); ++i) {
+    const RowOutlook& told = forecast[i];
+    const RunRow& done = run[i];
+    SCOPED_TRACE(std::string("row ") + rows[i].path);
+    EXPECT_EQ(told.outlook, rows[i].expected);
+    EXPECT_EQ(told.Asks(), done.asked);
+    EXPECT_EQ(told.outlook == Outlook::Moves || told.Asks(), done.moved);
+    EXPECT_EQ(told.outlook == Outlook::Refused, done.decision.fate == RowFate::Refused);
+    EXPECT_EQ(told.refusal, done.decision.refusal);
+    EXPECT_EQ(told.outlook == Outlook::CannotMove, done.decision.fate == RowFate::CannotMove);
+    EXPECT_EQ(told.error, done.decision.error);
+    EXPECT_EQ(told.outlook == Outlook::MayBeReplaced, done.decision.fate == RowFate::NotCarriedOn);
+    EXPECT_EQ(OutlookText(told).empty(), !told.Marked());
+  }
+  EXPECT_EQ(forecast[8].refusal, NameRefusal::LinkToTarget);
+  EXPECT_EQ(forecast[10].refusal, NameRefusal::LinkToTarget);
+  EXPECT_EQ(forecast[11].refusal, NameRefusal::ControlChars);
+  EXPECT_EQ(forecast[14].error, NoTargetFolderError);
+  // Nothing a link leads to was deleted; the hard link took its twin's name.
+  EXPECT_EQ(ReadBytes(music_ / "Song.mp3"), "the song");
+  EXPECT_EQ(ReadBytes(music_ / "Tune.mp3"), "real");
+  EXPECT_EQ(ReadBytes(music_ / "hardT.mp3"), "twice named");
+  EXPECT_FALSE(PathExists(music_ / "Red\x1b[31m.mp3"));
+  EXPECT_FALSE(PathExists(work_ / TemporaryName));
+  // The closing report tells the rows that could not move, and no other.
+  const std::string& report = ui_.refusals.back().text;
+  EXPECT_TRUE(Contains(report, music_ / "g.mp3"));
+  EXPECT_FALSE(Contains(report, music_ / "kept"));
+  EXPECT_FALSE(Contains(report, music_ / "pipe.mp3"));
+}
+
+// A link refused for its target, and a control character, are told in the
+// skip box with their own reasons; the control character shows as ^[.
+TEST_F(RenameRunTest, LinkToItsNewNameAndControlCharactersAreRefusedInTheSkipBox) {
+  WriteBytes(music_ / "Song.mp3", "the song");
+  ASSERT_EQ(::symlink("Song.mp3", (music_ / "x.mp3").c_str()), 0);
+  Add(music_ / "x.mp3", music_ / "Song.mp3");
+  Add(music_ / "c.mp3", music_ / "Red\x1b[31m\n.mp3", "c");
+  ui_.unscriptedAnswer = true;
+
+  Run();
+
+  ASSERT_EQ(ui_.refusals.size(), 2u);
+  EXPECT_EQ(ui_.refusals[0].text, SkipText("x.mp3", "Song.mp3", NameRefusal::LinkToTarget));
+  EXPECT_EQ(ui_.refusals[1].text, SkipText("c.mp3", "Red^[[31m^J.mp3", NameRefusal::ControlChars));
+  EXPECT_TRUE(ui_.questions.empty());
+  EXPECT_EQ(ReadBytes(music_ / "Song.mp3"), "the song");
 }
 
 TEST_F(RenameRunTest, SameNewNameAsksAndYesReplacesTheFirst) {
@@ -377,7 +452,8 @@ TEST_F(RenameRunTest, UnwritableCurrentDirectoryOrMissingSourceDeletesNothing) {
   EXPECT_EQ(table_[1].path, music_ / "gone.mp3");
   ASSERT_EQ(ui_.refusals.size(), 1u);
   EXPECT_TRUE(Contains(ui_.refusals[0].text, std::strerror(EACCES)));
-  EXPECT_TRUE(Contains(ui_.refusals[0].text, std::strerror(ENOENT)));
+  EXPECT_TRUE(Contains(ui_.refusals[0].text, Cp932("ファイルが見つかりません")));
+  EXPECT_EQ(ui_.questions.size(), 1u);  // a file that is gone is not asked about
   ExpectNothingLost({"mine"});
 }
 
