@@ -244,6 +244,14 @@ FileResult PlanTagRemoval(const char* path, FileOps& ops, TagChangePlan& plan) {
   return {};
 }
 
+bool GoOnAfterRecording(const RecordResult& result, UserPrompts& ui, std::string_view change) {
+  if (!result.notice.empty()) ui.Refuse(result.notice, Cp932("操作の履歴"));
+  if (result.recorded) return true;
+  return ui.Ask(result.error + Cp932("\n\nこの") + std::string(change) +
+                    Cp932("は元に戻せなくなります。続けますか？"),
+                Cp932("確認"));
+}
+
 History::History(std::string storePath) : path_(std::move(storePath)) {}
 
 History::~History() = default;

@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/UserPrompts.h"
 #include "core/history/Sqlite.h"
 #include "core/platform/FileOps.h"
 #include "core/platform/Trash.h"
@@ -68,6 +69,12 @@ struct RecordResult {
   std::string notice;     // set once when a broken store was put aside (tell the user)
   std::string error;
 };
+
+// What a command makes of a RecordResult: a notice is told; a batch that
+// could not be recorded goes ahead only when the user agrees to a change
+// that cannot be taken back (`change` names it, CP932). False: change
+// nothing.
+bool GoOnAfterRecording(const RecordResult& result, UserPrompts& ui, std::string_view change);
 
 // The CP932 path change of a file that undo moved back, so that a listed
 // row can follow it.

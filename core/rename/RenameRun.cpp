@@ -11,7 +11,9 @@
 #include <vector>
 
 #include "core/filelist/SplitPath.h"
+#include "core/history/History.h"
 #include "core/platform/Cp932.h"
+#include "core/platform/Trash.h"
 #include "core/rename/NamingRule.h"
 
 namespace selvane {
@@ -63,6 +65,10 @@ struct Texts {
   std::string exists = Cp932("\n\n同名のファイルが既に存在します\n上書きしますか？");
   std::string overwriteCaption = Cp932("上書き確認");
   std::string finished = Cp932("リネーム終了");
+  std::string deletedBefore = Cp932("リネーム終了（ゴミ箱に移せなかったため、上書きしたファイル ");
+  std::string deletedAfter = Cp932(" 個を削除しました）");
+  std::string renaming = Cp932("リネーム");
+  std::string notStarted = Cp932("リネームを中止しました");
   std::string failedHead = Cp932("次のファイルはリネームできませんでした。\n");
   std::string failedCaption = Cp932("リネームできなかったファイルがあります");
   std::string arrow = Cp932("\n  → ");
@@ -70,8 +76,9 @@ struct Texts {
   std::string deleteTarget = Cp932("上書きするファイルを削除できません：");
   std::string fromTemporary = Cp932("一時ファイルから移動できません：");
   std::string folderInTheWay = Cp932("変換後の名前のフォルダが既にあります");
-  std::string otherInTheWay =
-      Cp932("変換後の名前で、通常のファイルではないもの（パイプ、デバイス、リンク切れのリンクなど）が既にあります");
+  std::string otherInTheWay = Cp932(
+      "変換後の名前で、通常のファイルではないもの（パイプ、デバイス、リンク切れのリンクなど）が既に"
+      "あります");
   std::string fileGone = Cp932("ファイルが見つかりません（移動または削除されています）");
   std::string noTargetFolder = Cp932("変換後の名前が指すフォルダがありません");
   std::string intoItself = Cp932("フォルダをそのフォルダの中へは移動できません");
@@ -290,9 +297,12 @@ void ReturnFromTemporary(FileEntry& entry, FileOps& ops, Failure failure,
 enum class Replacement { Failed, Done, MetItself };
 
 // The road after "Yes" to the overwrite question: out of the way under the
-// temporary name, the agreed file deleted, then into its place.
-Replacement ReplaceTarget(FileEntry& entry, FileOps& ops, std::vector<Failure>& failures,
-                          int& error) {
+// temporary name, the agreed file into the trash (deleted only when no
+// trash takes it), then into its place. `record` (when the run is recorded)
+// learns what became of the agreed file; `deleted` counts the deletions
+// that a trash would have spared.
+Replacement ReplaceTarget(FileEntry& entry, FileOps& ops, Trash* trash, RenameRowResult* record,
+                          int& deleted, std::vector<Failure>& failures, int& error) {
   FileResult result = ops.Move(entry.path, TemporaryName);
   if (!result) {
     // Nothing has changed yet, so nothing may be deleted.
@@ -301,22 +311,46 @@ Replacement ReplaceTarget(FileEntry& entry, FileOps& ops, std::vector<Failure>& 
     return Replacement::Failed;
   }
   // A file that met itself in the existence test is no longer there: the
-  // delete finds nothing, which is no failure.
-  result = ops.Delete(entry.newPath);
-  const bool metItself = result.error == ENOENT;
-  if (!result && !metItself) {
-    error = result.error;
-    ReturnFromTemporary(
-        entry, ops, {entry.path, entry.newPath, {}, Step::DeleteTarget, result.error}, failures);
-    return Replacement::Failed;
+  // trash and the delete find nothing, which is no failure.
+  TrashedFile trashed;
+  bool metItself = false, inTrash = false;
+  if (trash != nullptr) {
+    result = trash->MoveToTrash(entry.newPath, trashed);
+    inTrash = result.ok();
+    metItself = result.error == ENOENT;
+  }
+  if (!inTrash && !metItself) {
+    const FileStatus target = record != nullptr ? ops.Status(entry.newPath) : FileStatus{};
+    result = ops.Delete(entry.newPath);
+    metItself = result.error == ENOENT;
+    if (!result && !metItself) {
+      error = result.error;
+      ReturnFromTemporary(
+          entry, ops, {entry.path, entry.newPath, {}, Step::DeleteTarget, result.error}, failures);
+      return Replacement::Failed;
+    }
+    if (result) {
+      if (trash != nullptr) ++deleted;
+      if (record != nullptr) {
+        record->replaced = ReplacedFate::Deleted;
+        record->trashed.file = target;
+      }
+    }
   }
   result = ops.Move(TemporaryName, entry.newPath);
   if (!result) {
     error = result.error;
     ReturnFromTemporary(
         entry, ops, {entry.path, entry.newPath, {}, Step::FromTemporary, result.error}, failures);
-    return Replacement::Failed;
+    // Nothing was replaced after all: the agreed file comes back out of the
+    // trash when its name is still free.
+    if (inTrash && trash->Restore(trashed.nativePath, entry.newPath)) inTrash = false;
   }
+  if (inTrash && record != nullptr) {
+    record->replaced = ReplacedFate::Trashed;
+    record->trashed = std::move(trashed);
+  }
+  if (!result) return Replacement::Failed;
   return metItself ? Replacement::MetItself : Replacement::Done;
 }
 
@@ -326,11 +360,23 @@ bool LeadsThroughLink(const FileStatus& listed, const FileStatus& target) {
   return listed.link && target.SameFileAs(listed) && !target.SameEntryAs(listed);
 }
 
-// What each row's path held before anything moved.
-std::vector<FileStatus> Origins(const EntryTable& table, FileOps& ops) {
-  std::vector<FileStatus> origins(static_cast<std::size_t>(std::max(table.entryCount, 0)));
-  for (int i = 0; i < table.entryCount; ++i)
-    if (table[i].newPath[0] != '\0') origins[static_cast<std::size_t>(i)] = ops.Status(table[i].path);
+// What each row's path held before anything moved, and with `targets`
+// what its new path held (the history's plan needs both; a row that meets
+// itself is not looked at twice).
+std::vector<FileStatus> Origins(const EntryTable& table, FileOps& ops,
+                                std::vector<FileStatus>* targets = nullptr) {
+  const std::size_t count = static_cast<std::size_t>(std::max(table.entryCount, 0));
+  std::vector<FileStatus> origins(count);
+  if (targets != nullptr) targets->assign(count, FileStatus{});
+  for (int i = 0; i < table.entryCount; ++i) {
+    const FileEntry& entry = table[i];
+    if (entry.newPath[0] == '\0') continue;
+    const std::size_t k = static_cast<std::size_t>(i);
+    origins[k] = ops.Status(entry.path);
+    if (targets != nullptr)
+      (*targets)[k] =
+          std::strcmp(entry.path, entry.newPath) == 0 ? origins[k] : ops.Status(entry.newPath);
+  }
   return origins;
 }
 
@@ -591,13 +637,38 @@ std::string OutlookText(const RowOutlook& row) {
   return {};
 }
 
-std::vector<RunRow> RunRename(EntryTable& table, FileOps& ops, UserPrompts& ui) {
+std::vector<RunRow> RunRename(EntryTable& table, FileOps& ops, UserPrompts& ui,
+                              const RunServices& services) {
   std::vector<RunRow> rows(static_cast<std::size_t>(std::max(table.entryCount, 0)));
   if (table.entryCount <= 0) return rows;
   const Texts& t = Text();
   std::vector<Failure> failures;
-  const std::vector<FileStatus> origins = Origins(table, ops);
+  std::vector<FileStatus> targets;
+  const std::vector<FileStatus> origins =
+      Origins(table, ops, services.history != nullptr ? &targets : nullptr);
+
+  // The batch is written down before the first change on disk: one row per
+  // row with a new name, from the statuses just taken.
+  std::vector<RenameRowResult> records;
+  std::vector<std::size_t> recordOf(rows.size(), 0);
+  if (services.history != nullptr) {
+    std::vector<RenamePlanRow> plan;
+    plan.reserve(rows.size());
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+      const FileEntry& entry = table[static_cast<int>(i)];
+      if (entry.newPath[0] == '\0') continue;
+      recordOf[i] = plan.size();
+      plan.push_back({entry.path, entry.newPath, origins[i], targets[i]});
+    }
+    const RecordResult recorded = services.history->BeginRename(plan, TemporaryName);
+    if (!GoOnAfterRecording(recorded, ui, t.renaming)) {
+      ui.SetStatus(t.notStarted);
+      return rows;
+    }
+    if (recorded.recorded) records.resize(plan.size());
+  }
   RunSoFar soFar;
+  int deleted = 0;
 
   for (int i = 0; i < table.entryCount; ++i) {
     FileEntry& entry = table[i];
@@ -607,6 +678,8 @@ std::vector<RunRow> RunRename(EntryTable& table, FileOps& ops, UserPrompts& ui) 
     else
       ui.SetStatus(entry.path);
     row.decision = DecideRow(entry, origins[static_cast<std::size_t>(i)], ops, soFar);
+    RenameRowResult* record =
+        records.empty() ? nullptr : &records[recordOf[static_cast<std::size_t>(i)]];
     const RowDecision& d = row.decision;
     switch (d.fate) {
       case RowFate::LeftAlone:
@@ -631,8 +704,20 @@ std::vector<RunRow> RunRename(EntryTable& table, FileOps& ops, UserPrompts& ui) 
         row.asked = true;
         if (!ui.Ask(OverwriteQuestion(entry.path, entry.newPath), t.overwriteCaption)) continue;
         row.answeredYes = true;
-        const Replacement done = ReplaceTarget(entry, ops, failures, row.error);
-        if (done == Replacement::Failed) continue;
+        const std::size_t failed = failures.size();
+        const Replacement done =
+            ReplaceTarget(entry, ops, services.trash, record, deleted, failures, row.error);
+        if (done == Replacement::Failed) {
+          if (record != nullptr) {
+            // Back under its own name, or where the way back ended.
+            record->outcome = RowOutcome::Failed;
+            if (std::strcmp(entry.path, entry.newPath) == 0)
+              record->outcome = RowOutcome::Moved;
+            else if (failures.size() > failed)
+              record->where = failures.back().where;
+          }
+          continue;
+        }
         if (done == Replacement::Done) soFar.replacers.push_back(ops.Status(entry.newPath));
         break;
       }
@@ -641,17 +726,21 @@ std::vector<RunRow> RunRename(EntryTable& table, FileOps& ops, UserPrompts& ui) 
         // lands here too, with nothing lost.
         if (const FileResult result = ops.Move(entry.path, entry.newPath); !result) {
           row.error = result.error;
+          if (record != nullptr) record->outcome = RowOutcome::Failed;
           failures.push_back({entry.path, entry.newPath, {}, Step::Move, result.error});
           continue;
         }
         break;
     }
     row.moved = true;
+    if (record != nullptr) record->outcome = RowOutcome::Moved;
     CopyField(entry.path, entry.newPath);
   }
 
+  if (!records.empty()) services.history->FinishRename(records, ops);
   if (!failures.empty()) ui.Refuse(FailureReport(failures), t.failedCaption);
-  ui.SetStatus(t.finished);
+  ui.SetStatus(deleted == 0 ? t.finished
+                            : t.deletedBefore + std::to_string(deleted) + t.deletedAfter);
   return rows;
 }
 

@@ -109,9 +109,24 @@ struct RunRow {
   int error = 0;       // a step that failed (0: none)
 };
 
+class History;
+class Trash;
+
+// What the run uses besides the file system and the user. Without a trash
+// a replaced file is deleted, as agreed; without a history the run is not
+// recorded.
+struct RunServices {
+  Trash* trash = nullptr;
+  History* history = nullptr;
+};
+
 // Renames every entry from path to newPath, one after another, asking before
-// a file is replaced. Ends with the status text "リネーム終了". The caller
-// regenerates the names before and redraws after.
-std::vector<RunRow> RunRename(EntryTable& table, FileOps& ops, UserPrompts& ui);
+// a file is replaced. With a history the batch is recorded before the first
+// change and its outcome after the last. A replaced file goes to the trash;
+// only when the trash cannot take it is it deleted, and the closing status
+// text "リネーム終了" then says so. The caller regenerates the names before
+// and redraws after.
+std::vector<RunRow> RunRename(EntryTable& table, FileOps& ops, UserPrompts& ui,
+                              const RunServices& services = {});
 
 }  // namespace selvane

@@ -10,6 +10,7 @@
 
 #include "core/filelist/EntryTable.h"
 #include "core/history/History.h"
+#include "core/history/RecordedTags.h"
 #include "core/history/Sqlite.h"
 #include "core/history/Undo.h"
 #include "core/platform/Cp932.h"
@@ -32,6 +33,19 @@ std::vector<std::string> Listing(const std::string& folder) {
     names.push_back(item.path().filename().string());
   return names;
 }
+
+void List(EntryTable& table, const std::string& path, const std::string& newPath = {}) {
+  auto& slot = table.entries[static_cast<std::size_t>(table.entryCount++)];
+  slot = std::make_unique<FileEntry>();
+  CopyField(slot->path, path);
+  CopyField(slot->newPath, newPath);
+}
+
+// A trash that takes nothing, as on a file system that has none.
+class NoTrash : public FreedesktopTrash {
+ public:
+  FileResult MoveToTrash(const char*, TrashedFile&) override { return FileResult{EXDEV}; }
+};
 
 class HistoryTest : public ::testing::Test {
  protected:
@@ -58,26 +72,15 @@ class HistoryTest : public ::testing::Test {
     return plan;
   }
 
-  // A run as the window makes it: the plan, each move (an overwrite goes
-  // through the temporary file and sends the replaced file to the trash),
-  // the outcome.
+  // The rename run as the window starts it, every overwrite agreed to.
   void Rename(History& history, const std::vector<std::pair<std::string, std::string>>& rows) {
-    ASSERT_TRUE(history.BeginRename(Plan(rows), work_ / TemporaryName).recorded);
-    std::vector<RenameRowResult> results(rows.size());
-    for (std::size_t i = 0; i < rows.size(); ++i) {
-      const char* from = rows[i].first.c_str();
-      const char* to = rows[i].second.c_str();
-      if (ops_.Status(to).kind == FileKind::Regular) {
-        ASSERT_TRUE(ops_.Move(from, TemporaryName));
-        results[i].replaced = ReplacedFate::Trashed;
-        ASSERT_TRUE(trash_.MoveToTrash(to, results[i].trashed));
-        ASSERT_TRUE(ops_.Move(TemporaryName, to));
-      } else {
-        ASSERT_TRUE(ops_.Move(from, to));
-      }
-      results[i].outcome = RowOutcome::Moved;
-    }
-    history.FinishRename(results, ops_);
+    EntryTable table;
+    for (const auto& [from, to] : rows) List(table, from, to);
+    RecordingPrompts ui;
+    ui.unscriptedAnswer = true;
+    RunRename(table, ops_, ui, {&trash_, &history});
+    EXPECT_TRUE(ui.refusals.empty()) << ui.refusals[0].text;
+    for (const auto& [from, to] : rows) EXPECT_TRUE(PathExists(to)) << to;
   }
 
   std::vector<PathChange> Undo(History& history) {
@@ -114,23 +117,14 @@ TEST_F(HistoryTest, ChainsAndAnOverwriteComeBackNewestBatchFirstAndRowsFollow) {
 
   // Batch 1: a tag update on a.mp3. Batch 2: a chain (c->d, b->c, a->b)
   // and an overwrite of the unlisted f.mp3.
-  TagChangePlan plan;
-  const Trailer trailer = Titled("New");
-  ASSERT_TRUE(PlanTagUpdate(a.c_str(), trailer, ops_, plan));
-  ASSERT_TRUE(history.BeginTagChange(plan).recorded);
   FileEntry entry{};
   CopyField(entry.path, a);
-  ASSERT_TRUE(WriteTag(entry, trailer, ops_));
-  history.FinishTagChange(true);
+  ASSERT_TRUE(WriteTagRecorded(entry, Titled("New"), ops_, history, ui_));
   Rename(history, {{c, d}, {b, c}, {a, b}, {e, f}});
   ASSERT_EQ(Listing(trashFolder_ / "files").size(), 1u);
 
   EntryTable table;
-  for (const std::string& path : {d, c, b, f}) {
-    auto& slot = table.entries[static_cast<std::size_t>(table.entryCount++)];
-    slot = std::make_unique<FileEntry>();
-    CopyField(slot->path, path);
-  }
+  for (const std::string& path : {d, c, b, f}) List(table, path);
   const std::vector<PathChange> changes = Undo(history);
   ASSERT_EQ(ui_.questions.size(), 1u);
   EXPECT_TRUE(Contains(ui_.questions[0].text, "のリネーム（4 ファイル）を元に戻しますか？"));
@@ -222,15 +216,10 @@ TEST_F(HistoryTest, TagChangesComeBackByteForByte) {
     SCOPED_TRACE(c.name);
     const std::string path = music_.Write("song.mp3", c.bytes);
     History history;
-    TagChangePlan plan;
     FileEntry entry{};
     CopyField(entry.path, path);
-    const Trailer trailer = Titled("New");
-    ASSERT_TRUE(c.removes ? PlanTagRemoval(path.c_str(), ops_, plan)
-                          : PlanTagUpdate(path.c_str(), trailer, ops_, plan));
-    ASSERT_TRUE(history.BeginTagChange(plan).recorded);
-    ASSERT_TRUE(c.removes ? RemoveTag(entry, ops_) : WriteTag(entry, trailer, ops_));
-    history.FinishTagChange(true);
+    ASSERT_TRUE(c.removes ? RemoveTagRecorded(entry, ops_, history, ui_)
+                          : WriteTagRecorded(entry, Titled("New"), ops_, history, ui_));
     if (c.disturb) c.disturb(path);
     const std::string disturbed = ReadBytes(path);
 
@@ -358,6 +347,61 @@ TEST_F(HistoryTest, ABatchCutShortIsTakenBackFromWhatIsOnDisk) {
   EXPECT_FALSE(PathExists(f));
   EXPECT_FALSE(PathExists(work_ / TemporaryName));
   EXPECT_TRUE(Listing(trashFolder_ / "files").empty());
+}
+
+// The overwrite's agreed file goes to the trash and undo brings it back;
+// where no trash takes it, it is deleted, the status line says so, and
+// undo names it as the one thing it cannot bring back.
+TEST_F(HistoryTest, AReplacedFileGoesToTheTrashOrIsDeletedAndSaidSo) {
+  NoTrash noTrash;
+  for (Trash* trash : {static_cast<Trash*>(&trash_), static_cast<Trash*>(&noTrash)}) {
+    const bool trashed = trash == &trash_;
+    SCOPED_TRACE(trashed ? "a trash" : "no trash");
+    TempFolder folder;
+    const std::string mine = folder.Write("mine.mp3", "MINE");
+    const std::string theirs = folder.Write("theirs.mp3", "THEIRS");
+    History history(folder / "history.sqlite3");
+    EntryTable table;
+    List(table, mine, theirs);
+    ui_ = RecordingPrompts{};
+    ui_.answers = {true};
+    RunRename(table, ops_, ui_, {trash, &history});
+    EXPECT_EQ(ReadBytes(theirs), "MINE");
+    EXPECT_EQ(Listing(trashFolder_ / "files").size(), trashed ? 1u : 0u);
+    EXPECT_EQ(ui_.statuses.back(),
+              trashed ? Cp932("リネーム終了")
+                      : Cp932("リネーム終了（ゴミ箱に移せなかったため、上書きしたファイル 1 "
+                              "個を削除しました）"));
+
+    Undo(history);
+    EXPECT_EQ(ReadBytes(mine), "MINE");
+    EXPECT_EQ(ReadBytes(theirs), trashed ? "THEIRS" : "<missing>");
+    ASSERT_EQ(ui_.refusals.size(), trashed ? 0u : 1u);
+    if (!trashed) {
+      EXPECT_TRUE(Contains(ui_.refusals[0].text, "削除されていて、戻せません"));
+    }
+  }
+}
+
+// A history that cannot be written: the run asks before it changes what
+// could not be taken back, and No leaves every file alone.
+TEST_F(HistoryTest, ARunTheHistoryCannotRecordGoesOnlyWhenTheUserSaysSo) {
+  const std::string blocker = state_.Write("file", "not a folder");
+  History history(blocker + "/history.sqlite3");
+  for (const bool goOn : {false, true}) {
+    SCOPED_TRACE(goOn ? "yes" : "no");
+    const std::string a = music_.Write("a.mp3", "A"), b = music_ / "b.mp3";
+    EntryTable table;
+    List(table, a, b);
+    ui_ = RecordingPrompts{};
+    ui_.answers = {goOn};
+    RunRename(table, ops_, ui_, {&trash_, &history});
+    ASSERT_EQ(ui_.questions.size(), 1u);
+    EXPECT_TRUE(Contains(ui_.questions[0].text, "このリネームは元に戻せなくなります"));
+    EXPECT_EQ(PathExists(a), !goOn);
+    EXPECT_EQ(PathExists(b), goOn);
+    std::filesystem::remove(b);
+  }
 }
 
 TEST(UndoQuestionTest, NamesKindTimeAndFilesWithTheYearWhenNotThisOne) {
