@@ -298,11 +298,13 @@ enum class Replacement { Failed, Done, MetItself };
 
 // The road after "Yes" to the overwrite question: out of the way under the
 // temporary name, the agreed file into the trash (deleted only when no
-// trash takes it), then into its place. `record` (when the run is recorded)
-// learns what became of the agreed file; `deleted` counts the deletions
-// that a trash would have spared.
-Replacement ReplaceTarget(FileEntry& entry, FileOps& ops, Trash* trash, RenameRowResult* record,
-                          int& deleted, std::vector<Failure>& failures, int& error) {
+// trash takes it), then into its place. A file whose new name is its own
+// name has nothing to replace once it is away: it goes straight back.
+// `record` (when the run is recorded) learns what became of the agreed
+// file; `deleted` counts the deletions that a trash would have spared.
+Replacement ReplaceTarget(FileEntry& entry, bool ownName, FileOps& ops, Trash* trash,
+                          RenameRowResult* record, int& deleted, std::vector<Failure>& failures,
+                          int& error) {
   FileResult result = ops.Move(entry.path, TemporaryName);
   if (!result) {
     // Nothing has changed yet, so nothing may be deleted.
@@ -310,11 +312,12 @@ Replacement ReplaceTarget(FileEntry& entry, FileOps& ops, Trash* trash, RenameRo
     failures.push_back({entry.path, entry.newPath, {}, Step::ToTemporary, result.error});
     return Replacement::Failed;
   }
-  // A file that met itself in the existence test is no longer there: the
-  // trash and the delete find nothing, which is no failure.
+  // A file that met itself in the existence test under another spelling is
+  // no longer there: the trash and the delete find nothing, which is no
+  // failure.
   TrashedFile trashed;
-  bool metItself = false, inTrash = false;
-  if (trash != nullptr) {
+  bool metItself = ownName, inTrash = false;
+  if (trash != nullptr && !metItself) {
     result = trash->MoveToTrash(entry.newPath, trashed);
     inTrash = result.ok();
     metItself = result.error == ENOENT;
@@ -705,8 +708,8 @@ std::vector<RunRow> RunRename(EntryTable& table, FileOps& ops, UserPrompts& ui,
         if (!ui.Ask(OverwriteQuestion(entry.path, entry.newPath), t.overwriteCaption)) continue;
         row.answeredYes = true;
         const std::size_t failed = failures.size();
-        const Replacement done =
-            ReplaceTarget(entry, ops, services.trash, record, deleted, failures, row.error);
+        const Replacement done = ReplaceTarget(entry, d.meetsItself, ops, services.trash, record,
+                                               deleted, failures, row.error);
         if (done == Replacement::Failed) {
           if (record != nullptr) {
             // Back under its own name, or where the way back ended.
