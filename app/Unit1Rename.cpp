@@ -84,10 +84,11 @@ void TForm1::NameTheRest() {
 void TForm1::rinemu1Click() {
   if (table.entryCount <= 0) return;
   Edit1Exit();
-  selvane::RunRename(table, *fileOps, Prompts());
+  selvane::RunRename(table, *fileOps, Prompts(), {trash, &history});
   RefreshLists();
   SelectRow(0);
   ShowTagPanel();
+  UpdateUndoState();
 }
 
 void TForm1::SetPreset(int index) {

@@ -387,7 +387,7 @@ UndoResult UndoBatch(const StoredBatch& batch, FileOps& ops, Trash& trash) {
   return result;
 }
 
-std::vector<PathChange> RunUndo(History& history, FileOps& ops, Trash& trash, UserPrompts& ui) {
+UndoRun RunUndo(History& history, FileOps& ops, Trash& trash, UserPrompts& ui) {
   const Texts& t = Text();
   const UndoOffer offer = history.OfferUndo();
   switch (offer.state) {
@@ -405,7 +405,7 @@ std::vector<PathChange> RunUndo(History& history, FileOps& ops, Trash& trash, Us
   UndoResult result = history.Undo(offer, ops, trash);
   if (!result.report.empty()) ui.Refuse(result.report, t.caption);
   ui.SetStatus(result.status);
-  return std::move(result.changes);
+  return UndoRun{true, std::move(result.changes)};
 }
 
 void FollowPathChanges(EntryTable& table, std::span<const PathChange> changes) {

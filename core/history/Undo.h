@@ -13,10 +13,17 @@
 
 namespace selvane {
 
+// What the command did: whether a batch was taken back (the lists then need
+// their tags and names read again), and the path changes of the files it
+// moved back, for FollowPathChanges.
+struct UndoRun {
+  bool undone = false;
+  std::vector<PathChange> changes;
+};
+
 // The whole command short of redrawing: the question, the undo, the one
-// message and the status line. Gives the path changes of the files it moved
-// back, for FollowPathChanges.
-std::vector<PathChange> RunUndo(History& history, FileOps& ops, Trash& trash, UserPrompts& ui);
+// message and the status line.
+UndoRun RunUndo(History& history, FileOps& ops, Trash& trash, UserPrompts& ui);
 
 // Listed rows follow their files: an entry whose path names a file that
 // undo moved gets the file's new path (each entry at most once).

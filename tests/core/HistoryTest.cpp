@@ -85,7 +85,7 @@ class HistoryTest : public ::testing::Test {
 
   std::vector<PathChange> Undo(History& history) {
     ui_.answers.push_back(true);
-    return RunUndo(history, ops_, trash_, ui_);
+    return RunUndo(history, ops_, trash_, ui_).changes;
   }
 
   TempFolder music_, state_, work_, trashFolder_;
@@ -274,7 +274,7 @@ TEST_F(HistoryTest, AGarbledStoreIsPutAsideAndNothingOnDiskChanges) {
 
     History history;
     ui_ = RecordingPrompts{};
-    EXPECT_TRUE(RunUndo(history, ops_, trash_, ui_).empty());
+    EXPECT_FALSE(RunUndo(history, ops_, trash_, ui_).undone);
     EXPECT_TRUE(ui_.questions.empty());
     ASSERT_EQ(ui_.refusals.size(), 1u);
     const std::string& message = ui_.refusals[0].text;
