@@ -584,7 +584,12 @@ void History::DropBatch(std::int64_t id) {
 void History::Checkpoint() { (void)db_.Checkpoint(); }
 
 bool History::MayUndo() {
-  if (!db_.isOpen()) return NativeStatus(path_).kind != FileKind::Missing;
+  if (!db_.isOpen()) {
+    // No store, nothing to undo: and none is made for asking.
+    if (NativeStatus(path_).kind == FileKind::Missing) return false;
+    sql::Status status;
+    if (Open(status) != Opened::Ready) return true;  // the command itself will tell
+  }
   sql::Statement query;
   bool row = false;
   if (!query.Prepare(db_, "SELECT EXISTS(SELECT 1 FROM batch WHERE state != 2)") ||

@@ -125,8 +125,9 @@ class History {
   RecordResult BeginTagChange(const TagChangePlan& plan);
   void FinishTagChange(bool done);
 
-  // Cheap, for enabling the command: false when surely nothing can be
-  // undone. Before the store is opened it only asks whether it exists.
+  // For enabling the command: whether a batch is not yet undone. Opens an
+  // existing store (never makes one); true when the store cannot be read,
+  // so that the command can say why.
   bool MayUndo();
   // Opens the store (putting a broken one aside) and names the newest
   // batch not yet undone.

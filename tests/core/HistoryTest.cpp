@@ -147,6 +147,7 @@ TEST_F(HistoryTest, ChainsAndAnOverwriteComeBackNewestBatchFirstAndRowsFollow) {
   EXPECT_TRUE(Contains(ui_.questions.back().text, "のタグ情報の更新（1 ファイル）"));
   EXPECT_EQ(ReadBytes(a), Audio + TrailerBytes("A"));
   EXPECT_FALSE(history.MayUndo());
+  EXPECT_FALSE(History().MayUndo()) << "the next start knows it too";
 }
 
 // The row that is disturbed after the run stays as it is and is listed
