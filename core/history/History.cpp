@@ -342,7 +342,8 @@ bool History::PutAside(std::string& aside) {
   if (::localtime_r(&now, &local) != nullptr)
     std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
   for (int n = 1; n < 1000; ++n) {
-    aside = path_ + ".broken-" + stamp + (n > 1 ? "-" + std::to_string(n) : "");
+    aside = path_ + ".broken-" + stamp;
+    if (n > 1) aside.append("-").append(std::to_string(n));
     bool free = true;
     for (const char* suffix : suffixes)
       free = free && NativeStatus(aside + suffix).kind == FileKind::Missing;
