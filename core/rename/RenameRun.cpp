@@ -714,7 +714,7 @@ std::vector<RunRow> RunRename(EntryTable& table, FileOps& ops, UserPrompts& ui,
           if (record != nullptr) {
             // Back under its own name, or where the way back ended.
             record->outcome = RowOutcome::Failed;
-            if (std::strcmp(entry.path, entry.newPath) == 0)
+            if (!d.meetsItself && std::strcmp(entry.path, entry.newPath) == 0)
               record->outcome = RowOutcome::Moved;
             else if (failures.size() > failed)
               record->where = failures.back().where;
@@ -736,7 +736,8 @@ std::vector<RunRow> RunRename(EntryTable& table, FileOps& ops, UserPrompts& ui,
         break;
     }
     row.moved = true;
-    if (record != nullptr) record->outcome = RowOutcome::Moved;
+    // A file put back under its own name changed nothing to take back.
+    if (record != nullptr && !d.meetsItself) record->outcome = RowOutcome::Moved;
     CopyField(entry.path, entry.newPath);
   }
 

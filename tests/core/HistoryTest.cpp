@@ -148,6 +148,11 @@ TEST_F(HistoryTest, ChainsAndAnOverwriteComeBackNewestBatchFirstAndRowsFollow) {
   EXPECT_EQ(ReadBytes(a), Audio + TrailerBytes("A"));
   EXPECT_FALSE(history.MayUndo());
   EXPECT_FALSE(History().MayUndo()) << "the next start knows it too";
+
+  // A file that meets itself and is put back changes nothing to take back.
+  Rename(history, {{b, b}});
+  EXPECT_EQ(ReadBytes(b), "B");
+  EXPECT_FALSE(history.MayUndo());
 }
 
 // The row that is disturbed after the run stays as it is and is listed
