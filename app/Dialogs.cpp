@@ -2,21 +2,45 @@
 
 #include <QDesktopServices>
 #include <QFileDialog>
+#include <QFontMetrics>
+#include <QGridLayout>
+#include <QGuiApplication>
 #include <QMessageBox>
+#include <QScreen>
+#include <QSpacerItem>
+#include <algorithm>
+
+void FitCaption(QMessageBox& box) {
+  // The window manager draws the caption in its own font, usually bold and
+  // a little larger than the box's, between an icon and three buttons.
+  QFont title = box.font();
+  title.setBold(true);
+  const int captionWidth = QFontMetrics(title).horizontalAdvance(box.windowTitle()) * 6 / 5;
+  constexpr int kTitleBarButtons = 120;
+  const QScreen* screen = box.screen() != nullptr ? box.screen() : QGuiApplication::primaryScreen();
+  const int most = screen != nullptr ? screen->availableGeometry().width() - 40 : captionWidth;
+  const int width = std::min(captionWidth + kTitleBarButtons, most);
+  if (auto* grid = qobject_cast<QGridLayout*>(box.layout()))
+    grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Fixed),
+                  grid->rowCount(), 0, 1, grid->columnCount());
+}
 
 void QtDialogs::Refuse(QWidget* parent, const QString& text, const QString& caption) {
   QMessageBox box(QMessageBox::Warning, caption, text, QMessageBox::Ok, parent);
+  FitCaption(box);
   box.exec();
 }
 
 bool QtDialogs::Ask(QWidget* parent, const QString& text, const QString& caption) {
   QMessageBox box(QMessageBox::Question, caption, text, QMessageBox::Yes | QMessageBox::No, parent);
   box.setDefaultButton(QMessageBox::Yes);
+  FitCaption(box);
   return box.exec() == QMessageBox::Yes;
 }
 
 void QtDialogs::ShowError(QWidget* parent, const QString& text) {
   QMessageBox box(QMessageBox::Critical, QStringLiteral("Selvane"), text, QMessageBox::Ok, parent);
+  FitCaption(box);
   box.exec();
 }
 

@@ -5,7 +5,12 @@
 #include <QStringList>
 #include <QUrl>
 
+class QMessageBox;
 class QWidget;
+
+// Widens a message box so that the window manager's title bar shows its
+// whole caption, up to the screen's width.
+void FitCaption(QMessageBox& box);
 
 class Dialogs {
  public:

@@ -1,9 +1,9 @@
 #include "app/ListSelection.h"
 
+#include <QAbstractItemView>
 #include <QItemSelectionModel>
-#include <QListWidget>
 
-int ItemIndex(const QListWidget* list) {
+int ItemIndex(const QAbstractItemView* list) {
   const QModelIndexList rows = list->selectionModel()->selectedRows();
   int first = -1;
   for (const QModelIndex& row : rows)
@@ -11,11 +11,13 @@ int ItemIndex(const QListWidget* list) {
   return first;
 }
 
-void SetItemIndex(QListWidget* list, int index) {
-  if (index < 0 || index >= list->count()) {
-    list->clearSelection();
-    list->setCurrentRow(-1);
+void SetItemIndex(QAbstractItemView* list, int index) {
+  QItemSelectionModel* selection = list->selectionModel();
+  if (index < 0 || index >= list->model()->rowCount()) {
+    selection->clearSelection();
+    selection->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
     return;
   }
-  list->setCurrentRow(index, QItemSelectionModel::ClearAndSelect);
+  const QModelIndex row = list->model()->index(index, 0);
+  selection->setCurrentIndex(row, QItemSelectionModel::ClearAndSelect);
 }

@@ -1,7 +1,7 @@
 #pragma once
 // The selected index of a list box as the commands see it: the first
 // selected row, or -1. Setting -1 (or a row out of range) clears it.
-class QListWidget;
+class QAbstractItemView;
 
-int ItemIndex(const QListWidget* list);
-void SetItemIndex(QListWidget* list, int index);
+int ItemIndex(const QAbstractItemView* list);
+void SetItemIndex(QAbstractItemView* list, int index);

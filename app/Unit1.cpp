@@ -11,7 +11,6 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QScreen>
@@ -56,6 +55,7 @@ class WindowPrompts : public selvane::UserPrompts {
  public:
   explicit WindowPrompts(TForm1& form) : form_(form) {}
   void SetStatus(std::string_view text) override { form_.SetStatusText(text); }
+  void Progress(int done, int total) override { form_.ShowProgress(done, total); }
   void Refuse(std::string_view text, std::string_view caption) override {
     form_.DialogsInUse().Refuse(&form_, ToQt(text), ToQt(caption));
   }
@@ -110,14 +110,14 @@ QLineEdit* AddEdit(QWidget* panel, const char* name, int top, int width, int byt
   return edit;
 }
 
-QListWidget* AddList(QGroupBox* group, const char* name, const QFont& font, bool withMarks) {
-  auto* list = Named(new ListBox(group), name);
+ListBox* AddList(QGroupBox* group, const char* name, const QFont& font,
+                 const selvane::EntryTable& table, EntryListModel::Side side) {
+  auto* list = Named(new ListBox(table, side, group), name);
   list->setFont(font);
   list->setSelectionMode(QAbstractItemView::SingleSelection);
-  list->setUniformItemSizes(true);  // as wide as the widest line: ListRows
   list->setTextElideMode(Qt::ElideNone);
-  list->setItemDelegate(new ListRows(list, withMarks));
   list->setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
+  list->setEditTriggers(QAbstractItemView::NoEditTriggers);
   list->setFocusPolicy(Qt::ClickFocus);  // not in the tab order
   list->setContextMenuPolicy(Qt::PreventContextMenu);
   list->viewport()->setContextMenuPolicy(Qt::PreventContextMenu);
@@ -201,16 +201,16 @@ void TForm1::BuildLayout() {
   Splitter1->setChildrenCollapsible(false);
   const QFont listFont = GothicFont("IPAGothic", true);
   GroupBox4 = Named(new QGroupBox(QStringLiteral("変換前")), "GroupBox4");
-  ListBox1 = AddList(GroupBox4, "ListBox1", listFont, false);
+  ListBox1 = AddList(GroupBox4, "ListBox1", listFont, table, EntryListModel::Side::Before);
   GroupBox5 = Named(new QGroupBox(QStringLiteral("変換後")), "GroupBox5");
-  ListBox2 = AddList(GroupBox5, "ListBox2", listFont, true);
+  ListBox2 = AddList(GroupBox5, "ListBox2", listFont, table, EntryListModel::Side::After);
   // Both lists show a horizontal scroll bar when either needs one, so that
   // their viewports are equally high and the rows pair up to the bottom.
-  for (QListWidget* list : {ListBox1, ListBox2}) {
+  for (ListBox* list : {ListBox1, ListBox2}) {
     connect(list->horizontalScrollBar(), &QScrollBar::rangeChanged, this, [this] {
       const bool needed = ListBox1->horizontalScrollBar()->maximum() > 0 ||
                           ListBox2->horizontalScrollBar()->maximum() > 0;
-      for (QListWidget* each : {ListBox1, ListBox2})
+      for (ListBox* each : {ListBox1, ListBox2})
         each->setHorizontalScrollBarPolicy(needed ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
     });
   }
@@ -302,6 +302,12 @@ void TForm1::SetStatusText(const QString& text) {
 
 void TForm1::SetStatusText(std::string_view cp932) { SetStatusText(ToQt(cp932)); }
 
+void TForm1::ShowProgress(int done, int total) {
+  if (done < total && progressShown_.isValid() && progressShown_.elapsed() < kStatusPaintMs) return;
+  progressShown_.start();
+  SetStatusText(QStringLiteral("%1 / %2").arg(done).arg(total));
+}
+
 QString TForm1::StatusText() const { return statusText_->text(); }
 
 std::string TForm1::NamingRule() const {
@@ -344,23 +350,28 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
   switch (event->type()) {
     case QEvent::Enter:
       if (widget != nullptr && widget->window() == this) {
-        // The end of a modal box or dialog brings an Enter for the control
+        // The end of a modal box or a menu brings Enters for the controls
         // under a pointer that has not moved; the command's last status
         // stays until the pointer really moves.
-        const bool parked = pointerParked_;
+        if (pointerParked_ && QCursor::pos() == parkedAt_) break;
         pointerParked_ = false;
-        if (!parked || QCursor::pos() != parkedAt_) FollowPointer(widget);
+        FollowPointer(widget);
       }
       break;
     case QEvent::Leave:
       if (widget != nullptr && widget->window() == this) {
-        // A modal box coming up takes the pointer from the window without
-        // the pointer leaving the control: nothing changes under it.
-        if (QWidget* modal = QApplication::activeModalWidget(); modal != nullptr && modal != this) {
+        // A box or a menu coming up takes the pointer from the window
+        // without the pointer leaving the control: nothing changes under
+        // it. (Qt may send this Leave before the box counts as modal, so
+        // the pointer's place decides.)
+        const QWidget* modal = QApplication::activeModalWidget();
+        const bool stillInside = widget->rect().contains(widget->mapFromGlobal(QCursor::pos()));
+        if ((modal != nullptr && modal != this) || stillInside) {
           pointerParked_ = true;
           parkedAt_ = QCursor::pos();
           break;
         }
+        pointerParked_ = false;
         // The pointer is now over the parent, unless an Enter of another
         // control follows; leaving the window leaves no control under it.
         FollowPointer(widget == this ? nullptr : widget->parentWidget());
@@ -428,8 +439,12 @@ void TForm1::MoveOuter(int left, int top) {
   setGeometry(QRect(QPoint(left + appliedFrame_.left(), top + appliedFrame_.top()), size()));
 }
 
+// Held to the limits first, which the window keeps anyway: a stored size
+// can be any integer, and taking the frame off it must not overflow.
 void TForm1::SetOuterSize(int outerWidth, int outerHeight) {
-  resize(QSize(outerWidth, outerHeight) - Extra(appliedFrame_));
+  const QSize outer(std::clamp(outerWidth, kMinimumSize.width(), kMaximumSize.width()),
+                    std::clamp(outerHeight, kMinimumSize.height(), kMaximumSize.height()));
+  resize(outer - Extra(appliedFrame_));
 }
 
 // The limits are for the outer size; Qt holds the inner one. The frame is

@@ -20,6 +20,7 @@
 #include <QSize>
 #include <QString>
 #include <QStringList>
+#include <climits>
 #include <exception>
 #include <functional>
 #include <memory>
@@ -39,7 +40,8 @@ class QComboBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
-class QListWidget;
+class ListBox;
+class QAbstractItemView;
 class QMenu;
 class QMenuBar;
 class QSplitter;
@@ -76,7 +78,7 @@ class TForm1 : public QMainWindow {
   void UpdateCommandStates();
   void RefreshLists();
   int SelectedIndex() const;
-  void SyncListSelection(QListWidget* source);
+  void SyncListSelection(QAbstractItemView* source);
   // Selects `row` in ListBox1 (nothing when it is out of range) and gives
   // ListBox2 ListBox1's selection.
   void SelectRow(int row);
@@ -85,6 +87,8 @@ class TForm1 : public QMainWindow {
   [[nodiscard]] bool SaveSettings();  // false when the store could not be written
   void SetStatusText(const QString& text);
   void SetStatusText(std::string_view cp932);
+  // "done / total" in the status line, at most once a frame.
+  void ShowProgress(int done, int total);
   QString StatusText() const;
   // When valid, stands in for the primary screen's size (tests).
   static inline QSize screenSizeOverride;
@@ -122,7 +126,7 @@ class TForm1 : public QMainWindow {
   QLineEdit* Edit1 = nullptr;
   QSplitter* Splitter1 = nullptr;
   QGroupBox *GroupBox4 = nullptr, *GroupBox5 = nullptr;
-  QListWidget *ListBox1 = nullptr, *ListBox2 = nullptr;
+  ListBox *ListBox1 = nullptr, *ListBox2 = nullptr;
   QMenuBar* MainMenu1 = nullptr;
   QMenu *File1 = nullptr, *Edit2 = nullptr, *N5 = nullptr, *N11 = nullptr, *Help1 = nullptr;
   QAction *f1 = nullptr, *rinemu1 = nullptr, *Undo1 = nullptr, *Exit1 = nullptr;
@@ -169,8 +173,8 @@ class TForm1 : public QMainWindow {
 
  public:
   // Handlers that take event data.
-  void ListBox1MouseUp(QListWidget* sender, Qt::MouseButton button, const QPoint& globalPos);
-  void ListBox1KeyUp(QListWidget* sender, int key);
+  void ListBox1MouseUp(QAbstractItemView* sender, Qt::MouseButton button, const QPoint& globalPos);
+  void ListBox1KeyUp(QAbstractItemView* sender, int key);
   // True when the key must be discarded.
   bool Edit1KeyPress(QChar key);
   // Files dropped from a file manager (native paths, in drop order).
@@ -220,6 +224,7 @@ class TForm1 : public QMainWindow {
   QWidget* client_ = nullptr;
   QLabel* statusText_ = nullptr;
   QElapsedTimer statusPainted_;  // since the status line was last painted by hand
+  QElapsedTimer progressShown_;  // since ShowProgress last wrote
   QMargins appliedFrame_;        // the frame the current size and limits assume
   bool limitsSet_ = false;
   mutable QMargins knownFrame_;    // the window manager's frame, once told
@@ -241,8 +246,7 @@ class TForm1 : public QMainWindow {
   void FollowMenu(QMenu* menu);
   void ShowErrorBox(const std::exception& error);
   // [lists]
-  bool ListEvent(QListWidget* list, QEvent* event);
-  void MarkRows();
+  bool ListEvent(QAbstractItemView* list, QEvent* event);
   // [tags]
   // The bytes each text box was last filled with (title, artist, album,
   // comment, year): a box the user has not changed writes them back as
@@ -253,8 +257,14 @@ class TForm1 : public QMainWindow {
   // The start names the command-line files the first paint can show; the
   // others are named right after it.
   static constexpr int kListRowPixels = 12;  // at least: the lists' font size
-  int unnamedFrom_ = selvane::MaxEntries;    // first row still waiting for its name
+  static constexpr int NoneUnnamed = INT_MAX;
+  int unnamedFrom_ = NoneUnnamed;  // first row still waiting for its name
   void NameTheRest();
+  // Edit1Exit's work; `markRows` false leaves the after list unmarked.
+  void RegenerateNames(bool markRows);
+  // What each row's path held as the last refresh read its tag; the next
+  // forecast or run takes them (and leaves this empty).
+  std::vector<selvane::FileStatus> readStatuses_;
   void SetPreset(int index);
   // [modes/help/about]
   // [history]

@@ -1,14 +1,17 @@
 // The toolbar, the main menu, the list context menu, and which commands are
 // enabled. Every trigger of one command runs the same handler.
 #include <QAction>
-#include <QListWidget>
+#include <QCoreApplication>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMenuBar>
 #include <QToolButton>
 #include <array>
 #include <initializer_list>
+#include <set>
 
 #include "app/Glyphs.h"
+#include "app/ListRows.h"
 #include "app/Hints.h"
 #include "app/ListSelection.h"
 #include "app/Unit1.h"
@@ -94,9 +97,41 @@ void SetEnabled(std::initializer_list<QToolButton*> buttons, std::initializer_li
   for (QAction* item : items) item->setEnabled(enabled);
 }
 
+// A key belongs to the window that took its press. A menu item chosen by
+// its letter, or a box closed with Enter or Esc, is done on the press; the
+// release then reaches the window's focused control, and a list would take
+// it for a key of its own and show the panel anew, losing a pasted tag.
+class KeyReleaseFilter : public QObject {
+ public:
+  explicit KeyReleaseFilter(QWidget* window) : QObject(window), window_(window) {}
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    const QEvent::Type type = event->type();
+    if (type != QEvent::KeyPress && type != QEvent::KeyRelease) return false;
+    const auto* widget = qobject_cast<QWidget*>(watched);
+    if (widget == nullptr) return false;
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    const bool here = widget->window() == window_;
+    if (type == QEvent::KeyPress) {
+      if (here)
+        pressedHere_.insert(key);
+      else
+        pressedHere_.erase(key);
+      return false;
+    }
+    return here && pressedHere_.count(key) == 0;
+  }
+
+ private:
+  QWidget* window_;
+  std::set<int> pressedHere_;  // keys whose last press went to this window
+};
+
 }  // namespace
 
 void TForm1::BuildCommands() {
+  QCoreApplication::instance()->installEventFilter(new KeyReleaseFilter(this));
   for (const ButtonDesign& design : kToolbar) {
     auto* button = new QToolButton(SpeedBar);
     button->setObjectName(QString::fromLatin1(design.name));

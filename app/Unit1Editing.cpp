@@ -1,7 +1,7 @@
 // Move up, move down, sort, delete, clear. None of them touches a file; the
 // position is part of the new name ("$R"), so every reordering ends in the
 // new-name refresh.
-#include <QListWidget>
+#include "app/ListRows.h"
 
 #include "app/ListSelection.h"
 #include "app/Unit1.h"

@@ -2,80 +2,30 @@
 // the display mode, and the lists' mouse and key handling.
 #include <QEvent>
 #include <QKeyEvent>
-#include <QListWidget>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QScrollBar>
 #include <QToolButton>
 #include <algorithm>
+#include <utility>
+#include <vector>
 
 #include "app/Cp932Text.h"
 #include "app/Glyphs.h"
 #include "app/ListRows.h"
 #include "app/ListSelection.h"
 #include "app/Unit1.h"
-#include "core/filelist/SplitPath.h"
 #include "core/rename/RenameRun.h"
-
-namespace {
-
-// A control character (a newline or an ESC that a tag brought in) shows in
-// its caret form, "^J" or "^[", as the skip box shows it: a row stays one
-// line and the name can be read as the run will refuse it.
-QString Printable(const QString& line) {
-  QString out;
-  out.reserve(line.size());
-  for (const QChar c : line) {
-    const char16_t u = c.unicode();
-    if (u < 0x20 || u == 0x7F) {
-      out += QLatin1Char('^');
-      out += QChar(static_cast<char16_t>(u ^ 0x40));
-    } else {
-      out += c;
-    }
-  }
-  return out;
-}
-
-// A line of a list: the whole path, or only its final component.
-QString DisplayLine(const char* path, bool fullPath) {
-  if (fullPath) return Printable(ToQt(path));
-  const selvane::PathParts parts = selvane::SplitPath(path);
-  std::string name;
-  if (parts.flags & selvane::HasFileName) name = parts.name;
-  if (parts.flags & selvane::HasExtension) name += parts.extension;
-  return Printable(ToQt(name));
-}
-
-}  // namespace
 
 void TForm1::RefreshLists() {
   const bool fullPath = SpeedButton7->isChecked();
-  QStringList before;
-  QStringList after;
-  before.reserve(table.entryCount);
-  after.reserve(table.entryCount);
-  for (int i = 0; i < table.entryCount; ++i) {
-    before << DisplayLine(table[i].path, fullPath);
-    after << DisplayLine(table[i].newPath, fullPath);
-  }
-  static_cast<ListBox*>(ListBox1)->Fill(before);
-  static_cast<ListBox*>(ListBox2)->Fill(after);
-  MarkRows();
+  ListBox1->Fill(fullPath);
+  // Each row of 変換後 that the rename run will refuse, or where it will
+  // ask before replacing a file, gets a mark and its reason as a tooltip.
+  // The statuses a refresh has just read stand for the rows' files.
+  const std::vector<selvane::FileStatus> read = std::exchange(readStatuses_, {});
+  ListBox2->Fill(fullPath, selvane::ForecastRename(table, *fileOps, &read));
   UpdateCommandStates();
-}
-
-// Each row of 変換後 that the rename run will refuse, or where it will ask
-// before replacing a file, gets a mark and its reason as a tooltip.
-void TForm1::MarkRows() {
-  const std::vector<selvane::RowOutlook> rows = selvane::ForecastRename(table, *fileOps);
-  for (int i = 0; i < static_cast<int>(rows.size()); ++i) {
-    const selvane::RowOutlook& row = rows[static_cast<std::size_t>(i)];
-    if (!row.Marked()) continue;
-    QListWidgetItem* item = ListBox2->item(i);
-    item->setData(RowMarkRole, row.HangsOnAQuestion() ? QuestionRowMark : RefusedRowMark);
-    item->setToolTip(ToQt(selvane::OutlookText(row)));
-  }
 }
 
 int TForm1::SelectedIndex() const {
@@ -86,10 +36,10 @@ int TForm1::SelectedIndex() const {
   return first;
 }
 
-void TForm1::SyncListSelection(QListWidget* source) {
+void TForm1::SyncListSelection(QAbstractItemView* source) {
   const bool fromFirst = source->objectName() == QLatin1String("ListBox1");
-  QListWidget* from = fromFirst ? ListBox1 : ListBox2;
-  QListWidget* to = fromFirst ? ListBox2 : ListBox1;
+  ListBox* from = fromFirst ? ListBox1 : ListBox2;
+  ListBox* to = fromFirst ? ListBox2 : ListBox1;
   to->verticalScrollBar()->setValue(from->verticalScrollBar()->value());
   SetItemIndex(to, ItemIndex(from));
 }
@@ -105,7 +55,8 @@ void TForm1::SpeedButton7Click() {
   RefreshLists();
 }
 
-void TForm1::ListBox1MouseUp(QListWidget* sender, Qt::MouseButton button, const QPoint& globalPos) {
+void TForm1::ListBox1MouseUp(QAbstractItemView* sender, Qt::MouseButton button,
+                             const QPoint& globalPos) {
   if (button == Qt::RightButton) {
     raise();
     activateWindow();
@@ -117,8 +68,8 @@ void TForm1::ListBox1MouseUp(QListWidget* sender, Qt::MouseButton button, const 
   ShowTagPanel();
 }
 
-void TForm1::ListBox1KeyUp(QListWidget* sender, int key) {
-  QListWidget* other = sender == ListBox1 ? ListBox2 : ListBox1;
+void TForm1::ListBox1KeyUp(QAbstractItemView* sender, int key) {
+  ListBox* other = sender == ListBox1 ? ListBox2 : ListBox1;
   SetItemIndex(other, ItemIndex(sender));
   if (key == Qt::Key_Delete) {
     D2Click();
@@ -128,7 +79,7 @@ void TForm1::ListBox1KeyUp(QListWidget* sender, int key) {
 }
 
 // Mouse events arrive at a list's viewport, key events at the list itself.
-bool TForm1::ListEvent(QListWidget* list, QEvent* event) {
+bool TForm1::ListEvent(QAbstractItemView* list, QEvent* event) {
   switch (event->type()) {
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonDblClick:

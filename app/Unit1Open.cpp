@@ -3,7 +3,7 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
-#include <QListWidget>
+#include "app/ListRows.h"
 #include <QMimeData>
 #include <QUrl>
 

@@ -2,8 +2,12 @@
 #include <QEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
-#include <QListWidget>
+#include "app/ListRows.h"
 #include <QScrollBar>
+#include <QToolButton>
+
+#include <utility>
+#include <vector>
 
 #include "app/Cp932Text.h"
 #include "app/ListSelection.h"
@@ -55,11 +59,27 @@ bool TForm1::Edit1KeyPress(QChar key) {
   return false;
 }
 
-void TForm1::Edit1Exit() {
-  selvane::ExpandAll(NamingRule(), table, *fileOps);
-  unnamedFrom_ = selvane::MaxEntries;
+void TForm1::Edit1Exit() { RegenerateNames(true); }
+
+// The refresh reads every tag; the status of each file as read is kept for
+// the forecast (or the run) that follows at once, which need not look at
+// the files again. Over many files it shows its progress, then gives the
+// status line back: a refresh has no text of its own.
+void TForm1::RegenerateNames(bool markRows) {
+  const bool counting = table.entryCount > selvane::ProgressFrom;
+  const QString before = StatusText();
+  selvane::ExpandAll(NamingRule(), table, *fileOps, &readStatuses_,
+                     counting ? &Prompts() : nullptr);
+  if (counting) SetStatusText(before);
+  unnamedFrom_ = NoneUnnamed;
   const int remembered = ItemIndex(ListBox1);
-  RefreshLists();
+  if (markRows) {
+    RefreshLists();
+  } else {
+    ListBox1->Fill(SpeedButton7->isChecked());
+    ListBox2->Fill(SpeedButton7->isChecked());
+    UpdateCommandStates();
+  }
   SelectRow(remembered);
   ShowTagPanel();
 }
@@ -72,19 +92,23 @@ void TForm1::NameTheRest() {
   const std::string rule = NamingRule();
   for (int i = unnamedFrom_; i < table.entryCount; ++i)
     selvane::ExpandRule(rule, table[i], i + 1, *fileOps);
-  unnamedFrom_ = selvane::MaxEntries;
+  unnamedFrom_ = NoneUnnamed;
   const int remembered = ItemIndex(ListBox1);
   const int top = ListBox1->verticalScrollBar()->value();
   RefreshLists();
   SelectRow(remembered);
-  for (QListWidget* list : {ListBox1, ListBox2}) list->verticalScrollBar()->setValue(top);
+  for (ListBox* list : {ListBox1, ListBox2}) list->verticalScrollBar()->setValue(top);
   ShowTagPanel();
 }
 
+// The names are made anew first; the marks are not (the run itself is what
+// they would tell, and looking at every new name first would double the
+// run's work): the rows are marked again after it.
 void TForm1::rinemu1Click() {
   if (table.entryCount <= 0) return;
-  Edit1Exit();
-  selvane::RunRename(table, *fileOps, Prompts(), {trash, &history});
+  RegenerateNames(false);
+  const std::vector<selvane::FileStatus> origins = std::exchange(readStatuses_, {});
+  selvane::RunRename(table, *fileOps, Prompts(), {&origins, trash, &history});
   RefreshLists();
   SelectRow(0);
   ShowTagPanel();

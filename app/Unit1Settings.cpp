@@ -11,64 +11,13 @@
 #include <QStandardPaths>
 #include <QToolButton>
 #include <cstdint>
-#include <stdexcept>
 #include <string>
 
 #include "app/Cp932Text.h"
+#include "app/SettingsValues.h"
 #include "app/Unit1.h"
 #include "core/platform/Cp932.h"
 #include "core/rename/NamingRule.h"
-
-namespace {
-
-class SettingsError : public std::runtime_error {
- public:
-  SettingsError(const char* format, const char* valueName)
-      : std::runtime_error(Format(format, valueName)) {}
-
- private:
-  static std::string Format(std::string text, const char* valueName) {
-    text.replace(text.find("%s"), 2, valueName);
-    return text;
-  }
-};
-
-constexpr const char* kWriteFailed = "'%s' の設定に失敗しました";
-constexpr const char* kReadFailed = "'%s' の取得に失敗しました";
-constexpr const char* kWrongType = "'%s' のデータ型が不正です";
-
-QString Key(const char* name) { return QString::fromLatin1(name); }
-
-// A signed 32-bit integer; text that is not one is a value of the wrong type.
-int ReadInteger(const QSettings& store, const char* name) {
-  const QVariant value = store.value(Key(name));
-  bool ok = false;
-  qlonglong number = 0;
-  switch (value.typeId()) {
-    case QMetaType::QString:
-      number = value.toString().trimmed().toLongLong(&ok, 10);
-      break;
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong:
-      number = value.toLongLong(&ok);
-      break;
-    default:
-      break;
-  }
-  if (!ok || number < INT32_MIN || number > INT32_MAX) throw SettingsError(kWrongType, name);
-  return static_cast<int>(number);
-}
-
-// A text; a list (unquoted commas) or a typed value is of the wrong type.
-QString ReadText(const QSettings& store, const char* name) {
-  const QVariant value = store.value(Key(name));
-  if (value.typeId() != QMetaType::QString) throw SettingsError(kWrongType, name);
-  return value.toString();
-}
-
-}  // namespace
 
 void TForm1::LoadSettings() {
   const QSettings store(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Brindle"),
@@ -79,9 +28,9 @@ void TForm1::LoadSettings() {
     storeGarbled_ = true;
     throw SettingsError(kReadFailed, "ParamExist");
   }
-  if (!store.contains(Key("ParamExist"))) return;
+  if (!store.contains(SettingsKey("ParamExist"))) return;
 
-  if (store.contains(Key("ed1"))) {
+  if (store.contains(SettingsKey("ed1"))) {
     // The stored rule is not bounded by the box's typing limit: cut it to the
     // box's 100 bytes on a character boundary. A text with no CP932 form
     // cannot be a rule.
@@ -91,23 +40,37 @@ void TForm1::LoadSettings() {
     Edit1->setText(ToQt(rule));
   }
   // Setting the state runs neither switch's handler.
-  if (store.contains(Key("cb1"))) SpeedButton7->setChecked(ReadInteger(store, "cb1") != 0);
-  if (store.contains(Key("cb3"))) SpeedButton8->setChecked(ReadInteger(store, "cb3") != 0);
+  if (store.contains(SettingsKey("cb1"))) SpeedButton7->setChecked(ReadInteger(store, "cb1") != 0);
+  if (store.contains(SettingsKey("cb3"))) SpeedButton8->setChecked(ReadInteger(store, "cb3") != 0);
 
-  if (store.contains(Key("left"))) MoveOuter(ReadInteger(store, "left"), OuterPosition().y());
-  if (store.contains(Key("top"))) MoveOuter(OuterPosition().x(), ReadInteger(store, "top"));
-  if (store.contains(Key("width"))) SetOuterSize(ReadInteger(store, "width"), OuterSize().height());
-  if (store.contains(Key("height")))
-    SetOuterSize(OuterSize().width(), ReadInteger(store, "height"));
-
-  // Back onto the screen, with the size the limits left.
-  const QSize screen = ScreenSize();
-  const QSize outer = OuterSize();
-  int left = OuterPosition().x();
-  int top = OuterPosition().y();
-  if (screen.width() < left + outer.width()) left = screen.width() - outer.width();
-  if (screen.height() < top + outer.height()) top = screen.height() - outer.height();
-  MoveOuter(left, top);
+  // The place is taken whole and pulled onto the screen before the window
+  // moves: a stored integer can be any 32-bit value, so the sums are made
+  // in 64 bits, and neither Qt nor X sees a coordinate it cannot hold.
+  std::int64_t left = OuterPosition().x();
+  std::int64_t top = OuterPosition().y();
+  const auto place = [&] {
+    const QSize screen = ScreenSize();
+    const QSize outer = OuterSize();
+    if (screen.width() < left + outer.width()) left = screen.width() - outer.width();
+    if (screen.height() < top + outer.height()) top = screen.height() - outer.height();
+    // A window may hang off the left or top edge, but not so far that none
+    // of it is left on the screen.
+    if (left + outer.width() <= 0) left = 0;
+    if (top + outer.height() <= 0) top = 0;
+    MoveOuter(static_cast<int>(left), static_cast<int>(top));
+  };
+  try {
+    if (store.contains(SettingsKey("left"))) left = ReadInteger(store, "left");
+    if (store.contains(SettingsKey("top"))) top = ReadInteger(store, "top");
+    if (store.contains(SettingsKey("width")))
+      SetOuterSize(ReadInteger(store, "width"), OuterSize().height());
+    if (store.contains(SettingsKey("height")))
+      SetOuterSize(OuterSize().width(), ReadInteger(store, "height"));
+  } catch (const SettingsError&) {
+    place();  // the place read before the bad value still counts
+    throw;
+  }
+  place();
 }
 
 bool TForm1::SaveSettings() {
@@ -127,14 +90,14 @@ bool TForm1::SaveSettings() {
   };
   if (!store.isWritable()) return fail();
   const QSize outer = OuterSize();
-  store.setValue(Key("left"), OuterPosition().x());
-  store.setValue(Key("top"), OuterPosition().y());
-  store.setValue(Key("width"), outer.width());
-  store.setValue(Key("height"), outer.height());
-  store.setValue(Key("ed1"), Edit1->text());
-  store.setValue(Key("cb1"), SpeedButton7->isChecked() ? 1 : 0);
-  store.setValue(Key("cb3"), SpeedButton8->isChecked() ? 1 : 0);
-  store.setValue(Key("ParamExist"), 1);
+  store.setValue(SettingsKey("left"), OuterPosition().x());
+  store.setValue(SettingsKey("top"), OuterPosition().y());
+  store.setValue(SettingsKey("width"), outer.width());
+  store.setValue(SettingsKey("height"), outer.height());
+  store.setValue(SettingsKey("ed1"), Edit1->text());
+  store.setValue(SettingsKey("cb1"), SpeedButton7->isChecked() ? 1 : 0);
+  store.setValue(SettingsKey("cb3"), SpeedButton8->isChecked() ? 1 : 0);
+  store.setValue(SettingsKey("ParamExist"), 1);
   store.sync();
   // The store keeps its first error; the file written anew is read back.
   const QSettings::Status status =

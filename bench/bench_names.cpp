@@ -25,7 +25,7 @@ namespace {
 using bench::Folder;
 using bench::Seconds;
 using selvane::EntryTable;
-constexpr int Count = selvane::MaxEntries;
+constexpr int Count = selvane::DesignedEntries;
 constexpr std::string_view Rule = "$T($A).mp3";
 
 class QuietPrompts final : public selvane::UserPrompts {

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "app/ListRows.h"
 #include "app/ListSelection.h"
 #include "app/Unit1.h"
 #include "bench/BenchSupport.h"
@@ -23,7 +24,7 @@
 namespace {
 
 using bench::Seconds;
-constexpr int Count = selvane::MaxEntries;
+constexpr int Count = selvane::DesignedEntries;
 constexpr int Repetitions = 15;
 
 std::string TrackName(int i) {
@@ -57,10 +58,9 @@ void BM_FloorSortPointers(benchmark::State& state) {
 void BM_SortEntries(benchmark::State& state) {
   selvane::EntryTable table;
   for (int i = 0; i < Count; ++i) {
-    table.entries[static_cast<std::size_t>(i)] = std::make_unique<selvane::FileEntry>();
+    table.Append(std::make_unique<selvane::FileEntry>());
     selvane::CopyField(table[i].path, ReversedPath("C:\\Music", i));
   }
-  table.entryCount = Count;
   for (auto _ : state) {
     state.SetIterationTime(Seconds([&] { selvane::SortEntries(table); }));
     if (std::strcmp(table[0].path, table[Count - 1].path) >= 0) state.SkipWithError("not sorted");

@@ -9,13 +9,15 @@
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
-#include <QListWidget>
+#include <QListView>
+#include <QStringListModel>
 #include <QStringList>
 #include <cstdint>
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "app/ListRows.h"
 #include "app/ListSelection.h"
 #include "app/Unit1.h"
 #include "bench/BenchSupport.h"
@@ -27,7 +29,7 @@ namespace {
 
 using bench::MedianMs;
 using bench::Seconds;
-constexpr int Count = selvane::MaxEntries;
+constexpr int Count = selvane::DesignedEntries;
 constexpr double TargetMs = 50.0;
 
 // 1024 small tagged files in a fresh folder, removed at the end. The paths
@@ -56,12 +58,20 @@ void ReadTrailersFloor(const std::vector<std::string>& files) {
   for (const std::string& file : files) bench::ReadTrailerFloor(file.c_str());
 }
 
-// What showing 1024 lines in each list cannot do without.
-void FillListsFloor(TForm1& form, const QStringList& before, const QStringList& after) {
-  form.ListBox1->clear();
-  form.ListBox2->clear();
-  form.ListBox1->addItems(before);
-  form.ListBox2->addItems(after);
+// What showing 1024 lines in each list cannot do without: the lines handed
+// to two plain views of Qt's own string model.
+struct PlainLists {
+  QStringListModel before, after;
+  QListView left, right;
+  PlainLists() {
+    for (QListView* view : {&left, &right}) view->setUniformItemSizes(true);
+    left.setModel(&before);
+    right.setModel(&after);
+  }
+};
+void FillListsFloor(PlainLists& plain, const QStringList& before, const QStringList& after) {
+  plain.before.setStringList(before);
+  plain.after.setStringList(after);
 }
 
 // The real file system, counting the status calls that the marks of the
@@ -125,9 +135,10 @@ void BM_Edit1Exit(benchmark::State& state) {
   SetItemIndex(form.ListBox2, Count / 2);
   QStringList before, after;
   for (int i = 0; i < Count; ++i) {
-    before << form.ListBox1->item(i)->text();
-    after << form.ListBox2->item(i)->text();
+    before << form.ListBox1->Rows().Line(i);
+    after << form.ListBox2->Rows().Line(i);
   }
+  PlainLists plain;
   QApplication::processEvents();
 
   std::vector<double> work, read, lists;
@@ -136,8 +147,7 @@ void BM_Edit1Exit(benchmark::State& state) {
   for (auto _ : state) {
     const auto floors = [&] {
       read.push_back(Seconds([&] { ReadTrailersFloor(folder.files()); }));
-      lists.push_back(Seconds([&] { FillListsFloor(form, before, after); }));
-      SetItemIndex(form.ListBox1, Count / 2);  // the bare rebuild drops it
+      lists.push_back(Seconds([&] { FillListsFloor(plain, before, after); }));
     };
     if (floorsFirst) floors();
     work.push_back(Seconds([&] { form.Edit1Exit(); }));
@@ -166,7 +176,7 @@ void PrintResult() {
       "  floor: trailer reads   %7.3f ms  ratio %5.2f\n"
       "  floor: list rebuild    %7.3f ms  ratio %5.2f\n"
       "  floor: both together   %7.3f ms  ratio %5.2f\n"
-      "  marks of the after list: %.0f status calls per refresh, %.2f per row (at most 1)\n",
+      "  marks of the after list: %.0f status calls per refresh, %.2f per row (at most 2)\n",
       result.workMs, TargetMs, result.workMs < TargetMs ? "met" : "MISSED", result.readMs,
       result.workMs / result.readMs, result.listsMs, result.workMs / result.listsMs, floor,
       result.workMs / floor, result.statusCallsPerRefresh, result.statusCallsPerRefresh / Count);

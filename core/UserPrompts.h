@@ -7,6 +7,10 @@
 
 namespace selvane {
 
+// Over more files than this, long work (a refresh, a rename run, a large
+// addition) shows "done / total" in the status line instead of each path.
+inline constexpr int ProgressFrom = 2000;
+
 class UserPrompts {
  public:
   virtual ~UserPrompts() = default;

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything (program, tests, benchmarks)
 # and runs every test; then builds the core with AddressSanitizer and
-# UndefinedBehaviorSanitizer and runs the core tests again.
+# UndefinedBehaviorSanitizer and runs the core tests again; last, a short
+# bounded fuzzing run of every libFuzzer target (scripts/fuzz.sh).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install-deps.sh"
@@ -14,3 +15,5 @@ cmake -S "$root" -B "$root/build-sanitize" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
   -DSELVANE_CORE_ONLY=ON -DSELVANE_SANITIZE=ON
 cmake --build "$root/build-sanitize"
 ctest --test-dir "$root/build-sanitize" --output-on-failure --no-tests=error
+
+"$root/scripts/fuzz.sh"

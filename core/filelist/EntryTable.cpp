@@ -106,17 +106,16 @@ AddResult Append(EntryTable& table, std::string_view given, std::string_view rul
                  UserPrompts& ui) {
   // A longer path does not fit the record; cutting it would name another file.
   if (given.size() > MaxPathBytes) return AddResult::PathTooLong;
-  if (table.entryCount >= MaxEntries) return AddResult::TableFull;
 
   std::unique_ptr<FileEntry> entry(new (std::nothrow) FileEntry{});
-  if (!entry) {
+  if (entry) {
+    CopyField(entry->path, given);
+    ExpandRule(rule, *entry, table.entryCount + 1);
+  }
+  if (!entry || !table.Append(std::move(entry))) {
     ui.ShowError(Cp932("動的メモリの確保ができませんでした。"));
     return AddResult::OutOfMemory;
   }
-  CopyField(entry->path, given);
-  ExpandRule(rule, *entry, table.entryCount + 1);
-  table.entries[static_cast<std::size_t>(table.entryCount)] = std::move(entry);
-  ++table.entryCount;
   return AddResult::Added;
 }
 
@@ -150,7 +149,6 @@ AddResult AddBatch::Add(const char* path, std::string_view rule) {
     result = Append(table_, absolute, rule, ui_);
     if (result == AddResult::Added) listed_.insert(PathOf(table_[table_.entryCount - 1]));
   }
-  if (result == AddResult::TableFull) full_.push_back(ShortName(absolute));
   if (result == AddResult::PathTooLong) tooLong_.push_back(ShortName(absolute));
   return result;
 }
@@ -162,9 +160,8 @@ void AddBatch::RefuseUnconvertible(std::string_view nativeUtf8Path) {
 }
 
 void AddBatch::Finish() {
-  const std::vector<std::string>* groups[] = {&full_, &tooLong_, &unconvertible_};
+  const std::vector<std::string>* groups[] = {&tooLong_, &unconvertible_};
   const char* headings[] = {
-      "リストが一杯です（登録できるのは 1024 件までです）",
       "パスが長すぎます（1023 バイトまでです）",
       "名前に扱えない文字（シフトJISにない文字や「\\」）が含まれています",
   };
@@ -185,9 +182,18 @@ void AddBatch::Finish() {
   }
   text.pop_back();
   ui_.RefuseUtf8(text, "Selvane");
-  full_.clear();
   tooLong_.clear();
   unconvertible_.clear();
+}
+
+bool EntryTable::Append(std::unique_ptr<FileEntry> entry) {
+  try {
+    entries.push_back(std::move(entry));
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  entryCount = static_cast<int>(entries.size());
+  return true;
 }
 
 void SwapEntries(EntryTable& table, int a, int b) {
@@ -195,43 +201,50 @@ void SwapEntries(EntryTable& table, int a, int b) {
   std::swap(table.entries[static_cast<std::size_t>(a)], table.entries[static_cast<std::size_t>(b)]);
 }
 
+// Later records move up one slot, by their pointers: a record is never
+// copied, and the deleted one is freed.
 void DeleteEntry(EntryTable& table, int index) {
   if (!InUse(table, index)) return;
-  // Later records move up one slot; the last slot's allocation is freed.
-  for (int j = index; j < table.entryCount - 1; ++j) table[j] = table[j + 1];
-  table.entries[static_cast<std::size_t>(table.entryCount - 1)].reset();
-  --table.entryCount;
+  table.entries.erase(table.entries.begin() + index);
+  table.entryCount = static_cast<int>(table.entries.size());
 }
 
 void ClearEntries(EntryTable& table) {
-  for (int i = 0; i < table.entryCount; ++i) table.entries[static_cast<std::size_t>(i)].reset();
+  table.entries.clear();
   table.entryCount = 0;
 }
 
 void SortEntries(EntryTable& table) {
   const int n = table.entryCount;
   if (n < 2) return;
-  // Rank the paths once (equal paths share a rank), then replay the exchange
-  // sort on the ranks: the same swaps, so the same order for equal paths,
-  // without comparing strings or copying records n² times.
+  const auto byPath = [&](int a, int b) { return std::strcmp(table[a].path, table[b].path) < 0; };
   std::vector<int> order(static_cast<std::size_t>(n));
   std::iota(order.begin(), order.end(), 0);
-  std::sort(order.begin(), order.end(),
-            [&](int a, int b) { return std::strcmp(table[a].path, table[b].path) < 0; });
+  std::stable_sort(order.begin(), order.end(), byPath);
+  // Equal paths share a rank.
   std::vector<int> rank(static_cast<std::size_t>(n));
   int current = 0;
   for (std::size_t k = 0; k < order.size(); ++k) {
-    if (k > 0 && std::strcmp(table[order[k - 1]].path, table[order[k]].path) != 0) ++current;
+    if (k > 0 && byPath(order[k - 1], order[k])) ++current;
     rank[static_cast<std::size_t>(order[k])] = current;
   }
-  for (std::size_t i = 0; i + 1 < rank.size(); ++i) {
-    for (std::size_t j = i + 1; j < rank.size(); ++j) {
-      if (rank[i] > rank[j]) {
-        std::swap(rank[i], rank[j]);
-        std::swap(table.entries[i], table.entries[j]);
+  if (current + 1 < n && n <= DesignedEntries) {
+    // Twins among at most 1024: the exchange sort replayed on the ranks
+    // gives them the order they always had, without comparing strings.
+    for (std::size_t i = 0; i + 1 < rank.size(); ++i) {
+      for (std::size_t j = i + 1; j < rank.size(); ++j) {
+        if (rank[i] > rank[j]) {
+          std::swap(rank[i], rank[j]);
+          std::swap(table.entries[i], table.entries[j]);
+        }
       }
     }
+    return;
   }
+  std::vector<std::unique_ptr<FileEntry>> sorted;
+  sorted.reserve(table.entries.size());
+  for (const int i : order) sorted.push_back(std::move(table.entries[static_cast<std::size_t>(i)]));
+  table.entries.swap(sorted);
 }
 
 }  // namespace selvane

@@ -36,8 +36,9 @@ CREATE TABLE batch(
   files INTEGER NOT NULL
 );
 -- Paths are native bytes. dev, ino, length: the file before the batch;
--- target_*: what held new_path then; placed_*: the file where the run left
--- it; replaced_*: the file an overwrite replaced, and where it went.
+-- target_*: what held new_path just before the step replaced it (NULL: not
+-- known to be taken); placed_*: the file where the run left it; replaced_*:
+-- the file an overwrite replaced, and where it went.
 CREATE TABLE step(
   batch INTEGER NOT NULL,
   seq INTEGER NOT NULL,
@@ -454,6 +455,20 @@ RecordResult History::BeginRename(std::span<const RenamePlanRow> rows,
     for (const RenamePlanRow& row : rows) openNewPaths_.emplace_back(row.newPath);
   }
   return result;
+}
+
+void History::RecordReplacing(std::size_t row, const FileStatus& target) {
+  if (openBatch_ == 0 || !db_.isOpen()) return;
+  // One statement, committed and synced by itself. Should it fail, the
+  // outcome still says where the file went; only a crash would lose that.
+  sql::Statement update;
+  if (!update.Prepare(db_,
+                      "UPDATE step SET target_dev=?1, target_ino=?2, target_length=?3 "
+                      "WHERE batch=?4 AND seq=?5"))
+    return;
+  BindIdentity(update, 1, NameIdentity(target));
+  update.Bind(4, openBatch_).Bind(5, static_cast<std::int64_t>(row));
+  (void)update.Run();
 }
 
 void History::FinishRename(std::span<const RenameRowResult> results, FileOps& ops) {

@@ -25,7 +25,9 @@ enum class BatchKind { Rename = 1, TagUpdate = 2, TagRemoval = 3 };
 struct RenamePlanRow {
   std::string_view path, newPath;  // CP932
   FileStatus file;                 // Status(path)
-  FileStatus target;               // Status(newPath); Missing when the name is free
+  // Status(newPath) when already known; Missing when the name is free or
+  // was not looked at (RecordReplacing tells it before a file is replaced).
+  FileStatus target;
 };
 
 enum class RowOutcome { NotMoved = 0, Moved = 1, Failed = 2 };
@@ -118,6 +120,11 @@ class History {
   // once. `temporaryPath` is the temporary file's CP932 path (TemporaryName
   // alone will do: it is taken in the current folder).
   RecordResult BeginRename(std::span<const RenamePlanRow> rows, std::string_view temporaryPath);
+  // Before an agreed overwrite touches the disk: the file that planned row
+  // `row` is about to replace, committed on its own, so that after a crash
+  // undo finds it in the trash by its identity. Rows that replace nothing
+  // cost the plan nothing this way.
+  void RecordReplacing(std::size_t row, const FileStatus& target);
   // After it: one result per planned row, in the same order. A run that
   // changed nothing leaves no batch behind.
   void FinishRename(std::span<const RenameRowResult> results, FileOps& ops);

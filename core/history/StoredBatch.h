@@ -21,7 +21,7 @@ struct Identity {
 struct StoredStep {
   std::string path, newPath;  // CP932
   Identity file;
-  Identity target;  // what held newPath when the batch was planned
+  Identity target;  // what held newPath just before this step replaced it
   bool hasOldTail = false;
   std::string oldTail;  // 128 bytes
   std::string newEnd;   // tag changes: what the file ends in afterwards

@@ -281,7 +281,7 @@ class RenameUndo {
     }
     // After a crash only the disk can tell: the file that held the name
     // just before this step is the latest earlier step's that moved there,
-    // else the one that held it when the batch was planned.
+    // else the one recorded as held there (just before the overwrite).
     if (!movedBack) return;
     for (std::size_t j = k; j-- > 0;) {
       const StoredStep& earlier = batch_.steps[j];

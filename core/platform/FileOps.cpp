@@ -74,30 +74,79 @@ FileResult NotRegular(const struct stat& st) {
   return Failure(S_ISDIR(st.st_mode) ? EISDIR : NotRegularFileError);
 }
 
+// What the native path names: the name itself first (one call for the
+// common case of a name that is no link), then, for a link, where it leads.
+// `error` gets the errno of a name that cannot be looked at.
+FileStatus StatusOfNative(const std::string& native, int* error = nullptr) {
+  struct stat own {};
+  if (::lstat(native.c_str(), &own) != 0) {
+    if (error != nullptr) *error = errno;
+    return {};
+  }
+  FileStatus status;
+  status.nameDevice = static_cast<std::uint64_t>(own.st_dev);
+  status.nameInode = static_cast<std::uint64_t>(own.st_ino);
+  status.link = S_ISLNK(own.st_mode);
+  struct stat st = own;
+  if (status.link) {
+    std::vector<char> text(static_cast<std::size_t>(own.st_size > 0 ? own.st_size : 255) + 1);
+    const ssize_t n = ::readlink(native.c_str(), text.data(), text.size());
+    if (n > 0 && static_cast<std::size_t>(n) < text.size() &&
+        !NativePathToCp932(std::string_view(text.data(), static_cast<std::size_t>(n)),
+                           status.linkText))
+      status.linkText.clear();
+    if (::stat(native.c_str(), &st) != 0) {
+      // A link whose target is gone still holds its name.
+      if (error != nullptr) *error = errno;
+      status.kind = FileKind::Other;
+      status.device = status.nameDevice;
+      status.inode = status.nameInode;
+      return status;
+    }
+  }
+  status.kind = S_ISREG(st.st_mode)   ? FileKind::Regular
+                : S_ISDIR(st.st_mode) ? FileKind::Folder
+                                      : FileKind::Other;
+  status.device = static_cast<std::uint64_t>(st.st_dev);
+  status.inode = static_cast<std::uint64_t>(st.st_ino);
+  status.length = static_cast<std::int64_t>(st.st_size);
+  return status;
+}
+
 // Opens the regular file at the CP932 path with `flags` into `fd`. The type
 // is looked at before the open, so a pipe or a device is never opened (an
 // open of a pipe waits for its other end), and again after it, in case the
 // name was given to something else in between; O_NONBLOCK keeps even that
-// open from waiting and changes nothing for a regular file.
-FileResult Open(const char* path, int flags, Fd& fd, struct stat* info = nullptr) {
+// open from waiting and changes nothing for a regular file. `status`, when
+// asked for, is what the path named (its length as the open found it).
+FileResult Open(const char* path, int flags, Fd& fd, struct stat* info = nullptr,
+                FileStatus* status = nullptr) {
   std::string native;
   FileResult result;
   if (!ToNative(path, native, result)) return result;
-  struct stat st {};
-  if (::stat(native.c_str(), &st) != 0) return LastError();
-  if (!S_ISREG(st.st_mode)) return NotRegular(st);
+  int error = 0;
+  FileStatus named = StatusOfNative(native, &error);
+  if (error != 0) return Failure(error);
+  if (named.kind != FileKind::Regular)
+    return Failure(named.kind == FileKind::Folder ? EISDIR : NotRegularFileError);
   fd.Reset(OpenRetrying(native.c_str(), flags | O_NONBLOCK | O_NOCTTY));
   if (!fd.valid()) return LastError();
+  struct stat st {};
   if (::fstat(fd.get(), &st) != 0) return LastError();
   if (!S_ISREG(st.st_mode)) return NotRegular(st);
   if (info != nullptr) *info = st;
+  if (status != nullptr) {
+    named.length = static_cast<std::int64_t>(st.st_size);
+    *status = std::move(named);
+  }
   return {};
 }
 
 // Opens the CP932 path for reading and gives the file's length.
-FileResult OpenForReading(const char* path, Fd& fd, std::int64_t& length) {
+FileResult OpenForReading(const char* path, Fd& fd, std::int64_t& length,
+                          FileStatus* status = nullptr) {
   struct stat st {};
-  if (FileResult result = Open(path, O_RDONLY, fd, &st); !result) return result;
+  if (FileResult result = Open(path, O_RDONLY, fd, &st, status); !result) return result;
   length = st.st_size;
   return {};
 }
@@ -224,22 +273,13 @@ class SystemOps final : public FileOps {
   }
 
   FileResult ReadTail(const char* path, unsigned char* tail, std::int64_t& length) override {
-    Fd fd;
-    if (FileResult result = OpenForReading(path, fd, length); !result) return result;
-    if (length < static_cast<std::int64_t>(TrailerSize)) return {};
-    std::size_t done = 0;
-    while (done < TrailerSize) {
-      const ssize_t n =
-          ::pread(fd.get(), tail + done, TrailerSize - done,
-                  static_cast<off_t>(length) - static_cast<off_t>(TrailerSize - done));
-      if (n < 0) {
-        if (errno == EINTR) continue;
-        return LastError();
-      }
-      if (n == 0) return Failure(EIO);  // shrunk while being read
-      done += static_cast<std::size_t>(n);
-    }
-    return {};
+    return ReadTailOf(path, tail, length, nullptr);
+  }
+
+  FileResult ReadTailAndStatus(const char* path, unsigned char* tail, std::int64_t& length,
+                               FileStatus& status) override {
+    status = {};
+    return ReadTailOf(path, tail, length, &status);
   }
 
   FileResult ReadAt(const char* path, std::int64_t offset, void* data, std::size_t size) override {
@@ -297,7 +337,7 @@ class SystemOps final : public FileOps {
   FileStatus Status(const char* path) override {
     std::string native;
     if (!Cp932PathToNative(path, native)) return {};
-    return NativeStatus(native);
+    return StatusOfNative(native);
   }
 
   FileResult Delete(const char* path) override {
@@ -314,6 +354,27 @@ class SystemOps final : public FileOps {
     FileResult result;
     if (!ToNative(from, nativeFrom, result) || !ToNative(to, nativeTo, result)) return result;
     return NativeMove(nativeFrom, nativeTo);
+  }
+
+ private:
+  static FileResult ReadTailOf(const char* path, unsigned char* tail, std::int64_t& length,
+                               FileStatus* status) {
+    Fd fd;
+    if (FileResult result = OpenForReading(path, fd, length, status); !result) return result;
+    if (length < static_cast<std::int64_t>(TrailerSize)) return {};
+    std::size_t done = 0;
+    while (done < TrailerSize) {
+      const ssize_t n =
+          ::pread(fd.get(), tail + done, TrailerSize - done,
+                  static_cast<off_t>(length) - static_cast<off_t>(TrailerSize - done));
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        return LastError();
+      }
+      if (n == 0) return Failure(EIO);  // shrunk while being read
+      done += static_cast<std::size_t>(n);
+    }
+    return {};
   }
 };
 
@@ -347,38 +408,7 @@ FileOps& SystemFileOps() {
   return ops;
 }
 
-FileStatus NativeStatus(const std::string& native) {
-  // The name first: one call for the common case of a name that is no link.
-  struct stat own {};
-  if (::lstat(native.c_str(), &own) != 0) return {};
-  FileStatus status;
-  status.nameDevice = static_cast<std::uint64_t>(own.st_dev);
-  status.nameInode = static_cast<std::uint64_t>(own.st_ino);
-  status.link = S_ISLNK(own.st_mode);
-  if (status.link) {
-    std::vector<char> text(static_cast<std::size_t>(own.st_size > 0 ? own.st_size : 255) + 1);
-    const ssize_t n = ::readlink(native.c_str(), text.data(), text.size());
-    if (n > 0 && static_cast<std::size_t>(n) < text.size() &&
-        !NativePathToCp932(std::string_view(text.data(), static_cast<std::size_t>(n)),
-                           status.linkText))
-      status.linkText.clear();
-  }
-  struct stat st = own;
-  if (status.link && ::stat(native.c_str(), &st) != 0) {
-    // A link whose target is gone still holds its name.
-    status.kind = FileKind::Other;
-    status.device = status.nameDevice;
-    status.inode = status.nameInode;
-    return status;
-  }
-  status.kind = S_ISREG(st.st_mode)   ? FileKind::Regular
-                : S_ISDIR(st.st_mode) ? FileKind::Folder
-                                      : FileKind::Other;
-  status.device = static_cast<std::uint64_t>(st.st_dev);
-  status.inode = static_cast<std::uint64_t>(st.st_ino);
-  status.length = static_cast<std::int64_t>(st.st_size);
-  return status;
-}
+FileStatus NativeStatus(const std::string& native) { return StatusOfNative(native); }
 
 FileResult NativeMove(const std::string& from, const std::string& to) {
   if (::syscall(SYS_renameat2, AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)

@@ -66,6 +66,14 @@ class FileOps {
   // Read exactly `size` bytes at `offset` (EIO when the file ends before).
   virtual FileResult ReadAt(const char* path, std::int64_t offset, void* data,
                             std::size_t size) = 0;
+  // ReadTail that also gives what the path named as it was read: a status
+  // taken at no extra cost, which a command that reads every tag first can
+  // use as each file's identity. (The default looks twice.)
+  virtual FileResult ReadTailAndStatus(const char* path, unsigned char* tail,
+                                       std::int64_t& length, FileStatus& status) {
+    status = Status(path);
+    return ReadTail(path, tail, length);
+  }
   virtual FileResult Truncate(const char* path, std::int64_t length) = 0;
   virtual FileResult Append(const char* path, const void* data, std::size_t size) = 0;
   // Write `size` bytes at `offset` of an existing file (no create, no append).

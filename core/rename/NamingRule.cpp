@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "core/filelist/SplitPath.h"
+#include "core/UserPrompts.h"
 #include "core/platform/Cp932.h"
 #include "core/tags/Id3v1Tag.h"
 
@@ -33,7 +34,8 @@ bool ReplaceToken(std::string& work, std::string_view token, std::string_view va
   return true;
 }
 
-void ExpandRule(std::string_view rule, FileEntry& entry, int position, FileOps& ops) {
+void ExpandRule(std::string_view rule, FileEntry& entry, int position, FileOps& ops,
+                FileStatus* status) {
   if (const std::size_t nul = rule.find('\0'); nul != std::string_view::npos)
     rule = rule.substr(0, nul);
   const std::string_view path = FieldText(entry.path);
@@ -43,7 +45,7 @@ void ExpandRule(std::string_view rule, FileEntry& entry, int position, FileOps& 
     keepName();
     return;
   }
-  const bool tagged = ReadTag(entry.path, entry, ops) == ReadTagOk;
+  const bool tagged = ReadTag(entry.path, entry, ops, status) == ReadTagOk;
 
   const PathParts parts = SplitPath(path);
   if (rule.size() > WorkTextLimit || !SplitsWhole(parts, path)) {
@@ -76,8 +78,21 @@ void ExpandRule(std::string_view rule, FileEntry& entry, int position, FileOps& 
   CopyField(entry.newPath, newPath);
 }
 
-void ExpandAll(std::string_view rule, EntryTable& table, FileOps& ops) {
-  for (int i = 0; i < table.entryCount; ++i) ExpandRule(rule, table[i], i + 1, ops);
+void ExpandAll(std::string_view rule, EntryTable& table, FileOps& ops,
+               std::vector<FileStatus>* statuses, UserPrompts* progress) {
+  const int n = table.entryCount;
+  const bool reads = !rule.empty() && rule.front() != '\0';
+  if (statuses != nullptr) {
+    statuses->clear();
+    if (reads) statuses->resize(static_cast<std::size_t>(n));
+  }
+  const bool counting = progress != nullptr && n > ProgressFrom;
+  for (int i = 0; i < n; ++i) {
+    if (counting) progress->Progress(i + 1, n);
+    FileStatus* status =
+        reads && statuses != nullptr ? &(*statuses)[static_cast<std::size_t>(i)] : nullptr;
+    ExpandRule(rule, table[i], i + 1, ops, status);
+  }
 }
 
 std::string_view FindForbiddenChars(std::string_view text) {

@@ -5,12 +5,15 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/filelist/EntryTable.h"
 #include "core/filelist/FileEntry.h"
 #include "core/platform/FileOps.h"
 
 namespace selvane {
+
+class UserPrompts;
 
 inline constexpr std::string_view DefaultNamingRule = "$T($A).mp3";
 inline constexpr std::size_t RuleBoxLimit = 100;   // bytes, as typed
@@ -26,11 +29,17 @@ bool ReplaceToken(std::string& work, std::string_view token, std::string_view va
 // Writes entry.newPath from `rule` (CP932). A non-empty rule reads the tag
 // of entry.path into the entry first. An expansion longer than 127 bytes,
 // or a new path over 1023 bytes, leaves the name unchanged (newPath = path).
+// `status`, when given, gets what the path named as its tag was read (left
+// as it is under an empty rule, which reads nothing).
 void ExpandRule(std::string_view rule, FileEntry& entry, int position,
-                FileOps& ops = SystemFileOps());
+                FileOps& ops = SystemFileOps(), FileStatus* status = nullptr);
 
-// ExpandRule for every entry in list order, positions from 1.
-void ExpandAll(std::string_view rule, EntryTable& table, FileOps& ops = SystemFileOps());
+// ExpandRule for every entry in list order, positions from 1. `statuses`,
+// when given, gets each row's status as its tag was read (empty under an
+// empty rule); `progress`, when given, hears how far it is over more than
+// ProgressFrom rows.
+void ExpandAll(std::string_view rule, EntryTable& table, FileOps& ops = SystemFileOps(),
+               std::vector<FileStatus>* statuses = nullptr, UserPrompts* progress = nullptr);
 
 // ForbiddenNameChars when `text` holds any of them (trail bytes never
 // count), else an empty view.

@@ -363,23 +363,11 @@ bool LeadsThroughLink(const FileStatus& listed, const FileStatus& target) {
   return listed.link && target.SameFileAs(listed) && !target.SameEntryAs(listed);
 }
 
-// What each row's path held before anything moved, and with `targets`
-// what its new path held (the history's plan needs both; a row that meets
-// itself is not looked at twice).
-std::vector<FileStatus> Origins(const EntryTable& table, FileOps& ops,
-                                std::vector<FileStatus>* targets = nullptr) {
-  const std::size_t count = static_cast<std::size_t>(std::max(table.entryCount, 0));
-  std::vector<FileStatus> origins(count);
-  if (targets != nullptr) targets->assign(count, FileStatus{});
-  for (int i = 0; i < table.entryCount; ++i) {
-    const FileEntry& entry = table[i];
-    if (entry.newPath[0] == '\0') continue;
-    const std::size_t k = static_cast<std::size_t>(i);
-    origins[k] = ops.Status(entry.path);
-    if (targets != nullptr)
-      (*targets)[k] =
-          std::strcmp(entry.path, entry.newPath) == 0 ? origins[k] : ops.Status(entry.newPath);
-  }
+// What each row's path held before anything moved.
+std::vector<FileStatus> Origins(const EntryTable& table, FileOps& ops) {
+  std::vector<FileStatus> origins(static_cast<std::size_t>(std::max(table.entryCount, 0)));
+  for (int i = 0; i < table.entryCount; ++i)
+    if (table[i].newPath[0] != '\0') origins[static_cast<std::size_t>(i)] = ops.Status(table[i].path);
   return origins;
 }
 
@@ -388,26 +376,32 @@ std::vector<FileStatus> Origins(const EntryTable& table, FileOps& ops,
 // is followed through those names, so a link whose target an earlier row
 // moves is seen as the run will see it. (Names inside a folder that a row
 // renames are not followed into its new name: the run moves such folders
-// only when they are listed themselves.)
+// only when they are listed themselves.) The rows' own paths are looked at
+// once, before the first row; every name is a view into the table, which
+// the forecast leaves as it is.
 class PlannedDisk final : public FileOps {
  public:
-  explicit PlannedDisk(FileOps& real) : real_(real) {}
+  PlannedDisk(FileOps& real, const EntryTable& table, const std::vector<FileStatus>& origins)
+      : real_(real) {
+    known_.reserve(origins.size());
+    for (std::size_t i = 0; i < origins.size(); ++i)
+      known_.emplace(table[static_cast<int>(i)].path, &origins[i]);
+  }
 
   // The row's file moves from `from` to `to`.
-  void Moved(const std::string& from, const std::string& to) {
+  void Moved(std::string_view from, std::string_view to) {
     const FileStatus entry = Entry(from);
     names_[from] = FileStatus{};
     names_[to] = entry;
   }
-  bool Planned(const std::string& name) const {
+  bool Planned(std::string_view name) const {
     const auto it = names_.find(name);
     return it != names_.end() && it->second.kind != FileKind::Missing;
   }
 
   FileStatus Status(const char* path) override {
     bool touched = false;
-    FileStatus status = Resolve(path, 0, touched);
-    return status;
+    return Resolve(path, 0, touched);
   }
   FileResult Length(const char*, std::int64_t&) override { return {EROFS}; }
   FileResult ReadTail(const char*, unsigned char*, std::int64_t&) override { return {EROFS}; }
@@ -421,23 +415,27 @@ class PlannedDisk final : public FileOps {
   FileResult Move(const char*, const char*) override { return {EROFS}; }
 
  private:
-  // A name's own entry as planned, or as the real disk has it (looked at
-  // once: the forecast asks about each name at most once on disk).
-  FileStatus Entry(const std::string& name) {
-    if (const auto it = names_.find(name); it != names_.end()) return it->second;
-    if (const auto it = seen_.find(name); it != seen_.end()) return it->second;
-    return seen_.emplace(name, real_.Status(name.c_str())).first->second;
+  // A name's own entry as planned, as it was before the first row, or as
+  // the real disk has it.
+  FileStatus Entry(std::string_view name, bool* planned = nullptr) const {
+    if (const auto it = names_.find(name); it != names_.end()) {
+      if (planned != nullptr) *planned = true;
+      return it->second;
+    }
+    if (const auto it = known_.find(name); it != known_.end()) return *it->second;
+    return real_.Status(std::string(name).c_str());
   }
 
   // Where `name` leads, links followed through the planned names. Only a
   // chain that meets a planned name is followed here; any other link keeps
   // what the real disk says of it.
-  FileStatus Resolve(const std::string& name, int depth, bool& touched) {
-    touched = touched || names_.count(name) != 0;
-    FileStatus own = Entry(name);
+  FileStatus Resolve(std::string_view name, int depth, bool& touched) const {
+    bool planned = false;
+    FileStatus own = Entry(name, &planned);
+    touched = touched || planned;
     if (own.kind == FileKind::Missing || !own.link || own.linkText.empty() || depth > 16)
       return own;
-    bool chainTouched = names_.count(name) != 0;
+    bool chainTouched = planned;
     const FileStatus leads = Resolve(LinkTarget(name, own.linkText), depth + 1, chainTouched);
     touched = touched || chainTouched;
     if (!chainTouched) return own;
@@ -457,7 +455,7 @@ class PlannedDisk final : public FileOps {
 
   // A link's text read from the folder that holds it, "." and ".." parts
   // taken away as a path walk would.
-  static std::string LinkTarget(const std::string& link, const std::string& text) {
+  static std::string LinkTarget(std::string_view link, const std::string& text) {
     const std::string joined =
         text.front() == '/' ? text : std::string(FolderOf(link)) + "/" + text;
     std::vector<std::string_view> parts;
@@ -475,9 +473,19 @@ class PlannedDisk final : public FileOps {
   }
 
   FileOps& real_;
-  std::unordered_map<std::string, FileStatus> names_;  // kind Missing: vacated
-  std::unordered_map<std::string, FileStatus> seen_;
+  std::unordered_map<std::string_view, FileStatus> names_;  // kind Missing: vacated
+  std::unordered_map<std::string_view, const FileStatus*> known_;
 };
+
+// The origins given, when they are one per row, else looked at now.
+const std::vector<FileStatus>& OriginsToUse(const EntryTable& table, FileOps& ops,
+                                            const std::vector<FileStatus>* given,
+                                            std::vector<FileStatus>& own) {
+  if (given != nullptr && given->size() == static_cast<std::size_t>(table.entryCount))
+    return *given;
+  own = Origins(table, ops);
+  return own;
+}
 
 }  // namespace
 
@@ -575,15 +583,17 @@ RowDecision DecideRow(const FileEntry& entry, const FileStatus& origin, FileOps&
   return d;
 }
 
-std::vector<RowOutlook> ForecastRename(const EntryTable& table, FileOps& ops) {
+std::vector<RowOutlook> ForecastRename(const EntryTable& table, FileOps& ops,
+                                       const std::vector<FileStatus>* origins) {
   std::vector<RowOutlook> rows(static_cast<std::size_t>(std::max(table.entryCount, 0)));
-  PlannedDisk disk(ops);
-  const std::vector<FileStatus> origins = Origins(table, disk);
+  std::vector<FileStatus> own;
+  const std::vector<FileStatus>& start = OriginsToUse(table, ops, origins, own);
+  PlannedDisk disk(ops, table, start);
   RunSoFar soFar;
   for (int i = 0; i < table.entryCount; ++i) {
     const FileEntry& entry = table[i];
     RowOutlook& row = rows[static_cast<std::size_t>(i)];
-    const RowDecision d = DecideRow(entry, origins[static_cast<std::size_t>(i)], disk, soFar);
+    const RowDecision d = DecideRow(entry, start[static_cast<std::size_t>(i)], disk, soFar);
     row.refusal = d.refusal;
     row.error = d.error;
     switch (d.fate) {
@@ -640,18 +650,22 @@ std::string OutlookText(const RowOutlook& row) {
   return {};
 }
 
+// A row whose file simply moves to a free name is the common case: the move
+// itself, which never replaces, is its test. Only a move that fails (the
+// name taken, a folder missing, the file gone) or a row that meets itself
+// looks at the disk for the full decision, which the forecast shares.
 std::vector<RunRow> RunRename(EntryTable& table, FileOps& ops, UserPrompts& ui,
                               const RunServices& services) {
   std::vector<RunRow> rows(static_cast<std::size_t>(std::max(table.entryCount, 0)));
   if (table.entryCount <= 0) return rows;
   const Texts& t = Text();
   std::vector<Failure> failures;
-  std::vector<FileStatus> targets;
-  const std::vector<FileStatus> origins =
-      Origins(table, ops, services.history != nullptr ? &targets : nullptr);
+  std::vector<FileStatus> own;
+  const std::vector<FileStatus>& start = OriginsToUse(table, ops, services.origins, own);
 
-  // The batch is written down before the first change on disk: one row per
-  // row with a new name, from the statuses just taken.
+  // The batch is written down before the first change on disk, one step per
+  // row with a new name, from the statuses the rows' files already gave. A
+  // file a row may replace is looked at only when that row comes to it.
   std::vector<RenameRowResult> records;
   std::vector<std::size_t> recordOf(rows.size(), 0);
   if (services.history != nullptr) {
@@ -661,7 +675,7 @@ std::vector<RunRow> RunRename(EntryTable& table, FileOps& ops, UserPrompts& ui,
       const FileEntry& entry = table[static_cast<int>(i)];
       if (entry.newPath[0] == '\0') continue;
       recordOf[i] = plan.size();
-      plan.push_back({entry.path, entry.newPath, origins[i], targets[i]});
+      plan.push_back({entry.path, entry.newPath, start[i], {}});
     }
     const RecordResult recorded = services.history->BeginRename(plan, TemporaryName);
     if (!GoOnAfterRecording(recorded, ui, t.renaming)) {
@@ -680,9 +694,26 @@ std::vector<RunRow> RunRename(EntryTable& table, FileOps& ops, UserPrompts& ui,
       ui.Progress(i + 1, table.entryCount);
     else
       ui.SetStatus(entry.path);
-    row.decision = DecideRow(entry, origins[static_cast<std::size_t>(i)], ops, soFar);
-    RenameRowResult* record =
-        records.empty() ? nullptr : &records[recordOf[static_cast<std::size_t>(i)]];
+    if (entry.newPath[0] == '\0') continue;
+    const std::size_t step = recordOf[static_cast<std::size_t>(i)];
+    RenameRowResult* record = records.empty() ? nullptr : &records[step];
+
+    int moveError = 0;
+    const bool mayMove = soFar.replacers.empty() &&
+                         std::string_view(entry.newPath) != std::string_view(entry.path) &&
+                         CheckNewName(entry.path, entry.newPath) == NameRefusal::None;
+    if (mayMove) {
+      const FileResult moved = ops.Move(entry.path, entry.newPath);
+      if (moved) {
+        row.moved = true;
+        row.decision.fate = RowFate::Moves;
+        if (record != nullptr) record->outcome = RowOutcome::Moved;
+        CopyField(entry.path, entry.newPath);
+        continue;
+      }
+      moveError = moved.error;
+    }
+    row.decision = DecideRow(entry, start[static_cast<std::size_t>(i)], ops, soFar);
     const RowDecision& d = row.decision;
     switch (d.fate) {
       case RowFate::LeftAlone:
@@ -708,6 +739,8 @@ std::vector<RunRow> RunRename(EntryTable& table, FileOps& ops, UserPrompts& ui,
         if (!ui.Ask(OverwriteQuestion(entry.path, entry.newPath), t.overwriteCaption)) continue;
         row.answeredYes = true;
         const std::size_t failed = failures.size();
+        if (record != nullptr && !d.meetsItself)
+          services.history->RecordReplacing(step, ops.Status(entry.newPath));
         const Replacement done = ReplaceTarget(entry, d.meetsItself, ops, services.trash, record,
                                                deleted, failures, row.error);
         if (done == Replacement::Failed) {
@@ -724,16 +757,20 @@ std::vector<RunRow> RunRename(EntryTable& table, FileOps& ops, UserPrompts& ui,
         if (done == Replacement::Done) soFar.replacers.push_back(ops.Status(entry.newPath));
         break;
       }
-      case RowFate::Moves:
-        // The move never replaces, so a target that appeared after the test
-        // lands here too, with nothing lost.
-        if (const FileResult result = ops.Move(entry.path, entry.newPath); !result) {
+      case RowFate::Moves: {
+        // Nothing in the way, yet the move failed (rights, a full disk), or
+        // the row was not tried above: try (again) and tell what failed. The
+        // move never replaces, so nothing is lost either way.
+        const FileResult result =
+            mayMove ? FileResult{moveError} : ops.Move(entry.path, entry.newPath);
+        if (!result) {
           row.error = result.error;
           if (record != nullptr) record->outcome = RowOutcome::Failed;
           failures.push_back({entry.path, entry.newPath, {}, Step::Move, result.error});
           continue;
         }
         break;
+      }
     }
     row.moved = true;
     // A file put back under its own name changed nothing to take back.

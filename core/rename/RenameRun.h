@@ -13,10 +13,6 @@ namespace selvane {
 
 inline constexpr const char* TemporaryName = "SelvaneBk.tmp";
 
-// Over more rows than this, long work shows "done / total" in the status
-// line instead of each file's path.
-inline constexpr int ProgressFrom = 2000;
-
 // Why the run refuses a row before anything moves (the skip box).
 enum class NameRefusal {
   None,
@@ -97,7 +93,10 @@ struct RowOutlook {
   bool HangsOnAQuestion() const { return Asks() || outlook == Outlook::MayBeReplaced; }
   bool Marked() const { return outlook != Outlook::Moves && outlook != Outlook::Unchanged; }
 };
-std::vector<RowOutlook> ForecastRename(const EntryTable& table, FileOps& ops);
+// `origins`, when given with one status per row, are what the rows' paths
+// held just before (as a refresh read their tags); else they are looked at.
+std::vector<RowOutlook> ForecastRename(const EntryTable& table, FileOps& ops,
+                                       const std::vector<FileStatus>* origins = nullptr);
 // The reason (CP932) shown for a row's mark; empty for a row without one.
 std::string OutlookText(const RowOutlook& row);
 
@@ -112,20 +111,21 @@ struct RunRow {
 class History;
 class Trash;
 
-// What the run uses besides the file system and the user. Without a trash
-// a replaced file is deleted, as agreed; without a history the run is not
-// recorded.
+// What the run uses besides the file system and the user, all optional.
 struct RunServices {
+  // The statuses that the refresh before the run read, one per row (as for
+  // the forecast); else the run looks at the rows' paths itself.
+  const std::vector<FileStatus>* origins = nullptr;
+  // Where a replaced file goes; without one it is deleted, as agreed.
   Trash* trash = nullptr;
+  // Where the run is recorded before its first change and after its last.
   History* history = nullptr;
 };
 
 // Renames every entry from path to newPath, one after another, asking before
-// a file is replaced. With a history the batch is recorded before the first
-// change and its outcome after the last. A replaced file goes to the trash;
-// only when the trash cannot take it is it deleted, and the closing status
-// text "リネーム終了" then says so. The caller regenerates the names before
-// and redraws after.
+// a file is replaced. A replaced file goes to the trash; only when the trash
+// cannot take it is it deleted, and the closing status text "リネーム終了"
+// then says so. The caller regenerates the names before and redraws after.
 std::vector<RunRow> RunRename(EntryTable& table, FileOps& ops, UserPrompts& ui,
                               const RunServices& services = {});
 

@@ -22,7 +22,9 @@ inline constexpr int ReadTagNoStream = -2;  // opened but cannot be read
 inline constexpr int ReadTagNoMarker = -3;  // last 128 bytes do not begin with "TAG"
 
 // Reads the trailer of the file at `path` into the entry's tag part, which
-// is cleared on every failure.
-int ReadTag(const char* path, FileEntry& entry, FileOps& ops = SystemFileOps());
+// is cleared on every failure. `status`, when given, gets what the path
+// named as it was read (kind Missing when it could not be looked at).
+int ReadTag(const char* path, FileEntry& entry, FileOps& ops = SystemFileOps(),
+            FileStatus* status = nullptr);
 
 }  // namespace selvane

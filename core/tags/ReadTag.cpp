@@ -19,12 +19,14 @@ void TrimAndCopy(char (&dst)[N], const char* field) {
 
 }  // namespace
 
-int ReadTag(const char* path, FileEntry& entry, FileOps& ops) {
+int ReadTag(const char* path, FileEntry& entry, FileOps& ops, FileStatus* status) {
   ClearTagPart(entry);
 
   Id3v1Tag tag;
   std::int64_t length = -1;
-  const FileResult read = ops.ReadTail(path, reinterpret_cast<unsigned char*>(&tag), length);
+  auto* tail = reinterpret_cast<unsigned char*>(&tag);
+  const FileResult read = status != nullptr ? ops.ReadTailAndStatus(path, tail, length, *status)
+                                            : ops.ReadTail(path, tail, length);
   // A known length of at least 128 bytes means the file was opened and only
   // the read itself failed.
   if (!read.ok())

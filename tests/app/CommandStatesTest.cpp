@@ -3,7 +3,6 @@
 
 #include <QAction>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QToolButton>
 #include <set>
 #include <string>

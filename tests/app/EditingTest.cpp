@@ -3,7 +3,6 @@
 
 #include <QGroupBox>
 #include <QLineEdit>
-#include <QListWidget>
 #include <string>
 #include <vector>
 

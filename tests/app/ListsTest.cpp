@@ -3,7 +3,6 @@
 
 #include <QGroupBox>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QMenu>
 #include <QScrollBar>
 #include <QToolButton>
@@ -16,8 +15,8 @@ namespace {
 
 class ListsTest : public WindowTest {
  protected:
-  void Click(QListWidget* list, int row, Qt::MouseButton button = Qt::LeftButton) {
-    const QPoint at = list->visualItemRect(list->item(row)).center();
+  void Click(QAbstractItemView* list, int row, Qt::MouseButton button = Qt::LeftButton) {
+    const QPoint at = list->visualRect(list->model()->index(row, 0)).center();
     QTest::mouseClick(list->viewport(), button, Qt::NoModifier, at);
   }
 };
@@ -26,11 +25,12 @@ class ListsTest : public WindowTest {
 // pixel, as they differ in name.
 TEST_F(ListsTest, UnderscoreOfANameIsDrawn) {
   form->resize(700, 500);
-  form->ListBox1->addItems({QStringLiteral("ab_cd.mp3"), QStringLiteral("ab cd.mp3")});
+  for (const char* name : {"ab_cd.mp3", "ab cd.mp3"}) WriteMp3(folder / name, nullptr);
+  AddFiles(*form, {folder / "ab_cd.mp3", folder / "ab cd.mp3"});
   QCoreApplication::processEvents();
   const QImage shot = form->ListBox1->viewport()->grab().toImage();
-  const QRect first = form->ListBox1->visualItemRect(form->ListBox1->item(0));
-  const QRect second = form->ListBox1->visualItemRect(form->ListBox1->item(1));
+  const QRect first = form->ListBox1->visualRect(form->ListBox1->model()->index(0, 0));
+  const QRect second = form->ListBox1->visualRect(form->ListBox1->model()->index(1, 0));
   ASSERT_EQ(first.height(), QFontMetrics(form->ListBox1->font()).height());
   EXPECT_NE(shot.copy(first), shot.copy(second));
 }
@@ -42,8 +42,8 @@ TEST_F(ListsTest, ClicksOutsideTheRowsKeepTheSelection) {
   AddFiles(*form, {folder / "a.mp3", folder / "b.mp3"});
   Click(form->ListBox2, 1);
   ExpectSelected(1);
-  for (QListWidget* list : {form->ListBox1, form->ListBox2}) {
-    const QRect last = list->visualItemRect(list->item(1));
+  for (QAbstractItemView* list : {form->ListBox1, form->ListBox2}) {
+    const QRect last = list->visualRect(list->model()->index(1, 0));
     QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier,
                       QPoint(last.center().x(), last.bottom() + 30));
     ExpectSelected(1);
@@ -66,25 +66,25 @@ TEST_F(ListsTest, AfterListMarksRefusedAndQuestionedRows) {
   WriteMp3(folder / "d.mp3", &clean);
   form->Edit1->setText(QStringLiteral("$T.mp3"));
   AddFiles(*form, {folder / "hide.mp3", folder / "b.mp3", folder / "c.mp3", folder / "d.mp3"});
-  const QListWidget* after = form->ListBox2;
-  EXPECT_EQ(after->item(0)->data(RowMarkRole).toInt(), RefusedRowMark);
-  EXPECT_TRUE(after->item(0)->toolTip().contains(QStringLiteral("「.」で始まって")));
-  EXPECT_EQ(after->item(1)->data(RowMarkRole).toInt(), QuestionRowMark);
-  EXPECT_TRUE(after->item(1)->toolTip().contains(QStringLiteral("同名のファイル")));
-  EXPECT_EQ(after->item(2)->data(RowMarkRole).toInt(), QuestionRowMark);  // untagged: meets itself
-  EXPECT_TRUE(after->item(2)->toolTip().contains(QStringLiteral("今の名前と同じ")));
-  EXPECT_EQ(after->item(3)->data(RowMarkRole).toInt(), NoRowMark);
-  EXPECT_TRUE(after->item(3)->toolTip().isEmpty());
+  const ListBox* after = form->ListBox2;
+  EXPECT_EQ(RowData(after, 0, RowMarkRole).toInt(), RefusedRowMark);
+  EXPECT_TRUE(RowData(after, 0, Qt::ToolTipRole).toString().contains(QStringLiteral("「.」で始まって")));
+  EXPECT_EQ(RowData(after, 1, RowMarkRole).toInt(), QuestionRowMark);
+  EXPECT_TRUE(RowData(after, 1, Qt::ToolTipRole).toString().contains(QStringLiteral("同名のファイル")));
+  EXPECT_EQ(RowData(after, 2, RowMarkRole).toInt(), QuestionRowMark);  // untagged: meets itself
+  EXPECT_TRUE(RowData(after, 2, Qt::ToolTipRole).toString().contains(QStringLiteral("今の名前と同じ")));
+  EXPECT_EQ(RowData(after, 3, RowMarkRole).toInt(), NoRowMark);
+  EXPECT_TRUE(RowData(after, 3, Qt::ToolTipRole).toString().isEmpty());
   // Row 1 may replace Taken.mp3; listed below it, that file's row is asked about too.
   AddFiles(*form, {folder / "Taken.mp3"});
-  EXPECT_EQ(after->item(4)->data(RowMarkRole).toInt(), QuestionRowMark);
+  EXPECT_EQ(RowData(after, 4, RowMarkRole).toInt(), QuestionRowMark);
   // A title with an escape sequence: refused, its ESC shown as "^[".
   const DemoTag escape{"\x1b[31mRed", "", "", "", "", 0};
   WriteMp3(folder / "e.mp3", &escape);
   AddFiles(*form, {folder / "e.mp3"});
-  EXPECT_EQ(after->item(5)->text(), QStringLiteral("^[[31mRed.mp3"));
-  EXPECT_EQ(after->item(5)->data(RowMarkRole).toInt(), RefusedRowMark);
-  EXPECT_TRUE(after->item(5)->toolTip().contains(QStringLiteral("制御文字")));
+  EXPECT_EQ(Line(after, 5), QStringLiteral("^[[31mRed.mp3"));
+  EXPECT_EQ(RowData(after, 5, RowMarkRole).toInt(), RefusedRowMark);
+  EXPECT_TRUE(RowData(after, 5, Qt::ToolTipRole).toString().contains(QStringLiteral("制御文字")));
 }
 
 TEST_F(ListsTest, EmptyTableGivesEmptyListsAndNoSelection) {

@@ -4,6 +4,7 @@
 #include <QLineEdit>
 #include <QSettings>
 #include <QToolButton>
+#include <limits>
 
 #include "tests/app/WindowTestSupport.h"
 
@@ -80,6 +81,35 @@ TEST_F(SettingsTest, PositionIsPulledBackOntoTheScreen) {
   WriteSettings(UserSettingsFile(), Stored(-20, 0, 411, 700));
   form->LoadSettings();
   EXPECT_EQ(Outer(), QRect(-20, -100, 411, 700));  // a negative left stays
+}
+
+// Any stored integers end with the window on the screen; a window that no
+// part of would be seen comes back to the edge.
+TEST_F(SettingsTest, EveryStoredPlaceEndsOnTheScreen) {
+  TForm1::screenSizeOverride = QSize(1024, 768);
+  constexpr int kMax = std::numeric_limits<int>::max(), kMin = std::numeric_limits<int>::min();
+  const struct {
+    int left, top, width, height;
+    QRect outer;
+  } rows[] = {
+      {kMax, kMax, 411, 321, QRect(613, 447, 411, 321)},
+      {kMin, kMin, 411, 321, QRect(0, 0, 411, 321)},
+      {-411, -321, 411, 321, QRect(0, 0, 411, 321)},
+      {-410, -320, 411, 321, QRect(-410, -320, 411, 321)},
+      {kMax - 100, 5, kMax, kMin, QRect(0, 5, 1024, 300)},
+      {kMin, kMax, kMin, kMax, QRect(0, 0, 240, 768)},
+  };
+  form = OpenWindow(dialogs);
+  int written = 0;
+  for (const auto& row : rows) {
+    // Qt reads a settings file again only when its size or time changed:
+    // blank lines make each file longer than the one before.
+    WriteSettings(UserSettingsFile(), Stored(row.left, row.top, row.width, row.height) +
+                                          QByteArray(100 * ++written, '\n'));
+    form->LoadSettings();
+    EXPECT_EQ(Outer(), row.outer) << row.left << " " << row.top << " " << row.width << " "
+                                  << row.height;
+  }
 }
 
 TEST_F(SettingsTest, StoredSizesAreHeldToTheLimitsBeforeTheClamp) {

@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
@@ -337,6 +338,24 @@ TEST_F(AboutBoxTest, ModalShowingEndsWithOk) {
   EXPECT_EQ(box->ShowModal(), QDialog::Accepted);
   EXPECT_TRUE(wasModal);
   EXPECT_FALSE(box->isVisible());
+}
+
+// A box with a short text and a long caption is made wide enough for the
+// caption to fit the title bar; a long caption stops at the screen's width.
+TEST(MessageBoxTest, WideEnoughForItsCaption) {
+  for (const QString& caption :
+       {QStringLiteral("命名規則に使用できない文字です！"), QString(400, QChar(u'字'))}) {
+    QMessageBox box(QMessageBox::Warning, caption, QStringLiteral("\\/:"), QMessageBox::Ok);
+    FitCaption(box);
+    box.show();  // the box settles its size when shown
+    QFont title = box.font();
+    title.setBold(true);
+    const int screen = box.screen()->availableGeometry().width();
+    const int wanted = QFontMetrics(title).horizontalAdvance(caption);
+    EXPECT_GE(box.width(), std::min(wanted, screen - 200)) << caption.size();
+    EXPECT_LE(box.width(), screen);
+    box.hide();
+  }
 }
 
 TEST(GlyphsTest, ThirteenButtonsHaveNormalAndGreyDisabledGlyphs) {

@@ -4,7 +4,6 @@
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QToolButton>
@@ -57,7 +56,7 @@ TEST_F(CommandLineTest, RowsBelowTheFirstScreenAreNamedOnceTheWindowIsUp) {
   ASSERT_EQ(form->table.entryCount, 60);
   EXPECT_EQ(std::string(form->table[59].newPath), folder / "Song59().mp3");
   EXPECT_EQ(form->table[59].hasTag, 1);
-  EXPECT_TRUE(form->ListBox2->item(59)->text().startsWith(QStringLiteral("Song59")));
+  EXPECT_TRUE(Line(form->ListBox2, 59).startsWith(QStringLiteral("Song59")));
   EXPECT_EQ(form->SelectedIndex(), 0);
   EXPECT_EQ(form->EditTytle->text(), QStringLiteral("Song0"));
 }

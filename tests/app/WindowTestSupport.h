@@ -11,13 +11,13 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QKeyEvent>
-#include <QListWidget>
 #include <QMenu>
 #include <QTest>
 #include <initializer_list>
 #include <memory>
 #include <string>
 
+#include "app/ListRows.h"
 #include "app/ListSelection.h"
 #include "app/Unit1.h"
 #include "core/filelist/EntryTable.h"
@@ -102,10 +102,21 @@ inline void AddFiles(TForm1& form, std::initializer_list<std::string> paths) {
 }
 
 // The lines a list shows, top to bottom.
-inline QStringList Lines(const QListWidget* list) {
+inline QStringList Lines(const QAbstractItemView* list) {
   QStringList lines;
-  for (int i = 0; i < list->count(); ++i) lines << list->item(i)->text();
+  const QAbstractItemModel* model = list->model();
+  for (int i = 0; i < model->rowCount(); ++i) lines << model->index(i, 0).data().toString();
   return lines;
+}
+
+// The line a list shows for a row.
+inline QString Line(const QAbstractItemView* list, int row) {
+  return list->model()->index(row, 0).data().toString();
+}
+
+// What a list holds for a row under `role` (a mark, a tooltip).
+inline QVariant RowData(const QAbstractItemView* list, int row, int role) {
+  return list->model()->index(row, 0).data(role);
 }
 
 // A left click on a row of a list, as a person makes it.
@@ -132,9 +143,21 @@ inline bool ChooseMenuItem(QWidget& window, QAction* item) {
   int ran = 0;
   const QMetaObject::Connection counting =
       QObject::connect(item, &QAction::triggered, [&ran] { ++ran; });
-  QTest::keyClick(&window, AccessLetter(menu->title()), Qt::AltModifier);
-  if (QWidget* popup = QApplication::activePopupWidget())
-    QTest::keyClick(popup, AccessLetter(item->text()));
+  // A key's release goes where the keyboard is once the press has been
+  // handled: to the menu while it is open, else to the focused control.
+  const auto release = [&window](char key, Qt::KeyboardModifiers modifiers) {
+    QWidget* to = QApplication::activePopupWidget();
+    if (to == nullptr) to = QApplication::focusWidget();
+    QTest::keyRelease(to != nullptr ? to : &window, key, modifiers);
+  };
+  const char menuLetter = AccessLetter(menu->title());
+  QTest::keyPress(&window, menuLetter, Qt::AltModifier);
+  release(menuLetter, Qt::AltModifier);
+  if (QWidget* popup = QApplication::activePopupWidget()) {
+    const char itemLetter = AccessLetter(item->text());
+    QTest::keyPress(popup, itemLetter);
+    release(itemLetter, Qt::NoModifier);
+  }
   while (QWidget* popup = QApplication::activePopupWidget()) QTest::keyClick(popup, Qt::Key_Escape);
   QObject::disconnect(counting);
   QCoreApplication::processEvents();

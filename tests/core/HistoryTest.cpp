@@ -35,10 +35,9 @@ std::vector<std::string> Listing(const std::string& folder) {
 }
 
 void List(EntryTable& table, const std::string& path, const std::string& newPath = {}) {
-  auto& slot = table.entries[static_cast<std::size_t>(table.entryCount++)];
-  slot = std::make_unique<FileEntry>();
-  CopyField(slot->path, path);
-  CopyField(slot->newPath, newPath);
+  table.Append(std::make_unique<FileEntry>());
+  CopyField(table[table.entryCount - 1].path, path);
+  CopyField(table[table.entryCount - 1].newPath, newPath);
 }
 
 // A trash that takes nothing, as on a file system that has none.
@@ -78,7 +77,7 @@ class HistoryTest : public ::testing::Test {
     for (const auto& [from, to] : rows) List(table, from, to);
     RecordingPrompts ui;
     ui.unscriptedAnswer = true;
-    RunRename(table, ops_, ui, {&trash_, &history});
+    RunRename(table, ops_, ui, {.trash = &trash_, .history = &history});
     EXPECT_TRUE(ui.refusals.empty()) << ui.refusals[0].text;
     for (const auto& [from, to] : rows) EXPECT_TRUE(PathExists(to)) << to;
   }
@@ -371,7 +370,7 @@ TEST_F(HistoryTest, AReplacedFileGoesToTheTrashOrIsDeletedAndSaidSo) {
     List(table, mine, theirs);
     ui_ = RecordingPrompts{};
     ui_.answers = {true};
-    RunRename(table, ops_, ui_, {trash, &history});
+    RunRename(table, ops_, ui_, {.trash = trash, .history = &history});
     EXPECT_EQ(ReadBytes(theirs), "MINE");
     EXPECT_EQ(Listing(trashFolder_ / "files").size(), trashed ? 1u : 0u);
     EXPECT_EQ(ui_.statuses.back(),
@@ -401,7 +400,7 @@ TEST_F(HistoryTest, ARunTheHistoryCannotRecordGoesOnlyWhenTheUserSaysSo) {
     List(table, a, b);
     ui_ = RecordingPrompts{};
     ui_.answers = {goOn};
-    RunRename(table, ops_, ui_, {&trash_, &history});
+    RunRename(table, ops_, ui_, {.trash = &trash_, .history = &history});
     ASSERT_EQ(ui_.questions.size(), 1u);
     EXPECT_TRUE(Contains(ui_.questions[0].text, "このリネームは元に戻せなくなります"));
     EXPECT_EQ(PathExists(a), !goOn);

@@ -162,8 +162,8 @@ TEST(ExpandRule, DeepFolderIsNamedLikeAnyOtherButAnOverlongNameIsKept) {
 TEST_F(ExpandRuleTest, ExpandAllNumbersByListPosition) {
   EntryTable table;
   for (const char* name : {"a.mp3", "b.mp3", "c.mp3"}) {
-    table.entries[static_cast<std::size_t>(table.entryCount)] = std::make_unique<FileEntry>();
-    CopyField(table[table.entryCount++].path, Tagged(name, name));
+    table.Append(std::make_unique<FileEntry>());
+    CopyField(table[table.entryCount - 1].path, Tagged(name, name));
   }
   ExpandAll("$R $T", table);
   EXPECT_EQ(table[0].newPath, Dir() + "01 a.mp3");

@@ -95,7 +95,7 @@ struct Places {
   for (const std::string& path : listed) AddEntry(table, path.c_str(), "$T.mp3", ui);
   History history(places.Store());
   FolderTrash trash(places.trash.path());
-  RunRename(table, SystemFileOps(), ui, {&trash, &history});
+  RunRename(table, SystemFileOps(), ui, {.trash = &trash, .history = &history});
   ::_exit(0);
 }
 
