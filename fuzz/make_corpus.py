@@ -110,15 +110,15 @@ seeds["fuzz_rename"] = {
     # "..", a forbidden character (on a pipe).
     "refused": folder(6, A, 0, B, 0, SONG, 3, SUB, 2, X, 0, SO_NAME, 0, 0, 4, A, 2, 2, B, 2, 9,
                       SO_NAME, 2, 11, X, 2, 6, SONG, 2, 0),
-    # Cases the forecast and the run still part on (see Unsettled() in the
-    # target): another spelling of a name a later row takes;
-    "unsettled-spelling": text(b"/Song.mp3") + folder(2, A, 0, B, 0, 0, 1, A, 4, B, 5, SONG, 1, 1),
+    # Cases where the forecast and the run once parted:
+    # another spelling of a name a later row takes;
+    "spelling": text(b"/Song.mp3") + folder(2, A, 0, B, 0, 0, 1, A, 4, B, 5, SONG, 1, 1),
     # a row whose file is gone before the run, at the name an earlier row takes;
-    "unsettled-gone": folder(1, A, 0, 0, 1, A, 5, B, B, 5, SONG, 1, 1),
+    "gone": folder(1, A, 0, 0, 1, A, 5, B, B, 5, SONG, 1, 1),
     # a listed folder and a listed file in it;
-    "unsettled-folder": folder(2, SUB, 2, 5, 0, 0, 1, SUB, 5, X, 5, 5, 8, 1, 1),
+    "folder": folder(2, SUB, 2, 5, 0, 0, 1, SUB, 5, X, 5, 5, 8, 1, 1),
     # a link moved onto the name it leads to, once that file has moved away.
-    "unsettled-link": folder(3, A, 0, SELVANE_BK, 4, A, SONG, 0, 0, 2, A, 5, 9, SELVANE_BK, 5, A,
+    "link": folder(3, A, 0, SELVANE_BK, 4, A, SONG, 0, 0, 2, A, 5, 9, SELVANE_BK, 5, A,
                              SONG, 5, A, 1, 1, 1),
 }
 

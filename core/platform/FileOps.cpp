@@ -126,6 +126,7 @@ FileResult Open(const char* path, int flags, Fd& fd, struct stat* info = nullptr
   if (!ToNative(path, native, result)) return result;
   int error = 0;
   FileStatus named = StatusOfNative(native, &error);
+  if (status != nullptr) *status = named;  // also for a file that cannot be opened
   if (error != 0) return Failure(error);
   if (named.kind != FileKind::Regular)
     return Failure(named.kind == FileKind::Folder ? EISDIR : NotRegularFileError);
@@ -135,10 +136,7 @@ FileResult Open(const char* path, int flags, Fd& fd, struct stat* info = nullptr
   if (::fstat(fd.get(), &st) != 0) return LastError();
   if (!S_ISREG(st.st_mode)) return NotRegular(st);
   if (info != nullptr) *info = st;
-  if (status != nullptr) {
-    named.length = static_cast<std::int64_t>(st.st_size);
-    *status = std::move(named);
-  }
+  if (status != nullptr) status->length = static_cast<std::int64_t>(st.st_size);
   return {};
 }
 

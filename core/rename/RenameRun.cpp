@@ -1,6 +1,9 @@
 #include "core/rename/RenameRun.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <deque>
+#include <map>
 #include <cerrno>
 #include <cstring>
 #include <string>
@@ -54,6 +57,8 @@ struct Texts {
       Cp932("変換後のファイル名に「..」などが含まれていて、元のフォルダの外を指します");
   std::string hidden = Cp932(
       "変換後のファイル名が「.」で始まっています（隠しファイルになり、表示されなくなります）");
+  std::string emptyName =
+      Cp932("変換後のファイル名が空です（名前が「/」などの区切りで終わっています）");
   std::string noFileName = Cp932(
       "変換後のファイル名に、ファイル名にできない文字（シフトJISでないタグの文字）が含まれて"
       "います");
@@ -82,6 +87,12 @@ struct Texts {
   std::string fileGone = Cp932("ファイルが見つかりません（移動または削除されています）");
   std::string noTargetFolder = Cp932("変換後の名前が指すフォルダがありません");
   std::string intoItself = Cp932("フォルダをそのフォルダの中へは移動できません");
+  std::string linkLeavesFolder = Cp932(
+      "リンクは別のフォルダへは移しません（リンクの指す先が変わったり、たどれなくなったり"
+      "します）");
+  std::string holdsListedRows = Cp932(
+      "このフォルダの中のファイルもリストにあるため、フォルダはリネームしません（中のファイルの"
+      "行が、ファイルを見失います）");
   std::string replaced = Cp932(
       "この実行で前の行のファイルに上書きされたため、リネームしていません（いまこの名前にあるのは"
       "前の行のファイルです）");
@@ -118,6 +129,10 @@ const std::string& CannotMoveText(int error) {
       return t.noTargetFolder;
     case EINVAL:
       return t.intoItself;
+    case HoldsListedRowsError:
+      return t.holdsListedRows;
+    case LinkLeavesFolderError:
+      return t.linkLeavesFolder;
     default:
       return t.otherInTheWay;
   }
@@ -357,6 +372,102 @@ Replacement ReplaceTarget(FileEntry& entry, bool ownName, FileOps& ops, Trash* t
   return metItself ? Replacement::MetItself : Replacement::Done;
 }
 
+// The spelling of a name that the file system resolves the same way: '\'
+// and '/' are one separator, and doubled separators or "/./" parts are
+// one. A name written plainly (nearly every name) is its own key.
+std::string_view NameKey(std::string_view name, std::string& storage) {
+  bool plain = true;
+  for (std::size_t i = 0; i < name.size() && plain; i += CharLength(name, i)) {
+    if (CharLength(name, i) != 1) continue;
+    if (name[i] == '\\') plain = false;
+    if (name[i] == '/' && i + 1 < name.size() &&
+        (name[i + 1] == '/' || (name[i + 1] == '.' && i + 2 < name.size() && name[i + 2] == '/')))
+      plain = false;
+  }
+  if (plain) return name;
+  storage.clear();
+  for (std::size_t i = 0; i < name.size(); i += CharLength(name, i)) {
+    const std::size_t n = CharLength(name, i);
+    const bool separator = n == 1 && (name[i] == '/' || name[i] == '\\');
+    if (separator) {
+      if (!storage.empty() && storage.back() == '/') continue;
+      // "/./" reads as "/".
+      if (storage.size() >= 2 && storage.back() == '.' && storage[storage.size() - 2] == '/') {
+        storage.pop_back();
+        continue;
+      }
+      storage += '/';
+    } else {
+      storage.append(name.substr(i, n));
+    }
+  }
+  return storage;
+}
+
+bool SameName(std::string_view a, std::string_view b) {
+  std::string aStorage, bStorage;
+  return NameKey(a, aStorage) == NameKey(b, bStorage);
+}
+
+// True when `name` lies inside `folder` (as the file system spells them).
+bool LiesInside(std::string_view name, std::string_view folder) {
+  std::string nameStorage, folderStorage;
+  const std::string_view to = NameKey(name, nameStorage), from = NameKey(folder, folderStorage);
+  return to.size() > from.size() && to.substr(0, from.size()) == from && to[from.size()] == '/';
+}
+
+// For each row: a folder (as it was at the start) that other listed rows
+// lie in, or are to be moved into, by name or through a link, or a listed
+// link their names pass through. Renaming it would leave their entries
+// naming nothing. Only a table with a folder row costs a look at the rows'
+// folders, each folder once.
+std::vector<char> FoldersHoldingRows(const EntryTable& table,
+                                     const std::vector<FileStatus>& origins, FileOps& ops) {
+  std::vector<char> holds;
+  std::map<std::pair<std::uint64_t, std::uint64_t>, std::vector<std::size_t>> folderRows;
+  bool anyLink = false;
+  for (std::size_t i = 0; i < origins.size(); ++i) {
+    if (origins[i].kind == FileKind::Folder)
+      folderRows[{origins[i].device, origins[i].inode}].push_back(i);
+    anyLink = anyLink || origins[i].link;
+  }
+  if (folderRows.empty() && !anyLink) return holds;
+  holds.assign(origins.size(), 0);
+  // A listed link that other rows' names pass through, whatever it leads to
+  // now (a folder an earlier row puts there, say).
+  if (anyLink) {
+    std::vector<std::string> names;
+    std::string storage;
+    for (int j = 0; j < table.entryCount; ++j)
+      for (const char* name : {table[j].path, table[j].newPath})
+        names.emplace_back(NameKey(name, storage));
+    std::sort(names.begin(), names.end());
+    for (std::size_t i = 0; i < origins.size(); ++i) {
+      if (!origins[i].link) continue;
+      const std::string inside = std::string(NameKey(table[static_cast<int>(i)].path, storage)) + "/";
+      const auto next = std::lower_bound(names.begin(), names.end(), inside);
+      holds[i] = next != names.end() && next->compare(0, inside.size(), inside) == 0;
+    }
+  }
+  if (folderRows.empty()) return holds;
+  std::unordered_map<std::string, FileStatus> seen;
+  for (int j = 0; j < table.entryCount; ++j) {
+    for (const std::string_view name : {std::string_view(table[j].path), std::string_view(table[j].newPath)}) {
+      for (std::string_view folder = FolderOf(name); !folder.empty(); folder = FolderOf(folder)) {
+        auto it = seen.find(std::string(folder));
+        if (it == seen.end())
+          it = seen.emplace(std::string(folder), ops.Status(std::string(folder).c_str())).first;
+        if (it->second.kind != FileKind::Folder) continue;
+        const auto rows = folderRows.find({it->second.device, it->second.inode});
+        if (rows == folderRows.end()) continue;
+        for (const std::size_t i : rows->second)
+          if (i != static_cast<std::size_t>(j)) holds[i] = 1;
+      }
+    }
+  }
+  return holds;
+}
+
 // A link that leads to the bytes of `target` without being a name of them:
 // once `target` is deleted, the link leads nowhere and the bytes are gone.
 bool LeadsThroughLink(const FileStatus& listed, const FileStatus& target) {
@@ -366,19 +477,18 @@ bool LeadsThroughLink(const FileStatus& listed, const FileStatus& target) {
 // What each row's path held before anything moved.
 std::vector<FileStatus> Origins(const EntryTable& table, FileOps& ops) {
   std::vector<FileStatus> origins(static_cast<std::size_t>(std::max(table.entryCount, 0)));
-  for (int i = 0; i < table.entryCount; ++i)
-    if (table[i].newPath[0] != '\0') origins[static_cast<std::size_t>(i)] = ops.Status(table[i].path);
+  for (int i = 0; i < table.entryCount; ++i) origins[static_cast<std::size_t>(i)] = ops.Status(table[i].path);
   return origins;
 }
 
 // The disk as the forecast expects the earlier rows to leave it: names the
-// rows vacate and take over the real disk, which is never changed. A link
-// is followed through those names, so a link whose target an earlier row
-// moves is seen as the run will see it. (Names inside a folder that a row
-// renames are not followed into its new name: the run moves such folders
-// only when they are listed themselves.) The rows' own paths are looked at
-// once, before the first row; every name is a view into the table, which
-// the forecast leaves as it is.
+// rows vacate and take over the real disk, which is never changed. A name
+// is walked part by part as the system walks it, through the planned names
+// and links (a link's ".." counts from where the link leads, not from its
+// text), so a link whose target an earlier row moves is seen as the run
+// will see it; a folder a row moves carries what lies in it. The rows' own
+// paths are looked at once, before the first row; every folder on the way
+// once at most.
 class PlannedDisk final : public FileOps {
  public:
   PlannedDisk(FileOps& real, const EntryTable& table, const std::vector<FileStatus>& origins)
@@ -388,20 +498,29 @@ class PlannedDisk final : public FileOps {
       known_.emplace(table[static_cast<int>(i)].path, &origins[i]);
   }
 
-  // The row's file moves from `from` to `to`.
+  // The row's file moves from `from` to `to`. The plan keeps both names
+  // where they lie, through any link on the way.
   void Moved(std::string_view from, std::string_view to) {
-    const FileStatus entry = Entry(from);
-    names_[from] = FileStatus{};
-    names_[to] = entry;
+    bool touched = false;
+    int links = 0;
+    Place moved = Walk(from, false, links, touched);
+    if (moved.status.kind == FileKind::Missing) moved.real = std::string(from);
+    const std::string fromKey = Located(from), toKey = Located(to);
+    names_[fromKey] = PlannedEntry{};
+    names_[toKey] = PlannedEntry{moved.status, std::move(moved.real)};
   }
-  bool Planned(std::string_view name) const {
-    const auto it = names_.find(name);
-    return it != names_.end() && it->second.kind != FileKind::Missing;
+  bool Planned(std::string_view name) {
+    if (names_.empty()) return false;
+    const auto it = names_.find(Located(name));
+    return it != names_.end() && it->second.status.kind != FileKind::Missing;
   }
 
   FileStatus Status(const char* path) override {
+    if (names_.empty()) return Real(path, false);
     bool touched = false;
-    return Resolve(path, 0, touched);
+    int links = 0;
+    Place place = Walk(path, true, links, touched);
+    return touched ? std::move(place.status) : Real(path, false);
   }
   FileResult Length(const char*, std::int64_t&) override { return {EROFS}; }
   FileResult ReadTail(const char*, unsigned char*, std::int64_t&) override { return {EROFS}; }
@@ -415,66 +534,139 @@ class PlannedDisk final : public FileOps {
   FileResult Move(const char*, const char*) override { return {EROFS}; }
 
  private:
-  // A name's own entry as planned, as it was before the first row, or as
-  // the real disk has it.
-  FileStatus Entry(std::string_view name, bool* planned = nullptr) const {
-    if (const auto it = names_.find(name); it != names_.end()) {
-      if (planned != nullptr) *planned = true;
-      return it->second;
-    }
+  struct PlannedEntry {
+    FileStatus status;  // kind Missing: vacated
+    std::string real;   // where the entry lies on the real disk
+  };
+  // Where a walk ended: what is there, and its name in the plan and on the
+  // real disk (they differ under a folder a row moves).
+  struct Place {
+    FileStatus status;
+    std::string at, real;
+    bool dangling = false;  // a link that leads nowhere (status: its own identity)
+  };
+
+  static constexpr int MaxLinks = 40;  // as many as the system follows in one name
+
+  // Where a name lies in the plan: its folder walked through the plan and
+  // its links, then its own last part (or the name as written, when its
+  // folder is not there).
+  std::string Located(std::string_view name) {
+    std::string storage;
+    const std::string_view plain = NameKey(name, storage);
+    const std::string_view folder = FolderOf(plain);
+    if (folder.empty()) return std::string(plain);
+    bool touched = false;
+    int links = 0;
+    const Place place = Walk(folder, true, links, touched, true);
+    if (place.status.kind != FileKind::Folder || place.at.empty()) return std::string(plain);
+    return place.at + std::string(plain.substr(folder.size()));
+  }
+
+  // The real disk's answer: a row's path as it was before the first row, a
+  // folder on the way as it was looked at once, anything else now.
+  FileStatus Real(std::string_view name, bool folderOnTheWay) {
     if (const auto it = known_.find(name); it != known_.end()) return *it->second;
-    return real_.Status(std::string(name).c_str());
+    if (!folderOnTheWay) return real_.Status(std::string(name).c_str());
+    const auto it = folders_.find(std::string(name));
+    if (it != folders_.end()) return it->second;
+    return folders_.emplace(std::string(name), real_.Status(std::string(name).c_str()))
+        .first->second;
   }
 
-  // Where `name` leads, links followed through the planned names. Only a
-  // chain that meets a planned name is followed here; any other link keeps
-  // what the real disk says of it.
-  FileStatus Resolve(std::string_view name, int depth, bool& touched) const {
-    bool planned = false;
-    FileStatus own = Entry(name, &planned);
-    touched = touched || planned;
-    if (own.kind == FileKind::Missing || !own.link || own.linkText.empty() || depth > 16)
-      return own;
-    bool chainTouched = planned;
-    const FileStatus leads = Resolve(LinkTarget(name, own.linkText), depth + 1, chainTouched);
-    touched = touched || chainTouched;
-    if (!chainTouched) return own;
-    if (leads.kind == FileKind::Missing) {
-      own.kind = FileKind::Other;  // a link that now leads nowhere
-      own.device = own.nameDevice;
-      own.inode = own.nameInode;
-      own.length = 0;
-    } else {
-      own.kind = leads.kind;
-      own.device = leads.device;
-      own.inode = leads.inode;
-      own.length = leads.length;
-    }
-    return own;
-  }
-
-  // A link's text read from the folder that holds it, "." and ".." parts
-  // taken away as a path walk would.
-  static std::string LinkTarget(std::string_view link, const std::string& text) {
-    const std::string joined =
-        text.front() == '/' ? text : std::string(FolderOf(link)) + "/" + text;
-    std::vector<std::string_view> parts;
-    ForEachPart(joined, [&](std::string_view part, std::size_t, bool) {
-      if (part == "..") {
-        if (!parts.empty()) parts.pop_back();
-      } else if (!part.empty() && part != ".") {
-        parts.push_back(part);
+  // The entry at `at` (the plan's name) whose real name is `real`.
+  PlannedEntry EntryAt(const std::string& at, const std::string& real, bool folderOnTheWay,
+                  bool& touched) {
+    for (const std::string* name : {&at, &real}) {
+      const auto it = names_.find(*name);
+      if (it != names_.end()) {
+        touched = true;
+        return it->second;
       }
+      if (at == real) break;
+    }
+    return PlannedEntry{Real(real, folderOnTheWay), real};
+  }
+
+  static std::string Parent(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash);
+  }
+
+  // Walks `path` part by part; `follow` follows a link in the last part too;
+  // `folder` tells that the path is a folder (looked at once, like the
+  // folders on the way).
+  Place Walk(std::string_view path, bool follow, int& links, bool& touched, bool folder = false) {
+    Place none;
+    if (path.empty() || (path.front() != '/' && path.front() != '\\')) {
+      none.status = Real(path, false);  // a name of no folder of ours: as it is
+      return none;
+    }
+    std::vector<std::string_view> parts;
+    ForEachPart(path, [&parts](std::string_view part, std::size_t, bool) {
+      if (!part.empty() && part != ".") parts.push_back(part);
       return true;
     });
-    std::string out;
-    for (const std::string_view part : parts) out.append("/").append(part);
-    return out.empty() ? "/" : out;
+    std::string at, real;
+    for (std::size_t k = 0; k < parts.size(); ++k) {
+      const std::string_view part = parts[k];
+      if (part == "..") {
+        at = Parent(at);
+        real = Parent(real);
+        continue;
+      }
+      const bool last = k + 1 == parts.size();
+      std::string candidate = at + "/" + std::string(part);
+      PlannedEntry entry = EntryAt(candidate, real + "/" + std::string(part), !last || folder, touched);
+      if (entry.status.kind == FileKind::Missing) return none;
+      if (entry.status.link && (!last || follow) && !entry.status.linkText.empty()) {
+        Place leads;
+        const bool loops = ++links > MaxLinks;
+        if (!loops) {
+          const std::string& text = entry.status.linkText;
+          leads = Walk(text.front() == '/' ? text : at + "/" + text, true, links, touched);
+        }
+        if (!last) {
+          if (loops || leads.status.kind != FileKind::Folder) return none;
+          at = std::move(leads.at);
+          real = std::move(leads.real);
+          continue;
+        }
+        // Followed, the name stands where the link leads.
+        const bool nowhere = loops || leads.dangling || leads.status.kind == FileKind::Missing;
+        Place place{std::move(entry.status), nowhere ? std::move(candidate) : std::move(leads.at),
+                    nowhere ? std::move(entry.real) : std::move(leads.real)};
+        FileStatus& own = place.status;
+        if (nowhere) {
+          place.dangling = true;
+          own.kind = FileKind::Other;  // a link that leads nowhere
+          own.device = own.nameDevice;
+          own.inode = own.nameInode;
+          own.length = 0;
+        } else {
+          own.kind = leads.status.kind;
+          own.device = leads.status.device;
+          own.inode = leads.status.inode;
+          own.length = leads.status.length;
+        }
+        return place;
+      }
+      if (!last) {
+        if (entry.status.kind != FileKind::Folder) return none;
+        at = std::move(candidate);
+        real = std::move(entry.real);
+        continue;
+      }
+      return Place{std::move(entry.status), std::move(candidate), std::move(entry.real)};
+    }
+    none.status = Real("/", true);  // the root itself
+    return none;
   }
 
   FileOps& real_;
-  std::unordered_map<std::string_view, FileStatus> names_;  // kind Missing: vacated
+  std::unordered_map<std::string, PlannedEntry> names_;  // by where they lie
   std::unordered_map<std::string_view, const FileStatus*> known_;
+  std::unordered_map<std::string, FileStatus> folders_;
 };
 
 // The origins given, when they are one per row, else looked at now.
@@ -497,6 +689,7 @@ NameRefusal CheckNewName(std::string_view path, std::string_view newPath) {
     if (IsControlByte(c)) return NameRefusal::ControlChars;
   if (LeavesItsFolder(added)) return NameRefusal::LeavesFolder;
   if (HidesIt(added, old.name)) return NameRefusal::Hidden;
+  if (SplitForRename(newPath).name.empty()) return NameRefusal::EmptyName;
   std::string native;
   if (!Cp932PathToNative(newPath, native)) return NameRefusal::NoFileName;
   return NameRefusal::None;
@@ -513,6 +706,8 @@ std::string RefusalReason(NameRefusal refusal) {
       return t.leavesFolder;
     case NameRefusal::Hidden:
       return t.hidden;
+    case NameRefusal::EmptyName:
+      return t.emptyName;
     case NameRefusal::NoFileName:
       return t.noFileName;
     case NameRefusal::LinkToTarget:
@@ -524,7 +719,7 @@ std::string RefusalReason(NameRefusal refusal) {
 }
 
 RowDecision DecideRow(const FileEntry& entry, const FileStatus& origin, FileOps& disk,
-                      const RunSoFar& soFar) {
+                      const RunSoFar& soFar, bool holdsListedRows) {
   RowDecision d;
   const std::string_view path = entry.path, newPath = entry.newPath;
   if (newPath.empty()) return d;
@@ -541,13 +736,22 @@ RowDecision DecideRow(const FileEntry& entry, const FileStatus& origin, FileOps&
     d.fate = RowFate::Refused;
     return d;
   }
-  d.meetsItself = newPath == path;
+  std::string pathStorage, newStorage;
+  d.meetsItself = NameKey(newPath, newStorage) == NameKey(path, pathStorage);
   auto cannotMove = [&d](int error) {
     d.fate = RowFate::CannotMove;
     d.error = error;
     return d;
   };
-  if (own.kind == FileKind::Missing) return cannotMove(ENOENT);
+  // The row's own file is gone: missing, or something an earlier row (or
+  // someone else) put at its name since the run started. That is not this
+  // row's file to move on.
+  if (own.kind == FileKind::Missing || !own.SameEntryAs(origin)) return cannotMove(ENOENT);
+  if (holdsListedRows && !d.meetsItself) return cannotMove(HoldsListedRowsError);
+  // A link read from another folder leads elsewhere, or (when the new name
+  // is reached through the link itself) nowhere: a link stays in its folder.
+  if ((own.link || origin.link) && !SameName(FolderOf(newPath), FolderOf(path)))
+    return cannotMove(LinkLeavesFolderError);
 
   const FileStatus target = d.meetsItself ? own : disk.Status(entry.newPath);
   switch (target.kind) {
@@ -557,9 +761,8 @@ RowDecision DecideRow(const FileEntry& entry, const FileStatus& origin, FileOps&
       if (folder != FolderOf(path) && !folder.empty() &&
           disk.Status(std::string(folder).c_str()).kind != FileKind::Folder)
         return cannotMove(NoTargetFolderError);
-      if (own.kind == FileKind::Folder && newPath.size() > path.size() &&
-          newPath.substr(0, path.size()) == path && newPath[path.size()] == '/')
-        return cannotMove(EINVAL);
+      // A folder (or a link to one) goes nowhere inside itself.
+      if (own.kind == FileKind::Folder && LiesInside(newPath, path)) return cannotMove(EINVAL);
       d.fate = RowFate::Moves;
       return d;
     }
@@ -588,12 +791,14 @@ std::vector<RowOutlook> ForecastRename(const EntryTable& table, FileOps& ops,
   std::vector<RowOutlook> rows(static_cast<std::size_t>(std::max(table.entryCount, 0)));
   std::vector<FileStatus> own;
   const std::vector<FileStatus>& start = OriginsToUse(table, ops, origins, own);
+  const std::vector<char> holds = FoldersHoldingRows(table, start, ops);
   PlannedDisk disk(ops, table, start);
   RunSoFar soFar;
   for (int i = 0; i < table.entryCount; ++i) {
     const FileEntry& entry = table[i];
     RowOutlook& row = rows[static_cast<std::size_t>(i)];
-    const RowDecision d = DecideRow(entry, start[static_cast<std::size_t>(i)], disk, soFar);
+    const RowDecision d = DecideRow(entry, start[static_cast<std::size_t>(i)], disk, soFar,
+                                    !holds.empty() && holds[static_cast<std::size_t>(i)] != 0);
     row.refusal = d.refusal;
     row.error = d.error;
     switch (d.fate) {
@@ -662,6 +867,7 @@ std::vector<RunRow> RunRename(EntryTable& table, FileOps& ops, UserPrompts& ui,
   std::vector<Failure> failures;
   std::vector<FileStatus> own;
   const std::vector<FileStatus>& start = OriginsToUse(table, ops, services.origins, own);
+  const std::vector<char> holds = FoldersHoldingRows(table, start, ops);
 
   // The batch is written down before the first change on disk, one step per
   // row with a new name, from the statuses the rows' files already gave. A
@@ -687,6 +893,32 @@ std::vector<RunRow> RunRename(EntryTable& table, FileOps& ops, UserPrompts& ui,
   RunSoFar soFar;
   int deleted = 0;
 
+  // Where earlier rows moved files to, by the identity of the folder and
+  // the name in it (so that another spelling or a link on the way is the
+  // same place): a row whose path is one of them no longer holds its own
+  // file. Each folder is looked at once, again after a folder or a link
+  // has moved.
+  std::unordered_set<std::string> movedInto;
+  std::unordered_map<std::string, FileStatus> folders;
+  const auto located = [&](std::string_view name) {
+    std::string storage;
+    const std::string_view plain = NameKey(name, storage);
+    const std::string folder(FolderOf(plain));
+    auto it = folders.find(folder);
+    if (it == folders.end()) it = folders.emplace(folder, ops.Status(folder.c_str())).first;
+    const FileStatus& where = it->second;
+    if (where.kind != FileKind::Folder) return std::string(plain);
+    std::string key(reinterpret_cast<const char*>(&where.device), sizeof where.device);
+    key.append(reinterpret_cast<const char*>(&where.inode), sizeof where.inode);
+    key.append(plain.substr(folder.size()));
+    return key;
+  };
+  const auto arrived = [&](int row) {
+    const FileStatus& origin = start[static_cast<std::size_t>(row)];
+    if (origin.kind == FileKind::Folder || origin.link) folders.clear();
+    movedInto.insert(located(table[row].newPath));
+  };
+
   for (int i = 0; i < table.entryCount; ++i) {
     FileEntry& entry = table[i];
     RunRow& row = rows[static_cast<std::size_t>(i)];
@@ -698,9 +930,15 @@ std::vector<RunRow> RunRename(EntryTable& table, FileOps& ops, UserPrompts& ui,
     const std::size_t step = recordOf[static_cast<std::size_t>(i)];
     RenameRowResult* record = records.empty() ? nullptr : &records[step];
 
+    const bool holdsRows = !holds.empty() && holds[static_cast<std::size_t>(i)] != 0;
     int moveError = 0;
-    const bool mayMove = soFar.replacers.empty() &&
-                         std::string_view(entry.newPath) != std::string_view(entry.path) &&
+    std::string storage;
+    const bool mayMove = soFar.replacers.empty() && !holdsRows &&
+                         !SameName(entry.newPath, entry.path) &&
+                         !LiesInside(entry.newPath, entry.path) &&
+                         !(start[static_cast<std::size_t>(i)].link &&
+                           !SameName(FolderOf(entry.newPath), FolderOf(entry.path))) &&
+                         (movedInto.empty() || movedInto.count(located(entry.path)) == 0) &&
                          CheckNewName(entry.path, entry.newPath) == NameRefusal::None;
     if (mayMove) {
       const FileResult moved = ops.Move(entry.path, entry.newPath);
@@ -708,12 +946,14 @@ std::vector<RunRow> RunRename(EntryTable& table, FileOps& ops, UserPrompts& ui,
         row.moved = true;
         row.decision.fate = RowFate::Moves;
         if (record != nullptr) record->outcome = RowOutcome::Moved;
+        arrived(i);
         CopyField(entry.path, entry.newPath);
         continue;
       }
       moveError = moved.error;
     }
-    row.decision = DecideRow(entry, start[static_cast<std::size_t>(i)], ops, soFar);
+    row.decision =
+        DecideRow(entry, start[static_cast<std::size_t>(i)], ops, soFar, holdsRows);
     const RowDecision& d = row.decision;
     switch (d.fate) {
       case RowFate::LeftAlone:
@@ -755,6 +995,7 @@ std::vector<RunRow> RunRename(EntryTable& table, FileOps& ops, UserPrompts& ui,
           continue;
         }
         if (done == Replacement::Done) soFar.replacers.push_back(ops.Status(entry.newPath));
+        if (done == Replacement::Done) arrived(i);
         break;
       }
       case RowFate::Moves: {
@@ -769,6 +1010,7 @@ std::vector<RunRow> RunRename(EntryTable& table, FileOps& ops, UserPrompts& ui,
           failures.push_back({entry.path, entry.newPath, {}, Step::Move, result.error});
           continue;
         }
+        arrived(i);
         break;
       }
     }

@@ -20,6 +20,7 @@ enum class NameRefusal {
   ControlChars,    // a byte 0x00-0x1F or 0x7F in what the naming added
   LeavesFolder,    // a "." or ".." part, or a separator in front
   Hidden,          // the name (or a folder it adds) begins with "."
+  EmptyName,       // nothing after the last separator
   NoFileName,      // tag bytes with no file-name form (not Shift-JIS)
   LinkToTarget,    // the listed file is a link to the file of the new name:
                    // replacing that file would destroy what the link leads to
@@ -48,6 +49,8 @@ enum class RowFate {
 // new name), NotRegularFileError (a pipe, a device or a dead link does),
 // ENOENT (the row's own file is gone) and EINVAL (a folder into itself).
 inline constexpr int NoTargetFolderError = -100;  // the folder the new name leads into is missing
+inline constexpr int HoldsListedRowsError = -101;  // a listed folder that other rows lie in
+inline constexpr int LinkLeavesFolderError = -102;  // a link to be moved into another folder
 
 struct RowDecision {
   RowFate fate = RowFate::LeftAlone;
@@ -64,9 +67,10 @@ struct RunSoFar {
 
 // The one decision. `origin` is what the row's path held when the run
 // started; `disk` is the file system as the earlier rows left it (the real
-// one during the run, a plan of it in the forecast).
+// one during the run, a plan of it in the forecast); `holdsListedRows`
+// tells that the row is a folder other listed rows lie in.
 RowDecision DecideRow(const FileEntry& entry, const FileStatus& origin, FileOps& disk,
-                      const RunSoFar& soFar);
+                      const RunSoFar& soFar, bool holdsListedRows = false);
 
 // The forecast: the decision of every row, before the run. It changes
 // nothing on disk.

@@ -218,6 +218,8 @@ TEST(CheckNewName, RefusesWhatWouldHideLoseOrMisnameTheFile) {
       {"newline", "/m/a.mp3", "/m/a\nb.mp3", NameRefusal::ControlChars},
       {"tab in a new folder", "/m/a.mp3", "/m/x\ty/a.mp3", NameRefusal::ControlChars},
       {"DEL", "/m/a.mp3", "/m/a\x7F.mp3", NameRefusal::ControlChars},
+      {"ends in a separator", "/m/a.mp3", "/m/sub/", NameRefusal::EmptyName},
+      {"empty title, no extension", "/m/a.mp3", "/m/", NameRefusal::EmptyName},
   };
   for (const auto& c : cases) EXPECT_EQ(CheckNewName(c.path, c.newPath), c.expected) << c.label;
 }
@@ -316,8 +318,15 @@ TEST_F(RenameRunTest, ForecastAndRunAgreeRowByRow) {
       {"g.mp3", "DirX.mp3", "g", Outlook::CannotMove},          // a folder: g stays...
       {"h.mp3", "g.mp3", "h", Outlook::AsksExisting},           // ...so this one is asked
       {"hard.mp3", "hardT.mp3", nullptr, Outlook::AsksExisting},  // a hard link: safe
+      {"album", "album2", nullptr, Outlook::CannotMove},          // a folder the next row is in
+      {"album/t.mp3", "album/T.mp3", "t", Outlook::Moves},         //
+      {"p.mp3", "q.mp3", "p", Outlook::Moves},                     // takes the name of...
+      {"q.mp3", "r.mp3", nullptr, Outlook::CannotMove},            // ...a file gone before the run
+      {"lnk.mp3", "DirX/lnk.mp3", nullptr, Outlook::CannotMove},   // a link leaving its folder
   };
   link("real.mp3", "alias.mp3");
+  link("Song.mp3", "lnk.mp3");
+  dir("album");
   for (const auto& row : rows)
     Add(music_ / row.path, music_ / row.newPath, row.bytes != nullptr ? row.bytes : "");
   FaultyFileOps ops;
@@ -347,6 +356,10 @@ TEST_F(RenameRunTest, ForecastAndRunAgreeRowByRow) {
   EXPECT_EQ(forecast[10].refusal, NameRefusal::LinkToTarget);
   EXPECT_EQ(forecast[11].refusal, NameRefusal::ControlChars);
   EXPECT_EQ(forecast[14].error, NoTargetFolderError);
+  EXPECT_EQ(forecast[19].error, HoldsListedRowsError);
+  EXPECT_EQ(forecast[22].error, ENOENT);
+  EXPECT_EQ(forecast[23].error, LinkLeavesFolderError);
+  EXPECT_EQ(ReadBytes(music_ / "q.mp3"), "p");  // row 21's file, where it went
   // Nothing a link leads to was deleted; the hard link took its twin's name.
   EXPECT_EQ(ReadBytes(music_ / "Song.mp3"), "the song");
   EXPECT_EQ(ReadBytes(music_ / "Tune.mp3"), "real");
