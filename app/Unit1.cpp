@@ -508,7 +508,7 @@ void TForm1::FormPaint() {
         ShowErrorBox(error);
       }
     }
-    NameTheRest();
+    AddTheRest();
     onScreen_ = true;
     // Boxes of the start-up (a bad stored value, files that could not be
     // listed) come up over the window, not before it at the screen's corner.

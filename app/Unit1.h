@@ -20,10 +20,10 @@
 #include <QSize>
 #include <QString>
 #include <QStringList>
-#include <climits>
 #include <exception>
 #include <functional>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -181,6 +181,11 @@ class TForm1 : public QMainWindow {
   void WMDropFiles(const QStringList& nativePaths);
   // The command-line road of adding files.
   void AddCommandLineFiles(const QStringList& args);
+  // More command-line files, as the system gave them (not decoded): main()
+  // hands over all but the first screen's this way, so that a start with
+  // 20,000 files costs no more before its first paint than one with twenty.
+  // They are listed right after the first paint.
+  void AddLaterArguments(std::span<char* const> native);
   // Runs `box` (a message box) now when the window is on screen, else right
   // after its first paint.
   void ShowWhenOnScreen(std::function<void()> box);
@@ -257,9 +262,12 @@ class TForm1 : public QMainWindow {
   // The start names the command-line files the first paint can show; the
   // others are named right after it.
   static constexpr int kListRowPixels = 12;  // at least: the lists' font size
-  static constexpr int NoneUnnamed = INT_MAX;
-  int unnamedFrom_ = NoneUnnamed;  // first row still waiting for its name
-  void NameTheRest();
+  std::vector<std::string> pendingArgs_;     // native, left for after the first paint
+  std::unique_ptr<selvane::UserPrompts> startPrompts_;
+  std::unique_ptr<selvane::AddBatch> startBatch_;  // the command line's, until all are in
+  void AddArgument(const QString& arg, const std::string& rule);
+  void AddArgument(const std::string& native, const std::string& rule);
+  void AddTheRest();
   // Edit1Exit's work; `markRows` false leaves the after list unmarked.
   void RegenerateNames(bool markRows);
   // What each row's path held as the last refresh read its tag; the next

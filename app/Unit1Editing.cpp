@@ -1,8 +1,8 @@
 // Move up, move down, sort, delete, clear. None of them touches a file; the
 // position is part of the new name ("$R"), so every reordering ends in the
 // new-name refresh.
-#include "app/ListRows.h"
 
+#include "app/ListRows.h"
 #include "app/ListSelection.h"
 #include "app/Unit1.h"
 

@@ -6,13 +6,17 @@
 
 #include <QFile>
 #include <QList>
+#include <QScrollBar>
 #include <QString>
 #include <algorithm>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "app/Cp932Text.h"
+#include "app/ListRows.h"
+#include "app/ListSelection.h"
 #include "app/Unit1.h"
 #include "core/filelist/SplitPath.h"
 #include "core/platform/Cp932.h"
@@ -113,37 +117,72 @@ class OnScreenPrompts : public selvane::UserPrompts {
 
 }  // namespace
 
+// The files the first paint can show are listed at once; the others right
+// after it, so that a collection of 20,000 files comes up as fast as one of
+// twenty (the first screen is the same). One message tells every refusal,
+// once all are in.
 void TForm1::AddCommandLineFiles(const QStringList& args) {
-  const std::string rule = NamingRule();
-  OnScreenPrompts prompts(*this);
+  startPrompts_ = std::make_unique<OnScreenPrompts>(*this);
+  startBatch_ = std::make_unique<selvane::AddBatch>(table, *startPrompts_);
   // No more rows than the window is high in list rows can be on screen.
-  const int firstScreenRows = OuterSize().height() / kListRowPixels + 1;
-  selvane::AddBatch batch(table, prompts);
-  for (const QString& arg : args) {
-    // A name that was not valid in the system's encoding has lost bytes on
-    // its way in and cannot be found faithfully.
-    if (arg.contains(QChar::ReplacementCharacter)) {
-      batch.RefuseUnconvertible(arg.toStdString());
-      continue;
+  const qsizetype firstScreenRows = OuterSize().height() / kListRowPixels + 1;
+  const qsizetype now = std::min(args.size(), firstScreenRows);
+  const std::string rule = NamingRule();
+  for (qsizetype i = 0; i < now; ++i) AddArgument(args[i], rule);
+  for (qsizetype i = now; i < args.size(); ++i)
+    pendingArgs_.push_back(QFile::encodeName(args[i]).toStdString());
+}
+
+void TForm1::AddLaterArguments(std::span<char* const> native) {
+  pendingArgs_.insert(pendingArgs_.end(), native.begin(), native.end());
+}
+
+void TForm1::AddTheRest() {
+  if (!pendingArgs_.empty()) {
+    const std::vector<std::string> rest = std::exchange(pendingArgs_, {});
+    const int remembered = ItemIndex(ListBox1);
+    const int top = ListBox1->verticalScrollBar()->value();
+    const bool counting = table.entryCount + static_cast<int>(rest.size()) > selvane::ProgressFrom;
+    const std::string rule = NamingRule();
+    const int total = static_cast<int>(rest.size());
+    for (int i = 0; i < total; ++i) {
+      if (counting) ShowProgress(i + 1, total);
+      AddArgument(rest[static_cast<std::size_t>(i)], rule);
     }
-    const std::string native = QFile::encodeName(arg).toStdString();
-    const std::optional<std::string> stored = FindStoredName(native);
-    if (!stored) continue;  // names nothing: skipped
-    std::string cp932Arg;
-    std::string cp932Name;
-    if (!selvane::NativePathToCp932(native, cp932Arg) ||
-        !selvane::NativePathToCp932(*stored, cp932Name)) {
-      const std::size_t slash = native.rfind('/');
-      batch.RefuseUnconvertible(slash == std::string::npos ? *stored
-                                                           : native.substr(0, slash + 1) + *stored);
-      continue;
-    }
-    const std::string path = PrefixOf(cp932Arg) + cp932Name;
-    // Beyond the rows the first paint can show, the naming waits until the
-    // window is on screen (NameTheRest): no tag is read for them yet.
-    const bool onFirstScreen = table.entryCount < firstScreenRows;
-    batch.Add(path.c_str(), onFirstScreen ? std::string_view(rule) : std::string_view());
-    if (!onFirstScreen) unnamedFrom_ = std::min(unnamedFrom_, firstScreenRows);
+    // The command line has no text of its own for the status line.
+    if (counting) SetStatusText(QString());
+    RefreshLists();
+    SelectRow(remembered);
+    for (ListBox* list : {ListBox1, ListBox2}) list->verticalScrollBar()->setValue(top);
+    ShowTagPanel();
   }
-  batch.Finish();
+  if (startBatch_ != nullptr) startBatch_->Finish();
+  startBatch_.reset();
+}
+
+void TForm1::AddArgument(const QString& arg, const std::string& rule) {
+  // A name that was not valid in the system's encoding has lost bytes on
+  // its way in and cannot be found faithfully.
+  if (arg.contains(QChar::ReplacementCharacter)) {
+    startBatch_->RefuseUnconvertible(arg.toStdString());
+    return;
+  }
+  AddArgument(QFile::encodeName(arg).toStdString(), rule);
+}
+
+void TForm1::AddArgument(const std::string& native, const std::string& rule) {
+  selvane::AddBatch& batch = *startBatch_;
+  const std::optional<std::string> stored = FindStoredName(native);
+  if (!stored) return;  // names nothing: skipped
+  std::string cp932Arg;
+  std::string cp932Name;
+  if (!selvane::NativePathToCp932(native, cp932Arg) ||
+      !selvane::NativePathToCp932(*stored, cp932Name)) {
+    const std::size_t slash = native.rfind('/');
+    batch.RefuseUnconvertible(slash == std::string::npos ? *stored
+                                                         : native.substr(0, slash + 1) + *stored);
+    return;
+  }
+  const std::string path = PrefixOf(cp932Arg) + cp932Name;
+  batch.Add(path.c_str(), rule);
 }

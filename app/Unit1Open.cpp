@@ -3,13 +3,14 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
-#include "app/ListRows.h"
 #include <QMimeData>
 #include <QUrl>
 
 #include "app/Cp932Text.h"
+#include "app/ListRows.h"
 #include "app/ListSelection.h"
 #include "app/Unit1.h"
+#include "core/UserPrompts.h"
 #include "core/platform/Cp932.h"
 
 namespace {
@@ -45,14 +46,22 @@ bool ChoiceFitsTheBuffer(const QStringList& chosen) {
 void AddNativePaths(TForm1& form, const QStringList& nativePaths, int remembered) {
   selvane::AddBatch batch(form.table, form.Prompts());
   const std::string rule = form.NamingRule();
+  // Over many files the status line counts them rather than naming each.
+  const int total = static_cast<int>(nativePaths.size());
+  const bool counting = total > selvane::ProgressFrom;
+  int done = 0;
   for (const QString& native : nativePaths) {
     std::string path;
+    ++done;
     if (!selvane::NativePathToCp932(native.toStdString(), path)) {
       batch.RefuseUnconvertible(native.toStdString());
       continue;
     }
     batch.Add(path.c_str(), rule);
-    form.SetStatusText(std::string_view(path));
+    if (counting)
+      form.ShowProgress(done, total);
+    else
+      form.SetStatusText(std::string_view(path));
   }
   form.SetStatusText(QStringLiteral("アイテム登録終了"));
   form.RefreshLists();

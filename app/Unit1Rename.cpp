@@ -2,7 +2,6 @@
 #include <QEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
-#include "app/ListRows.h"
 #include <QScrollBar>
 #include <QToolButton>
 
@@ -10,6 +9,7 @@
 #include <vector>
 
 #include "app/Cp932Text.h"
+#include "app/ListRows.h"
 #include "app/ListSelection.h"
 #include "app/Unit1.h"
 #include "core/platform/Cp932.h"
@@ -71,7 +71,6 @@ void TForm1::RegenerateNames(bool markRows) {
   selvane::ExpandAll(NamingRule(), table, *fileOps, &readStatuses_,
                      counting ? &Prompts() : nullptr);
   if (counting) SetStatusText(before);
-  unnamedFrom_ = NoneUnnamed;
   const int remembered = ItemIndex(ListBox1);
   if (markRows) {
     RefreshLists();
@@ -81,23 +80,6 @@ void TForm1::RegenerateNames(bool markRows) {
     UpdateCommandStates();
   }
   SelectRow(remembered);
-  ShowTagPanel();
-}
-
-// The rows the start left unnamed get their names from the rule, as if
-// they had been named when they were added: nothing could change the rule
-// or the list in between. The lists are then rebuilt where they stood.
-void TForm1::NameTheRest() {
-  if (unnamedFrom_ >= table.entryCount) return;
-  const std::string rule = NamingRule();
-  for (int i = unnamedFrom_; i < table.entryCount; ++i)
-    selvane::ExpandRule(rule, table[i], i + 1, *fileOps);
-  unnamedFrom_ = NoneUnnamed;
-  const int remembered = ItemIndex(ListBox1);
-  const int top = ListBox1->verticalScrollBar()->value();
-  RefreshLists();
-  SelectRow(remembered);
-  for (ListBox* list : {ListBox1, ListBox2}) list->verticalScrollBar()->setValue(top);
   ShowTagPanel();
 }
 

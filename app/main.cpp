@@ -4,7 +4,9 @@
 #include <QFont>
 #include <QLibraryInfo>
 #include <QTranslator>
+#include <algorithm>
 #include <exception>
+#include <span>
 
 #include "app/Dialogs.h"
 #include "app/Glyphs.h"
@@ -64,7 +66,14 @@ int main(int argc, char* argv[]) {
     QApplication::installTranslator(&qtTexts);
 
   try {
-    TForm1 form(QApplication::arguments().mid(1), dialogs);
+    // Only the files the first screen can show are decoded now; a window
+    // has at most 65 rows of 12 pixels.
+    constexpr int FirstScreenArguments = 80;
+    const int decoded = std::min(argc - 1, FirstScreenArguments);
+    QStringList first;
+    for (int i = 1; i <= decoded; ++i) first << QString::fromLocal8Bit(argv[i]);
+    TForm1 form(first, dialogs);
+    form.AddLaterArguments(std::span<char* const>(argv + 1 + decoded, argv + argc));
     form.show();
     QApplication::exec();
   } catch (const std::exception& error) {

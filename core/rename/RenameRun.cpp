@@ -174,6 +174,22 @@ PathSplit SplitForRename(std::string_view path) {
   return split;
 }
 
+// The same split as views, without copying (the names are taken whole).
+struct ViewSplit {
+  std::string_view prefix, name;
+};
+
+ViewSplit SplitView(std::string_view path) {
+  const std::size_t driveEnd =
+      path.size() >= 2 && CharLength(path, 0) == 1 && path[1] == ':' ? 2 : 0;
+  std::size_t start = driveEnd;
+  for (std::size_t i = driveEnd; i < path.size(); i += CharLength(path, i))
+    if (CharLength(path, i) == 1 && (path[i] == '\\' || path[i] == '/')) start = i + 1;
+  const std::string_view name = path.substr(start);
+  if (name == "." || name == "..") return {path, {}};
+  return {path.substr(0, start), name};
+}
+
 // The part that the naming put behind the file's directory; when the new
 // path does not start with that directory, all of it counts as added.
 struct Added {
@@ -181,10 +197,10 @@ struct Added {
   bool bareName;  // nothing in front of it: a separator first makes it absolute
 };
 
-Added AddedPart(const PathSplit& old, std::string_view newPath) {
-  const bool samePrefix = newPath.substr(0, old.prefix.size()) == old.prefix;
+Added AddedPart(std::string_view oldPrefix, std::string_view newPath) {
+  const bool samePrefix = newPath.substr(0, oldPrefix.size()) == oldPrefix;
   if (!samePrefix) return {newPath, true};
-  return {newPath.substr(old.prefix.size()), old.prefix.empty()};
+  return {newPath.substr(oldPrefix.size()), oldPrefix.empty()};
 }
 
 // Calls `visit` with each part of `added` between separators (trail bytes
@@ -487,25 +503,41 @@ std::vector<FileStatus> Origins(const EntryTable& table, FileOps& ops) {
 // and links (a link's ".." counts from where the link leads, not from its
 // text), so a link whose target an earlier row moves is seen as the run
 // will see it; a folder a row moves carries what lies in it. The rows' own
-// paths are looked at once, before the first row; every folder on the way
-// once at most.
+// paths are looked at once, before the first row (or taken from a refresh
+// that has just read them); every folder on the way once at most.
 class PlannedDisk final : public FileOps {
  public:
-  PlannedDisk(FileOps& real, const EntryTable& table, const std::vector<FileStatus>& origins)
-      : real_(real) {
-    known_.reserve(origins.size());
-    for (std::size_t i = 0; i < origins.size(); ++i)
-      known_.emplace(table[static_cast<int>(i)].path, &origins[i]);
+  explicit PlannedDisk(FileOps& real) : real_(real) {}
+
+  // The row about to be decided: its path held `origin` before the first
+  // row, which stands for it until a planned name says otherwise.
+  void Current(const char* path, const FileStatus& origin) {
+    currentPath_ = path;
+    currentOrigin_ = &origin;
   }
 
   // The row's file moves from `from` to `to`. The plan keeps both names
   // where they lie, through any link on the way.
   void Moved(std::string_view from, std::string_view to) {
-    bool touched = false;
-    int links = 0;
-    Place moved = Walk(from, false, links, touched);
+    Place moved;
+    std::string storage;
+    const std::string_view plain = NameKey(from, storage);
+    if (PlainFolder(FolderOf(plain))) {
+      if (const auto it = names_.find(plain); it != names_.end()) {
+        moved.status = it->second.status;
+        moved.real = it->second.real;
+      } else {
+        moved.status = Real(from, false);
+        moved.real = std::string(plain);
+      }
+    } else {
+      bool touched = false;
+      int links = 0;
+      moved = Walk(from, false, links, touched);
+    }
     if (moved.status.kind == FileKind::Missing) moved.real = std::string(from);
     const std::string fromKey = Located(from), toKey = Located(to);
+    if (moved.status.kind == FileKind::Folder || moved.status.link) plain_.clear();
     names_[fromKey] = PlannedEntry{};
     names_[toKey] = PlannedEntry{moved.status, std::move(moved.real)};
   }
@@ -517,6 +549,17 @@ class PlannedDisk final : public FileOps {
 
   FileStatus Status(const char* path) override {
     if (names_.empty()) return Real(path, false);
+    // Nearly always the name lies in a folder that nothing planned and no
+    // link touches, and is no link itself: it is where it is written.
+    std::string storage;
+    const std::string_view plain = NameKey(path, storage);
+    if (PlainFolder(FolderOf(plain))) {
+      if (const auto it = names_.find(plain); it != names_.end()) {
+        if (!it->second.status.link) return it->second.status;
+      } else if (FileStatus real = Real(path, false); !real.link) {
+        return real;
+      }
+    }
     bool touched = false;
     int links = 0;
     Place place = Walk(path, true, links, touched);
@@ -548,6 +591,19 @@ class PlannedDisk final : public FileOps {
 
   static constexpr int MaxLinks = 40;  // as many as the system follows in one name
 
+  // A folder that is where it is written: walked through the plan, it met
+  // no planned name and no link. Kept until a folder or a link moves.
+  bool PlainFolder(std::string_view folder) {
+    if (folder.empty()) return false;
+    if (const auto it = plain_.find(folder); it != plain_.end()) return it->second;
+    bool touched = false;
+    int links = 0;
+    const Place place = Walk(folder, true, links, touched, true);
+    const bool plain = !touched && place.status.kind == FileKind::Folder && place.at == folder;
+    plain_.emplace(std::string(folder), plain);
+    return plain;
+  }
+
   // Where a name lies in the plan: its folder walked through the plan and
   // its links, then its own last part (or the name as written, when its
   // folder is not there).
@@ -555,7 +611,7 @@ class PlannedDisk final : public FileOps {
     std::string storage;
     const std::string_view plain = NameKey(name, storage);
     const std::string_view folder = FolderOf(plain);
-    if (folder.empty()) return std::string(plain);
+    if (folder.empty() || PlainFolder(folder)) return std::string(plain);
     bool touched = false;
     int links = 0;
     const Place place = Walk(folder, true, links, touched, true);
@@ -563,12 +619,13 @@ class PlannedDisk final : public FileOps {
     return place.at + std::string(plain.substr(folder.size()));
   }
 
-  // The real disk's answer: a row's path as it was before the first row, a
-  // folder on the way as it was looked at once, anything else now.
+  // The real disk's answer: the current row's path as it was before the
+  // first row, a folder on the way as it was looked at once, anything else
+  // now.
   FileStatus Real(std::string_view name, bool folderOnTheWay) {
-    if (const auto it = known_.find(name); it != known_.end()) return *it->second;
+    if (currentOrigin_ != nullptr && name.data() == currentPath_) return *currentOrigin_;
     if (!folderOnTheWay) return real_.Status(std::string(name).c_str());
-    const auto it = folders_.find(std::string(name));
+    const auto it = folders_.find(name);
     if (it != folders_.end()) return it->second;
     return folders_.emplace(std::string(name), real_.Status(std::string(name).c_str()))
         .first->second;
@@ -664,9 +721,20 @@ class PlannedDisk final : public FileOps {
   }
 
   FileOps& real_;
-  std::unordered_map<std::string, PlannedEntry> names_;  // by where they lie
-  std::unordered_map<std::string_view, const FileStatus*> known_;
-  std::unordered_map<std::string, FileStatus> folders_;
+  // Keyed by strings, looked up by views.
+  struct ByText {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view text) const {
+      return std::hash<std::string_view>{}(text);
+    }
+  };
+  template <typename Value>
+  using ByName = std::unordered_map<std::string, Value, ByText, std::equal_to<>>;
+  ByName<PlannedEntry> names_;  // by where they lie
+  ByName<bool> plain_;
+  const char* currentPath_ = nullptr;
+  const FileStatus* currentOrigin_ = nullptr;
+  ByName<FileStatus> folders_;
 };
 
 // The origins given, when they are one per row, else looked at now.
@@ -682,16 +750,22 @@ const std::vector<FileStatus>& OriginsToUse(const EntryTable& table, FileOps& op
 }  // namespace
 
 NameRefusal CheckNewName(std::string_view path, std::string_view newPath) {
-  const PathSplit old = SplitForRename(path);
-  if (!FindForbiddenChars(SplitForRename(newPath).name).empty()) return NameRefusal::ForbiddenChars;
-  const Added added = AddedPart(old, newPath);
+  if (const NameRefusal refusal = CheckNames(path, newPath); refusal != NameRefusal::None)
+    return refusal;
+  std::string native;
+  if (!Cp932PathToNative(newPath, native)) return NameRefusal::NoFileName;
+  return NameRefusal::None;
+}
+
+NameRefusal CheckNames(std::string_view path, std::string_view newPath) {
+  const ViewSplit old = SplitView(path), now = SplitView(newPath);
+  if (!FindForbiddenChars(now.name).empty()) return NameRefusal::ForbiddenChars;
+  const Added added = AddedPart(old.prefix, newPath);
   for (const char c : added.text)
     if (IsControlByte(c)) return NameRefusal::ControlChars;
   if (LeavesItsFolder(added)) return NameRefusal::LeavesFolder;
   if (HidesIt(added, old.name)) return NameRefusal::Hidden;
-  if (SplitForRename(newPath).name.empty()) return NameRefusal::EmptyName;
-  std::string native;
-  if (!Cp932PathToNative(newPath, native)) return NameRefusal::NoFileName;
+  if (now.name.empty()) return NameRefusal::EmptyName;
   return NameRefusal::None;
 }
 
@@ -792,11 +866,12 @@ std::vector<RowOutlook> ForecastRename(const EntryTable& table, FileOps& ops,
   std::vector<FileStatus> own;
   const std::vector<FileStatus>& start = OriginsToUse(table, ops, origins, own);
   const std::vector<char> holds = FoldersHoldingRows(table, start, ops);
-  PlannedDisk disk(ops, table, start);
+  PlannedDisk disk(ops);
   RunSoFar soFar;
   for (int i = 0; i < table.entryCount; ++i) {
     const FileEntry& entry = table[i];
     RowOutlook& row = rows[static_cast<std::size_t>(i)];
+    disk.Current(entry.path, start[static_cast<std::size_t>(i)]);
     const RowDecision d = DecideRow(entry, start[static_cast<std::size_t>(i)], disk, soFar,
                                     !holds.empty() && holds[static_cast<std::size_t>(i)] != 0);
     row.refusal = d.refusal;
@@ -893,12 +968,13 @@ std::vector<RunRow> RunRename(EntryTable& table, FileOps& ops, UserPrompts& ui,
   RunSoFar soFar;
   int deleted = 0;
 
-  // Where earlier rows moved files to, by the identity of the folder and
-  // the name in it (so that another spelling or a link on the way is the
-  // same place): a row whose path is one of them no longer holds its own
-  // file. Each folder is looked at once, again after a folder or a link
-  // has moved.
-  std::unordered_set<std::string> movedInto;
+  // Where earlier rows moved files to: a row whose path is one of them no
+  // longer holds its own file. Places are told apart by the identity of the
+  // folder and the name in it (so that another spelling or a link on the
+  // way is the same place); each folder is looked at once, again after a
+  // folder or a link has moved, and only for a row whose name is among the
+  // names moved into.
+  std::unordered_multimap<std::string_view, std::string_view> movedInto;  // name -> new path
   std::unordered_map<std::string, FileStatus> folders;
   const auto located = [&](std::string_view name) {
     std::string storage;
@@ -916,7 +992,15 @@ std::vector<RunRow> RunRename(EntryTable& table, FileOps& ops, UserPrompts& ui,
   const auto arrived = [&](int row) {
     const FileStatus& origin = start[static_cast<std::size_t>(row)];
     if (origin.kind == FileKind::Folder || origin.link) folders.clear();
-    movedInto.insert(located(table[row].newPath));
+    movedInto.emplace(SplitView(table[row].newPath).name, table[row].newPath);
+  };
+  const auto takenMeanwhile = [&](std::string_view path) {
+    const auto [first, last] = movedInto.equal_range(SplitView(path).name);
+    if (first == last) return false;
+    const std::string here = located(path);
+    for (auto it = first; it != last; ++it)
+      if (located(it->second) == here) return true;
+    return false;
   };
 
   for (int i = 0; i < table.entryCount; ++i) {
@@ -938,8 +1022,8 @@ std::vector<RunRow> RunRename(EntryTable& table, FileOps& ops, UserPrompts& ui,
                          !LiesInside(entry.newPath, entry.path) &&
                          !(start[static_cast<std::size_t>(i)].link &&
                            !SameName(FolderOf(entry.newPath), FolderOf(entry.path))) &&
-                         (movedInto.empty() || movedInto.count(located(entry.path)) == 0) &&
-                         CheckNewName(entry.path, entry.newPath) == NameRefusal::None;
+                         !takenMeanwhile(entry.path) &&
+                         CheckNames(entry.path, entry.newPath) == NameRefusal::None;
     if (mayMove) {
       const FileResult moved = ops.Move(entry.path, entry.newPath);
       if (moved) {
@@ -969,7 +1053,7 @@ std::vector<RunRow> RunRename(EntryTable& table, FileOps& ops, UserPrompts& ui,
                                     d.refusal == NameRefusal::Hidden ||
                                     d.refusal == NameRefusal::ControlChars;
         const std::string shown =
-            wholeAddedPart ? std::string(AddedPart(SplitForRename(entry.path), entry.newPath).text)
+            wholeAddedPart ? std::string(AddedPart(SplitView(entry.path).prefix, entry.newPath).text)
                            : SplitForRename(entry.newPath).name;
         ui.Refuse(SkipMessage(SplitForRename(entry.path).name, shown, d.refusal), t.skipCaption);
         continue;

@@ -30,6 +30,9 @@ enum class NameRefusal {
 // matter of the disk). A name that begins with "." is not refused when the
 // file's name already did: renaming it hides nothing that was shown.
 NameRefusal CheckNewName(std::string_view path, std::string_view newPath);
+// The same but for NoFileName, which only the conversion to a native name
+// tells (a move of such a name fails with EILSEQ).
+NameRefusal CheckNames(std::string_view path, std::string_view newPath);
 // One line (CP932) saying why, as the skip box and the lists show it.
 std::string RefusalReason(NameRefusal refusal);
 

@@ -42,8 +42,9 @@ TEST_F(CommandLineTest, OneArgumentIsListedSelectedAndShown) {
   EXPECT_TRUE(form->SpeedButton3->isEnabled());
 }
 
-// The start names what its first paint can show and the rest right after;
-// once the window is up every row is named, the first row still selected.
+// The start lists what its first paint can show and the rest right after;
+// once the window is up every row is listed and named, the first row still
+// selected.
 TEST_F(CommandLineTest, RowsBelowTheFirstScreenAreNamedOnceTheWindowIsUp) {
   QStringList args;
   for (int i = 0; i < 60; ++i) {
