@@ -12,6 +12,7 @@
 //   Unit1Files.cpp       command-line files
 //   Unit1Open.cpp        open dialog, dropped files
 //   Unit1Rename.cpp      rule box, presets, new-name refresh, rename run
+//   Unit1Undo.cpp        元に戻す and the state of its menu item
 //   Unit1Shell.cpp       always on top, help, About box
 #include <QElapsedTimer>
 #include <QMainWindow>
@@ -28,8 +29,10 @@
 #include <vector>
 
 #include "app/Dialogs.h"
+#include "app/QtTrash.h"
 #include "core/UserPrompts.h"
 #include "core/filelist/EntryTable.h"
+#include "core/history/History.h"
 #include "core/platform/FileOps.h"
 
 class QAction;
@@ -65,6 +68,11 @@ class TForm1 : public QMainWindow {
   // The file system the commands work on (tests and benchmarks may put a
   // counting or failing one in its place).
   selvane::FileOps* fileOps = &selvane::SystemFileOps();
+  // Every change on disk is recorded here first; the store is opened when
+  // first needed, never at start-up.
+  selvane::History history;
+  // Where a file replaced by the rename run goes.
+  selvane::Trash* trash = &desktopTrash_;
 
   // Routines every command's ending uses.
   void UpdateCommandStates();
@@ -121,7 +129,7 @@ class TForm1 : public QMainWindow {
   ListBox *ListBox1 = nullptr, *ListBox2 = nullptr;
   QMenuBar* MainMenu1 = nullptr;
   QMenu *File1 = nullptr, *Edit2 = nullptr, *N5 = nullptr, *N11 = nullptr, *Help1 = nullptr;
-  QAction *f1 = nullptr, *rinemu1 = nullptr, *Exit1 = nullptr;
+  QAction *f1 = nullptr, *rinemu1 = nullptr, *Undo1 = nullptr, *Exit1 = nullptr;
   QAction *A1 = nullptr, *N9 = nullptr, *C2 = nullptr, *P2 = nullptr;
   QAction *P1 = nullptr, *N1 = nullptr, *S2 = nullptr, *D2 = nullptr, *Clear1 = nullptr;
   QAction *mp311 = nullptr, *mp31 = nullptr, *D3 = nullptr, *mp3D1 = nullptr, *N13 = nullptr,
@@ -160,6 +168,8 @@ class TForm1 : public QMainWindow {
   void mp3D1Click();
   void N13Click();
   void EXTF1Click();
+  // History.
+  void Undo1Click();
 
  public:
   // Handlers that take event data.
@@ -265,6 +275,12 @@ class TForm1 : public QMainWindow {
   std::vector<selvane::FileStatus> readStatuses_;
   void SetPreset(int index);
   // [modes/help/about]
+  // [history]
+  QtTrash desktopTrash_;
+  // Enables 元に戻す while the history holds a batch not undone. Run when the
+  // menu is about to show and after each batch, never at start-up (the
+  // store is not looked at before it is needed).
+  void UpdateUndoState();
 };
 
 // Set to 1 at start, cleared on the first paint of the main window.

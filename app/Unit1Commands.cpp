@@ -160,6 +160,10 @@ void TForm1::BuildCommands() {
   File1 = AddMenu(MainMenu1, "File1", QStringLiteral("ﾌｧｲﾙ(&F)"));
   f1 = item(File1, "f1", QStringLiteral("開く(&O)..."), &TForm1::f1Click);
   rinemu1 = item(File1, "rinemu1", QStringLiteral("ﾘﾈｰﾑ(&R)"), &TForm1::rinemu1Click);
+  Undo1 = item(File1, "Undo1", QStringLiteral("元に戻す(&U)"), &TForm1::Undo1Click);
+  // Greyed until the menu first shows: the start does not look at the history.
+  Undo1->setEnabled(false);
+  connect(File1, &QMenu::aboutToShow, this, &TForm1::UpdateUndoState);
   AddSeparator(File1, "N2");
   Exit1 = item(File1, "Exit1", QStringLiteral("終了(&X)"), &TForm1::Exit1Click);
 

@@ -90,10 +90,11 @@ void TForm1::rinemu1Click() {
   if (table.entryCount <= 0) return;
   RegenerateNames(false);
   const std::vector<selvane::FileStatus> origins = std::exchange(readStatuses_, {});
-  selvane::RunRename(table, *fileOps, Prompts(), &origins);
+  selvane::RunRename(table, *fileOps, Prompts(), {&origins, trash, &history});
   RefreshLists();
   SelectRow(0);
   ShowTagPanel();
+  UpdateUndoState();
 }
 
 void TForm1::SetPreset(int index) {

@@ -6,6 +6,7 @@
 
 #include "app/Cp932Text.h"
 #include "app/Unit1.h"
+#include "core/history/RecordedTags.h"
 #include "core/platform/Cp932.h"
 #include "core/tags/TagWriter.h"
 
@@ -64,8 +65,12 @@ void TForm1::A1Click() {
   // A file that cannot be written is told and left alone; the panel keeps
   // what was typed so the update can be tried again.
   bool replaced = false;
-  if (const selvane::FileResult result = selvane::WriteTag(entry, trailer, *fileOps, &replaced);
-      !result) {
+  const selvane::FileResult result =
+      selvane::WriteTagRecorded(entry, trailer, *fileOps, history, Prompts(), &replaced);
+  UpdateUndoState();
+  // The user chose to leave a file the history could not record.
+  if (result.error == selvane::NotRecordedError) return;
+  if (!result) {
     SetStatusText(QStringLiteral("ﾀｸﾞ情報を更新できませんでした"));
     Prompts().Refuse(FileMessage("タグ情報を書き込めませんでした。", entry.path, result.error),
                      selvane::Cp932(MessageCaption));
@@ -89,7 +94,11 @@ void TForm1::N9Click() {
   if (!Prompts().Ask(selvane::Cp932("タグ情報を削除します\nよろしいですか？"),
                      selvane::Cp932("確認")))
     return;
-  if (const selvane::FileResult result = selvane::RemoveTag(entry, *fileOps); !result) {
+  const selvane::FileResult result =
+      selvane::RemoveTagRecorded(entry, *fileOps, history, Prompts());
+  UpdateUndoState();
+  if (result.error == selvane::NotRecordedError) return;
+  if (!result) {
     if (result.error != selvane::NoTrailerError) {
       Prompts().Refuse(FileMessage("タグ情報を削除できませんでした。", entry.path, result.error),
                        selvane::Cp932(MessageCaption));

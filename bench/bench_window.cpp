@@ -82,6 +82,9 @@ class CountingOps : public selvane::FileOps {
   selvane::FileResult ReadTail(const char* p, unsigned char* t, std::int64_t& n) override {
     return real_.ReadTail(p, t, n);
   }
+  selvane::FileResult ReadAt(const char* p, std::int64_t o, void* d, std::size_t n) override {
+    return real_.ReadAt(p, o, d, n);
+  }
   selvane::FileResult Truncate(const char* p, std::int64_t n) override {
     return real_.Truncate(p, n);
   }

@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   g++ cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libgl-dev
-  libgtest-dev libgmock-dev libbenchmark-dev
+  libsqlite3-dev libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xdotool x11-utils imagemagick openbox
   fonts-ipafont-gothic desktop-file-utils appstream man-db
   clang libclang-rt-14-dev

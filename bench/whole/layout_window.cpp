@@ -227,7 +227,7 @@ void AddItems(QMenu* menu, std::initializer_list<const char*> captions) {
 
 void BuildMenus(QMenuBar* bar) {
   AddItems(bar->addMenu(QStringLiteral("ﾌｧｲﾙ(&F)")),
-           {"開く(&O)...", "ﾘﾈｰﾑ(&R)", nullptr, "終了(&X)"});
+           {"開く(&O)...", "ﾘﾈｰﾑ(&R)", "元に戻す(&U)", nullptr, "終了(&X)"});
   AddItems(bar->addMenu(QStringLiteral("ﾀｸﾞ情報(&T)")),
            {"更新(&U)", "削除(&X)", nullptr, "ﾀｸﾞ情報ｺﾋﾟｰ(&C)", "ﾀｸﾞ情報貼り付け(&P)"});
   AddItems(bar->addMenu(QStringLiteral("ﾘｽﾄ情報(&L)")),

@@ -280,6 +280,26 @@ class SystemOps final : public FileOps {
     return ReadTailOf(path, tail, length, &status);
   }
 
+  FileResult ReadAt(const char* path, std::int64_t offset, void* data, std::size_t size) override {
+    if (offset < 0) return Failure(EINVAL);
+    Fd fd;
+    std::int64_t length = 0;
+    if (FileResult result = OpenForReading(path, fd, length); !result) return result;
+    char* p = static_cast<char*>(data);
+    while (size > 0) {
+      const ssize_t n = ::pread(fd.get(), p, size, static_cast<off_t>(offset));
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        return LastError();
+      }
+      if (n == 0) return Failure(EIO);
+      p += n;
+      size -= static_cast<std::size_t>(n);
+      offset += n;
+    }
+    return {};
+  }
+
   FileResult Truncate(const char* path, std::int64_t length) override {
     if (length < 0) return Failure(EINVAL);
     Fd fd;
@@ -331,13 +351,7 @@ class SystemOps final : public FileOps {
     std::string nativeFrom, nativeTo;
     FileResult result;
     if (!ToNative(from, nativeFrom, result) || !ToNative(to, nativeTo, result)) return result;
-    if (::syscall(SYS_renameat2, AT_FDCWD, nativeFrom.c_str(), AT_FDCWD, nativeTo.c_str(),
-                  RENAME_NOREPLACE) == 0)
-      return {};
-    const int error = errno;
-    if (error == EXDEV) return CopyAcross(nativeFrom, nativeTo, error);
-    if (error == EINVAL || error == ENOSYS) return MoveWithoutNoReplace(nativeFrom, nativeTo);
-    return Failure(error);
+    return NativeMove(nativeFrom, nativeTo);
   }
 
  private:
@@ -390,6 +404,17 @@ std::string ErrorText(int error) {
 FileOps& SystemFileOps() {
   static SystemOps ops;
   return ops;
+}
+
+FileStatus NativeStatus(const std::string& native) { return StatusOfNative(native); }
+
+FileResult NativeMove(const std::string& from, const std::string& to) {
+  if (::syscall(SYS_renameat2, AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
+    return {};
+  const int error = errno;
+  if (error == EXDEV) return CopyAcross(from, to, error);
+  if (error == EINVAL || error == ENOSYS) return MoveWithoutNoReplace(from, to);
+  return Failure(error);
 }
 
 bool NativeCurrentDirectory(std::string& native) {

@@ -63,6 +63,9 @@ class FileOps {
   // Read the last 128 bytes into `tail` and give the file's length. A file
   // shorter than 128 bytes gives length < 128 and leaves `tail` unspecified.
   virtual FileResult ReadTail(const char* path, unsigned char* tail, std::int64_t& length) = 0;
+  // Read exactly `size` bytes at `offset` (EIO when the file ends before).
+  virtual FileResult ReadAt(const char* path, std::int64_t offset, void* data,
+                            std::size_t size) = 0;
   // ReadTail that also gives what the path named as it was read: a status
   // taken at no extra cost, which a command that reads every tag first can
   // use as each file's identity. (The default looks twice.)
@@ -90,6 +93,11 @@ std::string ErrorText(int error);
 
 // The real file system.
 FileOps& SystemFileOps();
+
+// The same status and move for native paths (the trash keeps native names,
+// which need not have a CP932 form).
+FileStatus NativeStatus(const std::string& native);
+FileResult NativeMove(const std::string& from, const std::string& to);
 
 // The process's current directory as a CP932 path ending in '/'; false when
 // it cannot be read or has no CP932 form.

@@ -14,7 +14,9 @@
 #include <vector>
 
 #include "core/filelist/SplitPath.h"
+#include "core/history/History.h"
 #include "core/platform/Cp932.h"
+#include "core/platform/Trash.h"
 #include "core/rename/NamingRule.h"
 
 namespace selvane {
@@ -68,6 +70,10 @@ struct Texts {
   std::string exists = Cp932("\n\n同名のファイルが既に存在します\n上書きしますか？");
   std::string overwriteCaption = Cp932("上書き確認");
   std::string finished = Cp932("リネーム終了");
+  std::string deletedBefore = Cp932("リネーム終了（ゴミ箱に移せなかったため、上書きしたファイル ");
+  std::string deletedAfter = Cp932(" 個を削除しました）");
+  std::string renaming = Cp932("リネーム");
+  std::string notStarted = Cp932("リネームを中止しました");
   std::string failedHead = Cp932("次のファイルはリネームできませんでした。\n");
   std::string failedCaption = Cp932("リネームできなかったファイルがあります");
   std::string arrow = Cp932("\n  → ");
@@ -75,8 +81,9 @@ struct Texts {
   std::string deleteTarget = Cp932("上書きするファイルを削除できません：");
   std::string fromTemporary = Cp932("一時ファイルから移動できません：");
   std::string folderInTheWay = Cp932("変換後の名前のフォルダが既にあります");
-  std::string otherInTheWay =
-      Cp932("変換後の名前で、通常のファイルではないもの（パイプ、デバイス、リンク切れのリンクなど）が既にあります");
+  std::string otherInTheWay = Cp932(
+      "変換後の名前で、通常のファイルではないもの（パイプ、デバイス、リンク切れのリンクなど）が既に"
+      "あります");
   std::string fileGone = Cp932("ファイルが見つかりません（移動または削除されています）");
   std::string noTargetFolder = Cp932("変換後の名前が指すフォルダがありません");
   std::string intoItself = Cp932("フォルダをそのフォルダの中へは移動できません");
@@ -321,8 +328,13 @@ void ReturnFromTemporary(FileEntry& entry, FileOps& ops, Failure failure,
 enum class Replacement { Failed, Done, MetItself };
 
 // The road after "Yes" to the overwrite question: out of the way under the
-// temporary name, the agreed file deleted, then into its place.
-Replacement ReplaceTarget(FileEntry& entry, FileOps& ops, std::vector<Failure>& failures,
+// temporary name, the agreed file into the trash (deleted only when no
+// trash takes it), then into its place. A file whose new name is its own
+// name has nothing to replace once it is away: it goes straight back.
+// `record` (when the run is recorded) learns what became of the agreed
+// file; `deleted` counts the deletions that a trash would have spared.
+Replacement ReplaceTarget(FileEntry& entry, bool ownName, FileOps& ops, Trash* trash,
+                          RenameRowResult* record, int& deleted, std::vector<Failure>& failures,
                           int& error) {
   FileResult result = ops.Move(entry.path, TemporaryName);
   if (!result) {
@@ -331,23 +343,48 @@ Replacement ReplaceTarget(FileEntry& entry, FileOps& ops, std::vector<Failure>& 
     failures.push_back({entry.path, entry.newPath, {}, Step::ToTemporary, result.error});
     return Replacement::Failed;
   }
-  // A file that met itself in the existence test is no longer there: the
-  // delete finds nothing, which is no failure.
-  result = ops.Delete(entry.newPath);
-  const bool metItself = result.error == ENOENT;
-  if (!result && !metItself) {
-    error = result.error;
-    ReturnFromTemporary(
-        entry, ops, {entry.path, entry.newPath, {}, Step::DeleteTarget, result.error}, failures);
-    return Replacement::Failed;
+  // A file that met itself in the existence test under another spelling is
+  // no longer there: the trash and the delete find nothing, which is no
+  // failure.
+  TrashedFile trashed;
+  bool metItself = ownName, inTrash = false;
+  if (trash != nullptr && !metItself) {
+    result = trash->MoveToTrash(entry.newPath, trashed);
+    inTrash = result.ok();
+    metItself = result.error == ENOENT;
+  }
+  if (!inTrash && !metItself) {
+    const FileStatus target = record != nullptr ? ops.Status(entry.newPath) : FileStatus{};
+    result = ops.Delete(entry.newPath);
+    metItself = result.error == ENOENT;
+    if (!result && !metItself) {
+      error = result.error;
+      ReturnFromTemporary(
+          entry, ops, {entry.path, entry.newPath, {}, Step::DeleteTarget, result.error}, failures);
+      return Replacement::Failed;
+    }
+    if (result) {
+      if (trash != nullptr) ++deleted;
+      if (record != nullptr) {
+        record->replaced = ReplacedFate::Deleted;
+        record->trashed.file = target;
+      }
+    }
   }
   result = ops.Move(TemporaryName, entry.newPath);
   if (!result) {
     error = result.error;
     ReturnFromTemporary(
         entry, ops, {entry.path, entry.newPath, {}, Step::FromTemporary, result.error}, failures);
-    return Replacement::Failed;
+    // Nothing was replaced after all: the agreed file comes back out of the
+    // trash when its name is still free.
+    if (inTrash && trash->Restore(trashed.nativePath, entry.newPath)) inTrash = false;
   }
+  if (inTrash && record != nullptr) {
+    record->replaced = ReplacedFate::Trashed;
+    record->trashed = std::move(trashed);
+  }
+  if (!result) return Replacement::Failed;
   return metItself ? Replacement::MetItself : Replacement::Done;
 }
 
@@ -530,6 +567,7 @@ class PlannedDisk final : public FileOps {
   }
   FileResult Length(const char*, std::int64_t&) override { return {EROFS}; }
   FileResult ReadTail(const char*, unsigned char*, std::int64_t&) override { return {EROFS}; }
+  FileResult ReadAt(const char*, std::int64_t, void*, std::size_t) override { return {EROFS}; }
   FileResult Truncate(const char*, std::int64_t) override { return {EROFS}; }
   FileResult Append(const char*, const void*, std::size_t) override { return {EROFS}; }
   FileResult WriteAt(const char*, std::int64_t, const void*, std::size_t) override {
@@ -897,15 +935,39 @@ std::string OutlookText(const RowOutlook& row) {
 // name taken, a folder missing, the file gone) or a row that meets itself
 // looks at the disk for the full decision, which the forecast shares.
 std::vector<RunRow> RunRename(EntryTable& table, FileOps& ops, UserPrompts& ui,
-                              const std::vector<FileStatus>* origins) {
+                              const RunServices& services) {
   std::vector<RunRow> rows(static_cast<std::size_t>(std::max(table.entryCount, 0)));
   if (table.entryCount <= 0) return rows;
   const Texts& t = Text();
   std::vector<Failure> failures;
   std::vector<FileStatus> own;
-  const std::vector<FileStatus>& start = OriginsToUse(table, ops, origins, own);
+  const std::vector<FileStatus>& start = OriginsToUse(table, ops, services.origins, own);
   const std::vector<char> holds = FoldersHoldingRows(table, start, ops);
+
+  // The batch is written down before the first change on disk, one step per
+  // row with a new name, from the statuses the rows' files already gave. A
+  // file a row may replace is looked at only when that row comes to it.
+  std::vector<RenameRowResult> records;
+  std::vector<std::size_t> recordOf(rows.size(), 0);
+  if (services.history != nullptr) {
+    std::vector<RenamePlanRow> plan;
+    plan.reserve(rows.size());
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+      const FileEntry& entry = table[static_cast<int>(i)];
+      if (entry.newPath[0] == '\0') continue;
+      recordOf[i] = plan.size();
+      plan.push_back({entry.path, entry.newPath, start[i], {}});
+    }
+    const RecordResult recorded = services.history->BeginRename(plan, TemporaryName);
+    if (!GoOnAfterRecording(recorded, ui, t.renaming)) {
+      ui.SetStatus(t.notStarted);
+      return rows;
+    }
+    if (recorded.recorded) records.resize(plan.size());
+  }
   RunSoFar soFar;
+  int deleted = 0;
+
   // Where earlier rows moved files to: a row whose path is one of them no
   // longer holds its own file. Places are told apart by the identity of the
   // folder and the name in it (so that another spelling or a link on the
@@ -949,6 +1011,8 @@ std::vector<RunRow> RunRename(EntryTable& table, FileOps& ops, UserPrompts& ui,
     else
       ui.SetStatus(entry.path);
     if (entry.newPath[0] == '\0') continue;
+    const std::size_t step = recordOf[static_cast<std::size_t>(i)];
+    RenameRowResult* record = records.empty() ? nullptr : &records[step];
 
     const bool holdsRows = !holds.empty() && holds[static_cast<std::size_t>(i)] != 0;
     int moveError = 0;
@@ -965,6 +1029,7 @@ std::vector<RunRow> RunRename(EntryTable& table, FileOps& ops, UserPrompts& ui,
       if (moved) {
         row.moved = true;
         row.decision.fate = RowFate::Moves;
+        if (record != nullptr) record->outcome = RowOutcome::Moved;
         arrived(i);
         CopyField(entry.path, entry.newPath);
         continue;
@@ -997,8 +1062,22 @@ std::vector<RunRow> RunRename(EntryTable& table, FileOps& ops, UserPrompts& ui,
         row.asked = true;
         if (!ui.Ask(OverwriteQuestion(entry.path, entry.newPath), t.overwriteCaption)) continue;
         row.answeredYes = true;
-        const Replacement done = ReplaceTarget(entry, ops, failures, row.error);
-        if (done == Replacement::Failed) continue;
+        const std::size_t failed = failures.size();
+        if (record != nullptr && !d.meetsItself)
+          services.history->RecordReplacing(step, ops.Status(entry.newPath));
+        const Replacement done = ReplaceTarget(entry, d.meetsItself, ops, services.trash, record,
+                                               deleted, failures, row.error);
+        if (done == Replacement::Failed) {
+          if (record != nullptr) {
+            // Back under its own name, or where the way back ended.
+            record->outcome = RowOutcome::Failed;
+            if (!d.meetsItself && std::strcmp(entry.path, entry.newPath) == 0)
+              record->outcome = RowOutcome::Moved;
+            else if (failures.size() > failed)
+              record->where = failures.back().where;
+          }
+          continue;
+        }
         if (done == Replacement::Done) soFar.replacers.push_back(ops.Status(entry.newPath));
         if (done == Replacement::Done) arrived(i);
         break;
@@ -1011,6 +1090,7 @@ std::vector<RunRow> RunRename(EntryTable& table, FileOps& ops, UserPrompts& ui,
             mayMove ? FileResult{moveError} : ops.Move(entry.path, entry.newPath);
         if (!result) {
           row.error = result.error;
+          if (record != nullptr) record->outcome = RowOutcome::Failed;
           failures.push_back({entry.path, entry.newPath, {}, Step::Move, result.error});
           continue;
         }
@@ -1019,11 +1099,15 @@ std::vector<RunRow> RunRename(EntryTable& table, FileOps& ops, UserPrompts& ui,
       }
     }
     row.moved = true;
+    // A file put back under its own name changed nothing to take back.
+    if (record != nullptr && !d.meetsItself) record->outcome = RowOutcome::Moved;
     CopyField(entry.path, entry.newPath);
   }
 
+  if (!records.empty()) services.history->FinishRename(records, ops);
   if (!failures.empty()) ui.Refuse(FailureReport(failures), t.failedCaption);
-  ui.SetStatus(t.finished);
+  ui.SetStatus(deleted == 0 ? t.finished
+                            : t.deletedBefore + std::to_string(deleted) + t.deletedAfter);
   return rows;
 }
 

@@ -115,11 +115,25 @@ struct RunRow {
   int error = 0;       // a step that failed (0: none)
 };
 
+class History;
+class Trash;
+
+// What the run uses besides the file system and the user, all optional.
+struct RunServices {
+  // The statuses that the refresh before the run read, one per row (as for
+  // the forecast); else the run looks at the rows' paths itself.
+  const std::vector<FileStatus>* origins = nullptr;
+  // Where a replaced file goes; without one it is deleted, as agreed.
+  Trash* trash = nullptr;
+  // Where the run is recorded before its first change and after its last.
+  History* history = nullptr;
+};
+
 // Renames every entry from path to newPath, one after another, asking before
-// a file is replaced. Ends with the status text "リネーム終了". The caller
-// regenerates the names before (and may hand over the statuses that gave,
-// as for the forecast) and redraws after.
+// a file is replaced. A replaced file goes to the trash; only when the trash
+// cannot take it is it deleted, and the closing status text "リネーム終了"
+// then says so. The caller regenerates the names before and redraws after.
 std::vector<RunRow> RunRename(EntryTable& table, FileOps& ops, UserPrompts& ui,
-                              const std::vector<FileStatus>* origins = nullptr);
+                              const RunServices& services = {});
 
 }  // namespace selvane

@@ -1,6 +1,7 @@
-// Window tests run on Qt's offscreen platform, with the settings and the
-// session's runtime folder in fresh temporary folders: no test reads or
-// writes the user's own configuration.
+// Window tests run on Qt's offscreen platform, with the settings, the
+// session's runtime folder, the history and the trash in fresh temporary
+// folders: no test reads or writes the user's own configuration, history
+// or Trash.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -25,9 +26,13 @@ int main(int argc, char** argv) {
   QTemporaryDir configHome;
   QTemporaryDir configDirs;
   QTemporaryDir runtime;
+  QTemporaryDir stateHome;
+  QTemporaryDir dataHome;
   qputenv("XDG_CONFIG_HOME", configHome.path().toLocal8Bit());
   qputenv("XDG_CONFIG_DIRS", configDirs.path().toLocal8Bit());
   qputenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit());
+  qputenv("XDG_STATE_HOME", stateHome.path().toLocal8Bit());
+  qputenv("XDG_DATA_HOME", dataHome.path().toLocal8Bit());
 
   defaultHandler = qInstallMessageHandler(QuietHandler);
   QApplication app(argc, argv);

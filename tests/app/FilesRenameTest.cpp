@@ -477,4 +477,46 @@ TEST_F(FilesRenameTest, TitleWithAColonIsSkippedWithTheMessageAndTheOthersMove) 
   ExpectSelected(0);
 }
 
+// 元に戻す through the menu as a person chooses it: after a run that
+// replaced an unlisted file and a tag update that appended a trailer, every
+// file is back byte for byte under its old name, the replaced one out of
+// the trash, and the rows follow their files.
+TEST_F(FilesRenameTest, UndoThroughTheMenuTakesBackATagUpdateThenARun) {
+  const std::string a = Tagged("a.mp3", "Alpha");
+  const std::string b = Tagged("b.mp3", "Beta");
+  const std::string taken = folder.Write("Beta.mp3", "someone else's Beta");
+  const std::string aBytes = ReadBytes(a), bBytes = ReadBytes(b);
+  form->Edit1->setText(QStringLiteral("$T.mp3"));
+  AddFiles(*form, {a, b});
+  dialogs.answers = {true};
+  ASSERT_TRUE(ChooseMenuItem(*form, form->rinemu1));
+  ASSERT_EQ(ReadBytes(taken), bBytes);
+  Select(0);
+  form->EditTytle->setText(QStringLiteral("Omega"));
+  ASSERT_TRUE(ChooseMenuItem(*form, form->A1));
+  ASSERT_EQ(ReadBytes(folder / "Alpha.mp3").size(), aBytes.size());
+
+  dialogs.answers = {true, true};
+  ASSERT_TRUE(ChooseMenuItem(*form, form->Undo1));
+  EXPECT_EQ(ReadBytes(folder / "Alpha.mp3"), aBytes);
+  EXPECT_EQ(form->EditTytle->text(), QStringLiteral("Alpha"));
+  ASSERT_TRUE(ChooseMenuItem(*form, form->Undo1));
+
+  const QStringList questions = dialogs.Texts(Kind::Question);
+  ASSERT_EQ(questions.size(), 3);
+  EXPECT_TRUE(
+      questions[1].endsWith(QStringLiteral("のタグ情報の更新（1 ファイル）を元に戻しますか？")));
+  EXPECT_TRUE(questions[2].endsWith(QStringLiteral("のリネーム（2 ファイル）を元に戻しますか？")));
+  EXPECT_EQ(ReadBytes(a), aBytes);
+  EXPECT_EQ(ReadBytes(b), bBytes);
+  EXPECT_EQ(ReadBytes(taken), "someone else's Beta");
+  EXPECT_FALSE(PathExists(folder / "Alpha.mp3"));
+  EXPECT_TRUE(QDir(QString::fromStdString(dataHome.path() + "/Trash/files"))
+                  .isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden));
+  EXPECT_EQ(Paths(), (PathList{a, b}));
+  EXPECT_EQ(Lines(form->ListBox1), (QStringList{QStringLiteral("a.mp3"), QStringLiteral("b.mp3")}));
+  EXPECT_EQ(form->StatusText(), QStringLiteral("リネームを元に戻しました"));
+  EXPECT_FALSE(form->Undo1->isEnabled());
+}
+
 }  // namespace

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 #include "app/ListSelection.h"
@@ -106,6 +107,8 @@ TEST_F(TagCommandsTest, ReadOnlyFileIsToldAndLeftAndTheProgramGoesOn) {
   form->SetStatusText(QStringLiteral("ﾀｸﾞ情報を変更しました"));  // from an earlier update
   form->EditTytle->setText(QStringLiteral("typed"));
   {
+    // The history stays writable for the user the guard takes on.
+    std::filesystem::permissions(stateHome.path(), std::filesystem::perms::all);
     ReadOnlyFile guard(folder.path(), path);
     if (!guard.active()) GTEST_SKIP() << "cannot make a file read-only here";
     form->A1Click();
@@ -190,6 +193,8 @@ TEST_F(TagCommandsTest, RemovalOfAReadOnlyFileIsToldAndLeft) {
   Select(0);
   dialogs.answers = {true};
   {
+    // The history stays writable for the user the guard takes on.
+    std::filesystem::permissions(stateHome.path(), std::filesystem::perms::all);
     ReadOnlyFile guard(folder.path(), path);
     if (!guard.active()) GTEST_SKIP() << "cannot make a file read-only here";
     form->N9Click();

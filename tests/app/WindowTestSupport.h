@@ -4,13 +4,13 @@
 // the fixture most window tests start from.
 #include <gtest/gtest.h>
 
+#include <QAction>
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QKeyEvent>
-#include <QAction>
-#include <QApplication>
 #include <QMenu>
 #include <QTest>
 #include <initializer_list>
@@ -164,8 +164,26 @@ inline bool ChooseMenuItem(QWidget& window, QAction* item) {
   return ran > 0;
 }
 
+// Points an XDG folder variable at a fresh folder while it lives.
+class FreshXdgFolder {
+ public:
+  explicit FreshXdgFolder(const char* variable) : variable_(variable), saved_(qgetenv(variable)) {
+    qputenv(variable, QByteArray::fromStdString(folder_.path()));
+  }
+  ~FreshXdgFolder() { qputenv(variable_, saved_); }
+  FreshXdgFolder(const FreshXdgFolder&) = delete;
+  FreshXdgFolder& operator=(const FreshXdgFolder&) = delete;
+  const std::string& path() const { return folder_.path(); }
+
+ private:
+  const char* variable_;
+  QByteArray saved_;
+  TempFolder folder_;
+};
+
 // A freshly opened main window without stored settings, its dialogs, and a
-// temporary folder for the files it is given.
+// temporary folder for the files it is given; its history and trash are
+// its own.
 class WindowTest : public testing::Test {
  protected:
   void SetUp() override {
@@ -187,6 +205,7 @@ class WindowTest : public testing::Test {
   }
 
   TempFolder folder;
+  FreshXdgFolder stateHome{"XDG_STATE_HOME"}, dataHome{"XDG_DATA_HOME"};
   ScriptedDialogs dialogs;
   std::unique_ptr<TForm1> form;
 };

@@ -19,6 +19,7 @@ class NoDiskFileOps : public FileOps {
  public:
   FileResult Length(const char*, std::int64_t&) override { return {ENOSYS}; }
   FileResult ReadTail(const char*, unsigned char*, std::int64_t&) override { return {ENOSYS}; }
+  FileResult ReadAt(const char*, std::int64_t, void*, std::size_t) override { return {ENOSYS}; }
   FileResult Truncate(const char*, std::int64_t) override { return {ENOSYS}; }
   FileResult Append(const char*, const void*, std::size_t) override { return {ENOSYS}; }
   FileResult WriteAt(const char*, std::int64_t, const void*, std::size_t) override {
@@ -35,7 +36,7 @@ class NoDiskFileOps : public FileOps {
   FileResult Move(const char*, const char*) override { return {ENOSYS}; }
 };
 
-enum class FileOp { Length, ReadTail, Truncate, Append, WriteAt, Status, Delete, Move };
+enum class FileOp { Length, ReadTail, Truncate, Append, WriteAt, Status, Delete, Move, ReadAt };
 
 class FaultyFileOps : public FileOps {
  public:
@@ -66,6 +67,10 @@ class FaultyFileOps : public FileOps {
   FileResult ReadTail(const char* path, unsigned char* tail, std::int64_t& length) override {
     if (const int e = Enter(FileOp::ReadTail, path)) return FileResult{e};
     return inner_.ReadTail(path, tail, length);
+  }
+  FileResult ReadAt(const char* path, std::int64_t offset, void* data, std::size_t size) override {
+    if (const int e = Enter(FileOp::ReadAt, path)) return FileResult{e};
+    return inner_.ReadAt(path, offset, data, size);
   }
   FileResult Truncate(const char* path, std::int64_t length) override {
     if (const int e = Enter(FileOp::Truncate, path)) return FileResult{e};
@@ -123,7 +128,7 @@ class FaultyFileOps : public FileOps {
 
   FileOps& inner_;
   std::vector<Rule> rules_;
-  int counts_[8] = {};
+  int counts_[9] = {};
 };
 
 }  // namespace selvane

@@ -110,6 +110,15 @@ class MemoryFileOps : public FileOps {
       std::memcpy(tail, file->bytes.data() + file->bytes.size() - TrailerSize, TrailerSize);
     return {};
   }
+  FileResult ReadAt(const char* path, std::int64_t offset, void* data, std::size_t size) override {
+    if (offset < 0) return {EINVAL};
+    Node* file = nullptr;
+    if (const int e = OpenRegular(path, file)) return {e};
+    const std::size_t at = static_cast<std::size_t>(offset);
+    if (file->bytes.size() < at + size) return {EIO};
+    std::memcpy(data, file->bytes.data() + at, size);
+    return {};
+  }
   FileResult Truncate(const char* path, std::int64_t length) override {
     if (length < 0) return {EINVAL};
     Node* file = nullptr;

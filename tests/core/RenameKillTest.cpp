@@ -1,7 +1,8 @@
 // A rename run killed outright (SIGKILL: no handler, no cleanup) at random
 // moments. Whenever it dies, every listed file's bytes are still on disk
 // under some name: in its folder, or under the temporary name when the kill
-// came in the middle of an overwrite.
+// came in the middle of an overwrite, or in the trash for a file replaced.
+// Undo in a new process then brings every file back under its old name.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -16,7 +17,10 @@
 #include <vector>
 
 #include "core/filelist/EntryTable.h"
+#include "core/history/History.h"
+#include "core/history/Undo.h"
 #include "core/rename/RenameRun.h"
+#include "tests/core/FolderTrash.h"
 #include "tests/core/TempFolder.h"
 
 namespace selvane {
@@ -39,8 +43,10 @@ std::string Name(const char* stem, int i) { return stem + std::to_string(i) + ".
 // Three kinds of row, mixed: a chain where each file takes the name the
 // row before it gave up; a file whose new name is held by an unlisted file
 // the user agrees to replace; a file that meets itself (new name = old).
-// Returns the listed files' contents.
-std::vector<std::string> Arrange(const TempFolder& music, std::vector<std::string>& listed) {
+// Returns the listed files' contents; `before` gets every file's path and
+// bytes, the unlisted ones too.
+std::vector<std::string> Arrange(const TempFolder& music, std::vector<std::string>& listed,
+                                 std::vector<std::pair<std::string, std::string>>& before) {
   std::vector<std::string> contents;
   for (int i = 0; i < Files; ++i) {
     std::string name, title;
@@ -52,7 +58,8 @@ std::vector<std::string> Arrange(const TempFolder& music, std::vector<std::strin
       case 1:
         name = Name("own", i);
         title = "decoy" + std::to_string(i);
-        music.Write(Name("decoy", i), "decoy bytes " + std::to_string(i));
+        before.emplace_back(music.Write(Name("decoy", i), "decoy bytes " + std::to_string(i)),
+                            "decoy bytes " + std::to_string(i));
         break;
       default:
         name = Name("self", i);
@@ -62,30 +69,43 @@ std::vector<std::string> Arrange(const TempFolder& music, std::vector<std::strin
     const std::string bytes =
         "audio of row " + std::to_string(i) + std::string(4000, 'a') + TrailerBytes(title);
     contents.push_back(bytes);
-    music.Write(name, bytes);
+    before.emplace_back(music.Write(name, bytes), bytes);
     listed.push_back(music / name);
   }
   return contents;
 }
 
+// Where a run keeps what it needs besides the music: the current folder
+// (the temporary name lies there), the history and the trash.
+struct Places {
+  Places() {
+    std::filesystem::create_directory(trash / "files");
+    std::filesystem::create_directory(trash / "info");
+  }
+  TempFolder work, state, trash;
+  std::string Store() const { return state / "history.sqlite3"; }
+};
+
 // The child: lists the files, names them by "$T.mp3" and runs the rename
-// with the temporary name in `work`.
-[[noreturn]] void RunChild(const std::vector<std::string>& listed, const std::string& work) {
-  if (::chdir(work.c_str()) != 0) ::_exit(2);
+// as the window does, recorded and with a trash.
+[[noreturn]] void RunChild(const std::vector<std::string>& listed, const Places& places) {
+  if (::chdir(places.work.path().c_str()) != 0) ::_exit(2);
   EntryTable table;
   SayYes ui;
   for (const std::string& path : listed) AddEntry(table, path.c_str(), "$T.mp3", ui);
-  RunRename(table, SystemFileOps(), ui);
+  History history(places.Store());
+  FolderTrash trash(places.trash.path());
+  RunRename(table, SystemFileOps(), ui, {.trash = &trash, .history = &history});
   ::_exit(0);
 }
 
 // Starts the child, kills it after `delay` (never, when negative), and
 // gives how long it lived.
-std::chrono::nanoseconds RunAndKill(const std::vector<std::string>& listed, const std::string& work,
+std::chrono::nanoseconds RunAndKill(const std::vector<std::string>& listed, const Places& places,
                                     std::chrono::nanoseconds delay) {
   const auto start = std::chrono::steady_clock::now();
   const pid_t child = ::fork();
-  if (child == 0) RunChild(listed, work);
+  if (child == 0) RunChild(listed, places);
   if (child < 0) ADD_FAILURE() << "fork failed";
   if (delay.count() >= 0) {
     const timespec pause{static_cast<time_t>(delay.count() / 1000000000),
@@ -98,12 +118,32 @@ std::chrono::nanoseconds RunAndKill(const std::vector<std::string>& listed, cons
   return std::chrono::steady_clock::now() - start;
 }
 
-std::set<std::string> ContentsOnDisk(const TempFolder& music, const TempFolder& work) {
+std::set<std::string> ContentsOnDisk(const TempFolder& music, const Places& places) {
   std::set<std::string> found;
   for (const auto& item : std::filesystem::directory_iterator(music.path()))
     if (item.is_regular_file()) found.insert(ReadBytes(item.path().string()));
-  if (PathExists(work / TemporaryName)) found.insert(ReadBytes(work / TemporaryName));
+  if (PathExists(places.work / TemporaryName)) found.insert(ReadBytes(places.work / TemporaryName));
+  for (const auto& item : std::filesystem::directory_iterator(places.trash / "files"))
+    found.insert(ReadBytes(item.path().string()));
   return found;
+}
+
+// Undo in this process, as after a restart; gives how many files are not
+// back under their old names with their bytes (the temporary name and the
+// trash must be empty again too).
+int NotBackAfterUndo(const std::vector<std::pair<std::string, std::string>>& before,
+                     const Places& places) {
+  History history(places.Store());
+  FolderTrash trash(places.trash.path());
+  SayYes ui;
+  RunUndo(history, SystemFileOps(), trash, ui);
+  int notBack = 0;
+  for (const auto& [path, bytes] : before) notBack += ReadBytes(path) == bytes ? 0 : 1;
+  notBack += PathExists(places.work / TemporaryName) ? 1 : 0;
+  for ([[maybe_unused]] const auto& item :
+       std::filesystem::directory_iterator(places.trash / "files"))
+    ++notBack;
+  return notBack;
 }
 
 TEST(RenameKill, KilledAtAnyMomentEveryFileKeepsItsBytesUnderAName) {
@@ -114,27 +154,34 @@ TEST(RenameKill, KilledAtAnyMomentEveryFileKeepsItsBytesUnderAName) {
   // How long a whole run takes here, so that the kills fall inside it.
   std::chrono::nanoseconds whole{};
   {
-    TempFolder music, work;
+    TempFolder music;
+    Places places;
     std::vector<std::string> listed;
-    const std::vector<std::string> contents = Arrange(music, listed);
-    whole = RunAndKill(listed, work.path(), std::chrono::nanoseconds(-1));
+    std::vector<std::pair<std::string, std::string>> before;
+    const std::vector<std::string> contents = Arrange(music, listed, before);
+    whole = RunAndKill(listed, places, std::chrono::nanoseconds(-1));
     ASSERT_TRUE(PathExists(music / "first.mp3")) << "the unkilled run did not rename";
-    const std::set<std::string> found = ContentsOnDisk(music, work);
+    const std::set<std::string> found = ContentsOnDisk(music, places);
     for (const std::string& bytes : contents) EXPECT_EQ(found.count(bytes), 1u);
+    EXPECT_EQ(NotBackAfterUndo(before, places), 0);
   }
 
   std::uniform_int_distribution<long long> when(0, whole.count());
   for (int kill = 0; kill < Kills; ++kill) {
-    TempFolder music, work;
+    TempFolder music;
+    Places places;
     std::vector<std::string> listed;
-    const std::vector<std::string> contents = Arrange(music, listed);
+    std::vector<std::pair<std::string, std::string>> before;
+    const std::vector<std::string> contents = Arrange(music, listed, before);
     const std::chrono::nanoseconds delay(when(random));
-    RunAndKill(listed, work.path(), delay);
+    RunAndKill(listed, places, delay);
 
-    const std::set<std::string> found = ContentsOnDisk(music, work);
+    const std::set<std::string> found = ContentsOnDisk(music, places);
     int lost = 0;
     for (const std::string& bytes : contents) lost += found.count(bytes) == 0 ? 1 : 0;
     EXPECT_EQ(lost, 0) << "killed after " << delay.count() << " ns of " << whole.count();
+    EXPECT_EQ(NotBackAfterUndo(before, places), 0)
+        << "killed after " << delay.count() << " ns of " << whole.count();
   }
 }
 

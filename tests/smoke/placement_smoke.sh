@@ -76,6 +76,7 @@ start() {
   [[ -z "$1" ]] || printf '%b' "$1" >"$work/config/Brindle/Selvane.ini"
   shift
   env XDG_CONFIG_HOME="$work/config" XDG_CONFIG_DIRS="$work/none" XDG_RUNTIME_DIR="$work/runtime" \
+    XDG_STATE_HOME="$work/state" XDG_DATA_HOME="$work/data" \
     QT_QPA_PLATFORM=xcb "$program" "$@" >"$work/program.log" 2>&1 &
   program_pid=$!
   window=$(timeout 30 xdotool search --sync --onlyvisible --name '^Selvane$' | head -n 1 || true)

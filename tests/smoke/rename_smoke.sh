@@ -87,7 +87,8 @@ done
 (
   cd "$work/cwd"
   exec env XDG_CONFIG_HOME="$work/config" XDG_CONFIG_DIRS="$work/config-system" \
-    XDG_RUNTIME_DIR="$work/runtime" QT_QPA_PLATFORM=xcb "$program" "${files[@]}"
+    XDG_RUNTIME_DIR="$work/runtime" XDG_STATE_HOME="$work/state" XDG_DATA_HOME="$work/data" \
+    QT_QPA_PLATFORM=xcb "$program" "${files[@]}"
 ) >"$work/program.log" 2>&1 &
 program_pid=$!
 

@@ -20,7 +20,8 @@ if [[ "${1:-}" != --inside ]]; then
   for attempt in 1 2 3; do
     status=0
     XDG_CONFIG_HOME="$work/config" XDG_CONFIG_DIRS="$work/config-system" \
-      XDG_RUNTIME_DIR="$work/runtime" QT_QPA_PLATFORM=xcb \
+      XDG_RUNTIME_DIR="$work/runtime" XDG_STATE_HOME="$work/state" XDG_DATA_HOME="$work/data" \
+      QT_QPA_PLATFORM=xcb \
       xvfb-run -a -n $((100 + RANDOM % 800)) -e "$work/xvfb.log" -s "-screen 0 1024x768x24" \
       "$0" --inside "$program" "$work" || status=$?
     [[ $status == 3 ]] || exit $status

@@ -1,0 +1,25 @@
+#pragma once
+// The tag commands' file work with its batch in the history: the file as it
+// is now and the end it will have are recorded before it is touched, the
+// outcome after.
+#include <cerrno>
+
+#include "core/UserPrompts.h"
+#include "core/filelist/FileEntry.h"
+#include "core/history/History.h"
+#include "core/platform/FileOps.h"
+#include "core/tags/TagWriter.h"
+
+namespace selvane {
+
+// The history could not record the change and the user chose to leave the
+// file as it is.
+inline constexpr int NotRecordedError = ECANCELED;
+
+// WriteTag and RemoveTag, each one batch. A file that cannot be read first
+// is not written and gives the error of that read.
+FileResult WriteTagRecorded(FileEntry& entry, const Trailer& trailer, FileOps& ops,
+                            History& history, UserPrompts& ui, bool* replaced = nullptr);
+FileResult RemoveTagRecorded(FileEntry& entry, FileOps& ops, History& history, UserPrompts& ui);
+
+}  // namespace selvane

@@ -1,0 +1,162 @@
+#include "core/history/Sqlite.h"
+
+#include <sqlite3.h>
+
+namespace selvane::sql {
+namespace {
+
+Status ErrorOf(sqlite3* db, int code) {
+  if (code == SQLITE_OK || code == SQLITE_ROW || code == SQLITE_DONE) return {};
+  Status status;
+  // The connection's extended code is more telling than the primary one a
+  // call returns; it belongs to the same failure when the primaries agree.
+  const int extended = db != nullptr ? sqlite3_extended_errcode(db) : code;
+  status.code = (extended & 0xFF) == (code & 0xFF) ? extended : code;
+  status.message = db != nullptr ? sqlite3_errmsg(db) : sqlite3_errstr(code);
+  return status;
+}
+
+}  // namespace
+
+Status Database::Open(const std::string& path) {
+  Close();
+  const int code = sqlite3_open_v2(
+      path.c_str(), &db_,
+      SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_EXRESCODE,
+      nullptr);
+  if (code == SQLITE_OK) return {};
+  Status status = ErrorOf(db_, code);
+  Close();
+  return status;
+}
+
+void Database::Close() {
+  if (db_ == nullptr) return;
+  // Statements are owned by Statement objects that finalize themselves;
+  // close_v2 waits for them instead of failing.
+  sqlite3_close_v2(db_);
+  db_ = nullptr;
+}
+
+Status Database::Execute(const char* sql) {
+  if (db_ == nullptr) return {SQLITE_MISUSE, "no database"};
+  return ErrorOf(db_, sqlite3_exec(db_, sql, nullptr, nullptr, nullptr));
+}
+
+std::int64_t Database::LastInsertId() const {
+  return db_ != nullptr ? sqlite3_last_insert_rowid(db_) : 0;
+}
+
+Status Database::Checkpoint() {
+  if (db_ == nullptr) return {SQLITE_MISUSE, "no database"};
+  return ErrorOf(
+      db_, sqlite3_wal_checkpoint_v2(db_, nullptr, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr));
+}
+
+Status Statement::Prepare(Database& db, const char* sql) {
+  Finalize();
+  db_ = db.handle();
+  if (db_ == nullptr) return {SQLITE_MISUSE, "no database"};
+  return ErrorOf(db_, sqlite3_prepare_v2(db_, sql, -1, &stmt_, nullptr));
+}
+
+void Statement::Finalize() {
+  if (stmt_ != nullptr) sqlite3_finalize(stmt_);
+  stmt_ = nullptr;
+  bindError_ = 0;
+}
+
+Statement& Statement::Bind(int index, std::int64_t value) {
+  const int code = stmt_ != nullptr ? sqlite3_bind_int64(stmt_, index, value) : SQLITE_MISUSE;
+  if (code != SQLITE_OK && bindError_ == 0) bindError_ = code;
+  return *this;
+}
+
+Statement& Statement::BindBlob(int index, std::string_view bytes) {
+  // A zero-length blob is still a blob, not NULL.
+  const int code = stmt_ != nullptr
+                       ? sqlite3_bind_blob64(stmt_, index, bytes.empty() ? "" : bytes.data(),
+                                             bytes.size(), SQLITE_TRANSIENT)
+                       : SQLITE_MISUSE;
+  if (code != SQLITE_OK && bindError_ == 0) bindError_ = code;
+  return *this;
+}
+
+Statement& Statement::BindNull(int index) {
+  const int code = stmt_ != nullptr ? sqlite3_bind_null(stmt_, index) : SQLITE_MISUSE;
+  if (code != SQLITE_OK && bindError_ == 0) bindError_ = code;
+  return *this;
+}
+
+Status Statement::Error(int code) const {
+  Status status = ErrorOf(db_, code);
+  if (status.ok()) status = {code, sqlite3_errstr(code)};
+  return status;
+}
+
+Status Statement::Step(bool& row) {
+  row = false;
+  if (stmt_ == nullptr) return {SQLITE_MISUSE, "no statement"};
+  if (bindError_ != 0) {
+    const int code = bindError_;
+    bindError_ = 0;
+    return Error(code);
+  }
+  const int code = sqlite3_step(stmt_);
+  if (code == SQLITE_ROW) {
+    row = true;
+    return {};
+  }
+  if (code == SQLITE_DONE) return {};
+  return Error(code);
+}
+
+Status Statement::Run() {
+  bool row = false;
+  Status status;
+  do {
+    status = Step(row);
+  } while (status.ok() && row);
+  Reset();
+  return status;
+}
+
+void Statement::Reset() {
+  if (stmt_ == nullptr) return;
+  sqlite3_reset(stmt_);
+  sqlite3_clear_bindings(stmt_);
+  bindError_ = 0;
+}
+
+bool Statement::IsNull(int column) const {
+  return sqlite3_column_type(stmt_, column) == SQLITE_NULL;
+}
+
+std::int64_t Statement::Integer(int column) const { return sqlite3_column_int64(stmt_, column); }
+
+std::string_view Statement::Blob(int column) const {
+  const void* data = sqlite3_column_blob(stmt_, column);
+  const int size = sqlite3_column_bytes(stmt_, column);
+  if (data == nullptr || size <= 0) return {};
+  return {static_cast<const char*>(data), static_cast<std::size_t>(size)};
+}
+
+Transaction::Transaction(Database& db) : db_(db) {
+  begun_ = db_.Execute("BEGIN IMMEDIATE");
+  open_ = begun_.ok();
+}
+
+Transaction::~Transaction() {
+  if (open_) (void)db_.Execute("ROLLBACK");
+}
+
+Status Transaction::Commit() {
+  if (!open_) return begun_.ok() ? Status{SQLITE_MISUSE, "not in a transaction"} : begun_;
+  Status status = db_.Execute("COMMIT");
+  // A failed COMMIT may leave the transaction open; the destructor's
+  // rollback then ends it.
+  open_ = !status.ok() && sqlite3_get_autocommit(db_.handle()) == 0;
+  return status;
+}
+
+}  // namespace selvane::sql

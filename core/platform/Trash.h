@@ -1,0 +1,53 @@
+#pragma once
+// The desktop's trash: where a file replaced by a rename goes instead of
+// being deleted, and where undo looks for it again.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "core/platform/FileOps.h"
+
+namespace selvane {
+
+// A file that went into the trash: where it lies there (native) and its
+// status as it lies there (the same inode as before, unless the trash had
+// to copy it).
+struct TrashedFile {
+  std::string nativePath;
+  FileStatus file;
+};
+
+class Trash {
+ public:
+  virtual ~Trash() = default;
+  // Moves the file at the CP932 path into the trash. Fails (and changes
+  // nothing) when no trash can be reached for it.
+  virtual FileResult MoveToTrash(const char* path, TrashedFile& trashed) = 0;
+  // Brings the trashed entry back to the CP932 path, never replacing
+  // anything there, and drops its .trashinfo.
+  virtual FileResult Restore(const std::string& nativeInTrash, const char* path) = 0;
+  // The trashed entry whose own device and inode are those of `file`'s name
+  // (a move into the trash keeps them): first at `hint`, where it was put,
+  // else by a look through every trash that may hold a file that lay at
+  // `nearNative`. Empty when there is none.
+  virtual std::string Find(const FileStatus& file, const std::string& hint,
+                           const std::string& nearNative) = 0;
+};
+
+// The freedesktop.org layout: a trash folder holds files/NAME and
+// info/NAME.trashinfo; there is the home trash and one per file system
+// (TOPDIR/.Trash/UID, TOPDIR/.Trash-UID). Moving into it is left to the
+// window system; restoring and finding are the same for every caller.
+class FreedesktopTrash : public Trash {
+ public:
+  FileResult Restore(const std::string& nativeInTrash, const char* path) override;
+  std::string Find(const FileStatus& file, const std::string& hint,
+                   const std::string& nearNative) override;
+
+ protected:
+  // The trash folders that may hold a file that lay at `nearNative`: the
+  // home trash, and those at the top of its file system.
+  virtual std::vector<std::string> TrashFolders(const std::string& nearNative);
+};
+
+}  // namespace selvane

@@ -1,0 +1,429 @@
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <ctime>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/filelist/EntryTable.h"
+#include "core/history/History.h"
+#include "core/history/RecordedTags.h"
+#include "core/history/Sqlite.h"
+#include "core/history/Undo.h"
+#include "core/platform/Cp932.h"
+#include "core/rename/RenameRun.h"
+#include "core/tags/TagWriter.h"
+#include "tests/core/FolderTrash.h"
+#include "tests/core/RecordingPrompts.h"
+#include "tests/core/TempFolder.h"
+
+namespace selvane {
+namespace {
+
+bool Contains(const std::string& text, const char* utf8) {
+  return text.find(Cp932(utf8)) != std::string::npos;
+}
+
+std::vector<std::string> Listing(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& item : std::filesystem::directory_iterator(folder))
+    names.push_back(item.path().filename().string());
+  return names;
+}
+
+void List(EntryTable& table, const std::string& path, const std::string& newPath = {}) {
+  table.Append(std::make_unique<FileEntry>());
+  CopyField(table[table.entryCount - 1].path, path);
+  CopyField(table[table.entryCount - 1].newPath, newPath);
+}
+
+// A trash that takes nothing, as on a file system that has none.
+class NoTrash : public FreedesktopTrash {
+ public:
+  FileResult MoveToTrash(const char*, TrashedFile&) override { return FileResult{EXDEV}; }
+};
+
+class HistoryTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (const char* saved = std::getenv("XDG_STATE_HOME")) saved_ = saved;
+    ::setenv("XDG_STATE_HOME", state_.path().c_str(), 1);
+    cwd_ = std::make_unique<CurrentDirectoryGuard>(work_.path());
+    ASSERT_TRUE(cwd_->entered());
+  }
+  void TearDown() override {
+    cwd_.reset();
+    if (saved_.empty())
+      ::unsetenv("XDG_STATE_HOME");
+    else
+      ::setenv("XDG_STATE_HOME", saved_.c_str(), 1);
+  }
+
+  std::string Store() const { return state_ / "selvane/history.sqlite3"; }
+
+  std::vector<RenamePlanRow> Plan(const std::vector<std::pair<std::string, std::string>>& rows) {
+    std::vector<RenamePlanRow> plan;
+    for (const auto& [from, to] : rows)
+      plan.push_back({from, to, ops_.Status(from.c_str()), ops_.Status(to.c_str())});
+    return plan;
+  }
+
+  // The rename run as the window starts it, every overwrite agreed to.
+  void Rename(History& history, const std::vector<std::pair<std::string, std::string>>& rows) {
+    EntryTable table;
+    for (const auto& [from, to] : rows) List(table, from, to);
+    RecordingPrompts ui;
+    ui.unscriptedAnswer = true;
+    RunRename(table, ops_, ui, {.trash = &trash_, .history = &history});
+    EXPECT_TRUE(ui.refusals.empty()) << ui.refusals[0].text;
+    for (const auto& [from, to] : rows) EXPECT_TRUE(PathExists(to)) << to;
+  }
+
+  std::vector<PathChange> Undo(History& history) {
+    ui_.answers.push_back(true);
+    return RunUndo(history, ops_, trash_, ui_).changes;
+  }
+
+  TempFolder music_, state_, work_, trashFolder_;
+  FolderTrash trash_{trashFolder_.path()};
+  FileOps& ops_ = SystemFileOps();
+  RecordingPrompts ui_;
+
+ private:
+  std::string saved_;
+  std::unique_ptr<CurrentDirectoryGuard> cwd_;
+};
+
+const std::string Audio = std::string("audio\0\xff", 7) + std::string(300, 'Z');
+
+Trailer Titled(std::string_view title) {
+  TagValues values;
+  values.title = title;
+  return BuildTrailer(values, 0);
+}
+
+TEST_F(HistoryTest, ChainsAndAnOverwriteComeBackNewestBatchFirstAndRowsFollow) {
+  const std::string a = music_.Write("a.mp3", Audio + TrailerBytes("A"));
+  const std::string b = music_.Write("b.mp3", "B"), c = music_.Write("c.mp3", "C");
+  const std::string e = music_.Write("e.mp3", "E"), f = music_.Write("f.mp3", "F");
+  const std::string d = music_ / "d.mp3";
+  History history;
+  EXPECT_FALSE(history.MayUndo());
+  EXPECT_FALSE(PathExists(Store())) << "the store is made on first need";
+
+  // Batch 1: a tag update on a.mp3. Batch 2: a chain (c->d, b->c, a->b)
+  // and an overwrite of the unlisted f.mp3.
+  FileEntry entry{};
+  CopyField(entry.path, a);
+  ASSERT_TRUE(WriteTagRecorded(entry, Titled("New"), ops_, history, ui_));
+  Rename(history, {{c, d}, {b, c}, {a, b}, {e, f}});
+  ASSERT_EQ(Listing(trashFolder_ / "files").size(), 1u);
+
+  EntryTable table;
+  for (const std::string& path : {d, c, b, f}) List(table, path);
+  const std::vector<PathChange> changes = Undo(history);
+  ASSERT_EQ(ui_.questions.size(), 1u);
+  EXPECT_TRUE(Contains(ui_.questions[0].text, "のリネーム（4 ファイル）を元に戻しますか？"));
+  EXPECT_TRUE(ui_.refusals.empty()) << ui_.refusals[0].text;
+  EXPECT_EQ(ReadBytes(b), "B");
+  EXPECT_EQ(ReadBytes(c), "C");
+  EXPECT_EQ(ReadBytes(e), "E");
+  EXPECT_EQ(ReadBytes(f), "F") << "the replaced file is back from the trash";
+  EXPECT_FALSE(PathExists(d));
+  EXPECT_TRUE(Listing(trashFolder_ / "files").empty());
+  EXPECT_TRUE(Listing(trashFolder_ / "info").empty());
+  FollowPathChanges(table, changes);
+  EXPECT_STREQ(table[0].path, c.c_str());
+  EXPECT_STREQ(table[1].path, b.c_str());
+  EXPECT_STREQ(table[2].path, a.c_str());
+  EXPECT_STREQ(table[3].path, e.c_str());
+
+  // Then the tag update, found again under the file's old name.
+  Undo(history);
+  EXPECT_TRUE(Contains(ui_.questions.back().text, "のタグ情報の更新（1 ファイル）"));
+  EXPECT_EQ(ReadBytes(a), Audio + TrailerBytes("A"));
+  EXPECT_FALSE(history.MayUndo());
+  EXPECT_FALSE(History().MayUndo()) << "the next start knows it too";
+
+  // A file that meets itself and is put back changes nothing to take back.
+  Rename(history, {{b, b}});
+  EXPECT_EQ(ReadBytes(b), "B");
+  EXPECT_FALSE(history.MayUndo());
+}
+
+// The row that is disturbed after the run stays as it is and is listed
+// with its reason; the other row of the batch comes back.
+TEST_F(HistoryTest, UndoLeavesADisturbedFileAsItIsAndSaysWhy) {
+  const struct {
+    const char* name;
+    std::function<void(const std::string& old, const std::string& now)> disturb;
+    const char* reason;
+  } cases[] = {
+      {"old name taken", [](const std::string& old, const std::string&) { WriteBytes(old, "new"); },
+       "元の名前に別のファイルがあります"},
+      {"file changed",
+       [](const std::string&, const std::string& now) { WriteBytes(now, "ONE, longer"); },
+       "変更されています"},
+      {"file gone",
+       [](const std::string&, const std::string& now) {
+         std::filesystem::rename(now, now + ".moved");
+       },
+       "見つかりません"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempFolder folder, state;
+    ::setenv("XDG_STATE_HOME", state.path().c_str(), 1);
+    const std::string one = folder.Write("one.mp3", "ONE"), two = folder.Write("two.mp3", "TWO");
+    const std::string uno = folder / "uno.mp3", dos = folder / "dos.mp3";
+    History history;
+    Rename(history, {{one, uno}, {two, dos}});
+    c.disturb(one, uno);
+    const std::string oldBytes = ReadBytes(one), nowBytes = ReadBytes(uno);
+    ui_ = RecordingPrompts{};
+    Undo(history);
+    EXPECT_EQ(ReadBytes(two), "TWO");
+    EXPECT_EQ(ReadBytes(one), oldBytes);
+    EXPECT_EQ(ReadBytes(uno), nowBytes);
+    ASSERT_EQ(ui_.refusals.size(), 1u);
+    EXPECT_TRUE(Contains(ui_.refusals[0].text, c.reason)) << ui_.refusals[0].text;
+    EXPECT_NE(ui_.refusals[0].text.find(uno), std::string::npos);
+    EXPECT_TRUE(Contains(ui_.statuses.back(), "戻せなかったファイルがあります"));
+  }
+}
+
+// Each trailer comes back byte for byte; a file whose end changed after the
+// batch is refused and left alone.
+TEST_F(HistoryTest, TagChangesComeBackByteForByte) {
+  const std::string tagged = Audio + TrailerBytes("Old", "Artist", "", "", "", 17, '\0');
+  const struct {
+    const char* name;
+    std::string bytes;
+    bool removes;
+    std::function<void(const std::string&)> disturb;
+  } cases[] = {
+      {"update appends", Audio, false, nullptr},
+      {"update replaces", tagged, false, nullptr},
+      {"removal", tagged, true, nullptr},
+      {"removal of a file that is only a trailer", TrailerBytes("Only"), true, nullptr},
+      {"trailer rewritten since", tagged, false,
+       [](const std::string& path) {
+         ASSERT_TRUE(SystemFileOps().WriteAt(path.c_str(), static_cast<std::int64_t>(Audio.size()),
+                                             TrailerBytes("Other").data(), 128));
+       }},
+      {"grown since the removal", tagged, true,
+       [](const std::string& path) { WriteBytes(path, Audio + "more"); }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string path = music_.Write("song.mp3", c.bytes);
+    History history;
+    FileEntry entry{};
+    CopyField(entry.path, path);
+    ASSERT_TRUE(c.removes ? RemoveTagRecorded(entry, ops_, history, ui_)
+                          : WriteTagRecorded(entry, Titled("New"), ops_, history, ui_));
+    if (c.disturb) c.disturb(path);
+    const std::string disturbed = ReadBytes(path);
+
+    ui_ = RecordingPrompts{};
+    Undo(history);
+    if (c.disturb) {
+      EXPECT_EQ(ReadBytes(path), disturbed);
+      ASSERT_EQ(ui_.refusals.size(), 1u);
+      EXPECT_TRUE(Contains(ui_.refusals[0].text, "タグ情報）が変更されています"));
+    } else {
+      EXPECT_EQ(ReadBytes(path), c.bytes);
+      EXPECT_TRUE(ui_.refusals.empty());
+    }
+  }
+}
+
+// Whatever is wrong with the store, undo says so, puts the store aside
+// under another name and changes nothing on disk; recording then starts a
+// new store.
+TEST_F(HistoryTest, AGarbledStoreIsPutAsideAndNothingOnDiskChanges) {
+  const std::string song = music_.Write("song.mp3", "SONG");
+  const struct {
+    const char* name;
+    std::function<void(const std::string& store)> garble;
+  } cases[] = {
+      {"random bytes", [](const std::string& store) { WriteBytes(store, std::string(5000, 'x')); }},
+      {"another program's database",
+       [](const std::string& store) {
+         sql::Database db;
+         ASSERT_TRUE(db.Open(store));
+         ASSERT_TRUE(db.Execute("CREATE TABLE songs(title TEXT)"));
+       }},
+      {"a page overwritten",
+       [this](const std::string& store) {
+         {
+           History history;
+           Rename(history, {{music_ / "song.mp3", music_ / "tune.mp3"}});
+         }
+         std::filesystem::rename(music_ / "tune.mp3", music_ / "song.mp3");
+         std::string bytes = ReadBytes(store);
+         ASSERT_GT(bytes.size(), 8192u);
+         bytes.replace(4096, 4096, std::string(4096, '\x5a'));
+         WriteBytes(store, bytes);
+       }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::filesystem::remove_all(state_ / "selvane");
+    std::filesystem::create_directories(state_ / "selvane");
+    c.garble(Store());
+    const std::string garbled = ReadBytes(Store());
+
+    History history;
+    ui_ = RecordingPrompts{};
+    EXPECT_FALSE(RunUndo(history, ops_, trash_, ui_).undone);
+    EXPECT_TRUE(ui_.questions.empty());
+    ASSERT_EQ(ui_.refusals.size(), 1u);
+    const std::string& message = ui_.refusals[0].text;
+    EXPECT_TRUE(Contains(message, "操作の履歴を読み取れない")) << message;
+    EXPECT_FALSE(PathExists(Store()));
+    std::vector<std::string> asides;
+    for (const std::string& name : Listing(state_ / "selvane"))
+      if (name.find("-wal") == std::string::npos && name.find("-shm") == std::string::npos)
+        asides.push_back(name);
+    ASSERT_EQ(asides.size(), 1u);
+    EXPECT_NE(message.find(asides[0]), std::string::npos) << "says where it lies";
+    EXPECT_EQ(ReadBytes(state_ / ("selvane/" + asides[0])), garbled);
+    EXPECT_EQ(ReadBytes(song), "SONG");
+
+    // A new store, and the next record goes into it without a word.
+    TagChangePlan plan;
+    ASSERT_TRUE(PlanTagUpdate(song.c_str(), Titled("T"), ops_, plan));
+    const RecordResult recorded = history.BeginTagChange(plan);
+    EXPECT_TRUE(recorded.recorded);
+    EXPECT_TRUE(recorded.notice.empty());
+    history.FinishTagChange(true);
+    EXPECT_TRUE(history.MayUndo());
+  }
+
+  // Recording meets a garbled store: put aside, a new one, told once.
+  {
+    History history;
+    WriteBytes(Store(), std::string(5000, 'y'));
+    TagChangePlan plan;
+    ASSERT_TRUE(PlanTagUpdate(song.c_str(), Titled("T"), ops_, plan));
+    const RecordResult recorded = history.BeginTagChange(plan);
+    EXPECT_TRUE(recorded.recorded);
+    EXPECT_TRUE(Contains(recorded.notice, "新しい履歴を始めました")) << recorded.notice;
+    history.FinishTagChange(true);
+  }
+  History reopened;
+  EXPECT_TRUE(reopened.MayUndo());
+  EXPECT_EQ(reopened.OfferUndo().state, UndoOffer::State::Ready);
+}
+
+// Killed after the plan was committed: one row moved, one left under the
+// temporary name with the file it was replacing already in the trash, one
+// not reached. Undo, in a later process started elsewhere, finds each on disk
+// by its identity.
+TEST_F(HistoryTest, ABatchCutShortIsTakenBackFromWhatIsOnDisk) {
+  const std::string a = music_.Write("a.mp3", "A"), c = music_.Write("c.mp3", "C");
+  const std::string d = music_.Write("d.mp3", "D"), e = music_.Write("e.mp3", "E");
+  const std::string b = music_ / "b.mp3", f = music_ / "f.mp3";
+  {
+    History history;
+    ASSERT_TRUE(history.BeginRename(Plan({{a, b}, {c, d}, {e, f}}), TemporaryName).recorded);
+    ASSERT_TRUE(ops_.Move(a.c_str(), b.c_str()));
+    ASSERT_TRUE(ops_.Move(c.c_str(), TemporaryName));
+    TrashedFile trashed;
+    ASSERT_TRUE(trash_.MoveToTrash(d.c_str(), trashed));
+  }  // no outcome
+
+  // Started again, from another folder.
+  CurrentDirectoryGuard elsewhere(music_.path());
+  History later;
+  Undo(later);
+  ASSERT_EQ(ui_.questions.size(), 1u);
+  EXPECT_TRUE(Contains(ui_.questions[0].text, "（3 ファイル）"));
+  EXPECT_TRUE(ui_.refusals.empty()) << ui_.refusals[0].text;
+  EXPECT_EQ(ReadBytes(a), "A");
+  EXPECT_EQ(ReadBytes(c), "C");
+  EXPECT_EQ(ReadBytes(d), "D");
+  EXPECT_EQ(ReadBytes(e), "E");
+  EXPECT_FALSE(PathExists(b));
+  EXPECT_FALSE(PathExists(f));
+  EXPECT_FALSE(PathExists(work_ / TemporaryName));
+  EXPECT_TRUE(Listing(trashFolder_ / "files").empty());
+}
+
+// The overwrite's agreed file goes to the trash and undo brings it back;
+// where no trash takes it, it is deleted, the status line says so, and
+// undo names it as the one thing it cannot bring back.
+TEST_F(HistoryTest, AReplacedFileGoesToTheTrashOrIsDeletedAndSaidSo) {
+  NoTrash noTrash;
+  for (Trash* trash : {static_cast<Trash*>(&trash_), static_cast<Trash*>(&noTrash)}) {
+    const bool trashed = trash == &trash_;
+    SCOPED_TRACE(trashed ? "a trash" : "no trash");
+    TempFolder folder;
+    const std::string mine = folder.Write("mine.mp3", "MINE");
+    const std::string theirs = folder.Write("theirs.mp3", "THEIRS");
+    History history(folder / "history.sqlite3");
+    EntryTable table;
+    List(table, mine, theirs);
+    ui_ = RecordingPrompts{};
+    ui_.answers = {true};
+    RunRename(table, ops_, ui_, {.trash = trash, .history = &history});
+    EXPECT_EQ(ReadBytes(theirs), "MINE");
+    EXPECT_EQ(Listing(trashFolder_ / "files").size(), trashed ? 1u : 0u);
+    EXPECT_EQ(ui_.statuses.back(),
+              trashed ? Cp932("リネーム終了")
+                      : Cp932("リネーム終了（ゴミ箱に移せなかったため、上書きしたファイル 1 "
+                              "個を削除しました）"));
+
+    Undo(history);
+    EXPECT_EQ(ReadBytes(mine), "MINE");
+    EXPECT_EQ(ReadBytes(theirs), trashed ? "THEIRS" : "<missing>");
+    ASSERT_EQ(ui_.refusals.size(), trashed ? 0u : 1u);
+    if (!trashed) {
+      EXPECT_TRUE(Contains(ui_.refusals[0].text, "削除されていて、戻せません"));
+    }
+  }
+}
+
+// A history that cannot be written: the run asks before it changes what
+// could not be taken back, and No leaves every file alone.
+TEST_F(HistoryTest, ARunTheHistoryCannotRecordGoesOnlyWhenTheUserSaysSo) {
+  const std::string blocker = state_.Write("file", "not a folder");
+  History history(blocker + "/history.sqlite3");
+  for (const bool goOn : {false, true}) {
+    SCOPED_TRACE(goOn ? "yes" : "no");
+    const std::string a = music_.Write("a.mp3", "A"), b = music_ / "b.mp3";
+    EntryTable table;
+    List(table, a, b);
+    ui_ = RecordingPrompts{};
+    ui_.answers = {goOn};
+    RunRename(table, ops_, ui_, {.trash = &trash_, .history = &history});
+    ASSERT_EQ(ui_.questions.size(), 1u);
+    EXPECT_TRUE(Contains(ui_.questions[0].text, "このリネームは元に戻せなくなります"));
+    EXPECT_EQ(PathExists(a), !goOn);
+    EXPECT_EQ(PathExists(b), goOn);
+    std::filesystem::remove(b);
+  }
+}
+
+TEST(UndoQuestionTest, NamesKindTimeAndFilesWithTheYearWhenNotThisOne) {
+  std::tm when{};
+  when.tm_year = 2024 - 1900;
+  when.tm_mon = 11;
+  when.tm_mday = 9;
+  when.tm_hour = 10;
+  when.tm_min = 31;
+  when.tm_isdst = -1;
+  const std::time_t made = std::mktime(&when);
+  const std::time_t later = made + 3600, nextYear = made + 40 * 86400;
+  EXPECT_EQ(UndoQuestion(BatchKind::Rename, made, 60, later),
+            Cp932("12月9日 10:31 のリネーム（60 ファイル）を元に戻しますか？"));
+  EXPECT_EQ(UndoQuestion(BatchKind::TagRemoval, made, 1, nextYear),
+            Cp932("2024年12月9日 10:31 のタグ情報の削除（1 ファイル）を元に戻しますか？"));
+}
+
+}  // namespace
+}  // namespace selvane
