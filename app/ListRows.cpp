@@ -1,6 +1,5 @@
 #include "app/ListRows.h"
 
-#include <QFontInfo>
 #include <QFontMetrics>
 #include <algorithm>
 #include <functional>
@@ -104,14 +103,14 @@ QSize ListRows::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& 
 void ListRows::TakeLines(const QFont& font, const EntryListModel& model) {
   const QFontMetrics metrics(font);
   if (narrow_ == 0) {
-    // A fixed-pitch font gives every half-width glyph one advance and every
-    // full-width one another: two glyphs tell them (measuring more would
-    // load a hundred glyphs before the first paint). Any other font is
-    // bounded by its widest glyph. The mark of a byte that is no Shift-JIS
-    // may come from another font.
-    const bool fixed = QFontInfo(font).fixedPitch();
-    narrow_ = fixed ? metrics.horizontalAdvance(QLatin1Char('M')) : metrics.maxWidth();
-    wide_ = std::max({fixed ? 0 : metrics.maxWidth(), metrics.horizontalAdvance(QChar(u'あ')),
+    // The lists' font gives every half-width glyph one advance and every
+    // full-width one twice that; a few of the widest glyphs of each kind
+    // tell them (measuring all would load a hundred glyphs before the first
+    // paint). The mark of a byte that is no Shift-JIS may come from another
+    // font.
+    for (const char16_t c : {u'W', u'M', u'@', u'm', u'w', u'%', u'ｱ', u'ﾟ'})
+      narrow_ = std::max(narrow_, metrics.horizontalAdvance(QChar(c)));
+    wide_ = std::max({metrics.maxWidth(), metrics.horizontalAdvance(QChar(u'あ')),
                       metrics.horizontalAdvance(QChar(u'\uFFFD'))});
   }
   const int rows = model.rowCount();

@@ -136,6 +136,15 @@ std::string Unreadable(const std::string& store, const std::string& detail) {
          "\n" + detail + Cp932("\n\nファイルは何も変更していません。");
 }
 
+// A CP932 path's folder: everything before its last separator (a trail
+// byte is never one).
+std::string_view FolderPart(std::string_view path) {
+  std::size_t last = 0;
+  for (std::size_t i = 0; i < path.size(); i += CharLength(path, i))
+    if (CharLength(path, i) == 1 && (path[i] == '/' || path[i] == '\\')) last = i;
+  return path.substr(0, last);
+}
+
 Identity NameIdentity(const FileStatus& status) {
   if (status.kind == FileKind::Missing) return {};
   return {true, status.nameDevice, status.nameInode, status.length};
@@ -390,6 +399,7 @@ RecordResult History::BeginRename(std::span<const RenamePlanRow> rows,
                                   std::string_view temporaryPath) {
   openBatch_ = 0;
   openNewPaths_.clear();
+  openStaysPut_.clear();
   if (rows.empty()) return RecordResult{true, {}, {}};
 
   // Native forms first, outside the transaction. A row whose names have
@@ -452,7 +462,15 @@ RecordResult History::BeginRename(std::span<const RenamePlanRow> rows,
   });
   if (result.recorded) {
     openNewPaths_.reserve(rows.size());
-    for (const RenamePlanRow& row : rows) openNewPaths_.emplace_back(row.newPath);
+    openStaysPut_.reserve(rows.size());
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+      openNewPaths_.emplace_back(rows[i].newPath);
+      const Identity& file = native[i].file;
+      openStaysPut_.push_back(
+          file.known && FolderPart(rows[i].path) == FolderPart(rows[i].newPath)
+              ? std::optional(std::pair(file.device, file.inode))
+              : std::nullopt);
+    }
   }
   return result;
 }
@@ -506,9 +524,13 @@ void History::FinishRename(std::span<const RenameRowResult> results, FileOps& op
     // A move across file systems gives the file a new inode: take it where
     // the file is now.
     const std::string& now = r.where.empty() ? openNewPaths_[i] : r.where;
-    const Identity placed = r.outcome == RowOutcome::Moved || !r.where.empty()
-                                ? NameIdentity(ops.Status(now.c_str()))
-                                : Identity{};
+    Identity placed;
+    if (r.outcome == RowOutcome::Moved && r.where.empty() && i < openStaysPut_.size() &&
+        openStaysPut_[i]) {
+      placed = {true, openStaysPut_[i]->first, openStaysPut_[i]->second, 0};
+    } else if (r.outcome == RowOutcome::Moved || !r.where.empty()) {
+      placed = NameIdentity(ops.Status(now.c_str()));
+    }
     BindIdentity(update, 3, placed, false);
     update.Bind(5, static_cast<std::int64_t>(r.replaced));
     if (r.replaced == ReplacedFate::Trashed && !r.trashed.nativePath.empty())
@@ -597,7 +619,13 @@ void History::DropBatch(std::int64_t id) {
   (void)transaction.Commit();
 }
 
-void History::Checkpoint() { (void)db_.Checkpoint(); }
+// The log is folded into the store only once it has grown past a megabyte
+// (some thousands of files' steps): folding it after every batch would put
+// a second sync on every command. Closing the store folds the rest.
+void History::Checkpoint() {
+  constexpr std::int64_t FoldFrom = 1 << 20;
+  if (NativeStatus(path_ + "-wal").length > FoldFrom) (void)db_.Checkpoint();
+}
 
 bool History::MayUndo() {
   if (!db_.isOpen()) {

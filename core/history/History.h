@@ -7,7 +7,9 @@
 #include <ctime>
 #include <memory>
 #include <span>
+#include <optional>
 #include <string>
+#include <utility>
 #include <string_view>
 #include <vector>
 
@@ -156,6 +158,11 @@ class History {
   sql::Database db_;
   std::int64_t openBatch_ = 0;
   std::vector<std::string> openNewPaths_;  // of the rename being recorded
+  // For each of its rows that stays in its folder, the file's identity as
+  // planned: a move within one folder keeps it, so the outcome need not
+  // look at the file again (a move into another folder may cross file
+  // systems and give the file a new inode).
+  std::vector<std::optional<std::pair<std::uint64_t, std::uint64_t>>> openStaysPut_;
   std::unique_ptr<StoredBatch> offered_;   // loaded by OfferUndo for Undo
 };
 
