@@ -1,8 +1,8 @@
 // The main window: layout, lifecycle, the status line and its hints.
 #include "app/Unit1.h"
 
-#include <QCloseEvent>
 #include <QApplication>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QCursor>
 #include <QFont>

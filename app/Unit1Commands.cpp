@@ -11,8 +11,8 @@
 #include <set>
 
 #include "app/Glyphs.h"
-#include "app/ListRows.h"
 #include "app/Hints.h"
+#include "app/ListRows.h"
 #include "app/ListSelection.h"
 #include "app/Unit1.h"
 #include "core/platform/Cp932.h"

@@ -4,7 +4,6 @@
 #include <QLineEdit>
 #include <QScrollBar>
 #include <QToolButton>
-
 #include <utility>
 #include <vector>
 

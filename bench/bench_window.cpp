@@ -10,8 +10,8 @@
 
 #include <QApplication>
 #include <QListView>
-#include <QStringListModel>
 #include <QStringList>
+#include <QStringListModel>
 #include <cstdint>
 #include <cstdio>
 #include <string>

@@ -466,10 +466,9 @@ RecordResult History::BeginRename(std::span<const RenamePlanRow> rows,
     for (std::size_t i = 0; i < rows.size(); ++i) {
       openNewPaths_.emplace_back(rows[i].newPath);
       const Identity& file = native[i].file;
-      openStaysPut_.push_back(
-          file.known && FolderPart(rows[i].path) == FolderPart(rows[i].newPath)
-              ? std::optional(std::pair(file.device, file.inode))
-              : std::nullopt);
+      openStaysPut_.push_back(file.known && FolderPart(rows[i].path) == FolderPart(rows[i].newPath)
+                                  ? std::optional(std::pair(file.device, file.inode))
+                                  : std::nullopt);
     }
   }
   return result;

@@ -6,11 +6,11 @@
 #include <cstdint>
 #include <ctime>
 #include <memory>
-#include <span>
 #include <optional>
+#include <span>
 #include <string>
-#include <utility>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "core/UserPrompts.h"
@@ -163,7 +163,7 @@ class History {
   // look at the file again (a move into another folder may cross file
   // systems and give the file a new inode).
   std::vector<std::optional<std::pair<std::uint64_t, std::uint64_t>>> openStaysPut_;
-  std::unique_ptr<StoredBatch> offered_;   // loaded by OfferUndo for Undo
+  std::unique_ptr<StoredBatch> offered_;  // loaded by OfferUndo for Undo
 };
 
 // The question for a batch, e.g. "12月9日 10:31 のリネーム（60 ファイル）を

@@ -69,8 +69,8 @@ class FileOps {
   // ReadTail that also gives what the path named as it was read: a status
   // taken at no extra cost, which a command that reads every tag first can
   // use as each file's identity. (The default looks twice.)
-  virtual FileResult ReadTailAndStatus(const char* path, unsigned char* tail,
-                                       std::int64_t& length, FileStatus& status) {
+  virtual FileResult ReadTailAndStatus(const char* path, unsigned char* tail, std::int64_t& length,
+                                       FileStatus& status) {
     status = Status(path);
     return ReadTail(path, tail, length);
   }

@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "core/filelist/SplitPath.h"
 #include "core/UserPrompts.h"
+#include "core/filelist/SplitPath.h"
 #include "core/platform/Cp932.h"
 #include "core/tags/Id3v1Tag.h"
 

@@ -1,11 +1,11 @@
 #include "core/rename/RenameRun.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
+#include <cstring>
 #include <deque>
 #include <map>
-#include <cerrno>
-#include <cstring>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -460,7 +460,8 @@ std::vector<char> FoldersHoldingRows(const EntryTable& table,
     std::sort(names.begin(), names.end());
     for (std::size_t i = 0; i < origins.size(); ++i) {
       if (!origins[i].link) continue;
-      const std::string inside = std::string(NameKey(table[static_cast<int>(i)].path, storage)) + "/";
+      const std::string inside =
+          std::string(NameKey(table[static_cast<int>(i)].path, storage)) + "/";
       const auto next = std::lower_bound(names.begin(), names.end(), inside);
       holds[i] = next != names.end() && next->compare(0, inside.size(), inside) == 0;
     }
@@ -468,7 +469,8 @@ std::vector<char> FoldersHoldingRows(const EntryTable& table,
   if (folderRows.empty()) return holds;
   std::unordered_map<std::string, FileStatus> seen;
   for (int j = 0; j < table.entryCount; ++j) {
-    for (const std::string_view name : {std::string_view(table[j].path), std::string_view(table[j].newPath)}) {
+    for (const std::string_view name :
+         {std::string_view(table[j].path), std::string_view(table[j].newPath)}) {
       for (std::string_view folder = FolderOf(name); !folder.empty(); folder = FolderOf(folder)) {
         auto it = seen.find(std::string(folder));
         if (it == seen.end())
@@ -493,7 +495,8 @@ bool LeadsThroughLink(const FileStatus& listed, const FileStatus& target) {
 // What each row's path held before anything moved.
 std::vector<FileStatus> Origins(const EntryTable& table, FileOps& ops) {
   std::vector<FileStatus> origins(static_cast<std::size_t>(std::max(table.entryCount, 0)));
-  for (int i = 0; i < table.entryCount; ++i) origins[static_cast<std::size_t>(i)] = ops.Status(table[i].path);
+  for (int i = 0; i < table.entryCount; ++i)
+    origins[static_cast<std::size_t>(i)] = ops.Status(table[i].path);
   return origins;
 }
 
@@ -633,7 +636,7 @@ class PlannedDisk final : public FileOps {
 
   // The entry at `at` (the plan's name) whose real name is `real`.
   PlannedEntry EntryAt(const std::string& at, const std::string& real, bool folderOnTheWay,
-                  bool& touched) {
+                       bool& touched) {
     for (const std::string* name : {&at, &real}) {
       const auto it = names_.find(*name);
       if (it != names_.end()) {
@@ -674,7 +677,8 @@ class PlannedDisk final : public FileOps {
       }
       const bool last = k + 1 == parts.size();
       std::string candidate = at + "/" + std::string(part);
-      PlannedEntry entry = EntryAt(candidate, real + "/" + std::string(part), !last || folder, touched);
+      PlannedEntry entry =
+          EntryAt(candidate, real + "/" + std::string(part), !last || folder, touched);
       if (entry.status.kind == FileKind::Missing) return none;
       if (entry.status.link && (!last || follow) && !entry.status.linkText.empty()) {
         Place leads;
@@ -1017,13 +1021,12 @@ std::vector<RunRow> RunRename(EntryTable& table, FileOps& ops, UserPrompts& ui,
     const bool holdsRows = !holds.empty() && holds[static_cast<std::size_t>(i)] != 0;
     int moveError = 0;
     std::string storage;
-    const bool mayMove = soFar.replacers.empty() && !holdsRows &&
-                         !SameName(entry.newPath, entry.path) &&
-                         !LiesInside(entry.newPath, entry.path) &&
-                         !(start[static_cast<std::size_t>(i)].link &&
-                           !SameName(FolderOf(entry.newPath), FolderOf(entry.path))) &&
-                         !takenMeanwhile(entry.path) &&
-                         CheckNames(entry.path, entry.newPath) == NameRefusal::None;
+    const bool mayMove =
+        soFar.replacers.empty() && !holdsRows && !SameName(entry.newPath, entry.path) &&
+        !LiesInside(entry.newPath, entry.path) &&
+        !(start[static_cast<std::size_t>(i)].link &&
+          !SameName(FolderOf(entry.newPath), FolderOf(entry.path))) &&
+        !takenMeanwhile(entry.path) && CheckNames(entry.path, entry.newPath) == NameRefusal::None;
     if (mayMove) {
       const FileResult moved = ops.Move(entry.path, entry.newPath);
       if (moved) {
@@ -1036,8 +1039,7 @@ std::vector<RunRow> RunRename(EntryTable& table, FileOps& ops, UserPrompts& ui,
       }
       moveError = moved.error;
     }
-    row.decision =
-        DecideRow(entry, start[static_cast<std::size_t>(i)], ops, soFar, holdsRows);
+    row.decision = DecideRow(entry, start[static_cast<std::size_t>(i)], ops, soFar, holdsRows);
     const RowDecision& d = row.decision;
     switch (d.fate) {
       case RowFate::LeftAlone:
@@ -1053,8 +1055,9 @@ std::vector<RunRow> RunRename(EntryTable& table, FileOps& ops, UserPrompts& ui,
                                     d.refusal == NameRefusal::Hidden ||
                                     d.refusal == NameRefusal::ControlChars;
         const std::string shown =
-            wholeAddedPart ? std::string(AddedPart(SplitView(entry.path).prefix, entry.newPath).text)
-                           : SplitForRename(entry.newPath).name;
+            wholeAddedPart
+                ? std::string(AddedPart(SplitView(entry.path).prefix, entry.newPath).text)
+                : SplitForRename(entry.newPath).name;
         ui.Refuse(SkipMessage(SplitForRename(entry.path).name, shown, d.refusal), t.skipCaption);
         continue;
       }

@@ -51,8 +51,8 @@ enum class RowFate {
 // CannotMove's reasons besides the errno values EISDIR (a folder holds the
 // new name), NotRegularFileError (a pipe, a device or a dead link does),
 // ENOENT (the row's own file is gone) and EINVAL (a folder into itself).
-inline constexpr int NoTargetFolderError = -100;  // the folder the new name leads into is missing
-inline constexpr int HoldsListedRowsError = -101;  // a listed folder that other rows lie in
+inline constexpr int NoTargetFolderError = -100;    // the folder the new name leads into is missing
+inline constexpr int HoldsListedRowsError = -101;   // a listed folder that other rows lie in
 inline constexpr int LinkLeavesFolderError = -102;  // a link to be moved into another folder
 
 struct RowDecision {

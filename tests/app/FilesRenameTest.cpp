@@ -12,8 +12,8 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QRegularExpression>
-#include <QToolButton>
 #include <QTest>
+#include <QToolButton>
 #include <QUrl>
 #include <string>
 #include <vector>

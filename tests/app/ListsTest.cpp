@@ -68,11 +68,14 @@ TEST_F(ListsTest, AfterListMarksRefusedAndQuestionedRows) {
   AddFiles(*form, {folder / "hide.mp3", folder / "b.mp3", folder / "c.mp3", folder / "d.mp3"});
   const ListBox* after = form->ListBox2;
   EXPECT_EQ(RowData(after, 0, RowMarkRole).toInt(), RefusedRowMark);
-  EXPECT_TRUE(RowData(after, 0, Qt::ToolTipRole).toString().contains(QStringLiteral("「.」で始まって")));
+  EXPECT_TRUE(
+      RowData(after, 0, Qt::ToolTipRole).toString().contains(QStringLiteral("「.」で始まって")));
   EXPECT_EQ(RowData(after, 1, RowMarkRole).toInt(), QuestionRowMark);
-  EXPECT_TRUE(RowData(after, 1, Qt::ToolTipRole).toString().contains(QStringLiteral("同名のファイル")));
+  EXPECT_TRUE(
+      RowData(after, 1, Qt::ToolTipRole).toString().contains(QStringLiteral("同名のファイル")));
   EXPECT_EQ(RowData(after, 2, RowMarkRole).toInt(), QuestionRowMark);  // untagged: meets itself
-  EXPECT_TRUE(RowData(after, 2, Qt::ToolTipRole).toString().contains(QStringLiteral("今の名前と同じ")));
+  EXPECT_TRUE(
+      RowData(after, 2, Qt::ToolTipRole).toString().contains(QStringLiteral("今の名前と同じ")));
   EXPECT_EQ(RowData(after, 3, RowMarkRole).toInt(), NoRowMark);
   EXPECT_TRUE(RowData(after, 3, Qt::ToolTipRole).toString().isEmpty());
   // Row 1 may replace Taken.mp3; listed below it, that file's row is asked about too.

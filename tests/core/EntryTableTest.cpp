@@ -123,8 +123,9 @@ TEST(WholeCollection, CommandsOverAHundredThousandEntries) {
       {"sort", [](EntryTable& t) { SortEntries(t); }, "/m/000001.mp3", "/m/100000.mp3", Count},
       {"delete the first", [](EntryTable& t) { DeleteEntry(t, 0); }, "/m/000002.mp3",
        "/m/100000.mp3", Count - 1},
-      {"move the last up", [](EntryTable& t) { SwapEntries(t, t.entryCount - 2, t.entryCount - 1); },
-       "/m/000002.mp3", "/m/099999.mp3", Count - 1},
+      {"move the last up",
+       [](EntryTable& t) { SwapEntries(t, t.entryCount - 2, t.entryCount - 1); }, "/m/000002.mp3",
+       "/m/099999.mp3", Count - 1},
       {"delete in the middle", [](EntryTable& t) { DeleteEntry(t, Count / 2); }, "/m/000002.mp3",
        "/m/099999.mp3", Count - 2},
       {"clear", [](EntryTable& t) { ClearEntries(t); }, nullptr, nullptr, 0},
@@ -174,7 +175,7 @@ TEST_F(EntryTableTest, BatchTellsEveryRefusalInOneMessage) {
   for (int i = 0; i < 30; ++i)
     batch.Add(("/m/x/" + std::string(1100, 'q') + std::to_string(i)).c_str(), "");
   batch.RefuseUnconvertible("/home/u/\xF0\x9F\x98\x80song.mp3");  // emoji: no CP932 form
-  batch.RefuseUnconvertible("/home/u/x\xC2\xA5.mp3");               // "¥" reads back as "\\"
+  batch.RefuseUnconvertible("/home/u/x\xC2\xA5.mp3");             // "¥" reads back as "\\"
   batch.Finish();
   ASSERT_EQ(ui_.utf8Refusals.size(), 1u);
   EXPECT_TRUE(ui_.refusals.empty());
@@ -183,7 +184,7 @@ TEST_F(EntryTableTest, BatchTellsEveryRefusalInOneMessage) {
   EXPECT_NE(text.find("1023"), std::string::npos);
   EXPECT_NE(text.find("    " + std::string(80, 'q') + "…"), std::string::npos);
   EXPECT_NE(text.find("ほか 20 件"), std::string::npos);  // the long list is shortened
-  EXPECT_EQ(text.find("/m/"), std::string::npos);  // names, not folders
+  EXPECT_EQ(text.find("/m/"), std::string::npos);         // names, not folders
   EXPECT_NE(text.find("\xF0\x9F\x98\x80song.mp3"), std::string::npos);
   EXPECT_NE(text.find("x\xC2\xA5.mp3"), std::string::npos);
   batch.Finish();

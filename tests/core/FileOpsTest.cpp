@@ -246,7 +246,8 @@ TEST_F(CrossFileSystemTest, FailedCopyRemovesPartialTarget) {
   const std::string bytes(400000, 'b');
   WriteBytes(from, bytes);
 
-  const FileResult result = UnderSizeLimit(200000, [&] { return ops_.Move(from.c_str(), to.c_str()); });
+  const FileResult result =
+      UnderSizeLimit(200000, [&] { return ops_.Move(from.c_str(), to.c_str()); });
 
   EXPECT_EQ(result.error, EFBIG);
   EXPECT_FALSE(PathExists(to));

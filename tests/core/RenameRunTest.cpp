@@ -299,26 +299,26 @@ TEST_F(RenameRunTest, ForecastAndRunAgreeRowByRow) {
     const char* bytes;
     Outlook expected;
   } rows[] = {
-      {"self.mp3", "self.mp3", "1", Outlook::MeetsItself},      // untagged, name kept
-      {"hide.mp3", ".mp3", "2", Outlook::Refused},              // hidden
-      {"a.mp3", "Taken.mp3", "3", Outlook::AsksExisting},       // on disk
-      {"b.mp3", "Twice.mp3", "4", Outlook::Moves},              //
-      {"c.mp3", "Twice.mp3", "5", Outlook::AsksEarlierRow},     // the row above
-      {"d.mp3", "Dir.mp3", "6", Outlook::CannotMove},           // a folder there
+      {"self.mp3", "self.mp3", "1", Outlook::MeetsItself},         // untagged, name kept
+      {"hide.mp3", ".mp3", "2", Outlook::Refused},                 // hidden
+      {"a.mp3", "Taken.mp3", "3", Outlook::AsksExisting},          // on disk
+      {"b.mp3", "Twice.mp3", "4", Outlook::Moves},                 //
+      {"c.mp3", "Twice.mp3", "5", Outlook::AsksEarlierRow},        // the row above
+      {"d.mp3", "Dir.mp3", "6", Outlook::CannotMove},              // a folder there
       {"Taken.mp3", "Else.mp3", nullptr, Outlook::MayBeReplaced},  // row 3 replaces it
-      {"e.mp3", "b.mp3", "8", Outlook::Moves},                  // row 4 gave that name up
-      {"x.mp3", "Song.mp3", nullptr, Outlook::Refused},         // a link to its own new name
-      {"real.mp3", "Tune.mp3", "real", Outlook::Moves},         //
-      {"alias.mp3", "Tune.mp3", nullptr, Outlook::Refused},     // a link to row 10's file
-      {"ctl.mp3", "Red\x1b[31m.mp3", "c", Outlook::Refused},    // ESC in a title
-      {"kept", "kept", nullptr, Outlook::Unchanged},            // a listed folder keeps its name
-      {"pipe.mp3", "pipe.mp3", nullptr, Outlook::Unchanged},    // so does a pipe
-      {"f.mp3", "none/f.mp3", "f", Outlook::CannotMove},        // no such folder
-      {"gone.mp3", "Gone2.mp3", nullptr, Outlook::CannotMove},  // listed, then deleted
-      {"g.mp3", "DirX.mp3", "g", Outlook::CannotMove},          // a folder: g stays...
-      {"h.mp3", "g.mp3", "h", Outlook::AsksExisting},           // ...so this one is asked
-      {"hard.mp3", "hardT.mp3", nullptr, Outlook::AsksExisting},  // a hard link: safe
-      {"album", "album2", nullptr, Outlook::CannotMove},          // a folder the next row is in
+      {"e.mp3", "b.mp3", "8", Outlook::Moves},                     // row 4 gave that name up
+      {"x.mp3", "Song.mp3", nullptr, Outlook::Refused},            // a link to its own new name
+      {"real.mp3", "Tune.mp3", "real", Outlook::Moves},            //
+      {"alias.mp3", "Tune.mp3", nullptr, Outlook::Refused},        // a link to row 10's file
+      {"ctl.mp3", "Red\x1b[31m.mp3", "c", Outlook::Refused},       // ESC in a title
+      {"kept", "kept", nullptr, Outlook::Unchanged},               // a listed folder keeps its name
+      {"pipe.mp3", "pipe.mp3", nullptr, Outlook::Unchanged},       // so does a pipe
+      {"f.mp3", "none/f.mp3", "f", Outlook::CannotMove},           // no such folder
+      {"gone.mp3", "Gone2.mp3", nullptr, Outlook::CannotMove},     // listed, then deleted
+      {"g.mp3", "DirX.mp3", "g", Outlook::CannotMove},             // a folder: g stays...
+      {"h.mp3", "g.mp3", "h", Outlook::AsksExisting},              // ...so this one is asked
+      {"hard.mp3", "hardT.mp3", nullptr, Outlook::AsksExisting},   // a hard link: safe
+      {"album", "album2", nullptr, Outlook::CannotMove},           // a folder the next row is in
       {"album/t.mp3", "album/T.mp3", "t", Outlook::Moves},         //
       {"p.mp3", "q.mp3", "p", Outlook::Moves},                     // takes the name of...
       {"q.mp3", "r.mp3", nullptr, Outlook::CannotMove},            // ...a file gone before the run
