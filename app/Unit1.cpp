@@ -288,19 +288,53 @@ void TForm1::FormCreate() {
 
 void TForm1::Exit1Click() { close(); }
 
-void TForm1::SetStatusText(const QString& text) {
-  statusText_->setText(text);
-  // Commands that write progress run without returning to the event loop,
-  // so the line is painted here, but at most at the display's rate: a run
-  // over 1024 files would otherwise wait on 1024 paints. The last text is
-  // always painted, by the event loop once the command is done.
-  if (!statusText_->isVisible()) return;
-  if (statusPainted_.isValid() && statusPainted_.elapsed() < kStatusPaintMs) return;
+// Commands that write progress run without returning to the event loop, so
+// the line is painted by hand, but at most once a frame and not in the
+// command's first frame: a run over 1024 files does not wait on 1024 paints,
+// and a command shorter than a frame paints nothing but its last text,
+// which the event loop paints once the command is done.
+bool TForm1::StatusPaintDue() {
+  if (!busySince_.isValid()) {
+    busySince_.start();
+    QTimer::singleShot(0, this, [this] {
+      busySince_.invalidate();
+      TakePendingStatus();
+    });
+    return false;
+  }
+  if (!statusText_->isVisible() || busySince_.elapsed() < kStatusPaintMs) return false;
+  return !statusPainted_.isValid() || statusPainted_.elapsed() >= kStatusPaintMs;
+}
+
+void TForm1::PaintStatus() {
   statusText_->repaint();
   statusPainted_.start();
 }
 
-void TForm1::SetStatusText(std::string_view cp932) { SetStatusText(ToQt(cp932)); }
+void TForm1::SetStatusText(const QString& text) {
+  statusPending_ = false;
+  statusText_->setText(text);
+  if (StatusPaintDue()) PaintStatus();
+}
+
+// A run writes each row's path: it is converted and handed to the label only
+// when it is painted, or when the command is done.
+void TForm1::SetStatusText(std::string_view cp932) {
+  if (!StatusPaintDue()) {
+    pendingStatus_.assign(cp932);
+    statusPending_ = true;
+    return;
+  }
+  statusPending_ = false;
+  statusText_->setText(ToQt(cp932));
+  PaintStatus();
+}
+
+void TForm1::TakePendingStatus() {
+  if (!statusPending_) return;
+  statusPending_ = false;
+  statusText_->setText(ToQt(pendingStatus_));
+}
 
 void TForm1::ShowProgress(int done, int total) {
   if (done < total && progressShown_.isValid() && progressShown_.elapsed() < kStatusPaintMs) return;
@@ -308,7 +342,9 @@ void TForm1::ShowProgress(int done, int total) {
   SetStatusText(QStringLiteral("%1 / %2").arg(done).arg(total));
 }
 
-QString TForm1::StatusText() const { return statusText_->text(); }
+QString TForm1::StatusText() const {
+  return statusPending_ ? ToQt(pendingStatus_) : statusText_->text();
+}
 
 std::string TForm1::NamingRule() const {
   std::string rule;

@@ -213,6 +213,9 @@ class TForm1 : public QMainWindow {
   void FormPaint();
   void FormResize();
   bool FormCloseQuery();
+  bool StatusPaintDue();
+  void PaintStatus();
+  void TakePendingStatus();
 
   Dialogs& dialogs_;
   QStringList args_;
@@ -230,7 +233,10 @@ class TForm1 : public QMainWindow {
   QLabel* statusText_ = nullptr;
   QElapsedTimer statusPainted_;  // since the status line was last painted by hand
   QElapsedTimer progressShown_;  // since ShowProgress last wrote
-  QMargins appliedFrame_;        // the frame the current size and limits assume
+  QElapsedTimer busySince_;      // since the current command's first status text
+  std::string pendingStatus_;    // CP932: the text the label is yet to be given
+  bool statusPending_ = false;
+  QMargins appliedFrame_;  // the frame the current size and limits assume
   bool limitsSet_ = false;
   mutable QMargins knownFrame_;    // the window manager's frame, once told
   QPoint intendedPosition_;        // where the program last put the frame's corner
