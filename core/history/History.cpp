@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -134,15 +135,6 @@ std::string ReasonOf(const sql::Status& status) {
 std::string Unreadable(const std::string& store, const std::string& detail) {
   return Cp932("操作の履歴を読み取れないため、元に戻せません。\n\n履歴：") + ShownPath(store) +
          "\n" + detail + Cp932("\n\nファイルは何も変更していません。");
-}
-
-// A CP932 path's folder: everything before its last separator (a trail
-// byte is never one).
-std::string_view FolderPart(std::string_view path) {
-  std::size_t last = 0;
-  for (std::size_t i = 0; i < path.size(); i += CharLength(path, i))
-    if (CharLength(path, i) == 1 && (path[i] == '/' || path[i] == '\\')) last = i;
-  return path.substr(0, last);
 }
 
 Identity NameIdentity(const FileStatus& status) {
@@ -398,16 +390,11 @@ RecordResult History::Record(Write write) {
 RecordResult History::BeginRename(std::span<const RenamePlanRow> rows,
                                   std::string_view temporaryPath) {
   openBatch_ = 0;
-  openNewPaths_.clear();
-  openStaysPut_.clear();
+  openRows_.clear();
   if (rows.empty()) return RecordResult{true, {}, {}};
 
   // Native forms first, outside the transaction. A row whose names have
   // none cannot move; it keeps its place with an unknown identity.
-  struct NativeRow {
-    std::string path, newPath;
-    Identity file, target;
-  };
   std::vector<NativeRow> native(rows.size());
   for (std::size_t i = 0; i < rows.size(); ++i) {
     NativeRow& n = native[i];
@@ -460,17 +447,7 @@ RecordResult History::BeginRename(std::span<const RenamePlanRow> rows,
     openBatch_ = id;
     return {};
   });
-  if (result.recorded) {
-    openNewPaths_.reserve(rows.size());
-    openStaysPut_.reserve(rows.size());
-    for (std::size_t i = 0; i < rows.size(); ++i) {
-      openNewPaths_.emplace_back(rows[i].newPath);
-      const Identity& file = native[i].file;
-      openStaysPut_.push_back(file.known && FolderPart(rows[i].path) == FolderPart(rows[i].newPath)
-                                  ? std::optional(std::pair(file.device, file.inode))
-                                  : std::nullopt);
-    }
-  }
+  if (result.recorded) openRows_ = std::move(native);
   return result;
 }
 
@@ -488,9 +465,11 @@ void History::RecordReplacing(std::size_t row, const FileStatus& target) {
   (void)update.Run();
 }
 
-void History::FinishRename(std::span<const RenameRowResult> results, FileOps& ops) {
+void History::FinishRename(std::span<const RenamePlanRow> rows,
+                           std::span<const RenameRowResult> results, FileOps& ops) {
   const std::int64_t id = openBatch_;
   openBatch_ = 0;
+  const std::vector<NativeRow> planned = std::exchange(openRows_, {});
   if (id == 0 || !db_.isOpen()) return;
   // Whatever fails here leaves the batch as planned; undo then looks at
   // the disk instead of at the outcome.
@@ -503,8 +482,7 @@ void History::FinishRename(std::span<const RenameRowResult> results, FileOps& op
                       "replaced_length=?9 WHERE batch=?10 AND seq=?11"))
     return;
   int changed = 0;
-  const std::size_t count =
-      results.size() < openNewPaths_.size() ? results.size() : openNewPaths_.size();
+  const std::size_t count = std::min({results.size(), rows.size(), planned.size()});
   for (std::size_t i = 0; i < count; ++i) {
     const RenameRowResult& r = results[i];
     // Rows left as they were need no word: a finished batch reads an
@@ -520,14 +498,16 @@ void History::FinishRename(std::span<const RenameRowResult> results, FileOps& op
       update.BindNull(2);
     else
       update.BindBlob(2, place);
-    // A move across file systems gives the file a new inode: take it where
-    // the file is now.
-    const std::string& now = r.where.empty() ? openNewPaths_[i] : r.where;
+    // A move within one folder keeps the file's identity as planned; a move
+    // into another folder may cross file systems and give the file a new
+    // inode: take it where the file is now.
+    const NativeRow& plannedRow = planned[i];
     Identity placed;
-    if (r.outcome == RowOutcome::Moved && r.where.empty() && i < openStaysPut_.size() &&
-        openStaysPut_[i]) {
-      placed = {true, openStaysPut_[i]->first, openStaysPut_[i]->second, 0};
+    if (r.outcome == RowOutcome::Moved && r.where.empty() && plannedRow.file.known &&
+        Parent(plannedRow.path) == Parent(plannedRow.newPath)) {
+      placed = {true, plannedRow.file.device, plannedRow.file.inode, 0};
     } else if (r.outcome == RowOutcome::Moved || !r.where.empty()) {
+      const std::string now = r.where.empty() ? std::string(rows[i].newPath) : r.where;
       placed = NameIdentity(ops.Status(now.c_str()));
     }
     BindIdentity(update, 3, placed, false);
@@ -555,7 +535,7 @@ void History::FinishRename(std::span<const RenameRowResult> results, FileOps& op
 
 RecordResult History::BeginTagChange(const TagChangePlan& plan) {
   openBatch_ = 0;
-  openNewPaths_.clear();
+  openRows_.clear();
   std::string native;
   if (!Cp932PathToNative(plan.path, native))
     return RecordResult{false, {}, Cp932("ファイル名にできない文字が含まれています")};

@@ -23,6 +23,14 @@ namespace selvane {
 
 enum class BatchKind { Rename = 1, TagUpdate = 2, TagRemoval = 3 };
 
+// The identity undo compares: for a rename the name's own device and inode
+// (a link moves as itself), for a tag change those of the file written.
+struct Identity {
+  bool known = false;
+  std::uint64_t device = 0, inode = 0;
+  std::int64_t length = 0;
+};
+
 // A row that the rename run may move, as it stands before the run.
 struct RenamePlanRow {
   std::string_view path, newPath;  // CP932
@@ -127,9 +135,12 @@ class History {
   // undo finds it in the trash by its identity. Rows that replace nothing
   // cost the plan nothing this way.
   void RecordReplacing(std::size_t row, const FileStatus& target);
-  // After it: one result per planned row, in the same order. A run that
-  // changed nothing leaves no batch behind.
-  void FinishRename(std::span<const RenameRowResult> results, FileOps& ops);
+  // After it: one result per planned row, in the same order, beside the plan
+  // given to BeginRename, of which only the new paths are read (the run has
+  // written the new names over the rows' paths). A run that changed nothing
+  // leaves no batch behind.
+  void FinishRename(std::span<const RenamePlanRow> rows, std::span<const RenameRowResult> results,
+                    FileOps& ops);
 
   RecordResult BeginTagChange(const TagChangePlan& plan);
   void FinishTagChange(bool done);
@@ -157,12 +168,14 @@ class History {
   std::string path_;
   sql::Database db_;
   std::int64_t openBatch_ = 0;
-  std::vector<std::string> openNewPaths_;  // of the rename being recorded
-  // For each of its rows that stays in its folder, the file's identity as
-  // planned: a move within one folder keeps it, so the outcome need not
-  // look at the file again (a move into another folder may cross file
-  // systems and give the file a new inode).
-  std::vector<std::optional<std::pair<std::uint64_t, std::uint64_t>>> openStaysPut_;
+  // The rename being recorded, one row per planned row in native form
+  // (empty paths: the row had none). Kept as planned until its outcome is
+  // written, so that nothing of it is copied or freed before the moves.
+  struct NativeRow {
+    std::string path, newPath;
+    Identity file, target;
+  };
+  std::vector<NativeRow> openRows_;
   std::unique_ptr<StoredBatch> offered_;  // loaded by OfferUndo for Undo
 };
 

@@ -10,14 +10,6 @@
 
 namespace selvane {
 
-// The identity undo compares: for a rename the name's own device and inode
-// (a link moves as itself), for a tag change those of the file written.
-struct Identity {
-  bool known = false;
-  std::uint64_t device = 0, inode = 0;
-  std::int64_t length = 0;
-};
-
 struct StoredStep {
   std::string path, newPath;  // CP932
   Identity file;

@@ -951,10 +951,10 @@ std::vector<RunRow> RunRename(EntryTable& table, FileOps& ops, UserPrompts& ui,
   // The batch is written down before the first change on disk, one step per
   // row with a new name, from the statuses the rows' files already gave. A
   // file a row may replace is looked at only when that row comes to it.
+  std::vector<RenamePlanRow> plan;
   std::vector<RenameRowResult> records;
   std::vector<std::size_t> recordOf(rows.size(), 0);
   if (services.history != nullptr) {
-    std::vector<RenamePlanRow> plan;
     plan.reserve(rows.size());
     for (std::size_t i = 0; i < rows.size(); ++i) {
       const FileEntry& entry = table[static_cast<int>(i)];
@@ -1107,7 +1107,7 @@ std::vector<RunRow> RunRename(EntryTable& table, FileOps& ops, UserPrompts& ui,
     CopyField(entry.path, entry.newPath);
   }
 
-  if (!records.empty()) services.history->FinishRename(records, ops);
+  if (!records.empty()) services.history->FinishRename(plan, records, ops);
   if (!failures.empty()) ui.Refuse(FailureReport(failures), t.failedCaption);
   ui.SetStatus(deleted == 0 ? t.finished
                             : t.deletedBefore + std::to_string(deleted) + t.deletedAfter);
