@@ -106,13 +106,17 @@ void ListRows::TakeLines(const QFont& font, const EntryListModel& model) {
     // The lists' font gives every half-width glyph one advance and every
     // full-width one twice that; a few of the widest glyphs of each kind
     // tell them (measuring all would load a hundred glyphs before the first
-    // paint). The mark of a byte that is no Shift-JIS may come from another
-    // font.
+    // paint).
     for (const char16_t c : {u'W', u'M', u'@', u'm', u'w', u'%', u'ｱ', u'ﾟ'})
       narrow_ = std::max(narrow_, metrics.horizontalAdvance(QChar(c)));
-    wide_ = std::max({metrics.maxWidth(), metrics.horizontalAdvance(QChar(u'あ')),
-                      metrics.horizontalAdvance(QChar(u'\uFFFD'))});
+    wide_ = std::max(metrics.maxWidth(), metrics.horizontalAdvance(QChar(u'あ')));
   }
+  // The mark of a byte that is no Shift-JIS comes from another font, which
+  // is looked for only once a row holds one (the search costs a millisecond).
+  const auto markWidth = [&] {
+    if (mark_ == 0) mark_ = std::max(wide_, metrics.horizontalAdvance(QChar(u'\uFFFD')));
+    return mark_;
+  };
   const int rows = model.rowCount();
   std::vector<int> bounds(static_cast<std::size_t>(rows));
   int most = -1, mostRow = -1;
@@ -125,8 +129,10 @@ void ListRows::TakeLines(const QFont& font, const EntryListModel& model) {
     int bound = 0;
     for (std::size_t i = from; i < bytes.size(); i += selvane::CharLength(bytes, i)) {
       const unsigned char c = static_cast<unsigned char>(bytes[i]);
-      if (selvane::CharLength(bytes, i) == 2 || (c >= 0x80 && (c < 0xA1 || c > 0xDF)))
+      if (selvane::CharLength(bytes, i) == 2)
         bound += wide_;
+      else if (c >= 0x80 && (c < 0xA1 || c > 0xDF))
+        bound += markWidth();
       else
         bound += (c < 0x20 || c == 0x7F) ? 2 * narrow_ : narrow_;
     }

@@ -57,6 +57,7 @@ class ListRows : public QStyledItemDelegate {
   bool withMarks_;
   int widest_ = 0;             // pixels of the widest line
   int narrow_ = 0, wide_ = 0;  // bounds of a half-width and a full-width glyph
+  int mark_ = 0;               // of the mark of a byte that is no Shift-JIS
 };
 
 // A list box as the designed one behaves: one row is selected at a time,

@@ -123,6 +123,21 @@ TEST_F(ListsTest, PathEndingInASeparatorShowsAnEmptyName) {
   EXPECT_EQ(Lines(form->ListBox1), QStringList{QString()});
 }
 
+// A row is scrollable to its end: the row width covers the widest line,
+// also one whose bytes are no Shift-JIS and show as marks from another font.
+TEST_F(ListsTest, RowsAreAsWideAsTheWidestLineMarksIncluded) {
+  const DemoTag marks{std::string(30, '\x80'), "", "", "", "", 0},
+      plain{std::string(30, 'W'), "", "", "", "", 0};
+  WriteMp3(folder / "m.mp3", &marks);
+  WriteMp3(folder / "p.mp3", &plain);
+  form->Edit1->setText(QStringLiteral("$T.mp3"));
+  AddFiles(*form, {folder / "p.mp3", folder / "m.mp3"});
+  const ListBox* after = form->ListBox2;
+  ASSERT_TRUE(Line(after, 1).startsWith(QChar(u'\uFFFD')));
+  const int rowWidth = after->sizeHintForIndex(after->model()->index(0, 0)).width();
+  EXPECT_GE(rowWidth, QFontMetrics(after->font()).horizontalAdvance(Line(after, 1)));
+}
+
 class SelectionTest : public ListsTest {
  protected:
   void SetUp() override {
