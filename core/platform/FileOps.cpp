@@ -74,10 +74,11 @@ FileResult NotRegular(const struct stat& st) {
   return Failure(S_ISDIR(st.st_mode) ? EISDIR : NotRegularFileError);
 }
 
-// What the native path names: the name itself first (one call for the
-// common case of a name that is no link), then, for a link, where it leads.
-// `error` gets the errno of a name that cannot be looked at.
-FileStatus StatusOfNative(const std::string& native, int* error = nullptr) {
+}  // namespace
+
+// The name itself first (one call for the common case of a name that is no
+// link), then, for a link, where it leads.
+FileStatus NativeStatus(const std::string& native, int* error) {
   struct stat own {};
   if (::lstat(native.c_str(), &own) != 0) {
     if (error != nullptr) *error = errno;
@@ -113,6 +114,8 @@ FileStatus StatusOfNative(const std::string& native, int* error = nullptr) {
   return status;
 }
 
+namespace {
+
 // Opens the regular file at the CP932 path with `flags` into `fd`. The type
 // is looked at before the open, so a pipe or a device is never opened (an
 // open of a pipe waits for its other end), and again after it, in case the
@@ -125,7 +128,7 @@ FileResult Open(const char* path, int flags, Fd& fd, struct stat* info = nullptr
   FileResult result;
   if (!ToNative(path, native, result)) return result;
   int error = 0;
-  FileStatus named = StatusOfNative(native, &error);
+  FileStatus named = NativeStatus(native, &error);
   if (status != nullptr) *status = named;  // also for a file that cannot be opened
   if (error != 0) return Failure(error);
   if (named.kind != FileKind::Regular)
@@ -335,7 +338,7 @@ class SystemOps final : public FileOps {
   FileStatus Status(const char* path) override {
     std::string native;
     if (!Cp932PathToNative(path, native)) return {};
-    return StatusOfNative(native);
+    return NativeStatus(native);
   }
 
   FileResult Delete(const char* path) override {
@@ -405,8 +408,6 @@ FileOps& SystemFileOps() {
   static SystemOps ops;
   return ops;
 }
-
-FileStatus NativeStatus(const std::string& native) { return StatusOfNative(native); }
 
 FileResult NativeMove(const std::string& from, const std::string& to) {
   if (::syscall(SYS_renameat2, AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)

@@ -95,8 +95,9 @@ std::string ErrorText(int error);
 FileOps& SystemFileOps();
 
 // The same status and move for native paths (the trash keeps native names,
-// which need not have a CP932 form).
-FileStatus NativeStatus(const std::string& native);
+// which need not have a CP932 form). `error`, when given, gets the errno of
+// a name that cannot be looked at, or of a link that leads nowhere.
+FileStatus NativeStatus(const std::string& native, int* error = nullptr);
 FileResult NativeMove(const std::string& from, const std::string& to);
 
 // The process's current directory as a CP932 path ending in '/'; false when
