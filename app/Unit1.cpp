@@ -320,13 +320,10 @@ void TForm1::SetStatusText(const QString& text) {
 // A run writes each row's path: it is converted and handed to the label only
 // when it is painted, or when the command is done.
 void TForm1::SetStatusText(std::string_view cp932) {
-  if (!StatusPaintDue()) {
-    pendingStatus_.assign(cp932);
-    statusPending_ = true;
-    return;
-  }
-  statusPending_ = false;
-  statusText_->setText(ToQt(cp932));
+  pendingStatus_.assign(cp932);
+  statusPending_ = true;
+  if (!StatusPaintDue()) return;
+  TakePendingStatus();
   PaintStatus();
 }
 
