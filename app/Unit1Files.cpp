@@ -117,6 +117,14 @@ class OnScreenPrompts : public selvane::UserPrompts {
 
 }  // namespace
 
+namespace {
+
+// A name that was not valid in the system's encoding has lost bytes on its
+// way in and cannot be found faithfully.
+bool LostBytes(const QString& arg) { return arg.contains(QChar::ReplacementCharacter); }
+
+}  // namespace
+
 // The files the first paint can show are listed at once; the others right
 // after it, so that a collection of 20,000 files comes up as fast as one of
 // twenty (the first screen is the same). One message tells every refusal,
@@ -129,8 +137,14 @@ void TForm1::AddCommandLineFiles(const QStringList& args) {
   const qsizetype now = std::min(args.size(), firstScreenRows);
   const std::string rule = NamingRule();
   for (qsizetype i = 0; i < now; ++i) AddArgument(args[i], rule);
-  for (qsizetype i = now; i < args.size(); ++i)
-    pendingArgs_.push_back(QFile::encodeName(args[i]).toStdString());
+  for (qsizetype i = now; i < args.size(); ++i) {
+    // Refused here as on the first screen: encoded back, it would name
+    // nothing and be passed over without a word.
+    if (LostBytes(args[i]))
+      startBatch_->RefuseUnconvertible(args[i].toStdString());
+    else
+      pendingArgs_.push_back(QFile::encodeName(args[i]).toStdString());
+  }
 }
 
 void TForm1::AddLaterArguments(std::span<char* const> native) {
@@ -161,9 +175,7 @@ void TForm1::AddTheRest() {
 }
 
 void TForm1::AddArgument(const QString& arg, const std::string& rule) {
-  // A name that was not valid in the system's encoding has lost bytes on
-  // its way in and cannot be found faithfully.
-  if (arg.contains(QChar::ReplacementCharacter)) {
+  if (LostBytes(arg)) {
     startBatch_->RefuseUnconvertible(arg.toStdString());
     return;
   }

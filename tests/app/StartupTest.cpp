@@ -44,7 +44,7 @@ TEST_F(CommandLineTest, OneArgumentIsListedSelectedAndShown) {
 
 // The start lists what its first paint can show and the rest right after;
 // once the window is up every row is listed and named, the first row still
-// selected.
+// selected. A name that lost bytes on its way in is refused there too.
 TEST_F(CommandLineTest, RowsBelowTheFirstScreenAreNamedOnceTheWindowIsUp) {
   QStringList args;
   for (int i = 0; i < 60; ++i) {
@@ -53,7 +53,11 @@ TEST_F(CommandLineTest, RowsBelowTheFirstScreenAreNamedOnceTheWindowIsUp) {
     WriteMp3(path, &numbered);
     args << QString::fromStdString(path);
   }
+  args << QString::fromStdString(folder / "lost\xEF\xBF\xBD.mp3");
   form = OpenWindow(dialogs, args);
+  const QStringList refusals = dialogs.Texts(ScriptedDialogs::Kind::Refusal);
+  ASSERT_EQ(refusals.size(), 1);
+  EXPECT_TRUE(refusals[0].contains(QStringLiteral("lost\uFFFD.mp3"))) << refusals[0].toStdString();
   ASSERT_EQ(form->table.entryCount, 60);
   EXPECT_EQ(std::string(form->table[59].newPath), folder / "Song59().mp3");
   EXPECT_EQ(form->table[59].hasTag, 1);
