@@ -173,11 +173,9 @@ void Run::DoRow(std::size_t i) {
   FileEntry& entry = Entry(i);
   RunRow& row = rows_[i];
   RenameRowResult* record = records_.empty() ? nullptr : &records_[recordOf_[i]];
-  // The row's path still holds what it held at the start when no earlier
-  // row replaced a file or moved one to that place.
-  const bool untouched = soFar_.replacers.empty() && !arrivals_.TakenMeanwhile(entry.path);
   int quickError = 0;
-  if (untouched && MovesWithoutLooking(entry, start_[i], Holds(i))) {
+  if (MovesWithoutLooking(entry, start_[i], soFar_, Holds(i)) &&
+      !arrivals_.TakenMeanwhile(entry.path)) {
     const FileResult moved = ops_.Move(entry.path, entry.newPath);
     if (moved) {
       row.moved = true;

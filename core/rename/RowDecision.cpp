@@ -213,7 +213,7 @@ RowDecision DecideByTarget(const FileEntry& entry, const FileStatus& origin, con
     case FileKind::Missing: {
       // A name that leads into another folder moves only into one that is there.
       const std::string_view folder = FolderOf(newPath);
-      if (folder != FolderOf(path) && !folder.empty() &&
+      if (!folder.empty() && !SameName(folder, FolderOf(path)) &&
           disk.Status(std::string(folder).c_str()).kind != FileKind::Folder)
         return cannotMove(NoTargetFolderError);
       if (IntoItself(own, path, newPath)) return cannotMove(EINVAL);
@@ -252,12 +252,14 @@ RowDecision DecideRow(const FileEntry& entry, const FileStatus& origin, DiskLook
   return DecideByTarget(entry, origin, own, early.d, disk);
 }
 
-bool MovesWithoutLooking(const FileEntry& entry, const FileStatus& origin, bool holdsListedRows) {
-  if (entry.newPath[0] == '\0') return false;
+bool MovesWithoutLooking(const FileEntry& entry, const FileStatus& origin, const RunSoFar& soFar,
+                         bool holdsListedRows) {
+  // Whether an earlier row replaced this row's file takes a look at it.
+  if (entry.newPath[0] == '\0' || !soFar.replacers.empty()) return false;
   // The name's conversion is left to the move, which fails on a name
   // without a native form; the full decision then tells why.
   const EarlyDecision early =
-      DecideByOwnFile(entry, origin, origin, RunSoFar{}, holdsListedRows, CheckNames);
+      DecideByOwnFile(entry, origin, origin, soFar, holdsListedRows, CheckNames);
   return !early.settled && !early.d.meetsItself && !IntoItself(origin, entry.path, entry.newPath);
 }
 

@@ -33,10 +33,11 @@ std::string_view AddedText(std::string_view path, std::string_view newPath);
 RowDecision DecideRow(const FileEntry& entry, const FileStatus& origin, DiskLooks& disk,
                       const RunSoFar& soFar, bool holdsListedRows = false);
 // The same decision taken without looking at the disk, for a row whose
-// path still holds `origin` (no earlier row can have changed it): true when
-// nothing is left to decide but the move itself, which never replaces and
-// so finds out by failing whether the new name is free.
-bool MovesWithoutLooking(const FileEntry& entry, const FileStatus& origin, bool holdsListedRows);
+// path no earlier row has moved a file to: true when nothing is left to
+// decide but the move itself, which never replaces and so finds out by
+// failing whether the new name is free.
+bool MovesWithoutLooking(const FileEntry& entry, const FileStatus& origin, const RunSoFar& soFar,
+                         bool holdsListedRows);
 
 // What each row's path holds now.
 std::vector<FileStatus> Origins(const EntryTable& table, DiskLooks& disk);
