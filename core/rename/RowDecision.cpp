@@ -82,36 +82,32 @@ std::string_view AddedText(std::string_view path, std::string_view newPath) {
   return AddedPart(SplitView(path).prefix, newPath).text;
 }
 
-std::vector<char> FoldersHoldingRows(const EntryTable& table,
-                                     const std::vector<FileStatus>& origins, DiskLooks& disk) {
-  std::vector<char> holds;
-  std::map<std::pair<std::uint64_t, std::uint64_t>, std::vector<std::size_t>> folderRows;
-  bool anyLink = false;
+namespace {
+
+using FolderRows = std::map<std::pair<std::uint64_t, std::uint64_t>, std::vector<std::size_t>>;
+
+// A listed link that other rows' names pass through, whatever it leads to
+// now (a folder an earlier row puts there, say).
+void MarkLinksPassedThrough(const EntryTable& table, const std::vector<FileStatus>& origins,
+                            std::vector<char>& holds) {
+  std::vector<std::string> names;
+  std::string storage;
+  for (int j = 0; j < table.entryCount; ++j)
+    for (const char* name : {table[j].path, table[j].newPath})
+      names.emplace_back(NameKey(name, storage));
+  std::sort(names.begin(), names.end());
   for (std::size_t i = 0; i < origins.size(); ++i) {
-    if (origins[i].kind == FileKind::Folder)
-      folderRows[{origins[i].device, origins[i].inode}].push_back(i);
-    anyLink = anyLink || origins[i].link;
+    if (!origins[i].link) continue;
+    const std::string inside = std::string(NameKey(table[static_cast<int>(i)].path, storage)) + "/";
+    const auto next = std::lower_bound(names.begin(), names.end(), inside);
+    holds[i] = next != names.end() && next->compare(0, inside.size(), inside) == 0;
   }
-  if (folderRows.empty() && !anyLink) return holds;
-  holds.assign(origins.size(), 0);
-  // A listed link that other rows' names pass through, whatever it leads to
-  // now (a folder an earlier row puts there, say).
-  if (anyLink) {
-    std::vector<std::string> names;
-    std::string storage;
-    for (int j = 0; j < table.entryCount; ++j)
-      for (const char* name : {table[j].path, table[j].newPath})
-        names.emplace_back(NameKey(name, storage));
-    std::sort(names.begin(), names.end());
-    for (std::size_t i = 0; i < origins.size(); ++i) {
-      if (!origins[i].link) continue;
-      const std::string inside =
-          std::string(NameKey(table[static_cast<int>(i)].path, storage)) + "/";
-      const auto next = std::lower_bound(names.begin(), names.end(), inside);
-      holds[i] = next != names.end() && next->compare(0, inside.size(), inside) == 0;
-    }
-  }
-  if (folderRows.empty()) return holds;
+}
+
+// A listed folder that other rows' names lie in, by the identity of each
+// folder on their way (each looked at once).
+void MarkFoldersLivedIn(const EntryTable& table, const FolderRows& folderRows, DiskLooks& disk,
+                        std::vector<char>& holds) {
   std::unordered_map<std::string, FileStatus> seen;
   for (int j = 0; j < table.entryCount; ++j) {
     for (const std::string_view name :
@@ -128,6 +124,24 @@ std::vector<char> FoldersHoldingRows(const EntryTable& table,
       }
     }
   }
+}
+
+}  // namespace
+
+std::vector<char> FoldersHoldingRows(const EntryTable& table,
+                                     const std::vector<FileStatus>& origins, DiskLooks& disk) {
+  std::vector<char> holds;
+  FolderRows folderRows;
+  bool anyLink = false;
+  for (std::size_t i = 0; i < origins.size(); ++i) {
+    if (origins[i].kind == FileKind::Folder)
+      folderRows[{origins[i].device, origins[i].inode}].push_back(i);
+    anyLink = anyLink || origins[i].link;
+  }
+  if (folderRows.empty() && !anyLink) return holds;
+  holds.assign(origins.size(), 0);
+  if (anyLink) MarkLinksPassedThrough(table, origins, holds);
+  if (!folderRows.empty()) MarkFoldersLivedIn(table, folderRows, disk, holds);
   return holds;
 }
 
