@@ -16,6 +16,8 @@
 namespace selvane {
 namespace {
 
+// The forecast's mark of a decided row; a question tells whether an
+// earlier row of the plan takes the name first.
 Outlook OutlookOf(const RowDecision& d, PlannedDisk& disk, const FileEntry& entry) {
   switch (d.fate) {
     case RowFate::LeftAlone:
