@@ -34,6 +34,7 @@
 #include "core/filelist/EntryTable.h"
 #include "core/history/History.h"
 #include "core/platform/FileOps.h"
+#include "core/rename/EntryIntake.h"
 
 class QAction;
 class QComboBox;

@@ -17,6 +17,7 @@
 #include "core/filelist/EntryTable.h"
 #include "core/platform/Cp932.h"
 #include "core/platform/FileOps.h"
+#include "core/rename/EntryIntake.h"
 #include "core/rename/NamingRule.h"
 #include "core/rename/RenameRun.h"
 

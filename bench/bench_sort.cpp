@@ -20,6 +20,7 @@
 #include "bench/BenchSupport.h"
 #include "bench/WindowBench.h"
 #include "core/filelist/EntryTable.h"
+#include "core/rename/EntryIntake.h"
 
 namespace {
 

@@ -24,6 +24,7 @@
 #include "bench/WindowBench.h"
 #include "core/filelist/EntryTable.h"
 #include "core/platform/FileOps.h"
+#include "core/rename/EntryIntake.h"
 
 namespace {
 

@@ -1,6 +1,7 @@
 #include "core/filelist/SplitPath.h"
 
 #include "core/filelist/FileEntry.h"
+#include "core/filelist/PathNames.h"
 #include "core/platform/Cp932.h"
 
 namespace selvane {
@@ -34,7 +35,7 @@ PathParts SplitPath(std::string_view path) {
   // Walk whole characters so that a trail byte 0x5C or 0x2F never splits.
   std::size_t componentStart = driveEnd;
   for (std::size_t i = driveEnd; i < path.size(); i += CharLength(path, i)) {
-    if (IsSingleByte(path, i) && (path[i] == '\\' || path[i] == '/')) componentStart = i + 1;
+    if (IsSeparatorAt(path, i)) componentStart = i + 1;
   }
 
   std::string_view last = path.substr(componentStart);

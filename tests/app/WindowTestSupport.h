@@ -22,6 +22,7 @@
 #include "app/Unit1.h"
 #include "core/filelist/EntryTable.h"
 #include "core/platform/Cp932.h"
+#include "core/rename/EntryIntake.h"
 #include "tests/app/ScriptedDialogs.h"
 #include "tests/core/TempFolder.h"
 

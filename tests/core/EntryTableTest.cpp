@@ -8,6 +8,7 @@
 
 #include "core/filelist/EntryTable.h"
 #include "core/platform/Cp932.h"
+#include "core/rename/EntryIntake.h"
 #include "core/rename/NamingRule.h"
 #include "tests/core/RecordingPrompts.h"
 #include "tests/core/TempFolder.h"

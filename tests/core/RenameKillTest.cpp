@@ -19,6 +19,7 @@
 #include "core/filelist/EntryTable.h"
 #include "core/history/History.h"
 #include "core/history/Undo.h"
+#include "core/rename/EntryIntake.h"
 #include "core/rename/RenameRun.h"
 #include "tests/core/FolderTrash.h"
 #include "tests/core/TempFolder.h"

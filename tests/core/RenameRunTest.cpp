@@ -10,6 +10,7 @@
 
 #include "core/filelist/EntryTable.h"
 #include "core/platform/Cp932.h"
+#include "core/rename/EntryIntake.h"
 #include "core/rename/NamingRule.h"
 #include "core/rename/RenameRun.h"
 #include "tests/core/FaultyFileOps.h"

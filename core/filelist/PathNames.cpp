@@ -1,0 +1,72 @@
+#include "core/filelist/PathNames.h"
+
+namespace selvane {
+
+std::size_t LastPartStart(std::string_view path, std::size_t from) {
+  std::size_t start = from;
+  for (std::size_t i = from; i < path.size(); i += CharLength(path, i))
+    if (IsSeparatorAt(path, i)) start = i + 1;
+  return start;
+}
+
+ViewSplit SplitView(std::string_view path) {
+  const std::size_t driveEnd =
+      path.size() >= 2 && CharLength(path, 0) == 1 && path[1] == ':' ? 2 : 0;
+  const std::size_t start = LastPartStart(path, driveEnd);
+  const std::string_view name = path.substr(start);
+  if (name == "." || name == "..") return {path, {}};
+  return {path.substr(0, start), name};
+}
+
+std::string_view FolderOf(std::string_view path) {
+  const std::size_t start = LastPartStart(path);
+  return start == 0 ? std::string_view() : path.substr(0, start - 1);
+}
+
+namespace {
+
+// A name needs a key of its own only when it holds a '\', "//" or "/./".
+bool IsPlain(std::string_view name) {
+  for (std::size_t i = 0; i < name.size(); i += CharLength(name, i)) {
+    if (!IsSeparatorAt(name, i)) continue;
+    if (name[i] == '\\') return false;
+    if (i + 1 < name.size() &&
+        (name[i + 1] == '/' || (name[i + 1] == '.' && i + 2 < name.size() && name[i + 2] == '/')))
+      return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::string_view NameKey(std::string_view name, std::string& storage) {
+  if (IsPlain(name)) return name;
+  storage.clear();
+  for (std::size_t i = 0; i < name.size(); i += CharLength(name, i)) {
+    if (!IsSeparatorAt(name, i)) {
+      storage.append(name.substr(i, CharLength(name, i)));
+      continue;
+    }
+    if (!storage.empty() && storage.back() == '/') continue;
+    // "/./" reads as "/".
+    if (storage.size() >= 2 && storage.back() == '.' && storage[storage.size() - 2] == '/') {
+      storage.pop_back();
+      continue;
+    }
+    storage += '/';
+  }
+  return storage;
+}
+
+bool SameName(std::string_view a, std::string_view b) {
+  std::string aStorage, bStorage;
+  return NameKey(a, aStorage) == NameKey(b, bStorage);
+}
+
+bool LiesInside(std::string_view name, std::string_view folder) {
+  std::string nameStorage, folderStorage;
+  const std::string_view to = NameKey(name, nameStorage), from = NameKey(folder, folderStorage);
+  return to.size() > from.size() && to.substr(0, from.size()) == from && to[from.size()] == '/';
+}
+
+}  // namespace selvane

@@ -1,0 +1,78 @@
+#pragma once
+// The disk as the forecast expects the earlier rows to leave it: names the
+// rows vacate and take over the real disk, which is never changed. A name
+// is walked part by part as the system walks it, through the planned names
+// and links (a link's ".." counts from where the link leads, not from its
+// text), so a link whose target an earlier row moves is seen as the run
+// will see it; a folder a row moves carries what lies in it. The rows' own
+// paths are looked at once, before the first row (or taken from a refresh
+// that has just read them); every folder on the way once at most.
+#include <cstddef>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+#include "core/rename/DiskLooks.h"
+
+namespace selvane {
+
+class PlannedDisk final : public DiskLooks {
+ public:
+  explicit PlannedDisk(DiskLooks& real) : real_(real) {}
+
+  // The row about to be decided: its path held `origin` before the first
+  // row, which stands for it until a planned name says otherwise.
+  void Current(const char* path, const FileStatus& origin) {
+    currentPath_ = path;
+    currentOrigin_ = &origin;
+  }
+  // The row's file moves from `from` to `to`. The plan keeps both names
+  // where they lie, through any link on the way.
+  void Moved(std::string_view from, std::string_view to);
+  // An earlier row's file is planned to lie at `name`.
+  bool Planned(std::string_view name);
+
+  FileStatus Status(const char* path) override;
+
+ private:
+  struct PlannedEntry {
+    FileStatus status;  // kind Missing: vacated
+    std::string real;   // where the entry lies on the real disk
+  };
+  // Where a walk ended: what is there, and its name in the plan and on the
+  // real disk (they differ under a folder a row moves).
+  struct Place {
+    FileStatus status;
+    std::string at, real;
+    bool dangling = false;  // a link that leads nowhere (status: its own identity)
+  };
+
+  static constexpr int MaxLinks = 40;  // as many as the system follows in one name
+
+  bool PlainFolder(std::string_view folder);
+  std::string Located(std::string_view name);
+  FileStatus Real(std::string_view name, bool folderOnTheWay);
+  PlannedEntry EntryAt(const std::string& at, const std::string& real, bool folderOnTheWay,
+                       bool& touched);
+  Place Walk(std::string_view path, bool follow, int& links, bool& touched, bool folder = false);
+  static Place FollowLast(PlannedEntry entry, std::string candidate, Place leads, bool loops);
+
+  DiskLooks& real_;
+  // Keyed by strings, looked up by views.
+  struct ByText {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view text) const {
+      return std::hash<std::string_view>{}(text);
+    }
+  };
+  template <typename Value>
+  using ByName = std::unordered_map<std::string, Value, ByText, std::equal_to<>>;
+  ByName<PlannedEntry> names_;  // by where they lie
+  ByName<bool> plain_;
+  const char* currentPath_ = nullptr;
+  const FileStatus* currentOrigin_ = nullptr;
+  ByName<FileStatus> folders_;
+};
+
+}  // namespace selvane
