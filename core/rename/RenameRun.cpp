@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "core/filelist/SplitPath.h"
-#include "core/history/History.h"
+#include "core/history/Journal.h"
 #include "core/platform/Cp932.h"
 #include "core/platform/Trash.h"
 #include "core/rename/NamingRule.h"
