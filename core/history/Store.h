@@ -58,8 +58,10 @@ class HistoryStore {
   enum class Opened { Ready, Broken, Failed };
   Opened Open(sql::Status& status);
   bool PutAside(std::string& aside);
-  template <typename Write>
-  Written Write(Write write);
+  // Opens the store and runs `write`; a store found garbled is put aside
+  // once and `write` run again in a new one.
+  template <typename WriteFn>
+  Written Write(WriteFn write);
   sql::Status LoadBatch(std::int64_t id, StoredBatch& batch);
   void Checkpoint();
   void TellUndoable(bool undoable);

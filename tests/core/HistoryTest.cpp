@@ -154,6 +154,28 @@ TEST_F(HistoryTest, ChainsAndAnOverwriteComeBackNewestBatchFirstAndRowsFollow) {
   EXPECT_FALSE(history.store().MayUndo());
 }
 
+// The window enables 元に戻す from what the history tells: a batch that can
+// be taken back is told as it appears, and gone once the last is undone; a
+// change that was not made tells nothing.
+TEST_F(HistoryTest, TellsWhenABatchToTakeBackAppearsAndGoes) {
+  const std::string song = music_.Write("song.mp3", Audio);
+  History history;
+  std::vector<bool> told;
+  history.store().OnUndoableChanged([&told](bool undoable) { told.push_back(undoable); });
+  FileEntry entry{};
+  CopyField(entry.path, song);
+  ASSERT_TRUE(WriteTagRecorded(entry, Titled("New"), ops_, history, ui_));
+  EXPECT_EQ(told, std::vector<bool>{true});
+  Undo(history);
+  EXPECT_EQ(told, (std::vector<bool>{true, false}));
+
+  TagChangePlan plan;
+  ASSERT_TRUE(PlanTagUpdate(song.c_str(), Titled("T"), ops_, plan));
+  ASSERT_TRUE(history.BeginTagChange(plan).recorded);
+  history.FinishTagChange(false);
+  EXPECT_EQ(told, (std::vector<bool>{true, false}));
+}
+
 // The row that is disturbed after the run stays as it is and is listed
 // with its reason; the other row of the batch comes back.
 TEST_F(HistoryTest, UndoLeavesADisturbedFileAsItIsAndSaysWhy) {
