@@ -172,6 +172,11 @@ class TForm1 : public QMainWindow {
   // History.
   void Undo1Click();
 
+ signals:
+  // Whether the history holds a batch that 元に戻す can take back, pushed
+  // by the history whenever that becomes known or changes.
+  void UndoableChanged(bool undoable);
+
  public:
   // Handlers that take event data.
   void ListBox1MouseUp(QAbstractItemView* sender, Qt::MouseButton button, const QPoint& globalPos);
@@ -284,10 +289,11 @@ class TForm1 : public QMainWindow {
   // [modes/help/about]
   // [history]
   QtTrash desktopTrash_;
-  // Enables 元に戻す while the history holds a batch not undone. Run when the
-  // menu is about to show and after each batch, never at start-up (the
+  // 元に戻す follows UndoableChanged; this asks the history once, when the
+  // menu first shows or after the first batch, never at start-up (the
   // store is not looked at before it is needed).
   void UpdateUndoState();
+  bool undoStateAsked_ = false;
 };
 
 // Set to 1 at start, cleared on the first paint of the main window.

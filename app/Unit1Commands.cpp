@@ -163,7 +163,9 @@ void TForm1::BuildCommands() {
   Undo1 = item(File1, "Undo1", QStringLiteral("元に戻す(&U)"), &TForm1::Undo1Click);
   // Greyed until the menu first shows: the start does not look at the history.
   Undo1->setEnabled(false);
-  connect(File1, &QMenu::aboutToShow, this, &TForm1::UpdateUndoState);
+  connect(this, &TForm1::UndoableChanged, Undo1, &QAction::setEnabled);
+  history.store().OnUndoableChanged([this](bool undoable) { emit UndoableChanged(undoable); });
+  connect(File1, &QMenu::aboutToShow, this, &TForm1::UpdateUndoState, Qt::SingleShotConnection);
   AddSeparator(File1, "N2");
   Exit1 = item(File1, "Exit1", QStringLiteral("終了(&X)"), &TForm1::Exit1Click);
 

@@ -1,19 +1,22 @@
 // 元に戻す: the newest batch of the history taken back.
 #include <QAction>
+#include <utility>
 
 #include "app/ListSelection.h"
 #include "app/Unit1.h"
 #include "core/history/Undo.h"
 
 void TForm1::Undo1Click() {
-  const selvane::UndoRun run = selvane::RunUndo(history, *fileOps, *trash, Prompts());
+  const selvane::UndoRun run = selvane::RunUndo(history.store(), *fileOps, *trash, Prompts());
   if (run.undone) {
     // Listed rows follow their files; names and tags are read again from
     // the disk as undo left it.
     selvane::FollowPathChanges(table, run.changes);
     Edit1Exit();
   }
-  UpdateUndoState();
 }
 
-void TForm1::UpdateUndoState() { Undo1->setEnabled(history.MayUndo()); }
+void TForm1::UpdateUndoState() {
+  if (std::exchange(undoStateAsked_, true)) return;
+  (void)history.store().MayUndo();  // tells UndoableChanged
+}

@@ -5,27 +5,28 @@
 namespace selvane {
 
 FileResult WriteTagRecorded(FileEntry& entry, const Trailer& trailer, FileOps& ops,
-                            History& history, UserPrompts& ui, bool* replaced) {
+                            TagChangeJournal& journal, UserPrompts& ui, bool* replaced) {
   TagChangePlan plan;
   if (FileResult planned = PlanTagUpdate(entry.path, trailer, ops, plan); !planned) return planned;
-  if (!GoOnAfterRecording(history.BeginTagChange(plan), ui, Cp932("タグ情報の更新")))
+  if (!GoOnAfterRecording(journal.BeginTagChange(plan), ui, Cp932("タグ情報の更新")))
     return FileResult{NotRecordedError};
   const FileResult written = WriteTag(entry, trailer, ops, replaced);
-  history.FinishTagChange(written.ok());
+  journal.FinishTagChange(written.ok());
   return written;
 }
 
-FileResult RemoveTagRecorded(FileEntry& entry, FileOps& ops, History& history, UserPrompts& ui) {
+FileResult RemoveTagRecorded(FileEntry& entry, FileOps& ops, TagChangeJournal& journal,
+                             UserPrompts& ui) {
   TagChangePlan plan;
   if (FileResult planned = PlanTagRemoval(entry.path, ops, plan); !planned) {
     // As RemoveTag: the entry learns that the file has no tag.
     if (planned.error == NoTrailerError) ClearTagPart(entry);
     return planned;
   }
-  if (!GoOnAfterRecording(history.BeginTagChange(plan), ui, Cp932("タグ情報の削除")))
+  if (!GoOnAfterRecording(journal.BeginTagChange(plan), ui, Cp932("タグ情報の削除")))
     return FileResult{NotRecordedError};
   const FileResult removed = RemoveTag(entry, ops);
-  history.FinishTagChange(removed.ok());
+  journal.FinishTagChange(removed.ok());
   return removed;
 }
 

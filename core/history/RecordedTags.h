@@ -6,7 +6,7 @@
 
 #include "core/UserPrompts.h"
 #include "core/filelist/FileEntry.h"
-#include "core/history/History.h"
+#include "core/history/Journal.h"
 #include "core/platform/FileOps.h"
 #include "core/tags/TagWriter.h"
 
@@ -19,7 +19,8 @@ inline constexpr int NotRecordedError = ECANCELED;
 // WriteTag and RemoveTag, each one batch. A file that cannot be read first
 // is not written and gives the error of that read.
 FileResult WriteTagRecorded(FileEntry& entry, const Trailer& trailer, FileOps& ops,
-                            History& history, UserPrompts& ui, bool* replaced = nullptr);
-FileResult RemoveTagRecorded(FileEntry& entry, FileOps& ops, History& history, UserPrompts& ui);
+                            TagChangeJournal& journal, UserPrompts& ui, bool* replaced = nullptr);
+FileResult RemoveTagRecorded(FileEntry& entry, FileOps& ops, TagChangeJournal& journal,
+                             UserPrompts& ui);
 
 }  // namespace selvane

@@ -31,10 +31,10 @@ Status Database::Open(const std::string& path) {
 }
 
 void Database::Close() {
+  while (statements_ != nullptr) statements_->Finalize();
   if (db_ == nullptr) return;
-  // Statements are owned by Statement objects that finalize themselves;
-  // close_v2 waits for them instead of failing.
-  sqlite3_close_v2(db_);
+  // Every statement is finalised, so this cannot be refused as busy.
+  sqlite3_close(db_);
   db_ = nullptr;
 }
 
@@ -57,6 +57,10 @@ Status Statement::Prepare(Database& db, const char* sql) {
   Finalize();
   db_ = db.handle();
   if (db_ == nullptr) return {SQLITE_MISUSE, "no database"};
+  owner_ = &db;
+  next_ = db.statements_;
+  if (next_ != nullptr) next_->previous_ = this;
+  db.statements_ = this;
   return ErrorOf(db_, sqlite3_prepare_v2(db_, sql, -1, &stmt_, nullptr));
 }
 
@@ -64,6 +68,13 @@ void Statement::Finalize() {
   if (stmt_ != nullptr) sqlite3_finalize(stmt_);
   stmt_ = nullptr;
   bindError_ = 0;
+  if (owner_ != nullptr) {
+    (previous_ != nullptr ? previous_->next_ : owner_->statements_) = next_;
+    if (next_ != nullptr) next_->previous_ = previous_;
+  }
+  owner_ = nullptr;
+  previous_ = next_ = nullptr;
+  db_ = nullptr;
 }
 
 Statement& Statement::Bind(int index, std::int64_t value) {

@@ -18,6 +18,11 @@ struct [[nodiscard]] Status {
   int primary() const { return code & 0xFF; }
 };
 
+class Statement;
+
+// Keeps the statements prepared on it, so that closing finalises every one
+// of them first: sqlite3_close then really closes, and no statement is left
+// pointing at a closed connection.
 class Database {
  public:
   Database() = default;
@@ -27,6 +32,7 @@ class Database {
 
   // Opens the database file at the native path, creating it when missing.
   Status Open(const std::string& path);
+  // Finalises the statements still prepared on it, then closes.
   void Close();
   bool isOpen() const { return db_ != nullptr; }
   // Runs statements that give no rows.
@@ -38,7 +44,9 @@ class Database {
   sqlite3* handle() const { return db_; }
 
  private:
+  friend class Statement;
   sqlite3* db_ = nullptr;
+  Statement* statements_ = nullptr;  // the newest prepared, linked to the older
 };
 
 class Statement {
@@ -71,6 +79,8 @@ class Statement {
   Status Error(int code) const;
   sqlite3_stmt* stmt_ = nullptr;
   sqlite3* db_ = nullptr;
+  Database* owner_ = nullptr;
+  Statement *previous_ = nullptr, *next_ = nullptr;
   int bindError_ = 0;
 };
 

@@ -1,14 +1,42 @@
 #pragma once
-// A batch as the store gives it back: the plan, and the outcome when the
-// batch got as far as recording it.
+// A batch as the store keeps it: the plan, and the outcome when the batch
+// got as far as recording it.
 #include <cstdint>
 #include <ctime>
 #include <string>
 #include <vector>
 
-#include "core/history/History.h"
+#include "core/history/Journal.h"
 
 namespace selvane {
+
+enum class BatchKind { Rename = 1, TagUpdate = 2, TagRemoval = 3 };
+
+// The identity undo compares: for a rename the name's own device and inode
+// (a link moves as itself), for a tag change those of the file written.
+struct Identity {
+  bool known = false;
+  std::uint64_t device = 0, inode = 0;
+  std::int64_t length = 0;
+};
+
+// A planned step on its way into the store (native paths; empty: the row
+// had none).
+struct PlannedStep {
+  std::string path, newPath;
+  Identity file, target;
+};
+
+// What the run did with one planned step.
+struct StepOutcome {
+  std::size_t seq = 0;
+  RowOutcome outcome = RowOutcome::NotMoved;
+  std::string place;  // native; empty when the file is at its path or new path
+  Identity placed;
+  ReplacedFate replaced = ReplacedFate::None;
+  std::string replacedPath;  // native, in the trash
+  Identity replacedFile;
+};
 
 struct StoredStep {
   std::string path, newPath;  // CP932
@@ -35,8 +63,5 @@ struct StoredBatch {
   int files = 0;
   std::vector<StoredStep> steps;
 };
-
-// Takes the batch back on disk (Undo.cpp).
-UndoResult UndoBatch(const StoredBatch& batch, FileOps& ops, Trash& trash);
 
 }  // namespace selvane

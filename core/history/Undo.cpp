@@ -1,409 +1,73 @@
 #include "core/history/Undo.h"
 
-#include <cerrno>
+#include <cstdio>
 #include <string>
 #include <unordered_map>
 #include <utility>
 
-#include "core/history/StoredBatch.h"
+#include "core/history/HistoryTexts.h"
+#include "core/history/UndoSteps.h"
 #include "core/platform/Cp932.h"
 
 namespace selvane {
-namespace {
 
-// Why something was left as it is.
-enum class Why {
-  OldNameTaken,
-  Changed,
-  TagChanged,
-  Gone,
-  MoveFailed,
-  ReadFailed,
-  WriteFailed,
-  ReplacedDeleted,
-  ReplacedNotInTrash,
-  ReplacedNameTaken,
-  RestoreFailed,
-  TemporaryUnknown,
-};
+UndoHistory::UndoHistory(HistoryStore& store) : store_(store) {}
 
-struct Left {
-  Left(std::string from_, std::string to_, Why why_, int error_ = 0, std::string where_ = {})
-      : from(std::move(from_)),
-        to(std::move(to_)),
-        why(why_),
-        error(error_),
-        where(std::move(where_)) {}
-  std::string from, to;  // where the file is, where it should have gone (CP932)
-  Why why;
-  int error;
-  std::string where;  // where it lies, when that is worth saying
-};
+UndoHistory::~UndoHistory() = default;
 
-constexpr std::size_t ReportedFiles = 20;
-
-struct Texts {
-  std::string head = Cp932("次のファイルは元に戻せませんでした。\n");
-  std::string caption = Cp932("元に戻せなかったファイルがあります");
-  std::string arrow = Cp932("\n  → ");
-  std::string nowAt = Cp932("\n  現在の場所：");
-  std::string moreBefore = Cp932("\nほか ");
-  std::string moreAfter = Cp932(" 件のファイルも元に戻せませんでした。");
-  std::string oldNameTaken = Cp932("元の名前に別のファイルがあります");
-  std::string changed = Cp932("この操作の後でファイルが変更されています（長さが違います）");
-  std::string tagChanged = Cp932("この操作の後でファイルの末尾（タグ情報）が変更されています");
-  std::string gone = Cp932("ファイルが見つかりません（移動または削除されています）");
-  std::string moveFailed = Cp932("元の名前に戻せません：");
-  std::string readFailed = Cp932("ファイルを読み取れません：");
-  std::string writeFailed = Cp932("タグ情報を戻せません：");
-  std::string replacedDeleted = Cp932(
-      "この名前にあったファイルは、上書きのときゴミ箱が使えなかったため削除されていて、"
-      "戻せません");
-  std::string replacedNotInTrash =
-      Cp932("この名前にあった（上書きされた）ファイルがゴミ箱に見つかりません");
-  std::string replacedNameTaken = Cp932(
-      "この名前にあった（上書きされた）ファイルは、この名前が使われているためゴミ箱に"
-      "残しました");
-  std::string restoreFailed =
-      Cp932("この名前にあった（上書きされた）ファイルをゴミ箱から戻せません：");
-  std::string temporaryUnknown = Cp932(
-      "一時ファイルが残っていますが、この操作のどのファイルとも一致しないため、そのままに"
-      "しました");
-  std::string nothing = Cp932("元に戻せる操作はありません");
-  std::string question = Cp932("確認");
-  std::string undoCaption = Cp932("元に戻す");
-  std::string undone = Cp932("を元に戻しました");
-  std::string partly = Cp932("（戻せなかったファイルがあります）");
-  std::string rename = Cp932("リネーム");
-  std::string tagUpdate = Cp932("タグ情報の更新");
-  std::string tagRemoval = Cp932("タグ情報の削除");
-};
-
-const Texts& Text() {
-  static const Texts texts;
-  return texts;
+UndoOffer UndoHistory::OfferUndo() {
+  UndoOffer offer;
+  offered_.reset();
+  auto batch = std::make_unique<StoredBatch>();
+  sql::Status status;
+  std::string aside;
+  switch (store_.LoadNewest(*batch, status, aside)) {
+    case HistoryStore::Loaded::Nothing:
+      return offer;
+    case HistoryStore::Loaded::PutAside:
+      offer.state = UndoOffer::State::Broken;
+      offer.message = HistoryPutAside(store_.path(), aside);
+      return offer;
+    case HistoryStore::Loaded::Unreadable:
+      offer.state = UndoOffer::State::Unreadable;
+      offer.message = UnreadableHistory(store_.path(), ReasonOf(status));
+      return offer;
+    case HistoryStore::Loaded::Ready:
+      break;
+  }
+  offer.state = UndoOffer::State::Ready;
+  offer.batch = batch->id;
+  offer.question = UndoQuestion(batch->kind, batch->made, batch->files, std::time(nullptr));
+  offered_ = std::move(batch);
+  return offer;
 }
 
-std::string Reason(const Left& left) {
-  const Texts& t = Text();
-  switch (left.why) {
-    case Why::OldNameTaken:
-      return t.oldNameTaken;
-    case Why::Changed:
-      return t.changed;
-    case Why::TagChanged:
-      return t.tagChanged;
-    case Why::Gone:
-      return t.gone;
-    case Why::MoveFailed:
-      return t.moveFailed + ErrorText(left.error);
-    case Why::ReadFailed:
-      return t.readFailed + ErrorText(left.error);
-    case Why::WriteFailed:
-      return t.writeFailed + ErrorText(left.error);
-    case Why::ReplacedDeleted:
-      return t.replacedDeleted;
-    case Why::ReplacedNotInTrash:
-      return t.replacedNotInTrash;
-    case Why::ReplacedNameTaken:
-      return t.replacedNameTaken;
-    case Why::RestoreFailed:
-      return t.restoreFailed + ErrorText(left.error);
-    case Why::TemporaryUnknown:
-      return t.temporaryUnknown;
-  }
-  return {};
-}
-
-// The one message, in the form of the rename run's failure report.
-std::string Report(const std::vector<Left>& left) {
-  if (left.empty()) return {};
-  const Texts& t = Text();
-  std::string text = t.head;
-  const std::size_t shown = left.size() < ReportedFiles ? left.size() : ReportedFiles;
-  for (std::size_t i = 0; i < shown; ++i) {
-    const Left& l = left[i];
-    text.append("\n").append(l.from);
-    if (!l.to.empty()) text.append(t.arrow).append(l.to);
-    text.append("\n  ").append(Reason(l));
-    if (!l.where.empty()) text.append(t.nowAt).append(l.where);
-    text.append("\n");
-  }
-  if (left.size() > shown)
-    text.append(t.moreBefore).append(std::to_string(left.size() - shown)).append(t.moreAfter);
-  return text;
-}
-
-std::string ShownPath(const std::string& native) {
-  std::string cp932;
-  if (NativePathToCp932(native, cp932) || NativeToCp932(native, cp932)) return cp932;
-  return native;
-}
-
-bool Holds(const FileStatus& status, const Identity& identity) {
-  return identity.known && status.kind != FileKind::Missing &&
-         status.nameDevice == identity.device && status.nameInode == identity.inode;
-}
-
-// What the trash looks for: a name with this device and inode.
-FileStatus AsStatus(const Identity& identity) {
-  FileStatus status;
-  if (!identity.known) return status;
-  status.kind = FileKind::Regular;
-  status.device = status.nameDevice = identity.device;
-  status.inode = status.nameInode = identity.inode;
-  status.length = identity.length;
-  return status;
-}
-
-class RenameUndo {
- public:
-  RenameUndo(const StoredBatch& batch, FileOps& ops, Trash& trash, UndoResult& result,
-             std::vector<Left>& left)
-      : batch_(batch), ops_(ops), trash_(trash), result_(result), left_(left) {}
-
-  // Last step first, so that a name a later step took is free again when
-  // the earlier step that gave it up comes back to it.
-  void Run() {
-    GuessTemporary();
-    for (std::size_t k = batch_.steps.size(); k-- > 0;) UndoStep(k);
-  }
-
- private:
-  enum class At { Nowhere, Old, Elsewhere, Changed };
-  struct Found {
-    At at = At::Nowhere;
-    std::string path;
-  };
-
-  // Where the step's file is now, by its identity: its old name first (a
-  // file there needs nothing), then wherever the batch may have left it.
-  Found Locate(const StoredStep& step) {
-    const std::string* places[] = {&step.path, &step.newPath, &step.place, &batch_.temporary};
-    for (const std::string* place : places) {
-      if (place->empty() || (place != &step.path && *place == step.path)) continue;
-      const FileStatus status = ops_.Status(place->c_str());
-      if (!Holds(status, step.file) && !Holds(status, step.placed)) continue;
-      if (place == &step.path) return {At::Old, *place};
-      if (status.length != step.file.length) return {At::Changed, *place};
-      return {At::Elsewhere, *place};
-    }
-    return {};
-  }
-
-  // The file that the given step's plan or outcome says an earlier step
-  // replaced: it is in the trash (or deleted), and that step's undo
-  // brings it back (or tells).
-  bool ReplacedByEarlier(std::size_t k) const {
-    const Identity& own = batch_.steps[k].file;
-    for (std::size_t j = 0; j < k; ++j) {
-      const StoredStep& earlier = batch_.steps[j];
-      const Identity& replaced = earlier.outcomeKnown ? earlier.replacedFile : earlier.target;
-      if (replaced.known && replaced.device == own.device && replaced.inode == own.inode)
-        return true;
-    }
-    return false;
-  }
-
-  // After a crash the temporary file may hold a file of this batch under a
-  // new inode (a move to another file system copies). It is taken for the
-  // one step whose file is nowhere else and has its length; with none or
-  // several it stays, and is listed.
-  void GuessTemporary() {
-    if (batch_.finished || batch_.temporary.empty()) return;
-    const FileStatus temporary = ops_.Status(batch_.temporary.c_str());
-    if (temporary.kind != FileKind::Regular) return;
-    for (const StoredStep& step : batch_.steps)
-      if (Holds(temporary, step.file) || Holds(temporary, step.placed)) return;
-    std::size_t candidates = 0;
-    for (std::size_t k = 0; k < batch_.steps.size(); ++k) {
-      const StoredStep& step = batch_.steps[k];
-      if (!step.file.known || step.file.length != temporary.length || ReplacedByEarlier(k) ||
-          Locate(step).at != At::Nowhere)
-        continue;
-      ++candidates;
-      guess_ = k;
-    }
-    if (candidates != 1) {
-      guess_ = NoGuess;
-      left_.emplace_back(batch_.temporary, std::string(), Why::TemporaryUnknown);
-    }
-  }
-
-  void UndoStep(std::size_t k) {
-    const StoredStep& step = batch_.steps[k];
-    if (!step.file.known) return;
-    // A row the run left alone has nothing to take back.
-    if (step.outcomeKnown && step.outcome == RowOutcome::NotMoved && step.place.empty() &&
-        step.replaced == ReplacedFate::None)
-      return;
-    Found found = Locate(step);
-    if (found.at == At::Nowhere && k == guess_) found = {At::Elsewhere, batch_.temporary};
-    bool movedBack = false;
-    switch (found.at) {
-      case At::Old:
-        break;
-      case At::Changed:
-        left_.emplace_back(found.path, step.path, Why::Changed);
-        break;
-      case At::Nowhere:
-        if (!ReplacedByEarlier(k)) left_.emplace_back(step.newPath, step.path, Why::Gone);
-        break;
-      case At::Elsewhere:
-        if (ops_.Status(step.path.c_str()).kind != FileKind::Missing) {
-          left_.emplace_back(found.path, step.path, Why::OldNameTaken);
-        } else if (const FileResult moved = ops_.Move(found.path.c_str(), step.path.c_str());
-                   !moved) {
-          left_.emplace_back(found.path, step.path, Why::MoveFailed, moved.error);
-        } else {
-          result_.changes.push_back({found.path, step.path});
-          movedBack = true;
-        }
-        break;
-    }
-    if (step.path != step.newPath) BringBackReplaced(k, movedBack);
-  }
-
-  // The file the step's overwrite sent to the trash goes back to the name
-  // it had, now that the file which took it has gone back to its own.
-  void BringBackReplaced(std::size_t k, bool movedBack) {
-    const StoredStep& step = batch_.steps[k];
-    std::string nearNative;
-    if (!Cp932PathToNative(step.newPath, nearNative)) return;
-    if (step.outcomeKnown) {
-      if (step.replaced == ReplacedFate::Deleted)
-        left_.emplace_back(step.newPath, std::string(), Why::ReplacedDeleted);
-      if (step.replaced != ReplacedFate::Trashed) return;
-      // Back already (an undo cut short, or the user's own restore).
-      if (Holds(ops_.Status(step.newPath.c_str()), step.replacedFile)) return;
-      Restore(step, trash_.Find(AsStatus(step.replacedFile), step.replacedPath, nearNative));
-      return;
-    }
-    // After a crash only the disk can tell: the file that held the name
-    // just before this step is the latest earlier step's that moved there,
-    // else the one recorded as held there (just before the overwrite).
-    if (!movedBack) return;
-    for (std::size_t j = k; j-- > 0;) {
-      const StoredStep& earlier = batch_.steps[j];
-      if (earlier.newPath != step.newPath || !earlier.file.known) continue;
-      if (std::string found = trash_.Find(AsStatus(earlier.file), {}, nearNative); !found.empty()) {
-        Restore(step, found);
-        return;
-      }
-    }
-    if (std::string found = trash_.Find(AsStatus(step.target), {}, nearNative); !found.empty())
-      Restore(step, found);
-  }
-
-  void Restore(const StoredStep& step, const std::string& found) {
-    if (found.empty()) {
-      left_.emplace_back(step.newPath, std::string(), Why::ReplacedNotInTrash);
-    } else if (ops_.Status(step.newPath.c_str()).kind != FileKind::Missing) {
-      left_.emplace_back(step.newPath, std::string(), Why::ReplacedNameTaken, 0, ShownPath(found));
-    } else if (const FileResult restored = trash_.Restore(found, step.newPath.c_str()); !restored) {
-      left_.emplace_back(step.newPath, std::string(), Why::RestoreFailed, restored.error,
-                         ShownPath(found));
-    }
-  }
-
-  static constexpr std::size_t NoGuess = static_cast<std::size_t>(-1);
-  const StoredBatch& batch_;
-  FileOps& ops_;
-  Trash& trash_;
-  UndoResult& result_;
-  std::vector<Left>& left_;
-  std::size_t guess_ = NoGuess;
-};
-
-// The last `size` bytes of a file of `length` bytes.
-FileResult ReadEnd(FileOps& ops, const std::string& path, std::int64_t length, std::size_t size,
-                   std::string& end) {
-  end.assign(size, '\0');
-  if (size == 0) return {};
-  if (length < static_cast<std::int64_t>(size)) return FileResult{EIO};
-  return ops.ReadAt(path.c_str(), length - static_cast<std::int64_t>(size), end.data(), size);
-}
-
-// A tag change comes back only from the very end the batch left: then the
-// old 128 bytes are put back in place, appended again, or the appended
-// trailer is cut off.
-void UndoTagChange(const StoredBatch& batch, FileOps& ops, std::vector<Left>& left) {
-  const StoredStep& step = batch.steps.front();
-  const FileStatus now = ops.Status(step.path.c_str());
-  if (now.kind != FileKind::Regular || now.device != step.file.device ||
-      now.inode != step.file.inode) {
-    left.emplace_back(step.path, std::string(), Why::Gone);
-    return;
-  }
-  const std::int64_t before = step.file.length, trailer = static_cast<std::int64_t>(TrailerSize);
-  const bool removal = batch.kind == BatchKind::TagRemoval;
-  const std::int64_t after = removal           ? before - trailer
-                             : step.hasOldTail ? before
-                                               : before + trailer;
-  std::string end;
-  if (now.length == after) {
-    if (const FileResult read = ReadEnd(ops, step.path, now.length, step.newEnd.size(), end);
-        !read) {
-      left.emplace_back(step.path, std::string(), Why::ReadFailed, read.error);
-      return;
-    }
-  }
-  if (now.length != after || end != step.newEnd) {
-    // Still as it was before the batch (a crash before the write): nothing
-    // to take back.
-    const bool asBefore =
-        now.length == before &&
-        (!step.hasOldTail ||
-         (ReadEnd(ops, step.path, now.length, TrailerSize, end).ok() && end == step.oldTail));
-    if (!asBefore) left.emplace_back(step.path, std::string(), Why::TagChanged);
-    return;
-  }
-  FileResult written;
-  if (removal)
-    written = ops.Append(step.path.c_str(), step.oldTail.data(), step.oldTail.size());
-  else if (step.hasOldTail)
-    written =
-        ops.WriteAt(step.path.c_str(), before - trailer, step.oldTail.data(), step.oldTail.size());
-  else
-    written = ops.Truncate(step.path.c_str(), before);
-  if (!written) left.emplace_back(step.path, std::string(), Why::WriteFailed, written.error);
-}
-
-}  // namespace
-
-UndoResult UndoBatch(const StoredBatch& batch, FileOps& ops, Trash& trash) {
-  UndoResult result;
-  std::vector<Left> left;
-  if (batch.kind == BatchKind::Rename)
-    RenameUndo(batch, ops, trash, result, left).Run();
-  else
-    UndoTagChange(batch, ops, left);
-  const Texts& t = Text();
-  result.report = Report(left);
-  result.status = (batch.kind == BatchKind::Rename      ? t.rename
-                   : batch.kind == BatchKind::TagUpdate ? t.tagUpdate
-                                                        : t.tagRemoval) +
-                  t.undone + (left.empty() ? std::string() : t.partly);
+UndoResult UndoHistory::Undo(const UndoOffer& offer, FileOps& ops, Trash& trash) {
+  if (offer.state != UndoOffer::State::Ready || !offered_ || offered_->id != offer.batch)
+    return UndoResult{{}, {}, Cp932("元に戻せる操作はありません")};
+  const std::unique_ptr<StoredBatch> batch = std::move(offered_);
+  UndoResult result = UndoBatch(*batch, ops, trash);
+  store_.MarkUndone(batch->id);
   return result;
 }
 
-UndoRun RunUndo(History& history, FileOps& ops, Trash& trash, UserPrompts& ui) {
-  const Texts& t = Text();
+UndoRun RunUndo(HistoryStore& store, FileOps& ops, Trash& trash, UserPrompts& ui) {
+  UndoHistory history(store);
   const UndoOffer offer = history.OfferUndo();
   switch (offer.state) {
     case UndoOffer::State::Nothing:
-      ui.SetStatus(t.nothing);
+      ui.SetStatus(Cp932("元に戻せる操作はありません"));
       return {};
     case UndoOffer::State::Broken:
     case UndoOffer::State::Unreadable:
-      ui.Refuse(offer.message, t.undoCaption);
+      ui.Refuse(offer.message, Cp932("元に戻す"));
       return {};
     case UndoOffer::State::Ready:
       break;
   }
-  if (!ui.Ask(offer.question, t.question)) return {};
+  if (!ui.Ask(offer.question, Cp932("確認"))) return {};
   UndoResult result = history.Undo(offer, ops, trash);
-  if (!result.report.empty()) ui.Refuse(result.report, t.caption);
+  if (!result.report.empty()) ui.Refuse(result.report, Cp932("元に戻せなかったファイルがあります"));
   ui.SetStatus(result.status);
   return UndoRun{true, std::move(result.changes)};
 }
@@ -428,6 +92,22 @@ void FollowPathChanges(EntryTable& table, std::span<const PathChange> changes) {
       moved[i] = true;
     }
   }
+}
+
+std::string UndoQuestion(BatchKind kind, std::time_t made, int files, std::time_t now) {
+  std::tm at{}, today{};
+  ::localtime_r(&made, &at);
+  ::localtime_r(&now, &today);
+  std::string text;
+  if (at.tm_year != today.tm_year) text += std::to_string(at.tm_year + 1900) + "年";
+  char clock[8];
+  std::snprintf(clock, sizeof clock, "%02d:%02d", at.tm_hour, at.tm_min);
+  text += std::to_string(at.tm_mon + 1) + "月" + std::to_string(at.tm_mday) + "日 " + clock;
+  text += kind == BatchKind::Rename      ? " のリネーム"
+          : kind == BatchKind::TagUpdate ? " のタグ情報の更新"
+                                         : " のタグ情報の削除";
+  text += "（" + std::to_string(files) + " ファイル）を元に戻しますか？";
+  return Cp932(text);
 }
 
 }  // namespace selvane

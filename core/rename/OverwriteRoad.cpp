@@ -4,7 +4,7 @@
 #include <string>
 #include <utility>
 
-#include "core/history/History.h"
+#include "core/history/Journal.h"
 #include "core/platform/Trash.h"
 #include "core/rename/RenameTypes.h"
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "core/filelist/PathNames.h"
-#include "core/history/History.h"
+#include "core/history/Journal.h"
 #include "core/rename/OverwriteRoad.h"
 #include "core/rename/PlannedDisk.h"
 

@@ -28,7 +28,7 @@ struct RunRow {
   int error = 0;       // a step that failed (0: none)
 };
 
-class History;
+class RenameJournal;
 class Trash;
 
 // What the run uses besides the file system and the user, all optional.
@@ -39,7 +39,7 @@ struct RunServices {
   // Where a replaced file goes; without one it is deleted, as agreed.
   Trash* trash = nullptr;
   // Where the run is recorded before its first change and after its last.
-  History* history = nullptr;
+  RenameJournal* history = nullptr;
 };
 
 // Renames every entry from path to newPath, one after another, asking before

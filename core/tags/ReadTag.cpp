@@ -1,6 +1,7 @@
 #include <cstring>
 
 #include "core/tags/Id3v1Tag.h"
+#include "core/tags/TagWriter.h"
 
 namespace selvane {
 namespace {
@@ -8,10 +9,11 @@ namespace {
 // Trailing spaces are cleared from the field's last byte backwards; a NUL
 // stops the trim at once. The text then ends at the first NUL.
 template <std::size_t N>
-void TrimAndCopy(char (&dst)[N], const char* field) {
-  constexpr std::size_t width = N - 1;
-  char scratch[width + 1];
-  std::memcpy(scratch, field, width);
+void TrimAndCopy(char (&dst)[N], std::string_view field) {
+  static_assert(N > 1);
+  char scratch[N];
+  const std::size_t width = field.size() < N - 1 ? field.size() : N - 1;
+  std::memcpy(scratch, field.data(), width);
   scratch[width] = '\0';
   for (std::size_t i = width; i > 0 && scratch[i - 1] == ' '; --i) scratch[i - 1] = '\0';
   CopyField(dst, std::string_view(scratch, std::strlen(scratch)));
@@ -22,9 +24,8 @@ void TrimAndCopy(char (&dst)[N], const char* field) {
 int ReadTag(const char* path, FileEntry& entry, FileOps& ops, FileStatus* status) {
   ClearTagPart(entry);
 
-  Id3v1Tag tag;
+  unsigned char tail[TrailerSize];
   std::int64_t length = -1;
-  auto* tail = reinterpret_cast<unsigned char*>(&tag);
   const FileResult read = status != nullptr ? ops.ReadTailAndStatus(path, tail, length, *status)
                                             : ops.ReadTail(path, tail, length);
   // A known length of at least 128 bytes means the file was opened and only
@@ -32,11 +33,12 @@ int ReadTag(const char* path, FileEntry& entry, FileOps& ops, FileStatus* status
   if (!read.ok())
     return length >= static_cast<std::int64_t>(TrailerSize) ? ReadTagNoStream : ReadTagNoFile;
   if (length < static_cast<std::int64_t>(TrailerSize)) return ReadTagNoFile;
-  if (std::memcmp(tag.marker, "TAG", 3) != 0) return ReadTagNoMarker;
+  TrailerFields tag;
+  if (!ParseTrailer(tail, length, tag)) return ReadTagNoMarker;
 
-  static_assert(sizeof(entry.title) == sizeof(tag.title) + 1);
-  static_assert(sizeof(entry.year) == sizeof(tag.year) + 1);
-  static_assert(sizeof(entry.comment) == sizeof(tag.comment) + 1);
+  static_assert(sizeof(entry.title) == sizeof(Id3v1Tag::title) + 1);
+  static_assert(sizeof(entry.year) == sizeof(Id3v1Tag::year) + 1);
+  static_assert(sizeof(entry.comment) == sizeof(Id3v1Tag::comment) + 1);
   TrimAndCopy(entry.title, tag.title);
   TrimAndCopy(entry.artist, tag.artist);
   TrimAndCopy(entry.album, tag.album);

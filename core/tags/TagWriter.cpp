@@ -24,11 +24,27 @@ void PutText(Trailer& trailer, std::size_t offset, std::size_t width, std::strin
   if (!cut.empty()) std::memcpy(trailer.data() + offset, cut.data(), cut.size());
 }
 
+std::string_view Field(const unsigned char* tail, std::size_t offset, std::size_t width) {
+  return {reinterpret_cast<const char*>(tail) + offset, width};
+}
+
+}  // namespace
+
 bool EndsInTrailer(const unsigned char* tail, std::int64_t length) {
   return length >= static_cast<std::int64_t>(TrailerSize) && std::memcmp(tail, "TAG", 3) == 0;
 }
 
-}  // namespace
+bool ParseTrailer(const unsigned char* tail, std::int64_t length, TrailerFields& fields) {
+  fields = TrailerFields{};
+  if (!EndsInTrailer(tail, length)) return false;
+  fields.title = Field(tail, offsetof(Id3v1Tag, title), sizeof(Id3v1Tag::title));
+  fields.artist = Field(tail, offsetof(Id3v1Tag, artist), sizeof(Id3v1Tag::artist));
+  fields.album = Field(tail, offsetof(Id3v1Tag, album), sizeof(Id3v1Tag::album));
+  fields.year = Field(tail, offsetof(Id3v1Tag, year), sizeof(Id3v1Tag::year));
+  fields.comment = Field(tail, offsetof(Id3v1Tag, comment), sizeof(Id3v1Tag::comment));
+  fields.genre = tail[offsetof(Id3v1Tag, genre)];
+  return true;
+}
 
 unsigned char GenreByteForItem(int item, unsigned char lastGenre) {
   // Signed comparison: "no item" (-1) wraps to 255 like any other value <= 147.

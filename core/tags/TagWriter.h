@@ -2,6 +2,7 @@
 // Writing and removing the trailer.
 #include <array>
 #include <cerrno>
+#include <cstdint>
 #include <string_view>
 
 #include "core/filelist/FileEntry.h"
@@ -22,6 +23,18 @@ using Trailer = std::array<unsigned char, 128>;
 unsigned char GenreByteForItem(int item, unsigned char lastGenre);
 
 Trailer BuildTrailer(const TagValues& values, unsigned char lastGenre);
+
+// The fields of a trailer as stored, padding and all (views into the bytes
+// given to ParseTrailer).
+struct TrailerFields {
+  std::string_view title, artist, album, year, comment;
+  unsigned char genre = 0;
+};
+
+// Whether a file of `length` bytes whose last 128 bytes are `tail` ends in
+// a trailer, and its fields when it does.
+bool EndsInTrailer(const unsigned char* tail, std::int64_t length);
+bool ParseTrailer(const unsigned char* tail, std::int64_t length, TrailerFields& fields);
 
 // Replaces the trailer in place when the file ends in one now, whatever the
 // entry remembers, and appends one when it does not; `replaced` tells which.

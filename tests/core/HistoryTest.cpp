@@ -84,7 +84,7 @@ class HistoryTest : public ::testing::Test {
 
   std::vector<PathChange> Undo(History& history) {
     ui_.answers.push_back(true);
-    return RunUndo(history, ops_, trash_, ui_).changes;
+    return RunUndo(history.store(), ops_, trash_, ui_).changes;
   }
 
   TempFolder music_, state_, work_, trashFolder_;
@@ -111,7 +111,7 @@ TEST_F(HistoryTest, ChainsAndAnOverwriteComeBackNewestBatchFirstAndRowsFollow) {
   const std::string e = music_.Write("e.mp3", "E"), f = music_.Write("f.mp3", "F");
   const std::string d = music_ / "d.mp3";
   History history;
-  EXPECT_FALSE(history.MayUndo());
+  EXPECT_FALSE(history.store().MayUndo());
   EXPECT_FALSE(PathExists(Store())) << "the store is made on first need";
 
   // Batch 1: a tag update on a.mp3. Batch 2: a chain (c->d, b->c, a->b)
@@ -145,13 +145,35 @@ TEST_F(HistoryTest, ChainsAndAnOverwriteComeBackNewestBatchFirstAndRowsFollow) {
   Undo(history);
   EXPECT_TRUE(Contains(ui_.questions.back().text, "のタグ情報の更新（1 ファイル）"));
   EXPECT_EQ(ReadBytes(a), Audio + TrailerBytes("A"));
-  EXPECT_FALSE(history.MayUndo());
-  EXPECT_FALSE(History().MayUndo()) << "the next start knows it too";
+  EXPECT_FALSE(history.store().MayUndo());
+  EXPECT_FALSE(History().store().MayUndo()) << "the next start knows it too";
 
   // A file that meets itself and is put back changes nothing to take back.
   Rename(history, {{b, b}});
   EXPECT_EQ(ReadBytes(b), "B");
-  EXPECT_FALSE(history.MayUndo());
+  EXPECT_FALSE(history.store().MayUndo());
+}
+
+// The window enables 元に戻す from what the history tells: a batch that can
+// be taken back is told as it appears, and gone once the last is undone; a
+// change that was not made tells nothing.
+TEST_F(HistoryTest, TellsWhenABatchToTakeBackAppearsAndGoes) {
+  const std::string song = music_.Write("song.mp3", Audio);
+  History history;
+  std::vector<bool> told;
+  history.store().OnUndoableChanged([&told](bool undoable) { told.push_back(undoable); });
+  FileEntry entry{};
+  CopyField(entry.path, song);
+  ASSERT_TRUE(WriteTagRecorded(entry, Titled("New"), ops_, history, ui_));
+  EXPECT_EQ(told, std::vector<bool>{true});
+  Undo(history);
+  EXPECT_EQ(told, (std::vector<bool>{true, false}));
+
+  TagChangePlan plan;
+  ASSERT_TRUE(PlanTagUpdate(song.c_str(), Titled("T"), ops_, plan));
+  ASSERT_TRUE(history.BeginTagChange(plan).recorded);
+  history.FinishTagChange(false);
+  EXPECT_EQ(told, (std::vector<bool>{true, false}));
 }
 
 // The row that is disturbed after the run stays as it is and is listed
@@ -279,7 +301,7 @@ TEST_F(HistoryTest, AGarbledStoreIsPutAsideAndNothingOnDiskChanges) {
 
     History history;
     ui_ = RecordingPrompts{};
-    EXPECT_FALSE(RunUndo(history, ops_, trash_, ui_).undone);
+    EXPECT_FALSE(RunUndo(history.store(), ops_, trash_, ui_).undone);
     EXPECT_TRUE(ui_.questions.empty());
     ASSERT_EQ(ui_.refusals.size(), 1u);
     const std::string& message = ui_.refusals[0].text;
@@ -301,7 +323,7 @@ TEST_F(HistoryTest, AGarbledStoreIsPutAsideAndNothingOnDiskChanges) {
     EXPECT_TRUE(recorded.recorded);
     EXPECT_TRUE(recorded.notice.empty());
     history.FinishTagChange(true);
-    EXPECT_TRUE(history.MayUndo());
+    EXPECT_TRUE(history.store().MayUndo());
   }
 
   // Recording meets a garbled store: put aside, a new one, told once.
@@ -316,8 +338,8 @@ TEST_F(HistoryTest, AGarbledStoreIsPutAsideAndNothingOnDiskChanges) {
     history.FinishTagChange(true);
   }
   History reopened;
-  EXPECT_TRUE(reopened.MayUndo());
-  EXPECT_EQ(reopened.OfferUndo().state, UndoOffer::State::Ready);
+  EXPECT_TRUE(reopened.store().MayUndo());
+  EXPECT_EQ(UndoHistory(reopened.store()).OfferUndo().state, UndoOffer::State::Ready);
 }
 
 // Killed after the plan was committed: one row moved, one left under the

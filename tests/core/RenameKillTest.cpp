@@ -137,7 +137,7 @@ int NotBackAfterUndo(const std::vector<std::pair<std::string, std::string>>& bef
   History history(places.Store());
   FolderTrash trash(places.trash.path());
   SayYes ui;
-  RunUndo(history, SystemFileOps(), trash, ui);
+  RunUndo(history.store(), SystemFileOps(), trash, ui);
   int notBack = 0;
   for (const auto& [path, bytes] : before) notBack += ReadBytes(path) == bytes ? 0 : 1;
   notBack += PathExists(places.work / TemporaryName) ? 1 : 0;

@@ -1,0 +1,86 @@
+#pragma once
+// What the rename run and the tag commands write into the history: the plan
+// before the first change on disk, and the outcome after the last. They see
+// only these few calls, never the store behind them.
+#include <cstddef>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "core/UserPrompts.h"
+#include "core/platform/FileOps.h"
+#include "core/platform/Trash.h"
+#include "core/tags/TagChangePlan.h"
+
+namespace selvane {
+
+// A row that the rename run may move, as it stands before the run.
+struct RenamePlanRow {
+  std::string_view path, newPath;  // CP932
+  FileStatus file;                 // Status(path)
+  // Status(newPath) when already known; Missing when the name is free or
+  // was not looked at (RecordReplacing tells it before a file is replaced).
+  FileStatus target;
+};
+
+enum class RowOutcome { NotMoved = 0, Moved = 1, Failed = 2 };
+enum class ReplacedFate { None = 0, Trashed = 1, Deleted = 2 };
+
+// What became of a planned row.
+struct RenameRowResult {
+  RowOutcome outcome = RowOutcome::NotMoved;
+  // Where the file lies when that is neither its path nor its new path (a
+  // failed overwrite left it under the temporary name); CP932.
+  std::string where;
+  // What this row's overwrite did with the file it replaced; `trashed`
+  // says which file that was (and, when Trashed, where it lies).
+  ReplacedFate replaced = ReplacedFate::None;
+  TrashedFile trashed;
+};
+
+// How recording went.
+struct RecordResult {
+  bool recorded = false;  // false: the batch is not in the history; `error` says why
+  std::string notice;     // set once when a broken store was put aside (tell the user)
+  std::string error;
+};
+
+// What a command makes of a RecordResult: a notice is told; a batch that
+// could not be recorded goes ahead only when the user agrees to a change
+// that cannot be taken back (`change` names it, CP932). False: change
+// nothing.
+bool GoOnAfterRecording(const RecordResult& result, UserPrompts& ui, std::string_view change);
+
+class RenameJournal {
+ public:
+  // Before the run touches the disk: the plan in one transaction, synced
+  // once. `temporaryPath` is the temporary file's CP932 path (TemporaryName
+  // alone will do: it is taken in the current folder).
+  virtual RecordResult BeginRename(std::span<const RenamePlanRow> rows,
+                                   std::string_view temporaryPath) = 0;
+  // Before an agreed overwrite touches the disk: the file that planned row
+  // `row` is about to replace, committed on its own, so that after a crash
+  // undo finds it in the trash by its identity.
+  virtual void RecordReplacing(std::size_t row, const FileStatus& target) = 0;
+  // After it: one result per planned row, in the same order, beside the plan
+  // given to BeginRename, of which only the new paths are read (the run has
+  // written the new names over the rows' paths). A run that changed nothing
+  // leaves no batch behind.
+  virtual void FinishRename(std::span<const RenamePlanRow> rows,
+                            std::span<const RenameRowResult> results, FileOps& ops) = 0;
+
+ protected:
+  ~RenameJournal() = default;
+};
+
+class TagChangeJournal {
+ public:
+  virtual RecordResult BeginTagChange(const TagChangePlan& plan) = 0;
+  // `done`: the file was written; otherwise the batch is dropped.
+  virtual void FinishTagChange(bool done) = 0;
+
+ protected:
+  ~TagChangeJournal() = default;
+};
+
+}  // namespace selvane

@@ -1,0 +1,522 @@
+#include "core/history/Store.h"
+
+#include <sqlite3.h>
+
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+#include <utility>
+
+#include "core/platform/Cp932.h"
+#include "core/platform/StatePaths.h"
+
+namespace selvane {
+namespace {
+
+constexpr std::int64_t SchemaVersion = 1;
+// Keeps the newest 100 batches, undone or not.
+const char* const TrimBatches =
+    "DELETE FROM step WHERE batch IN (SELECT id FROM batch ORDER BY id DESC LIMIT -1 OFFSET 100);"
+    "DELETE FROM batch WHERE id IN (SELECT id FROM batch ORDER BY id DESC LIMIT -1 OFFSET 100)";
+enum BatchState { Planned = 0, Finished = 1, Undone = 2 };
+
+// The layout, with notes for whoever opens the file by hand.
+const char* const Schema = R"(
+CREATE TABLE batch(
+  id INTEGER PRIMARY KEY,
+  kind INTEGER NOT NULL,   -- 1 rename, 2 tag update, 3 tag removal
+  made INTEGER NOT NULL,   -- seconds since 1970 (UTC)
+  temporary BLOB,          -- the rename's temporary file
+  state INTEGER NOT NULL,  -- 0 planned, 1 finished, 2 undone
+  files INTEGER NOT NULL
+);
+-- Paths are native bytes. dev, ino, length: the file before the batch;
+-- target_*: what held new_path just before the step replaced it (NULL: not
+-- known to be taken); placed_*: the file where the run left it; replaced_*:
+-- the file an overwrite replaced, and where it went.
+CREATE TABLE step(
+  batch INTEGER NOT NULL,
+  seq INTEGER NOT NULL,
+  path BLOB NOT NULL,
+  new_path BLOB NOT NULL,
+  dev INTEGER, ino INTEGER, length INTEGER,
+  target_dev INTEGER, target_ino INTEGER, target_length INTEGER,
+  old_tail BLOB,           -- the trailer a tag change found (NULL: none)
+  new_end BLOB,            -- what a tag change leaves at the end of the file
+  outcome INTEGER,         -- NULL unknown, 0 not moved, 1 moved, 2 failed
+  place BLOB,
+  placed_dev INTEGER, placed_ino INTEGER,
+  replaced INTEGER,        -- 0 none, 1 into the trash, 2 deleted
+  replaced_path BLOB,
+  replaced_dev INTEGER, replaced_ino INTEGER, replaced_length INTEGER,
+  PRIMARY KEY(batch, seq)
+) WITHOUT ROWID;
+PRAGMA user_version = 1;
+)";
+
+const char* const StepColumns =
+    "path, new_path, dev, ino, length, target_dev, target_ino, target_length, old_tail, new_end, "
+    "outcome, place, placed_dev, placed_ino, replaced, replaced_path, replaced_dev, replaced_ino, "
+    "replaced_length";
+
+// Failures that say nothing about the file itself: the store is kept.
+bool MeansTransient(const sql::Status& status) {
+  switch (status.primary()) {
+    case SQLITE_FULL:
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+    case SQLITE_NOMEM:
+    case SQLITE_INTERRUPT:
+    case SQLITE_IOERR:
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool MeansGarbled(const sql::Status& status) {
+  const int code = status.primary();
+  return code == SQLITE_CORRUPT || code == SQLITE_NOTADB || code == SQLITE_FORMAT;
+}
+
+sql::Status Garbled(const char* what) { return {SQLITE_CORRUPT, what}; }
+
+// Device and inode numbers are unsigned; SQLite keeps their bits.
+void BindIdentity(sql::Statement& statement, int first, const Identity& identity,
+                  bool withLength = true) {
+  if (!identity.known) {
+    statement.BindNull(first).BindNull(first + 1);
+    if (withLength) statement.BindNull(first + 2);
+    return;
+  }
+  statement.Bind(first, static_cast<std::int64_t>(identity.device))
+      .Bind(first + 1, static_cast<std::int64_t>(identity.inode));
+  if (withLength) statement.Bind(first + 2, identity.length);
+}
+
+Identity ReadIdentity(const sql::Statement& statement, int first, bool withLength = true) {
+  if (statement.IsNull(first) || statement.IsNull(first + 1)) return {};
+  Identity identity{true, static_cast<std::uint64_t>(statement.Integer(first)),
+                    static_cast<std::uint64_t>(statement.Integer(first + 1)), 0};
+  if (withLength) identity.length = statement.Integer(first + 2);
+  return identity;
+}
+
+bool ReadPath(const sql::Statement& statement, int column, std::string& cp932) {
+  cp932.clear();
+  if (statement.IsNull(column)) return true;
+  const std::string_view native = statement.Blob(column);
+  return native.empty() || NativePathToCp932(native, cp932);
+}
+
+}  // namespace
+
+HistoryStore::HistoryStore(std::string path) : path_(std::move(path)) {}
+
+HistoryStore::Opened HistoryStore::Open(sql::Status& status) {
+  status = {};
+  if (db_.isOpen()) return Opened::Ready;
+  if (path_.empty()) {
+    status = {SQLITE_CANTOPEN, "no home folder"};
+    return Opened::Failed;
+  }
+  if (!MakeParentFolders(path_)) {
+    status = {SQLITE_CANTOPEN, std::strerror(errno)};
+    return Opened::Failed;
+  }
+  // SQLite would wait forever on a pipe put in the store's place.
+  for (const char* suffix : {"", "-wal", "-shm"}) {
+    const FileKind kind = NativeStatus(path_ + suffix).kind;
+    if (kind != FileKind::Missing && kind != FileKind::Regular) {
+      status = Garbled("not a regular file");
+      return Opened::Broken;
+    }
+  }
+  const auto fail = [&](sql::Status failure) {
+    db_.Close();
+    status = std::move(failure);
+    return MeansTransient(status) ? Opened::Failed : Opened::Broken;
+  };
+  if (sql::Status opened = db_.Open(path_); !opened) return fail(std::move(opened));
+  // Only another program holding the file (a shell the user opened on it)
+  // makes it wait; the window should not hang long for that.
+  sqlite3_busy_timeout(db_.handle(), 1000);
+
+  sql::Statement query;
+  std::int64_t version = 0, tables = 0;
+  bool row = false;
+  if (sql::Status s = query.Prepare(db_, "PRAGMA user_version"); !s) return fail(std::move(s));
+  if (sql::Status s = query.Step(row); !s || !row) return fail(s.ok() ? Garbled("no version") : s);
+  version = query.Integer(0);
+  if (sql::Status s = query.Prepare(db_, "SELECT count(*) FROM sqlite_master"); !s)
+    return fail(std::move(s));
+  if (sql::Status s = query.Step(row); !s || !row) return fail(s.ok() ? Garbled("no tables") : s);
+  tables = query.Integer(0);
+  query.Finalize();
+
+  // Another program's database, or a newer layout: not ours to write, and
+  // not even to switch to WAL.
+  const bool empty = version == 0 && tables == 0;
+  if (!empty && version != SchemaVersion) return fail(Garbled("unknown layout"));
+  // WAL: a reader never waits for the writer, and one sync per commit.
+  // Checkpoints are run after a batch, never in the middle of one.
+  if (sql::Status s = db_.Execute("PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL; "
+                                  "PRAGMA wal_autocheckpoint=0");
+      !s)
+    return fail(std::move(s));
+  if (empty) {
+    sql::Transaction transaction(db_);
+    if (!transaction.begun()) return fail(transaction.begun());
+    if (sql::Status s = db_.Execute(Schema); !s) return fail(std::move(s));
+    if (sql::Status s = transaction.Commit(); !s) return fail(std::move(s));
+  }
+  // A store whose tables lack a column cannot be written either.
+  const std::string probe = std::string("SELECT ") + StepColumns + " FROM step LIMIT 0";
+  if (sql::Status s = query.Prepare(db_, probe.c_str()); !s)
+    return fail(MeansTransient(s) ? s : Garbled("unknown layout"));
+  if (sql::Status s =
+          query.Prepare(db_, "SELECT id, kind, made, temporary, state, files FROM batch LIMIT 0");
+      !s)
+    return fail(MeansTransient(s) ? s : Garbled("unknown layout"));
+  return Opened::Ready;
+}
+
+// Renames the store and its companions (a write-ahead log left behind would
+// be replayed into a new store of the same name) to one free name.
+bool HistoryStore::PutAside(std::string& aside) {
+  db_.Close();
+  static const char* const suffixes[] = {"", "-wal", "-shm"};
+  bool any = false;
+  for (const char* suffix : suffixes)
+    any = any || NativeStatus(path_ + suffix).kind != FileKind::Missing;
+  if (!any) return false;
+
+  char stamp[32] = "";
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  if (::localtime_r(&now, &local) != nullptr)
+    std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
+  for (int n = 1; n < 1000; ++n) {
+    aside = path_ + ".broken-" + stamp;
+    if (n > 1) aside.append("-").append(std::to_string(n));
+    bool free = true;
+    for (const char* suffix : suffixes)
+      free = free && NativeStatus(aside + suffix).kind == FileKind::Missing;
+    if (free) break;
+  }
+  for (const char* suffix : suffixes) {
+    const std::string from = path_ + suffix;
+    if (NativeStatus(from).kind == FileKind::Missing) continue;
+    if (!NativeMove(from, aside + suffix)) return false;
+  }
+  TellUndoable(false);
+  return true;
+}
+
+sql::Status HistoryStore::LoadBatch(std::int64_t id, StoredBatch& batch) {
+  batch = StoredBatch{};
+  batch.id = id;
+  sql::Statement query;
+  bool row = false;
+  if (sql::Status s =
+          query.Prepare(db_, "SELECT kind, made, temporary, state, files FROM batch WHERE id=?1");
+      !s)
+    return s;
+  if (sql::Status s = query.Bind(1, id).Step(row); !s || !row) return s.ok() ? Garbled("gone") : s;
+  const std::int64_t kind = query.Integer(0), state = query.Integer(3);
+  if (kind < 1 || kind > 3 || state < Planned || state > Finished)
+    return Garbled("batch out of range");
+  batch.kind = static_cast<BatchKind>(kind);
+  batch.made = static_cast<std::time_t>(query.Integer(1));
+  if (!ReadPath(query, 2, batch.temporary)) return Garbled("temporary path");
+  batch.finished = state == Finished;
+  batch.files = static_cast<int>(query.Integer(4));
+
+  const std::string sql =
+      std::string("SELECT ") + StepColumns + " FROM step WHERE batch=?1 ORDER BY seq";
+  if (sql::Status s = query.Prepare(db_, sql.c_str()); !s) return s;
+  query.Bind(1, id);
+  for (;;) {
+    if (sql::Status s = query.Step(row); !s) return s;
+    if (!row) break;
+    StoredStep step;
+    if (!ReadPath(query, 0, step.path) || !ReadPath(query, 1, step.newPath))
+      return Garbled("step path");
+    step.file = ReadIdentity(query, 2);
+    if (step.file.known && (step.path.empty() || step.newPath.empty())) return Garbled("step path");
+    step.target = ReadIdentity(query, 5);
+    step.hasOldTail = !query.IsNull(8);
+    step.oldTail = query.Blob(8);
+    step.newEnd = query.Blob(9);
+    const bool tags = batch.kind != BatchKind::Rename;
+    if ((step.hasOldTail && step.oldTail.size() != TrailerSize) ||
+        (tags && (!step.file.known || step.newEnd.size() > TrailerSize ||
+                  (batch.kind == BatchKind::TagUpdate && step.newEnd.size() != TrailerSize) ||
+                  (batch.kind == BatchKind::TagRemoval && !step.hasOldTail))))
+      return Garbled("step tails");
+    step.outcomeKnown = !query.IsNull(10);
+    const std::int64_t outcome = step.outcomeKnown ? query.Integer(10) : 0;
+    const std::int64_t replaced = query.IsNull(14) ? 0 : query.Integer(14);
+    if (outcome < 0 || outcome > 2 || replaced < 0 || replaced > 2) return Garbled("outcome");
+    // A finished batch writes only the rows that changed something.
+    step.outcomeKnown = step.outcomeKnown || batch.finished;
+    step.outcome = static_cast<RowOutcome>(outcome);
+    if (!ReadPath(query, 11, step.place)) return Garbled("place");
+    step.placed = ReadIdentity(query, 12, false);
+    step.placed.length = step.file.length;
+    step.replaced = static_cast<ReplacedFate>(replaced);
+    step.replacedPath = query.Blob(15);
+    step.replacedFile = ReadIdentity(query, 16);
+    batch.steps.push_back(std::move(step));
+  }
+  if (batch.steps.empty() || (batch.kind != BatchKind::Rename && batch.steps.size() != 1))
+    return Garbled("steps");
+  return {};
+}
+
+template <typename WriteFn>
+HistoryStore::Written HistoryStore::Write(WriteFn write) {
+  Written written;
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    Opened opened = Open(written.status);
+    if (opened == Opened::Ready) {
+      written.status = write(written.batch);
+      if (written.status.ok()) return written;
+      opened = MeansGarbled(written.status) ? Opened::Broken : Opened::Failed;
+    }
+    if (std::string aside; opened == Opened::Broken && attempt == 0 && PutAside(aside)) {
+      written.aside = std::move(aside);
+      continue;
+    }
+    return written;
+  }
+  return written;
+}
+
+HistoryStore::Written HistoryStore::AddRename(std::span<const PlannedStep> steps,
+                                              const std::string& temporary) {
+  return Write([&](std::int64_t& id) -> sql::Status {
+    sql::Transaction transaction(db_);
+    if (!transaction.begun()) return transaction.begun();
+    sql::Statement batch;
+    if (sql::Status s = batch.Prepare(db_,
+                                      "INSERT INTO batch(kind, made, temporary, state, files) "
+                                      "VALUES(?1, ?2, ?3, 0, ?4)");
+        !s)
+      return s;
+    batch.Bind(1, static_cast<std::int64_t>(BatchKind::Rename))
+        .Bind(2, static_cast<std::int64_t>(std::time(nullptr)))
+        .Bind(4, static_cast<std::int64_t>(steps.size()));
+    if (temporary.empty())
+      batch.BindNull(3);
+    else
+      batch.BindBlob(3, temporary);
+    if (sql::Status s = batch.Run(); !s) return s;
+    const std::int64_t added = db_.LastInsertId();
+
+    sql::Statement step;
+    if (sql::Status s = step.Prepare(db_,
+                                     "INSERT INTO step(batch, seq, path, new_path, dev, ino, "
+                                     "length, target_dev, target_ino, target_length) "
+                                     "VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10)");
+        !s)
+      return s;
+    for (std::size_t i = 0; i < steps.size(); ++i) {
+      step.Bind(1, added).Bind(2, static_cast<std::int64_t>(i));
+      step.BindBlob(3, steps[i].path).BindBlob(4, steps[i].newPath);
+      BindIdentity(step, 5, steps[i].file);
+      BindIdentity(step, 8, steps[i].target);
+      if (sql::Status s = step.Run(); !s) return s;
+    }
+    if (sql::Status s = db_.Execute(TrimBatches); !s) return s;
+    if (sql::Status s = transaction.Commit(); !s) return s;
+    id = added;
+    return {};
+  });
+}
+
+HistoryStore::Written HistoryStore::AddTagChange(BatchKind kind, const PlannedStep& step,
+                                                 std::optional<std::string_view> oldTail,
+                                                 std::string_view newEnd) {
+  return Write([&](std::int64_t& id) -> sql::Status {
+    sql::Transaction transaction(db_);
+    if (!transaction.begun()) return transaction.begun();
+    sql::Statement statement;
+    if (sql::Status s = statement.Prepare(
+            db_, "INSERT INTO batch(kind, made, state, files) VALUES(?1, ?2, 0, 1)");
+        !s)
+      return s;
+    statement.Bind(1, static_cast<std::int64_t>(kind))
+        .Bind(2, static_cast<std::int64_t>(std::time(nullptr)));
+    if (sql::Status s = statement.Run(); !s) return s;
+    const std::int64_t added = db_.LastInsertId();
+    if (sql::Status s = statement.Prepare(db_,
+                                          "INSERT INTO step(batch, seq, path, new_path, dev, ino, "
+                                          "length, old_tail, new_end) "
+                                          "VALUES(?1, 0, ?2, ?2, ?3, ?4, ?5, ?6, ?7)");
+        !s)
+      return s;
+    statement.Bind(1, added).BindBlob(2, step.path);
+    BindIdentity(statement, 3, step.file);
+    if (oldTail)
+      statement.BindBlob(6, *oldTail);
+    else
+      statement.BindNull(6);
+    statement.BindBlob(7, newEnd);
+    if (sql::Status s = statement.Run(); !s) return s;
+    if (sql::Status s = db_.Execute(TrimBatches); !s) return s;
+    if (sql::Status s = transaction.Commit(); !s) return s;
+    id = added;
+    return {};
+  });
+}
+
+void HistoryStore::SetTarget(std::int64_t batch, std::size_t seq, const Identity& target) {
+  if (batch == 0 || !db_.isOpen()) return;
+  sql::Statement update;
+  if (!update.Prepare(db_,
+                      "UPDATE step SET target_dev=?1, target_ino=?2, target_length=?3 "
+                      "WHERE batch=?4 AND seq=?5"))
+    return;
+  BindIdentity(update, 1, target);
+  update.Bind(4, batch).Bind(5, static_cast<std::int64_t>(seq));
+  (void)update.Run();
+}
+
+void HistoryStore::FinishRename(std::int64_t batch, std::span<const StepOutcome> outcomes,
+                                int changed) {
+  if (batch == 0 || !db_.isOpen()) return;
+  sql::Transaction transaction(db_);
+  if (!transaction.begun()) return;
+  sql::Statement update;
+  if (!update.Prepare(db_,
+                      "UPDATE step SET outcome=?1, place=?2, placed_dev=?3, placed_ino=?4, "
+                      "replaced=?5, replaced_path=?6, replaced_dev=?7, replaced_ino=?8, "
+                      "replaced_length=?9 WHERE batch=?10 AND seq=?11"))
+    return;
+  for (const StepOutcome& o : outcomes) {
+    update.Bind(1, static_cast<std::int64_t>(o.outcome));
+    if (o.place.empty())
+      update.BindNull(2);
+    else
+      update.BindBlob(2, o.place);
+    BindIdentity(update, 3, o.placed, false);
+    update.Bind(5, static_cast<std::int64_t>(o.replaced));
+    if (o.replacedPath.empty())
+      update.BindNull(6);
+    else
+      update.BindBlob(6, o.replacedPath);
+    BindIdentity(update, 7, o.replacedFile);
+    update.Bind(10, batch).Bind(11, static_cast<std::int64_t>(o.seq));
+    if (!update.Run()) return;
+  }
+  sql::Statement statement;
+  if (changed == 0) {
+    if (!statement.Prepare(db_, "DELETE FROM step WHERE batch=?1") ||
+        !statement.Bind(1, batch).Run())
+      return;
+    if (!statement.Prepare(db_, "DELETE FROM batch WHERE id=?1") || !statement.Bind(1, batch).Run())
+      return;
+  } else {
+    if (!statement.Prepare(db_, "UPDATE batch SET state=1, files=?2 WHERE id=?1") ||
+        !statement.Bind(1, batch).Bind(2, changed).Run())
+      return;
+  }
+  if (!transaction.Commit()) return;
+  Checkpoint();
+  if (changed > 0) TellUndoable(true);
+}
+
+void HistoryStore::MarkFinished(std::int64_t batch) {
+  if (batch == 0 || !db_.isOpen()) return;
+  sql::Statement statement;
+  if (!statement.Prepare(db_, "UPDATE batch SET state=1 WHERE id=?1") ||
+      !statement.Bind(1, batch).Run())
+    return;
+  Checkpoint();
+  TellUndoable(true);
+}
+
+void HistoryStore::MarkUndone(std::int64_t batch) {
+  if (batch == 0 || !db_.isOpen()) return;
+  sql::Statement statement;
+  if (statement.Prepare(db_, "UPDATE batch SET state=2 WHERE id=?1") &&
+      statement.Bind(1, batch).Run())
+    Checkpoint();
+  TellUndoableFromStore();
+}
+
+void HistoryStore::Drop(std::int64_t batch) {
+  if (batch == 0 || !db_.isOpen()) return;
+  sql::Transaction transaction(db_);
+  sql::Statement statement;
+  if (!transaction.begun() || !statement.Prepare(db_, "DELETE FROM step WHERE batch=?1") ||
+      !statement.Bind(1, batch).Run() || !statement.Prepare(db_, "DELETE FROM batch WHERE id=?1") ||
+      !statement.Bind(1, batch).Run())
+    return;
+  (void)transaction.Commit();
+}
+
+// The log is folded into the store only once it has grown past a megabyte
+// (some thousands of files' steps): folding it after every batch would put
+// a second sync on every command. Closing the store folds the rest.
+void HistoryStore::Checkpoint() {
+  constexpr std::int64_t FoldFrom = 1 << 20;
+  if (NativeStatus(path_ + "-wal").length > FoldFrom) (void)db_.Checkpoint();
+}
+
+bool HistoryStore::MayUndo() {
+  TellUndoableFromStore();
+  return undoable_.value_or(true);
+}
+
+void HistoryStore::TellUndoableFromStore() {
+  if (!db_.isOpen()) {
+    // No store, nothing to undo: and none is made for asking.
+    if (NativeStatus(path_).kind == FileKind::Missing) return TellUndoable(false);
+    sql::Status status;
+    if (Open(status) != Opened::Ready) return TellUndoable(true);  // undo itself will tell
+  }
+  sql::Statement query;
+  bool row = false;
+  if (!query.Prepare(db_, "SELECT EXISTS(SELECT 1 FROM batch WHERE state != 2)") ||
+      !query.Step(row) || !row)
+    return TellUndoable(true);  // undo itself will tell what is wrong
+  TellUndoable(query.Integer(0) != 0);
+}
+
+void HistoryStore::TellUndoable(bool undoable) {
+  if (undoable_ == undoable) return;
+  undoable_ = undoable;
+  if (listener_) listener_(undoable);
+}
+
+HistoryStore::Loaded HistoryStore::LoadNewest(StoredBatch& batch, sql::Status& status,
+                                              std::string& aside) {
+  Opened opened = Open(status);
+  if (opened == Opened::Ready) {
+    // A store garbled where no query of ours would look is garbled still.
+    sql::Statement query;
+    bool row = false;
+    status = query.Prepare(db_, "PRAGMA quick_check");
+    if (status) status = query.Step(row);
+    if (status && (!row || query.Blob(0) != "ok")) status = Garbled("quick_check");
+    if (status)
+      status = query.Prepare(db_, "SELECT id FROM batch WHERE state != 2 ORDER BY id DESC LIMIT 1");
+    if (status) status = query.Step(row);
+    if (status && !row) {
+      TellUndoable(false);
+      return Loaded::Nothing;
+    }
+    if (status) status = LoadBatch(query.Integer(0), batch);
+    if (status) return Loaded::Ready;
+    opened = MeansTransient(status) ? Opened::Failed : Opened::Broken;
+  }
+  if (std::string putAt; opened == Opened::Broken && PutAside(putAt)) {
+    aside = std::move(putAt);
+    return Loaded::PutAside;
+  }
+  return Loaded::Unreadable;
+}
+
+}  // namespace selvane

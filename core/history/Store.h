@@ -1,0 +1,76 @@
+#pragma once
+// The history's SQLite store: batches written, loaded, marked and dropped.
+// It is opened when first needed, never at start-up; a store that turns
+// out garbled is put aside under another name and a new one begun.
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "core/history/Sqlite.h"
+#include "core/history/StoredBatch.h"
+
+namespace selvane {
+
+class HistoryStore {
+ public:
+  explicit HistoryStore(std::string path);
+  HistoryStore(const HistoryStore&) = delete;
+  HistoryStore& operator=(const HistoryStore&) = delete;
+
+  const std::string& path() const { return path_; }
+
+  // How a write went: `aside` names where a garbled store was put before
+  // the write went into a new one.
+  struct Written {
+    sql::Status status;
+    std::string aside;
+    std::int64_t batch = 0;
+  };
+  Written AddRename(std::span<const PlannedStep> steps, const std::string& temporary);
+  Written AddTagChange(BatchKind kind, const PlannedStep& step,
+                       std::optional<std::string_view> oldTail, std::string_view newEnd);
+  // Committed on its own; a failure is left to the outcome to make up for.
+  void SetTarget(std::int64_t batch, std::size_t seq, const Identity& target);
+  // The outcome of the steps that did anything, `changed` of which changed
+  // something on disk; with none, the batch goes. A failure leaves the
+  // batch as planned.
+  void FinishRename(std::int64_t batch, std::span<const StepOutcome> outcomes, int changed);
+  void MarkFinished(std::int64_t batch);
+  void MarkUndone(std::int64_t batch);
+  void Drop(std::int64_t batch);
+
+  // Whether a batch is not yet undone. Opens an existing store (never makes
+  // one); true when the store cannot be read, so that undo can say why.
+  bool MayUndo();
+
+  enum class Loaded { Nothing, Ready, PutAside, Unreadable };
+  // The newest batch not undone. PutAside: the store was garbled and now
+  // lies at `aside`; Unreadable: `status` says why.
+  Loaded LoadNewest(StoredBatch& batch, sql::Status& status, std::string& aside);
+
+  // Told whenever whether a batch can be undone becomes known or changes.
+  void OnUndoableChanged(std::function<void(bool)> listener) { listener_ = std::move(listener); }
+
+ private:
+  enum class Opened { Ready, Broken, Failed };
+  Opened Open(sql::Status& status);
+  bool PutAside(std::string& aside);
+  // Opens the store and runs `write`; a store found garbled is put aside
+  // once and `write` run again in a new one.
+  template <typename WriteFn>
+  Written Write(WriteFn write);
+  sql::Status LoadBatch(std::int64_t id, StoredBatch& batch);
+  void Checkpoint();
+  void TellUndoable(bool undoable);
+  void TellUndoableFromStore();
+
+  std::string path_;
+  sql::Database db_;
+  std::function<void(bool)> listener_;
+  std::optional<bool> undoable_;
+};
+
+}  // namespace selvane

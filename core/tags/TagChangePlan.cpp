@@ -1,0 +1,43 @@
+#include "core/tags/TagChangePlan.h"
+
+#include <cerrno>
+
+namespace selvane {
+namespace {
+
+FileResult PlanTagChange(const char* path, FileOps& ops, TagChangePlan& plan) {
+  plan = TagChangePlan{};
+  plan.path = path;
+  plan.file = ops.Status(path);
+  if (plan.file.kind == FileKind::Missing) return FileResult{ENOENT};
+  if (plan.file.kind != FileKind::Regular)
+    return FileResult{plan.file.kind == FileKind::Folder ? EISDIR : NotRegularFileError};
+  std::int64_t length = 0;
+  if (FileResult read = ops.ReadTail(path, plan.oldTail.data(), length); !read) return read;
+  plan.file.length = length;
+  plan.hadTrailer = EndsInTrailer(plan.oldTail.data(), length);
+  if (!plan.hadTrailer) plan.oldTail.fill(0);
+  return {};
+}
+
+}  // namespace
+
+FileResult PlanTagUpdate(const char* path, const Trailer& trailer, FileOps& ops,
+                         TagChangePlan& plan) {
+  if (FileResult read = PlanTagChange(path, ops, plan); !read) return read;
+  plan.newEnd.assign(reinterpret_cast<const char*>(trailer.data()), trailer.size());
+  return {};
+}
+
+FileResult PlanTagRemoval(const char* path, FileOps& ops, TagChangePlan& plan) {
+  if (FileResult read = PlanTagChange(path, ops, plan); !read) return read;
+  if (!plan.hadTrailer) return FileResult{NoTrailerError};
+  plan.removes = true;
+  const std::int64_t rest = plan.file.length - static_cast<std::int64_t>(TrailerSize);
+  const std::int64_t kept = rest < 128 ? rest : 128;
+  plan.newEnd.assign(static_cast<std::size_t>(kept), '\0');
+  if (kept > 0) return ops.ReadAt(path, rest - kept, plan.newEnd.data(), plan.newEnd.size());
+  return {};
+}
+
+}  // namespace selvane
