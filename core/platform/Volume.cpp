@@ -46,6 +46,7 @@ bool ParseLine(const std::string& line, Volume& volume) {
   unsigned major = 0, minor = 0;
   if (std::sscanf(numbers.c_str(), "%u:%u", &major, &minor) != 2) return false;
   volume.mountPoint = Unescape(mountPoint);
+  volume.root = Unescape(root);
   volume.fsType = Unescape(type);
   volume.source = Unescape(source);
   volume.device = static_cast<std::uint64_t>(::makedev(major, minor));
@@ -162,12 +163,15 @@ const Volume* MountTable::VolumeOf(const std::string& native) {
 
 const Volume* MountTable::FindMounted(const std::string& uuid, const std::string& label) {
   if (uuid.empty() && label.empty()) return nullptr;
+  const Volume* found = nullptr;
   for (std::size_t i = 0; i < volumes_.size(); ++i) {
     Identify(i);
     const Volume& v = volumes_[i];
-    if (!uuid.empty() ? v.uuid == uuid : v.label == label) return &v;
+    if (!uuid.empty() ? v.uuid != uuid : v.label != label) continue;
+    if (found != nullptr && found->device != v.device) return nullptr;
+    if (found == nullptr || (found->root != "/" && v.root == "/")) found = &v;
   }
-  return nullptr;
+  return found;
 }
 
 bool IsFatFamily(std::string_view fsType) {

@@ -11,6 +11,7 @@ namespace selvane {
 
 struct Volume {
   std::string mountPoint;
+  std::string root = "/";  // the folder of the volume mounted there ("/" but for bind mounts)
   // The real type: "exfat" or "ntfs" also for a FUSE mount ("fuseblk").
   std::string fsType;
   std::string source;        // what was mounted: "/dev/sdb1", "server:/music", "tmpfs"
@@ -33,7 +34,9 @@ class MountTable {
   // existing folder counts). Null when none is found.
   const Volume* VolumeOf(const std::string& native);
   // Where the volume with this UUID (or, when `uuid` is empty, this label) is
-  // mounted now; null when it is not connected.
+  // mounted now, its whole root preferred; null when it is not connected, and
+  // also when two volumes connected now carry that label (two sticks named
+  // alike are not told apart by guessing).
   const Volume* FindMounted(const std::string& uuid, const std::string& label);
 
   const std::vector<Volume>& volumes() const { return volumes_; }
