@@ -64,6 +64,22 @@ bool LiesUnder(const std::string& path, const std::string& mountPoint) {
          (path.size() == mountPoint.size() || path[mountPoint.size()] == '/');
 }
 
+// udev writes a space in a label as \x20 (and so on for other bytes).
+std::string UnescapeUdev(std::string_view name) {
+  std::string out;
+  for (std::size_t i = 0; i < name.size(); ++i) {
+    unsigned value = 0;
+    if (name[i] == '\\' && i + 3 < name.size() && name[i + 1] == 'x' &&
+        std::sscanf(std::string(name.substr(i + 2, 2)).c_str(), "%2x", &value) == 1) {
+      out.push_back(static_cast<char>(value));
+      i += 3;
+    } else {
+      out.push_back(name[i]);
+    }
+  }
+  return out;
+}
+
 // The name in /dev/disk/by-KIND that leads to `device`, where udev keeps
 // those folders (no need to read the device itself, which needs root).
 std::string LinkNameFor(const char* kind, const std::string& device) {
@@ -72,10 +88,7 @@ std::string LinkNameFor(const char* kind, const std::string& device) {
   if (!dir) return {};
   while (const dirent* item = ::readdir(dir.get())) {
     if (item->d_name[0] == '.') continue;
-    if (RealPath(folder + "/" + item->d_name) == device) {
-      // udev escapes like mountinfo, with \x hex; labels are rarely so odd.
-      return item->d_name;
-    }
+    if (RealPath(folder + "/" + item->d_name) == device) return UnescapeUdev(item->d_name);
   }
   return {};
 }

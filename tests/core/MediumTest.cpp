@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <cstdlib>
 #include <string>
 
 #include "core/platform/Cp932.h"
@@ -107,6 +108,8 @@ TEST(Trash, EntryPathIsEscapedAsInUrls) {
 TEST(Trash, MovesIntoTheHomeTrashWithAnEntryAndKeepsBothOfOneName) {
   TempFolder folder;
   const std::string home = folder / "data";
+  const char* saved = std::getenv("XDG_DATA_HOME");
+  const std::string before = saved != nullptr ? saved : "";
   ::setenv("XDG_DATA_HOME", home.c_str(), 1);
   FreedesktopTrash trash;
   TrashedFile first, second;
@@ -119,7 +122,10 @@ TEST(Trash, MovesIntoTheHomeTrashWithAnEntryAndKeepsBothOfOneName) {
   EXPECT_EQ(info.find("[Trash Info]\nPath=" + EscapeTrashPath(folder / "Remix %41.mp3") + "\n"), 0U)
       << info;
   EXPECT_EQ(trash.Find(second.file, "", folder / "x"), second.nativePath);
-  ::unsetenv("XDG_DATA_HOME");
+  if (saved != nullptr)
+    ::setenv("XDG_DATA_HOME", before.c_str(), 1);
+  else
+    ::unsetenv("XDG_DATA_HOME");
 }
 
 }  // namespace
