@@ -214,6 +214,13 @@ class SystemOps final : public FileOps {
     return MoveNative(nativeFrom, nativeTo, options_, to, nullptr);
   }
 
+  FileResult MoveToOtherCase(const char* from, const char* to) override {
+    std::string nativeFrom, nativeTo;
+    FileResult result;
+    if (!ToNative(from, nativeFrom, result) || !ToNative(to, nativeTo, result)) return result;
+    return NativeMoveToOtherCase(nativeFrom, nativeTo);
+  }
+
   FileResult MoveAndStatus(const char* from, const char* to, FileStatus& moved) override {
     std::string nativeFrom, nativeTo;
     FileResult result;

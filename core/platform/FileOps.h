@@ -94,6 +94,11 @@ class FileOps {
     moved = result ? Status(to) : FileStatus{};
     return result;
   }
+  // Give a file only another letter case of its name, in its folder. Where
+  // the folder takes both spellings for one name the move above refuses
+  // (the new spelling is "taken" by the file itself); this one refuses
+  // (EEXIST) only when the folder lists the new spelling as a name of its own.
+  virtual FileResult MoveToOtherCase(const char* from, const char* to) { return Move(from, to); }
 };
 
 // Media without an atomic no-replace rename (FUSE, network shares) reserve
@@ -137,6 +142,8 @@ FileOps& SystemFileOps();
 // a name that cannot be looked at, or of a link that leads nowhere.
 FileStatus NativeStatus(const std::string& native, int* error = nullptr);
 FileResult NativeMove(const std::string& from, const std::string& to);
+// The same for native names in one folder.
+FileResult NativeMoveToOtherCase(const std::string& from, const std::string& to);
 // `moved`, when given, gets what `to` names after the move.
 FileResult NativeMove(const std::string& from, const std::string& to, const MoveOptions& options,
                       FileStatus* moved = nullptr);

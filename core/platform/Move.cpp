@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -123,18 +124,19 @@ FileResult MoveThroughPlaceholder(const std::string& from, const std::string& to
   const bool isDirectory = S_ISDIR(st.st_mode);
   if (FileResult recorded = Tell(options, PlaceholderStep::Reserving, told); !recorded)
     return recorded;
+  const auto notMade = [&](int error) {
+    static_cast<void>(Tell(options, PlaceholderStep::Gone, told));
+    return Failure(error);
+  };
   struct stat made {};
   Fd placeholder;
   if (isDirectory) {
-    if (::mkdir(to.c_str(), 0700) == 0) ::lstat(to.c_str(), &made);
+    if (::mkdir(to.c_str(), 0700) != 0) return notMade(errno);
+    ::lstat(to.c_str(), &made);
   } else {
     placeholder.Reset(OpenRetrying(to.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0600));
-    if (placeholder.valid()) ::fstat(placeholder.get(), &made);
-  }
-  if (made.st_ino == 0 && (isDirectory || !placeholder.valid())) {
-    const int error = errno;
-    static_cast<void>(Tell(options, PlaceholderStep::Gone, told));
-    return Failure(error);
+    if (!placeholder.valid()) return notMade(errno);
+    ::fstat(placeholder.get(), &made);
   }
   placeholder.Close();
   // Someone may have put a file there meanwhile; that one is not replaced.
@@ -180,6 +182,29 @@ FileResult NativeMove(const std::string& from, const std::string& to, const Move
 
 FileResult NativeMove(const std::string& from, const std::string& to) {
   return MoveNative(from, to, MoveOptions{}, to.c_str(), nullptr);
+}
+
+FileResult NativeMoveToOtherCase(const std::string& from, const std::string& to) {
+  const std::size_t slash = from.find_last_of('/');
+  if (slash == std::string::npos || to.compare(0, slash + 1, from, 0, slash + 1) != 0 ||
+      to.find('/', slash + 1) != std::string::npos || from == to)
+    return Failure(EINVAL);
+  // Where the new spelling is free, the move that never replaces does it.
+  if (const FileResult moved = NativeMove(from, to); moved.error != EEXIST) return moved;
+  // Else the listing decides, not a lookup: a case-ignoring folder answers a
+  // lookup of the new spelling with the file itself (under another inode
+  // number on FUSE).
+  std::unique_ptr<DIR, platform::DirCloser> dir(::opendir(DirectoryOf(from).c_str()));
+  if (!dir) return LastError();
+  const std::string oldName = from.substr(slash + 1), newName = to.substr(slash + 1);
+  bool listed = false;
+  while (const dirent* item = ::readdir(dir.get())) {
+    if (newName == item->d_name) return Failure(EEXIST);
+    listed = listed || oldName == item->d_name;
+  }
+  if (!listed) return Failure(ENOENT);
+  if (::rename(from.c_str(), to.c_str()) != 0) return LastError();
+  return {};
 }
 
 bool IsOwnPlaceholder(const std::string& native, const std::string& recorded,

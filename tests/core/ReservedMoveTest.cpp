@@ -119,5 +119,23 @@ TEST(IsOwnPlaceholder, OnlyAnEmptyFileAtTheRecordedPathMadeAfterTheRecord) {
   EXPECT_FALSE(IsOwnPlaceholder(emptyFolder, emptyFolder, now));
 }
 
+TEST(MoveToOtherCase, TakesAFreeSpellingAndNeverAnotherFile) {
+  TempFolder folder;
+  FileOps& ops = SystemFileOps();
+  const std::string lower = folder.Write("song.mp3", "s"), upper = folder.Write("SONG.mp3", "S");
+  struct Row {
+    std::string from, to;
+    int error;
+  } rows[] = {
+      {lower, upper, EEXIST},           // listed under its own name: another file
+      {lower, folder / "Song.mp3", 0},  // free
+      {folder / "gone.mp3", folder / "GONE.mp3", ENOENT},
+      {upper, folder / "sub/song.mp3", EINVAL},  // not a change of case in one folder
+  };
+  for (const Row& row : rows)
+    EXPECT_EQ(ops.MoveToOtherCase(row.from.c_str(), row.to.c_str()).error, row.error) << row.to;
+  EXPECT_EQ(ReadBytes(upper) + ReadBytes(folder / "Song.mp3"), "Ss");
+}
+
 }  // namespace
 }  // namespace selvane

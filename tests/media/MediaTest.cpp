@@ -4,6 +4,7 @@
 #include <stdlib.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -282,6 +283,44 @@ TEST(MediaMove, AcrossFileSystemsACopyNeverReplacesAndIsKnownAnew) {
     EXPECT_EQ(Read(to / "a.mp3"), "AAA");
     EXPECT_NE(moved.device, before.device);
     EXPECT_TRUE(moved.SameFileAs(NativeStatus(to / "a.mp3")));
+  }
+}
+
+// Listed names of a folder, in the order the folder gives them.
+std::vector<std::string> Listing(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& item : std::filesystem::directory_iterator(folder))
+    names.push_back(item.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+TEST(MediaMove, ACaseChangeTakesTheNewSpellingButNeverAnotherFile) {
+  {
+    // Why it needs a move of its own: exFAT calls the new spelling taken.
+    Folder folder(Exfat());
+    const std::string from = folder.Write("song.mp3", "s"), to = folder / "Song.mp3";
+    EXPECT_EQ(SystemFileOps().Move(from.c_str(), to.c_str()).error, EEXIST);
+  }
+  struct Row {
+    const std::string& medium;
+    bool otherFile;  // a file of its own under the new spelling
+    int error;
+    std::vector<std::string> after;
+  } rows[] = {
+      {Exfat(), false, 0, {"Song.mp3"}},  // the file itself answers to "Song.mp3" there
+      {Ntfs(), false, 0, {"Song.mp3"}},
+      {Ntfs(), true, EEXIST, {"Song.mp3", "song.mp3"}},
+      {Tmpfs(), true, EEXIST, {"Song.mp3", "song.mp3"}},
+  };
+  for (const Row& row : rows) {
+    Folder folder(row.medium);
+    const std::string from = folder.Write("song.mp3", "s");
+    if (row.otherFile) folder.Write("Song.mp3", "S");
+    FileOps& ops = SystemFileOps();
+    EXPECT_EQ(ops.MoveToOtherCase(from.c_str(), (folder / "Song.mp3").c_str()).error, row.error)
+        << row.medium;
+    EXPECT_EQ(Listing(folder.path()), row.after) << row.medium;
   }
 }
 
