@@ -26,7 +26,20 @@ for tool in mkfs.exfat mkntfs mount.exfat-fuse ntfs-3g losetup blkid trash-list 
   command -v "$tool" >/dev/null || cannot "$tool is not installed"
 done
 
+# A run killed outright (no trap runs then) leaves its media mounted: clear
+# those of runs whose process is gone before making new ones.
+for stale in /tmp/selvane-media-*; do
+  [ -f "$stale/pid" ] || continue
+  kill -0 "$(cat "$stale/pid")" 2>/dev/null && continue
+  "$here/replug.sh" --unmount-under "$stale" || true
+  for image in "$stale"/*.img; do
+    for device in $(losetup -j "$image" -O NAME -n 2>/dev/null); do losetup -d "$device" || true; done
+  done
+  rm -rf "$stale"
+done
+
 work=$(mktemp -d /tmp/selvane-media-XXXXXX)
+echo $$ >"$work/pid"
 export SELVANE_MEDIA_WORK=$work
 
 # Everything mounted under the work folder is unmounted (a replug may have
@@ -65,4 +78,5 @@ mount -t tmpfs -o size=32m selvane-media "$work/tmpfs" || cannot "tmpfs cannot b
 
 export SELVANE_MEDIA_EXFAT=$work/exfat SELVANE_MEDIA_NTFS=$work/ntfs
 export SELVANE_MEDIA_TMPFS=$work/tmpfs SELVANE_MEDIA_REPLUG=$here/replug.sh
-"$binary" "$@"
+# Within CTest's own limit, so that the cleanup above still runs.
+timeout 240 "$binary" "$@"
