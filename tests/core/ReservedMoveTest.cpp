@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <ctime>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,7 @@ struct Road {
   const char* name;
   int (*rename)(const char*, const char*);
 };
+void PrintTo(const Road& road, std::ostream* out) { *out << road.name; }
 
 class ReservedMoveTest : public ::testing::TestWithParam<Road> {
  protected:

@@ -22,6 +22,7 @@
 #include "core/platform/MediumNames.h"
 #include "core/platform/Trash.h"
 #include "core/platform/Volume.h"
+#include "tests/core/TempFolder.h"
 
 namespace selvane {
 namespace {
@@ -45,42 +46,6 @@ const std::string& Tmpfs() {
   static const std::string path = Env("SELVANE_MEDIA_TMPFS");
   return path;
 }
-
-// A fresh folder on a medium, removed afterwards.
-class Folder {
- public:
-  explicit Folder(const std::string& medium) {
-    static int count = 0;
-    path_ = medium + "/t" + std::to_string(++count);
-    std::filesystem::create_directories(path_);
-  }
-  ~Folder() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-  }
-  const std::string& path() const { return path_; }
-  std::string operator/(const std::string& name) const { return path_ + "/" + name; }
-  std::string Write(const std::string& name, const std::string& bytes) const {
-    std::ofstream(*this / name, std::ios::binary) << bytes;
-    return *this / name;
-  }
-
- private:
-  std::string path_;
-};
-
-std::string Read(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return "<missing>";
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-bool Exists(const std::string& path) {
-  struct stat st {};
-  return ::lstat(path.c_str(), &st) == 0;
-}
-
-std::string Native(const char* utf8) { return utf8; }  // the sources are UTF-8, as Linux names are
 
 std::string Output(const std::string& command) {
   std::string out;
@@ -140,7 +105,7 @@ TEST(MediaVolume, AMediumPluggedInElsewhereIsFollowedAndAnUnpluggedOneIsNotFound
   const Volume* moved = afterReplug.FindMounted(uuid, "");
   ASSERT_NE(moved, nullptr);
   EXPECT_EQ(moved->mountPoint, elsewhere);
-  EXPECT_EQ(Read(elsewhere + "/kept.mp3"), "kept");
+  EXPECT_EQ(ReadBytes(elsewhere + "/kept.mp3"), "kept");
 
   ASSERT_EQ(Shell(replug + " --unplug " + elsewhere), 0);
   MountTable unplugged = MountTable::Read();
@@ -168,7 +133,7 @@ TEST(MediaFolderCase, EachFolderAnswersForItself) {
   MountTable mounts = MountTable::Read();
   FolderCase probe(mounts);
   for (const Row& row : rows) {
-    Folder folder(row.medium);
+    TempFolder folder(row.medium);
     if (row.withName) folder.Write("Song.mp3", "x");
     EXPECT_EQ(probe.IgnoresCase(folder.path()), row.ignores) << folder.path();
   }
@@ -182,11 +147,11 @@ TEST(MediaFolderCase, NamesFoldAsExfatFoldsThem) {
       {"abc", "ABC"}, {"ａｂｃ", "ＡＢＣ"}, {"жё", "ЖЁ"}, {"αω", "ΑΩ"},
       {"ⅰ", "Ⅰ"},     {"ャ", "ア"},         {"a", "ａ"},  {"曲", "曲a"},
   };
-  Folder folder(Exfat());
+  TempFolder folder(Exfat());
   for (const Row& row : rows) {
     folder.Write(row.made, "x");
     EXPECT_EQ(SameNameIgnoringCase(Cp932(row.made), Cp932(row.asked)),
-              Exists(folder / Native(row.asked)))
+              PathExists(folder / row.asked))
         << row.made << " / " << row.asked;
     std::remove((folder / row.made).c_str());
   }
@@ -224,9 +189,9 @@ TEST(MediaNames, EachMediumRefusesWhatItWouldNotKeep) {
     EXPECT_EQ(MediumNameRefusal(cp932, medium), row.refusal) << row.medium << " " << row.name;
     // The length limit is the medium's own: what it refuses cannot be made.
     if (row.refusal == NameRefusalKind::None || row.refusal == NameRefusalKind::TooLong) {
-      Folder folder(row.medium);
+      TempFolder folder(row.medium);
       std::ofstream(folder / row.name) << "x";
-      EXPECT_EQ(Exists(folder / row.name), row.refusal == NameRefusalKind::None) << row.name;
+      EXPECT_EQ(PathExists(folder / row.name), row.refusal == NameRefusalKind::None) << row.name;
     }
   }
 }
@@ -246,18 +211,18 @@ struct Heard {
 
 TEST(MediaMove, FuseMediaReserveTheNameAndNeverReplace) {
   for (const std::string& medium : {Exfat(), Ntfs()}) {
-    Folder folder(medium);
+    TempFolder folder(medium);
     Heard heard;
     const std::unique_ptr<FileOps> ops = NewSystemFileOps(heard.Options());
     const std::string a = folder.Write("a.mp3", "AAA"), taken = folder.Write("taken.mp3", "T");
     const std::string free = folder / "free.mp3";
 
     EXPECT_EQ(ops->Move(a.c_str(), taken.c_str()).error, EEXIST) << medium;
-    EXPECT_EQ(Read(a) + Read(taken), "AAAT");
+    EXPECT_EQ(ReadBytes(a) + ReadBytes(taken), "AAAT");
     FileStatus moved;
     ASSERT_TRUE(ops->MoveAndStatus(a.c_str(), free.c_str(), moved).ok()) << medium;
-    EXPECT_EQ(Read(free), "AAA");
-    EXPECT_FALSE(Exists(a));
+    EXPECT_EQ(ReadBytes(free), "AAA");
+    EXPECT_FALSE(PathExists(a));
     EXPECT_TRUE(moved.SameFileAs(NativeStatus(free)));
     // A taken name is refused by the system before any placeholder.
     EXPECT_EQ(heard.steps, (std::vector<std::string>{"reserving:" + free, "filled:" + free}))
@@ -271,16 +236,16 @@ TEST(MediaMove, AcrossFileSystemsACopyNeverReplacesAndIsKnownAnew) {
     const std::string& to;
   } rows[] = {{Tmpfs(), Exfat()}, {Exfat(), Tmpfs()}, {Ntfs(), Exfat()}};
   for (const Row& row : rows) {
-    Folder from(row.from), to(row.to);
+    TempFolder from(row.from), to(row.to);
     FileOps& ops = SystemFileOps();
     const std::string a = from.Write("a.mp3", "AAA"), taken = to.Write("taken.mp3", "T");
     const FileStatus before = NativeStatus(a);
     FileStatus moved;
     EXPECT_EQ(ops.MoveAndStatus(a.c_str(), taken.c_str(), moved).error, EEXIST);
-    EXPECT_EQ(Read(a) + Read(taken), "AAAT");
+    EXPECT_EQ(ReadBytes(a) + ReadBytes(taken), "AAAT");
     ASSERT_TRUE(ops.MoveAndStatus(a.c_str(), (to / "a.mp3").c_str(), moved).ok()) << row.to;
-    EXPECT_FALSE(Exists(a));
-    EXPECT_EQ(Read(to / "a.mp3"), "AAA");
+    EXPECT_FALSE(PathExists(a));
+    EXPECT_EQ(ReadBytes(to / "a.mp3"), "AAA");
     EXPECT_NE(moved.device, before.device);
     EXPECT_TRUE(moved.SameFileAs(NativeStatus(to / "a.mp3")));
   }
@@ -298,7 +263,7 @@ std::vector<std::string> Listing(const std::string& folder) {
 TEST(MediaMove, ACaseChangeTakesTheNewSpellingButNeverAnotherFile) {
   {
     // Why it needs a move of its own: exFAT calls the new spelling taken.
-    Folder folder(Exfat());
+    TempFolder folder(Exfat());
     const std::string from = folder.Write("song.mp3", "s"), to = folder / "Song.mp3";
     EXPECT_EQ(SystemFileOps().Move(from.c_str(), to.c_str()).error, EEXIST);
   }
@@ -314,7 +279,7 @@ TEST(MediaMove, ACaseChangeTakesTheNewSpellingButNeverAnotherFile) {
       {Tmpfs(), true, EEXIST, {"Song.mp3", "song.mp3"}},
   };
   for (const Row& row : rows) {
-    Folder folder(row.medium);
+    TempFolder folder(row.medium);
     const std::string from = folder.Write("song.mp3", "s");
     if (row.otherFile) folder.Write("Song.mp3", "S");
     FileOps& ops = SystemFileOps();
@@ -329,17 +294,17 @@ TEST(MediaTrash, EntriesReadBackWithTrashCli) {
   ::setenv("XDG_DATA_HOME", home.c_str(), 1);
   FreedesktopTrash trash;
   for (const std::string& medium : {Tmpfs(), Exfat(), Ntfs()}) {
-    Folder folder(medium);
+    TempFolder folder(medium);
     const std::string original = folder.Write("Remix %41.mp3", "remix");
     TrashedFile trashed;
     ASSERT_TRUE(trash.MoveToTrash(original.c_str(), trashed).ok()) << medium;
-    EXPECT_FALSE(Exists(original));
+    EXPECT_FALSE(PathExists(original));
     // trash-list prints "DATE TIME PATH" per entry, its path decoded.
     const std::string listed = Output("trash-list 2>/dev/null");
     EXPECT_NE(listed.find(" " + original + "\n"), std::string::npos) << listed;
     EXPECT_EQ(listed.find(folder / "Remix A.mp3"), std::string::npos) << listed;
     Output("echo 0 | trash-restore '" + folder.path() + "' >/dev/null 2>&1");
-    EXPECT_EQ(Read(original), "remix") << medium;
+    EXPECT_EQ(ReadBytes(original), "remix") << medium;
   }
   ::unsetenv("XDG_DATA_HOME");
 }
