@@ -11,6 +11,9 @@ class QWidget;
 // Widens a message box so that the window manager's title bar shows its
 // whole caption, up to the screen's width.
 void FitCaption(QMessageBox& box);
+// Keeps a message box within the screen: a text taller than the screen
+// scrolls inside the box, so its buttons stay in sight.
+void FitScreen(QMessageBox& box);
 
 class Dialogs {
  public:

@@ -2,72 +2,40 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/platform/Cp932.h"
+#include "core/platform/Descriptor.h"
+#include "core/platform/MoveInternal.h"
 
 namespace selvane {
 namespace {
 
-#ifndef RENAME_NOREPLACE
-constexpr unsigned RENAME_NOREPLACE = 1U;
-#endif
-
-// Closes a descriptor on every way out. Close() reports the error of a
-// close that matters (after writing).
-class Fd {
- public:
-  explicit Fd(int fd = -1) : fd_(fd) {}
-  ~Fd() { Reset(-1); }
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-
-  // Takes `fd` over, closing the one held.
-  void Reset(int fd) {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = fd;
-  }
-  int get() const { return fd_; }
-  bool valid() const { return fd_ >= 0; }
-  int Close() {
-    const int fd = fd_;
-    fd_ = -1;
-    return (fd >= 0 && ::close(fd) != 0) ? errno : 0;
-  }
-
- private:
-  int fd_;
-};
-
-FileResult Failure(int error) { return FileResult{error != 0 ? error : EIO}; }
+using platform::Failure;
+using platform::Fd;
+using platform::LastError;
+using platform::OpenRetrying;
+using platform::WriteAll;
 
 // strerror_r comes in two shapes; take the text from either.
 [[maybe_unused]] const char* PickText(int rc, const char* buffer) {
   return rc == 0 ? buffer : nullptr;
 }
 [[maybe_unused]] const char* PickText(const char* text, const char*) { return text; }
-FileResult LastError() { return Failure(errno); }
 
 // The CP932 path as a native one; EILSEQ when it has none.
 bool ToNative(const char* cp932, std::string& native, FileResult& result) {
   if (Cp932PathToNative(cp932, native)) return true;
   result = FileResult{EILSEQ};
   return false;
-}
-
-int OpenRetrying(const char* path, int flags, mode_t mode = 0) {
-  int fd;
-  do {
-    fd = ::open(path, flags | O_CLOEXEC, mode);
-  } while (fd < 0 && errno == EINTR);
-  return fd;
 }
 
 FileResult NotRegular(const struct stat& st) {
@@ -152,122 +120,11 @@ FileResult OpenForReading(const char* path, Fd& fd, std::int64_t& length,
   return {};
 }
 
-FileResult WriteAll(int fd, const void* data, std::size_t size, off_t offset, bool positioned) {
-  const char* p = static_cast<const char*>(data);
-  while (size > 0) {
-    const ssize_t n = positioned ? ::pwrite(fd, p, size, offset) : ::write(fd, p, size);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return LastError();
-    }
-    if (n == 0) return Failure(EIO);
-    p += n;
-    size -= static_cast<std::size_t>(n);
-    offset += n;
-  }
-  return {};
-}
-
-std::string DirectoryOf(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
-  return path.substr(0, slash);
-}
-
-// Makes the new directory entry durable before the source is removed, so a
-// crash cannot leave the file under neither name. Best effort: some file
-// systems refuse fsync on a directory.
-void SyncDirectory(const std::string& path) {
-  Fd dir(OpenRetrying(DirectoryOf(path).c_str(), O_RDONLY | O_DIRECTORY));
-  if (dir.valid()) ::fsync(dir.get());
-}
-
-// Copies a regular file into a file created for it (never an existing one),
-// keeps mode and times, flushes it, and only then removes the source. Any
-// failure removes the partial copy and leaves the source as it was.
-FileResult CopyAcross(const std::string& from, const std::string& to, int renameError) {
-  struct stat st {};
-  if (::lstat(from.c_str(), &st) != 0) return LastError();
-  // Folders and special files are not copied across file systems.
-  if (!S_ISREG(st.st_mode)) return Failure(renameError);
-
-  Fd src(OpenRetrying(from.c_str(), O_RDONLY | O_NOFOLLOW));
-  if (!src.valid()) return LastError();
-  Fd dst(OpenRetrying(to.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0600));
-  if (!dst.valid()) return LastError();
-
-  FileResult result;
-  auto fail = [&](int error) {
-    dst.Close();
-    ::unlink(to.c_str());
-    return Failure(error);
-  };
-
-  std::vector<char> buffer(1 << 17);
-  for (;;) {
-    const ssize_t n = ::read(src.get(), buffer.data(), buffer.size());
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return fail(errno);
-    }
-    if (n == 0) break;
-    result = WriteAll(dst.get(), buffer.data(), static_cast<std::size_t>(n), 0, false);
-    if (!result) return fail(result.error);
-  }
-  // Mode and times are kept where the target allows it; their loss does not
-  // fail the move.
-  ::fchmod(dst.get(), st.st_mode & 07777);
-  const struct timespec times[2] = {st.st_atim, st.st_mtim};
-  ::futimens(dst.get(), times);
-  if (::fsync(dst.get()) != 0) return fail(errno);
-  if (const int error = dst.Close(); error != 0) return fail(error);
-  SyncDirectory(to);
-
-  src.Close();
-  if (::unlink(from.c_str()) != 0) {
-    // The file would now have two names; keep the original only.
-    const int error = errno;
-    ::unlink(to.c_str());
-    return Failure(error);
-  }
-  return {};
-}
-
-// A move for file systems without RENAME_NOREPLACE that still never
-// replaces: a hard link fails on an existing name; where links are not
-// supported, an exclusively created placeholder reserves the name and the
-// plain rename then replaces only that placeholder.
-FileResult MoveWithoutNoReplace(const std::string& from, const std::string& to) {
-  struct stat st {};
-  if (::lstat(from.c_str(), &st) != 0) return LastError();
-  const bool isDirectory = S_ISDIR(st.st_mode);
-  if (!isDirectory) {
-    if (::link(from.c_str(), to.c_str()) == 0) {
-      if (::unlink(from.c_str()) == 0) return {};
-      const int error = errno;
-      ::unlink(to.c_str());
-      return Failure(error);
-    }
-    if (errno != EPERM && errno != EOPNOTSUPP && errno != ENOSYS) return LastError();
-  }
-  if (isDirectory) {
-    if (::mkdir(to.c_str(), 0700) != 0) return LastError();
-  } else {
-    Fd placeholder(OpenRetrying(to.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0600));
-    if (!placeholder.valid()) return LastError();
-  }
-  if (::rename(from.c_str(), to.c_str()) == 0) return {};
-  const int error = errno;
-  if (isDirectory)
-    ::rmdir(to.c_str());
-  else
-    ::unlink(to.c_str());
-  return Failure(error);
-}
-
 class SystemOps final : public FileOps {
  public:
+  SystemOps() = default;
+  explicit SystemOps(MoveOptions options) : options_(std::move(options)) {}
+
   FileResult Length(const char* path, std::int64_t& length) override {
     Fd fd;
     return OpenForReading(path, fd, length);
@@ -354,10 +211,27 @@ class SystemOps final : public FileOps {
     std::string nativeFrom, nativeTo;
     FileResult result;
     if (!ToNative(from, nativeFrom, result) || !ToNative(to, nativeTo, result)) return result;
-    return NativeMove(nativeFrom, nativeTo);
+    return MoveNative(nativeFrom, nativeTo, options_, to, nullptr);
+  }
+
+  FileResult MoveToOtherCase(const char* from, const char* to) override {
+    std::string nativeFrom, nativeTo;
+    FileResult result;
+    if (!ToNative(from, nativeFrom, result) || !ToNative(to, nativeTo, result)) return result;
+    return NativeMoveToOtherCase(nativeFrom, nativeTo);
+  }
+
+  FileResult MoveAndStatus(const char* from, const char* to, FileStatus& moved) override {
+    std::string nativeFrom, nativeTo;
+    FileResult result;
+    moved = {};
+    if (!ToNative(from, nativeFrom, result) || !ToNative(to, nativeTo, result)) return result;
+    return MoveNative(nativeFrom, nativeTo, options_, to, &moved);
   }
 
  private:
+  MoveOptions options_;
+
   static FileResult ReadTailOf(const char* path, unsigned char* tail, std::int64_t& length,
                                FileStatus* status) {
     Fd fd;
@@ -409,13 +283,8 @@ FileOps& SystemFileOps() {
   return ops;
 }
 
-FileResult NativeMove(const std::string& from, const std::string& to) {
-  if (::syscall(SYS_renameat2, AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
-    return {};
-  const int error = errno;
-  if (error == EXDEV) return CopyAcross(from, to, error);
-  if (error == EINVAL || error == ENOSYS) return MoveWithoutNoReplace(from, to);
-  return Failure(error);
+std::unique_ptr<FileOps> NewSystemFileOps(MoveOptions options) {
+  return std::make_unique<SystemOps>(std::move(options));
 }
 
 bool NativeCurrentDirectory(std::string& native) {

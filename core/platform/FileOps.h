@@ -3,6 +3,8 @@
 // result the caller must look at; the error is an errno value.
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <string>
 
 namespace selvane {
@@ -85,7 +87,48 @@ class FileOps {
   // across file systems it copies into a new file and removes the source,
   // and a failed copy leaves the source as it was.
   virtual FileResult Move(const char* from, const char* to) = 0;
+  // Move, and give what `to` names afterwards: a move across file systems
+  // makes a new file, with another device and inode than the one planned.
+  virtual FileResult MoveAndStatus(const char* from, const char* to, FileStatus& moved) {
+    const FileResult result = Move(from, to);
+    moved = result ? Status(to) : FileStatus{};
+    return result;
+  }
+  // Give a file only another letter case of its name, in its folder. Where
+  // the folder takes both spellings for one name the move above refuses
+  // (the new spelling is "taken" by the file itself); this one refuses
+  // (EEXIST) only when the folder lists the new spelling as a name of its own.
+  virtual FileResult MoveToOtherCase(const char* from, const char* to) { return Move(from, to); }
 };
+
+// Media without an atomic no-replace rename (FUSE, network shares) reserve
+// the new name with an empty placeholder first and then rename over it. A
+// kill in between leaves that empty file behind, so a caller that keeps a
+// record hears of it at each step.
+enum class PlaceholderStep {
+  Reserving,  // about to be made: record it now; a failure returned stops the move
+  Filled,     // the file lies under the name now: no placeholder is left
+  Gone,       // not made, or removed again after a failed rename
+  Left,       // the rename failed and the placeholder could not be removed
+};
+
+struct MoveOptions {
+  // Told the path as the move was given it (the new name).
+  std::function<FileResult(PlaceholderStep step, const char* path)> placeholder;
+  // renameat2 with RENAME_NOREPLACE, answering as the system does (-1 and
+  // errno); tests put in one that answers as a FUSE medium does.
+  int (*renameNoReplace)(const char* from, const char* to) = nullptr;
+};
+
+// The real file system with its own move options.
+std::unique_ptr<FileOps> NewSystemFileOps(MoveOptions options);
+
+// True when `native` holds what a killed move leaves: an empty regular file
+// (or empty folder) at the very path the caller recorded for a placeholder,
+// made no earlier than the record (`recordedAt`, seconds since the epoch; a
+// file older than that was someone else's). Removing it is the caller's.
+bool IsOwnPlaceholder(const std::string& native, const std::string& recorded,
+                      std::int64_t recordedAt);
 
 // The reason for a failure as the user reads it (CP932): the system's text,
 // or the program's own for the cases it names itself.
@@ -99,6 +142,11 @@ FileOps& SystemFileOps();
 // a name that cannot be looked at, or of a link that leads nowhere.
 FileStatus NativeStatus(const std::string& native, int* error = nullptr);
 FileResult NativeMove(const std::string& from, const std::string& to);
+// The same for native names in one folder.
+FileResult NativeMoveToOtherCase(const std::string& from, const std::string& to);
+// `moved`, when given, gets what `to` names after the move.
+FileResult NativeMove(const std::string& from, const std::string& to, const MoveOptions& options,
+                      FileStatus* moved = nullptr);
 
 // The process's current directory as a CP932 path ending in '/'; false when
 // it cannot be read or has no CP932 form.

@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <ctime>
 #include <memory>
 
 #include "core/platform/Cp932.h"
@@ -49,11 +50,144 @@ bool SameName(const FileStatus& a, const FileStatus& b) {
          a.nameDevice == b.nameDevice && a.nameInode == b.nameInode;
 }
 
+// The device of the nearest folder of `path` that exists (a trash folder may
+// not have been made yet).
+bool DeviceOfNearest(std::string path, dev_t& device) {
+  struct stat st {};
+  while (::stat(path.c_str(), &st) != 0) {
+    if (path == "/" || path.empty()) return false;
+    path = Parent(path);
+  }
+  device = st.st_dev;
+  return true;
+}
+
+// Makes `path` and the folders above it that are missing (0700, as the
+// format asks for the trash's own folders).
+bool MakeFolders(const std::string& path) {
+  struct stat st {};
+  if (::lstat(path.c_str(), &st) == 0) return S_ISDIR(st.st_mode);
+  if (path == "/" || !MakeFolders(Parent(path))) return false;
+  return ::mkdir(path.c_str(), 0700) == 0 || errno == EEXIST;
+}
+
+// A trash folder, with files/ and info/ made where missing, that a file on
+// `device` may be moved into without a copy. `top` is the top of the file's
+// own file system, for a Path relative to it (empty for the home trash).
+struct TrashPlace {
+  std::string folder, top;
+};
+
+bool Usable(const std::string& folder, dev_t device) {
+  struct stat st {};
+  return MakeFolders(folder + "/files") && MakeFolders(folder + "/info") &&
+         ::lstat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_dev == device;
+}
+
+bool PlaceFor(const std::string& native, dev_t device, TrashPlace& place) {
+  dev_t homeDevice = 0;
+  const std::string home = HomeTrash();
+  if (!home.empty() && DeviceOfNearest(home, homeDevice) && homeDevice == device &&
+      Usable(home, device)) {
+    place = {home, {}};
+    return true;
+  }
+  const std::string top = TopOf(native);
+  if (top.empty()) return false;
+  const std::string base = top == "/" ? std::string() : top;
+  const std::string uid = std::to_string(::getuid());
+  // TOPDIR/.Trash counts only as a real folder (no link) with the sticky bit.
+  struct stat shared {};
+  if (::lstat((base + "/.Trash").c_str(), &shared) == 0 && S_ISDIR(shared.st_mode) &&
+      (shared.st_mode & S_ISVTX) != 0 && Usable(base + "/.Trash/" + uid, device)) {
+    place = {base + "/.Trash/" + uid, top};
+    return true;
+  }
+  if (Usable(base + "/.Trash-" + uid, device)) {
+    place = {base + "/.Trash-" + uid, top};
+    return true;
+  }
+  return false;
+}
+
+std::string InfoText(const std::string& native, const std::string& top) {
+  // A trash on the medium keeps the path from its top, so that the entry
+  // still names the file when the medium is mounted elsewhere.
+  std::string path = native;
+  if (!top.empty() && top != "/" && native.compare(0, top.size() + 1, top + "/") == 0)
+    path = native.substr(top.size() + 1);
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  ::localtime_r(&now, &local);
+  char date[32] = {};
+  std::strftime(date, sizeof date, "%Y-%m-%dT%H:%M:%S", &local);
+  return "[Trash Info]\nPath=" + EscapeTrashPath(path) + "\nDeletionDate=" + date + "\n";
+}
+
 struct DirCloser {
   void operator()(DIR* dir) const { ::closedir(dir); }
 };
 
 }  // namespace
+
+std::string EscapeTrashPath(const std::string& native) {
+  static constexpr char hex[] = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(native.size());
+  for (const char c : native) {
+    const auto byte = static_cast<unsigned char>(c);
+    if ((byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') ||
+        (byte >= '0' && byte <= '9') || c == '-' || c == '.' || c == '_' || c == '~' || c == '/') {
+      out.push_back(c);
+    } else {
+      out.push_back('%');
+      out.push_back(hex[byte >> 4]);
+      out.push_back(hex[byte & 0x0F]);
+    }
+  }
+  return out;
+}
+
+// The info file is made first and exclusively, as the format asks: it
+// reserves the name in the trash before the file goes there.
+FileResult FreedesktopTrash::MoveToTrash(const char* path, TrashedFile& trashed) {
+  std::string native;
+  if (!Cp932PathToNative(path, native)) return FileResult{EILSEQ};
+  if (native.empty() || native[0] != '/') {
+    std::string here;
+    if (!NativeCurrentDirectory(here)) return FileResult{errno != 0 ? errno : ENOENT};
+    native = here + native;
+  }
+  struct stat st {};
+  if (::lstat(native.c_str(), &st) != 0) return FileResult{errno};
+  TrashPlace place;
+  if (!PlaceFor(native, st.st_dev, place)) return FileResult{EXDEV};
+  const std::string base = native.substr(native.find_last_of('/') + 1);
+  const std::string text = InfoText(native, place.top);
+  for (int n = 1; n < 1000; ++n) {
+    const std::string name = n == 1 ? base : base + "." + std::to_string(n);
+    const std::string info = place.folder + "/info/" + name + ".trashinfo";
+    const int fd = ::open(info.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0) {
+      if (errno == EEXIST) continue;
+      return FileResult{errno};
+    }
+    const bool written = ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+    const bool closed = ::close(fd) == 0;
+    const std::string inTrash = place.folder + "/files/" + name;
+    const FileResult moved =
+        written && closed ? NativeMove(native, inTrash) : FileResult{errno != 0 ? errno : EIO};
+    if (!moved) {
+      ::unlink(info.c_str());
+      if (moved.error == EEXIST) continue;  // a stray entry under that name
+      return moved;
+    }
+    trashed.nativePath = inTrash;
+    trashed.file = NativeStatus(inTrash);
+    return {};
+  }
+  return FileResult{EEXIST};
+}
 
 FileResult FreedesktopTrash::Restore(const std::string& nativeInTrash, const char* path) {
   std::string target;

@@ -36,10 +36,14 @@ class Trash {
 
 // The freedesktop.org layout: a trash folder holds files/NAME and
 // info/NAME.trashinfo; there is the home trash and one per file system
-// (TOPDIR/.Trash/UID, TOPDIR/.Trash-UID). Moving into it is left to the
-// window system; restoring and finding are the same for every caller.
+// (TOPDIR/.Trash/UID, TOPDIR/.Trash-UID).
 class FreedesktopTrash : public Trash {
  public:
+  // Into the home trash when the file lies on its file system, else into
+  // the trash at the top of the file's own; never a copy across file
+  // systems (EXDEV when no trash there takes it). ENOENT when nothing has
+  // that name.
+  FileResult MoveToTrash(const char* path, TrashedFile& trashed) override;
   FileResult Restore(const std::string& nativeInTrash, const char* path) override;
   std::string Find(const FileStatus& file, const std::string& hint,
                    const std::string& nearNative) override;
@@ -49,5 +53,9 @@ class FreedesktopTrash : public Trash {
   // home trash, and those at the top of its file system.
   virtual std::vector<std::string> TrashFolders(const std::string& nearNative);
 };
+
+// A native path as the .trashinfo's Path= keeps it: escaped as in URLs,
+// every byte but letters, digits, "-._~" and "/" as %XX.
+std::string EscapeTrashPath(const std::string& native);
 
 }  // namespace selvane

@@ -1,0 +1,75 @@
+#pragma once
+// Descriptor helpers shared by the platform's file code (not for callers
+// outside core/platform).
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/types.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstddef>
+
+#include "core/platform/FileOps.h"
+
+namespace selvane::platform {
+
+inline FileResult Failure(int error) { return FileResult{error != 0 ? error : EIO}; }
+inline FileResult LastError() { return Failure(errno); }
+
+// For std::unique_ptr<DIR, DirCloser>.
+struct DirCloser {
+  void operator()(DIR* dir) const { ::closedir(dir); }
+};
+
+// Closes a descriptor on every way out. Close() reports the error of a
+// close that matters (after writing).
+class Fd {
+ public:
+  explicit Fd(int fd = -1) : fd_(fd) {}
+  ~Fd() { Reset(-1); }
+  Fd(const Fd&) = delete;
+  Fd& operator=(const Fd&) = delete;
+
+  // Takes `fd` over, closing the one held.
+  void Reset(int fd) {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = fd;
+  }
+  int get() const { return fd_; }
+  bool valid() const { return fd_ >= 0; }
+  int Close() {
+    const int fd = fd_;
+    fd_ = -1;
+    return (fd >= 0 && ::close(fd) != 0) ? errno : 0;
+  }
+
+ private:
+  int fd_;
+};
+
+inline int OpenRetrying(const char* path, int flags, mode_t mode = 0) {
+  int fd;
+  do {
+    fd = ::open(path, flags | O_CLOEXEC, mode);
+  } while (fd < 0 && errno == EINTR);
+  return fd;
+}
+
+inline FileResult WriteAll(int fd, const void* data, std::size_t size, off_t offset,
+                           bool positioned) {
+  const char* p = static_cast<const char*>(data);
+  while (size > 0) {
+    const ssize_t n = positioned ? ::pwrite(fd, p, size, offset) : ::write(fd, p, size);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return LastError();
+    }
+    if (n == 0) return Failure(EIO);
+    p += n;
+    size -= static_cast<std::size_t>(n);
+    offset += n;
+  }
+  return {};
+}
+
+}  // namespace selvane::platform

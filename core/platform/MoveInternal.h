@@ -1,0 +1,13 @@
+#pragma once
+// The move with its options, for the platform's own FileOps: `told` is the
+// new name as the caller gave it (CP932 there), for the placeholder record.
+#include <string>
+
+#include "core/platform/FileOps.h"
+
+namespace selvane {
+
+FileResult MoveNative(const std::string& from, const std::string& to, const MoveOptions& options,
+                      const char* told, FileStatus* moved);
+
+}  // namespace selvane
