@@ -31,6 +31,7 @@
 #include "app/Glyphs.h"
 #include "app/RulePresetItems.h"
 #include "app/WindowLayout.h"
+#include "core/rename/NamingRule.h"
 #include "core/tags/GenreList.h"
 
 namespace {
