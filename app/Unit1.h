@@ -206,6 +206,7 @@ class TForm1 : public QMainWindow {
   void BuildLayout();
   void BuildTagPanel();
   void BuildCommands();
+  void BuildToolbar();
   void FormShow();
   void FormPaint();
   void FormResize();

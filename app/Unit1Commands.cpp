@@ -130,8 +130,7 @@ class KeyReleaseFilter : public QObject {
 
 }  // namespace
 
-void TForm1::BuildCommands() {
-  QCoreApplication::instance()->installEventFilter(new KeyReleaseFilter(this));
+void TForm1::BuildToolbar() {
   for (const ButtonDesign& design : kToolbar) {
     auto* button = new QToolButton(SpeedBar);
     button->setObjectName(QString::fromLatin1(design.name));
@@ -149,6 +148,11 @@ void TForm1::BuildCommands() {
     connect(button, &QToolButton::clicked, this, design.handler);
     this->*design.member = button;
   }
+}
+
+void TForm1::BuildCommands() {
+  QCoreApplication::instance()->installEventFilter(new KeyReleaseFilter(this));
+  BuildToolbar();
 
   auto item = [this](QMenu* menu, const char* name, const QString& caption, Handler handler) {
     QAction* action = menu->addAction(caption);
