@@ -10,7 +10,6 @@ class ByteLimitValidator : public QValidator {
 
  public:
   ByteLimitValidator(int byteLimit, QObject* parent, bool allowMarks = false);
-  int ByteLimit() const { return byteLimit_; }
   State validate(QString& input, int& pos) const override;
 
  private:

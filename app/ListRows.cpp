@@ -128,13 +128,20 @@ void ListRows::TakeLines(const QFont& font, const EntryListModel& model) {
         if (IsSeparatorAt(bytes, i)) from = i + 1;
     int bound = 0;
     for (std::size_t i = from; i < bytes.size(); i += selvane::CharLength(bytes, i)) {
-      const unsigned char c = static_cast<unsigned char>(bytes[i]);
-      if (selvane::CharLength(bytes, i) == 2)
-        bound += wide_;
-      else if (c >= 0x80 && (c < 0xA1 || c > 0xDF))
-        bound += markWidth();
-      else
-        bound += (c < 0x20 || c == 0x7F) ? 2 * narrow_ : narrow_;
+      switch (selvane::ClassifyChar(bytes, i)) {
+        case selvane::CharClass::Wide:
+          bound += wide_;
+          break;
+        case selvane::CharClass::Invalid:
+          bound += markWidth();
+          break;
+        case selvane::CharClass::Control:
+          bound += 2 * narrow_;  // "^J"
+          break;
+        case selvane::CharClass::Narrow:
+          bound += narrow_;
+          break;
+      }
     }
     bounds[static_cast<std::size_t>(row)] = bound;
     if (bound > most) most = bound, mostRow = row;

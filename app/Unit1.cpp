@@ -1,4 +1,4 @@
-// The main window: layout, lifecycle, the status line and its hints.
+// The main window: layout and lifecycle.
 #include "app/Unit1.h"
 
 #include <QApplication>
@@ -28,10 +28,14 @@
 
 #include "app/ByteLimitValidator.h"
 #include "app/Cp932Text.h"
+#include "app/FileIntake.h"
 #include "app/Glyphs.h"
 #include "app/Hints.h"
 #include "app/ListRows.h"
+#include "app/TagPanel.h"
 #include "app/Unit2.h"
+#include "app/WindowLayout.h"
+#include "app/WindowPrompts.h"
 #include "core/platform/Cp932.h"
 #include "core/rename/NamingRule.h"
 #include "core/tags/GenreList.h"
@@ -40,45 +44,7 @@ unsigned char firstPaintPending = 1;
 
 namespace {
 
-// Designed outer size of the window and its limits.
-constexpr QSize kDesignedSize(411, 321);
-constexpr QSize kMinimumSize(240, 300);
-constexpr QSize kMaximumSize(1024, 768);
-constexpr int kSpeedBarHeight = 33;
-constexpr int kTagGroupHeight = 94;
-constexpr int kRuleGroupHeight = 42;
-constexpr int kStatusBarHeight = 22;
-constexpr qint64 kStatusPaintMs = 16;  // one frame of a 60 Hz display
-
-// The core speaks CP932; the window shows it and asks through Dialogs.
-class WindowPrompts : public selvane::UserPrompts {
- public:
-  explicit WindowPrompts(TForm1& form) : form_(form) {}
-  void SetStatus(std::string_view text) override { form_.SetStatusText(text); }
-  void Progress(int done, int total) override { form_.ShowProgress(done, total); }
-  void Refuse(std::string_view text, std::string_view caption) override {
-    form_.DialogsInUse().Refuse(&form_, ToQt(text), ToQt(caption));
-  }
-  void RefuseUtf8(std::string_view text, std::string_view caption) override {
-    form_.DialogsInUse().Refuse(&form_, Utf8(text), Utf8(caption));
-  }
-  bool Ask(std::string_view text, std::string_view caption) override {
-    return form_.DialogsInUse().Ask(&form_, ToQt(text), ToQt(caption));
-  }
-
- private:
-  static QString Utf8(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-  }
-
- public:
-  void ShowError(std::string_view text) override {
-    form_.DialogsInUse().ShowError(&form_, ToQt(text));
-  }
-
- private:
-  TForm1& form_;
-};
+using namespace window_layout;
 
 QFont GothicFont(const char* family, bool fixedPitch) {
   QFont font(QString::fromLatin1(family));
@@ -92,22 +58,6 @@ template <typename T>
 T* Named(T* widget, const char* name) {
   widget->setObjectName(QString::fromLatin1(name));
   return widget;
-}
-
-QLabel* AddLabel(QWidget* panel, const char* name, const QString& text, int top) {
-  auto* label = Named(new QLabel(text, panel), name);
-  label->setGeometry(6, top, 46, 20);
-  label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-  return label;
-}
-
-QLineEdit* AddEdit(QWidget* panel, const char* name, int top, int width, int byteLimit) {
-  auto* edit = Named(new QLineEdit(panel), name);
-  edit->setGeometry(54, top, width, 20);
-  edit->setValidator(new ByteLimitValidator(byteLimit, edit, true));
-  // Files dropped on a box go to the window's drop handler, not into the text.
-  edit->setAcceptDrops(false);
-  return edit;
 }
 
 ListBox* AddList(QGroupBox* group, const char* name, const QFont& font,
@@ -130,22 +80,23 @@ ListBox* AddList(QGroupBox* group, const char* name, const QFont& font,
 
 }  // namespace
 
-TForm1::TForm1(const QStringList& args, Dialogs& dialogs, QWidget* parent)
-    : QMainWindow(parent), dialogs_(dialogs), args_(args) {
+TForm1::TForm1(std::vector<std::string> args, Dialogs& dialogs, QWidget* parent)
+    : QMainWindow(parent), dialogs_(dialogs), args_(std::move(args)) {
   setObjectName(QStringLiteral("Form1"));
   setWindowTitle(QStringLiteral("Selvane"));
   setWindowIcon(ApplicationIcon());
   setFont(GothicFont("IPAPGothic", false));
   setContextMenuPolicy(Qt::NoContextMenu);
-  prompts_ = std::make_unique<WindowPrompts>(*this);
   BuildLayout();
+  prompts_ = std::make_unique<WindowPrompts>(*this, dialogs_, *status_);
+  intake_ = std::make_unique<FileIntake>(*this);
   BuildCommands();
   ConnectRuleBox();
   // Every control reports the pointer entering and leaving, for the hints.
   installEventFilter(this);
   for (QWidget* child : findChildren<QWidget*>()) child->installEventFilter(this);
   ApplySizeLimits();
-  SetOuterSize(kDesignedSize.width(), kDesignedSize.height());
+  SetOuterSize(DesignedSize.width(), DesignedSize.height());
   FormCreate();
 }
 
@@ -159,28 +110,7 @@ void TForm1::BuildLayout() {
   bar->setFrameStyle(QFrame::Panel | QFrame::Raised);
   SpeedBar = bar;
 
-  GroupBox7 = Named(new QGroupBox(QStringLiteral("ﾀｸﾞ情報"), client_), "GroupBox7");
-  Panel1 = Named(new QWidget(GroupBox7), "Panel1");
-  Panel1->resize(203, Panel1->height());  // as designed, until the first resize
-  Panel2 = Named(new QWidget(GroupBox7), "Panel2");
-  Label1 = AddLabel(Panel1, "Label1", QStringLiteral("ﾀｲﾄﾙ"), 4);
-  Label3 = AddLabel(Panel1, "Label3", QStringLiteral("ｱｰﾃｨｽﾄ"), 28);
-  Label4 = AddLabel(Panel1, "Label4", QStringLiteral("ｱﾙﾊﾞﾑ"), 52);
-  EditTytle = AddEdit(Panel1, "EditTytle", 4, 130, 30);
-  EditArtist = AddEdit(Panel1, "EditArtist", 28, 130, 30);
-  EditAlbum = AddEdit(Panel1, "EditAlbum", 52, 130, 30);
-  Label6 = AddLabel(Panel2, "Label6", QStringLiteral("ｺﾒﾝﾄ"), 4);
-  Label8 = AddLabel(Panel2, "Label8", QStringLiteral("ｼﾞｬﾝﾙ"), 28);
-  Label5 = AddLabel(Panel2, "Label5", QStringLiteral("年"), 52);
-  EditComment = AddEdit(Panel2, "EditComment", 4, 130, 30);
-  ComboBoxGenre = Named(new QComboBox(Panel2), "ComboBoxGenre");
-  ComboBoxGenre->setGeometry(54, 28, 130, 20);
-  ComboBoxGenre->setEditable(false);
-  ComboBoxGenre->setMaxVisibleItems(16);
-  for (const std::string_view genre : selvane::GenreList)
-    ComboBoxGenre->addItem(QString::fromLatin1(genre.data(), static_cast<qsizetype>(genre.size())));
-  ComboBoxGenre->setCurrentIndex(-1);
-  EditYear = AddEdit(Panel2, "EditYear", 52, 131, 4);
+  BuildTagPanel();
 
   GroupBox6 = Named(new QGroupBox(QStringLiteral("命名規則"), client_), "GroupBox6");
   Edit1 = Named(new QLineEdit(GroupBox6), "Edit1");
@@ -220,12 +150,8 @@ void TForm1::BuildLayout() {
   Splitter1->setStretchFactor(1, 1);
 
   StatusBar1 = Named(statusBar(), "StatusBar1");
-  StatusBar1->setFixedHeight(kStatusBarHeight);
-  statusText_ = Named(new QLabel(StatusBar1), "StatusText");
-  // The line may hold a long path; it must never widen the window.
-  statusText_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-  statusText_->setMinimumWidth(1);
-  StatusBar1->addWidget(statusText_, 1);
+  StatusBar1->setFixedHeight(StatusBarHeight);
+  status_ = new StatusLine(StatusBar1, *this);
 
   MainMenu1 = Named(menuBar(), "MainMenu1");
 
@@ -245,11 +171,11 @@ void TForm1::BuildLayout() {
 void TForm1::DockControls() {
   const int width = client_->width();
   const int height = client_->height();
-  SpeedBar->setGeometry(0, 0, width, kSpeedBarHeight);
-  GroupBox7->setGeometry(0, kSpeedBarHeight, width, kTagGroupHeight);
-  const int listsTop = kSpeedBarHeight + kTagGroupHeight;
-  const int ruleTop = std::max(listsTop, height - kRuleGroupHeight);
-  GroupBox6->setGeometry(0, ruleTop, width, kRuleGroupHeight);
+  SpeedBar->setGeometry(0, 0, width, SpeedBarHeight);
+  GroupBox7->setGeometry(0, SpeedBarHeight, width, TagGroupHeight);
+  const int listsTop = SpeedBarHeight + TagGroupHeight;
+  const int ruleTop = std::max(listsTop, height - RuleGroupHeight);
+  GroupBox6->setGeometry(0, ruleTop, width, RuleGroupHeight);
   Splitter1->setGeometry(0, listsTop, width, ruleTop - listsTop);
   // Qt draws a group's caption above its frame: the rule box sits inside
   // the frame, as the tag panels do.
@@ -272,76 +198,24 @@ void TForm1::FormCreate() {
     // shows, and the error box comes up over it once it is on screen.
     createLoadFailed_ = true;
     const QString text = QString::fromUtf8(error.what());
-    ShowWhenOnScreen([this, text] { dialogs_.ShowError(this, text); });
+    ShowWhenOnScreen([this, text] { prompts_->ShowError(text); });
     // The commands still show what an empty list allows.
     UpdateCommandStates();
     return;
   }
   ApplyStaysOnTop();
-  AddCommandLineFiles(args_);
+  const bool hadArgs = !args_.empty();
+  // No more rows than the window is high in list rows can be on screen.
+  const auto firstScreenRows = static_cast<std::size_t>(OuterSize().height() / ListRowPixels + 1);
+  intake_->StartWith(std::exchange(args_, {}), firstScreenRows);
   RefreshLists();
-  if (!args_.isEmpty()) {
+  if (hadArgs) {
     SelectRow(0);
     ShowTagPanel();
   }
 }
 
 void TForm1::Exit1Click() { close(); }
-
-// Commands that write progress run without returning to the event loop, so
-// the line is painted by hand, but at most once a frame and not in the
-// command's first frame: a run over 1024 files does not wait on 1024 paints,
-// and a command shorter than a frame paints nothing but its last text,
-// which the event loop paints once the command is done.
-bool TForm1::StatusPaintDue() {
-  if (!busySince_.isValid()) {
-    busySince_.start();
-    QTimer::singleShot(0, this, [this] {
-      busySince_.invalidate();
-      TakePendingStatus();
-    });
-    return false;
-  }
-  if (!statusText_->isVisible() || busySince_.elapsed() < kStatusPaintMs) return false;
-  return !statusPainted_.isValid() || statusPainted_.elapsed() >= kStatusPaintMs;
-}
-
-void TForm1::PaintStatus() {
-  statusText_->repaint();
-  statusPainted_.start();
-}
-
-void TForm1::SetStatusText(const QString& text) {
-  statusPending_ = false;
-  statusText_->setText(text);
-  if (StatusPaintDue()) PaintStatus();
-}
-
-// A run writes each row's path: it is converted and handed to the label only
-// when it is painted, or when the command is done.
-void TForm1::SetStatusText(std::string_view cp932) {
-  pendingStatus_.assign(cp932);
-  statusPending_ = true;
-  if (!StatusPaintDue()) return;
-  TakePendingStatus();
-  PaintStatus();
-}
-
-void TForm1::TakePendingStatus() {
-  if (!statusPending_) return;
-  statusPending_ = false;
-  statusText_->setText(ToQt(pendingStatus_));
-}
-
-void TForm1::ShowProgress(int done, int total) {
-  if (done < total && progressShown_.isValid() && progressShown_.elapsed() < kStatusPaintMs) return;
-  progressShown_.start();
-  SetStatusText(QStringLiteral("%1 / %2").arg(done).arg(total));
-}
-
-QString TForm1::StatusText() const {
-  return statusPending_ ? ToQt(pendingStatus_) : statusText_->text();
-}
 
 std::string TForm1::NamingRule() const {
   std::string rule;
@@ -351,64 +225,15 @@ std::string TForm1::NamingRule() const {
   return rule;
 }
 
-selvane::UserPrompts& TForm1::Prompts() { return *prompts_; }
-
 void TForm1::ShowErrorBox(const std::exception& error) {
-  dialogs_.ShowError(this, QString::fromUtf8(error.what()));
-}
-
-// --- Status line and hints ---
-
-void TForm1::SetCurrentHint(const QString& hint) {
-  if (hint == currentHint_) return;
-  currentHint_ = hint;
-  SetStatusText(hint);
-}
-
-// The long hint of `widget`, or of its nearest ancestor in the window that has
-// a hint; nothing under the pointer gives an empty hint.
-void TForm1::FollowPointer(QWidget* widget) {
-  while (widget != nullptr && HintOf(widget).empty() && widget != this)
-    widget = widget->parentWidget();
-  SetCurrentHint(widget != nullptr ? LongHintOf(widget) : QString());
-}
-
-void TForm1::FollowMenu(QMenu* menu) {
-  connect(menu, &QMenu::hovered, this, [this](QAction* item) { SetCurrentHint(LongHintOf(item)); });
-  connect(menu, &QMenu::aboutToHide, this, [this] { SetCurrentHint(QString()); });
+  prompts_->ShowError(QString::fromUtf8(error.what()));
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
-  auto* widget = qobject_cast<QWidget*>(watched);
   switch (event->type()) {
     case QEvent::Enter:
-      if (widget != nullptr && widget->window() == this) {
-        // The end of a modal box or a menu brings Enters for the controls
-        // under a pointer that has not moved; the command's last status
-        // stays until the pointer really moves.
-        if (pointerParked_ && QCursor::pos() == parkedAt_) break;
-        pointerParked_ = false;
-        FollowPointer(widget);
-      }
-      break;
     case QEvent::Leave:
-      if (widget != nullptr && widget->window() == this) {
-        // A box or a menu coming up takes the pointer from the window
-        // without the pointer leaving the control: nothing changes under
-        // it. (Qt may send this Leave before the box counts as modal, so
-        // the pointer's place decides.)
-        const QWidget* modal = QApplication::activeModalWidget();
-        const bool stillInside = widget->rect().contains(widget->mapFromGlobal(QCursor::pos()));
-        if ((modal != nullptr && modal != this) || stillInside) {
-          pointerParked_ = true;
-          parkedAt_ = QCursor::pos();
-          break;
-        }
-        pointerParked_ = false;
-        // The pointer is now over the parent, unless an Enter of another
-        // control follows; leaving the window leaves no control under it.
-        FollowPointer(widget == this ? nullptr : widget->parentWidget());
-      }
+      status_->PointerEvent(qobject_cast<QWidget*>(watched), event);
       break;
     case QEvent::Resize:
       // The client area settles after the window's own resize event (the
@@ -433,7 +258,7 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
 QSize TForm1::ScreenSize() const {
   if (screenSizeOverride.isValid()) return screenSizeOverride;
   if (const QScreen* screen = QGuiApplication::primaryScreen()) return screen->geometry().size();
-  return kMaximumSize;
+  return MaximumSize;
 }
 
 // The window manager's frame around Qt's window, as the platform reports it
@@ -475,8 +300,8 @@ void TForm1::MoveOuter(int left, int top) {
 // Held to the limits first, which the window keeps anyway: a stored size
 // can be any integer, and taking the frame off it must not overflow.
 void TForm1::SetOuterSize(int outerWidth, int outerHeight) {
-  const QSize outer(std::clamp(outerWidth, kMinimumSize.width(), kMaximumSize.width()),
-                    std::clamp(outerHeight, kMinimumSize.height(), kMaximumSize.height()));
+  const QSize outer(std::clamp(outerWidth, MinimumSize.width(), MaximumSize.width()),
+                    std::clamp(outerHeight, MinimumSize.height(), MaximumSize.height()));
   resize(outer - Extra(appliedFrame_));
 }
 
@@ -496,8 +321,8 @@ void TForm1::ApplySizeLimits() {
   const bool frameArrived = limitsSet_ && appliedFrame_.isNull() && !frame.isNull();
   appliedFrame_ = frame;
   limitsSet_ = true;
-  setMinimumSize(kMinimumSize - Extra(frame));
-  setMaximumSize(kMaximumSize - Extra(frame));
+  setMinimumSize(MinimumSize - Extra(frame));
+  setMaximumSize(MaximumSize - Extra(frame));
   if (isMaximized() || isFullScreen()) return;
   resize(outer - Extra(frame));
   if (frameArrived) MoveOuter(intendedPosition_.x(), intendedPosition_.y());
@@ -541,7 +366,7 @@ void TForm1::FormPaint() {
         ShowErrorBox(error);
       }
     }
-    AddTheRest();
+    intake_->AddTheRest();
     onScreen_ = true;
     // Boxes of the start-up (a bad stored value, files that could not be
     // listed) come up over the window, not before it at the screen's corner.

@@ -1,35 +1,37 @@
 #pragma once
 // TForm1, the main window. Its slots carry the designed handler names; every
 // designed component is a member with its designed name and objectName.
-// The handlers are split over files by subsystem:
-//   Unit1.cpp            layout, lifecycle, status line and hints
+// Beside it, each with a job of its own: StatusLine (the status line and
+// its hints), TagPanel (the five tag fields and the genre), WindowPrompts
+// (the core's questions, answered through Dialogs) and FileIntake (the one
+// road by which files come in). The handlers are split over files by
+// subsystem:
+//   Unit1.cpp            layout, lifecycle
 //   Unit1Commands.cpp    command bindings, UpdateCommandStates
 //   Unit1Settings.cpp    LoadSettings, SaveSettings
 //   Unit1Lists.cpp       list views, display mode, selection
 //   Unit1Editing.cpp     move, sort, delete, clear
 //   Unit1TagPanel.cpp    ShowTagPanel
 //   Unit1TagCommands.cpp tag update, removal, copy, paste
-//   Unit1Files.cpp       command-line files
-//   Unit1Open.cpp        open dialog, dropped files
+//   Unit1Open.cpp        open dialog, dropped files (through FileIntake)
 //   Unit1Rename.cpp      rule box, presets, new-name refresh, rename run
 //   Unit1Undo.cpp        元に戻す and the state of its menu item
 //   Unit1Shell.cpp       always on top, help, About box
-#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QMargins>
 #include <QSize>
 #include <QString>
-#include <QStringList>
 #include <exception>
 #include <functional>
 #include <memory>
-#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "app/Dialogs.h"
 #include "app/QtTrash.h"
+#include "app/StatusLine.h"
+#include "app/WindowPrompts.h"
 #include "core/UserPrompts.h"
 #include "core/filelist/EntryTable.h"
 #include "core/history/History.h"
@@ -51,14 +53,17 @@ class QToolButton;
 class QWidget;
 class TForm2;
 class HelpViewer;
+class FileIntake;
+class TagPanel;
 
 class TForm1 : public QMainWindow {
   Q_OBJECT
 
  public:
-  // `args` are the command-line file arguments (program name excluded).
-  // `dialogs` answers every modal question; it must outlive the window.
-  TForm1(const QStringList& args, Dialogs& dialogs, QWidget* parent = nullptr);
+  // `args` are the command-line file arguments as the system gave them
+  // (program name excluded). `dialogs` answers every modal question; it
+  // must outlive the window.
+  TForm1(std::vector<std::string> args, Dialogs& dialogs, QWidget* parent = nullptr);
   ~TForm1() override;
 
   // State the window owns.
@@ -77,7 +82,9 @@ class TForm1 : public QMainWindow {
 
   // Routines every command's ending uses.
   void UpdateCommandStates();
-  void RefreshLists();
+  // `read`: the statuses the new-name refresh just read, one per row, which
+  // stand for the rows' files in the after list's marks (empty: looked at).
+  void RefreshLists(const std::vector<selvane::FileStatus>& read = {});
   int SelectedIndex() const;
   void SyncListSelection(QAbstractItemView* source);
   // Selects `row` in ListBox1 (nothing when it is out of range) and gives
@@ -86,22 +93,18 @@ class TForm1 : public QMainWindow {
   void ShowTagPanel();
   void LoadSettings();
   [[nodiscard]] bool SaveSettings();  // false when the store could not be written
-  void SetStatusText(const QString& text);
-  void SetStatusText(std::string_view cp932);
-  // "done / total" in the status line, at most once a frame.
-  void ShowProgress(int done, int total);
-  QString StatusText() const;
+  void SetStatusText(const QString& text) { status_->SetText(text); }
+  void SetStatusText(std::string_view cp932) { status_->SetText(cp932); }
+  // "done / total" in the status line, painted at most once a frame.
+  void ShowProgress(int done, int total) { status_->ShowProgress(done, total); }
+  QString StatusText() const { return status_->Text(); }
+  StatusLine& Status() { return *status_; }
   // When valid, stands in for the primary screen's size (tests).
   static inline QSize screenSizeOverride;
-  // The panel's text box `box` (0 title, 1 artist, 2 album, 3 comment,
-  // 4 year) as CP932 bytes to write: the bytes it was filled with when the
-  // user has not changed it. False when an edited box holds a character
-  // without a CP932 form.
-  [[nodiscard]] bool TagBoxBytes(int box, std::string& bytes) const;
   // The naming rule: Edit1's text as CP932 (characters without a CP932
   // form cannot be typed, so the conversion does not fail in practice).
   std::string NamingRule() const;
-  selvane::UserPrompts& Prompts();
+  WindowPrompts& Prompts() { return *prompts_; }
   Dialogs& DialogsInUse() { return dialogs_; }
   // The About box; made, hidden, when first asked for (it costs the start
   // nothing that way and looks the same).
@@ -184,14 +187,7 @@ class TForm1 : public QMainWindow {
   // True when the key must be discarded.
   bool Edit1KeyPress(QChar key);
   // Files dropped from a file manager (native paths, in drop order).
-  void WMDropFiles(const QStringList& nativePaths);
-  // The command-line road of adding files.
-  void AddCommandLineFiles(const QStringList& args);
-  // More command-line files, as the system gave them (not decoded): main()
-  // hands over all but the first screen's this way, so that a start with
-  // 20,000 files costs no more before its first paint than one with twenty.
-  // They are listed right after the first paint.
-  void AddLaterArguments(std::span<char* const> native);
+  void WMDropFiles(const std::vector<std::string>& nativePaths);
   // Runs `box` (a message box) now when the window is on screen, else right
   // after its first paint.
   void ShowWhenOnScreen(std::function<void()> box);
@@ -214,42 +210,13 @@ class TForm1 : public QMainWindow {
 
  private:
   void BuildLayout();
+  void BuildTagPanel();
   void BuildCommands();
+  void BuildToolbar();
   void FormShow();
   void FormPaint();
   void FormResize();
   bool FormCloseQuery();
-  bool StatusPaintDue();
-  void PaintStatus();
-  void TakePendingStatus();
-
-  Dialogs& dialogs_;
-  QStringList args_;
-  std::unique_ptr<selvane::UserPrompts> prompts_;
-  TForm2* Form2 = nullptr;
-  HelpViewer* helpViewer_ = nullptr;
-  bool firstShowDone_ = false;
-  QString currentHint_;
-  bool pointerParked_ = false;  // a modal box took the pointer at `parkedAt_`
-  QPoint parkedAt_;
-
-  // --- Area-owned private members: add yours inside your own block. ---
-  // [shell/layout]
-  QWidget* client_ = nullptr;
-  QLabel* statusText_ = nullptr;
-  QElapsedTimer statusPainted_;  // since the status line was last painted by hand
-  QElapsedTimer progressShown_;  // since ShowProgress last wrote
-  QElapsedTimer busySince_;      // since the current command's first status text
-  std::string pendingStatus_;    // CP932: the text the label is yet to be given
-  bool statusPending_ = false;
-  QMargins appliedFrame_;  // the frame the current size and limits assume
-  bool limitsSet_ = false;
-  mutable QMargins knownFrame_;    // the window manager's frame, once told
-  QPoint intendedPosition_;        // where the program last put the frame's corner
-  bool createLoadFailed_ = false;  // FormCreate's LoadSettings raised an error
-  bool onScreen_ = false;          // the first paint's work is done
-  bool storeGarbled_ = false;      // the settings file could not be parsed
-  std::vector<std::function<void()>> startupBoxes_;
   QSize ScreenSize() const;
   QMargins Frame() const;
   QSize OuterSize() const;
@@ -258,42 +225,37 @@ class TForm1 : public QMainWindow {
   void SetOuterSize(int width, int height);
   void ApplySizeLimits();
   void DockControls();
-  void SetCurrentHint(const QString& hint);
-  void FollowPointer(QWidget* widget);
-  void FollowMenu(QMenu* menu);
   void ShowErrorBox(const std::exception& error);
-  // [lists]
   bool ListEvent(QAbstractItemView* list, QEvent* event);
-  // [tags]
-  // The bytes each text box was last filled with (title, artist, album,
-  // comment, year): a box the user has not changed writes them back as
-  // they were, also when they are not Shift-JIS.
-  std::string shownTagBytes_[5];
-  void ShowTagText(int box, const char* bytes);
-  // [files/rename]
-  // The start names the command-line files the first paint can show; the
-  // others are named right after it.
-  static constexpr int kListRowPixels = 12;  // at least: the lists' font size
-  std::vector<std::string> pendingArgs_;     // native, left for after the first paint
-  std::unique_ptr<selvane::UserPrompts> startPrompts_;
-  std::unique_ptr<selvane::AddBatch> startBatch_;  // the command line's, until all are in
-  void AddArgument(const QString& arg, const std::string& rule);
-  void AddArgument(const std::string& native, const std::string& rule);
-  void AddTheRest();
-  // Edit1Exit's work; `markRows` false leaves the after list unmarked.
-  void RegenerateNames(bool markRows);
-  // What each row's path held as the last refresh read its tag; the next
-  // forecast or run takes them (and leaves this empty).
-  std::vector<selvane::FileStatus> readStatuses_;
-  void SetPreset(int index);
-  // [modes/help/about]
-  // [history]
-  QtTrash desktopTrash_;
+  // Every row's new name made anew from the rule, tags read again; gives
+  // back what each row's path held as its tag was read.
+  std::vector<selvane::FileStatus> ExpandNames();
+  void SetPreset(std::size_t index);
   // 元に戻す follows UndoableChanged; this asks the history once, when the
   // menu first shows or after the first batch, never at start-up (the
   // store is not looked at before it is needed).
   void UpdateUndoState();
   bool undoStateAsked_ = false;
+
+  Dialogs& dialogs_;
+  std::vector<std::string> args_;  // native, until the creation takes them
+  StatusLine* status_ = nullptr;
+  std::unique_ptr<WindowPrompts> prompts_;
+  std::unique_ptr<TagPanel> tagPanel_;
+  std::unique_ptr<FileIntake> intake_;
+  TForm2* Form2 = nullptr;
+  HelpViewer* helpViewer_ = nullptr;
+  QtTrash desktopTrash_;
+  QWidget* client_ = nullptr;
+  bool firstShowDone_ = false;
+  QMargins appliedFrame_;  // the frame the current size and limits assume
+  bool limitsSet_ = false;
+  mutable QMargins knownFrame_;    // the window manager's frame, once told
+  QPoint intendedPosition_;        // where the program last put the frame's corner
+  bool createLoadFailed_ = false;  // FormCreate's LoadSettings raised an error
+  bool onScreen_ = false;          // the first paint's work is done
+  bool storeGarbled_ = false;      // the settings file could not be parsed
+  std::vector<std::function<void()>> startupBoxes_;
 };
 
 // Set to 1 at start, cleared on the first paint of the main window.

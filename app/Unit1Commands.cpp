@@ -14,9 +14,9 @@
 #include "app/Hints.h"
 #include "app/ListRows.h"
 #include "app/ListSelection.h"
+#include "app/RulePresetItems.h"
 #include "app/Unit1.h"
 #include "core/platform/Cp932.h"
-#include "core/rename/NamingRule.h"
 
 namespace {
 
@@ -130,8 +130,7 @@ class KeyReleaseFilter : public QObject {
 
 }  // namespace
 
-void TForm1::BuildCommands() {
-  QCoreApplication::instance()->installEventFilter(new KeyReleaseFilter(this));
+void TForm1::BuildToolbar() {
   for (const ButtonDesign& design : kToolbar) {
     auto* button = new QToolButton(SpeedBar);
     button->setObjectName(QString::fromLatin1(design.name));
@@ -149,6 +148,11 @@ void TForm1::BuildCommands() {
     connect(button, &QToolButton::clicked, this, design.handler);
     this->*design.member = button;
   }
+}
+
+void TForm1::BuildCommands() {
+  QCoreApplication::instance()->installEventFilter(new KeyReleaseFilter(this));
+  BuildToolbar();
 
   auto item = [this](QMenu* menu, const char* name, const QString& caption, Handler handler) {
     QAction* action = menu->addAction(caption);
@@ -186,7 +190,7 @@ void TForm1::BuildCommands() {
   Clear1 = item(N5, "Clear1", QStringLiteral("ﾘｽﾄ全ｸﾘｱ(&C)"), &TForm1::Clear1Click);
 
   N11 = AddMenu(MainMenu1, "N11", QStringLiteral("命名規則(&N)"));
-  for (const selvane::RulePreset& preset : selvane::RulePresets) {
+  for (const RulePresetItem& preset : RulePresetItems) {
     for (const PresetBinding& binding : kPresetBindings) {
       if (std::string_view(binding.item) != preset.item) continue;
       QAction* action = item(N11, binding.item, QString::fromUtf8(preset.caption), binding.handler);
@@ -202,7 +206,7 @@ void TForm1::BuildCommands() {
   AddSeparator(Help1, "N3");
   About1 = item(Help1, "About1", QStringLiteral("ﾊﾞｰｼﾞｮﾝ情報(&A)..."), &TForm1::About1Click);
 
-  for (QMenu* menu : {File1, Edit2, N5, N11, Help1}) FollowMenu(menu);
+  for (QMenu* menu : {File1, Edit2, N5, N11, Help1}) status_->FollowMenu(menu);
 
   // Opened only by the lists, on a right-button release.
   PopupMenu1 = new QMenu(this);

@@ -7,7 +7,6 @@
 #include <QScrollBar>
 #include <QToolButton>
 #include <algorithm>
-#include <utility>
 #include <vector>
 
 #include "app/Cp932Text.h"
@@ -17,13 +16,11 @@
 #include "app/Unit1.h"
 #include "core/rename/RenameRun.h"
 
-void TForm1::RefreshLists() {
+void TForm1::RefreshLists(const std::vector<selvane::FileStatus>& read) {
   const bool fullPath = SpeedButton7->isChecked();
   ListBox1->Fill(fullPath);
   // Each row of 変換後 that the rename run will refuse, or where it will
   // ask before replacing a file, gets a mark and its reason as a tooltip.
-  // The statuses a refresh has just read stand for the rows' files.
-  const std::vector<selvane::FileStatus> read = std::exchange(readStatuses_, {});
   ListBox2->Fill(fullPath, selvane::ForecastRename(table, *fileOps, &read));
   UpdateCommandStates();
 }

@@ -2,16 +2,18 @@
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFile>
 #include <QFileInfo>
 #include <QMimeData>
 #include <QUrl>
+#include <string>
+#include <vector>
 
 #include "app/Cp932Text.h"
+#include "app/FileIntake.h"
 #include "app/ListRows.h"
 #include "app/ListSelection.h"
 #include "app/Unit1.h"
-#include "core/UserPrompts.h"
-#include "core/platform/Cp932.h"
 
 namespace {
 
@@ -38,36 +40,14 @@ bool ChoiceFitsTheBuffer(const QStringList& chosen) {
   return bytes <= ChoiceBufferBytes;
 }
 
-// Native paths in, entries out: each path is converted to CP932, handed to
-// AddEntry and shown in the status line. A name without a CP932 form is
-// kept for the batch's closing message, told after the lists are shown
-// again with the row `remembered` selected (the first row when none was and
-// something came in).
-void AddNativePaths(TForm1& form, const QStringList& nativePaths, int remembered) {
-  selvane::AddBatch batch(form.table, form.Prompts());
-  const std::string rule = form.NamingRule();
-  // Over many files the status line counts them rather than naming each.
-  const int total = static_cast<int>(nativePaths.size());
-  const bool counting = total > selvane::ProgressFrom;
-  int done = 0;
-  for (const QString& native : nativePaths) {
-    std::string path;
-    ++done;
-    if (!selvane::NativePathToCp932(native.toStdString(), path)) {
-      batch.RefuseUnconvertible(native.toStdString());
-      continue;
-    }
-    batch.Add(path.c_str(), rule);
-    if (counting)
-      form.ShowProgress(done, total);
-    else
-      form.SetStatusText(std::string_view(path));
-  }
-  form.SetStatusText(QStringLiteral("アイテム登録終了"));
-  form.RefreshLists();
-  form.SelectRow((!nativePaths.isEmpty() && remembered == -1) ? 0 : remembered);
-  form.ShowTagPanel();
-  batch.Finish();
+// The file's name as the system holds it: the address's bytes, not a text
+// decoded from them, which would turn a byte that is not UTF-8 into a mark
+// that names no file.
+std::string DroppedPath(const QUrl& url) {
+  const QByteArray bytes = QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
+  const QString text = QString::fromUtf8(bytes);
+  if (text.toUtf8() != bytes) return bytes.toStdString();
+  return QFile::encodeName(QDir::cleanPath(text)).toStdString();
 }
 
 // A drop only ever copies: a file manager that is told "moved" may remove
@@ -96,12 +76,11 @@ void TForm1::f1Click() {
     // Counts as a cancel; unlike the bare failure of the dialog, the user
     // is told why nothing came in.
     chosen.clear();
-    dialogs_.Refuse(this,
-                    QStringLiteral("選択したファイルが多すぎます。\n一度に選べるのは、"
-                                   "フォルダ名とファイル名の合計が %1 バイトまでです。\n"
-                                   "何回かに分けて開いてください。")
-                        .arg(ChoiceBufferBytes),
-                    QStringLiteral("Selvane"));
+    prompts_->Refuse(QStringLiteral("選択したファイルが多すぎます。\n一度に選べるのは、"
+                                    "フォルダ名とファイル名の合計が %1 バイトまでです。\n"
+                                    "何回かに分けて開いてください。")
+                         .arg(ChoiceBufferBytes),
+                     QStringLiteral("Selvane"));
   }
   if (chosen.isEmpty()) {
     ShowTagPanel();
@@ -109,19 +88,22 @@ void TForm1::f1Click() {
   }
   // The next open starts in the folder of this choice.
   QDir::setCurrent(QFileInfo(chosen.first()).absolutePath());
-  AddNativePaths(*this, chosen, remembered);
+  std::vector<std::string> native;
+  native.reserve(static_cast<std::size_t>(chosen.size()));
+  for (const QString& file : chosen) native.push_back(QFile::encodeName(file).toStdString());
+  intake_->AddPaths(native, remembered);
 }
 
-void TForm1::WMDropFiles(const QStringList& nativePaths) {
-  AddNativePaths(*this, nativePaths, ItemIndex(ListBox1));
+void TForm1::WMDropFiles(const std::vector<std::string>& nativePaths) {
+  intake_->AddPaths(nativePaths, ItemIndex(ListBox1));
 }
 
 void TForm1::dragEnterEvent(QDragEnterEvent* event) { TakeAsCopy(event); }
 
 void TForm1::dropEvent(QDropEvent* event) {
-  QStringList paths;
+  std::vector<std::string> paths;
   for (const QUrl& url : event->mimeData()->urls())
-    if (url.isLocalFile()) paths << QDir::cleanPath(url.toLocalFile());
-  if (paths.isEmpty() || !TakeAsCopy(event)) return;
+    if (url.isLocalFile()) paths.push_back(DroppedPath(url));
+  if (paths.empty() || !TakeAsCopy(event)) return;
   WMDropFiles(paths);
 }

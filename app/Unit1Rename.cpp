@@ -4,13 +4,13 @@
 #include <QLineEdit>
 #include <QScrollBar>
 #include <QToolButton>
-#include <utility>
 #include <vector>
 
 #include "app/Cp932Text.h"
 #include "app/ListRows.h"
 #include "app/ListSelection.h"
 #include "app/Unit1.h"
+#include "app/WindowPrompts.h"
 #include "core/platform/Cp932.h"
 #include "core/rename/NamingRule.h"
 #include "core/rename/RenameRun.h"
@@ -58,46 +58,42 @@ bool TForm1::Edit1KeyPress(QChar key) {
   return false;
 }
 
-void TForm1::Edit1Exit() { RegenerateNames(true); }
-
-// The refresh reads every tag; the status of each file as read is kept for
-// the forecast (or the run) that follows at once, which need not look at
-// the files again. Over many files it shows its progress, then gives the
-// status line back: a refresh has no text of its own.
-void TForm1::RegenerateNames(bool markRows) {
-  const bool counting = table.entryCount > selvane::ProgressFrom;
-  const QString before = StatusText();
-  selvane::ExpandAll(NamingRule(), table, *fileOps, &readStatuses_,
-                     counting ? &Prompts() : nullptr);
-  if (counting) SetStatusText(before);
+// Every tag is read again; what each row's file was as it was read stands
+// for it in the after list's marks, which need not look at the files again.
+void TForm1::Edit1Exit() {
+  const std::vector<selvane::FileStatus> read = ExpandNames();
   const int remembered = ItemIndex(ListBox1);
-  if (markRows) {
-    RefreshLists();
-  } else {
-    ListBox1->Fill(SpeedButton7->isChecked());
-    ListBox2->Fill(SpeedButton7->isChecked());
-    UpdateCommandStates();
-  }
+  RefreshLists(read);
   SelectRow(remembered);
   ShowTagPanel();
 }
 
-// The names are made anew first; the marks are not (the run itself is what
-// they would tell, and looking at every new name first would double the
-// run's work): the rows are marked again after it.
+// Over many files the refresh shows its progress, then gives the status
+// line back: a refresh has no text of its own.
+std::vector<selvane::FileStatus> TForm1::ExpandNames() {
+  const bool counting = table.entryCount > selvane::ProgressFrom;
+  const QString before = StatusText();
+  std::vector<selvane::FileStatus> read;
+  selvane::ExpandAll(NamingRule(), table, *fileOps, &read, counting ? prompts_.get() : nullptr);
+  if (counting) SetStatusText(before);
+  return read;
+}
+
+// The names are made anew first, and the run takes the files as that
+// refresh found them; the lists are filled once, after the run, their marks
+// telling what the run left.
 void TForm1::rinemu1Click() {
   if (table.entryCount <= 0) return;
-  RegenerateNames(false);
-  const std::vector<selvane::FileStatus> origins = std::exchange(readStatuses_, {});
-  selvane::RunRename(table, *fileOps, Prompts(), {&origins, trash, &history});
+  const std::vector<selvane::FileStatus> origins = ExpandNames();
+  selvane::RunRename(table, *fileOps, *prompts_, {&origins, trash, &history});
   RefreshLists();
   SelectRow(0);
   ShowTagPanel();
   UpdateUndoState();
 }
 
-void TForm1::SetPreset(int index) {
-  Edit1->setText(QString::fromUtf8(selvane::RulePresets[static_cast<std::size_t>(index)].rule));
+void TForm1::SetPreset(std::size_t index) {
+  Edit1->setText(QString::fromUtf8(selvane::PresetRules[index]));
   Edit1Exit();
 }
 

@@ -2,42 +2,30 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <optional>
 #include <string>
 
 #include "app/Cp932Text.h"
+#include "app/TagPanel.h"
 #include "app/Unit1.h"
+#include "app/WindowPrompts.h"
 #include "core/history/RecordedTags.h"
 #include "core/platform/Cp932.h"
 #include "core/tags/TagWriter.h"
 
 namespace {
 
-// The panel's texts as CP932; the views in `values` point into this.
-struct PanelTexts {
-  std::string title, artist, album, year, comment;
-  selvane::TagValues values;
-};
-
-// The panel's texts as they will be written. An edited box holding a
-// character without a CP932 form (a replacement mark left from bytes that
-// were not Shift-JIS, say) is refused by its label's name.
-bool ReadPanel(TForm1& form, PanelTexts& panel) {
-  std::string* const texts[] = {&panel.title, &panel.artist, &panel.album, &panel.comment,
-                                &panel.year};
-  const QLabel* const labels[] = {form.Label1, form.Label3, form.Label4, form.Label6, form.Label5};
-  for (int box = 0; box < 5; ++box) {
-    if (form.TagBoxBytes(box, *texts[box])) continue;
-    form.DialogsInUse().Refuse(
-        &form,
-        QStringLiteral("「%1」にシフトJISで書けない文字が含まれています。\n"
-                       "「%2」などの文字を消すか書き直してから、もう一度更新してください。")
-            .arg(labels[box]->text(), QChar(QChar::ReplacementCharacter)),
-        QStringLiteral("Selvane"));
-    return false;
-  }
-  panel.values = selvane::TagValues{panel.title, panel.artist,  panel.album,
-                                    panel.year,  panel.comment, form.ComboBoxGenre->currentIndex()};
-  return true;
+// The panel's texts as they will be written. An edited field holding a
+// character without a CP932 form is refused by its label's name.
+bool ReadPanel(TForm1& form, const TagPanel& panel, TagPanel::Texts& texts) {
+  const std::optional<TagField> unwritable = panel.Read(texts);
+  if (!unwritable) return true;
+  form.Prompts().Refuse(
+      QStringLiteral("「%1」にシフトJISで書けない文字が含まれています。\n"
+                     "「%2」などの文字を消すか書き直してから、もう一度更新してください。")
+          .arg(panel.Caption(*unwritable), QChar(QChar::ReplacementCharacter)),
+      QStringLiteral("Selvane"));
+  return false;
 }
 
 // "<what went wrong>\n<file>\n<the system's reason>", all CP932.
@@ -59,9 +47,9 @@ void TForm1::A1Click() {
   if (k == -1) return;
   selvane::FileEntry& entry = table[k];
 
-  PanelTexts panel;
-  if (!ReadPanel(*this, panel)) return;
-  const selvane::Trailer trailer = selvane::BuildTrailer(panel.values, entry.genre[0]);
+  TagPanel::Texts texts;
+  if (!ReadPanel(*this, *tagPanel_, texts)) return;
+  const selvane::Trailer trailer = selvane::BuildTrailer(texts.Values(), entry.genre[0]);
   // A file that cannot be written is told and left alone; the panel keeps
   // what was typed so the update can be tried again.
   bool replaced = false;

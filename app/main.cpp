@@ -4,9 +4,9 @@
 #include <QFont>
 #include <QLibraryInfo>
 #include <QTranslator>
-#include <algorithm>
 #include <exception>
-#include <span>
+#include <string>
+#include <vector>
 
 #include "app/Dialogs.h"
 #include "app/Glyphs.h"
@@ -66,14 +66,9 @@ int main(int argc, char* argv[]) {
     QApplication::installTranslator(&qtTexts);
 
   try {
-    // Only the files the first screen can show are decoded now; a window
-    // has at most 65 rows of 12 pixels.
-    constexpr int FirstScreenArguments = 80;
-    const int decoded = std::min(argc - 1, FirstScreenArguments);
-    QStringList first;
-    for (int i = 1; i <= decoded; ++i) first << QString::fromLocal8Bit(argv[i]);
-    TForm1 form(first, dialogs);
-    form.AddLaterArguments(std::span<char* const>(argv + 1 + decoded, argv + argc));
+    // The arguments go in as the system gave them: a name need not be
+    // valid text to name a file.
+    TForm1 form(std::vector<std::string>(argv + 1, argv + argc), dialogs);
     form.show();
     QApplication::exec();
   } catch (const std::exception& error) {

@@ -29,19 +29,15 @@
 #include <array>
 
 #include "app/Glyphs.h"
+#include "app/RulePresetItems.h"
+#include "app/WindowLayout.h"
 #include "core/rename/NamingRule.h"
 #include "core/tags/GenreList.h"
 
 namespace {
 
-// Selvane's designed sizes (app/Unit1.cpp).
-constexpr QSize kDesignedSize(411, 321);
-constexpr QSize kMinimumSize(240, 300);
-constexpr QSize kMaximumSize(1024, 768);
-constexpr int kSpeedBarHeight = 33;
-constexpr int kTagGroupHeight = 94;
-constexpr int kRuleGroupHeight = 42;
-constexpr int kStatusBarHeight = 22;
+// Selvane's own designed sizes.
+using namespace window_layout;
 
 struct Button {
   const char* name;
@@ -184,11 +180,11 @@ class Client : public QWidget {
     QWidget::resizeEvent(event);
     const int w = width();
     const int half = window()->width() / 2;
-    bar_->setGeometry(0, 0, w, kSpeedBarHeight);
-    tags_->setGeometry(0, kSpeedBarHeight, w, kTagGroupHeight);
-    const int listsTop = kSpeedBarHeight + kTagGroupHeight;
-    const int ruleTop = std::max(listsTop, height() - kRuleGroupHeight);
-    rules_->setGeometry(0, ruleTop, w, kRuleGroupHeight);
+    bar_->setGeometry(0, 0, w, SpeedBarHeight);
+    tags_->setGeometry(0, SpeedBarHeight, w, TagGroupHeight);
+    const int listsTop = SpeedBarHeight + TagGroupHeight;
+    const int ruleTop = std::max(listsTop, height() - RuleGroupHeight);
+    rules_->setGeometry(0, ruleTop, w, RuleGroupHeight);
     splitter_->setGeometry(0, listsTop, w, ruleTop - listsTop);
     splitter_->setSizes({half, std::max(0, splitter_->width() - splitter_->handleWidth() - half)});
     const QRect ruleInside = rules_->contentsRect();
@@ -234,7 +230,7 @@ void BuildMenus(QMenuBar* bar) {
            {"選択ｱｲﾃﾑを上に(&P)", "選択ｱｲﾃﾑを下に(&N)", nullptr, "全体をｿｰﾄ(&S)", nullptr,
             "選択ｱｲﾃﾑを削除(&D)", "ﾘｽﾄ全ｸﾘｱ(&C)"});
   QMenu* rules = bar->addMenu(QStringLiteral("命名規則(&N)"));
-  for (const selvane::RulePreset& preset : selvane::RulePresets) {
+  for (const RulePresetItem& preset : RulePresetItems) {
     rules->addAction(QString::fromUtf8(preset.caption));
     if (preset.separatorAfter) rules->addSeparator();
   }
@@ -264,13 +260,13 @@ int main(int argc, char* argv[]) {
   window.setFont(GothicFont("IPAPGothic", false));
   window.setCentralWidget(new Client(names));
   BuildMenus(window.menuBar());
-  window.statusBar()->setFixedHeight(kStatusBarHeight);
+  window.statusBar()->setFixedHeight(StatusBarHeight);
   window.statusBar()->addWidget(new QLabel(window.statusBar()), 1);
-  window.setMinimumSize(kMinimumSize);
-  window.setMaximumSize(kMaximumSize);
-  window.resize(kDesignedSize);
+  window.setMinimumSize(MinimumSize);
+  window.setMaximumSize(MaximumSize);
+  window.resize(DesignedSize);
   if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-    const QSize room = screen->geometry().size() - kDesignedSize;
+    const QSize room = screen->geometry().size() - DesignedSize;
     window.move(std::max(0, room.width() / 2), std::max(0, room.height() / 2));
   }
   window.show();

@@ -18,6 +18,20 @@ inline constexpr std::size_t CharLength(std::string_view s, std::size_t i) {
   return (IsLeadByte(static_cast<unsigned char>(s[i])) && i + 1 < s.size()) ? 2 : 1;
 }
 
+// How the character at s[i] shows: a control character (shown in its caret
+// form), a half-width glyph (ASCII, half-width katakana), a full-width one
+// (a double-byte character), or a byte that starts no character (shown as
+// a replacement mark).
+enum class CharClass { Control, Narrow, Wide, Invalid };
+
+inline constexpr CharClass ClassifyChar(std::string_view s, std::size_t i) {
+  if (CharLength(s, i) == 2) return CharClass::Wide;
+  const auto c = static_cast<unsigned char>(s[i]);
+  if (c < 0x20 || c == 0x7F) return CharClass::Control;
+  if (c < 0x80 || (c >= 0xA1 && c <= 0xDF)) return CharClass::Narrow;
+  return CharClass::Invalid;
+}
+
 // The largest n <= limit (and <= s.size()) at which s can be cut without
 // splitting a double-byte character.
 std::size_t CharBoundary(std::string_view s, std::size_t limit);

@@ -103,13 +103,8 @@ std::string_view FindForbiddenChars(std::string_view text) {
   return {};
 }
 
-const std::array<RulePreset, 6> RulePresets = {{
-    {"mp311", "\"ﾀｲﾄﾙ.mp3\"(&A)", "シングル用途１", "$T.mp3", false},
-    {"mp31", "\"ﾀｲﾄﾙ(ｱｰﾃｨｽﾄ).mp3\"(&B)", "シングル用途２", "$T($A).mp3", false},
-    {"D3", "\"(ｱｰﾃｨｽﾄ)ﾀｲﾄﾙ.mp3\"(&C)", "シングル用途３", "($A)$T.mp3", true},
-    {"mp3D1", "\"(曲番)ﾀｲﾄﾙ.mp3\"(&D)", "アルバム用途１", "($R)$T.mp3", false},
-    {"N13", "\"曲番.ﾀｲﾄﾙ(ｱｰﾃｨｽﾄ／ｱﾙﾊﾞﾑ名).mp3\"(&E)", "アルバム用途２", "$R.$T($A／$L).mp3", true},
-    {"EXTF1", "\"元ﾌｧｲﾙ名.EXT\"(&F)", "拡張子変更用途", "$F.EXT", false},
-}};
+const std::array<const char*, 6> PresetRules = {
+    "$T.mp3", "$T($A).mp3", "($A)$T.mp3", "($R)$T.mp3", "$R.$T($A／$L).mp3", "$F.EXT",
+};
 
 }  // namespace selvane

@@ -45,13 +45,7 @@ void ExpandAll(std::string_view rule, EntryTable& table, FileOps& ops = SystemFi
 // count), else an empty view.
 std::string_view FindForbiddenChars(std::string_view text);
 
-struct RulePreset {
-  const char* item;     // menu item name, e.g. "mp311"
-  const char* caption;  // UTF-8, accelerator included
-  const char* hint;     // UTF-8
-  const char* rule;     // UTF-8
-  bool separatorAfter;
-};
-extern const std::array<RulePreset, 6> RulePresets;
+// The six preset rules (UTF-8), in the order the menu offers them.
+extern const std::array<const char*, 6> PresetRules;
 
 }  // namespace selvane

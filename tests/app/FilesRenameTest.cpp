@@ -185,13 +185,13 @@ TEST_F(FilesRenameTest, ChoiceBeyondTheDialogBufferCountsAsCancelled) {
 
 TEST_F(FilesRenameTest, DroppingAListedFileOnlyRebuildsTheListsAndEnds) {
   const std::string a = Tagged("a.mp3", "A");
-  form->WMDropFiles({Native(a)});
+  form->WMDropFiles({a});
   ASSERT_EQ(form->table.entryCount, 1);
   ExpectSelected(0);
   form->SpeedButton7->setChecked(true);  // unseen until the lists are rebuilt
   form->SetStatusText(QStringLiteral("before"));
 
-  form->WMDropFiles({Native(a)});
+  form->WMDropFiles({a});
 
   EXPECT_EQ(Paths(), (PathList{a}));
   EXPECT_EQ(Lines(form->ListBox1), QStringList{QString::fromStdString(a)});
@@ -204,7 +204,7 @@ TEST_F(FilesRenameTest, DroppedFolderIsListedWithoutTag) {
   const std::string sub = folder / "album";
   ASSERT_TRUE(QDir().mkdir(Native(sub)));
 
-  form->WMDropFiles({Native(sub)});
+  form->WMDropFiles({sub});
 
   ASSERT_EQ(Paths(), (PathList{sub}));
   EXPECT_EQ(form->table[0].hasTag, 0);
@@ -218,7 +218,7 @@ TEST_F(FilesRenameTest, DroppedNameWithoutCp932FormIsRefusedByNameAndTheRestGoIn
   const std::string odd = Tagged("\xF0\x9F\x8E\xB5song.mp3", "Odd");  // a music-note emoji
   const std::string b = Tagged("b.mp3", "B");
 
-  form->WMDropFiles({Native(a), Native(odd), Native(b)});
+  form->WMDropFiles({a, odd, b});
 
   EXPECT_EQ(Paths(), (PathList{a, b}));
   EXPECT_EQ(form->StatusText(), QStringLiteral("アイテム登録終了"));

@@ -5,6 +5,7 @@
 #include <QCursor>
 #include <QDialog>
 #include <QEnterEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QToolButton>
@@ -114,6 +115,35 @@ TEST_F(StatusHintTest, HighlightedMenuItemShowsItsHintAndClosingEmptiesIt) {
   form->File1->setActiveAction(form->f1);
   EXPECT_EQ(form->StatusText(), QString());
   form->File1->hide();
+}
+
+// The rows of a long run go by faster than the line is painted; a box must
+// still come up over the row it asks about, not an earlier one.
+TEST_F(StatusHintTest, BoxOfALongRunComesUpOverItsOwnRow) {
+  const auto* line = form->findChild<QLabel*>(QStringLiteral("StatusText"));
+  ASSERT_NE(line, nullptr);
+  QStringList painted;
+  dialogs.beforeBox = [&] { painted << line->text(); };
+  for (const int row : {1800, 1801, 2050}) form->Prompts().Progress(row, 2100);
+  form->Prompts().Ask(Cp932("上書きしますか？"), Cp932("確認"));
+  form->Prompts().Progress(2051, 2100);
+  form->Prompts().Refuse(Cp932("使用できない文字です"), Cp932("Selvane"));
+  EXPECT_EQ(painted, QStringList({QStringLiteral("2050 / 2100"), QStringLiteral("2051 / 2100")}));
+}
+
+// A menu item chosen with the keyboard leaves the pointer where it was: once
+// the command is done, the control under it gives the hint again, as when
+// the item is clicked.
+TEST_F(StatusHintTest, MenuClosedFromTheKeyboardGivesTheHintUnderThePointerBack) {
+  const std::string song = folder / "song.mp3";
+  WriteMp3(song, nullptr);
+  AddFiles(*form, {song});
+  QTest::mouseMove(form->Edit1);
+  Enter(form->Edit1);
+  ASSERT_EQ(form->StatusText(), QStringLiteral("命名規則入力"));
+  ASSERT_TRUE(ChooseMenuItem(*form, form->rinemu1));
+  QCoreApplication::processEvents();
+  EXPECT_EQ(form->StatusText(), QStringLiteral("命名規則入力"));
 }
 
 }  // namespace

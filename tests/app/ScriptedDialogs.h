@@ -5,6 +5,7 @@
 #include <QStringList>
 #include <QUrl>
 #include <deque>
+#include <functional>
 #include <vector>
 
 #include "app/Dialogs.h"
@@ -26,11 +27,14 @@ class ScriptedDialogs : public Dialogs {
   std::vector<Box> shown;           // every box, in order
   std::vector<FileDialog> fileDialogs;
   std::vector<QUrl> openedUrls;
+  std::function<void()> beforeBox;  // runs as each box comes up
 
   void Refuse(QWidget*, const QString& text, const QString& caption) override {
+    if (beforeBox) beforeBox();
     shown.push_back({Kind::Refusal, text, caption});
   }
   bool Ask(QWidget*, const QString& text, const QString& caption) override {
+    if (beforeBox) beforeBox();
     shown.push_back({Kind::Question, text, caption});
     if (answers.empty()) return false;
     const bool answer = answers.front();

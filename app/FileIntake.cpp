@@ -1,0 +1,151 @@
+#include "app/FileIntake.h"
+
+#include <QList>
+#include <QScrollBar>
+#include <QString>
+#include <optional>
+#include <utility>
+
+#include "app/ListRows.h"
+#include "app/ListSelection.h"
+#include "app/Unit1.h"
+#include "core/platform/Cp932.h"
+#include "core/platform/FileOps.h"
+#include "core/platform/FolderListing.h"
+
+namespace {
+
+// '*' matches any run of characters, '?' any one character (not one byte of
+// its UTF-8 form); letter case does not matter, as in the open dialog.
+bool WildcardMatch(const QString& patternText, const QString& nameText) {
+  const QList<uint> pattern = patternText.toCaseFolded().toUcs4();
+  const QList<uint> name = nameText.toCaseFolded().toUcs4();
+  qsizetype p = 0, n = 0, starP = -1, starN = 0;
+  while (n < name.size()) {
+    if (p < pattern.size() && (pattern[p] == '?' || pattern[p] == name[n])) {
+      ++p;
+      ++n;
+    } else if (p < pattern.size() && pattern[p] == '*') {
+      starP = p++;
+      starN = n;
+    } else if (starP >= 0) {
+      p = starP + 1;
+      n = ++starN;
+    } else {
+      return false;
+    }
+  }
+  while (p < pattern.size() && pattern[p] == '*') ++p;
+  return p == pattern.size();
+}
+
+QString FromUtf8(std::string_view text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// The stored name of the file that the native path's final component names:
+// the component itself when something has exactly that name, else the first
+// name in the order the folder reports that matches it. None when nothing
+// matches.
+std::optional<std::string> FindStoredName(const std::string& native) {
+  const std::size_t slash = native.rfind('/');
+  const std::string base = slash == std::string::npos ? native : native.substr(slash + 1);
+  if (base.empty() || base == "." || base == "..") return std::nullopt;
+  int error = 0;
+  if (selvane::NativeStatus(native, &error).kind != selvane::FileKind::Missing && error == 0)
+    return base;
+  selvane::FolderListing folder(
+      slash == std::string::npos ? std::string(".") : native.substr(0, slash == 0 ? 1 : slash));
+  const QString pattern = FromUtf8(base);
+  while (const std::optional<std::string_view> name = folder.Next())
+    if (WildcardMatch(pattern, FromUtf8(*name))) return std::string(*name);
+  return std::nullopt;
+}
+
+// A path without a CP932 form is kept for the batch's closing message.
+bool AddNative(selvane::AddBatch& batch, const std::string& native, const std::string& rule,
+               std::string& cp932) {
+  if (!selvane::NativePathToCp932(native, cp932)) {
+    batch.RefuseUnconvertible(native);
+    return false;
+  }
+  batch.Add(cp932.c_str(), rule);
+  return true;
+}
+
+}  // namespace
+
+FileIntake::FileIntake(TForm1& form)
+    : form_(form),
+      startPrompts_(form, form.DialogsInUse(), form.Status(),
+                    [&form](std::function<void()> box) { form.ShowWhenOnScreen(std::move(box)); }) {
+}
+
+FileIntake::~FileIntake() = default;
+
+void FileIntake::StartWith(std::vector<std::string> native, std::size_t firstScreenRows) {
+  startBatch_ = std::make_unique<selvane::AddBatch>(form_.table, startPrompts_);
+  const std::size_t now = std::min(native.size(), firstScreenRows);
+  const std::string rule = form_.NamingRule();
+  for (std::size_t i = 0; i < now; ++i) AddArgument(native[i], rule);
+  native.erase(native.begin(), native.begin() + static_cast<std::ptrdiff_t>(now));
+  pending_ = std::move(native);
+}
+
+void FileIntake::AddTheRest() {
+  // A start whose creation failed took none of its files.
+  if (startBatch_ == nullptr) return;
+  if (!pending_.empty()) {
+    const std::vector<std::string> rest = std::exchange(pending_, {});
+    ListBox* const lists[] = {form_.ListBox1, form_.ListBox2};
+    const int remembered = ItemIndex(form_.ListBox1);
+    const int top = form_.ListBox1->verticalScrollBar()->value();
+    const int total = static_cast<int>(rest.size());
+    const bool counting = form_.table.entryCount + total > selvane::ProgressFrom;
+    const std::string rule = form_.NamingRule();
+    for (int i = 0; i < total; ++i) {
+      if (counting) form_.ShowProgress(i + 1, total);
+      AddArgument(rest[static_cast<std::size_t>(i)], rule);
+    }
+    // The command line has no text of its own for the status line.
+    if (counting) form_.SetStatusText(QString());
+    form_.RefreshLists();
+    form_.SelectRow(remembered);
+    for (ListBox* list : lists) list->verticalScrollBar()->setValue(top);
+    form_.ShowTagPanel();
+  }
+  startBatch_->Finish();
+  startBatch_.reset();
+}
+
+// The entry takes the name stored on disk, behind the folder as typed.
+void FileIntake::AddArgument(const std::string& native, const std::string& rule) {
+  const std::optional<std::string> stored = FindStoredName(native);
+  if (!stored) return;  // names nothing: skipped
+  const std::size_t slash = native.rfind('/');
+  const std::string path =
+      slash == std::string::npos ? *stored : native.substr(0, slash + 1) + *stored;
+  std::string cp932;
+  AddNative(*startBatch_, path, rule, cp932);
+}
+
+void FileIntake::AddPaths(const std::vector<std::string>& native, int remembered) {
+  selvane::AddBatch batch(form_.table, form_.Prompts());
+  const std::string rule = form_.NamingRule();
+  // Over many files the status line counts them rather than naming each.
+  const int total = static_cast<int>(native.size());
+  const bool counting = total > selvane::ProgressFrom;
+  std::string cp932;
+  for (int i = 0; i < total; ++i) {
+    const bool added = AddNative(batch, native[static_cast<std::size_t>(i)], rule, cp932);
+    if (counting)
+      form_.ShowProgress(i + 1, total);
+    else if (added)
+      form_.SetStatusText(std::string_view(cp932));
+  }
+  form_.SetStatusText(QStringLiteral("アイテム登録終了"));
+  form_.RefreshLists();
+  form_.SelectRow((!native.empty() && remembered == -1) ? 0 : remembered);
+  form_.ShowTagPanel();
+  batch.Finish();
+}

@@ -1,0 +1,42 @@
+#pragma once
+// The one road by which files come in: native paths (as the system gives
+// them) from the command line, the open dialog and drops, each made CP932
+// and handed to the entry table.
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/WindowPrompts.h"
+#include "core/filelist/EntryTable.h"
+
+class TForm1;
+
+class FileIntake {
+ public:
+  explicit FileIntake(TForm1& form);
+  ~FileIntake();
+
+  // The command line's files: as many as `firstScreenRows` are listed now,
+  // the others by AddTheRest, right after the first paint, so that a start
+  // with 20,000 files comes up as fast as one with twenty. Each names a
+  // file as the system's find-first service would find it (wildcards, any
+  // letter case); a name that names nothing is passed over.
+  void StartWith(std::vector<std::string> native, std::size_t firstScreenRows);
+  // Lists what the start left over and tells, once, what it refused.
+  void AddTheRest();
+
+  // Files chosen in the open dialog or dropped: each path is shown in the
+  // status line (over many, a count), then "アイテム登録終了"; the lists
+  // are shown again with `remembered` selected, or the first row when none
+  // was and something came in.
+  void AddPaths(const std::vector<std::string>& native, int remembered);
+
+ private:
+  void AddArgument(const std::string& native, const std::string& rule);
+
+  TForm1& form_;
+  // The start's refusals wait until the window is on screen.
+  WindowPrompts startPrompts_;
+  std::unique_ptr<selvane::AddBatch> startBatch_;  // the command line's, until all are in
+  std::vector<std::string> pending_;               // native, left for after the first paint
+};

@@ -1,0 +1,31 @@
+#pragma once
+// The names a folder holds, in the order the system reports them.
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace selvane {
+
+class FolderListing {
+ public:
+  // Opens the native folder; a folder that cannot be read lists nothing.
+  explicit FolderListing(const std::string& nativeFolder);
+  ~FolderListing();
+  FolderListing(const FolderListing&) = delete;
+  FolderListing& operator=(const FolderListing&) = delete;
+
+  bool IsOpen() const { return stream_ != nullptr; }
+  // The next native name ("." and ".." left out), valid until the next
+  // call; none at the end.
+  std::optional<std::string_view> Next();
+
+ private:
+  struct Stream;
+  struct Closer {
+    void operator()(Stream* stream) const;
+  };
+  std::unique_ptr<Stream, Closer> stream_;
+};
+
+}  // namespace selvane
