@@ -8,6 +8,7 @@
 
 #include "app/WindowPrompts.h"
 #include "core/filelist/EntryTable.h"
+#include "core/rename/EntryIntake.h"
 
 class TForm1;
 
