@@ -9,7 +9,7 @@ packages=(
   libsqlite3-dev libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xdotool x11-utils imagemagick openbox
   fonts-ipafont-gothic desktop-file-utils appstream man-db
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev clang-tidy
   libblkid-dev exfat-fuse exfatprogs ntfs-3g trash-cli
 )
 

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds everything (program, tests, benchmarks)
-# and runs every test; then builds the core with AddressSanitizer and
+# Installs what is missing, builds everything (program, tests, benchmarks),
+# checks the rooms' sizes and includes (scripts/check-rooms.sh) and runs
+# every test; then builds the core with AddressSanitizer and
 # UndefinedBehaviorSanitizer and runs the core tests again; last, a short
 # bounded fuzzing run of every libFuzzer target (scripts/fuzz.sh).
 set -euo pipefail
@@ -9,6 +10,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 
 cmake -S "$root" -B "$root/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build "$root/build"
+"$root/scripts/check-rooms.sh" "$root/build"
 ctest --test-dir "$root/build" --output-on-failure --no-tests=error
 
 cmake -S "$root" -B "$root/build-sanitize" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
