@@ -239,7 +239,7 @@ def Summary(entries, results):
 def Main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--table", default=str(HERE / "mutants.tsv"))
-    parser.add_argument("--id", action="append", default=[], help="entry ids (repeat or comma-separate)")
+    parser.add_argument("--id", action="append", default=[], help="entry ids (repeat or comma-separate); run in the order given")
     parser.add_argument("--room", action="append", default=[], help="rooms (repeat or comma-separate)")
     parser.add_argument("--app", action="store_true", help="also run the window tests on a survivor")
     parser.add_argument("--build", help="build folder (default: build-mutate, or build-mutate-app with --app)")
@@ -252,13 +252,16 @@ def Main():
         args.build = str(ROOT / ("build-mutate-app" if args.app else "build-mutate"))
 
     entries = ReadTable(Path(args.table))
-    ids = {i for group in args.id for i in group.split(",") if i}
+    order = [i for group in args.id for i in group.split(",") if i]
+    ids = set(order)
     rooms = {r for group in args.room for r in group.split(",") if r}
     if unknown := rooms - set(ROOMS):
         sys.exit(f"no room {', '.join(sorted(unknown))}")
     if unknown := ids - {e.id for e in entries}:
         sys.exit(f"no entry {', '.join(sorted(unknown))}")
     entries = [e for e in entries if (not ids or e.id in ids) and (not rooms or e.room in rooms)]
+    if order:  # in the order asked for, so that a run cut short has covered what mattered first
+        entries.sort(key=lambda e: order.index(e.id))
     for e in entries:
         Locate(e, ROOT)
 
