@@ -230,7 +230,7 @@ def Summary(entries, results):
     if survivors:
         print("\nsurvivors:")
         for e in survivors:
-            print(f"  {e.id:<5} {e.room:<9} {e.located}: {e.find.splitlines()[0].strip()[:90]}")
+            print(f"  {e.id:<5} {e.room:<9} {e.located}: {e.note or e.find.splitlines()[0].strip()[:90]}")
     odd = [e for e in entries if e.equivalent and results[e.id][0] == "killed"]
     for e in odd:
         print(f"\nnote: {e.id} is marked equivalent, yet the tests caught it: the mark is wrong")
@@ -247,6 +247,8 @@ def Main():
     parser.add_argument("--jobs", type=int, default=2)
     parser.add_argument("--check", action="store_true", help="only find every entry's text; build nothing")
     parser.add_argument("--run-equivalents", action="store_true", help="run the entries marked equivalent too")
+    parser.add_argument("--summary", action="store_true",
+                        help="only print the summary of the last run in the build folder (also of one cut short)")
     args = parser.parse_args()
     if args.build is None:
         args.build = str(ROOT / ("build-mutate-app" if args.app else "build-mutate"))
@@ -266,6 +268,17 @@ def Main():
         Locate(e, ROOT)
 
     results = {}
+    if args.summary:
+        done = Path(args.build) / "results.tsv"
+        if not done.exists():
+            sys.exit(f"no run in {args.build}")
+        for line in done.read_text(encoding="utf-8").splitlines()[1:]:
+            fields = line.split("\t")
+            results[fields[0]] = (fields[3], fields[4] if len(fields) > 4 else "")
+        ran = [e for e in entries if e.id in results]
+        print(f"{len(ran)} of {len(entries)} entries in the last run")
+        Summary(ran, results)
+        return 0
     if args.check:
         for e in entries:
             where = e.located if e.located else f"LOST ({e.why_lost})"
@@ -277,6 +290,18 @@ def Main():
     baseline = runner.Baseline()
     timeout = args.timeout or 3 * baseline + 30
     print(f"unchanged tree: tests pass in {baseline:.0f} s; timeout per test binary {timeout:.0f} s", flush=True)
+    try:
+        RunAll(runner, entries, results, timeout, args)
+    except (KeyboardInterrupt, SystemExit):
+        print(f"\ncut short after {len(results)} of {len(entries)} entries")
+        Summary([e for e in entries if e.id in results], results)
+        raise
+    Summary(entries, results)
+    print(f"\nper entry: {runner.build / 'results.tsv'}; logs: {runner.logs}")
+    return 0
+
+
+def RunAll(runner, entries, results, timeout, args):
     with open(runner.build / "results.tsv", "w", encoding="utf-8") as table:
         table.write("id\troom\tfile\tverdict\tdetail\n")
         for n, e in enumerate(entries, 1):
@@ -292,9 +317,6 @@ def Main():
             print(f"[{n}/{len(entries)}] {e.id:<5} {e.room:<9} {verdict:<12} {detail}", flush=True)
             table.write(f"{e.id}\t{e.room}\t{e.located or e.file}\t{verdict}\t{detail}\n")
             table.flush()
-    Summary(entries, results)
-    print(f"\nper entry: {runner.build / 'results.tsv'}; logs: {runner.logs}")
-    return 0
 
 
 if __name__ == "__main__":
