@@ -10,6 +10,7 @@ packages=(
   xvfb xauth xdotool x11-utils imagemagick openbox
   fonts-ipafont-gothic desktop-file-utils appstream man-db
   clang libclang-rt-14-dev
+  libtag1-dev python3-mutagen
 )
 
 missing=()

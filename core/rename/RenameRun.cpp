@@ -17,6 +17,7 @@
 #include "core/history/History.h"
 #include "core/platform/Cp932.h"
 #include "core/platform/Trash.h"
+#include "core/rename/Id3v2Names.h"
 #include "core/rename/NamingRule.h"
 
 namespace selvane {
@@ -790,6 +791,8 @@ std::string RefusalReason(NameRefusal refusal) {
       return t.noFileName;
     case NameRefusal::LinkToTarget:
       return t.linkToTarget;
+    case NameRefusal::NoCp932Form:
+      return Id3v2RefusalText();
     case NameRefusal::None:
       break;
   }
@@ -810,6 +813,8 @@ RowDecision DecideRow(const FileEntry& entry, const FileStatus& origin, FileOps&
     }
   }
   d.refusal = CheckNewName(path, newPath);
+  if (d.refusal == NameRefusal::NoFileName && NeedsMissingCharacter(entry))
+    d.refusal = NameRefusal::NoCp932Form;
   if (d.refusal != NameRefusal::None) {
     d.fate = RowFate::Refused;
     return d;

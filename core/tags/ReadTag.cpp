@@ -20,18 +20,22 @@ void TrimAndCopy(char (&dst)[N], const char* field) {
 }  // namespace
 
 int ReadTag(const char* path, FileEntry& entry, FileOps& ops, FileStatus* status) {
-  ClearTagPart(entry);
-
-  Id3v1Tag tag;
+  unsigned char tail[TrailerSize];
   std::int64_t length = -1;
-  auto* tail = reinterpret_cast<unsigned char*>(&tag);
   const FileResult read = status != nullptr ? ops.ReadTailAndStatus(path, tail, length, *status)
                                             : ops.ReadTail(path, tail, length);
+  return TakeTrailer(read, length, tail, entry);
+}
+
+int TakeTrailer(FileResult read, std::int64_t length, const unsigned char* tail, FileEntry& entry) {
+  ClearTagPart(entry);
   // A known length of at least 128 bytes means the file was opened and only
   // the read itself failed.
   if (!read.ok())
     return length >= static_cast<std::int64_t>(TrailerSize) ? ReadTagNoStream : ReadTagNoFile;
   if (length < static_cast<std::int64_t>(TrailerSize)) return ReadTagNoFile;
+  Id3v1Tag tag;
+  std::memcpy(&tag, tail, sizeof tag);
   if (std::memcmp(tag.marker, "TAG", 3) != 0) return ReadTagNoMarker;
 
   static_assert(sizeof(entry.title) == sizeof(tag.title) + 1);
