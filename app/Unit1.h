@@ -134,6 +134,7 @@ class TForm1 : public QMainWindow {
   QAction *P1 = nullptr, *N1 = nullptr, *S2 = nullptr, *D2 = nullptr, *Clear1 = nullptr;
   QAction *mp311 = nullptr, *mp31 = nullptr, *D3 = nullptr, *mp3D1 = nullptr, *N13 = nullptr,
           *EXTF1 = nullptr;
+  QAction* Id3v21 = nullptr;  // "ID3v2 で補う", checkable
   QAction *Contents1 = nullptr, *About1 = nullptr;
   QMenu* PopupMenu1 = nullptr;
   QAction *u1 = nullptr, *d1 = nullptr, *S1 = nullptr, *Delete1 = nullptr, *C1 = nullptr;
@@ -168,6 +169,7 @@ class TForm1 : public QMainWindow {
   void mp3D1Click();
   void N13Click();
   void EXTF1Click();
+  void Id3v21Click();
   // History.
   void Undo1Click();
 
@@ -280,6 +282,8 @@ class TForm1 : public QMainWindow {
   // forecast or run takes them (and leaves this empty).
   std::vector<selvane::FileStatus> readStatuses_;
   void SetPreset(int index);
+  // Checks "ID3v2 で補う" or not, and names files from then on by it.
+  void SetId3v2Item(bool on);
   // [modes/help/about]
   // [history]
   QtTrash desktopTrash_;

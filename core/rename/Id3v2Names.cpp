@@ -140,7 +140,8 @@ bool NeedsMissingCharacter(const FileEntry& entry) {
 }
 
 std::string Id3v2RefusalText() {
-  return Cp932("ID3v2 タグの値に、Shift-JIS にない文字（é や絵文字など）が含まれています");
+  return Cp932(
+      "ID3v2 タグの値に、Shift-JIS にない文字（アクセント付きの文字や絵文字など）が含まれています");
 }
 
 }  // namespace selvane
