@@ -44,6 +44,8 @@ TEST(Id3v2Test, ReadsEveryFormOfTag) {
       {"v23-latin1-sjis.mp3", true, "恋のうた", "山田花子", "", Id3v2Reading::ShiftJis},
       {"v23-latin1-senor.mp3", true, "Se\xFFor", "Los Lobos", "A×B", Id3v2Reading::NoCp932Form},
       {"v24-mojibake.mp3", true, "夢の中へ", "井上", "", Id3v2Reading::Repaired},
+      {"v23-unsynchronised.mp3", true, "\xFF夜", "", "", Id3v2Reading::NoCp932Form},
+      {"v23-extended-header.mp3", true, "", "恋のうた", "", Id3v2Reading::AsIs},
       {"v23-truncated.mp3", false, "", "", "", Id3v2Reading::AsIs},
       {"v23-garbled.mp3", false, "", "", "", Id3v2Reading::AsIs},
   };
@@ -107,7 +109,8 @@ TEST(Id3v2Test, DecidesHowAFrameTextReads) {
 
 // Which value names the file, with the item on and off.
 TEST(Id3v2Test, TakesTheId3v2ValueOnlyWhereId3v1FallsShort) {
-  enum class Trailer { AsWritten, None, Edited, EmptyTitle };
+  // Boundary: the title cut at 29 bytes, so as not to split a character.
+  enum class Trailer { AsWritten, None, Edited, EmptyTitle, Boundary };
   struct Row {
     const char* file;
     Trailer trailer;
@@ -125,6 +128,8 @@ TEST(Id3v2Test, TakesTheId3v2ValueOnlyWhereId3v1FallsShort) {
        "春の終わりに咲く花のうた（シン(月光楽団).mp3", false, false},
       {"v23-utf16-cut.mp3", Trailer::Edited, on, "$T($A).mp3", "Edited(Other).mp3", false, false},
       {"v23-utf16-cut-odd.mp3", Trailer::AsWritten, on, "$T.mp3",
+       "A春の終わりに咲く花のうた（シングル）.mp3", true, false},
+      {"v23-utf16-cut-odd.mp3", Trailer::Boundary, on, "$T.mp3",
        "A春の終わりに咲く花のうた（シングル）.mp3", true, false},
       {"v24-utf8.mp3", Trailer::None, on, "$T($A／$L).mp3", "桜〜さくら〜(東京−大阪／旅).mp3", true,
        false},
@@ -149,6 +154,8 @@ TEST(Id3v2Test, TakesTheId3v2ValueOnlyWhereId3v1FallsShort) {
     if (row.trailer != Trailer::AsWritten && hasTrailer) bytes.resize(bytes.size() - 128);
     if (row.trailer == Trailer::Edited) bytes += TrailerBytes("Edited", "Other");
     if (row.trailer == Trailer::EmptyTitle) bytes += TrailerBytes("", "Other");
+    if (row.trailer == Trailer::Boundary)
+      bytes += TrailerBytes(Cp932("A春の終わりに咲く花のうた（シングル）").substr(0, 29));
     FileEntry entry{};
     CopyField(entry.path, folder.Write(row.file, bytes));
     ExpandRule(Cp932(row.rule), entry, 1, SystemFileOps(), nullptr, row.sources);
