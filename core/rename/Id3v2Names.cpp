@@ -20,26 +20,6 @@ std::string_view TrimRight(std::string_view s) {
   return s;
 }
 
-Id3v2Source Choose(bool v1Tagged, std::string_view v1, const Id3v2Text& v2) {
-  if (v2.cp932.empty()) return Id3v2Source::Id3v1;
-  if (!v1Tagged) return Id3v2Source::NoId3v1Tag;
-  if (v1.empty()) return Id3v2Source::EmptyId3v1;
-  if (IsCutFrom(v1, v2.cp932)) return Id3v2Source::CutId3v1;
-  return Id3v2Source::Id3v1;
-}
-
-// Fills one field's part of the note and gives the value the name takes.
-std::string_view Take(Id3v2Note& note, int field, bool v1Tagged, std::string_view v1,
-                      const Id3v2Text& v2) {
-  const Id3v2Source from = Choose(v1Tagged, v1, v2);
-  const auto i = static_cast<std::size_t>(field);
-  note.from[i] = static_cast<unsigned char>(from);
-  if (from == Id3v2Source::Id3v1) return v1;
-  note.reading[i] = static_cast<unsigned char>(v2.reading);
-  CopyField(note.missing[i], sizeof note.missing[i], v2.missing);
-  return v2.cp932;
-}
-
 constexpr const char* kFieldNames[3] = {"タイトル", "アーティスト", "アルバム"};
 
 std::string FieldLine(const Id3v2Note& note, std::size_t i) {
@@ -82,27 +62,49 @@ bool IsCutFrom(std::string_view v1, std::string_view v2) {
          v1 == TrimRight(v2.substr(0, Id3v1FieldBytes));
 }
 
-bool ReadNameValues(FileEntry& entry, TagSources sources, FileOps& ops, FileStatus* status,
-                    Id3v2Fields& v2, NameValues& values) {
+bool NameValues::Read(FileEntry& entry, TagSources sources, FileOps& ops, FileStatus* status) {
+  entry_ = &entry;
   entry.id3v2 = {};
-  v2 = {};
-  bool tagged = false;
+  v2_ = {};
+  for (Id3v2Text& text : text_) text = {};
   if (sources == TagSources::WithId3v2) {
-    tagged = ReadTagAndId3v2(entry.path, entry, v2, ops, status) == ReadTagOk;
-  } else {
-    const int result = ReadTag(entry.path, entry, ops, status);
-    tagged = result == ReadTagOk;
-    // Only a file without a trailer is looked at again, to tell the user
-    // what the ID3v2 tag at its head would do.
-    if (result == ReadTagNoMarker && ReadId3v2(entry.path, ops).present) entry.id3v2.unread = 1;
+    v1Tagged_ = ReadTagAndId3v2(entry.path, entry, v2_, ops, status) == ReadTagOk;
+    return v1Tagged_ || v2_.present;
   }
-  values = {FieldText(entry.title), FieldText(entry.artist), FieldText(entry.album)};
-  if (!v2.present) return tagged;
-  Id3v2Note& note = entry.id3v2;
-  values.title = Take(note, 0, tagged, values.title, v2.title);
-  values.artist = Take(note, 1, tagged, values.artist, v2.artist);
-  values.album = Take(note, 2, tagged, values.album, v2.album);
-  return true;
+  const int result = ReadTag(entry.path, entry, ops, status);
+  v1Tagged_ = result == ReadTagOk;
+  // Only a file without a trailer is looked at again, to tell the user what
+  // the ID3v2 tag at its head would do.
+  if (result == ReadTagNoMarker && ReadId3v2(entry.path, ops).present) entry.id3v2.unread = 1;
+  return v1Tagged_;
+}
+
+std::string_view NameValues::Get(int field) {
+  const auto i = static_cast<std::size_t>(field);
+  const std::string_view v1 = i == 0   ? FieldText(entry_->title)
+                              : i == 1 ? FieldText(entry_->artist)
+                                       : FieldText(entry_->album);
+  if (v2_.frame[i].empty()) return v1;
+  // A field can only be a cut of a value longer than itself: a short frame
+  // behind a filled field needs no decoding.
+  if (v1Tagged_ && !v1.empty() && Id3v2TextBound(v2_, field) <= Id3v1FieldBytes) return v1;
+  Id3v2Text& v2 = text_[i];
+  v2 = DecodeId3v2Frame(v2_, field);
+  Id3v2Source from = Id3v2Source::Id3v1;
+  if (v2.cp932.empty())
+    from = Id3v2Source::Id3v1;
+  else if (!v1Tagged_)
+    from = Id3v2Source::NoId3v1Tag;
+  else if (v1.empty())
+    from = Id3v2Source::EmptyId3v1;
+  else if (IsCutFrom(v1, v2.cp932))
+    from = Id3v2Source::CutId3v1;
+  Id3v2Note& note = entry_->id3v2;
+  note.from[i] = static_cast<unsigned char>(from);
+  if (from == Id3v2Source::Id3v1) return v1;
+  note.reading[i] = static_cast<unsigned char>(v2.reading);
+  CopyField(note.missing[i], sizeof note.missing[i], v2.missing);
+  return v2.cp932;
 }
 
 void NoteUsedFields(Id3v2Note& note, bool title, bool artist, bool album) {

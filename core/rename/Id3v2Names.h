@@ -14,20 +14,28 @@ namespace selvane {
 
 enum class Id3v2Source : unsigned char { Id3v1, NoId3v1Tag, EmptyId3v1, CutId3v1 };
 
-struct NameValues {
-  std::string_view title, artist, album;  // into the entry or the ID3v2 fields
-};
-
 // Whether the ID3v1 field `v1` lost the end of the ID3v2 value `v2` (both
 // CP932) to its 30 bytes: cut on a character boundary, or in the middle of
 // one, with the trailing spaces a writer pads with.
 bool IsCutFrom(std::string_view v1, std::string_view v2);
 
-// Reads the file's tags into the entry, as ReadTag does, and gives the
-// values its name takes; `v2` keeps the ID3v2 texts the values point into.
-// Also writes the entry's note. True when the file has a tag to name it by.
-bool ReadNameValues(FileEntry& entry, TagSources sources, FileOps& ops, FileStatus* status,
-                    Id3v2Fields& v2, NameValues& values);
+// The values a file's name takes, each worked out when first asked for: an
+// ID3v2 frame is decoded only for a token the rule holds, and only where the
+// ID3v1 field may fall short.
+class NameValues {
+ public:
+  // Reads the file's tags into the entry, as ReadTag does, and clears its
+  // note. True when the file has a tag to name it by.
+  bool Read(FileEntry& entry, TagSources sources, FileOps& ops, FileStatus* status);
+  // 0 title, 1 artist, 2 album; also fills that field's part of the note.
+  std::string_view Get(int field);
+
+ private:
+  FileEntry* entry_ = nullptr;
+  bool v1Tagged_ = false;
+  Id3v2Frames v2_;
+  Id3v2Text text_[3];
+};
 
 // After the expansion: which of the three values the name took.
 void NoteUsedFields(Id3v2Note& note, bool title, bool artist, bool album);

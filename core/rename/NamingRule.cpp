@@ -47,9 +47,8 @@ void ExpandRule(std::string_view rule, FileEntry& entry, int position, FileOps& 
     keepName();
     return;
   }
-  Id3v2Fields v2;
   NameValues values;
-  const bool tagged = ReadNameValues(entry, sources, ops, status, v2, values);
+  const bool tagged = values.Read(entry, sources, ops, status);
 
   const PathParts parts = SplitPath(path);
   if (rule.size() > WorkTextLimit || !SplitsWhole(parts, path)) {
@@ -62,9 +61,13 @@ void ExpandRule(std::string_view rule, FileEntry& entry, int position, FileOps& 
   if (tagged) {
     char number[16];
     std::snprintf(number, sizeof number, "%02d", position);
-    const bool title = ReplaceToken(work, "$T", values.title);
-    const bool artist = ReplaceToken(work, "$A", values.artist);
-    const bool album = ReplaceToken(work, "$L", values.album);
+    // A value is looked for only when its token is there to take it.
+    const auto replace = [&](std::string_view token, int field) {
+      return work.find(token) != std::string::npos && ReplaceToken(work, token, values.Get(field));
+    };
+    const bool title = replace("$T", 0);
+    const bool artist = replace("$A", 1);
+    const bool album = replace("$L", 2);
     NoteUsedFields(entry.id3v2, title, artist, album);
     if (title || artist || album) replaced = true;
     if (ReplaceToken(work, "$R", number)) replaced = true;
