@@ -389,6 +389,8 @@ EOF
   figure "  (the floor's own clock, without the trigger)" "floor@$n" internal_ms
   figure "C floor that also reads the first 4 KiB (pread at 0)" "floor2@$n" rename_ms
   figure "Selvane with ID3v2 で補う on" "steps2@$n" rename_ms
+  figure "  CPU time of the C floor that also reads the head" "floor2@$n" rename_cpu_ms
+  figure "  CPU time of Selvane with ID3v2 で補う on" "steps2@$n" rename_cpu_ms
   figure "  CPU time of the C floor" "floor@$n" rename_cpu_ms
   figure "  CPU time of Selvane" "steps@$n" rename_cpu_ms
   figure "  CPU time of the X server meanwhile" "steps@$n" rename_x_cpu_ms
@@ -502,6 +504,12 @@ target_row "whole  kid3-cli / Selvane >= 2.00" "${cells[@]}"
 cells=()
 for n in "${counts[@]}"; do cells+=("$(printf ' %-22s' "$(ratio "steps@$n" rename_cpu_ms "floor@$n" rename_cpu_ms)")"); done
 target_row "(CPU)  rename Selvane / C floor" "${cells[@]}"
+cells=()
+for n in "${counts[@]}"; do cells+=("$(printf ' %-22s' "$(ratio "steps2@$n" refresh_cpu_ms "steps@$n" refresh_cpu_ms)")"); done
+target_row "(CPU)  refresh ID3v2 on / off" "${cells[@]}"
+cells=()
+for n in "${counts[@]}"; do cells+=("$(printf ' %-22s' "$(ratio "steps2@$n" rename_cpu_ms "floor2@$n" rename_cpu_ms)")"); done
+target_row "(CPU)  rename ID3v2 on / C floor with head" "${cells[@]}"
 cells=()
 for n in "${counts[@]}"; do cells+=("$(printf ' %-22s' "$(ratio "steps@$n" start_cpu_ms "layout@$n" start_cpu_ms)")"); done
 target_row "(CPU)  start Selvane / same-layout window" "${cells[@]}"
