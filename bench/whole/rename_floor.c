@@ -2,7 +2,7 @@
 // The least a rename of the listed files by "$T($A).mp3" can do: per file
 // open, fstat, pread of the last 128 bytes, close, iconv of title and artist
 // from CP932, renameat2 without replacing. With --head it also reads the
-// first 4 KiB of each file in the same open (where an ID3v2 tag lies), as a
+// first 1 KiB of each file in the same open (where an ID3v2 tag lies), as a
 // rename that takes names from ID3v2 too must. It prints "ready", waits for one
 // byte on standard input (the trigger, so that it is timed like a program
 // that is already running), does the work, prints "internal_ms=..." and
@@ -65,7 +65,7 @@ int main(int argc, char** argv) {
       continue;
     }
     struct stat st;
-    unsigned char first[4096];
+    unsigned char first[1024];
     const int ok = fstat(fd, &st) == 0 && st.st_size >= 128 &&
                    (!head || pread(fd, first, sizeof first, 0) >= 10) &&
                    pread(fd, tag, sizeof tag, st.st_size - 128) == (ssize_t)sizeof tag;

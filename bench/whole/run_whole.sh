@@ -387,7 +387,7 @@ EOF
   figure "Selvane" "steps@$n" rename_ms
   figure "  status-line flushes to the X server during it" "steps@$n" rename_flushes
   figure "  (the floor's own clock, without the trigger)" "floor@$n" internal_ms
-  figure "C floor that also reads the first 4 KiB (pread at 0)" "floor2@$n" rename_ms
+  figure "C floor that also reads the first 1 KiB (pread at 0)" "floor2@$n" rename_ms
   figure "Selvane with ID3v2 で補う on" "steps2@$n" rename_ms
   figure "  CPU time of the C floor that also reads the head" "floor2@$n" rename_cpu_ms
   figure "  CPU time of Selvane with ID3v2 で補う on" "steps2@$n" rename_cpu_ms
