@@ -374,10 +374,27 @@ QIcon ApplicationIcon() {
 
 QImage ApplicationIconImage(int size) { return Render(DrawApplicationIcon, kIconGrid, size); }
 
+// A "2" on a blue tile for a name taken from ID3v2; outlined in grey for one
+// that could be.
+namespace {
+void DrawId3v2Mark(QPainter& p, bool taken) {
+  const QColor ink = taken ? QColor(0x1c, 0x5f, 0xb8) : QColor(0x80, 0x80, 0x80);
+  p.setPen(QPen(ink, 0.8));
+  p.setBrush(taken ? ink : QColor(Qt::white));
+  p.drawRoundedRect(QRectF(0.6, 0.6, 8.8, 8.8), 1.6, 1.6);
+  QFont font = p.font();
+  font.setPixelSize(8);
+  font.setBold(true);
+  p.setFont(font);
+  p.setPen(taken ? QColor(Qt::white) : ink);
+  p.drawText(QRectF(0, 0, 10, 10), Qt::AlignCenter, QStringLiteral("2"));
+}
+}  // namespace
+
 // Refused: a red no-entry disc. A question ahead: an amber triangle with
 // "!". Drawn on a 10 grid, at the size shown, by the icon engine above.
 QIcon RowMark(int kind) {
-  static const QIcon marks[3] = {
+  static const QIcon marks[5] = {
       QIcon(new DrawnIcon([](QPainter&) {}, RowMarkSize, {QSize(RowMarkSize, RowMarkSize)}, false)),
       QIcon(new DrawnIcon(
           [](QPainter& p) {
@@ -395,6 +412,10 @@ QIcon RowMark(int kind) {
             Bar(p, QRectF(4.3, 7.6, 1.4, 1.3), kInk);
           },
           RowMarkSize, {QSize(RowMarkSize, RowMarkSize)}, false)),
+      QIcon(new DrawnIcon([](QPainter& p) { DrawId3v2Mark(p, true); }, RowMarkSize,
+                          {QSize(RowMarkSize, RowMarkSize)}, false)),
+      QIcon(new DrawnIcon([](QPainter& p) { DrawId3v2Mark(p, false); }, RowMarkSize,
+                          {QSize(RowMarkSize, RowMarkSize)}, false)),
   };
-  return marks[kind >= 0 && kind < 3 ? kind : 0];
+  return marks[kind >= 0 && kind < 5 ? kind : 0];
 }

@@ -15,7 +15,15 @@ QImage ApplicationIconImage(int size);
 
 // The mark in front of a row of ListBox2, telling how the rename run will
 // treat that row; the item's RowMarkRole holds the kind.
-enum RowMarkKind { NoRowMark = 0, RefusedRowMark = 1, QuestionRowMark = 2 };
+// Id3v2RowMark: the name took a value from the ID3v2 tag; Id3v2HintRowMark:
+// it would, with "ID3v2 で補う" on.
+enum RowMarkKind {
+  NoRowMark = 0,
+  RefusedRowMark = 1,
+  QuestionRowMark = 2,
+  Id3v2RowMark = 3,
+  Id3v2HintRowMark = 4
+};
 inline constexpr int RowMarkRole = Qt::UserRole + 1;
 inline constexpr int RowMarkSize = 10;
 // A transparent square for NoRowMark, so that every row keeps its gutter.

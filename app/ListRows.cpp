@@ -7,6 +7,7 @@
 
 #include "app/Cp932Text.h"
 #include "app/Glyphs.h"
+#include "app/Id3v2Item.h"
 #include "core/filelist/SplitPath.h"
 #include "core/platform/Cp932.h"
 
@@ -68,13 +69,17 @@ QVariant EntryListModel::data(const QModelIndex& index, int role) const {
     return role == RowMarkRole ? QVariant(static_cast<int>(NoRowMark)) : QVariant();
   }
   const selvane::RowOutlook& outlook = outlook_[static_cast<std::size_t>(row)];
+  const selvane::Id3v2Note* note = row < table_.entryCount ? &table_[row].id3v2 : nullptr;
   if (role == RowMarkRole) {
-    if (!outlook.Marked()) return static_cast<int>(NoRowMark);
+    if (!outlook.Marked()) return static_cast<int>(Id3v2MarkOf(note));
     return static_cast<int>(outlook.HangsOnAQuestion() ? QuestionRowMark : RefusedRowMark);
   }
   // The marks' reasons are the lists' only tooltips; a row without a mark
   // has none.
-  if (role == Qt::ToolTipRole && outlook.Marked()) return ToQt(selvane::OutlookText(outlook));
+  if (role == Qt::ToolTipRole) {
+    const QString reason = outlook.Marked() ? ToQt(selvane::OutlookText(outlook)) : QString();
+    return WithId3v2Note(reason, note);
+  }
   return {};
 }
 

@@ -138,6 +138,7 @@ class TForm1 : public QMainWindow {
   QAction *P1 = nullptr, *N1 = nullptr, *S2 = nullptr, *D2 = nullptr, *Clear1 = nullptr;
   QAction *mp311 = nullptr, *mp31 = nullptr, *D3 = nullptr, *mp3D1 = nullptr, *N13 = nullptr,
           *EXTF1 = nullptr;
+  QAction* Id3v21 = nullptr;  // "ID3v2 で補う", checkable
   QAction *Contents1 = nullptr, *About1 = nullptr;
   QMenu* PopupMenu1 = nullptr;
   QAction *u1 = nullptr, *d1 = nullptr, *S1 = nullptr, *Delete1 = nullptr, *C1 = nullptr;
@@ -172,6 +173,7 @@ class TForm1 : public QMainWindow {
   void mp3D1Click();
   void N13Click();
   void EXTF1Click();
+  void Id3v21Click();
   // History.
   void Undo1Click();
 
@@ -231,6 +233,8 @@ class TForm1 : public QMainWindow {
   // back what each row's path held as its tag was read.
   std::vector<selvane::FileStatus> ExpandNames();
   void SetPreset(std::size_t index);
+  // Checks "ID3v2 で補う" or not, and names files from then on by it.
+  void SetId3v2Item(bool on);
   // 元に戻す follows UndoableChanged; this asks the history once, when the
   // menu first shows or after the first batch, never at start-up (the
   // store is not looked at before it is needed).

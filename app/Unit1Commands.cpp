@@ -199,6 +199,11 @@ void TForm1::BuildCommands() {
       if (preset.separatorAfter) AddSeparator(N11, binding.separatorName);
     }
   }
+  AddSeparator(N11, "N15");
+  Id3v21 = item(N11, "Id3v21", QStringLiteral("ID3v2 で補う(&2)"), &TForm1::Id3v21Click);
+  Id3v21->setCheckable(true);
+  SetHint(Id3v21,
+          selvane::Cp932("ID3v1 タグにない・空の・30 バイトで切れた値を ID3v2 タグで補います"));
 
   Help1 = AddMenu(MainMenu1, "Help1", QStringLiteral("ﾍﾙﾌﾟ(&H)"));
   Contents1 =

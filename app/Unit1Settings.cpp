@@ -42,6 +42,7 @@ void TForm1::LoadSettings() {
   // Setting the state runs neither switch's handler.
   if (store.contains(SettingsKey("cb1"))) SpeedButton7->setChecked(ReadInteger(store, "cb1") != 0);
   if (store.contains(SettingsKey("cb3"))) SpeedButton8->setChecked(ReadInteger(store, "cb3") != 0);
+  if (store.contains(SettingsKey("id3v2"))) SetId3v2Item(ReadInteger(store, "id3v2") != 0);
 
   // The place is taken whole and pulled onto the screen before the window
   // moves: a stored integer can be any 32-bit value, so the sums are made
@@ -97,6 +98,7 @@ bool TForm1::SaveSettings() {
   store.setValue(SettingsKey("ed1"), Edit1->text());
   store.setValue(SettingsKey("cb1"), SpeedButton7->isChecked() ? 1 : 0);
   store.setValue(SettingsKey("cb3"), SpeedButton8->isChecked() ? 1 : 0);
+  store.setValue(SettingsKey("id3v2"), Id3v21->isChecked() ? 1 : 0);
   store.setValue(SettingsKey("ParamExist"), 1);
   store.sync();
   // The store keeps its first error; the file written anew is read back.

@@ -122,6 +122,38 @@ seeds["fuzz_rename"] = {
                              SONG, 5, A, 1, 1, 1),
 }
 
+
+def id3v2_tag(version, frames, flags=0, ext=b""):
+    """An ID3v2 tag: header, extended header, frames, a little padding."""
+    body = ext + frames + bytes(8)
+    size = len(body)
+    return (b"ID3" + bytes([version, 0, flags]) +
+            bytes([(size >> 21) & 0x7F, (size >> 14) & 0x7F, (size >> 7) & 0x7F, size & 0x7F]) +
+            body)
+
+
+def id3v2_frame(frame_id, payload, version=3):
+    n = len(payload)
+    if version == 4:
+        size = bytes([(n >> 21) & 0x7F, (n >> 14) & 0x7F, (n >> 7) & 0x7F, n & 0x7F])
+    else:
+        size = n.to_bytes(4, "big")
+    return frame_id + size + b"\0\0" + payload
+
+
+# The test files of tests/fixtures/id3v2 (written by mutagen) and, beside
+# them, what mutagen does not write: a 2.3 tag unsynchronised as a whole and
+# one with an extended header.
+fixtures = pathlib.Path(__file__).resolve().parent.parent / "tests" / "fixtures" / "id3v2"
+seeds["fuzz_id3v2"] = {p.name: p.read_bytes() for p in sorted(fixtures.glob("*.mp3"))}
+KOI = "恋のうた".encode("cp932")
+seeds["fuzz_id3v2"]["unsynchronised"] = id3v2_tag(
+    3, id3v2_frame(b"TIT2", b"\0" + KOI.replace(b"\xff", b"\xff\0")), flags=0x80)
+seeds["fuzz_id3v2"]["extended-header"] = id3v2_tag(
+    3, id3v2_frame(b"TPE1", b"\x01\xff\xfe" + "井上".encode("utf-16-le")), flags=0x40,
+    ext=(6).to_bytes(4, "big") + bytes(6))
+seeds["fuzz_id3v2"]["latin1-senor"] = b"Se\xf1or"
+
 for target, files in seeds.items():
     folder = CORPUS / target
     folder.mkdir(parents=True, exist_ok=True)

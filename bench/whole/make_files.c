@@ -7,6 +7,10 @@
 // different from every old one and from every other new one, so a rename of
 // the folder never asks whether to overwrite. Numbers are zero-padded to the
 // width of COUNT (at least 4 digits), so the names sort in file order.
+// Each file also begins with an ID3v2.3 tag holding the same title, artist
+// and album in UTF-16, as Windows rippers write them, and 1 KiB of padding:
+// with "ID3v2 で補う" on they are read and agree with the trailer, so the
+// names stay the same.
 #include <errno.h>
 #include <fcntl.h>
 #include <iconv.h>
@@ -28,7 +32,51 @@ static const char* const kJapaneseArtists[] = {"青葉ミナト", "ｶﾜｾ ﾕ
 
 #define COUNT_OF(a) (sizeof(a) / sizeof((a)[0]))
 
-static iconv_t toCp932;
+static iconv_t toCp932, toUtf16;
+
+// An ID3v2.3 text frame in UTF-16 with a byte-order mark; its length.
+static size_t TextFrame(unsigned char* out, const char* id, const char* utf8) {
+  char text[256];
+  char* in = (char*)utf8;
+  size_t inLeft = strlen(utf8);
+  char* dst = text;
+  size_t dstLeft = sizeof text;
+  iconv(toUtf16, NULL, NULL, NULL, NULL);
+  if (iconv(toUtf16, &in, &inLeft, &dst, &dstLeft) == (size_t)-1 || inLeft != 0) {
+    fprintf(stderr, "make_files: cannot write \"%s\" in UTF-16\n", utf8);
+    exit(1);
+  }
+  const size_t n = sizeof text - dstLeft, size = 3 + n;
+  memcpy(out, id, 4);
+  out[4] = (unsigned char)(size >> 24);
+  out[5] = (unsigned char)(size >> 16);
+  out[6] = (unsigned char)(size >> 8);
+  out[7] = (unsigned char)size;
+  out[8] = out[9] = 0;
+  out[10] = 1;  // UTF-16
+  out[11] = 0xFF;
+  out[12] = 0xFE;
+  memcpy(out + 13, text, n);
+  return 10 + size;
+}
+
+// The whole ID3v2.3 tag; its length.
+static size_t Id3v2Tag(unsigned char* out, const char* title, const char* artist,
+                       const char* album) {
+  size_t n = 10;
+  n += TextFrame(out + n, "TIT2", title);
+  n += TextFrame(out + n, "TPE1", artist);
+  n += TextFrame(out + n, "TALB", album);
+  memset(out + n, 0, 1024);
+  n += 1024;
+  const size_t size = n - 10;
+  memcpy(out, "ID3\3\0\0", 6);
+  out[6] = (unsigned char)((size >> 21) & 0x7F);
+  out[7] = (unsigned char)((size >> 14) & 0x7F);
+  out[8] = (unsigned char)((size >> 7) & 0x7F);
+  out[9] = (unsigned char)(size & 0x7F);
+  return n;
+}
 
 // UTF-8 to CP932 into `out` (at most `width` bytes, checked).
 static size_t Cp932(const char* utf8, char* out, size_t width) {
@@ -75,6 +123,11 @@ int main(int argc, char** argv) {
     perror("iconv_open CP932");
     return 1;
   }
+  toUtf16 = iconv_open("UTF-16LE", "UTF-8");
+  if (toUtf16 == (iconv_t)-1) {
+    perror("iconv_open UTF-16LE");
+    return 1;
+  }
 
   // A few silent MPEG-1 Layer III frame headers stand in for the audio.
   unsigned char body[4096];
@@ -106,14 +159,18 @@ int main(int argc, char** argv) {
     const char pad = ascii ? ' ' : '\0';
     Field(trailer, 3, 30, title, pad);
     Field(trailer, 33, 30, artist, pad);
-    Field(trailer, 63, 30, ascii ? "Coastline" : "春の記憶", pad);
+    const char* album = ascii ? "Coastline" : "春の記憶";
+    Field(trailer, 63, 30, album, pad);
     Field(trailer, 93, 4, "2003", pad);
     Field(trailer, 97, 30, "", pad);
     trailer[127] = 13;
 
     snprintf(path, sizeof path, "%s/%s", folder, oldName);
+    unsigned char head[2048];
+    const size_t headSize = Id3v2Tag(head, title, artist, album);
     const int fd = open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    if (fd < 0 || write(fd, body, sizeof body) != (ssize_t)sizeof body ||
+    if (fd < 0 || write(fd, head, headSize) != (ssize_t)headSize ||
+        write(fd, body, sizeof body) != (ssize_t)sizeof body ||
         write(fd, trailer, sizeof trailer) != (ssize_t)sizeof trailer || close(fd) != 0) {
       fprintf(stderr, "make_files: %s: %s\n", path, strerror(errno));
       return 1;

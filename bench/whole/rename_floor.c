@@ -1,7 +1,9 @@
-// rename_floor FILE...
+// rename_floor [--head] FILE...
 // The least a rename of the listed files by "$T($A).mp3" can do: per file
 // open, fstat, pread of the last 128 bytes, close, iconv of title and artist
-// from CP932, renameat2 without replacing. It prints "ready", waits for one
+// from CP932, renameat2 without replacing. With --head it also reads the
+// first 1 KiB of each file in the same open (where an ID3v2 tag lies), as a
+// rename that takes names from ID3v2 too must. It prints "ready", waits for one
 // byte on standard input (the trigger, so that it is timed like a program
 // that is already running), does the work, prints "internal_ms=..." and
 // exits 0 when every file was renamed.
@@ -51,9 +53,10 @@ int main(int argc, char** argv) {
   char trigger;
   if (read(0, &trigger, 1) != 1) return 1;
 
+  const int head = argc > 1 && strcmp(argv[1], "--head") == 0;
   const double start = NowMs();
   int failed = 0;
-  for (int i = 1; i < argc; ++i) {
+  for (int i = 1 + head; i < argc; ++i) {
     const char* path = argv[i];
     unsigned char tag[128];
     const int fd = open(path, O_RDONLY | O_CLOEXEC);
@@ -62,7 +65,9 @@ int main(int argc, char** argv) {
       continue;
     }
     struct stat st;
+    unsigned char first[1024];
     const int ok = fstat(fd, &st) == 0 && st.st_size >= 128 &&
+                   (!head || pread(fd, first, sizeof first, 0) >= 10) &&
                    pread(fd, tag, sizeof tag, st.st_size - 128) == (ssize_t)sizeof tag;
     close(fd);
     if (!ok || memcmp(tag, "TAG", 3) != 0) {

@@ -180,11 +180,16 @@ display=":$(head -n 1 "$work/display")"
 # Every program runs in the same clean environment with a fresh, empty
 # settings folder (so Selvane starts with its default rule "$T($A).mp3" and
 # kid3-cli with its defaults) and a private runtime folder for the lock.
+# With ID3V2_ON=1 the settings folder holds a store with "ID3v2 で補う" on.
 probe() {  # NAME TIMEOUT-MS PROBE-ARGUMENTS...
   local name=$1 timeout=$2
   shift 2
   rm -rf "$work/config"
   mkdir "$work/config"
+  if [[ ${ID3V2_ON:-0} == 1 ]]; then
+    mkdir "$work/config/Brindle"
+    printf '[General]\nParamExist=1\nid3v2=1\n' >"$work/config/Brindle/Selvane.ini"
+  fi
   nice -n "$nice_level" env -i PATH="$PATH" DISPLAY="$display" HOME="$work/home" LC_ALL=C.UTF-8 \
     XDG_CONFIG_HOME="$work/config" XDG_CONFIG_DIRS="$work/config-system" \
     XDG_CACHE_HOME="$work/home/.cache" XDG_RUNTIME_DIR="$work/runtime" QT_QPA_PLATFORM=xcb \
@@ -229,9 +234,11 @@ attempt() {  # JOB K NAME: the probe's output on stdout; its status
   load_args "$2"
   case $1 in
     floor) probe "$3" "$limit" floor "$dir" "$count" -- "$tools/rename_floor" "${args[@]}" ;;
+    floor2) probe "$3" "$limit" floor "$dir" "$count" -- "$tools/rename_floor" --head "${args[@]}" ;;
     minimal) probe "$3" "$limit" window FloorWindow -- "$tools/floor_window" "${args[@]}" ;;
     layout) probe "$3" "$limit" window LayoutWindow -- "$layout" "${args[@]}" ;;
     steps) probe "$3" "$limit" steps Selvane "$dir" "$count" -- "$selvane" "${args[@]}" ;;
+    steps2) ID3V2_ON=1 probe "$3" "$limit" steps Selvane "$dir" "$count" -- "$selvane" "${args[@]}" ;;
     whole) probe "$3" "$limit" whole Selvane "$dir" "$count" -- "$selvane" "${args[@]}" ;;
     kid3)
       probe "$3" $((60000 + 20 * count)) run -- kid3-cli -c "config Tag.textEncodingV1 Shift_JIS" \
@@ -293,7 +300,7 @@ run_job() {  # JOB K ROUND
   ((round == 0)) || record "$key" "$round" "$out"
 }
 
-jobs=(floor minimal layout steps kid3 whole)
+jobs=(floor minimal layout steps kid3 whole floor2 steps2)
 load_before=$(cut -d' ' -f1-3 /proc/loadavg)
 echo "run_whole: ${counts[*]} files, a warm-up round at $base and $rounds rounds of ${jobs[*]}" \
   "(the order of counts and jobs rotates)" >&2
@@ -373,11 +380,17 @@ EOF
   echo "refresh: key A in the open menu 命名規則 (rule \"\$T.mp3\", every new name made again) to settled"
   figure "Selvane (absolute)" "steps@$n" refresh_ms
   figure "  CPU time of Selvane" "steps@$n" refresh_cpu_ms
+  figure "Selvane with ID3v2 で補う on (every head read too)" "steps2@$n" refresh_ms
+  figure "  CPU time of Selvane" "steps2@$n" refresh_cpu_ms
   echo "rename command: key R in the open menu ﾌｧｲﾙ to every new name on disk"
   figure "C floor: open/fstat/pread/close/iconv/renameat2" "floor@$n" rename_ms
   figure "Selvane" "steps@$n" rename_ms
   figure "  status-line flushes to the X server during it" "steps@$n" rename_flushes
   figure "  (the floor's own clock, without the trigger)" "floor@$n" internal_ms
+  figure "C floor that also reads the first 1 KiB (pread at 0)" "floor2@$n" rename_ms
+  figure "Selvane with ID3v2 で補う on" "steps2@$n" rename_ms
+  figure "  CPU time of the C floor that also reads the head" "floor2@$n" rename_cpu_ms
+  figure "  CPU time of Selvane with ID3v2 で補う on" "steps2@$n" rename_cpu_ms
   figure "  CPU time of the C floor" "floor@$n" rename_cpu_ms
   figure "  CPU time of Selvane" "steps@$n" rename_cpu_ms
   figure "  CPU time of the X server meanwhile" "steps@$n" rename_x_cpu_ms
@@ -457,6 +470,16 @@ done
 target_row "rename Selvane / C floor <= 1.50" "${cells[@]}"
 cells=()
 for n in "${counts[@]}"; do
+  cells+=("$(cell "$(ratio "steps2@$n" refresh_ms "steps@$n" refresh_ms)" "<=" 1.50 "$(best_ratio "steps2@$n" refresh_ms "steps@$n" refresh_ms)")")
+done
+target_row "refresh ID3v2 on / off <= 1.50" "${cells[@]}"
+cells=()
+for n in "${counts[@]}"; do
+  cells+=("$(cell "$(ratio "steps2@$n" rename_ms "floor2@$n" rename_ms)" "<=" 1.50 "$(best_ratio "steps2@$n" rename_ms "floor2@$n" rename_ms)")")
+done
+target_row "rename ID3v2 on / C floor with head <= 1.50" "${cells[@]}"
+cells=()
+for n in "${counts[@]}"; do
   if ((n == base)); then cells+=("$(printf ' %-22s' "(base)")"); continue; fi
   per=$(calc "($(median "steps@$n" maxrss_kb) - $(median "steps@$base" maxrss_kb)) / ($n - $base)")
   best=$(calc "($(minimum "steps@$n" maxrss_kb) - $(minimum "steps@$base" maxrss_kb)) / ($n - $base)")
@@ -481,6 +504,12 @@ target_row "whole  kid3-cli / Selvane >= 2.00" "${cells[@]}"
 cells=()
 for n in "${counts[@]}"; do cells+=("$(printf ' %-22s' "$(ratio "steps@$n" rename_cpu_ms "floor@$n" rename_cpu_ms)")"); done
 target_row "(CPU)  rename Selvane / C floor" "${cells[@]}"
+cells=()
+for n in "${counts[@]}"; do cells+=("$(printf ' %-22s' "$(ratio "steps2@$n" refresh_cpu_ms "steps@$n" refresh_cpu_ms)")"); done
+target_row "(CPU)  refresh ID3v2 on / off" "${cells[@]}"
+cells=()
+for n in "${counts[@]}"; do cells+=("$(printf ' %-22s' "$(ratio "steps2@$n" rename_cpu_ms "floor2@$n" rename_cpu_ms)")"); done
+target_row "(CPU)  rename ID3v2 on / C floor with head" "${cells[@]}"
 cells=()
 for n in "${counts[@]}"; do cells+=("$(printf ' %-22s' "$(ratio "steps@$n" start_cpu_ms "layout@$n" start_cpu_ms)")"); done
 target_row "(CPU)  start Selvane / same-layout window" "${cells[@]}"

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -120,6 +121,23 @@ FileResult OpenForReading(const char* path, Fd& fd, std::int64_t& length,
   return {};
 }
 
+// Reads exactly `size` bytes at `offset` (EIO when the file ends before).
+FileResult ReadFully(int fd, void* data, std::size_t size, std::int64_t offset) {
+  char* p = static_cast<char*>(data);
+  while (size > 0) {
+    const ssize_t n = ::pread(fd, p, size, static_cast<off_t>(offset));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return LastError();
+    }
+    if (n == 0) return Failure(EIO);
+    p += n;
+    size -= static_cast<std::size_t>(n);
+    offset += n;
+  }
+  return {};
+}
+
 class SystemOps final : public FileOps {
  public:
   SystemOps() = default;
@@ -138,6 +156,21 @@ class SystemOps final : public FileOps {
                                FileStatus& status) override {
     status = {};
     return ReadTailOf(path, tail, length, &status);
+  }
+
+  FileResult ReadEnds(const char* path, unsigned char* tail, std::int64_t& length,
+                      FileStatus* status, unsigned char* head, std::size_t headSize,
+                      std::size_t& headRead) override {
+    headRead = 0;
+    if (status != nullptr) *status = {};
+    Fd fd;
+    if (FileResult result = OpenForReading(path, fd, length, status); !result) return result;
+    const std::size_t want =
+        std::min(headSize, static_cast<std::size_t>(std::max<std::int64_t>(length, 0)));
+    if (FileResult result = ReadFully(fd.get(), head, want, 0); !result) return result;
+    headRead = want;
+    if (length < static_cast<std::int64_t>(TrailerSize)) return {};
+    return ReadFully(fd.get(), tail, TrailerSize, length - static_cast<std::int64_t>(TrailerSize));
   }
 
   FileResult ReadAt(const char* path, std::int64_t offset, void* data, std::size_t size) override {
@@ -254,6 +287,19 @@ class SystemOps final : public FileOps {
 };
 
 }  // namespace
+
+FileResult FileOps::ReadEnds(const char* path, unsigned char* tail, std::int64_t& length,
+                             FileStatus* status, unsigned char* head, std::size_t headSize,
+                             std::size_t& headRead) {
+  headRead = 0;
+  const FileResult read = status != nullptr ? ReadTailAndStatus(path, tail, length, *status)
+                                            : ReadTail(path, tail, length);
+  if (!read) return read;
+  const std::size_t want =
+      std::min(headSize, static_cast<std::size_t>(std::max<std::int64_t>(length, 0)));
+  if (want > 0 && ReadAt(path, 0, head, want)) headRead = want;
+  return read;
+}
 
 std::string ErrorText(int error) {
   const char* own = nullptr;

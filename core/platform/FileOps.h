@@ -76,6 +76,13 @@ class FileOps {
     status = Status(path);
     return ReadTail(path, tail, length);
   }
+  // ReadTail, with the status when `status` is given, that also reads the
+  // file's first bytes, up to `headSize` of them (fewer in a shorter file;
+  // `headRead` says how many), for a tag at the head. (The default opens the
+  // file twice; the real one reads both ends through one open.)
+  virtual FileResult ReadEnds(const char* path, unsigned char* tail, std::int64_t& length,
+                              FileStatus* status, unsigned char* head, std::size_t headSize,
+                              std::size_t& headRead);
   virtual FileResult Truncate(const char* path, std::int64_t length) = 0;
   virtual FileResult Append(const char* path, const void* data, std::size_t size) = 0;
   // Write `size` bytes at `offset` of an existing file (no create, no append).

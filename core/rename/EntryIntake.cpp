@@ -101,7 +101,7 @@ AddResult Append(EntryTable& table, std::string_view given, std::string_view rul
   std::unique_ptr<FileEntry> entry(new (std::nothrow) FileEntry{});
   if (entry) {
     CopyField(entry->path, given);
-    ExpandRule(rule, *entry, table.entryCount + 1);
+    ExpandRule(rule, *entry, table.entryCount + 1, SystemFileOps(), nullptr, table.tagSources);
   }
   if (!entry || !table.Append(std::move(entry))) {
     ui.ShowError(Cp932("動的メモリの確保ができませんでした。"));

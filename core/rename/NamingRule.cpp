@@ -6,6 +6,7 @@
 #include "core/UserPrompts.h"
 #include "core/filelist/SplitPath.h"
 #include "core/platform/Cp932.h"
+#include "core/rename/Id3v2Names.h"
 #include "core/tags/Id3v1Tag.h"
 
 namespace selvane {
@@ -35,17 +36,19 @@ bool ReplaceToken(std::string& work, std::string_view token, std::string_view va
 }
 
 void ExpandRule(std::string_view rule, FileEntry& entry, int position, FileOps& ops,
-                FileStatus* status) {
+                FileStatus* status, TagSources sources) {
   if (const std::size_t nul = rule.find('\0'); nul != std::string_view::npos)
     rule = rule.substr(0, nul);
   const std::string_view path = FieldText(entry.path);
   const auto keepName = [&] { CopyField(entry.newPath, path); };
 
+  entry.id3v2 = {};
   if (rule.empty()) {
     keepName();
     return;
   }
-  const bool tagged = ReadTag(entry.path, entry, ops, status) == ReadTagOk;
+  NameValues values;
+  const bool tagged = values.Read(entry, sources, ops, status);
 
   const PathParts parts = SplitPath(path);
   if (rule.size() > WorkTextLimit || !SplitsWhole(parts, path)) {
@@ -58,9 +61,15 @@ void ExpandRule(std::string_view rule, FileEntry& entry, int position, FileOps& 
   if (tagged) {
     char number[16];
     std::snprintf(number, sizeof number, "%02d", position);
-    if (ReplaceToken(work, "$T", FieldText(entry.title))) replaced = true;
-    if (ReplaceToken(work, "$A", FieldText(entry.artist))) replaced = true;
-    if (ReplaceToken(work, "$L", FieldText(entry.album))) replaced = true;
+    // A value is looked for only when its token is there to take it.
+    const auto replace = [&](std::string_view token, int field) {
+      return work.find(token) != std::string::npos && ReplaceToken(work, token, values.Get(field));
+    };
+    const bool title = replace("$T", 0);
+    const bool artist = replace("$A", 1);
+    const bool album = replace("$L", 2);
+    NoteUsedFields(entry.id3v2, title, artist, album);
+    if (title || artist || album) replaced = true;
     if (ReplaceToken(work, "$R", number)) replaced = true;
   }
   if (ReplaceToken(work, "$F", parts.name)) replaced = true;
@@ -91,7 +100,7 @@ void ExpandAll(std::string_view rule, EntryTable& table, FileOps& ops,
     if (counting) progress->Progress(i + 1, n);
     FileStatus* status =
         reads && statuses != nullptr ? &(*statuses)[static_cast<std::size_t>(i)] : nullptr;
-    ExpandRule(rule, table[i], i + 1, ops, status);
+    ExpandRule(rule, table[i], i + 1, ops, status, table.tagSources);
   }
 }
 

@@ -30,9 +30,11 @@ bool ReplaceToken(std::string& work, std::string_view token, std::string_view va
 // of entry.path into the entry first. An expansion longer than 127 bytes,
 // or a new path over 1023 bytes, leaves the name unchanged (newPath = path).
 // `status`, when given, gets what the path named as its tag was read (left
-// as it is under an empty rule, which reads nothing).
+// as it is under an empty rule, which reads nothing). `sources` says whether
+// the ID3v2 tag fills in for the trailer (see Id3v2Names.h).
 void ExpandRule(std::string_view rule, FileEntry& entry, int position,
-                FileOps& ops = SystemFileOps(), FileStatus* status = nullptr);
+                FileOps& ops = SystemFileOps(), FileStatus* status = nullptr,
+                TagSources sources = TagSources::Id3v1);
 
 // ExpandRule for every entry in list order, positions from 1. `statuses`,
 // when given, gets each row's status as its tag was read (empty under an

@@ -31,6 +31,8 @@ struct Texts {
   std::string linkToTarget = Cp932(
       "変換前のファイルは、変換後の名前のファイルを指すリンクです（上書きすると、リンク先の"
       "ファイルそのものが失われます）");
+  std::string noCp932Form = Cp932(
+      "ID3v2 タグの値に、Shift-JIS にない文字（アクセント付きの文字や絵文字など）が含まれています");
   std::string editAgain = Cp932("\n\nタグ情報を編集し直して下さい");
   std::string skipCaption = Cp932("リネーム作業をスキップします");
   std::string exists = Cp932("\n\n同名のファイルが既に存在します\n上書きしますか？");
@@ -195,6 +197,8 @@ std::string RefusalReason(NameRefusal refusal) {
       return t.noFileName;
     case NameRefusal::LinkToTarget:
       return t.linkToTarget;
+    case NameRefusal::NoCp932Form:
+      return t.noCp932Form;
     case NameRefusal::None:
       break;
   }

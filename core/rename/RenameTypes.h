@@ -20,6 +20,7 @@ enum class NameRefusal {
   NoFileName,      // tag bytes with no file-name form (not Shift-JIS)
   LinkToTarget,    // the listed file is a link to the file of the new name:
                    // replacing that file would destroy what the link leads to
+  NoCp932Form,     // a value from ID3v2 holds a character CP932 lacks
 };
 
 // What the run does with one row. The forecast (the marks of the after

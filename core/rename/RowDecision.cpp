@@ -10,6 +10,7 @@
 
 #include "core/filelist/PathNames.h"
 #include "core/platform/Cp932.h"
+#include "core/rename/Id3v2Names.h"
 #include "core/rename/NamingRule.h"
 
 namespace selvane {
@@ -184,6 +185,8 @@ EarlyDecision DecideByOwnFile(const FileEntry& entry, const FileStatus& origin,
     }
   }
   d.refusal = checkNames(path, newPath);
+  if (d.refusal == NameRefusal::NoFileName && NeedsMissingCharacter(entry))
+    d.refusal = NameRefusal::NoCp932Form;
   if (d.refusal != NameRefusal::None) {
     d.fate = RowFate::Refused;
     return early;

@@ -26,5 +26,7 @@ inline constexpr int ReadTagNoMarker = -3;  // last 128 bytes do not begin with 
 // named as it was read (kind Missing when it could not be looked at).
 int ReadTag(const char* path, FileEntry& entry, FileOps& ops = SystemFileOps(),
             FileStatus* status = nullptr);
+// The part of ReadTag after the read, on what FileOps::ReadTail gave.
+int TakeTrailer(FileResult read, std::int64_t length, const unsigned char* tail, FileEntry& entry);
 
 }  // namespace selvane

@@ -22,12 +22,15 @@ void TrimAndCopy(char (&dst)[N], std::string_view field) {
 }  // namespace
 
 int ReadTag(const char* path, FileEntry& entry, FileOps& ops, FileStatus* status) {
-  ClearTagPart(entry);
-
   unsigned char tail[TrailerSize];
   std::int64_t length = -1;
   const FileResult read = status != nullptr ? ops.ReadTailAndStatus(path, tail, length, *status)
                                             : ops.ReadTail(path, tail, length);
+  return TakeTrailer(read, length, tail, entry);
+}
+
+int TakeTrailer(FileResult read, std::int64_t length, const unsigned char* tail, FileEntry& entry) {
+  ClearTagPart(entry);
   // A known length of at least 128 bytes means the file was opened and only
   // the read itself failed.
   if (!read.ok())

@@ -367,11 +367,13 @@ TEST_F(FilesRenameTest, PresetsSetTheirRuleRegenerateAndShowTheirHints) {
     ExpectSelected(0);
   }
 
-  // Three groups: separators after the third and the fifth.
+  // Three groups: separators after the third and the fifth; then the
+  // ID3v2 item after a separator of its own.
   QStringList shape;
   for (const QAction* item : form->N11->actions())
     shape << (item->isSeparator() ? QStringLiteral("-") : item->objectName());
-  EXPECT_EQ(shape, QStringList({"mp311", "mp31", "D3", "-", "mp3D1", "N13", "-", "EXTF1"}));
+  EXPECT_EQ(shape,
+            QStringList({"mp311", "mp31", "D3", "-", "mp3D1", "N13", "-", "EXTF1", "-", "Id3v21"}));
 }
 
 // --- The rename run on real files ---

@@ -34,7 +34,7 @@ class SettingsTest : public testing::Test {
   std::unique_ptr<TForm1> form;
 };
 
-TEST_F(SettingsTest, FirstRunIsCentredWithTheDesignedStateAndTheCloseStoresAllEight) {
+TEST_F(SettingsTest, FirstRunIsCentredWithTheDesignedStateAndTheCloseStoresAllNine) {
   TForm1::screenSizeOverride = QSize(1024, 768);
   form = OpenWindow(dialogs);
   EXPECT_EQ(Outer(), QRect(306, 223, 411, 321));
@@ -42,10 +42,12 @@ TEST_F(SettingsTest, FirstRunIsCentredWithTheDesignedStateAndTheCloseStoresAllEi
   EXPECT_FALSE(form->SpeedButton7->isChecked());
   EXPECT_FALSE(form->SpeedButton8->isChecked());
   EXPECT_FALSE(form->windowFlags() & Qt::WindowStaysOnTopHint);
+  EXPECT_FALSE(form->Id3v21->isChecked());
 
   EXPECT_TRUE(form->close());
   const QSettings stored(UserSettingsFile(), QSettings::IniFormat);
-  EXPECT_EQ(stored.allKeys().size(), 8);
+  EXPECT_EQ(stored.allKeys().size(), 9);
+  EXPECT_EQ(stored.value("id3v2").toString(), QStringLiteral("0"));
   EXPECT_EQ(stored.value("left").toInt(), 306);
   EXPECT_EQ(stored.value("width").toInt(), 411);
   EXPECT_EQ(stored.value("ed1").toString(), QStringLiteral("$T($A).mp3"));

@@ -1,0 +1,34 @@
+// The checkable item "ID3v2 で補う" at the end of the naming-rule menu, and
+// the after list's marks and tooltips for it.
+#include "app/Id3v2Item.h"
+
+#include <QAction>
+
+#include "app/Unit1.h"
+#include "core/rename/Id3v2Names.h"
+
+RowMarkKind Id3v2MarkOf(const selvane::Id3v2Note* note) {
+  if (note == nullptr) return NoRowMark;
+  if (selvane::NamedFromId3v2(*note)) return Id3v2RowMark;
+  return note->unread != 0 ? Id3v2HintRowMark : NoRowMark;
+}
+
+QVariant WithId3v2Note(const QString& reason, const selvane::Id3v2Note* note) {
+  const QString told =
+      note != nullptr ? QString::fromStdString(selvane::Id3v2NoteText(*note)) : QString();
+  if (reason.isEmpty() && told.isEmpty()) return {};
+  if (reason.isEmpty()) return told;
+  if (told.isEmpty()) return reason;
+  return reason + QLatin1Char('\n') + told;
+}
+
+// Switching the item names every file anew, as a preset does.
+void TForm1::Id3v21Click() {
+  SetId3v2Item(Id3v21->isChecked());
+  Edit1Exit();
+}
+
+void TForm1::SetId3v2Item(bool on) {
+  Id3v21->setChecked(on);
+  table.tagSources = on ? selvane::TagSources::WithId3v2 : selvane::TagSources::Id3v1;
+}

@@ -1,0 +1,180 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "core/platform/Cp932.h"
+#include "core/rename/Id3v2Names.h"
+#include "core/rename/NamingRule.h"
+#include "core/tags/Id3v2Read.h"
+#include "core/tags/Id3v2Text.h"
+#include "tests/core/TempFolder.h"
+
+namespace selvane {
+namespace {
+
+std::string Fixture(const std::string& name) {
+  return ReadBytes(std::string(SELVANE_FIXTURES) + "/id3v2/" + name);
+}
+
+// CP932 of a UTF-8 text, with "\xFF" kept for a character that has no form.
+std::string Expected(std::string_view utf8) {
+  std::string out;
+  for (std::size_t i = 0; i < utf8.size();) {
+    const std::size_t j = std::min(utf8.find('\xFF', i), utf8.size());
+    out += Cp932(utf8.substr(i, j - i));
+    if (j < utf8.size()) out += '\xFF';
+    i = j + 1;
+  }
+  return out;
+}
+
+// Files written by an independent writer, in every form the program meets.
+TEST(Id3v2Test, ReadsEveryFormOfTag) {
+  struct Row {
+    const char* file;
+    bool present;
+    const char *title, *artist, *album;  // UTF-8, "\xFF" for a character CP932 lacks
+    Id3v2Reading titleReading;
+  };
+  const Row rows[] = {
+      {"v22-ucs2.mp3", true, "夜空の向こう", "青い鳥", "Blue", Id3v2Reading::AsIs},
+      {"v23-utf16-cut.mp3", true, "春の終わりに咲く花のうた（シングル・ヴァージョン）", "月光楽団",
+       "", Id3v2Reading::AsIs},
+      {"v24-utf8.mp3", true, "桜〜さくら〜", "東京−大阪", "旅", Id3v2Reading::AsIs},
+      {"v23-latin1-sjis.mp3", true, "恋のうた", "山田花子", "", Id3v2Reading::ShiftJis},
+      {"v23-latin1-senor.mp3", true, "Se\xFFor", "Los Lobos", "A×B", Id3v2Reading::NoCp932Form},
+      {"v24-mojibake.mp3", true, "夢の中へ", "井上", "", Id3v2Reading::Repaired},
+      {"v23-unsynchronised.mp3", true, "\xFF夜", "", "", Id3v2Reading::NoCp932Form},
+      {"v23-extended-header.mp3", true, "", "恋のうた", "", Id3v2Reading::AsIs},
+      {"v23-picture-last.mp3", true, "絵のある歌", "画家", "画集", Id3v2Reading::AsIs},
+      {"v23-picture-first.mp3", true, "絵のある歌", "画家", "画集", Id3v2Reading::AsIs},
+      {"v23-truncated.mp3", false, "", "", "", Id3v2Reading::AsIs},
+      {"v23-garbled.mp3", false, "", "", "", Id3v2Reading::AsIs},
+  };
+  TempFolder folder;
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.file);
+    // As a refresh reads it (the head through the tail's open), and alone.
+    const std::string path = folder.Write(row.file, Fixture(row.file));
+    FileEntry entry{};
+    Id3v2Frames frames;
+    ReadTagAndId3v2(path.c_str(), entry, frames, SystemFileOps(), nullptr);
+    const Id3v2Fields v2{frames.present, DecodeId3v2Frame(frames, 0), DecodeId3v2Frame(frames, 1),
+                         DecodeId3v2Frame(frames, 2)};
+    EXPECT_EQ(ReadId3v2(path.c_str(), SystemFileOps()).title.cp932, v2.title.cp932);
+    EXPECT_EQ(v2.present, row.present);
+    EXPECT_EQ(v2.title.cp932, Expected(row.title));
+    EXPECT_EQ(v2.artist.cp932, Expected(row.artist));
+    EXPECT_EQ(v2.album.cp932, Expected(row.album));
+    EXPECT_EQ(v2.title.reading, row.titleReading);
+  }
+}
+
+TEST(Id3v2Test, DecidesHowAFrameTextReads) {
+  struct Row {
+    bool latin1;        // else a Unicode frame (given as UTF-8)
+    std::string text;   // the frame's bytes
+    const char* cp932;  // UTF-8 of the expected text, "\xFF" for a character CP932 lacks
+    Id3v2Reading reading;
+  };
+  const Row rows[] = {
+      {true, Cp932("恋のうた"), "恋のうた", Id3v2Reading::ShiftJis},
+      {true, Cp932("ＳＭＡＰ ベスト"), "ＳＭＡＰ ベスト", Id3v2Reading::ShiftJis},
+      {true, "Se\xF1or", "Se\xFFor", Id3v2Reading::NoCp932Form},
+      {true, "Bj\xF6rk", "Bj\xFFrk", Id3v2Reading::NoCp932Form},
+      {true, "\xC1ngel", "\xFFngel", Id3v2Reading::NoCp932Form},
+      // Valid CP932 with a kanji, but an accented letter inside a word.
+      {true, "Cr\xE8me", "Cr\xFFme", Id3v2Reading::NoCp932Form},
+      {true, "H\xE9l\xE8ne", "H\xFFl\xFFne", Id3v2Reading::NoCp932Form},
+      // Half-width katakana beside a Latin letter, a private-use lead.
+      {true, "ab\xB1" + Cp932("恋"), "ab±\xFF\xFF", Id3v2Reading::NoCp932Form},
+      {true, "\xF0\x40" + Cp932("恋"), "\xFF@\xFF\xFF", Id3v2Reading::NoCp932Form},
+      // Symbols only: no kana or kanji.
+      {true, Cp932("☆"), "\xFF\xFF", Id3v2Reading::NoCp932Form},
+      {true,
+       "A\xD7"
+       "B",
+       "A×B", Id3v2Reading::AsIs},
+      {false, "〜‖−¢£¬", "～∥－￠￡￢", Id3v2Reading::AsIs},
+      {false, "Caf\xC3\xA9 \xF0\x9F\x8E\xB5", "Caf\xFF \xFF", Id3v2Reading::NoCp932Form},
+      // "¥" would be 0x5C, a path separator.
+      {false,
+       "\xC2\xA5"
+       "100",
+       "\xFF"
+       "100",
+       Id3v2Reading::NoCp932Form},
+      {false, "\xC2\x97\xC3\xB6\xC2\x82\xC3\x8C", "恋の", Id3v2Reading::Repaired},
+      {false, "Cr\xC3\xA8me", "Cr\xFFme", Id3v2Reading::NoCp932Form},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.text);
+    const Id3v2Text text = row.latin1 ? TextFromLatin1(row.text) : TextFromUnicode(row.text);
+    EXPECT_EQ(text.cp932, Expected(row.cp932));
+    EXPECT_EQ(text.reading, row.reading);
+  }
+}
+
+// Which value names the file, with the item on and off.
+TEST(Id3v2Test, TakesTheId3v2ValueOnlyWhereId3v1FallsShort) {
+  // Boundary: the title cut at 29 bytes, so as not to split a character.
+  enum class Trailer { AsWritten, None, Edited, EmptyTitle, Boundary };
+  struct Row {
+    const char* file;
+    Trailer trailer;
+    TagSources sources;
+    const char* rule;
+    const char* name;  // UTF-8; "\xFF" for a character CP932 lacks
+    bool fromId3v2, refused;
+  };
+  constexpr auto on = TagSources::WithId3v2;
+  constexpr auto off = TagSources::Id3v1;
+  const Row rows[] = {
+      {"v23-utf16-cut.mp3", Trailer::AsWritten, on, "$T($A).mp3",
+       "春の終わりに咲く花のうた（シングル・ヴァージョン）(月光楽団).mp3", true, false},
+      {"v23-utf16-cut.mp3", Trailer::AsWritten, off, "$T($A).mp3",
+       "春の終わりに咲く花のうた（シン(月光楽団).mp3", false, false},
+      {"v23-utf16-cut.mp3", Trailer::Edited, on, "$T($A).mp3", "Edited(Other).mp3", false, false},
+      {"v23-utf16-cut-odd.mp3", Trailer::AsWritten, on, "$T.mp3",
+       "A春の終わりに咲く花のうた（シングル）.mp3", true, false},
+      {"v23-utf16-cut-odd.mp3", Trailer::Boundary, on, "$T.mp3",
+       "A春の終わりに咲く花のうた（シングル）.mp3", true, false},
+      {"v24-utf8.mp3", Trailer::None, on, "$T($A／$L).mp3", "桜〜さくら〜(東京−大阪／旅).mp3", true,
+       false},
+      {"v24-utf8.mp3", Trailer::None, off, "$T($A).mp3", "v24-utf8.mp3", false, false},
+      {"v24-utf8.mp3", Trailer::EmptyTitle, on, "$T($A).mp3", "桜〜さくら〜(Other).mp3", true,
+       false},
+      {"v22-ucs2.mp3", Trailer::None, on, "($R)$T.mp3", "(01)夜空の向こう.mp3", true, false},
+      {"v22-ucs2.mp3", Trailer::None, on, "$F.EXT", "v22-ucs2.EXT", false, false},
+      {"v23-latin1-sjis.mp3", Trailer::None, on, "$T($A).mp3", "恋のうた(山田花子).mp3", true,
+       false},
+      {"v23-latin1-senor.mp3", Trailer::None, on, "$T.mp3", "Se\xFFor.mp3", true, true},
+      {"v23-latin1-senor.mp3", Trailer::None, on, "$A.mp3", "Los Lobos.mp3", true, false},
+      {"v24-mojibake.mp3", Trailer::None, on, "$T.mp3", "夢の中へ.mp3", true, false},
+      {"v23-truncated.mp3", Trailer::None, on, "$T.mp3", "v23-truncated.mp3", false, false},
+      {"v23-garbled.mp3", Trailer::AsWritten, on, "$T($A).mp3", "Garbled(Noise).mp3", false, false},
+  };
+  TempFolder folder;
+  for (const Row& row : rows) {
+    SCOPED_TRACE(std::string(row.file) + " " + row.rule);
+    std::string bytes = Fixture(row.file);
+    const bool hasTrailer = bytes.size() >= 128 && bytes.compare(bytes.size() - 128, 3, "TAG") == 0;
+    if (row.trailer != Trailer::AsWritten && hasTrailer) bytes.resize(bytes.size() - 128);
+    if (row.trailer == Trailer::Edited) bytes += TrailerBytes("Edited", "Other");
+    if (row.trailer == Trailer::EmptyTitle) bytes += TrailerBytes("", "Other");
+    if (row.trailer == Trailer::Boundary)
+      bytes += TrailerBytes(Cp932("A春の終わりに咲く花のうた（シングル）").substr(0, 29));
+    FileEntry entry{};
+    CopyField(entry.path, folder.Write(row.file, bytes));
+    ExpandRule(Cp932(row.rule), entry, 1, SystemFileOps(), nullptr, row.sources);
+    EXPECT_EQ(std::string(entry.newPath), folder.path() + "/" + Expected(row.name));
+    EXPECT_EQ(NamedFromId3v2(entry.id3v2), row.fromId3v2);
+    EXPECT_EQ(NeedsMissingCharacter(entry), row.refused);
+    // With the item off, a file named by nothing but its ID3v2 tag says so.
+    EXPECT_EQ(entry.id3v2.unread != 0, row.sources == off && row.trailer == Trailer::None &&
+                                           std::string(row.file) != "v23-truncated.mp3");
+  }
+}
+
+}  // namespace
+}  // namespace selvane
