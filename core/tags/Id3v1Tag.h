@@ -26,5 +26,7 @@ inline constexpr int ReadTagNoMarker = -3;  // last 128 bytes do not begin with 
 // named as it was read (kind Missing when it could not be looked at).
 int ReadTag(const char* path, FileEntry& entry, FileOps& ops = SystemFileOps(),
             FileStatus* status = nullptr);
+// The same from a tail already read: `length` is the file's length.
+int TakeTrailer(const unsigned char* tail, std::int64_t length, FileEntry& entry);
 
 }  // namespace selvane

@@ -32,6 +32,11 @@ int ReadTag(const char* path, FileEntry& entry, FileOps& ops, FileStatus* status
   // the read itself failed.
   if (!read.ok())
     return length >= static_cast<std::int64_t>(TrailerSize) ? ReadTagNoStream : ReadTagNoFile;
+  return TakeTrailer(tail, length, entry);
+}
+
+int TakeTrailer(const unsigned char* tail, std::int64_t length, FileEntry& entry) {
+  ClearTagPart(entry);
   if (length < static_cast<std::int64_t>(TrailerSize)) return ReadTagNoFile;
   TrailerFields tag;
   if (!ParseTrailer(tail, length, tag)) return ReadTagNoMarker;

@@ -8,6 +8,7 @@
 #include "core/tags/GenreList.h"
 #include "core/tags/Id3v1Tag.h"
 #include "core/tags/TagWriter.h"
+#include "tests/core/FaultyFileOps.h"
 #include "tests/core/ReadOnlyFile.h"
 #include "tests/core/TempFolder.h"
 
@@ -126,15 +127,20 @@ TEST_F(TagWriterTest, UpdateFromThePanelWritesOnlyTheTrailer) {
 }
 
 // Without a refresh in between (an empty naming rule reads no tags), the
-// second update must still know that the first one left a trailer.
+// second update must still know that the first one left a trailer. Each
+// update looks at the file's end once: the look that decides is the write's.
 TEST_F(TagWriterTest, SecondUpdateReplacesTheTrailerTheFirstAppended) {
   const std::string path = folder_.Write("twice.mp3", Audio);
   FileEntry entry = Listed(path);
+  FaultyFileOps counting;
 
-  ASSERT_TRUE(WriteTag(entry, BuildTrailer({"one", "", "", "", "", 1}, 0)));
-  ASSERT_TRUE(WriteTag(entry, BuildTrailer({"two", "", "", "", "", 2}, 0)));
+  ASSERT_TRUE(WriteTag(entry, BuildTrailer({"one", "", "", "", "", 1}, 0), counting));
+  ASSERT_TRUE(WriteTag(entry, BuildTrailer({"two", "", "", "", "", 2}, 0), counting));
 
   EXPECT_EQ(ReadBytes(path), Audio + Titled("two", 2));
+  EXPECT_STREQ(entry.title, "two");
+  EXPECT_EQ(counting.Calls(FileOp::ReadTail), 2);
+  EXPECT_EQ(counting.Calls(FileOp::ReadAt), 0);
 }
 
 // Under an empty rule no tag is read, so the entry of a tagged file says
