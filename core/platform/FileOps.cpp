@@ -251,6 +251,9 @@ std::string ErrorText(int error) {
     case EILSEQ:
       own = "ファイル名にできない文字が含まれています";
       break;
+    case ChangedSinceLookError:
+      own = "確認したあとでファイルが変更されました";
+      break;
     default:
       break;
   }

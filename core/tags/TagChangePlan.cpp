@@ -22,6 +22,17 @@ FileResult PlanTagChange(const char* path, FileOps& ops, TagChangePlan& plan) {
   return {};
 }
 
+// The plan's look stands for the file only while the file is still that one
+// and as long: a question may have stood between, and a write by a stale
+// length would land in the audio or cut what was added since.
+FileResult StillAsPlanned(const TagChangePlan& plan, FileOps& ops) {
+  const FileStatus now = ops.Status(plan.path.c_str());
+  if (now.kind == FileKind::Missing) return FileResult{ENOENT};
+  if (!now.SameFileAs(plan.file) || now.length != plan.file.length)
+    return FileResult{ChangedSinceLookError};
+  return {};
+}
+
 }  // namespace
 
 FileResult PlanTagUpdate(const char* path, const Trailer& trailer, FileOps& ops,
@@ -45,6 +56,7 @@ FileResult PlanTagRemoval(const char* path, FileOps& ops, TagChangePlan& plan) {
 FileResult WriteTrailerAsPlanned(FileEntry& entry, const TagChangePlan& plan, FileOps& ops,
                                  bool* replaced) {
   if (plan.removes || plan.newEnd.size() != TrailerSize) return FileResult{EINVAL};
+  if (FileResult same = StillAsPlanned(plan, ops); !same) return same;
   const std::int64_t tagAt = plan.file.length - static_cast<std::int64_t>(TrailerSize);
   const FileResult result =
       plan.hadTrailer
@@ -61,6 +73,7 @@ FileResult WriteTrailerAsPlanned(FileEntry& entry, const TagChangePlan& plan, Fi
 
 FileResult RemoveTrailerAsPlanned(FileEntry& entry, const TagChangePlan& plan, FileOps& ops) {
   if (!plan.removes || !plan.hadTrailer) return FileResult{EINVAL};
+  if (FileResult same = StillAsPlanned(plan, ops); !same) return same;
   const std::int64_t tagAt = plan.file.length - static_cast<std::int64_t>(TrailerSize);
   if (FileResult cut = ops.Truncate(plan.path.c_str(), tagAt); !cut) return cut;
   ClearTagPart(entry);

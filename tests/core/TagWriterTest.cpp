@@ -7,6 +7,7 @@
 
 #include "core/tags/GenreList.h"
 #include "core/tags/Id3v1Tag.h"
+#include "core/tags/TagChangePlan.h"
 #include "core/tags/TagWriter.h"
 #include "tests/core/FaultyFileOps.h"
 #include "tests/core/ReadOnlyFile.h"
@@ -163,6 +164,45 @@ TEST_F(TagWriterTest, FileNotTheEntryDecidesBetweenReplacingAndAppending) {
       WriteTag(bareEntry, BuildTrailer({"new", "", "", "", "", 2}, 0), SystemFileOps(), &replaced));
   EXPECT_FALSE(replaced);
   EXPECT_EQ(ReadBytes(bare), Audio + Titled("new", 2));
+}
+
+// A question may stand between the look and the write: a file that another
+// program changed or replaced meanwhile is left as it now is.
+TEST_F(TagWriterTest, FileChangedSinceThePlanIsNotWritten) {
+  const Bytes tagged = Audio + Titled("old", 1);
+  const struct {
+    const char* what;
+    bool removes;
+    Bytes meanwhile;  // the file's bytes once the plan is made
+    bool replace;     // by another file under the same name
+  } cases[] = {
+      {"update after bytes were added", false, tagged + "more", false},
+      {"removal after bytes were added", true, tagged + "more", false},
+      {"update after the trailer was cut", false, Audio, false},
+      {"update of a file replaced by one as long", false, Audio + Titled("new", 2), true},
+      {"removal of a file replaced by one as long", true, Audio + Titled("new", 2), true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string path = folder_.Write("c.mp3", tagged);
+    FileEntry entry = Listed(path);
+    TagChangePlan plan;
+    ASSERT_TRUE(c.removes ? PlanTagRemoval(entry.path, SystemFileOps(), plan)
+                          : PlanTagUpdate(entry.path, BuildTrailer({"x", "", "", "", "", 3}, 0),
+                                          SystemFileOps(), plan));
+    if (c.replace) {
+      std::filesystem::rename(folder_.Write("other.mp3", c.meanwhile), path);
+    } else {
+      folder_.Write("c.mp3", c.meanwhile);
+    }
+
+    const FileResult result = c.removes ? RemoveTrailerAsPlanned(entry, plan, SystemFileOps())
+                                        : WriteTrailerAsPlanned(entry, plan, SystemFileOps());
+
+    EXPECT_EQ(result.error, ChangedSinceLookError);
+    EXPECT_EQ(ReadBytes(path), c.meanwhile);
+    EXPECT_STREQ(entry.title, "old");
+  }
 }
 
 TEST_F(TagWriterTest, ReadOnlyFileIsLeftAsItWas) {
