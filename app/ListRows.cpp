@@ -8,6 +8,7 @@
 #include "app/Cp932Text.h"
 #include "app/Glyphs.h"
 #include "app/Id3v2Item.h"
+#include "core/filelist/PathNames.h"
 #include "core/filelist/SplitPath.h"
 #include "core/platform/Cp932.h"
 
@@ -29,10 +30,6 @@ QString Printable(const QString& line) {
     }
   }
   return out;
-}
-
-bool IsSeparatorAt(std::string_view s, std::size_t i) {
-  return selvane::CharLength(s, i) == 1 && (s[i] == '\\' || s[i] == '/');
 }
 
 }  // namespace
@@ -130,7 +127,7 @@ void ListRows::TakeLines(const QFont& font, const EntryListModel& model) {
     std::size_t from = 0;
     if (!model.FullPath())
       for (std::size_t i = 0; i < bytes.size(); i += selvane::CharLength(bytes, i))
-        if (IsSeparatorAt(bytes, i)) from = i + 1;
+        if (selvane::IsSeparatorAt(bytes, i)) from = i + 1;
     int bound = 0;
     for (std::size_t i = from; i < bytes.size(); i += selvane::CharLength(bytes, i)) {
       switch (selvane::ClassifyChar(bytes, i)) {

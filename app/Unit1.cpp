@@ -26,6 +26,7 @@
 #include <functional>
 #include <vector>
 
+#include "app/AppLook.h"
 #include "app/ByteLimitValidator.h"
 #include "app/Cp932Text.h"
 #include "app/FileIntake.h"
@@ -45,14 +46,6 @@ unsigned char firstPaintPending = 1;
 namespace {
 
 using namespace window_layout;
-
-QFont GothicFont(const char* family, bool fixedPitch) {
-  QFont font(QString::fromLatin1(family));
-  font.setPixelSize(12);
-  font.setFixedPitch(fixedPitch);
-  font.setStyleHint(fixedPitch ? QFont::TypeWriter : QFont::SansSerif);
-  return font;
-}
 
 template <typename T>
 T* Named(T* widget, const char* name) {

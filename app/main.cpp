@@ -1,13 +1,12 @@
 // Selvane: one instance per session; an error escaping a handler is shown in
 // the application's error box and the program goes on.
 #include <QApplication>
-#include <QFont>
-#include <QLibraryInfo>
 #include <QTranslator>
 #include <exception>
 #include <string>
 #include <vector>
 
+#include "app/AppLook.h"
 #include "app/Dialogs.h"
 #include "app/Glyphs.h"
 #include "app/Unit1.h"
@@ -56,14 +55,8 @@ int main(int argc, char* argv[]) {
   if (chosePlatform) qunsetenv("QT_QPA_PLATFORM");
   QApplication::setApplicationName(QStringLiteral("Selvane"));
   QApplication::setOrganizationName(QStringLiteral("Brindle"));
-  QApplication::setWindowIcon(ApplicationIcon());
-  QFont font(QStringLiteral("IPAPGothic"));
-  font.setPixelSize(12);
-  QApplication::setFont(font);
-  // Standard buttons and dialogs in Japanese.
   QTranslator qtTexts;
-  if (qtTexts.load(QStringLiteral("qtbase_ja"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-    QApplication::installTranslator(&qtTexts);
+  SetApplicationLook(qtTexts);
 
   try {
     // The arguments go in as the system gave them: a name need not be

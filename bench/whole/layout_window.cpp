@@ -28,6 +28,7 @@
 #include <algorithm>
 #include <array>
 
+#include "app/AppLook.h"
 #include "app/Glyphs.h"
 #include "app/RulePresetItems.h"
 #include "app/WindowLayout.h"
@@ -64,14 +65,6 @@ const std::array<Button, 15> kToolbar = {{
     {"SpeedButton7", 350, "ﾌﾙﾊﾟｽ表示切替", nullptr, true},
     {"SpeedButton8", 374, "最前面表示切替", nullptr, true},
 }};
-
-QFont GothicFont(const char* family, bool fixedPitch) {
-  QFont font(QString::fromLatin1(family));
-  font.setPixelSize(12);
-  font.setFixedPitch(fixedPitch);
-  font.setStyleHint(fixedPitch ? QFont::TypeWriter : QFont::SansSerif);
-  return font;
-}
 
 QLineEdit* AddRow(QWidget* panel, const QString& label, int top) {
   (new QLabel(label, panel))->setGeometry(6, top, 46, 20);
@@ -243,13 +236,8 @@ void BuildMenus(QMenuBar* bar) {
 int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("LayoutWindow"));
-  QApplication::setWindowIcon(ApplicationIcon());
-  QFont font(QStringLiteral("IPAPGothic"));
-  font.setPixelSize(12);
-  QApplication::setFont(font);
   QTranslator qtTexts;
-  if (qtTexts.load(QStringLiteral("qtbase_ja"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-    QApplication::installTranslator(&qtTexts);
+  SetApplicationLook(qtTexts);
 
   // File names only, as Selvane lists them by default.
   QStringList names = QApplication::arguments().mid(1);

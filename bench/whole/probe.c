@@ -45,6 +45,7 @@
 #include <X11/extensions/XTest.h>
 #include <X11/extensions/Xdamage.h>
 #include <X11/keysym.h>
+#include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
 #include <poll.h>
@@ -53,7 +54,6 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
-#include <dirent.h>
 #include <sys/inotify.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
@@ -61,17 +61,13 @@
 #include <time.h>
 #include <unistd.h>
 
+#include "NowMs.h"
+
 #ifndef SYS_pidfd_open
 #define SYS_pidfd_open 434
 #endif
 
 // --- clock, failure ---
-
-static double NowMs(void) {
-  struct timespec t;
-  clock_gettime(CLOCK_MONOTONIC, &t);
-  return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
-}
 
 typedef struct Child {
   pid_t pid;
@@ -86,29 +82,27 @@ typedef struct Child {
 static Child program = {.pid = -1, .pidfd = -1};
 static Child poller = {.pid = -1, .pidfd = -1};
 
-static void Fail(const char* format, ...) {
-  va_list args;
-  va_start(args, format);
+// Says why, takes the children down with the probe, and ends with `status`.
+static void Quit(int status, const char* format, va_list args) {
   fprintf(stderr, "probe: ");
   vfprintf(stderr, format, args);
   fprintf(stderr, "\n");
-  va_end(args);
   if (program.pid > 0 && !program.done) kill(program.pid, SIGKILL);
   if (poller.pid > 0 && !poller.done) kill(poller.pid, SIGKILL);
-  exit(1);
+  exit(status);
+}
+
+static void Fail(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  Quit(1, format, args);
 }
 
 // The program did not do its part: trying again would see the same.
 static void Stop(const char* format, ...) {
   va_list args;
   va_start(args, format);
-  fprintf(stderr, "probe: ");
-  vfprintf(stderr, format, args);
-  fprintf(stderr, "\n");
-  va_end(args);
-  if (program.pid > 0 && !program.done) kill(program.pid, SIGKILL);
-  if (poller.pid > 0 && !poller.done) kill(poller.pid, SIGKILL);
-  exit(3);
+  Quit(3, format, args);
 }
 
 // CPU time used so far by all threads of a process, from the scheduler's
@@ -433,7 +427,8 @@ static void WaitFor(Condition done, const char* what) {
     if (program.done && done != ProgramEnded)
       Stop("the program ended (%s %d) while waiting for %s",
            WIFEXITED(program.status) ? "status" : "signal",
-           WIFEXITED(program.status) ? WEXITSTATUS(program.status) : WTERMSIG(program.status), what);
+           WIFEXITED(program.status) ? WEXITSTATUS(program.status) : WTERMSIG(program.status),
+           what);
     StopOnOtherWindow(what);
     const double now = NowMs();
     if (done == AllMoved && moves > 0 && now - lastMove > stallMs)
@@ -441,7 +436,8 @@ static void WaitFor(Condition done, const char* what) {
            stallMs / 1000);
     const double left = deadline - now;
     if (left <= 0) {
-      if (done == AllMoved) Fail("timed out waiting for %s: %ld of %ld moved", what, moves, movesWanted);
+      if (done == AllMoved)
+        Fail("timed out waiting for %s: %ld of %ld moved", what, moves, movesWanted);
       Fail("timed out waiting for %s", what);
     }
     // Wakes at least once a second to look for a stall.
@@ -461,8 +457,7 @@ static double menuAsked;
 static int MenuShown(void) {
   for (int i = 0; i < windowCount; ++i) {
     const Tracked* t = &windows[i];
-    if (t->overrideRedirect && t->mapped && t->mapTime >= menuAsked && t->firstDamage > 0)
-      return 1;
+    if (t->overrideRedirect && t->mapped && t->mapTime >= menuAsked && t->firstDamage > 0) return 1;
   }
   return 0;
 }
@@ -525,8 +520,8 @@ static double TotalCpuMs(const struct rusage* u) {
 }
 
 static void PrintEnd(void) {
-  printf("status=%d\n", WIFEXITED(program.status) ? WEXITSTATUS(program.status)
-                                                   : 128 + WTERMSIG(program.status));
+  printf("status=%d\n",
+         WIFEXITED(program.status) ? WEXITSTATUS(program.status) : 128 + WTERMSIG(program.status));
   printf("maxrss_kb=%ld\n", program.usage.ru_maxrss);
   printf("cpu_ms=%.1f\n", TotalCpuMs(&program.usage));
 }
@@ -547,8 +542,7 @@ static double Settled(double since, double quietMs) {
     if (now >= quietFrom + quietMs) {
       const double cpu = CpuMs(program.pid);
       // An idle Qt program uses next to nothing; a fifth of the time is work.
-      if (target->lastDamage >= since && cpu - cpuFrom < quietMs / 5)
-        return target->lastDamage;
+      if (target->lastDamage >= since && cpu - cpuFrom < quietMs / 5) return target->lastDamage;
       quietFrom = now;
       cpuFrom = cpu;
     }
@@ -615,7 +609,7 @@ int main(int argc, char** argv) {
   if (i >= argc - 1) Fail("no program given after --");
   char** command = argv + i + 1;
 
-  const int needs = strcmp(mode, "window") == 0 || strcmp(mode, "poll") == 0 ? 1
+  const int needs = strcmp(mode, "window") == 0 || strcmp(mode, "poll") == 0   ? 1
                     : strcmp(mode, "steps") == 0 || strcmp(mode, "whole") == 0 ? 3
                     : strcmp(mode, "floor") == 0                               ? 2
                     : strcmp(mode, "run") == 0                                 ? 0

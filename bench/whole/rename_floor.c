@@ -17,15 +17,11 @@
 #include <time.h>
 #include <unistd.h>
 
+#include "NowMs.h"
+
 #ifndef RENAME_NOREPLACE
 #define RENAME_NOREPLACE 1
 #endif
-
-static double NowMs(void) {
-  struct timespec t;
-  clock_gettime(CLOCK_MONOTONIC, &t);
-  return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
-}
 
 // The field without its trailing spaces and NULs, converted to UTF-8.
 static int Convert(iconv_t cd, const unsigned char* field, size_t width, char** out,

@@ -447,37 +447,36 @@ target_row() {  # LABEL CELLS...
   printf '%s' "$@"
   echo
 }
+# A row of ratios of one figure: JOBs without "@" stand for one job per
+# count; the column where both are the same job reads "(base)". Without an
+# OP the row only informs: the ratio alone.
+ratio_row() {  # LABEL OP LIMIT JOB FIGURE OVER-JOB [OVER-FIGURE]
+  local n top bottom cells=()
+  for n in "${counts[@]}"; do
+    top=$4 bottom=$6
+    [[ $top == *@* ]] || top+="@$n"
+    [[ $bottom == *@* ]] || bottom+="@$n"
+    if [[ $top == "$bottom" ]]; then
+      cells+=("$(printf ' %-22s' "(base)")")
+    elif [[ -z $2 ]]; then
+      cells+=("$(printf ' %-22s' "$(ratio "$top" "$5" "$bottom" "${7:-$5}")")")
+    else
+      cells+=("$(cell "$(ratio "$top" "$5" "$bottom" "${7:-$5}")" "$2" "$3" \
+        "$(best_ratio "$top" "$5" "$bottom" "${7:-$5}")")")
+    fi
+  done
+  target_row "$1" "${cells[@]}"
+}
 echo
 printf 'targets (on medians; the best of the %s rounds beside them)\n' "$rounds"
 printf '  %-44s' "files"
 for n in "${counts[@]}"; do printf ' %-22s' "$n"; done
 echo
-cells=()
-for n in "${counts[@]}"; do
-  cells+=("$(cell "$(ratio "steps@$n" start_ms "layout@$n" start_ms)" "<=" 1.10 "$(best_ratio "steps@$n" start_ms "layout@$n" start_ms)")")
-done
-target_row "start  Selvane / same-layout window <= 1.10" "${cells[@]}"
-cells=()
-for n in "${counts[@]}"; do
-  if ((n == base)); then cells+=("$(printf ' %-22s' "(base)")"); continue; fi
-  cells+=("$(cell "$(ratio "steps@$n" start_ms "steps@$base" start_ms)" "<=" 1.50 "$(best_ratio "steps@$n" start_ms "steps@$base" start_ms)")")
-done
-target_row "start  Selvane / Selvane at $base <= 1.50" "${cells[@]}"
-cells=()
-for n in "${counts[@]}"; do
-  cells+=("$(cell "$(ratio "steps@$n" rename_ms "floor@$n" rename_ms)" "<=" 1.50 "$(best_ratio "steps@$n" rename_ms "floor@$n" rename_ms)")")
-done
-target_row "rename Selvane / C floor <= 1.50" "${cells[@]}"
-cells=()
-for n in "${counts[@]}"; do
-  cells+=("$(cell "$(ratio "steps2@$n" refresh_ms "steps@$n" refresh_ms)" "<=" 1.50 "$(best_ratio "steps2@$n" refresh_ms "steps@$n" refresh_ms)")")
-done
-target_row "refresh ID3v2 on / off <= 1.50" "${cells[@]}"
-cells=()
-for n in "${counts[@]}"; do
-  cells+=("$(cell "$(ratio "steps2@$n" rename_ms "floor2@$n" rename_ms)" "<=" 1.50 "$(best_ratio "steps2@$n" rename_ms "floor2@$n" rename_ms)")")
-done
-target_row "rename ID3v2 on / C floor with head <= 1.50" "${cells[@]}"
+ratio_row "start  Selvane / same-layout window <= 1.10" "<=" 1.10 steps start_ms layout
+ratio_row "start  Selvane / Selvane at $base <= 1.50" "<=" 1.50 steps start_ms "steps@$base"
+ratio_row "rename Selvane / C floor <= 1.50" "<=" 1.50 steps rename_ms floor
+ratio_row "refresh ID3v2 on / off <= 1.50" "<=" 1.50 steps2 refresh_ms steps
+ratio_row "rename ID3v2 on / C floor with head <= 1.50" "<=" 1.50 steps2 rename_ms floor2
 cells=()
 for n in "${counts[@]}"; do
   if ((n == base)); then cells+=("$(printf ' %-22s' "(base)")"); continue; fi
@@ -496,29 +495,13 @@ for n in "${counts[@]}"; do
   cells+=("$(cell "$v" "<=" 50 "$(calc "$(minimum "steps@$n" exit_ms)")")")
 done
 target_row "exit   Selvane, ms <= 50" "${cells[@]}"
-cells=()
-for n in "${counts[@]}"; do
-  cells+=("$(cell "$(ratio "kid3@$n" wall_ms "whole@$n" whole_ms)" ">=" 2 "$(best_ratio "kid3@$n" wall_ms "whole@$n" whole_ms)")")
-done
-target_row "whole  kid3-cli / Selvane >= 2.00" "${cells[@]}"
-cells=()
-for n in "${counts[@]}"; do cells+=("$(printf ' %-22s' "$(ratio "steps@$n" rename_cpu_ms "floor@$n" rename_cpu_ms)")"); done
-target_row "(CPU)  rename Selvane / C floor" "${cells[@]}"
-cells=()
-for n in "${counts[@]}"; do cells+=("$(printf ' %-22s' "$(ratio "steps2@$n" refresh_cpu_ms "steps@$n" refresh_cpu_ms)")"); done
-target_row "(CPU)  refresh ID3v2 on / off" "${cells[@]}"
-cells=()
-for n in "${counts[@]}"; do cells+=("$(printf ' %-22s' "$(ratio "steps2@$n" rename_cpu_ms "floor2@$n" rename_cpu_ms)")"); done
-target_row "(CPU)  rename ID3v2 on / C floor with head" "${cells[@]}"
-cells=()
-for n in "${counts[@]}"; do cells+=("$(printf ' %-22s' "$(ratio "steps@$n" start_cpu_ms "layout@$n" start_cpu_ms)")"); done
-target_row "(CPU)  start Selvane / same-layout window" "${cells[@]}"
-cells=()
-for n in "${counts[@]}"; do cells+=("$(printf ' %-22s' "$(ratio "steps@$n" start_ms "minimal@$n" start_ms)")"); done
-target_row "(info) start Selvane / minimal window" "${cells[@]}"
-cells=()
-for n in "${counts[@]}"; do cells+=("$(printf ' %-22s' "$(ratio "steps@$n" maxrss_kb "minimal@$n" maxrss_kb)")"); done
-target_row "(info) peak memory Selvane / minimal window" "${cells[@]}"
+ratio_row "whole  kid3-cli / Selvane >= 2.00" ">=" 2 kid3 wall_ms whole whole_ms
+ratio_row "(CPU)  rename Selvane / C floor" "" "" steps rename_cpu_ms floor
+ratio_row "(CPU)  refresh ID3v2 on / off" "" "" steps2 refresh_cpu_ms steps
+ratio_row "(CPU)  rename ID3v2 on / C floor with head" "" "" steps2 rename_cpu_ms floor2
+ratio_row "(CPU)  start Selvane / same-layout window" "" "" steps start_cpu_ms layout
+ratio_row "(info) start Selvane / minimal window" "" "" steps start_ms minimal
+ratio_row "(info) peak memory Selvane / minimal window" "" "" steps maxrss_kb minimal
 
 if ((${#failed[@]})); then
   echo

@@ -10,7 +10,7 @@ FileResult WriteTagRecorded(FileEntry& entry, const Trailer& trailer, FileOps& o
   if (FileResult planned = PlanTagUpdate(entry.path, trailer, ops, plan); !planned) return planned;
   if (!GoOnAfterRecording(journal.BeginTagChange(plan), ui, Cp932("タグ情報の更新")))
     return FileResult{NotRecordedError};
-  const FileResult written = WriteTag(entry, trailer, ops, replaced);
+  const FileResult written = WriteTrailerAsPlanned(entry, plan, ops, replaced);
   journal.FinishTagChange(written.ok());
   return written;
 }
@@ -25,7 +25,7 @@ FileResult RemoveTagRecorded(FileEntry& entry, FileOps& ops, TagChangeJournal& j
   }
   if (!GoOnAfterRecording(journal.BeginTagChange(plan), ui, Cp932("タグ情報の削除")))
     return FileResult{NotRecordedError};
-  const FileResult removed = RemoveTag(entry, ops);
+  const FileResult removed = RemoveTrailerAsPlanned(entry, plan, ops);
   journal.FinishTagChange(removed.ok());
   return removed;
 }

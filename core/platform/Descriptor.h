@@ -55,11 +55,12 @@ inline int OpenRetrying(const char* path, int flags, mode_t mode = 0) {
   return fd;
 }
 
-inline FileResult WriteAll(int fd, const void* data, std::size_t size, off_t offset,
-                           bool positioned) {
-  const char* p = static_cast<const char*>(data);
+// Repeats a transfer that may stop short (a signal, a partial write) until
+// all `size` bytes have gone; a step that moves none means the file ended.
+template <class Byte, class Step>
+FileResult TransferAll(Byte* p, std::size_t size, off_t offset, Step step) {
   while (size > 0) {
-    const ssize_t n = positioned ? ::pwrite(fd, p, size, offset) : ::write(fd, p, size);
+    const ssize_t n = step(p, size, offset);
     if (n < 0) {
       if (errno == EINTR) continue;
       return LastError();
@@ -70,6 +71,20 @@ inline FileResult WriteAll(int fd, const void* data, std::size_t size, off_t off
     offset += n;
   }
   return {};
+}
+
+inline FileResult WriteAll(int fd, const void* data, std::size_t size, off_t offset,
+                           bool positioned) {
+  return TransferAll(static_cast<const char*>(data), size, offset,
+                     [fd, positioned](const char* p, std::size_t left, off_t at) {
+                       return positioned ? ::pwrite(fd, p, left, at) : ::write(fd, p, left);
+                     });
+}
+
+inline FileResult ReadAllAt(int fd, void* data, std::size_t size, off_t offset) {
+  return TransferAll(
+      static_cast<char*>(data), size, offset,
+      [fd](char* p, std::size_t left, off_t at) { return ::pread(fd, p, left, at); });
 }
 
 }  // namespace selvane::platform

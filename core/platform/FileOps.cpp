@@ -20,11 +20,7 @@
 namespace selvane {
 namespace {
 
-using platform::Failure;
-using platform::Fd;
-using platform::LastError;
-using platform::OpenRetrying;
-using platform::WriteAll;
+using namespace platform;  // this file is the platform's own
 
 // strerror_r comes in two shapes; take the text from either.
 [[maybe_unused]] const char* PickText(int rc, const char* buffer) {
@@ -178,19 +174,7 @@ class SystemOps final : public FileOps {
     Fd fd;
     std::int64_t length = 0;
     if (FileResult result = OpenForReading(path, fd, length); !result) return result;
-    char* p = static_cast<char*>(data);
-    while (size > 0) {
-      const ssize_t n = ::pread(fd.get(), p, size, static_cast<off_t>(offset));
-      if (n < 0) {
-        if (errno == EINTR) continue;
-        return LastError();
-      }
-      if (n == 0) return Failure(EIO);
-      p += n;
-      size -= static_cast<std::size_t>(n);
-      offset += n;
-    }
-    return {};
+    return platform::ReadAllAt(fd.get(), data, size, static_cast<off_t>(offset));
   }
 
   FileResult Truncate(const char* path, std::int64_t length) override {
@@ -312,6 +296,9 @@ std::string ErrorText(int error) {
       break;
     case EILSEQ:
       own = "ファイル名にできない文字が含まれています";
+      break;
+    case ChangedSinceLookError:
+      own = "確認したあとでファイルが変更されました";
       break;
     default:
       break;

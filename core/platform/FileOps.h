@@ -21,6 +21,9 @@ inline constexpr std::size_t TrailerSize = 128;
 // folder (a pipe, a socket, a device): such a thing has no tag, is never
 // opened and is never "a file of that name". A folder gives EISDIR.
 inline constexpr int NotRegularFileError = -1;
+// Given when a file was changed or replaced between the look that planned a
+// write and the write, which then does not happen.
+inline constexpr int ChangedSinceLookError = -2;
 
 enum class FileKind { Missing, Regular, Folder, Other };
 

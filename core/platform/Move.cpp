@@ -18,11 +18,7 @@
 namespace selvane {
 namespace {
 
-using platform::Failure;
-using platform::Fd;
-using platform::LastError;
-using platform::OpenRetrying;
-using platform::WriteAll;
+using namespace platform;  // this file is the platform's own
 
 #ifndef RENAME_NOREPLACE
 constexpr unsigned RENAME_NOREPLACE = 1U;

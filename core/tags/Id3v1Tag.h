@@ -28,5 +28,7 @@ int ReadTag(const char* path, FileEntry& entry, FileOps& ops = SystemFileOps(),
             FileStatus* status = nullptr);
 // The part of ReadTag after the read, on what FileOps::ReadTail gave.
 int TakeTrailer(FileResult read, std::int64_t length, const unsigned char* tail, FileEntry& entry);
+// The same from a tail already read: `length` is the file's length.
+int TakeTrailer(const unsigned char* tail, std::int64_t length, FileEntry& entry);
 
 }  // namespace selvane

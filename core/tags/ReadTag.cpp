@@ -30,11 +30,15 @@ int ReadTag(const char* path, FileEntry& entry, FileOps& ops, FileStatus* status
 }
 
 int TakeTrailer(FileResult read, std::int64_t length, const unsigned char* tail, FileEntry& entry) {
+  if (read.ok()) return TakeTrailer(tail, length, entry);
   ClearTagPart(entry);
   // A known length of at least 128 bytes means the file was opened and only
   // the read itself failed.
-  if (!read.ok())
-    return length >= static_cast<std::int64_t>(TrailerSize) ? ReadTagNoStream : ReadTagNoFile;
+  return length >= static_cast<std::int64_t>(TrailerSize) ? ReadTagNoStream : ReadTagNoFile;
+}
+
+int TakeTrailer(const unsigned char* tail, std::int64_t length, FileEntry& entry) {
+  ClearTagPart(entry);
   if (length < static_cast<std::int64_t>(TrailerSize)) return ReadTagNoFile;
   TrailerFields tag;
   if (!ParseTrailer(tail, length, tag)) return ReadTagNoMarker;

@@ -4,6 +4,7 @@
 // first and taken back later.
 #include <string>
 
+#include "core/filelist/FileEntry.h"
 #include "core/platform/FileOps.h"
 #include "core/tags/TagWriter.h"
 
@@ -26,5 +27,14 @@ struct TagChangePlan {
 FileResult PlanTagUpdate(const char* path, const Trailer& trailer, FileOps& ops,
                          TagChangePlan& plan);
 FileResult PlanTagRemoval(const char* path, FileOps& ops, TagChangePlan& plan);
+
+// Carry out a plan made just before: its read is the look at the file, so
+// the trailer is replaced in place when the file ended in one then and
+// appended when it did not; `replaced` tells which. On success the entry's
+// tag part is the trailer written (or cleared for a removal); on failure
+// nothing changes.
+FileResult WriteTrailerAsPlanned(FileEntry& entry, const TagChangePlan& plan, FileOps& ops,
+                                 bool* replaced = nullptr);
+FileResult RemoveTrailerAsPlanned(FileEntry& entry, const TagChangePlan& plan, FileOps& ops);
 
 }  // namespace selvane

@@ -7,6 +7,7 @@
 #include "core/platform/Cp932.h"
 #include "core/tags/GenreList.h"
 #include "core/tags/Id3v1Tag.h"
+#include "core/tags/TagChangePlan.h"
 
 namespace selvane {
 namespace {
@@ -75,36 +76,19 @@ Trailer BuildTrailer(const TagValues& values, unsigned char lastGenre) {
 // there is overwritten in place, so the file never goes without a tag and
 // never gets a second one.
 FileResult WriteTag(FileEntry& entry, const Trailer& trailer, FileOps& ops, bool* replaced) {
-  unsigned char tail[TrailerSize];
-  std::int64_t length = 0;
-  if (FileResult read = ops.ReadTail(entry.path, tail, length); !read) return read;
-  const bool inPlace = EndsInTrailer(tail, length);
-  const FileResult result =
-      inPlace ? ops.WriteAt(entry.path, length - static_cast<std::int64_t>(TrailerSize),
-                            trailer.data(), trailer.size())
-              : ops.Append(entry.path, trailer.data(), trailer.size());
-  if (!result) return result;
-  if (replaced != nullptr) *replaced = inPlace;
-  // The entry follows the file at once rather than waiting for a refresh
-  // that may not read tags (empty rule).
-  (void)ReadTag(entry.path, entry, ops);
-  return result;
+  TagChangePlan plan;
+  if (FileResult read = PlanTagUpdate(entry.path, trailer, ops, plan); !read) return read;
+  return WriteTrailerAsPlanned(entry, plan, ops, replaced);
 }
 
 FileResult RemoveTag(FileEntry& entry, FileOps& ops) {
-  unsigned char tail[TrailerSize];
-  std::int64_t length = 0;
-  if (FileResult read = ops.ReadTail(entry.path, tail, length); !read) return read;
-  if (!EndsInTrailer(tail, length)) {
+  TagChangePlan plan;
+  if (FileResult read = PlanTagRemoval(entry.path, ops, plan); !read) {
     // Nothing to cut: the entry learns that the file has no tag.
-    ClearTagPart(entry);
-    return FileResult{NoTrailerError};
+    if (read.error == NoTrailerError) ClearTagPart(entry);
+    return read;
   }
-  if (FileResult cut = ops.Truncate(entry.path, length - static_cast<std::int64_t>(TrailerSize));
-      !cut)
-    return cut;
-  ClearTagPart(entry);
-  return {};
+  return RemoveTrailerAsPlanned(entry, plan, ops);
 }
 
 }  // namespace selvane

@@ -7,7 +7,9 @@
 
 #include "core/tags/GenreList.h"
 #include "core/tags/Id3v1Tag.h"
+#include "core/tags/TagChangePlan.h"
 #include "core/tags/TagWriter.h"
+#include "tests/core/FaultyFileOps.h"
 #include "tests/core/ReadOnlyFile.h"
 #include "tests/core/TempFolder.h"
 
@@ -126,15 +128,20 @@ TEST_F(TagWriterTest, UpdateFromThePanelWritesOnlyTheTrailer) {
 }
 
 // Without a refresh in between (an empty naming rule reads no tags), the
-// second update must still know that the first one left a trailer.
+// second update must still know that the first one left a trailer. Each
+// update looks at the file's end once: the look that decides is the write's.
 TEST_F(TagWriterTest, SecondUpdateReplacesTheTrailerTheFirstAppended) {
   const std::string path = folder_.Write("twice.mp3", Audio);
   FileEntry entry = Listed(path);
+  FaultyFileOps counting;
 
-  ASSERT_TRUE(WriteTag(entry, BuildTrailer({"one", "", "", "", "", 1}, 0)));
-  ASSERT_TRUE(WriteTag(entry, BuildTrailer({"two", "", "", "", "", 2}, 0)));
+  ASSERT_TRUE(WriteTag(entry, BuildTrailer({"one", "", "", "", "", 1}, 0), counting));
+  ASSERT_TRUE(WriteTag(entry, BuildTrailer({"two", "", "", "", "", 2}, 0), counting));
 
   EXPECT_EQ(ReadBytes(path), Audio + Titled("two", 2));
+  EXPECT_STREQ(entry.title, "two");
+  EXPECT_EQ(counting.Calls(FileOp::ReadTail), 2);
+  EXPECT_EQ(counting.Calls(FileOp::ReadAt), 0);
 }
 
 // Under an empty rule no tag is read, so the entry of a tagged file says
@@ -157,6 +164,45 @@ TEST_F(TagWriterTest, FileNotTheEntryDecidesBetweenReplacingAndAppending) {
       WriteTag(bareEntry, BuildTrailer({"new", "", "", "", "", 2}, 0), SystemFileOps(), &replaced));
   EXPECT_FALSE(replaced);
   EXPECT_EQ(ReadBytes(bare), Audio + Titled("new", 2));
+}
+
+// A question may stand between the look and the write: a file that another
+// program changed or replaced meanwhile is left as it now is.
+TEST_F(TagWriterTest, FileChangedSinceThePlanIsNotWritten) {
+  const Bytes tagged = Audio + Titled("old", 1);
+  const struct {
+    const char* what;
+    bool removes;
+    Bytes meanwhile;  // the file's bytes once the plan is made
+    bool replace;     // by another file under the same name
+  } cases[] = {
+      {"update after bytes were added", false, tagged + "more", false},
+      {"removal after bytes were added", true, tagged + "more", false},
+      {"update after the trailer was cut", false, Audio, false},
+      {"update of a file replaced by one as long", false, Audio + Titled("new", 2), true},
+      {"removal of a file replaced by one as long", true, Audio + Titled("new", 2), true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string path = folder_.Write("c.mp3", tagged);
+    FileEntry entry = Listed(path);
+    TagChangePlan plan;
+    ASSERT_TRUE(c.removes ? PlanTagRemoval(entry.path, SystemFileOps(), plan)
+                          : PlanTagUpdate(entry.path, BuildTrailer({"x", "", "", "", "", 3}, 0),
+                                          SystemFileOps(), plan));
+    if (c.replace) {
+      std::filesystem::rename(folder_.Write("other.mp3", c.meanwhile), path);
+    } else {
+      folder_.Write("c.mp3", c.meanwhile);
+    }
+
+    const FileResult result = c.removes ? RemoveTrailerAsPlanned(entry, plan, SystemFileOps())
+                                        : WriteTrailerAsPlanned(entry, plan, SystemFileOps());
+
+    EXPECT_EQ(result.error, ChangedSinceLookError);
+    EXPECT_EQ(ReadBytes(path), c.meanwhile);
+    EXPECT_STREQ(entry.title, "old");
+  }
 }
 
 TEST_F(TagWriterTest, ReadOnlyFileIsLeftAsItWas) {
