@@ -12,6 +12,12 @@ std::string ShownPath(const std::string& native) {
   return native;
 }
 
+sql::Status NewerLayout() { return {SQLITE_READONLY, "newer layout"}; }
+
+bool IsNewerLayout(const sql::Status& status) {
+  return status.code == SQLITE_READONLY && status.message == "newer layout";
+}
+
 std::string ReasonOf(const sql::Status& status) {
   if (IsNewerLayout(status)) return Cp932("新しい版の Selvane で書かれています");
   switch (status.primary()) {

@@ -99,11 +99,6 @@ bool ReadPath(const sql::Statement& statement, int column, std::string& cp932) {
 
 }  // namespace
 
-sql::Status NewerLayout() { return {SQLITE_READONLY, "newer layout"}; }
-bool IsNewerLayout(const sql::Status& status) {
-  return status.code == SQLITE_READONLY && status.message == "newer layout";
-}
-
 HistoryStore::HistoryStore(std::string path) : path_(std::move(path)) {}
 
 HistoryStore::Opened HistoryStore::Open(sql::Status& status) {

@@ -31,10 +31,9 @@ std::int64_t StartOf(std::int64_t pid) {
 
 }  // namespace
 
-ProcessMark ThisProcess() {
-  const std::int64_t pid = ::getpid();
-  return {pid, StartOf(pid)};
-}
+ProcessMark ThisProcess() { return MarkOf(::getpid()); }
+
+ProcessMark MarkOf(std::int64_t pid) { return {pid, StartOf(pid)}; }
 
 bool StillRunning(const ProcessMark& mark) {
   if (mark.pid <= 0) return false;

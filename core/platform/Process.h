@@ -12,6 +12,8 @@ struct ProcessMark {
 };
 
 ProcessMark ThisProcess();
+// The mark of a running process; started is 0 when none has that id.
+ProcessMark MarkOf(std::int64_t pid);
 
 // True while the process of that mark runs: same id, same start.
 bool StillRunning(const ProcessMark& mark);
