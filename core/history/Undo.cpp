@@ -42,7 +42,12 @@ void MapDevice(Identity& identity, std::uint64_t from, std::uint64_t to) {
 bool FollowMedium(StoredBatch& batch, MountTable& mounts) {
   RecordedVolume& volume = batch.volume;
   if (volume.uuid.empty() && volume.label.empty()) return true;
-  const Volume* now = mounts.FindMounted(volume.uuid, volume.label);
+  // Still where it was: kept there, even where other mounts share its
+  // identity (subvolumes of one file system, bind mounts).
+  const Volume* now = mounts.VolumeOf(volume.mountPoint);
+  const bool stayed = now != nullptr && now->mountPoint == volume.mountPoint &&
+                      (volume.uuid.empty() ? now->label == volume.label : now->uuid == volume.uuid);
+  if (!stayed) now = mounts.FindMounted(volume.uuid, volume.label);
   if (now == nullptr) return false;
   if (now->mountPoint != volume.mountPoint) {
     std::string from, to;
