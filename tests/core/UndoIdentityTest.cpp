@@ -14,6 +14,7 @@
 #include "core/filelist/EntryTable.h"
 #include "core/history/History.h"
 #include "core/history/Sqlite.h"
+#include "core/history/StoreLayout.h"
 #include "core/history/Undo.h"
 #include "core/history/UndoSteps.h"
 #include "core/platform/Cp932.h"
@@ -257,6 +258,27 @@ TEST_F(UndoIdentityTest, TheHistoryTellsWhatItCouldNotWriteAndKeepsANewerStore) 
   EXPECT_TRUE(PathExists(music_ / "b.mp3"));
   for (const auto& item : std::filesystem::directory_iterator(state_ / "selvane"))
     EXPECT_EQ(item.path().string().find(".broken"), std::string::npos) << item.path();
+}
+
+// A history kept by the program before: brought up to date, its batch
+// still comes back.
+TEST_F(UndoIdentityTest, AStoreOfTheFirstLayoutIsBroughtUpToDate) {
+  const std::string a = music_ / "a.mp3", b = music_.Write("b.mp3", "A");
+  const FileStatus moved = NativeStatus(b);
+  std::filesystem::create_directories(state_ / "selvane");
+  Execute(std::string(layout::Schema) + "PRAGMA user_version=1;" +
+          "INSERT INTO batch VALUES(1, 1, 0, NULL, 1, 1);" +
+          "INSERT INTO step(batch, seq, path, new_path, dev, ino, length, outcome, placed_dev, "
+          "placed_ino) VALUES(1, 0, '" +
+          a + "', '" + b + "', " + std::to_string(static_cast<std::int64_t>(moved.device)) + ", " +
+          std::to_string(moved.inode) + ", 1, 1, " +
+          std::to_string(static_cast<std::int64_t>(moved.device)) + ", " +
+          std::to_string(moved.inode) + ")");
+  History history;
+  EXPECT_TRUE(Undo(history).undone);
+  EXPECT_TRUE(ui_.refusals.empty()) << ui_.refusals[0].text;
+  EXPECT_EQ(ReadBytes(a), "A");
+  EXPECT_FALSE(history.store().MayUndo());
 }
 
 // A kill between the placeholder and the rename leaves an empty file; undo
