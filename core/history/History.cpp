@@ -1,23 +1,42 @@
 #include "core/history/History.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <ctime>
+#include <memory>
 #include <optional>
+#include <unordered_map>
 #include <utility>
 
 #include "core/history/HistoryTexts.h"
 #include "core/platform/Cp932.h"
+#include "core/platform/Volume.h"
 
 namespace selvane {
 namespace {
 
 Identity NameIdentity(const FileStatus& status) {
   if (status.kind == FileKind::Missing) return {};
-  return {true, status.nameDevice, status.nameInode, status.length};
+  return {true, status.nameDevice, status.nameInode, status.length, status.modified, {}};
 }
 
 Identity FileIdentity(const FileStatus& status) {
   if (status.kind == FileKind::Missing) return {};
-  return {true, status.device, status.inode, status.length};
+  return {true, status.device, status.inode, status.length, status.modified, {}};
+}
+
+// The last bytes of a regular file, by which undo knows it where the medium
+// does not keep its inode number.
+void ReadTailInto(FileOps& ops, const std::string& cp932, Identity& identity) {
+  unsigned char tail[TrailerSize];
+  std::int64_t length = 0;
+  if (!identity.known || !ops.ReadTail(cp932.c_str(), tail, length).ok()) return;
+  const std::size_t size = length < static_cast<std::int64_t>(TrailerSize)
+                               ? static_cast<std::size_t>(length < 0 ? 0 : length)
+                               : TrailerSize;
+  // A file shorter than the trailer is read whole; an empty one has none.
+  if (size < TrailerSize && size > 0 && !ops.ReadAt(cp932.c_str(), 0, tail, size).ok()) return;
+  identity.tail.assign(reinterpret_cast<const char*>(tail), size);
 }
 
 // A relative path would be read against whatever folder is current when
@@ -31,37 +50,84 @@ std::string NativeAbsolute(std::string_view cp932) {
   return nativeFolder + native;
 }
 
-// Where the run left a row's file, as the store keeps it.
-StepOutcome OutcomeOf(std::size_t seq, const PlannedStep& planned, const RenamePlanRow& row,
-                      const RenameRowResult& r, FileOps& ops) {
-  StepOutcome o;
-  o.seq = seq;
-  o.outcome = r.outcome;
-  o.place = NativeAbsolute(r.where);
-  // A move within one folder keeps the file's identity as planned; a move
-  // into another folder may cross file systems and give the file a new
-  // inode: take it where the file is now.
-  if (r.outcome == RowOutcome::Moved && r.where.empty() && planned.file.known &&
-      ParentFolder(planned.path) == ParentFolder(planned.newPath)) {
-    o.placed = {true, planned.file.device, planned.file.inode, 0};
-  } else if (r.outcome == RowOutcome::Moved || !r.where.empty()) {
-    const std::string now = r.where.empty() ? std::string(row.newPath) : r.where;
-    o.placed = NameIdentity(ops.Status(now.c_str()));
-  }
-  o.replaced = r.replaced;
-  if (r.replaced == ReplacedFate::Trashed) o.replacedPath = r.trashed.nativePath;
-  o.replacedFile = NameIdentity(r.trashed.file);
-  return o;
+// Media whose inode numbers do not last: FUSE numbers names anew at each
+// mount, FAT-family media have none of their own, shares vary.
+bool KeepsInodeNumbers(const std::string& fsType) {
+  return !(IsFatFamily(fsType) || fsType.compare(0, 4, "fuse") == 0 || fsType == "cifs" ||
+           fsType == "smb3" || fsType == "nfs" || fsType == "nfs4");
 }
 
 }  // namespace
 
+// The mount table read once per batch, and what it says of each device.
+class History::Media {
+ public:
+  // `path` is CP932; it is looked up only for a device not met before.
+  bool KeepsInodes(std::uint64_t device, std::string_view path) {
+    if (const auto it = keeps_.find(device); it != keeps_.end()) return it->second;
+    const Volume* volume = Table().VolumeOf(NativeAbsolute(path));
+    const bool keeps = volume == nullptr || KeepsInodeNumbers(volume->fsType);
+    keeps_.emplace(device, keeps);
+    return keeps;
+  }
+  RecordedVolume Recorded(const std::string& native) {
+    RecordedVolume recorded;
+    const Volume* volume = Table().VolumeOf(native);
+    if (volume == nullptr) return recorded;
+    recorded.uuid = volume->uuid;
+    recorded.label = volume->label;
+    recorded.mountPoint = volume->mountPoint;
+    recorded.device = volume->device;
+    recorded.keepsInodes = KeepsInodeNumbers(volume->fsType);
+    return recorded;
+  }
+
+ private:
+  MountTable& Table() {
+    if (!table_) table_ = MountTable::Read();
+    return *table_;
+  }
+  std::optional<MountTable> table_;
+  std::unordered_map<std::uint64_t, bool> keeps_;
+};
+
+// Where the run left a row's file, as the store keeps it: its identity as
+// it is there, after the move (a copy to another file system, or a medium
+// that numbers names anew, gives it another inode than planned).
+StepOutcome History::OutcomeOf(std::size_t seq, const RenamePlanRow& row, const RenameRowResult& r,
+                               FileOps& ops) {
+  StepOutcome o;
+  o.seq = seq;
+  o.outcome = r.outcome;
+  o.place = NativeAbsolute(r.where);
+  if (r.outcome == RowOutcome::Moved || !r.where.empty()) {
+    const std::string now = r.where.empty() ? std::string(row.newPath) : r.where;
+    const FileStatus placed =
+        r.where.empty() && r.placed.kind != FileKind::Missing ? r.placed : ops.Status(now.c_str());
+    o.placed = NameIdentity(placed);
+    if (o.placed.known && placed.kind == FileKind::Regular &&
+        !media_->KeepsInodes(placed.nameDevice, now))
+      ReadTailInto(ops, now, o.placed);
+  }
+  o.replaced = r.replaced;
+  if (r.replaced == ReplacedFate::Trashed) o.replacedPath = r.trashed.nativePath;
+  o.replacedFile = NameIdentity(r.trashed.file);
+  if (const auto it = replacingTails_.find(seq); it != replacingTails_.end())
+    o.replacedFile.tail = it->second;
+  return o;
+}
+
 History::History(std::string storePath) : store_(std::move(storePath)) {}
+
+History::~History() = default;
 
 RecordResult History::BeginRename(std::span<const RenamePlanRow> rows,
                                   std::string_view temporaryPath) {
   openBatch_ = 0;
   openRows_.clear();
+  replacingTails_.clear();
+  lost_ = {};
+  media_ = std::make_unique<Media>();
   if (rows.empty()) return RecordResult{true, {}, {}};
 
   // Native forms first, outside the transaction. A row whose names have
@@ -77,8 +143,15 @@ RecordResult History::BeginRename(std::span<const RenamePlanRow> rows,
     }
     n.file = NameIdentity(rows[i].file);
     n.target = NameIdentity(rows[i].target);
+    // Where the medium will not know the file by its inode after a remount,
+    // its last bytes will.
+    if (rows[i].file.kind == FileKind::Regular &&
+        !media_->KeepsInodes(rows[i].file.nameDevice, rows[i].path))
+      ReadTailInto(SystemFileOps(), std::string(rows[i].path), n.file);
   }
-  const HistoryStore::Written written = store_.AddRename(native, NativeAbsolute(temporaryPath));
+  const std::string temporary = NativeAbsolute(temporaryPath);
+  const HistoryStore::Written written =
+      store_.AddRename(native, temporary, media_->Recorded(NativeAbsolute(rows.front().path)));
   const RecordResult result = RecordResultOf(written, store_.path());
   if (result.recorded) {
     openBatch_ = written.batch;
@@ -88,16 +161,26 @@ RecordResult History::BeginRename(std::span<const RenamePlanRow> rows,
 }
 
 // Should this fail, the outcome still says where the file went; only a
-// crash would lose that.
+// crash would lose that, and the end of the run tells it.
 void History::RecordReplacing(std::size_t row, const FileStatus& target) {
-  store_.SetTarget(openBatch_, row, NameIdentity(target));
+  if (openBatch_ == 0) return;
+  Identity identity = NameIdentity(target);
+  if (row < openRows_.size() && target.kind == FileKind::Regular) {
+    std::string cp932;
+    if (NativePathToCp932(openRows_[row].newPath, cp932)) {
+      ReadTailInto(SystemFileOps(), cp932, identity);
+      replacingTails_[row] = identity.tail;
+    }
+  }
+  if (const sql::Status s = store_.SetTarget(openBatch_, row, identity); !s && lost_.ok())
+    lost_ = s;
 }
 
-void History::FinishRename(std::span<const RenamePlanRow> rows,
-                           std::span<const RenameRowResult> results, FileOps& ops) {
+RecordResult History::FinishRename(std::span<const RenamePlanRow> rows,
+                                   std::span<const RenameRowResult> results, FileOps& ops) {
   const std::int64_t id = std::exchange(openBatch_, 0);
   const std::vector<PlannedStep> planned = std::exchange(openRows_, {});
-  if (id == 0) return;
+  if (id == 0) return RecordResult{true, {}, {}};
   std::vector<StepOutcome> outcomes;
   int changed = 0;
   const std::size_t count = std::min({results.size(), rows.size(), planned.size()});
@@ -110,11 +193,26 @@ void History::FinishRename(std::span<const RenamePlanRow> rows,
     // A failure that left the file where it was changed nothing.
     if (r.outcome == RowOutcome::Moved || !r.where.empty() || r.replaced != ReplacedFate::None)
       ++changed;
-    outcomes.push_back(OutcomeOf(i, planned[i], rows[i], r, ops));
+    outcomes.push_back(OutcomeOf(i, rows[i], r, ops));
   }
   // Whatever fails there leaves the batch as planned; undo then looks at
-  // the disk instead of at the outcome.
-  store_.FinishRename(id, outcomes, changed);
+  // the disk instead of at the outcome. The user hears of it either way.
+  sql::Status status = store_.FinishRename(id, outcomes, changed);
+  if (status.ok()) status = std::exchange(lost_, {});
+  if (status.ok()) return RecordResult{true, {}, {}};
+  return RecordResult{false, {}, RecordLost(status, store_.path())};
+}
+
+// Written down before the placeholder is made; a placeholder that cannot
+// be written down is not made (the move fails), so that undo never meets an
+// empty file it cannot account for.
+FileResult History::RecordPlaceholder(PlaceholderStep step, const char* path) {
+  if (step != PlaceholderStep::Reserving || openBatch_ == 0) return {};
+  const sql::Status recorded = store_.AddPlaceholder(openBatch_, NativeAbsolute(path),
+                                                     static_cast<std::int64_t>(std::time(nullptr)));
+  if (recorded.ok()) return {};
+  if (lost_.ok()) lost_ = recorded;
+  return FileResult{EIO};
 }
 
 RecordResult History::BeginTagChange(const TagChangePlan& plan) {

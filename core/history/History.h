@@ -4,9 +4,11 @@
 // so that it can be taken back (Undo.h). This is the journal the run and
 // the tag commands write through; it owns the store.
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "core/history/Journal.h"
@@ -18,14 +20,16 @@ namespace selvane {
 class History final : public RenameJournal, public TagChangeJournal {
  public:
   explicit History(std::string storePath = DefaultHistoryPath());
+  ~History();
   History(const History&) = delete;
   History& operator=(const History&) = delete;
 
   RecordResult BeginRename(std::span<const RenamePlanRow> rows,
                            std::string_view temporaryPath) override;
   void RecordReplacing(std::size_t row, const FileStatus& target) override;
-  void FinishRename(std::span<const RenamePlanRow> rows, std::span<const RenameRowResult> results,
-                    FileOps& ops) override;
+  RecordResult FinishRename(std::span<const RenamePlanRow> rows,
+                            std::span<const RenameRowResult> results, FileOps& ops) override;
+  FileResult RecordPlaceholder(PlaceholderStep step, const char* path) override;
 
   RecordResult BeginTagChange(const TagChangePlan& plan) override;
   void FinishTagChange(bool done) override;
@@ -33,7 +37,17 @@ class History final : public RenameJournal, public TagChangeJournal {
   HistoryStore& store() { return store_; }
 
  private:
+  class Media;
+  StepOutcome OutcomeOf(std::size_t seq, const RenamePlanRow& row, const RenameRowResult& r,
+                        FileOps& ops);
+
   HistoryStore store_;
+  std::unique_ptr<Media> media_;
+  // The last bytes of files about to be replaced, by step: the trash is
+  // searched by them.
+  std::unordered_map<std::size_t, std::string> replacingTails_;
+  // A record that could not be written during the run, told at its end.
+  sql::Status lost_;
   std::int64_t openBatch_ = 0;
   // The rename being recorded, one step per planned row. Kept as planned
   // until its outcome is written, so that nothing of it is copied or freed

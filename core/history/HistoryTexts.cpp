@@ -12,7 +12,14 @@ std::string ShownPath(const std::string& native) {
   return native;
 }
 
+sql::Status NewerLayout() { return {SQLITE_READONLY, "newer layout"}; }
+
+bool IsNewerLayout(const sql::Status& status) {
+  return status.code == SQLITE_READONLY && status.message == "newer layout";
+}
+
 std::string ReasonOf(const sql::Status& status) {
+  if (IsNewerLayout(status)) return Cp932("新しい版の Selvane で書かれています");
   switch (status.primary()) {
     case SQLITE_FULL:
       return Cp932("ディスクに空きがありません");
@@ -58,6 +65,16 @@ std::string HistoryPutAside(const std::string& store, const std::string& aside) 
   return UnreadableHistory(
       store, Cp932("\n読み取れなかった履歴は次の名前で残し、新しい履歴を始めました：\n") +
                  ShownPath(aside));
+}
+
+std::string RecordLost(const sql::Status& status, const std::string& store) {
+  return Cp932("リネームの結果を操作の履歴に記録できませんでした（") + ReasonOf(status) +
+         Cp932("）。\nこのリネームは元に戻せないか、一部しか戻せないことがあります。\n履歴：") +
+         ShownPath(store);
+}
+
+void TellUnrecorded(const RecordResult& result, UserPrompts& ui) {
+  if (!result.recorded && !result.error.empty()) ui.Refuse(result.error, Cp932("操作の履歴"));
 }
 
 std::string UnnamablePath() { return Cp932("ファイル名にできない文字が含まれています"); }

@@ -20,6 +20,9 @@ RecordResult RecordResultOf(const HistoryStore::Written& written, const std::str
 std::string UnreadableHistory(const std::string& store, const std::string& detail);
 std::string HistoryPutAside(const std::string& store, const std::string& aside);
 
+// A record of a run that could not be written while it ran.
+std::string RecordLost(const sql::Status& status, const std::string& store);
+
 std::string UnnamablePath();
 
 }  // namespace selvane

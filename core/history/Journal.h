@@ -3,9 +3,11 @@
 // before the first change on disk, and the outcome after the last. They see
 // only these few calls, never the store behind them.
 #include <cstddef>
+#include <functional>
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "core/UserPrompts.h"
 #include "core/platform/FileOps.h"
@@ -36,6 +38,9 @@ struct RenameRowResult {
   // says which file that was (and, when Trashed, where it lies).
   ReplacedFate replaced = ReplacedFate::None;
   TrashedFile trashed;
+  // Moved: what the new path named right after the move (MoveAndStatus),
+  // the identity undo will know the file by.
+  FileStatus placed;
 };
 
 // How recording went.
@@ -65,13 +70,43 @@ class RenameJournal {
   // After it: one result per planned row, in the same order, beside the plan
   // given to BeginRename, of which only the new paths are read (the run has
   // written the new names over the rows' paths). A run that changed nothing
-  // leaves no batch behind.
-  virtual void FinishRename(std::span<const RenamePlanRow> rows,
-                            std::span<const RenameRowResult> results, FileOps& ops) = 0;
+  // leaves no batch behind. Not recorded: a record of this run (this one,
+  // or one during it) could not be written, and `error` says so.
+  virtual RecordResult FinishRename(std::span<const RenamePlanRow> rows,
+                                    std::span<const RenameRowResult> results, FileOps& ops) = 0;
+  // The move's placeholder on a medium without a no-replace rename
+  // (MoveOptions::placeholder): Reserving is written down before the
+  // placeholder is made, so that undo can clear it after a kill.
+  virtual FileResult RecordPlaceholder(PlaceholderStep, const char*) { return {}; }
 
  protected:
   ~RenameJournal() = default;
 };
+
+// Tells `journal` of every placeholder `ops` makes while this lives; the
+// record `ops` had before comes back afterwards.
+class PlaceholderRecording {
+ public:
+  PlaceholderRecording(FileOps& ops, RenameJournal* journal) : ops_(ops), on_(journal != nullptr) {
+    if (on_)
+      before_ = ops_.SetPlaceholderRecord([journal](PlaceholderStep step, const char* path) {
+        return journal->RecordPlaceholder(step, path);
+      });
+  }
+  ~PlaceholderRecording() {
+    if (on_) ops_.SetPlaceholderRecord(std::move(before_));
+  }
+  PlaceholderRecording(const PlaceholderRecording&) = delete;
+  PlaceholderRecording& operator=(const PlaceholderRecording&) = delete;
+
+ private:
+  FileOps& ops_;
+  bool on_;
+  std::function<FileResult(PlaceholderStep, const char*)> before_;
+};
+
+// A run whose outcome could not be fully recorded says so at its end.
+void TellUnrecorded(const RecordResult& result, UserPrompts& ui);
 
 class TagChangeJournal {
  public:

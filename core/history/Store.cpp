@@ -7,57 +7,15 @@
 #include <ctime>
 #include <utility>
 
+#include "core/history/StoreLayout.h"
 #include "core/platform/Cp932.h"
+#include "core/platform/Process.h"
 #include "core/platform/StatePaths.h"
 
 namespace selvane {
 namespace {
 
-constexpr std::int64_t SchemaVersion = 1;
-// Keeps the newest 100 batches, undone or not.
-const char* const TrimBatches =
-    "DELETE FROM step WHERE batch IN (SELECT id FROM batch ORDER BY id DESC LIMIT -1 OFFSET 100);"
-    "DELETE FROM batch WHERE id IN (SELECT id FROM batch ORDER BY id DESC LIMIT -1 OFFSET 100)";
-enum BatchState { Planned = 0, Finished = 1, Undone = 2 };
-
-// The layout, with notes for whoever opens the file by hand.
-const char* const Schema = R"(
-CREATE TABLE batch(
-  id INTEGER PRIMARY KEY,
-  kind INTEGER NOT NULL,   -- 1 rename, 2 tag update, 3 tag removal
-  made INTEGER NOT NULL,   -- seconds since 1970 (UTC)
-  temporary BLOB,          -- the rename's temporary file
-  state INTEGER NOT NULL,  -- 0 planned, 1 finished, 2 undone
-  files INTEGER NOT NULL
-);
--- Paths are native bytes. dev, ino, length: the file before the batch;
--- target_*: what held new_path just before the step replaced it (NULL: not
--- known to be taken); placed_*: the file where the run left it; replaced_*:
--- the file an overwrite replaced, and where it went.
-CREATE TABLE step(
-  batch INTEGER NOT NULL,
-  seq INTEGER NOT NULL,
-  path BLOB NOT NULL,
-  new_path BLOB NOT NULL,
-  dev INTEGER, ino INTEGER, length INTEGER,
-  target_dev INTEGER, target_ino INTEGER, target_length INTEGER,
-  old_tail BLOB,           -- the trailer a tag change found (NULL: none)
-  new_end BLOB,            -- what a tag change leaves at the end of the file
-  outcome INTEGER,         -- NULL unknown, 0 not moved, 1 moved, 2 failed
-  place BLOB,
-  placed_dev INTEGER, placed_ino INTEGER,
-  replaced INTEGER,        -- 0 none, 1 into the trash, 2 deleted
-  replaced_path BLOB,
-  replaced_dev INTEGER, replaced_ino INTEGER, replaced_length INTEGER,
-  PRIMARY KEY(batch, seq)
-) WITHOUT ROWID;
-PRAGMA user_version = 1;
-)";
-
-const char* const StepColumns =
-    "path, new_path, dev, ino, length, target_dev, target_ino, target_length, old_tail, new_end, "
-    "outcome, place, placed_dev, placed_ino, replaced, replaced_path, replaced_dev, replaced_ino, "
-    "replaced_length";
+using namespace layout;  // NOLINT: the layout is this file's own
 
 // Failures that say nothing about the file itself: the store is kept.
 bool MeansTransient(const sql::Status& status) {
@@ -96,10 +54,40 @@ void BindIdentity(sql::Statement& statement, int first, const Identity& identity
 
 Identity ReadIdentity(const sql::Statement& statement, int first, bool withLength = true) {
   if (statement.IsNull(first) || statement.IsNull(first + 1)) return {};
-  Identity identity{true, static_cast<std::uint64_t>(statement.Integer(first)),
-                    static_cast<std::uint64_t>(statement.Integer(first + 1)), 0};
+  Identity identity{true,
+                    static_cast<std::uint64_t>(statement.Integer(first)),
+                    static_cast<std::uint64_t>(statement.Integer(first + 1)),
+                    0,
+                    0,
+                    {}};
   if (withLength) identity.length = statement.Integer(first + 2);
   return identity;
+}
+
+// Modification time and last bytes, for media that do not keep inode numbers.
+void BindContent(sql::Statement& statement, int first, const Identity& identity) {
+  if (identity.known && identity.modified != 0)
+    statement.Bind(first, identity.modified);
+  else
+    statement.BindNull(first);
+  if (identity.known && !identity.tail.empty())
+    statement.BindBlob(first + 1, identity.tail);
+  else
+    statement.BindNull(first + 1);
+}
+
+void ReadContent(const sql::Statement& statement, int first, Identity& identity) {
+  if (!identity.known) return;
+  identity.modified = statement.IsNull(first) ? 0 : statement.Integer(first);
+  identity.tail =
+      statement.IsNull(first + 1) ? std::string() : std::string(statement.Blob(first + 1));
+}
+
+void BindText(sql::Statement& statement, int index, const std::string& bytes) {
+  if (bytes.empty())
+    statement.BindNull(index);
+  else
+    statement.BindBlob(index, bytes);
 }
 
 bool ReadPath(const sql::Statement& statement, int column, std::string& cp932) {
@@ -132,6 +120,7 @@ HistoryStore::Opened HistoryStore::Open(sql::Status& status) {
       return Opened::Broken;
     }
   }
+  KeepPrivate(path_);
   const auto fail = [&](sql::Status failure) {
     db_.Close();
     status = std::move(failure);
@@ -154,28 +143,35 @@ HistoryStore::Opened HistoryStore::Open(sql::Status& status) {
   tables = query.Integer(0);
   query.Finalize();
 
-  // Another program's database, or a newer layout: not ours to write, and
-  // not even to switch to WAL.
+  // A newer program's layout is kept as it is, for that program: not ours to
+  // write, nor to put aside. Another program's database is not ours either.
   const bool empty = version == 0 && tables == 0;
-  if (!empty && version != SchemaVersion) return fail(Garbled("unknown layout"));
+  if (version > SchemaVersion) {
+    db_.Close();
+    status = NewerLayout();
+    return Opened::Failed;
+  }
+  if (!empty && version != SchemaVersion && version != 1) return fail(Garbled("unknown layout"));
   // WAL: a reader never waits for the writer, and one sync per commit.
   // Checkpoints are run after a batch, never in the middle of one.
   if (sql::Status s = db_.Execute("PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL; "
                                   "PRAGMA wal_autocheckpoint=0");
       !s)
     return fail(std::move(s));
-  if (empty) {
+  if (version != SchemaVersion) {
     sql::Transaction transaction(db_);
     if (!transaction.begun()) return fail(transaction.begun());
-    if (sql::Status s = db_.Execute(Schema); !s) return fail(std::move(s));
+    if (empty)
+      if (sql::Status s = db_.Execute(Schema); !s) return fail(std::move(s));
+    if (sql::Status s = db_.Execute(SecondLayout); !s) return fail(std::move(s));
     if (sql::Status s = transaction.Commit(); !s) return fail(std::move(s));
   }
   // A store whose tables lack a column cannot be written either.
   const std::string probe = std::string("SELECT ") + StepColumns + " FROM step LIMIT 0";
   if (sql::Status s = query.Prepare(db_, probe.c_str()); !s)
     return fail(MeansTransient(s) ? s : Garbled("unknown layout"));
-  if (sql::Status s =
-          query.Prepare(db_, "SELECT id, kind, made, temporary, state, files FROM batch LIMIT 0");
+  if (sql::Status s = query.Prepare(
+          db_, (std::string("SELECT id, ") + BatchColumns + " FROM batch LIMIT 0").c_str());
       !s)
     return fail(MeansTransient(s) ? s : Garbled("unknown layout"));
   return Opened::Ready;
@@ -218,10 +214,8 @@ sql::Status HistoryStore::LoadBatch(std::int64_t id, StoredBatch& batch) {
   batch.id = id;
   sql::Statement query;
   bool row = false;
-  if (sql::Status s =
-          query.Prepare(db_, "SELECT kind, made, temporary, state, files FROM batch WHERE id=?1");
-      !s)
-    return s;
+  const std::string batchSql = std::string("SELECT ") + BatchColumns + " FROM batch WHERE id=?1";
+  if (sql::Status s = query.Prepare(db_, batchSql.c_str()); !s) return s;
   if (sql::Status s = query.Bind(1, id).Step(row); !s || !row) return s.ok() ? Garbled("gone") : s;
   const std::int64_t kind = query.Integer(0), state = query.Integer(3);
   if (kind < 1 || kind > 3 || state < Planned || state > Finished)
@@ -231,6 +225,12 @@ sql::Status HistoryStore::LoadBatch(std::int64_t id, StoredBatch& batch) {
   if (!ReadPath(query, 2, batch.temporary)) return Garbled("temporary path");
   batch.finished = state == Finished;
   batch.files = static_cast<int>(query.Integer(4));
+  batch.owner = {query.IsNull(5) ? 0 : query.Integer(5), query.IsNull(6) ? 0 : query.Integer(6)};
+  batch.volume.uuid = query.Blob(7);
+  batch.volume.label = query.Blob(8);
+  batch.volume.mountPoint = query.Blob(9);
+  batch.volume.device = static_cast<std::uint64_t>(query.IsNull(10) ? 0 : query.Integer(10));
+  batch.volume.keepsInodes = query.IsNull(11) || query.Integer(11) != 0;
 
   const std::string sql =
       std::string("SELECT ") + StepColumns + " FROM step WHERE batch=?1 ORDER BY seq";
@@ -240,11 +240,14 @@ sql::Status HistoryStore::LoadBatch(std::int64_t id, StoredBatch& batch) {
     if (sql::Status s = query.Step(row); !s) return s;
     if (!row) break;
     StoredStep step;
+    step.seq = batch.steps.size();
     if (!ReadPath(query, 0, step.path) || !ReadPath(query, 1, step.newPath))
       return Garbled("step path");
     step.file = ReadIdentity(query, 2);
+    ReadContent(query, 19, step.file);
     if (step.file.known && (step.path.empty() || step.newPath.empty())) return Garbled("step path");
     step.target = ReadIdentity(query, 5);
+    ReadContent(query, 27, step.target);
     step.hasOldTail = !query.IsNull(8);
     step.oldTail = query.Blob(8);
     step.newEnd = query.Blob(9);
@@ -263,14 +266,26 @@ sql::Status HistoryStore::LoadBatch(std::int64_t id, StoredBatch& batch) {
     step.outcome = static_cast<RowOutcome>(outcome);
     if (!ReadPath(query, 11, step.place)) return Garbled("place");
     step.placed = ReadIdentity(query, 12, false);
-    step.placed.length = step.file.length;
+    step.placed.length = query.IsNull(21) ? step.file.length : query.Integer(21);
+    ReadContent(query, 22, step.placed);
     step.replaced = static_cast<ReplacedFate>(replaced);
     step.replacedPath = query.Blob(15);
     step.replacedFile = ReadIdentity(query, 16);
+    ReadContent(query, 24, step.replacedFile);
+    step.undone = !query.IsNull(26) && query.Integer(26) != 0;
+    if (step.undone) ++batch.undoneSteps;
     batch.steps.push_back(std::move(step));
   }
   if (batch.steps.empty() || (batch.kind != BatchKind::Rename && batch.steps.size() != 1))
     return Garbled("steps");
+  if (sql::Status s = query.Prepare(db_, "SELECT path, made FROM placeholder WHERE batch=?1"); !s)
+    return s;
+  query.Bind(1, id);
+  for (;;) {
+    if (sql::Status s = query.Step(row); !s) return s;
+    if (!row) break;
+    batch.placeholders.push_back({std::string(query.Blob(0)), query.Integer(1)});
+  }
   return {};
 }
 
@@ -294,19 +309,28 @@ HistoryStore::Written HistoryStore::Write(WriteFn write) {
 }
 
 HistoryStore::Written HistoryStore::AddRename(std::span<const PlannedStep> steps,
-                                              const std::string& temporary) {
+                                              const std::string& temporary,
+                                              const RecordedVolume& volume) {
   return Write([&](std::int64_t& id) -> sql::Status {
     sql::Transaction transaction(db_);
     if (!transaction.begun()) return transaction.begun();
     sql::Statement batch;
     if (sql::Status s = batch.Prepare(db_,
-                                      "INSERT INTO batch(kind, made, temporary, state, files) "
-                                      "VALUES(?1, ?2, ?3, 0, ?4)");
+                                      "INSERT INTO batch(kind, made, temporary, state, files, "
+                                      "owner_pid, owner_start, vol_uuid, vol_label, vol_mount, "
+                                      "vol_dev, vol_keeps) "
+                                      "VALUES(?1, ?2, ?3, 0, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11)");
         !s)
       return s;
     batch.Bind(1, static_cast<std::int64_t>(BatchKind::Rename))
         .Bind(2, static_cast<std::int64_t>(std::time(nullptr)))
         .Bind(4, static_cast<std::int64_t>(steps.size()));
+    const ProcessMark owner = ThisProcess();
+    batch.Bind(5, owner.pid).Bind(6, owner.started);
+    BindText(batch, 7, volume.uuid);
+    BindText(batch, 8, volume.label);
+    BindText(batch, 9, volume.mountPoint);
+    batch.Bind(10, static_cast<std::int64_t>(volume.device)).Bind(11, volume.keepsInodes ? 1 : 0);
     if (temporary.empty())
       batch.BindNull(3);
     else
@@ -317,8 +341,9 @@ HistoryStore::Written HistoryStore::AddRename(std::span<const PlannedStep> steps
     sql::Statement step;
     if (sql::Status s = step.Prepare(db_,
                                      "INSERT INTO step(batch, seq, path, new_path, dev, ino, "
-                                     "length, target_dev, target_ino, target_length) "
-                                     "VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10)");
+                                     "length, target_dev, target_ino, target_length, modified, "
+                                     "tail) VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, "
+                                     "?12)");
         !s)
       return s;
     for (std::size_t i = 0; i < steps.size(); ++i) {
@@ -326,6 +351,7 @@ HistoryStore::Written HistoryStore::AddRename(std::span<const PlannedStep> steps
       step.BindBlob(3, steps[i].path).BindBlob(4, steps[i].newPath);
       BindIdentity(step, 5, steps[i].file);
       BindIdentity(step, 8, steps[i].target);
+      BindContent(step, 11, steps[i].file);
       if (sql::Status s = step.Run(); !s) return s;
     }
     if (sql::Status s = db_.Execute(TrimBatches); !s) return s;
@@ -352,8 +378,8 @@ HistoryStore::Written HistoryStore::AddTagChange(BatchKind kind, const PlannedSt
     const std::int64_t added = db_.LastInsertId();
     if (sql::Status s = statement.Prepare(db_,
                                           "INSERT INTO step(batch, seq, path, new_path, dev, ino, "
-                                          "length, old_tail, new_end) "
-                                          "VALUES(?1, 0, ?2, ?2, ?3, ?4, ?5, ?6, ?7)");
+                                          "length, old_tail, new_end, modified) "
+                                          "VALUES(?1, 0, ?2, ?2, ?3, ?4, ?5, ?6, ?7, ?8)");
         !s)
       return s;
     statement.Bind(1, added).BindBlob(2, step.path);
@@ -363,6 +389,10 @@ HistoryStore::Written HistoryStore::AddTagChange(BatchKind kind, const PlannedSt
     else
       statement.BindNull(6);
     statement.BindBlob(7, newEnd);
+    if (step.file.modified != 0)
+      statement.Bind(8, step.file.modified);
+    else
+      statement.BindNull(8);
     if (sql::Status s = statement.Run(); !s) return s;
     if (sql::Status s = db_.Execute(TrimBatches); !s) return s;
     if (sql::Status s = transaction.Commit(); !s) return s;
@@ -371,29 +401,47 @@ HistoryStore::Written HistoryStore::AddTagChange(BatchKind kind, const PlannedSt
   });
 }
 
-void HistoryStore::SetTarget(std::int64_t batch, std::size_t seq, const Identity& target) {
-  if (batch == 0 || !db_.isOpen()) return;
+sql::Status HistoryStore::SetTarget(std::int64_t batch, std::size_t seq, const Identity& target) {
+  if (batch == 0 || !db_.isOpen()) return {};
   sql::Statement update;
-  if (!update.Prepare(db_,
-                      "UPDATE step SET target_dev=?1, target_ino=?2, target_length=?3 "
-                      "WHERE batch=?4 AND seq=?5"))
-    return;
+  if (sql::Status s = update.Prepare(db_,
+                                     "UPDATE step SET target_dev=?1, target_ino=?2, "
+                                     "target_length=?3, target_modified=?6, target_tail=?7 "
+                                     "WHERE batch=?4 AND seq=?5");
+      !s)
+    return s;
   BindIdentity(update, 1, target);
+  BindContent(update, 6, target);
   update.Bind(4, batch).Bind(5, static_cast<std::int64_t>(seq));
-  (void)update.Run();
+  return update.Run();
 }
 
-void HistoryStore::FinishRename(std::int64_t batch, std::span<const StepOutcome> outcomes,
-                                int changed) {
-  if (batch == 0 || !db_.isOpen()) return;
+sql::Status HistoryStore::AddPlaceholder(std::int64_t batch, const std::string& native,
+                                         std::int64_t made) {
+  if (batch == 0 || !db_.isOpen()) return {SQLITE_MISUSE, "no batch"};
+  sql::Statement insert;
+  if (sql::Status s =
+          insert.Prepare(db_, "INSERT INTO placeholder(batch, path, made) VALUES(?1, ?2, ?3)");
+      !s)
+    return s;
+  return insert.Bind(1, batch).BindBlob(2, native).Bind(3, made).Run();
+}
+
+sql::Status HistoryStore::FinishRename(std::int64_t batch, std::span<const StepOutcome> outcomes,
+                                       int changed) {
+  if (batch == 0 || !db_.isOpen()) return {};
   sql::Transaction transaction(db_);
-  if (!transaction.begun()) return;
+  if (!transaction.begun()) return transaction.begun();
   sql::Statement update;
-  if (!update.Prepare(db_,
-                      "UPDATE step SET outcome=?1, place=?2, placed_dev=?3, placed_ino=?4, "
-                      "replaced=?5, replaced_path=?6, replaced_dev=?7, replaced_ino=?8, "
-                      "replaced_length=?9 WHERE batch=?10 AND seq=?11"))
-    return;
+  if (sql::Status s =
+          update.Prepare(db_,
+                         "UPDATE step SET outcome=?1, place=?2, placed_dev=?3, placed_ino=?4, "
+                         "replaced=?5, replaced_path=?6, replaced_dev=?7, replaced_ino=?8, "
+                         "replaced_length=?9, placed_length=?12, placed_modified=?13, "
+                         "placed_tail=?14, replaced_modified=?15, replaced_tail=?16 "
+                         "WHERE batch=?10 AND seq=?11");
+      !s)
+    return s;
   for (const StepOutcome& o : outcomes) {
     update.Bind(1, static_cast<std::int64_t>(o.outcome));
     if (o.place.empty())
@@ -407,24 +455,34 @@ void HistoryStore::FinishRename(std::int64_t batch, std::span<const StepOutcome>
     else
       update.BindBlob(6, o.replacedPath);
     BindIdentity(update, 7, o.replacedFile);
+    if (o.placed.known)
+      update.Bind(12, o.placed.length);
+    else
+      update.BindNull(12);
+    BindContent(update, 13, o.placed);
+    BindContent(update, 15, o.replacedFile);
     update.Bind(10, batch).Bind(11, static_cast<std::int64_t>(o.seq));
-    if (!update.Run()) return;
+    if (sql::Status s = update.Run(); !s) return s;
   }
+  const char* const ends[] = {"DELETE FROM step WHERE batch=?1",
+                              "DELETE FROM placeholder WHERE batch=?1",
+                              "DELETE FROM batch WHERE id=?1"};
   sql::Statement statement;
   if (changed == 0) {
-    if (!statement.Prepare(db_, "DELETE FROM step WHERE batch=?1") ||
-        !statement.Bind(1, batch).Run())
-      return;
-    if (!statement.Prepare(db_, "DELETE FROM batch WHERE id=?1") || !statement.Bind(1, batch).Run())
-      return;
+    for (const char* end : ends) {
+      if (sql::Status s = statement.Prepare(db_, end); !s) return s;
+      if (sql::Status s = statement.Bind(1, batch).Run(); !s) return s;
+    }
   } else {
-    if (!statement.Prepare(db_, "UPDATE batch SET state=1, files=?2 WHERE id=?1") ||
-        !statement.Bind(1, batch).Bind(2, changed).Run())
-      return;
+    if (sql::Status s = statement.Prepare(db_, "UPDATE batch SET state=1, files=?2 WHERE id=?1");
+        !s)
+      return s;
+    if (sql::Status s = statement.Bind(1, batch).Bind(2, changed).Run(); !s) return s;
   }
-  if (!transaction.Commit()) return;
+  if (sql::Status s = transaction.Commit(); !s) return s;
   Checkpoint();
   if (changed > 0) TellUndoable(true);
+  return {};
 }
 
 void HistoryStore::MarkFinished(std::int64_t batch) {
@@ -444,6 +502,18 @@ void HistoryStore::MarkUndone(std::int64_t batch) {
       statement.Bind(1, batch).Run())
     Checkpoint();
   TellUndoableFromStore();
+}
+
+void HistoryStore::MarkStepsUndone(std::int64_t batch, std::span<const std::size_t> seqs) {
+  if (batch == 0 || seqs.empty() || !db_.isOpen()) return;
+  sql::Transaction transaction(db_);
+  sql::Statement update;
+  if (!transaction.begun() ||
+      !update.Prepare(db_, "UPDATE step SET undone=1 WHERE batch=?1 AND seq=?2"))
+    return;
+  for (const std::size_t seq : seqs)
+    if (!update.Bind(1, batch).Bind(2, static_cast<std::int64_t>(seq)).Run()) return;
+  if (transaction.Commit()) Checkpoint();
 }
 
 void HistoryStore::Drop(std::int64_t batch) {
@@ -509,6 +579,11 @@ HistoryStore::Loaded HistoryStore::LoadNewest(StoredBatch& batch, sql::Status& s
       return Loaded::Nothing;
     }
     if (status) status = LoadBatch(query.Integer(0), batch);
+    // A run still going on in another window is not taken back under it;
+    // one whose process died (a crash) is, from what is on disk.
+    if (status && !batch.finished && batch.owner.pid != ThisProcess().pid &&
+        StillRunning(batch.owner))
+      return Loaded::Busy;
     if (status) return Loaded::Ready;
     opened = MeansTransient(status) ? Opened::Failed : Opened::Broken;
   }

@@ -14,6 +14,11 @@
 
 namespace selvane {
 
+// Why a store written by a newer version of the program is not used; it is
+// kept as it is.
+sql::Status NewerLayout();
+bool IsNewerLayout(const sql::Status& status);
+
 class HistoryStore {
  public:
   explicit HistoryStore(std::string path);
@@ -29,26 +34,32 @@ class HistoryStore {
     std::string aside;
     std::int64_t batch = 0;
   };
-  Written AddRename(std::span<const PlannedStep> steps, const std::string& temporary);
+  Written AddRename(std::span<const PlannedStep> steps, const std::string& temporary,
+                    const RecordedVolume& volume = {});
   Written AddTagChange(BatchKind kind, const PlannedStep& step,
                        std::optional<std::string_view> oldTail, std::string_view newEnd);
   // Committed on its own; a failure is left to the outcome to make up for.
-  void SetTarget(std::int64_t batch, std::size_t seq, const Identity& target);
+  sql::Status SetTarget(std::int64_t batch, std::size_t seq, const Identity& target);
+  // A placeholder about to be made at `native`, committed before it is.
+  sql::Status AddPlaceholder(std::int64_t batch, const std::string& native, std::int64_t made);
   // The outcome of the steps that did anything, `changed` of which changed
   // something on disk; with none, the batch goes. A failure leaves the
   // batch as planned.
-  void FinishRename(std::int64_t batch, std::span<const StepOutcome> outcomes, int changed);
+  sql::Status FinishRename(std::int64_t batch, std::span<const StepOutcome> outcomes, int changed);
   void MarkFinished(std::int64_t batch);
   void MarkUndone(std::int64_t batch);
+  // Steps of a batch that an undo took back while others stayed.
+  void MarkStepsUndone(std::int64_t batch, std::span<const std::size_t> seqs);
   void Drop(std::int64_t batch);
 
   // Whether a batch is not yet undone. Opens an existing store (never makes
   // one); true when the store cannot be read, so that undo can say why.
   bool MayUndo();
 
-  enum class Loaded { Nothing, Ready, PutAside, Unreadable };
+  enum class Loaded { Nothing, Ready, PutAside, Unreadable, Busy };
   // The newest batch not undone. PutAside: the store was garbled and now
-  // lies at `aside`; Unreadable: `status` says why.
+  // lies at `aside`; Unreadable: `status` says why; Busy: another process
+  // is still running it.
   Loaded LoadNewest(StoredBatch& batch, sql::Status& status, std::string& aside);
 
   // Told whenever whether a batch can be undone becomes known or changes.

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/history/Journal.h"
+#include "core/platform/Process.h"
 
 namespace selvane {
 
@@ -14,10 +15,22 @@ enum class BatchKind { Rename = 1, TagUpdate = 2, TagRemoval = 3 };
 
 // The identity undo compares: for a rename the name's own device and inode
 // (a link moves as itself), for a tag change those of the file written.
+// Where the medium does not keep inode numbers (FUSE, a remount), the file
+// is known by its length, modification time and last bytes instead.
 struct Identity {
   bool known = false;
   std::uint64_t device = 0, inode = 0;
   std::int64_t length = 0;
+  std::int64_t modified = 0;  // nanoseconds; 0: not known
+  std::string tail;           // the last bytes (at most 128); empty: not known
+};
+
+// The medium a batch worked on, as core/platform/Volume tells it.
+struct RecordedVolume {
+  std::string uuid, label;  // empty where the medium has none
+  std::string mountPoint;   // native, where it was mounted
+  std::uint64_t device = 0;
+  bool keepsInodes = true;  // false on FUSE and FAT-family media
 };
 
 // A planned step on its way into the store (native paths; empty: the row
@@ -39,6 +52,8 @@ struct StepOutcome {
 };
 
 struct StoredStep {
+  std::size_t seq = 0;
+  bool undone = false;        // taken back by an earlier undo that was cut short
   std::string path, newPath;  // CP932
   Identity file;
   Identity target;  // what held newPath just before this step replaced it
@@ -61,7 +76,15 @@ struct StoredBatch {
   std::string temporary;  // CP932; empty when none
   bool finished = false;  // the outcome was recorded
   int files = 0;
+  int undoneSteps = 0;  // steps an earlier undo took back
+  ProcessMark owner;    // the process that ran it
+  RecordedVolume volume;
   std::vector<StoredStep> steps;
+  struct Placeholder {
+    std::string path;       // native
+    std::int64_t made = 0;  // seconds since 1970, when it was written down
+  };
+  std::vector<Placeholder> placeholders;
 };
 
 }  // namespace selvane

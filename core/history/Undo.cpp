@@ -1,5 +1,6 @@
 #include "core/history/Undo.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <unordered_map>
@@ -10,6 +11,65 @@
 #include "core/platform/Cp932.h"
 
 namespace selvane {
+
+namespace {
+
+// "メディア「SELVEX」（UUID 1234-ABCD、以前の場所：/media/x）"
+std::string MediumAway(const RecordedVolume& volume) {
+  std::string named = Cp932("メディア");
+  if (!volume.label.empty()) named += Cp932("「") + ShownPath(volume.label) + Cp932("」");
+  named += Cp932("（");
+  if (!volume.uuid.empty()) named += "UUID " + volume.uuid + Cp932("、");
+  named += Cp932("以前の場所：") + ShownPath(volume.mountPoint) + Cp932("）");
+  return named + Cp932(
+                     "が接続されていないため、元に戻せません。\n接続してから、もう一度"
+                     "元に戻してください。ファイルは何も変更していません。");
+}
+
+// `path` (CP932) moved from under `from` to under `to` (native mount points).
+void Rebase(std::string& path, const std::string& from, const std::string& to) {
+  if (path.size() > from.size() && path.compare(0, from.size(), from) == 0 &&
+      path[from.size()] == '/')
+    path = to + path.substr(from.size());
+}
+
+void MapDevice(Identity& identity, std::uint64_t from, std::uint64_t to) {
+  if (identity.known && identity.device == from) identity.device = to;
+}
+
+}  // namespace
+
+bool FollowMedium(StoredBatch& batch, MountTable& mounts) {
+  RecordedVolume& volume = batch.volume;
+  if (volume.uuid.empty() && volume.label.empty()) return true;
+  // Still where it was: kept there, even where other mounts share its
+  // identity (subvolumes of one file system, bind mounts).
+  const Volume* now = mounts.VolumeOf(volume.mountPoint);
+  const bool stayed = now != nullptr && now->mountPoint == volume.mountPoint &&
+                      (volume.uuid.empty() ? now->label == volume.label : now->uuid == volume.uuid);
+  if (!stayed) now = mounts.FindMounted(volume.uuid, volume.label);
+  if (now == nullptr) return false;
+  if (now->mountPoint != volume.mountPoint) {
+    std::string from, to;
+    if (!NativePathToCp932(volume.mountPoint, from) || !NativePathToCp932(now->mountPoint, to))
+      return true;
+    for (StoredStep& step : batch.steps) {
+      for (std::string* path : {&step.path, &step.newPath, &step.place}) Rebase(*path, from, to);
+      Rebase(step.replacedPath, volume.mountPoint, now->mountPoint);
+    }
+    Rebase(batch.temporary, from, to);
+    for (StoredBatch::Placeholder& placeholder : batch.placeholders)
+      Rebase(placeholder.path, volume.mountPoint, now->mountPoint);
+    volume.mountPoint = now->mountPoint;
+  }
+  if (volume.device != 0 && now->device != volume.device) {
+    for (StoredStep& step : batch.steps)
+      for (Identity* identity : {&step.file, &step.target, &step.placed, &step.replacedFile})
+        MapDevice(*identity, volume.device, now->device);
+    volume.device = now->device;
+  }
+  return true;
+}
 
 UndoHistory::UndoHistory(HistoryStore& store) : store_(store) {}
 
@@ -32,22 +92,41 @@ UndoOffer UndoHistory::OfferUndo() {
       offer.state = UndoOffer::State::Unreadable;
       offer.message = UnreadableHistory(store_.path(), ReasonOf(status));
       return offer;
+    case HistoryStore::Loaded::Busy:
+      offer.state = UndoOffer::State::Busy;
+      offer.message =
+          Cp932("この操作はほかのウィンドウでまだ実行中です。終わってから元に戻してください。");
+      return offer;
     case HistoryStore::Loaded::Ready:
       break;
   }
+  MountTable mounts = MountTable::Read();
+  if (!FollowMedium(*batch, mounts)) {
+    offer.state = UndoOffer::State::Away;
+    offer.message = MediumAway(batch->volume);
+    return offer;
+  }
   offer.state = UndoOffer::State::Ready;
   offer.batch = batch->id;
-  offer.question = UndoQuestion(batch->kind, batch->made, batch->files, std::time(nullptr));
+  offer.question =
+      UndoQuestion(batch->kind, batch->made, batch->files, std::time(nullptr),
+                   batch->undoneSteps > 0 ? std::max(batch->files - batch->undoneSteps, 1) : -1);
   offered_ = std::move(batch);
   return offer;
 }
 
 UndoResult UndoHistory::Undo(const UndoOffer& offer, FileOps& ops, Trash& trash) {
-  if (offer.state != UndoOffer::State::Ready || !offered_ || offered_->id != offer.batch)
-    return UndoResult{{}, {}, Cp932("元に戻せる操作はありません")};
+  if (offer.state != UndoOffer::State::Ready || !offered_ || offered_->id != offer.batch) {
+    UndoResult none;
+    none.status = Cp932("元に戻せる操作はありません");
+    return none;
+  }
   const std::unique_ptr<StoredBatch> batch = std::move(offered_);
   UndoResult result = UndoBatch(*batch, ops, trash);
-  store_.MarkUndone(batch->id);
+  if (result.complete)
+    store_.MarkUndone(batch->id);
+  else
+    store_.MarkStepsUndone(batch->id, result.undoneSteps);
   return result;
 }
 
@@ -60,6 +139,8 @@ UndoRun RunUndo(HistoryStore& store, FileOps& ops, Trash& trash, UserPrompts& ui
       return {};
     case UndoOffer::State::Broken:
     case UndoOffer::State::Unreadable:
+    case UndoOffer::State::Away:
+    case UndoOffer::State::Busy:
       ui.Refuse(offer.message, Cp932("元に戻す"));
       return {};
     case UndoOffer::State::Ready:
@@ -94,7 +175,7 @@ void FollowPathChanges(EntryTable& table, std::span<const PathChange> changes) {
   }
 }
 
-std::string UndoQuestion(BatchKind kind, std::time_t made, int files, std::time_t now) {
+std::string UndoQuestion(BatchKind kind, std::time_t made, int files, std::time_t now, int left) {
   std::tm at{}, today{};
   ::localtime_r(&made, &at);
   ::localtime_r(&now, &today);
@@ -106,7 +187,8 @@ std::string UndoQuestion(BatchKind kind, std::time_t made, int files, std::time_
   text += kind == BatchKind::Rename      ? " のリネーム"
           : kind == BatchKind::TagUpdate ? " のタグ情報の更新"
                                          : " のタグ情報の削除";
-  text += "（" + std::to_string(files) + " ファイル）を元に戻しますか？";
+  text += left >= 0 ? "（残り " + std::to_string(left) + " ファイル）を元に戻しますか？"
+                    : "（" + std::to_string(files) + " ファイル）を元に戻しますか？";
   return Cp932(text);
 }
 

@@ -14,6 +14,7 @@
 #include "core/history/Store.h"
 #include "core/platform/FileOps.h"
 #include "core/platform/Trash.h"
+#include "core/platform/Volume.h"
 
 namespace selvane {
 
@@ -25,17 +26,22 @@ struct PathChange {
 
 // The batch that 元に戻す would take back, or why there is none.
 struct UndoOffer {
-  enum class State { Nothing, Ready, Broken, Unreadable };
+  // Away: the medium of the batch is not connected; Busy: another window
+  // is still running the batch. Both leave it to be taken back later.
+  enum class State { Nothing, Ready, Broken, Unreadable, Away, Busy };
   State state = State::Nothing;
   std::int64_t batch = 0;
   std::string question;  // Ready: the Yes/No question (CP932)
-  std::string message;   // Broken, Unreadable: what to tell (CP932)
+  std::string message;   // Broken, Unreadable, Away, Busy: what to tell (CP932)
 };
 
 struct UndoResult {
   std::vector<PathChange> changes;  // in the order the moves happened
   std::string report;  // one message listing what was left as it is; empty when nothing
   std::string status;  // for the status line
+  // The steps taken back; the batch counts as undone only when all are.
+  std::vector<std::size_t> undoneSteps;
+  bool complete = true;
 };
 
 class UndoHistory {
@@ -73,7 +79,14 @@ UndoRun RunUndo(HistoryStore& store, FileOps& ops, Trash& trash, UserPrompts& ui
 void FollowPathChanges(EntryTable& table, std::span<const PathChange> changes);
 
 // The question for a batch, e.g. "12月9日 10:31 のリネーム（60 ファイル）を
-// 元に戻しますか？" (local time; the year too when it is not this one).
-std::string UndoQuestion(BatchKind kind, std::time_t made, int files, std::time_t now);
+// 元に戻しますか？" (local time; the year too when it is not this one); after
+// an undo cut short, "（残り 12 ファイル）" names what is left.
+std::string UndoQuestion(BatchKind kind, std::time_t made, int files, std::time_t now,
+                         int left = -1);
+
+// Follows the batch's medium to where it is mounted now (its paths
+// re-based there, its device numbers mapped). False when the medium is
+// not connected.
+bool FollowMedium(StoredBatch& batch, MountTable& mounts);
 
 }  // namespace selvane

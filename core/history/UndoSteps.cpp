@@ -1,6 +1,7 @@
 #include "core/history/UndoSteps.h"
 
 #include <cerrno>
+#include <cstdlib>
 #include <string>
 #include <utility>
 
@@ -129,12 +130,18 @@ std::string Report(const std::vector<Left>& left) {
   return text;
 }
 
-bool Holds(const FileStatus& status, const Identity& identity) {
-  return identity.known && status.kind != FileKind::Missing &&
-         status.nameDevice == identity.device && status.nameInode == identity.inode;
+// FAT keeps modification times to two seconds, and a FUSE medium may show
+// a finer time until it is mounted again.
+constexpr std::int64_t TimeSlack = 2'000'000'000;
+
+// Two records of one file: the same entry, or the same content.
+bool SameFile(const Identity& a, const Identity& b) {
+  if (!a.known || !b.known) return false;
+  if (a.device == b.device && a.inode == b.inode) return true;
+  return !a.tail.empty() && a.tail == b.tail && a.length == b.length;
 }
 
-// What the trash looks for: a name with this device and inode.
+// What the trash looks for: a file of this length (and entry).
 FileStatus AsStatus(const Identity& identity) {
   FileStatus status;
   if (!identity.known) return status;
@@ -154,8 +161,19 @@ class RenameUndo {
   // Last step first, so that a name a later step took is free again when
   // the earlier step that gave it up comes back to it.
   void Run() {
+    ClearPlaceholders();
     GuessTemporary();
-    for (std::size_t k = batch_.steps.size(); k-- > 0;) UndoStep(k);
+    for (std::size_t k = batch_.steps.size(); k-- > 0;) {
+      const StoredStep& step = batch_.steps[k];
+      // A row the run left alone has nothing to take back.
+      if (step.undone || (step.outcomeKnown && step.outcome == RowOutcome::NotMoved &&
+                          step.place.empty() && step.replaced == ReplacedFate::None))
+        continue;
+      if (UndoStep(k))
+        result_.undoneSteps.push_back(step.seq);
+      else
+        result_.complete = false;
+    }
   }
 
  private:
@@ -165,6 +183,24 @@ class RenameUndo {
     std::string path;
   };
 
+  // The file at `place` is the one `identity` records: its device and
+  // inode agree, or, where the medium does not keep them (FUSE, a
+  // remount), its length, modification time and last bytes do. Never the
+  // inode number alone.
+  bool Holds(const std::string& place, const FileStatus& status, const Identity& identity) {
+    if (!identity.known || status.kind == FileKind::Missing) return false;
+    if (status.nameDevice == identity.device && status.nameInode == identity.inode) return true;
+    if (status.kind != FileKind::Regular || status.link || identity.tail.empty() ||
+        identity.modified == 0 || status.length != identity.length ||
+        std::abs(status.modified - identity.modified) > TimeSlack)
+      return false;
+    std::string end(identity.tail.size(), '\0');
+    return ops_.ReadAt(place.c_str(), status.length - static_cast<std::int64_t>(end.size()),
+                       end.data(), end.size())
+               .ok() &&
+           end == identity.tail;
+  }
+
   // Where the step's file is now, by its identity: its old name first (a
   // file there needs nothing), then wherever the batch may have left it.
   Found Locate(const StoredStep& step) {
@@ -172,7 +208,7 @@ class RenameUndo {
     for (const std::string* place : places) {
       if (place->empty() || (place != &step.path && *place == step.path)) continue;
       const FileStatus status = ops_.Status(place->c_str());
-      if (!Holds(status, step.file) && !Holds(status, step.placed)) continue;
+      if (!Holds(*place, status, step.file) && !Holds(*place, status, step.placed)) continue;
       if (place == &step.path) return {At::Old, *place};
       if (status.length != step.file.length) return {At::Changed, *place};
       return {At::Elsewhere, *place};
@@ -188,8 +224,7 @@ class RenameUndo {
     for (std::size_t j = 0; j < k; ++j) {
       const StoredStep& earlier = batch_.steps[j];
       const Identity& replaced = earlier.outcomeKnown ? earlier.replacedFile : earlier.target;
-      if (replaced.known && replaced.device == own.device && replaced.inode == own.inode)
-        return true;
+      if (SameFile(replaced, own)) return true;
     }
     return false;
   }
@@ -203,7 +238,9 @@ class RenameUndo {
     const FileStatus temporary = ops_.Status(batch_.temporary.c_str());
     if (temporary.kind != FileKind::Regular) return;
     for (const StoredStep& step : batch_.steps)
-      if (Holds(temporary, step.file) || Holds(temporary, step.placed)) return;
+      if (Holds(batch_.temporary, temporary, step.file) ||
+          Holds(batch_.temporary, temporary, step.placed))
+        return;
     std::size_t candidates = 0;
     for (std::size_t k = 0; k < batch_.steps.size(); ++k) {
       const StoredStep& step = batch_.steps[k];
@@ -219,13 +256,10 @@ class RenameUndo {
     }
   }
 
-  void UndoStep(std::size_t k) {
+  // True when the step is taken back as far as it ever can be.
+  bool UndoStep(std::size_t k) {
     const StoredStep& step = batch_.steps[k];
-    if (!step.file.known) return;
-    // A row the run left alone has nothing to take back.
-    if (step.outcomeKnown && step.outcome == RowOutcome::NotMoved && step.place.empty() &&
-        step.replaced == ReplacedFate::None)
-      return;
+    if (!step.file.known) return true;
     Found found = Locate(step);
     if (found.at == At::Nowhere && k == guess_) found = {At::Elsewhere, batch_.temporary};
     bool movedBack = false;
@@ -234,57 +268,65 @@ class RenameUndo {
         break;
       case At::Changed:
         left_.emplace_back(found.path, step.path, Why::Changed);
-        break;
+        return false;
       case At::Nowhere:
-        if (!ReplacedByEarlier(k)) left_.emplace_back(step.newPath, step.path, Why::Gone);
+        if (!ReplacedByEarlier(k)) {
+          left_.emplace_back(step.newPath, step.path, Why::Gone);
+          return false;
+        }
         break;
       case At::Elsewhere:
         if (ops_.Status(step.path.c_str()).kind != FileKind::Missing) {
           left_.emplace_back(found.path, step.path, Why::OldNameTaken);
-        } else if (const FileResult moved = ops_.Move(found.path.c_str(), step.path.c_str());
-                   !moved) {
-          left_.emplace_back(found.path, step.path, Why::MoveFailed, moved.error);
-        } else {
-          result_.changes.push_back({found.path, step.path});
-          movedBack = true;
+          return false;
         }
+        if (const FileResult moved = ops_.Move(found.path.c_str(), step.path.c_str()); !moved) {
+          left_.emplace_back(found.path, step.path, Why::MoveFailed, moved.error);
+          return false;
+        }
+        result_.changes.push_back({found.path, step.path});
+        movedBack = true;
         break;
     }
-    if (step.path != step.newPath) BringBackReplaced(k, movedBack);
+    return step.path == step.newPath || BringBackReplaced(k, movedBack);
   }
 
   // The file the step's overwrite sent to the trash goes back to the name
   // it had, now that the file which took it has gone back to its own.
-  void BringBackReplaced(std::size_t k, bool movedBack) {
+  bool BringBackReplaced(std::size_t k, bool movedBack) {
     const StoredStep& step = batch_.steps[k];
     std::string nearNative;
-    if (!Cp932PathToNative(step.newPath, nearNative)) return;
+    if (!Cp932PathToNative(step.newPath, nearNative)) return true;
     if (step.outcomeKnown) {
+      // Deleted when the trash could not take it: told, and nothing more
+      // can ever bring it back.
       if (step.replaced == ReplacedFate::Deleted)
         left_.emplace_back(step.newPath, std::string(), Why::ReplacedDeleted);
-      if (step.replaced != ReplacedFate::Trashed) return;
+      if (step.replaced != ReplacedFate::Trashed) return true;
       // Back already (an undo cut short, or the user's own restore).
-      if (Holds(ops_.Status(step.newPath.c_str()), step.replacedFile)) return;
-      Restore(step, trash_.Find(AsStatus(step.replacedFile), step.replacedPath, nearNative));
-      return;
+      if (Holds(step.newPath, ops_.Status(step.newPath.c_str()), step.replacedFile)) return true;
+      return Restore(step, trash_.Find(AsStatus(step.replacedFile), step.replacedFile.tail,
+                                       step.replacedPath, nearNative));
     }
     // After a crash only the disk can tell: the file that held the name
     // just before this step is the latest earlier step's that moved there,
     // else the one recorded as held there (just before the overwrite).
-    if (!movedBack) return;
+    if (!movedBack) return true;
     for (std::size_t j = k; j-- > 0;) {
       const StoredStep& earlier = batch_.steps[j];
       if (earlier.newPath != step.newPath || !earlier.file.known) continue;
-      if (std::string found = trash_.Find(AsStatus(earlier.file), {}, nearNative); !found.empty()) {
-        Restore(step, found);
-        return;
-      }
+      if (std::string found =
+              trash_.Find(AsStatus(earlier.file), earlier.file.tail, {}, nearNative);
+          !found.empty())
+        return Restore(step, found);
     }
-    if (std::string found = trash_.Find(AsStatus(step.target), {}, nearNative); !found.empty())
-      Restore(step, found);
+    if (std::string found = trash_.Find(AsStatus(step.target), step.target.tail, {}, nearNative);
+        !found.empty())
+      return Restore(step, found);
+    return true;
   }
 
-  void Restore(const StoredStep& step, const std::string& found) {
+  bool Restore(const StoredStep& step, const std::string& found) {
     if (found.empty()) {
       left_.emplace_back(step.newPath, std::string(), Why::ReplacedNotInTrash);
     } else if (ops_.Status(step.newPath.c_str()).kind != FileKind::Missing) {
@@ -292,6 +334,28 @@ class RenameUndo {
     } else if (const FileResult restored = trash_.Restore(found, step.newPath.c_str()); !restored) {
       left_.emplace_back(step.newPath, std::string(), Why::RestoreFailed, restored.error,
                          ShownPath(found));
+    } else {
+      return true;
+    }
+    return false;
+  }
+
+  // Empty files that a killed move left to reserve a name: removed before
+  // anything else, so that none is taken for a file of the batch or stands
+  // in the way of one. Only what the batch wrote down, still empty, made
+  // after it was written down, and no file of the batch itself.
+  void ClearPlaceholders() {
+    for (const StoredBatch::Placeholder& placeholder : batch_.placeholders) {
+      if (!IsOwnPlaceholder(placeholder.path, placeholder.path, placeholder.made)) continue;
+      std::string cp932;
+      if (!NativePathToCp932(placeholder.path, cp932)) continue;
+      const FileStatus status = ops_.Status(cp932.c_str());
+      if (status.kind != FileKind::Regular) continue;
+      bool ours = true;
+      for (const StoredStep& step : batch_.steps)
+        if ((step.file.known && step.file.length == 0) || Holds(cp932, status, step.placed))
+          ours = false;
+      if (ours) (void)ops_.Delete(cp932.c_str());
     }
   }
 

@@ -76,6 +76,7 @@ FileStatus NativeStatus(const std::string& native, int* error) {
   status.device = static_cast<std::uint64_t>(st.st_dev);
   status.inode = static_cast<std::uint64_t>(st.st_ino);
   status.length = static_cast<std::int64_t>(st.st_size);
+  status.modified = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
   return status;
 }
 
@@ -244,6 +245,11 @@ class SystemOps final : public FileOps {
     moved = {};
     if (!ToNative(from, nativeFrom, result) || !ToNative(to, nativeTo, result)) return result;
     return MoveNative(nativeFrom, nativeTo, options_, to, &moved);
+  }
+
+  std::function<FileResult(PlaceholderStep, const char*)> SetPlaceholderRecord(
+      std::function<FileResult(PlaceholderStep, const char*)> record) override {
+    return std::exchange(options_.placeholder, std::move(record));
   }
 
  private:

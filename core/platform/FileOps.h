@@ -40,6 +40,7 @@ struct FileStatus {
   FileKind kind = FileKind::Missing;
   std::uint64_t device = 0, inode = 0;
   std::int64_t length = 0;
+  std::int64_t modified = 0;  // nanoseconds since 1970, of what the name leads to
   bool link = false;
   std::uint64_t nameDevice = 0, nameInode = 0;
   std::string linkText;  // a link's contents as CP932 (empty when it has no CP932 form)
@@ -53,6 +54,17 @@ struct FileStatus {
     return kind != FileKind::Missing && other.kind != FileKind::Missing &&
            nameDevice == other.nameDevice && nameInode == other.nameInode;
   }
+};
+
+// Media without an atomic no-replace rename (FUSE, network shares) reserve
+// the new name with an empty placeholder first and then rename over it. A
+// kill in between leaves that empty file behind, so a caller that keeps a
+// record hears of it at each step.
+enum class PlaceholderStep {
+  Reserving,  // about to be made: record it now; a failure returned stops the move
+  Filled,     // the file lies under the name now: no placeholder is left
+  Gone,       // not made, or removed again after a failed rename
+  Left,       // the rename failed and the placeholder could not be removed
 };
 
 class FileOps {
@@ -109,17 +121,13 @@ class FileOps {
   // (the new spelling is "taken" by the file itself); this one refuses
   // (EEXIST) only when the folder lists the new spelling as a name of its own.
   virtual FileResult MoveToOtherCase(const char* from, const char* to) { return Move(from, to); }
-};
-
-// Media without an atomic no-replace rename (FUSE, network shares) reserve
-// the new name with an empty placeholder first and then rename over it. A
-// kill in between leaves that empty file behind, so a caller that keeps a
-// record hears of it at each step.
-enum class PlaceholderStep {
-  Reserving,  // about to be made: record it now; a failure returned stops the move
-  Filled,     // the file lies under the name now: no placeholder is left
-  Gone,       // not made, or removed again after a failed rename
-  Left,       // the rename failed and the placeholder could not be removed
+  // Sets the record told of each placeholder (MoveOptions::placeholder)
+  // and gives back the one it replaces; a FileOps that never makes one
+  // ignores it.
+  virtual std::function<FileResult(PlaceholderStep, const char*)> SetPlaceholderRecord(
+      std::function<FileResult(PlaceholderStep, const char*)>) {
+    return {};
+  }
 };
 
 struct MoveOptions {

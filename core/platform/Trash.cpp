@@ -5,10 +5,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <ctime>
 #include <memory>
+#include <string_view>
 
 #include "core/platform/Cp932.h"
 
@@ -43,11 +45,6 @@ std::string TopOf(const std::string& path) {
     at = up;
   }
   return at;
-}
-
-bool SameName(const FileStatus& a, const FileStatus& b) {
-  return a.kind != FileKind::Missing && b.kind != FileKind::Missing &&
-         a.nameDevice == b.nameDevice && a.nameInode == b.nameInode;
 }
 
 // The device of the nearest folder of `path` that exists (a trash folder may
@@ -201,22 +198,92 @@ FileResult FreedesktopTrash::Restore(const std::string& nativeInTrash, const cha
   return {};
 }
 
-std::string FreedesktopTrash::Find(const FileStatus& file, const std::string& hint,
-                                   const std::string& nearNative) {
-  if (file.kind == FileKind::Missing) return {};
-  if (!hint.empty() && SameName(NativeStatus(hint), file)) return hint;
-  for (const std::string& folder : TrashFolders(nearNative)) {
+namespace {
+
+std::string UnescapeTrashPath(std::string_view text) {
+  std::string plain;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '%' && i + 2 < text.size() &&
+        std::isxdigit(static_cast<unsigned char>(text[i + 1])) &&
+        std::isxdigit(static_cast<unsigned char>(text[i + 2]))) {
+      plain += static_cast<char>(std::stoi(std::string(text.substr(i + 1, 2)), nullptr, 16));
+      i += 2;
+    } else {
+      plain += text[i];
+    }
+  }
+  return plain;
+}
+
+std::string ReadSmallFile(const std::string& path, std::size_t limit) {
+  std::string text;
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return text;
+  char buffer[4096];
+  ssize_t n = 0;
+  while (text.size() < limit && (n = ::read(fd, buffer, sizeof buffer)) > 0)
+    text.append(buffer, static_cast<std::size_t>(n));
+  ::close(fd);
+  return text;
+}
+
+// The Path= of an entry's .trashinfo, made absolute against the top of the
+// medium whose trash holds it (a trash there keeps paths from its top).
+std::string OriginalOf(const std::string& inTrash) {
+  const std::string files = Parent(inTrash);
+  const std::string folder = Parent(files);
+  const std::string info = ReadSmallFile(
+      folder + "/info/" + inTrash.substr(inTrash.find_last_of('/') + 1) + ".trashinfo", 1 << 16);
+  const std::size_t at = info.find("\nPath=");
+  if (at == std::string::npos) return {};
+  const std::size_t from = at + 6, end = info.find('\n', from);
+  std::string path = UnescapeTrashPath(std::string_view(info).substr(
+      from, end == std::string::npos ? std::string::npos : end - from));
+  if (!path.empty() && path.front() != '/') {
+    // TOPDIR/.Trash/UID or TOPDIR/.Trash-UID
+    std::string top = Parent(folder);
+    if (top.size() >= 7 && top.compare(top.size() - 7, 7, "/.Trash") == 0) top = Parent(top);
+    path = (top == "/" ? std::string() : top) + "/" + path;
+  }
+  return path;
+}
+
+bool EndsIn(const std::string& native, std::int64_t length, const std::string& tail) {
+  const int fd = ::open(native.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return false;
+  std::string end(tail.size(), '\0');
+  const ssize_t n = ::pread(fd, end.data(), end.size(),
+                            static_cast<off_t>(length - static_cast<std::int64_t>(tail.size())));
+  ::close(fd);
+  return n == static_cast<ssize_t>(tail.size()) && end == tail;
+}
+
+}  // namespace
+
+std::string FreedesktopTrash::Find(const FileStatus& file, const std::string& tail,
+                                   const std::string& hint, const std::string& original) {
+  if (file.kind == FileKind::Missing || original.empty()) return {};
+  const auto matches = [&](const std::string& inTrash, const struct stat& st) {
+    if (!S_ISREG(st.st_mode) || static_cast<std::int64_t>(st.st_size) != file.length) return false;
+    if (tail.empty()) {
+      if (static_cast<std::uint64_t>(st.st_dev) != file.nameDevice ||
+          static_cast<std::uint64_t>(st.st_ino) != file.nameInode)
+        return false;
+    } else if (!EndsIn(inTrash, file.length, tail)) {
+      return false;
+    }
+    return OriginalOf(inTrash) == original;
+  };
+  struct stat st {};
+  if (!hint.empty() && ::lstat(hint.c_str(), &st) == 0 && matches(hint, st)) return hint;
+  for (const std::string& folder : TrashFolders(original)) {
     const std::string files = folder + "/files";
     std::unique_ptr<DIR, DirCloser> dir(::opendir(files.c_str()));
     if (!dir) continue;
-    // Every entry is looked at: on an overlay the inode that readdir gives,
-    // and the device of the folder, need not be those that stat gives.
-    struct stat st {};
     while (const dirent* item = ::readdir(dir.get())) {
       if (::fstatat(::dirfd(dir.get()), item->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
-      if (static_cast<std::uint64_t>(st.st_dev) == file.nameDevice &&
-          static_cast<std::uint64_t>(st.st_ino) == file.nameInode)
-        return files + "/" + item->d_name;
+      const std::string inTrash = files + "/" + item->d_name;
+      if (matches(inTrash, st)) return inTrash;
     }
   }
   return {};

@@ -26,12 +26,14 @@ class Trash {
   // Brings the trashed entry back to the CP932 path, never replacing
   // anything there, and drops its .trashinfo.
   virtual FileResult Restore(const std::string& nativeInTrash, const char* path) = 0;
-  // The trashed entry whose own device and inode are those of `file`'s name
-  // (a move into the trash keeps them): first at `hint`, where it was put,
-  // else by a look through every trash that may hold a file that lay at
-  // `nearNative`. Empty when there is none.
-  virtual std::string Find(const FileStatus& file, const std::string& hint,
-                           const std::string& nearNative) = 0;
+  // The trashed entry of the file that lay at `original` (native; its
+  // entry's Path), of `file`'s length, and ending in `tail` when that is
+  // known, else with `file`'s own device and inode: first at `hint`, where
+  // it was put, else by a look through every trash that may hold it. An
+  // inode number alone never finds it: a file that took a freed number
+  // later is not the one replaced. Empty when there is none.
+  virtual std::string Find(const FileStatus& file, const std::string& tail, const std::string& hint,
+                           const std::string& original) = 0;
 };
 
 // The freedesktop.org layout: a trash folder holds files/NAME and
@@ -45,8 +47,8 @@ class FreedesktopTrash : public Trash {
   // that name.
   FileResult MoveToTrash(const char* path, TrashedFile& trashed) override;
   FileResult Restore(const std::string& nativeInTrash, const char* path) override;
-  std::string Find(const FileStatus& file, const std::string& hint,
-                   const std::string& nearNative) override;
+  std::string Find(const FileStatus& file, const std::string& tail, const std::string& hint,
+                   const std::string& original) override;
 
  protected:
   // The trash folders that may hold a file that lay at `nearNative`: the

@@ -104,6 +104,7 @@ class Run {
       ui_.SetStatus(NotStartedStatus());
       return std::move(rows_);
     }
+    const PlaceholderRecording placeholders(ops_, records_.empty() ? nullptr : services_.history);
     for (int i = 0; i < table_.entryCount; ++i) {
       if (table_.entryCount > ProgressFrom)
         ui_.Progress(i + 1, table_.entryCount);
@@ -111,7 +112,8 @@ class Run {
         ui_.SetStatus(table_[i].path);
       if (table_[i].newPath[0] != '\0') DoRow(static_cast<std::size_t>(i));
     }
-    if (!records_.empty()) services_.history->FinishRename(plan_, records_, ops_);
+    if (!records_.empty())
+      TellUnrecorded(services_.history->FinishRename(plan_, records_, ops_), ui_);
     if (!failures_.empty()) ui_.Refuse(FailureReport(failures_), FailedCaption());
     ui_.SetStatus(FinishedStatus(deleted_));
     return std::move(rows_);
@@ -178,7 +180,9 @@ void Run::DoRow(std::size_t i) {
   int quickError = 0;
   if (MovesWithoutLooking(entry, start_[i], soFar_, Holds(i)) &&
       !arrivals_.TakenMeanwhile(entry.path)) {
-    const FileResult moved = ops_.Move(entry.path, entry.newPath);
+    const FileResult moved = record != nullptr
+                                 ? ops_.MoveAndStatus(entry.path, entry.newPath, record->placed)
+                                 : ops_.Move(entry.path, entry.newPath);
     if (moved) {
       row.moved = true;
       row.decision.fate = RowFate::Moves;
@@ -251,8 +255,10 @@ bool Run::Ask(std::size_t i, RenameRowResult* record) {
 // replaces, so nothing is lost either way.
 bool Run::MoveDecided(std::size_t i, int quickError, RenameRowResult* record) {
   FileEntry& entry = Entry(i);
-  const FileResult result =
-      quickError != 0 ? FileResult{quickError} : ops_.Move(entry.path, entry.newPath);
+  const FileResult result = quickError != 0 ? FileResult{quickError}
+                            : record != nullptr
+                                ? ops_.MoveAndStatus(entry.path, entry.newPath, record->placed)
+                                : ops_.Move(entry.path, entry.newPath);
   if (!result) {
     rows_[i].error = result.error;
     if (record != nullptr) record->outcome = RowOutcome::Failed;

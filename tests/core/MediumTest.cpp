@@ -121,7 +121,7 @@ TEST(Trash, MovesIntoTheHomeTrashWithAnEntryAndKeepsBothOfOneName) {
   const std::string info = ReadBytes(home + "/Trash/info/Remix %41.mp3.2.trashinfo");
   EXPECT_EQ(info.find("[Trash Info]\nPath=" + EscapeTrashPath(folder / "Remix %41.mp3") + "\n"), 0U)
       << info;
-  EXPECT_EQ(trash.Find(second.file, "", folder / "x"), second.nativePath);
+  EXPECT_EQ(trash.Find(second.file, "2", "", folder / "Remix %41.mp3"), second.nativePath);
   if (saved != nullptr)
     ::setenv("XDG_DATA_HOME", before.c_str(), 1);
   else

@@ -1,0 +1,239 @@
+// Undo on real media: an exFAT medium through FUSE (new inode numbers at
+// every mount), replugged, unplugged, its trash emptied, a run killed.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "core/filelist/EntryTable.h"
+#include "core/history/History.h"
+#include "core/history/Undo.h"
+#include "core/platform/Cp932.h"
+#include "core/platform/Trash.h"
+#include "core/platform/Volume.h"
+#include "core/rename/RenameRun.h"
+#include "tests/core/RecordingPrompts.h"
+#include "tests/core/TempFolder.h"
+
+namespace selvane {
+namespace {
+
+std::string Env(const char* name) {
+  const char* value = std::getenv(name);
+  if (value == nullptr)
+    throw std::runtime_error(std::string(name) + " is not set: run media_bench.sh");
+  return value;
+}
+
+int Shell(const std::string& command) { return std::system(command.c_str()); }
+
+std::string Song(char mark) {
+  return std::string("ID3") + std::string(500, mark) + "TAG" + std::string(125, mark);
+}
+
+bool Contains(const std::string& text, const char* utf8) {
+  return text.find(Cp932(utf8)) != std::string::npos;
+}
+
+class UndoMedia : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    exfat_ = Env("SELVANE_MEDIA_EXFAT");
+    ::setenv("XDG_STATE_HOME", state_.path().c_str(), 1);
+    ::setenv("XDG_DATA_HOME", data_.path().c_str(), 1);
+    folder_ = exfat_ + "/" + ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    std::filesystem::remove_all(folder_);
+    std::filesystem::create_directories(folder_);
+  }
+  void TearDown() override {
+    std::filesystem::remove_all(folder_);
+    std::filesystem::remove_all(exfat_ + "/.Trash-0");
+  }
+
+  std::string At(const std::string& name) const { return folder_ + "/" + name; }
+  void Rename(History& history, const std::vector<std::pair<std::string, std::string>>& rows) {
+    EntryTable table;
+    for (const auto& [from, to] : rows) {
+      table.Append(std::make_unique<FileEntry>());
+      CopyField(table[table.entryCount - 1].path, from);
+      CopyField(table[table.entryCount - 1].newPath, to);
+    }
+    RecordingPrompts ui;
+    ui.unscriptedAnswer = true;
+    RunRename(table, ops_, ui, {.trash = &trash_, .history = &history});
+    EXPECT_TRUE(ui.refusals.empty()) << ui.refusals[0].text;
+  }
+  RecordingPrompts Undo() {
+    History history;
+    RecordingPrompts ui;
+    ui.answers.push_back(true);
+    RunUndo(history.store(), ops_, trash_, ui);
+    return ui;
+  }
+  bool MayUndo() {
+    History history;
+    return history.store().MayUndo();
+  }
+  std::vector<RenamePlanRow> Plan(const std::vector<std::pair<std::string, std::string>>& rows) {
+    std::vector<RenamePlanRow> plan;
+    for (const auto& [from, to] : rows) plan.push_back({from, to, ops_.Status(from.c_str()), {}});
+    return plan;
+  }
+  // Replugs the medium at `to` (its own place when empty); the test's
+  // folder follows.
+  void Replug(const std::string& to) {
+    const std::string from = Mounted();
+    ASSERT_EQ(Shell(Env("SELVANE_MEDIA_REPLUG") + " " + from + " " + to), 0);
+    folder_ = to + folder_.substr(from.size());
+  }
+  std::string Mounted() const { return folder_.substr(0, folder_.rfind('/')); }
+
+  std::string exfat_, folder_;
+  TempFolder state_, data_;
+  FreedesktopTrash trash_;
+  FileOps& ops_ = SystemFileOps();
+};
+
+// The temporary file lies in the working folder, on another file system:
+// the file crosses twice and comes back under a new inode each time.
+TEST_F(UndoMedia, AnOverwriteWithTheWorkingFolderElsewhereIsTakenBack) {
+  CurrentDirectoryGuard elsewhere(Env("SELVANE_MEDIA_TMPFS"));
+  const std::string a = At("a.mp3"), b = At("b.mp3");
+  WriteBytes(a, Song('a'));
+  WriteBytes(b, Song('b'));
+  History history;
+  Rename(history, {{a, b}});
+  ASSERT_EQ(ReadBytes(b), Song('a'));
+  const RecordingPrompts undo = Undo();
+  EXPECT_TRUE(undo.refusals.empty()) << undo.refusals[0].text;
+  EXPECT_EQ(ReadBytes(a), Song('a'));
+  EXPECT_EQ(ReadBytes(b), Song('b'));
+  EXPECT_FALSE(MayUndo());
+}
+
+// Killed after three of forty moves, then replugged elsewhere: the three
+// come back, the rest are known where they stayed, by their last bytes.
+TEST_F(UndoMedia, AKilledRunIsTakenBackAfterAReplugElsewhere) {
+  std::vector<std::pair<std::string, std::string>> rows;
+  for (int i = 0; i < 40; ++i) {
+    rows.emplace_back(At("f" + std::to_string(i) + ".mp3"), At("g" + std::to_string(i) + ".mp3"));
+    WriteBytes(rows.back().first, Song(static_cast<char>('A' + i)));
+  }
+  {
+    History killed;
+    ASSERT_TRUE(killed.BeginRename(Plan(rows), TemporaryName).recorded);
+    for (int i = 0; i < 3; ++i)
+      ASSERT_TRUE(ops_.Move(rows[i].first.c_str(), rows[i].second.c_str()));
+  }
+  const std::string home = Mounted();
+  Replug(Env("SELVANE_MEDIA_WORK") + "/exfat-undo");
+  const RecordingPrompts undo = Undo();
+  EXPECT_TRUE(undo.refusals.empty()) << undo.refusals[0].text;
+  for (int i = 0; i < 40; ++i) {
+    const std::string name = "f" + std::to_string(i) + ".mp3";
+    EXPECT_EQ(ReadBytes(At(name)), Song(static_cast<char>('A' + i))) << name;
+  }
+  EXPECT_FALSE(MayUndo());
+  Replug(home);
+}
+
+TEST_F(UndoMedia, AnUnpluggedMediumIsNamedAndTheChangeWaitsForIt) {
+  const std::string x = At("x.mp3"), y = At("y.mp3");
+  WriteBytes(x, Song('x'));
+  History history;
+  Rename(history, {{x, y}});
+  MountTable mounts = MountTable::Read();
+  const std::string device = mounts.VolumeOf(exfat_)->source;
+  ASSERT_EQ(Shell(Env("SELVANE_MEDIA_REPLUG") + " --unplug " + exfat_), 0);
+
+  const RecordingPrompts away = Undo();
+  ASSERT_EQ(away.refusals.size(), 1u);
+  EXPECT_TRUE(Contains(away.refusals[0].text, "SELVEX"));
+  EXPECT_NE(away.refusals[0].text.find(exfat_), std::string::npos);
+  EXPECT_TRUE(MayUndo());
+
+  ASSERT_EQ(Shell(Env("SELVANE_MEDIA_REPLUG") + " --plug " + device + " " + exfat_), 0);
+  const RecordingPrompts back = Undo();
+  EXPECT_TRUE(back.refusals.empty()) << back.refusals[0].text;
+  EXPECT_EQ(ReadBytes(x), Song('x'));
+  EXPECT_FALSE(MayUndo());
+}
+
+// The trash emptied, then another file of that name and length trashed:
+// it is not the replaced file and stays where it is.
+TEST_F(UndoMedia, AnotherFileInAnEmptiedTrashIsNotTakenBack) {
+  const std::string a = At("a.mp3"), b = At("b.mp3"), kept = At("kept.mp3");
+  WriteBytes(a, Song('a'));
+  WriteBytes(b, Song('b'));
+  History history;
+  Rename(history, {{a, b}});
+  std::filesystem::remove_all(exfat_ + "/.Trash-0/files");
+  std::filesystem::remove_all(exfat_ + "/.Trash-0/info");
+  ASSERT_TRUE(ops_.Move(b.c_str(), kept.c_str()));
+  WriteBytes(b, Song('n'));
+  TrashedFile newcomer;
+  ASSERT_TRUE(trash_.MoveToTrash(b.c_str(), newcomer));
+  ASSERT_TRUE(ops_.Move(kept.c_str(), b.c_str()));
+
+  const RecordingPrompts undo = Undo();
+  ASSERT_EQ(undo.refusals.size(), 1u);
+  EXPECT_TRUE(Contains(undo.refusals[0].text, "ゴミ箱に見つかりません"));
+  EXPECT_EQ(ReadBytes(a), Song('a'));
+  EXPECT_FALSE(PathExists(b));
+  EXPECT_EQ(ReadBytes(newcomer.nativePath), Song('n'));
+}
+
+// A kill between the placeholder and the rename: the empty file under the
+// replaced file's name, or as the temporary file, is cleared and taken for
+// nothing.
+TEST_F(UndoMedia, AKillBetweenPlaceholderAndRenameIsTakenBack) {
+  struct Case {
+    const char* name;
+    bool intoTemporary;  // killed on the way into the temporary name
+  };
+  for (const Case c :
+       {Case{"under the replaced file's name", false}, Case{"as the temporary file", true}}) {
+    SCOPED_TRACE(c.name);
+    TempFolder state;  // a history of this case's own
+    ::setenv("XDG_STATE_HOME", state.path().c_str(), 1);
+    CurrentDirectoryGuard here(folder_);
+    const std::string a = At("a.mp3"), b = At("b.mp3"), temporary = At(TemporaryName);
+    WriteBytes(a, Song('a'));
+    WriteBytes(b, Song('b'));
+    {
+      History killed;
+      ASSERT_TRUE(killed.BeginRename(Plan({{a, b}}), TemporaryName).recorded);
+      if (c.intoTemporary) {
+        ASSERT_TRUE(killed.RecordPlaceholder(PlaceholderStep::Reserving, TemporaryName));
+        WriteBytes(temporary, "");
+      } else {
+        killed.RecordReplacing(0, ops_.Status(b.c_str()));
+        ASSERT_TRUE(ops_.Move(a.c_str(), TemporaryName));
+        TrashedFile trashed;
+        ASSERT_TRUE(trash_.MoveToTrash(b.c_str(), trashed));
+        ASSERT_TRUE(killed.RecordPlaceholder(PlaceholderStep::Reserving, b.c_str()));
+        WriteBytes(b, "");
+      }
+    }
+    const RecordingPrompts undo = Undo();
+    EXPECT_TRUE(undo.refusals.empty()) << undo.refusals[0].text;
+    EXPECT_EQ(ReadBytes(a), Song('a'));
+    EXPECT_EQ(ReadBytes(b), Song('b'));
+    EXPECT_FALSE(PathExists(temporary));
+    EXPECT_FALSE(MayUndo());
+    // A later overwrite finds the temporary name free.
+    History later;
+    Rename(later, {{a, b}});
+    EXPECT_EQ(ReadBytes(b), Song('a'));
+    std::filesystem::remove(b);
+  }
+}
+
+}  // namespace
+}  // namespace selvane
