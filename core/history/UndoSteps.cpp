@@ -6,6 +6,7 @@
 
 #include "core/history/HistoryTexts.h"
 #include "core/platform/Cp932.h"
+#include "core/platform/FolderCase.h"
 
 namespace selvane {
 namespace {
@@ -169,6 +170,9 @@ class RenameUndo {
   // file there needs nothing), then wherever the batch may have left it.
   Found Locate(const StoredStep& step) {
     const std::string* places[] = {&step.path, &step.newPath, &step.place, &batch_.temporary};
+    // After a change of case alone the old spelling may name the file too.
+    if (step.path != step.newPath && SameNameIgnoringCase(step.path, step.newPath))
+      std::swap(places[0], places[1]);
     for (const std::string* place : places) {
       if (place->empty() || (place != &step.path && *place == step.path)) continue;
       const FileStatus status = ops_.Status(place->c_str());
@@ -238,17 +242,25 @@ class RenameUndo {
       case At::Nowhere:
         if (!ReplacedByEarlier(k)) left_.emplace_back(step.newPath, step.path, Why::Gone);
         break;
-      case At::Elsewhere:
-        if (ops_.Status(step.path.c_str()).kind != FileKind::Missing) {
+      case At::Elsewhere: {
+        // Where the folder ignores case, the old spelling names the file itself.
+        const bool otherCase = SameNameIgnoringCase(found.path, step.path);
+        if (!otherCase && ops_.Status(step.path.c_str()).kind != FileKind::Missing) {
           left_.emplace_back(found.path, step.path, Why::OldNameTaken);
-        } else if (const FileResult moved = ops_.Move(found.path.c_str(), step.path.c_str());
+        } else if (const FileResult moved =
+                       otherCase ? ops_.MoveToOtherCase(found.path.c_str(), step.path.c_str())
+                                 : ops_.Move(found.path.c_str(), step.path.c_str());
                    !moved) {
-          left_.emplace_back(found.path, step.path, Why::MoveFailed, moved.error);
+          if (moved.error == EEXIST)
+            left_.emplace_back(found.path, step.path, Why::OldNameTaken);
+          else
+            left_.emplace_back(found.path, step.path, Why::MoveFailed, moved.error);
         } else {
           result_.changes.push_back({found.path, step.path});
           movedBack = true;
         }
         break;
+      }
     }
     if (step.path != step.newPath) BringBackReplaced(k, movedBack);
   }
