@@ -4,9 +4,9 @@
 #include <string>
 #include <utility>
 
+#include "core/filelist/PathNames.h"
 #include "core/history/HistoryTexts.h"
 #include "core/platform/Cp932.h"
-#include "core/platform/FolderCase.h"
 
 namespace selvane {
 namespace {
@@ -171,7 +171,7 @@ class RenameUndo {
   Found Locate(const StoredStep& step) {
     const std::string* places[] = {&step.path, &step.newPath, &step.place, &batch_.temporary};
     // After a change of case alone the old spelling may name the file too.
-    if (step.path != step.newPath && SameNameIgnoringCase(step.path, step.newPath))
+    if (step.path != step.newPath && SameName(step.path, step.newPath, true))
       std::swap(places[0], places[1]);
     for (const std::string* place : places) {
       if (place->empty() || (place != &step.path && *place == step.path)) continue;
@@ -244,7 +244,7 @@ class RenameUndo {
         break;
       case At::Elsewhere: {
         // Where the folder ignores case, the old spelling names the file itself.
-        const bool otherCase = SameNameIgnoringCase(found.path, step.path);
+        const bool otherCase = SameName(found.path, step.path, true);
         if (!otherCase && ops_.Status(step.path.c_str()).kind != FileKind::Missing) {
           left_.emplace_back(found.path, step.path, Why::OldNameTaken);
         } else if (const FileResult moved =

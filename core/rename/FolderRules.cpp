@@ -1,7 +1,6 @@
 #include "core/rename/FolderRules.h"
 
 #include <optional>
-#include <utility>
 
 #include "core/filelist/PathNames.h"
 #include "core/platform/Cp932.h"
@@ -23,14 +22,13 @@ std::string_view FolderPart(std::string_view path, std::size_t lastStart) {
 
 const FolderRule& FolderRules::RuleOfFolder(std::string_view folder) {
   // Rows come folder by folder: the last answer nearly always fits.
-  if (known_ && folder == lastFolder_) return lastRule_;
+  if (lastRule_ != nullptr && folder == lastFolder_) return *lastRule_;
   auto it = rules_.find(std::string(folder));
   if (it == rules_.end())
     it = rules_.emplace(std::string(folder), Probe(std::string(folder))).first;
   lastFolder_.assign(folder);
-  lastRule_ = it->second;
-  known_ = true;
-  return lastRule_;
+  lastRule_ = &it->second;  // the map's nodes stay where they are
+  return *lastRule_;
 }
 
 const FolderRule& FolderRules::RuleFor(std::string_view path) {
@@ -39,28 +37,19 @@ const FolderRule& FolderRules::RuleFor(std::string_view path) {
 
 bool FolderRules::SameName(std::string_view a, std::string_view b) {
   if (selvane::SameName(a, b)) return true;
+  // Names of one folder only: the folder's rule says nothing about others.
   std::string aStorage, bStorage;
   const std::string_view aKey = NameKey(a, aStorage), bKey = NameKey(b, bStorage);
   const std::size_t start = LastPartStart(aKey);
   return aKey.size() == bKey.size() && start == LastPartStart(bKey) &&
          aKey.substr(0, start) == bKey.substr(0, start) &&
-         RuleOfFolder(FolderPart(aKey, start)).ignoresCase &&
-         SameNameIgnoringCase(aKey.substr(start), bKey.substr(start));
+         selvane::SameName(aKey, bKey, RuleOfFolder(FolderPart(aKey, start)).ignoresCase);
 }
 
 std::string_view FolderRules::PathKey(std::string_view path, std::string& storage) {
   std::string plainStorage;
   const std::string_view plain = NameKey(path, plainStorage);
-  const std::size_t start = LastPartStart(plain);
-  if (start == plain.size() || !RuleOfFolder(FolderPart(plain, start)).ignoresCase) {
-    if (plain.data() == path.data()) return path;
-    storage = std::move(plainStorage);
-    return storage;
-  }
-  std::string key(plain.substr(0, start));
-  key += CaseFoldKey(plain.substr(start));
-  storage = std::move(key);
-  return storage;
+  return NameKey(path, storage, RuleOfFolder(FolderPart(plain, LastPartStart(plain))).ignoresCase);
 }
 
 namespace {

@@ -38,8 +38,7 @@ class FolderRules {
   const FolderRule& RuleOfFolder(std::string_view folder);
 
   std::string lastFolder_;
-  FolderRule lastRule_;
-  bool known_ = false;
+  const FolderRule* lastRule_ = nullptr;
   std::unordered_map<std::string, FolderRule> rules_;
 };
 
