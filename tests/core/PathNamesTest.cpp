@@ -33,22 +33,5 @@ TEST(PathNames, TrailByteIsNeverASeparator) {
   EXPECT_TRUE(SameName("/m\\a", "/m//./a"));
 }
 
-TEST(PathNames, AFolderIgnoringCaseFoldsTheLastPartOnly) {
-  const struct {
-    const char* a;
-    const char* b;
-    bool same;
-  } rows[] = {
-      {"/m/Song.mp3", "/m//SONG.MP3", true},
-      {"/M/song.mp3", "/m/song.mp3", false},  // the folder above has its own rule
-      {"/m/\x83\x41", "/m/\x83\x61", false},  // trail bytes are no letters
-      {"/m/\x82\x81", "/m/\x82\x60", true},   // full-width a and A
-  };
-  for (const auto& row : rows) {
-    EXPECT_EQ(SameName(row.a, row.b, true), row.same) << row.a;
-    EXPECT_FALSE(SameName(row.a, row.b, false)) << row.a;
-  }
-}
-
 }  // namespace
 }  // namespace selvane
