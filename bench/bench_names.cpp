@@ -7,6 +7,7 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -26,7 +27,13 @@ namespace {
 using bench::Folder;
 using bench::Seconds;
 using selvane::EntryTable;
-constexpr int Count = selvane::DesignedEntries;
+// SELVANE_BENCH_FILES sets another count (20000 for a large folder).
+int FileCount() {
+  const char* text = std::getenv("SELVANE_BENCH_FILES");
+  const int count = text != nullptr ? std::atoi(text) : 0;
+  return count > 1 ? count : selvane::DesignedEntries;
+}
+const int Count = FileCount();
 constexpr std::string_view Rule = "$T($A).mp3";
 
 class QuietPrompts final : public selvane::UserPrompts {
@@ -65,7 +72,7 @@ struct BenchFile {
 std::vector<BenchFile> WriteFiles(const std::string& folder) {
   std::vector<BenchFile> files;
   if (folder.empty()) return files;
-  files.reserve(Count);
+  files.reserve(static_cast<std::size_t>(Count));
   for (int i = 0; i < Count; ++i) {
     char number[8];
     std::snprintf(number, sizeof number, "%04d", i);
@@ -112,7 +119,7 @@ void AddAll(EntryTable& table, const std::vector<BenchFile>& files, QuietPrompts
 // The files of one benchmark, or none after telling the benchmark why.
 std::vector<BenchFile> FilesOrSkip(benchmark::State& state, const Folder& folder) {
   std::vector<BenchFile> files = WriteFiles(folder.path());
-  if (files.size() != Count) {
+  if (files.size() != static_cast<std::size_t>(Count)) {
     state.SkipWithError("cannot write the files");
     files.clear();
   }
@@ -169,7 +176,8 @@ void BM_RenameRun(benchmark::State& state) {
     auto runFolder = std::make_unique<Folder>(), floorFolder = std::make_unique<Folder>();
     const std::vector<BenchFile> runFiles = WriteFiles(runFolder->path());
     const std::vector<BenchFile> floorFiles = WriteFiles(floorFolder->path());
-    if (runFiles.size() != Count || floorFiles.size() != Count) {
+    if (runFiles.size() != static_cast<std::size_t>(Count) ||
+        floorFiles.size() != static_cast<std::size_t>(Count)) {
       state.SkipWithError("cannot write the files");
       break;
     }
@@ -177,7 +185,7 @@ void BM_RenameRun(benchmark::State& state) {
     AddAll(table, runFiles, ui);
     selvane::ExpandAll(Rule, table);
     std::vector<std::string> floorTargets;
-    floorTargets.reserve(Count);
+    floorTargets.reserve(static_cast<std::size_t>(Count));
     for (int i = 0; i < Count; ++i) floorTargets.push_back(floorFiles[i].nativePath + ".new");
     state.ResumeTiming();
 
@@ -204,7 +212,11 @@ void BM_RenameRun(benchmark::State& state) {
 
 BENCHMARK(BM_AddAll)->UseManualTime()->Unit(benchmark::kMillisecond)->MinTime(1.0);
 BENCHMARK(BM_ExpandAll)->UseManualTime()->Unit(benchmark::kMillisecond)->MinTime(1.0);
-BENCHMARK(BM_RenameRun)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(40);
+// Fewer rounds for a large folder: each writes every file twice.
+BENCHMARK(BM_RenameRun)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(Count > 4 * selvane::DesignedEntries ? 7 : 40);
 
 void PrintRatio(const char* what, const Result& r, double target) {
   if (r.floorMs <= 0) return;
@@ -222,9 +234,10 @@ int main(int argc, char** argv) {
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   benchmark::RunSpecifiedBenchmarks();
   std::printf("\nMedians over the run, each beside its floor:\n");
-  PrintRatio("AddEntry x1024", addResult, 0);
-  PrintRatio("ExpandAll x1024", expandResult, 2.5);
-  PrintRatio("RunRename x1024", renameResult, 3.0);
+  std::printf("%d files\n", Count);
+  PrintRatio("AddEntry", addResult, 0);
+  PrintRatio("ExpandAll", expandResult, 2.5);
+  PrintRatio("RunRename", renameResult, 3.0);
   benchmark::Shutdown();
   return 0;
 }

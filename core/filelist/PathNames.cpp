@@ -1,5 +1,9 @@
 #include "core/filelist/PathNames.h"
 
+#include <utility>
+
+#include "core/platform/FolderCase.h"
+
 namespace selvane {
 
 std::size_t LastPartStart(std::string_view path, std::size_t from) {
@@ -61,6 +65,26 @@ std::string_view NameKey(std::string_view name, std::string& storage) {
 bool SameName(std::string_view a, std::string_view b) {
   std::string aStorage, bStorage;
   return NameKey(a, aStorage) == NameKey(b, bStorage);
+}
+
+std::string_view NameKey(std::string_view name, std::string& storage, bool ignoresCase) {
+  std::string plainStorage;
+  const std::string_view plain = NameKey(name, plainStorage);
+  const std::size_t start = LastPartStart(plain);
+  if (!ignoresCase || start == plain.size()) {
+    if (plain.data() == name.data()) return name;
+    storage = std::move(plainStorage);
+    return storage;
+  }
+  std::string key(plain.substr(0, start));
+  key += CaseFoldKey(plain.substr(start));
+  storage = std::move(key);
+  return storage;
+}
+
+bool SameName(std::string_view a, std::string_view b, bool ignoresCase) {
+  std::string aStorage, bStorage;
+  return NameKey(a, aStorage, ignoresCase) == NameKey(b, bStorage, ignoresCase);
 }
 
 bool LiesInside(std::string_view name, std::string_view folder) {

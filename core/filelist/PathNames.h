@@ -52,6 +52,11 @@ void ForEachPart(std::string_view text, Visit visit) {
 // without a copy; otherwise the key is built in `storage`.
 std::string_view NameKey(std::string_view name, std::string& storage);
 bool SameName(std::string_view a, std::string_view b);
+// The same for a name whose folder takes names differing only in letter
+// case for one (when `ignoresCase`): its last part is keyed in one case.
+// Which folders do is FolderRules' to know (core/rename).
+std::string_view NameKey(std::string_view name, std::string& storage, bool ignoresCase);
+bool SameName(std::string_view a, std::string_view b, bool ignoresCase);
 // True when `name` lies inside `folder` (as the file system spells them).
 bool LiesInside(std::string_view name, std::string_view folder);
 

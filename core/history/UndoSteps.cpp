@@ -5,6 +5,7 @@
 #include <string>
 #include <utility>
 
+#include "core/filelist/PathNames.h"
 #include "core/history/HistoryTexts.h"
 #include "core/platform/Cp932.h"
 
@@ -205,6 +206,9 @@ class RenameUndo {
   // file there needs nothing), then wherever the batch may have left it.
   Found Locate(const StoredStep& step) {
     const std::string* places[] = {&step.path, &step.newPath, &step.place, &batch_.temporary};
+    // After a change of case alone the old spelling may name the file too.
+    if (step.path != step.newPath && SameName(step.path, step.newPath, true))
+      std::swap(places[0], places[1]);
     for (const std::string* place : places) {
       if (place->empty() || (place != &step.path && *place == step.path)) continue;
       const FileStatus status = ops_.Status(place->c_str());
@@ -275,18 +279,27 @@ class RenameUndo {
           return false;
         }
         break;
-      case At::Elsewhere:
-        if (ops_.Status(step.path.c_str()).kind != FileKind::Missing) {
+      case At::Elsewhere: {
+        // Where the folder ignores case, the old spelling names the file itself.
+        const bool otherCase = SameName(found.path, step.path, true);
+        if (!otherCase && ops_.Status(step.path.c_str()).kind != FileKind::Missing) {
           left_.emplace_back(found.path, step.path, Why::OldNameTaken);
           return false;
         }
-        if (const FileResult moved = ops_.Move(found.path.c_str(), step.path.c_str()); !moved) {
-          left_.emplace_back(found.path, step.path, Why::MoveFailed, moved.error);
+        const FileResult moved = otherCase
+                                     ? ops_.MoveToOtherCase(found.path.c_str(), step.path.c_str())
+                                     : ops_.Move(found.path.c_str(), step.path.c_str());
+        if (!moved) {
+          if (moved.error == EEXIST)
+            left_.emplace_back(found.path, step.path, Why::OldNameTaken);
+          else
+            left_.emplace_back(found.path, step.path, Why::MoveFailed, moved.error);
           return false;
         }
         result_.changes.push_back({found.path, step.path});
         movedBack = true;
         break;
+      }
     }
     return step.path == step.newPath || BringBackReplaced(k, movedBack);
   }

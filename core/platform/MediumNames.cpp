@@ -43,6 +43,8 @@ Medium MediumOf(const std::string& nativeFolder, MountTable& mounts) {
 }
 
 NameRefusalKind MediumNameRefusal(std::string_view name, const Medium& medium) {
+  // No character of code page 932 takes more than three bytes in UTF-8.
+  if (!medium.fatFamily && name.size() * 3 <= medium.nameLimit) return NameRefusalKind::None;
   std::size_t length = 0;
   if (medium.fatFamily) {
     // Every character of code page 932 is one UTF-16 unit.

@@ -17,10 +17,10 @@ std::string Parent(const std::string& path) {
 
 void PlannedDisk::Moved(std::string_view from, std::string_view to) {
   Place moved;
-  std::string storage;
+  std::string storage, keyStorage;
   const std::string_view plain = NameKey(from, storage);
   if (PlainFolder(FolderOf(plain))) {
-    if (const auto it = names_.find(plain); it != names_.end()) {
+    if (const auto it = names_.find(Key(plain, keyStorage)); it != names_.end()) {
       moved.status = it->second.status;
       moved.real = it->second.real;
     } else {
@@ -33,7 +33,8 @@ void PlannedDisk::Moved(std::string_view from, std::string_view to) {
     moved = Walk(from, false, links, touched);
   }
   if (moved.status.kind == FileKind::Missing) moved.real = std::string(from);
-  const std::string fromKey = Located(from), toKey = Located(to);
+  std::string fromStorage, toStorage;
+  const std::string fromKey(Key(Located(from), fromStorage)), toKey(Key(Located(to), toStorage));
   if (moved.status.kind == FileKind::Folder || moved.status.link) plain_.clear();
   names_[fromKey] = PlannedEntry{};
   names_[toKey] = PlannedEntry{moved.status, std::move(moved.real)};
@@ -41,7 +42,9 @@ void PlannedDisk::Moved(std::string_view from, std::string_view to) {
 
 bool PlannedDisk::Planned(std::string_view name) {
   if (names_.empty()) return false;
-  const auto it = names_.find(Located(name));
+  std::string storage;
+  const std::string located = Located(name);
+  const auto it = names_.find(Key(located, storage));
   return it != names_.end() && it->second.status.kind != FileKind::Missing;
 }
 
@@ -49,10 +52,10 @@ FileStatus PlannedDisk::Status(const char* path) {
   if (names_.empty()) return Real(path, false);
   // Nearly always the name lies in a folder that nothing planned and no
   // link touches, and is no link itself: it is where it is written.
-  std::string storage;
+  std::string storage, keyStorage;
   const std::string_view plain = NameKey(path, storage);
   if (PlainFolder(FolderOf(plain))) {
-    if (const auto it = names_.find(plain); it != names_.end()) {
+    if (const auto it = names_.find(Key(plain, keyStorage)); it != names_.end()) {
       if (!it->second.status.link) return it->second.status;
     } else if (FileStatus real = Real(path, false); !real.link) {
       return real;
@@ -107,7 +110,8 @@ FileStatus PlannedDisk::Real(std::string_view name, bool folderOnTheWay) {
 PlannedDisk::PlannedEntry PlannedDisk::EntryAt(const std::string& at, const std::string& real,
                                                bool folderOnTheWay, bool& touched) {
   for (const std::string* name : {&at, &real}) {
-    const auto it = names_.find(*name);
+    std::string storage;
+    const auto it = names_.find(Key(*name, storage));
     if (it != names_.end()) {
       touched = true;
       return it->second;

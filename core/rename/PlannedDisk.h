@@ -14,12 +14,14 @@
 #include <unordered_map>
 
 #include "core/rename/DiskLooks.h"
+#include "core/rename/FolderRules.h"
 
 namespace selvane {
 
 class PlannedDisk final : public DiskLooks {
  public:
-  explicit PlannedDisk(DiskLooks& real) : real_(real) {}
+  // `rules` tells which folders take names differing only in case for one.
+  PlannedDisk(DiskLooks& real, FolderRules& rules) : real_(real), rules_(rules) {}
 
   // The row about to be decided: its path held `origin` before the first
   // row, which stands for it until a planned name says otherwise.
@@ -52,6 +54,9 @@ class PlannedDisk final : public DiskLooks {
 
   bool PlainFolder(std::string_view folder);
   std::string Located(std::string_view name);
+  std::string_view Key(std::string_view name, std::string& storage) {
+    return rules_.PathKey(name, storage);
+  }
   FileStatus Real(std::string_view name, bool folderOnTheWay);
   PlannedEntry EntryAt(const std::string& at, const std::string& real, bool folderOnTheWay,
                        bool& touched);
@@ -59,6 +64,7 @@ class PlannedDisk final : public DiskLooks {
   static Place FollowLast(PlannedEntry entry, std::string candidate, Place leads, bool loops);
 
   DiskLooks& real_;
+  FolderRules& rules_;
   // Keyed by strings, looked up by views.
   struct ByText {
     using is_transparent = void;
@@ -68,7 +74,7 @@ class PlannedDisk final : public DiskLooks {
   };
   template <typename Value>
   using ByName = std::unordered_map<std::string, Value, ByText, std::equal_to<>>;
-  ByName<PlannedEntry> names_;  // by where they lie
+  ByName<PlannedEntry> names_;  // by where they lie, as their folder compares names
   ByName<bool> plain_;
   const char* currentPath_ = nullptr;
   const FileStatus* currentOrigin_ = nullptr;

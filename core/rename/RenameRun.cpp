@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -45,7 +46,7 @@ Outlook OutlookOf(const RowDecision& d, PlannedDisk& disk, const FileEntry& entr
 // names moved into.
 class Arrivals {
  public:
-  explicit Arrivals(DiskLooks& disk) : disk_(disk) {}
+  Arrivals(DiskLooks& disk, FolderRules& rules) : disk_(disk), rules_(rules) {}
 
   // The row's file, which held `origin` at the start, now lies at its new path.
   void Arrived(const FileEntry& entry, const FileStatus& origin) {
@@ -62,9 +63,11 @@ class Arrivals {
   }
 
  private:
-  static std::string LastName(std::string_view path) {
+  // The last name in one case wherever its folder ignores case, so that
+  // another spelling of a name moved into is found too.
+  std::string LastName(std::string_view path) {
     std::string storage;
-    return std::string(NameKey(SplitView(path).name, storage));
+    return std::string(SplitView(rules_.PathKey(path, storage)).name);
   }
   std::string Located(std::string_view name) {
     std::string storage;
@@ -76,11 +79,13 @@ class Arrivals {
     if (where.kind != FileKind::Folder) return std::string(plain);
     std::string key(reinterpret_cast<const char*>(&where.device), sizeof where.device);
     key.append(reinterpret_cast<const char*>(&where.inode), sizeof where.inode);
-    key.append(plain.substr(folder.size()));
+    std::string nameStorage;
+    key.append(rules_.PathKey(plain, nameStorage).substr(folder.size()));
     return key;
   }
 
   DiskLooks& disk_;
+  FolderRules& rules_;
   std::unordered_multimap<std::string, std::string_view> movedInto_;  // name -> new path
   std::unordered_map<std::string, FileStatus> folders_;
 };
@@ -94,10 +99,12 @@ class Run {
         disk_(ops),
         ui_(ui),
         services_(services),
+        ownRules_(services.folders != nullptr ? nullptr : NewSystemFolderRules()),
+        rules_(services.folders != nullptr ? *services.folders : *ownRules_),
         rows_(static_cast<std::size_t>(table.entryCount)),
         start_(OriginsToUse(table, disk_, services.origins, own_)),
         holds_(FoldersHoldingRows(table, start_, disk_)),
-        arrivals_(disk_) {}
+        arrivals_(disk_, rules_) {}
 
   std::vector<RunRow> Go() {
     if (!BeginRecord()) {
@@ -124,6 +131,7 @@ class Run {
   void DoRow(std::size_t i);
   bool Ask(std::size_t i, RenameRowResult* record);
   bool MoveDecided(std::size_t i, int quickError, RenameRowResult* record);
+  bool MoveOtherCase(std::size_t i, RenameRowResult* record);
 
   FileEntry& Entry(std::size_t i) { return table_[static_cast<int>(i)]; }
   bool Holds(std::size_t i) const { return !holds_.empty() && holds_[i] != 0; }
@@ -136,6 +144,8 @@ class Run {
   RealDisk disk_;
   UserPrompts& ui_;
   const RunServices& services_;
+  std::unique_ptr<FolderRules> ownRules_;
+  FolderRules& rules_;
   std::vector<RunRow> rows_;
   std::vector<FileStatus> own_;
   const std::vector<FileStatus>& start_;
@@ -178,7 +188,7 @@ void Run::DoRow(std::size_t i) {
   RunRow& row = rows_[i];
   RenameRowResult* record = records_.empty() ? nullptr : &records_[recordOf_[i]];
   int quickError = 0;
-  if (MovesWithoutLooking(entry, start_[i], soFar_, Holds(i)) &&
+  if (MovesWithoutLooking(entry, start_[i], rules_, soFar_, Holds(i)) &&
       !arrivals_.TakenMeanwhile(entry.path)) {
     const FileResult moved = record != nullptr
                                  ? ops_.MoveAndStatus(entry.path, entry.newPath, record->placed)
@@ -193,7 +203,7 @@ void Run::DoRow(std::size_t i) {
     }
     quickError = moved.error;
   }
-  row.decision = DecideRow(entry, start_[i], disk_, soFar_, Holds(i));
+  row.decision = DecideRow(entry, start_[i], disk_, rules_, soFar_, Holds(i));
   const RowDecision& d = row.decision;
   switch (d.fate) {
     case RowFate::LeftAlone:
@@ -213,8 +223,9 @@ void Run::DoRow(std::size_t i) {
       break;
   }
   row.moved = true;
-  // A file put back under its own name changed nothing to take back.
-  if (record != nullptr && !d.meetsItself) record->outcome = RowOutcome::Moved;
+  // A file put back under its own name changed nothing to take back; a new
+  // letter case did.
+  if (record != nullptr && (!d.meetsItself || d.otherCase)) record->outcome = RowOutcome::Moved;
   CopyField(entry.path, entry.newPath);
 }
 
@@ -227,6 +238,9 @@ bool Run::Ask(std::size_t i, RenameRowResult* record) {
   row.asked = true;
   if (!ui_.Ask(OverwriteQuestion(entry.path, entry.newPath), OverwriteCaption())) return false;
   row.answeredYes = true;
+  // The folder takes the new spelling for the file's own name: it only
+  // changes case, and no other file is replaced or put aside for it.
+  if (row.decision.otherCase) return MoveOtherCase(i, record);
   const std::size_t failed = failures_.size();
   if (record != nullptr && !meetsItself)
     services_.history->RecordReplacing(recordOf_[i], ops_.Status(entry.newPath));
@@ -247,6 +261,18 @@ bool Run::Ask(std::size_t i, RenameRowResult* record) {
     soFar_.replacers.push_back(ops_.Status(entry.newPath));
     arrivals_.Arrived(entry, start_[i]);
   }
+  return true;
+}
+
+bool Run::MoveOtherCase(std::size_t i, RenameRowResult* record) {
+  FileEntry& entry = Entry(i);
+  if (const FileResult moved = ops_.MoveToOtherCase(entry.path, entry.newPath); !moved) {
+    rows_[i].error = moved.error;
+    if (record != nullptr) record->outcome = RowOutcome::Failed;
+    Fail(i, Step::Move, moved.error);
+    return false;
+  }
+  arrivals_.Arrived(entry, start_[i]);
   return true;
 }
 
@@ -272,18 +298,22 @@ bool Run::MoveDecided(std::size_t i, int quickError, RenameRowResult* record) {
 }  // namespace
 
 std::vector<RowOutlook> ForecastRename(const EntryTable& table, FileOps& ops,
-                                       const std::vector<FileStatus>* origins) {
+                                       const std::vector<FileStatus>* origins,
+                                       FolderRules* folders) {
+  std::unique_ptr<FolderRules> own = folders != nullptr ? nullptr : NewSystemFolderRules();
+  FolderRules& rules = folders != nullptr ? *folders : *own;
   std::vector<RowOutlook> rows(static_cast<std::size_t>(std::max(table.entryCount, 0)));
   RealDisk real(ops);
-  std::vector<FileStatus> own;
-  const std::vector<FileStatus>& start = OriginsToUse(table, real, origins, own);
+  std::vector<FileStatus> looked;
+  const std::vector<FileStatus>& start = OriginsToUse(table, real, origins, looked);
   const std::vector<char> holds = FoldersHoldingRows(table, start, real);
-  PlannedDisk disk(real);
+  PlannedDisk disk(real, rules);
   RunSoFar soFar;
   for (std::size_t i = 0; i < rows.size(); ++i) {
     const FileEntry& entry = table[static_cast<int>(i)];
     disk.Current(entry.path, start[i]);
-    const RowDecision d = DecideRow(entry, start[i], disk, soFar, !holds.empty() && holds[i] != 0);
+    const RowDecision d =
+        DecideRow(entry, start[i], disk, rules, soFar, !holds.empty() && holds[i] != 0);
     RowOutlook& row = rows[i];
     row.outlook = OutlookOf(d, disk, entry);
     row.refusal = d.refusal;

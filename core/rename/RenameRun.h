@@ -17,8 +17,11 @@ namespace selvane {
 // nothing on disk. `origins`, when given with one status per row, are what
 // the rows' paths held just before (as a refresh read their tags); else
 // they are looked at.
+// `folders`, when given, tells how each folder compares names and what its
+// medium refuses; else the real folders are asked (once each).
 std::vector<RowOutlook> ForecastRename(const EntryTable& table, FileOps& ops,
-                                       const std::vector<FileStatus>* origins = nullptr);
+                                       const std::vector<FileStatus>* origins = nullptr,
+                                       FolderRules* folders = nullptr);
 
 // What became of one row in a run.
 struct RunRow {
@@ -40,6 +43,9 @@ struct RunServices {
   Trash* trash = nullptr;
   // Where the run is recorded before its first change and after its last.
   RenameJournal* history = nullptr;
+  // How each folder compares names and what its medium refuses; else the
+  // real folders are asked, once each.
+  FolderRules* folders = nullptr;
 };
 
 // Renames every entry from path to newPath, one after another, asking before

@@ -33,6 +33,14 @@ struct Texts {
       "ファイルそのものが失われます）");
   std::string noCp932Form = Cp932(
       "ID3v2 タグの値に、Shift-JIS にない文字（アクセント付きの文字や絵文字など）が含まれています");
+  std::string tooLong =
+      Cp932("変換後のファイル名が長すぎます（保存先のドライブに作れる長さを超えています）");
+  std::string trailingDotOrSpace = Cp932(
+      "変換後のファイル名が「.」か空白で終わっています（保存先のドライブでは末尾が削られて"
+      "しまいます）");
+  std::string deviceName = Cp932(
+      "変換後のファイル名が CON、PRN、AUX、NUL、COM1～COM9、LPT1～LPT9 のいずれかです（保存先の"
+      "ドライブでは装置の名前として予約されています）");
   std::string editAgain = Cp932("\n\nタグ情報を編集し直して下さい");
   std::string skipCaption = Cp932("リネーム作業をスキップします");
   std::string exists = Cp932("\n\n同名のファイルが既に存在します\n上書きしますか？");
@@ -199,6 +207,12 @@ std::string RefusalReason(NameRefusal refusal) {
       return t.linkToTarget;
     case NameRefusal::NoCp932Form:
       return t.noCp932Form;
+    case NameRefusal::TooLong:
+      return t.tooLong;
+    case NameRefusal::TrailingDotOrSpace:
+      return t.trailingDotOrSpace;
+    case NameRefusal::DeviceName:
+      return t.deviceName;
     case NameRefusal::None:
       break;
   }

@@ -21,6 +21,10 @@ enum class NameRefusal {
   LinkToTarget,    // the listed file is a link to the file of the new name:
                    // replacing that file would destroy what the link leads to
   NoCp932Form,     // a value from ID3v2 holds a character CP932 lacks
+  // The medium of the new name's folder would refuse or change it:
+  TooLong,             // longer than the folder takes
+  TrailingDotOrSpace,  // FAT, exFAT, NTFS: stored without it
+  DeviceName,          // FAT, exFAT, NTFS: CON, PRN, AUX, NUL, COM1-9, LPT1-9
 };
 
 // What the run does with one row. The forecast (the marks of the after
@@ -47,6 +51,7 @@ struct RowDecision {
   NameRefusal refusal = NameRefusal::None;
   int error = 0;
   bool meetsItself = false;  // Asks: the new name is the row's current name
+  bool otherCase = false;    // ...spelled in another letter case, in a folder that ignores it
 };
 
 // What the earlier rows of a run did that later rows must know: the files

@@ -79,6 +79,20 @@ NameRefusal CheckNames(std::string_view path, std::string_view newPath) {
   return NameRefusal::None;
 }
 
+NameRefusal CheckMedium(std::string_view newPath, FolderRules& folders) {
+  switch (MediumNameRefusal(SplitView(newPath).name, folders.RuleFor(newPath).medium)) {
+    case NameRefusalKind::None:
+      break;
+    case NameRefusalKind::TooLong:
+      return NameRefusal::TooLong;
+    case NameRefusalKind::TrailingDotOrSpace:
+      return NameRefusal::TrailingDotOrSpace;
+    case NameRefusalKind::DeviceName:
+      return NameRefusal::DeviceName;
+  }
+  return NameRefusal::None;
+}
+
 std::string_view AddedText(std::string_view path, std::string_view newPath) {
   return AddedPart(SplitView(path).prefix, newPath).text;
 }
@@ -173,7 +187,8 @@ struct EarlyDecision {
 };
 
 EarlyDecision DecideByOwnFile(const FileEntry& entry, const FileStatus& origin,
-                              const FileStatus& own, const RunSoFar& soFar, bool holdsListedRows,
+                              const FileStatus& own, FolderRules& folders, const RunSoFar& soFar,
+                              bool holdsListedRows,
                               NameRefusal (*checkNames)(std::string_view, std::string_view)) {
   const std::string_view path = entry.path, newPath = entry.newPath;
   EarlyDecision early;
@@ -187,11 +202,15 @@ EarlyDecision DecideByOwnFile(const FileEntry& entry, const FileStatus& origin,
   d.refusal = checkNames(path, newPath);
   if (d.refusal == NameRefusal::NoFileName && NeedsMissingCharacter(entry))
     d.refusal = NameRefusal::NoCp932Form;
+  // A name the file already has is no new name for the medium to refuse.
+  const bool sameSpelling = SameName(newPath, path);
+  if (d.refusal == NameRefusal::None && !sameSpelling) d.refusal = CheckMedium(newPath, folders);
   if (d.refusal != NameRefusal::None) {
     d.fate = RowFate::Refused;
     return early;
   }
-  d.meetsItself = SameName(newPath, path);
+  d.meetsItself = sameSpelling || folders.SameName(newPath, path);
+  d.otherCase = d.meetsItself && !sameSpelling;
   d.fate = RowFate::CannotMove;
   // The row's own file is gone: missing, or something an earlier row (or
   // someone else) put at its name since the run started. That is not this
@@ -260,23 +279,23 @@ RowDecision DecideByTarget(const FileEntry& entry, const FileStatus& origin, con
 }  // namespace
 
 RowDecision DecideRow(const FileEntry& entry, const FileStatus& origin, DiskLooks& disk,
-                      const RunSoFar& soFar, bool holdsListedRows) {
+                      FolderRules& folders, const RunSoFar& soFar, bool holdsListedRows) {
   if (entry.newPath[0] == '\0') return {};
   const FileStatus own = disk.Status(entry.path);
   const EarlyDecision early =
-      DecideByOwnFile(entry, origin, own, soFar, holdsListedRows, CheckNewName);
+      DecideByOwnFile(entry, origin, own, folders, soFar, holdsListedRows, CheckNewName);
   if (early.settled) return early.d;
   return DecideByTarget(entry, origin, own, early.d, disk);
 }
 
-bool MovesWithoutLooking(const FileEntry& entry, const FileStatus& origin, const RunSoFar& soFar,
-                         bool holdsListedRows) {
+bool MovesWithoutLooking(const FileEntry& entry, const FileStatus& origin, FolderRules& folders,
+                         const RunSoFar& soFar, bool holdsListedRows) {
   // Whether an earlier row replaced this row's file takes a look at it.
   if (entry.newPath[0] == '\0' || !soFar.replacers.empty()) return false;
   // The name's conversion is left to the move, which fails on a name
   // without a native form; the full decision then tells why.
   const EarlyDecision early =
-      DecideByOwnFile(entry, origin, origin, soFar, holdsListedRows, CheckNames);
+      DecideByOwnFile(entry, origin, origin, folders, soFar, holdsListedRows, CheckNames);
   return !early.settled && !early.d.meetsItself && !IntoItself(origin, entry.path, entry.newPath);
 }
 

@@ -6,6 +6,7 @@
 
 #include "core/filelist/EntryTable.h"
 #include "core/rename/DiskLooks.h"
+#include "core/rename/FolderRules.h"
 #include "core/rename/RenameTypes.h"
 
 namespace selvane {
@@ -26,18 +27,22 @@ NameRefusal CheckNames(std::string_view path, std::string_view newPath);
 // all of it when the new path does not start with that folder.
 std::string_view AddedText(std::string_view path, std::string_view newPath);
 
+// The refusal of a new name by the medium of its folder.
+NameRefusal CheckMedium(std::string_view newPath, FolderRules& folders);
+
 // The one decision. `origin` is what the row's path held when the run
 // started; `disk` is the file system as the earlier rows left it (the real
-// one during the run, a plan of it in the forecast); `holdsListedRows`
-// tells that the row is a folder other listed rows lie in.
+// one during the run, a plan of it in the forecast); `folders` tells how
+// each folder compares names and what its medium refuses;
+// `holdsListedRows` tells that the row is a folder other listed rows lie in.
 RowDecision DecideRow(const FileEntry& entry, const FileStatus& origin, DiskLooks& disk,
-                      const RunSoFar& soFar, bool holdsListedRows = false);
+                      FolderRules& folders, const RunSoFar& soFar, bool holdsListedRows = false);
 // The same decision taken without looking at the disk, for a row whose
 // path no earlier row has moved a file to: true when nothing is left to
 // decide but the move itself, which never replaces and so finds out by
 // failing whether the new name is free.
-bool MovesWithoutLooking(const FileEntry& entry, const FileStatus& origin, const RunSoFar& soFar,
-                         bool holdsListedRows);
+bool MovesWithoutLooking(const FileEntry& entry, const FileStatus& origin, FolderRules& folders,
+                         const RunSoFar& soFar, bool holdsListedRows);
 
 // What each row's path holds now.
 std::vector<FileStatus> Origins(const EntryTable& table, DiskLooks& disk);

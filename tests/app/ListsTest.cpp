@@ -88,6 +88,16 @@ TEST_F(ListsTest, AfterListMarksRefusedAndQuestionedRows) {
   EXPECT_EQ(Line(after, 5), QStringLiteral("^[[31mRed.mp3"));
   EXPECT_EQ(RowData(after, 5, RowMarkRole).toInt(), RefusedRowMark);
   EXPECT_TRUE(RowData(after, 5, Qt::ToolTipRole).toString().contains(QStringLiteral("制御文字")));
+  // Half-width kana take three bytes each on this disk: 90 of them are too long a name.
+  std::string kana;
+  for (int i = 0; i < 30; ++i) kana += "ｱ";
+  const DemoTag longName{kana, kana, kana, "", "", 0};
+  WriteMp3(folder / "f.mp3", &longName);
+  AddFiles(*form, {folder / "f.mp3"});
+  form->Edit1->setText(QStringLiteral("$T$A$L.mp3"));
+  QTest::keyClick(form->Edit1, Qt::Key_Return);
+  EXPECT_EQ(RowData(after, 6, RowMarkRole).toInt(), RefusedRowMark);
+  EXPECT_TRUE(RowData(after, 6, Qt::ToolTipRole).toString().contains(QStringLiteral("長すぎます")));
 }
 
 TEST_F(ListsTest, EmptyTableGivesEmptyListsAndNoSelection) {

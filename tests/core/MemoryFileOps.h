@@ -18,6 +18,8 @@
 
 #include "core/platform/Cp932.h"
 #include "core/platform/FileOps.h"
+#include "core/platform/FolderCase.h"
+#include "core/rename/FolderRules.h"
 
 namespace selvane {
 
@@ -93,6 +95,30 @@ class MemoryFileOps : public FileOps {
       if (node.type == Type::File) all.push_back(node.bytes);
     std::sort(all.begin(), all.end());
     return all;
+  }
+
+  // --- Folders that ignore letter case, as on exFAT: every folder takes
+  // names that differ only in case for one, keeps the spelling it was given,
+  // and tells the rename so through Rules(). ---
+  void IgnoreCase() { ignoreCase_ = true; }
+  // The medium every folder is on (name limits, Windows names).
+  void SetMedium(const Medium& medium) { medium_ = medium; }
+  FolderRules& Rules() { return rules_; }
+  FileResult MoveToOtherCase(const char* from, const char* to) override {
+    if (!ignoreCase_) return Move(from, to);
+    const Found source = Find(from, false);
+    if (source.error != 0) return {source.error};
+    if (source.inode == 0) return {ENOENT};
+    const Found target = Find(to, false);
+    if (target.error != 0) return {target.error};
+    // Only the file itself may answer to the new spelling, under a name it
+    // has not got yet.
+    if (target.parent != source.parent || (target.inode != 0 && target.inode != source.inode) ||
+        target.name == std::string(SplitNative(to)))
+      return {EEXIST};
+    nodes_[source.parent].children.erase(source.name);
+    nodes_[source.parent].children[std::string(SplitNative(to))] = source.inode;
+    return {};
   }
 
   // --- FileOps ---
@@ -202,6 +228,50 @@ class MemoryFileOps : public FileOps {
   }
 
  private:
+  class MemoryRules final : public FolderRules {
+   public:
+    explicit MemoryRules(MemoryFileOps& ops) : ops_(ops) {}
+
+   protected:
+    FolderRule Probe(const std::string&) override { return {ops_.ignoreCase_, ops_.medium_}; }
+
+   private:
+    MemoryFileOps& ops_;
+  };
+
+  static std::string Folded(const std::string& native) {
+    std::string cp932;
+    return NativePathToCp932(native, cp932) ? CaseFoldKey(cp932) : native;
+  }
+  static std::string SplitNative(const char* cp932) {
+    std::string native;
+    if (!Cp932PathToNative(cp932, native)) return {};
+    const std::size_t slash = native.rfind('/');
+    return slash == std::string::npos ? native : native.substr(slash + 1);
+  }
+  // The node a folder holds under `part`, by the folder's rule; 0: none.
+  std::uint64_t Child(std::uint64_t folder, const std::string& part) {
+    const auto& children = nodes_[folder].children;
+    if (const auto it = children.find(part); it != children.end()) return it->second;
+    if (!ignoreCase_) return 0;
+    const std::string key = Folded(part);
+    for (const auto& [name, inode] : children)
+      if (Folded(name) == key) return inode;
+    return 0;
+  }
+  // The spelling the folder keeps for `part`.
+  std::string StoredName(std::uint64_t folder, const std::string& part) {
+    const auto& children = nodes_[folder].children;
+    if (!ignoreCase_ || children.count(part) != 0) return part;
+    for (const auto& [name, inode] : children)
+      if (Folded(name) == Folded(part)) return name;
+    return part;
+  }
+
+  bool ignoreCase_ = false;
+  Medium medium_;
+  MemoryRules rules_{*this};
+
   static constexpr std::uint64_t RootInode = 1;
   static constexpr int MaxLinksFollowed = 40;  // as Linux: ELOOP past it
   static constexpr std::size_t NameMax = 255;
@@ -273,10 +343,10 @@ class MemoryFileOps : public FileOps {
         next = at;
       else if (part == "..")
         next = nodes_[at].parent;
-      else if (const auto it = nodes_[at].children.find(part); it != nodes_[at].children.end())
-        next = it->second;
+      else
+        next = Child(at, part);
       if (last && (next == 0 || !followLast || nodes_[next].type != Type::Link))
-        return {0, at, part, next};
+        return {0, at, next == 0 ? part : StoredName(at, part), next};
       if (next == 0) return Failed(ENOENT);
       if (nodes_[next].type == Type::Link) {
         if (--budget < 0) return Failed(ELOOP);

@@ -1,0 +1,150 @@
+// The rename and its undo on real media, with the folders asked as the
+// program asks them: exFAT ignores letter case, ntfs-3g and tmpfs do not;
+// exFAT and NTFS refuse the names Windows keeps.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "core/history/History.h"
+#include "core/history/Undo.h"
+#include "core/platform/Trash.h"
+#include "core/rename/RenameRun.h"
+#include "tests/core/RecordingPrompts.h"
+#include "tests/core/TempFolder.h"
+
+namespace selvane {
+namespace {
+
+std::string MountOf(const char* variable) {
+  const char* value = std::getenv(variable);
+  if (value == nullptr)
+    throw std::runtime_error(std::string(variable) + " is not set: run media_bench.sh");
+  return value;
+}
+
+std::vector<std::string> Names(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& item : std::filesystem::directory_iterator(folder))
+    names.push_back(item.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// A trash that takes nothing; nothing here is replaced.
+class NoTrash : public FreedesktopTrash {
+ public:
+  FileResult MoveToTrash(const char*, TrashedFile&) override { return FileResult{EXDEV}; }
+};
+
+struct Row {
+  const char* medium;  // the variable media_bench.sh sets
+  std::vector<std::string> files;
+  const char* goneBeforeRun;  // listed, then deleted after the refresh
+  std::vector<std::pair<std::string, std::string>> rows;
+  bool answer;
+  std::vector<Outlook> outlooks;
+  std::vector<std::string> after, afterUndo;
+};
+
+TEST(MediaRename, NamesAreComparedAndJudgedAsEachFolderDoes) {
+  const char *exfat = "SELVANE_MEDIA_EXFAT", *ntfs = "SELVANE_MEDIA_NTFS",
+             *tmpfs = "SELVANE_MEDIA_TMPFS";
+  const Outlook moves = Outlook::Moves, refused = Outlook::Refused;
+  const Row rows[] = {
+      // Two new names differing only in case: one name on exFAT.
+      {exfat,
+       {"a.mp3", "b.mp3"},
+       nullptr,
+       {{"a.mp3", "Song.mp3"}, {"b.mp3", "SONG.mp3"}},
+       false,
+       {moves, Outlook::AsksEarlierRow},
+       {"Song.mp3", "b.mp3"},
+       {"a.mp3", "b.mp3"}},
+      {ntfs,
+       {"a.mp3", "b.mp3"},
+       nullptr,
+       {{"a.mp3", "Song.mp3"}, {"b.mp3", "SONG.mp3"}},
+       false,
+       {moves, moves},
+       {"SONG.mp3", "Song.mp3"},
+       {"a.mp3", "b.mp3"}},
+      // A change of case alone: the file's own name on exFAT, asked and taken.
+      {exfat,
+       {"song.mp3"},
+       nullptr,
+       {{"song.mp3", "Song.mp3"}},
+       true,
+       {Outlook::MeetsItself},
+       {"Song.mp3"},
+       {"song.mp3"}},
+      {ntfs,
+       {"song.mp3"},
+       nullptr,
+       {{"song.mp3", "Song.mp3"}},
+       true,
+       {moves},
+       {"Song.mp3"},
+       {"song.mp3"}},
+      // A file deleted after the refresh: its row reaches nothing else.
+      {exfat,
+       {"a.mp3", "b.mp3"},
+       "b.mp3",
+       {{"a.mp3", "B.mp3"}, {"b.mp3", "c.mp3"}},
+       false,
+       {moves, Outlook::CannotMove},
+       {"B.mp3"},
+       {"a.mp3"}},
+      // Names Windows keeps, refused where Windows reads the medium.
+      {exfat,
+       {"a.mp3", "b.mp3"},
+       nullptr,
+       {{"a.mp3", "CON.mp3"}, {"b.mp3", "b."}},
+       false,
+       {refused, refused},
+       {"a.mp3", "b.mp3"},
+       {"a.mp3", "b.mp3"}},
+      {ntfs, {"a.mp3"}, nullptr, {{"a.mp3", "aux"}}, false, {refused}, {"a.mp3"}, {"a.mp3"}},
+      {tmpfs, {"a.mp3"}, nullptr, {{"a.mp3", "CON.mp3"}}, false, {moves}, {"CON.mp3"}, {"a.mp3"}},
+  };
+  for (const Row& row : rows) {
+    TempFolder state(MountOf(tmpfs)), folder(MountOf(row.medium));
+    SCOPED_TRACE(std::string(row.medium) + " " + row.rows[0].second);
+    for (const std::string& name : row.files) folder.Write(name, name);
+    EntryTable table;
+    for (const auto& [from, to] : row.rows) {
+      table.Append(std::make_unique<FileEntry>());
+      CopyField(table[table.entryCount - 1].path, folder / from);
+      CopyField(table[table.entryCount - 1].newPath, folder / to);
+    }
+    RealDisk disk(SystemFileOps());
+    const std::vector<FileStatus> refreshed = Origins(table, disk);
+    if (row.goneBeforeRun != nullptr) std::remove((folder / row.goneBeforeRun).c_str());
+
+    std::vector<Outlook> outlooks;
+    for (const RowOutlook& outlook : ForecastRename(table, SystemFileOps(), &refreshed))
+      outlooks.push_back(outlook.outlook);
+    EXPECT_EQ(outlooks, row.outlooks);
+
+    History history(state / "history.sqlite3");
+    RecordingPrompts ui;
+    ui.unscriptedAnswer = row.answer;
+    RunRename(table, SystemFileOps(), ui, {.origins = &refreshed, .history = &history});
+    EXPECT_EQ(Names(folder.path()), row.after);
+
+    NoTrash trash;
+    ui.unscriptedAnswer = true;
+    if (history.store().MayUndo()) RunUndo(history.store(), SystemFileOps(), trash, ui);
+    EXPECT_EQ(Names(folder.path()), row.afterUndo);
+  }
+}
+
+}  // namespace
+}  // namespace selvane
