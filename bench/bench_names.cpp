@@ -74,7 +74,7 @@ std::vector<BenchFile> WriteFiles(const std::string& folder) {
   if (folder.empty()) return files;
   files.reserve(static_cast<std::size_t>(Count));
   for (int i = 0; i < Count; ++i) {
-    char number[8];
+    char number[12];
     std::snprintf(number, sizeof number, "%04d", i);
     const bool japanese = i % 16 == 0;
     // "曲" and "歌手" in CP932 for the Japanese ones.
