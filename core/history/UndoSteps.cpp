@@ -5,6 +5,7 @@
 #include <string>
 #include <utility>
 
+#include "core/filelist/FileListReport.h"
 #include "core/filelist/PathNames.h"
 #include "core/history/HistoryTexts.h"
 #include "core/platform/Cp932.h"
@@ -40,8 +41,6 @@ struct Left {
   int error;
   std::string where;  // where it lies, when that is worth saying
 };
-
-constexpr std::size_t ReportedFiles = 20;
 
 struct Texts {
   std::string head = Cp932("次のファイルは元に戻せませんでした。\n");
@@ -116,19 +115,11 @@ std::string Reason(const Left& left) {
 std::string Report(const std::vector<Left>& left) {
   if (left.empty()) return {};
   const Texts& t = Text();
-  std::string text = t.head;
-  const std::size_t shown = left.size() < ReportedFiles ? left.size() : ReportedFiles;
-  for (std::size_t i = 0; i < shown; ++i) {
-    const Left& l = left[i];
-    text.append("\n").append(l.from);
-    if (!l.to.empty()) text.append(t.arrow).append(l.to);
-    text.append("\n  ").append(Reason(l));
-    if (!l.where.empty()) text.append(t.nowAt).append(l.where);
-    text.append("\n");
-  }
-  if (left.size() > shown)
-    text.append(t.moreBefore).append(std::to_string(left.size() - shown)).append(t.moreAfter);
-  return text;
+  return FileListReport({t.head, t.arrow, t.nowAt, t.moreBefore, t.moreAfter}, left.size(),
+                        [&left](std::size_t i) {
+                          const Left& l = left[i];
+                          return ReportedFile{l.from, l.to, Reason(l), l.where};
+                        });
 }
 
 // FAT keeps modification times to two seconds, and a FUSE medium may show
