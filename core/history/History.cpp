@@ -224,8 +224,12 @@ RecordResult History::BeginTagChange(const TagChangePlan& plan) {
   std::optional<std::string_view> oldTail;
   if (plan.hadTrailer)
     oldTail = std::string_view(reinterpret_cast<const char*>(plan.oldTail.data()), TrailerSize);
-  const HistoryStore::Written written = store_.AddTagChange(
-      plan.removes ? BatchKind::TagRemoval : BatchKind::TagUpdate, step, oldTail, plan.newEnd);
+  // The medium too, so that undo follows it when it is mounted elsewhere
+  // and knows a file there by its end where inode numbers do not last.
+  media_ = std::make_unique<Media>();
+  const HistoryStore::Written written =
+      store_.AddTagChange(plan.removes ? BatchKind::TagRemoval : BatchKind::TagUpdate, step,
+                          oldTail, plan.newEnd, media_->Recorded(step.path));
   if (written.status.ok()) openBatch_ = written.batch;
   return RecordResultOf(written, store_.path());
 }

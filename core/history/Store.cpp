@@ -363,17 +363,24 @@ HistoryStore::Written HistoryStore::AddRename(std::span<const PlannedStep> steps
 
 HistoryStore::Written HistoryStore::AddTagChange(BatchKind kind, const PlannedStep& step,
                                                  std::optional<std::string_view> oldTail,
-                                                 std::string_view newEnd) {
+                                                 std::string_view newEnd,
+                                                 const RecordedVolume& volume) {
   return Write([&](std::int64_t& id) -> sql::Status {
     sql::Transaction transaction(db_);
     if (!transaction.begun()) return transaction.begun();
     sql::Statement statement;
-    if (sql::Status s = statement.Prepare(
-            db_, "INSERT INTO batch(kind, made, state, files) VALUES(?1, ?2, 0, 1)");
+    if (sql::Status s = statement.Prepare(db_,
+                                          "INSERT INTO batch(kind, made, state, files, vol_uuid, "
+                                          "vol_label, vol_mount, vol_dev, vol_keeps) "
+                                          "VALUES(?1, ?2, 0, 1, ?3, ?4, ?5, ?6, ?7)");
         !s)
       return s;
     statement.Bind(1, static_cast<std::int64_t>(kind))
         .Bind(2, static_cast<std::int64_t>(std::time(nullptr)));
+    BindText(statement, 3, volume.uuid);
+    BindText(statement, 4, volume.label);
+    BindText(statement, 5, volume.mountPoint);
+    statement.Bind(6, static_cast<std::int64_t>(volume.device)).Bind(7, volume.keepsInodes ? 1 : 0);
     if (sql::Status s = statement.Run(); !s) return s;
     const std::int64_t added = db_.LastInsertId();
     if (sql::Status s = statement.Prepare(db_,

@@ -37,7 +37,8 @@ class HistoryStore {
   Written AddRename(std::span<const PlannedStep> steps, const std::string& temporary,
                     const RecordedVolume& volume = {});
   Written AddTagChange(BatchKind kind, const PlannedStep& step,
-                       std::optional<std::string_view> oldTail, std::string_view newEnd);
+                       std::optional<std::string_view> oldTail, std::string_view newEnd,
+                       const RecordedVolume& volume = {});
   // Committed on its own; a failure is left to the outcome to make up for.
   sql::Status SetTarget(std::int64_t batch, std::size_t seq, const Identity& target);
   // A placeholder about to be made at `native`, committed before it is.

@@ -387,8 +387,10 @@ FileResult ReadEnd(FileOps& ops, const std::string& path, std::int64_t length, s
 void UndoTagChange(const StoredBatch& batch, FileOps& ops, std::vector<Left>& left) {
   const StoredStep& step = batch.steps.front();
   const FileStatus now = ops.Status(step.path.c_str());
-  if (now.kind != FileKind::Regular || now.device != step.file.device ||
-      now.inode != step.file.inode) {
+  // Where the medium numbers its files anew (FUSE, a remount) the file at
+  // the recorded path is known by the end this change wrote, checked below.
+  const bool sameEntry = now.device == step.file.device && now.inode == step.file.inode;
+  if (now.kind != FileKind::Regular || (!sameEntry && batch.volume.keepsInodes)) {
     left.emplace_back(step.path, std::string(), Why::Gone);
     return;
   }

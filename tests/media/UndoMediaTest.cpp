@@ -13,6 +13,7 @@
 
 #include "core/filelist/EntryTable.h"
 #include "core/history/History.h"
+#include "core/history/RecordedTags.h"
 #include "core/history/Undo.h"
 #include "core/platform/Cp932.h"
 #include "core/platform/Trash.h"
@@ -139,6 +140,27 @@ TEST_F(UndoMedia, AKilledRunIsTakenBackAfterAReplugElsewhere) {
     const std::string name = "f" + std::to_string(i) + ".mp3";
     EXPECT_EQ(ReadBytes(At(name)), Song(static_cast<char>('A' + i))) << name;
   }
+  EXPECT_FALSE(MayUndo());
+  Replug(home);
+}
+
+// A tag removal, the medium replugged elsewhere: the file has another inode
+// number there and is known by the end the removal left.
+TEST_F(UndoMedia, ATagRemovalIsTakenBackAfterAReplugElsewhere) {
+  const std::string a = At("a.mp3");
+  WriteBytes(a, Song('a'));
+  FileEntry entry{};
+  CopyField(entry.path, a);
+  {
+    History history;
+    RecordingPrompts ui;
+    ASSERT_TRUE(RemoveTagRecorded(entry, ops_, history, ui));
+  }
+  const std::string home = Mounted();
+  Replug(Env("SELVANE_MEDIA_WORK") + "/exfat-undo");
+  const RecordingPrompts undo = Undo();
+  EXPECT_TRUE(undo.refusals.empty()) << undo.refusals[0].text;
+  EXPECT_EQ(ReadBytes(At("a.mp3")), Song('a'));
   EXPECT_FALSE(MayUndo());
   Replug(home);
 }
