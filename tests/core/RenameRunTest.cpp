@@ -6,10 +6,12 @@
 #include <cerrno>
 #include <cstring>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "core/filelist/EntryTable.h"
+#include "core/history/Journal.h"
 #include "core/platform/Cp932.h"
 #include "core/rename/EntryIntake.h"
 #include "core/rename/NamingRule.h"
@@ -510,6 +512,21 @@ struct StepFault {
 // Names the case in test listings.
 void PrintTo(const StepFault& c, std::ostream* out) { *out << c.name; }
 
+// Keeps the rows' outcomes that a run writes down at its end.
+class RecordingJournal final : public RenameJournal {
+ public:
+  RecordResult BeginRename(std::span<const RenamePlanRow>, std::string_view) override {
+    return {true, {}, {}};
+  }
+  void RecordReplacing(std::size_t, const FileStatus&) override {}
+  void FinishRename(std::span<const RenamePlanRow>, std::span<const RenameRowResult> results,
+                    FileOps&) override {
+    for (const RenameRowResult& result : results) outcomes.push_back(result.outcome);
+  }
+
+  std::vector<RowOutcome> outcomes;
+};
+
 class RenameStepFaultTest : public RenameRunTest,
                             public ::testing::WithParamInterface<StepFault> {};
 
@@ -523,11 +540,16 @@ TEST_P(RenameStepFaultTest, FileStaysUnderItsOwnNameAndTheFailureIsTold) {
   if (c.temporaryBefore != nullptr) WriteBytes(temporary, c.temporaryBefore);
   Add(a, target, "mine");
   ui_.answers = {true};
+  RecordingJournal journal;
+  RunServices services;
+  services.history = &journal;
 
-  Run(ops);
+  RunRename(table_, ops, ui_, services);
 
   EXPECT_EQ(ReadBytes(a), "mine");
   EXPECT_EQ(table_[0].path, a);
+  // Written down as not moved, so that undo does not take it "back".
+  EXPECT_EQ(journal.outcomes, std::vector<RowOutcome>{RowOutcome::Failed});
   if (c.targetAfter != nullptr) {
     EXPECT_EQ(ReadBytes(target), c.targetAfter);
   }
