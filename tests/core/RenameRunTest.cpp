@@ -512,18 +512,20 @@ struct StepFault {
 // Names the case in test listings.
 void PrintTo(const StepFault& c, std::ostream* out) { *out << c.name; }
 
-// Keeps the rows' outcomes that a run writes down at its end.
+// Keeps what a run writes down: the files it is about to replace, and the
+// rows' outcomes at its end.
 class RecordingJournal final : public RenameJournal {
  public:
   RecordResult BeginRename(std::span<const RenamePlanRow>, std::string_view) override {
     return {true, {}, {}};
   }
-  void RecordReplacing(std::size_t, const FileStatus&) override {}
+  void RecordReplacing(std::size_t, const FileStatus&) override { ++replacing; }
   void FinishRename(std::span<const RenamePlanRow>, std::span<const RenameRowResult> results,
                     FileOps&) override {
     for (const RenameRowResult& result : results) outcomes.push_back(result.outcome);
   }
 
+  int replacing = 0;
   std::vector<RowOutcome> outcomes;
 };
 
@@ -550,6 +552,8 @@ TEST_P(RenameStepFaultTest, FileStaysUnderItsOwnNameAndTheFailureIsTold) {
   EXPECT_EQ(table_[0].path, a);
   // Written down as not moved, so that undo does not take it "back".
   EXPECT_EQ(journal.outcomes, std::vector<RowOutcome>{RowOutcome::Failed});
+  // The agreed target is written down before anything touches it.
+  EXPECT_EQ(journal.replacing, c.targetBefore != nullptr ? 1 : 0);
   if (c.targetAfter != nullptr) {
     EXPECT_EQ(ReadBytes(target), c.targetAfter);
   }
