@@ -192,6 +192,13 @@ TEST_F(FileOpsTest, FailedAppendCutsThePartialTrailerOff) {
       1060, [&] { return ops_.Append(path.c_str(), trailer.data(), trailer.size()); });
   EXPECT_EQ(result.error, EFBIG);
   EXPECT_EQ(ReadBytes(path), audio);
+
+  // Written in place across the limit: the rest is a failure, not written
+  // over what went before it.
+  const FileResult inPlace = UnderSizeLimit(
+      1060, [&] { return ops_.WriteAt(path.c_str(), 990, trailer.data(), trailer.size()); });
+  EXPECT_EQ(inPlace.error, EFBIG);
+  EXPECT_EQ(ReadBytes(path), audio.substr(0, 990) + trailer.substr(0, 70));
 }
 
 // The copy road needs two file systems; /dev/shm is usually memory-backed.

@@ -90,5 +90,18 @@ TEST_F(InstanceLockTest, WithoutRuntimeFolderUsesTemporaryFolderWithUserId) {
   EXPECT_FALSE(second.Acquired());
 }
 
+// A lock file someone else owns is not ours: locking it would let that
+// user keep the program from starting, or hold it open ourselves.
+TEST_F(InstanceLockTest, AnotherUsersLockFileIsPassedOver) {
+  if (::geteuid() != 0) GTEST_SKIP() << "only root can plant another user's file";
+  TempFolder tmp;
+  const EnvironmentGuard tmpDir("TMPDIR", tmp.path().c_str());
+  const std::string planted = runtime_.Write("SELVANE.lock", "");
+  ASSERT_EQ(::chown(planted.c_str(), 65534, 65534), 0);
+  InstanceLock lock("SELVANE");
+  EXPECT_TRUE(lock.Acquired());
+  EXPECT_EQ(lock.Path(), tmp / ("SELVANE-" + std::to_string(::getuid()) + ".lock"));
+}
+
 }  // namespace
 }  // namespace selvane

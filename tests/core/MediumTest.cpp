@@ -2,9 +2,12 @@
 // limits names, and the desktop trash entries it writes.
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "core/platform/Cp932.h"
 #include "core/platform/FolderCase.h"
@@ -122,10 +125,33 @@ TEST(Trash, MovesIntoTheHomeTrashWithAnEntryAndKeepsBothOfOneName) {
   EXPECT_EQ(info.find("[Trash Info]\nPath=" + EscapeTrashPath(folder / "Remix %41.mp3") + "\n"), 0U)
       << info;
   EXPECT_EQ(trash.Find(second.file, "2", "", folder / "Remix %41.mp3"), second.nativePath);
+  // A hint where another file lies now, or an inode of another device, is
+  // not the file.
+  EXPECT_EQ(trash.Find(first.file, "1", second.nativePath, folder / "Remix %41.mp3"),
+            first.nativePath);
+  FileStatus elsewhere = second.file;
+  ++elsewhere.nameDevice;
+  EXPECT_EQ(trash.Find(elsewhere, "", "", folder / "Remix %41.mp3"), "");
+  // Put back, the file leaves no entry behind.
+  ASSERT_TRUE(trash.Restore(second.nativePath, (folder / "back.mp3").c_str()).ok());
+  EXPECT_EQ(ReadBytes(folder / "back.mp3"), "2");
+  EXPECT_FALSE(PathExists(home + "/Trash/info/Remix %41.mp3.2.trashinfo"));
   if (saved != nullptr)
     ::setenv("XDG_DATA_HOME", before.c_str(), 1);
   else
     ::unsetenv("XDG_DATA_HOME");
+}
+
+// A file on another medium goes to the trash at the top of that medium.
+TEST(Trash, OtherMediumsTrashLiesAtItsTop) {
+  struct Folders : FreedesktopTrash {
+    using FreedesktopTrash::TrashFolders;
+  } trash;
+  if (SameFileSystem("/", "/dev/shm")) GTEST_SKIP() << "/dev/shm is no medium of its own here";
+  TempFolder other("/dev/shm");
+  const std::vector<std::string> folders = trash.TrashFolders(other / "x.mp3");
+  const std::string own = "/dev/shm/.Trash-" + std::to_string(::getuid());
+  EXPECT_NE(std::find(folders.begin(), folders.end(), own), folders.end()) << folders.back();
 }
 
 }  // namespace

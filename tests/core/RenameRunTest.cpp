@@ -1,19 +1,23 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/types.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "core/filelist/EntryTable.h"
+#include "core/history/Journal.h"
 #include "core/platform/Cp932.h"
 #include "core/rename/EntryIntake.h"
 #include "core/rename/NamingRule.h"
 #include "core/rename/RenameRun.h"
 #include "tests/core/FaultyFileOps.h"
+#include "tests/core/FolderTrash.h"
 #include "tests/core/RecordingPrompts.h"
 #include "tests/core/TempFolder.h"
 
@@ -212,6 +216,7 @@ TEST(CheckNewName, RefusesWhatWouldHideLoseOrMisnameTheFile) {
       {"empty title", "/m/a.mp3", "/m/.mp3", NameRefusal::Hidden},
       {"hidden folder", "/m/a.mp3", "/m/.x/a.mp3", NameRefusal::Hidden},
       {"already hidden", "/m/.a.mp3", "/m/.b.mp3", NameRefusal::None},
+      {"hidden, into a hidden folder", "/m/.a.mp3", "/m/.x/.a.mp3", NameRefusal::Hidden},
       {"dot dot", "/m/a.mp3", "/m/../a.mp3", NameRefusal::LeavesFolder},
       {"forbidden past byte 260", deep + "a.mp3", deep + "Love*.mp3", NameRefusal::ForbiddenChars},
       {"Latin-1 title", "/m/a.mp3", "/m/Caf\xE9 Bar.mp3", NameRefusal::NoFileName},
@@ -324,12 +329,26 @@ TEST_F(RenameRunTest, ForecastAndRunAgreeRowByRow) {
       {"p.mp3", "q.mp3", "p", Outlook::Moves},                     // takes the name of...
       {"q.mp3", "r.mp3", nullptr, Outlook::CannotMove},            // ...a file gone before the run
       {"lnk.mp3", "DirX/lnk.mp3", nullptr, Outlook::CannotMove},   // a link leaving its folder
+      {"disc", "disc2", nullptr, Outlook::Moves},                  // a folder's name made longer
+      {"box", "box/in", nullptr, Outlook::CannotMove},             // a folder into itself
+      {"i.mp3", "Song.mp3/i.mp3", "i", Outlook::CannotMove},       // a file as the folder
+      {"src.mp3", "Lead.mp3", "src", Outlook::Moves},              // the file a dangling link...
+      {"ln.mp3", "Lead.mp3", nullptr, Outlook::Refused},           // ...leads to once it is there
+      {"a2.mp3", "T2.mp3", "a2", Outlook::AsksExisting},           // replaces what...
+      {"s.mp3", "X2.mp3", nullptr, Outlook::MayBeReplaced},        // ...this link leads to
+      {"selfh.mp3", "SelfH.mp3", nullptr, Outlook::Moves},         // a twin of row 1, put back
   };
   link("real.mp3", "alias.mp3");
   link("Song.mp3", "lnk.mp3");
+  link("Lead.mp3", "ln.mp3");
+  link("T2.mp3", "s.mp3");
+  WriteBytes(music_ / "T2.mp3", "t2");
   dir("album");
+  dir("disc");
+  dir("box");
   for (const auto& row : rows)
     Add(music_ / row.path, music_ / row.newPath, row.bytes != nullptr ? row.bytes : "");
+  ASSERT_EQ(::link((music_ / "self.mp3").c_str(), (music_ / "selfh.mp3").c_str()), 0);
   FaultyFileOps ops;
 
   const std::vector<RowOutlook> forecast = ForecastRename(table_, ops);
@@ -360,6 +379,10 @@ TEST_F(RenameRunTest, ForecastAndRunAgreeRowByRow) {
   EXPECT_EQ(forecast[19].error, HoldsListedRowsError);
   EXPECT_EQ(forecast[22].error, ENOENT);
   EXPECT_EQ(forecast[23].error, LinkLeavesFolderError);
+  EXPECT_EQ(forecast[25].error, EINVAL);
+  EXPECT_EQ(forecast[26].error, NoTargetFolderError);
+  EXPECT_EQ(forecast[28].refusal, NameRefusal::LinkToTarget);
+  EXPECT_EQ(ReadBytes(music_ / "Lead.mp3"), "src");
   EXPECT_EQ(ReadBytes(music_ / "q.mp3"), "p");  // row 21's file, where it went
   // Nothing a link leads to was deleted; the hard link took its twin's name.
   EXPECT_EQ(ReadBytes(music_ / "Song.mp3"), "the song");
@@ -489,6 +512,24 @@ struct StepFault {
 // Names the case in test listings.
 void PrintTo(const StepFault& c, std::ostream* out) { *out << c.name; }
 
+// Keeps what a run writes down: the files it is about to replace, and the
+// rows' outcomes at its end.
+class RecordingJournal final : public RenameJournal {
+ public:
+  RecordResult BeginRename(std::span<const RenamePlanRow>, std::string_view) override {
+    return {true, {}, {}};
+  }
+  void RecordReplacing(std::size_t, const FileStatus&) override { ++replacing; }
+  RecordResult FinishRename(std::span<const RenamePlanRow>,
+                            std::span<const RenameRowResult> results, FileOps&) override {
+    for (const RenameRowResult& result : results) outcomes.push_back(result.outcome);
+    return {true, {}, {}};
+  }
+
+  int replacing = 0;
+  std::vector<RowOutcome> outcomes;
+};
+
 class RenameStepFaultTest : public RenameRunTest,
                             public ::testing::WithParamInterface<StepFault> {};
 
@@ -502,11 +543,18 @@ TEST_P(RenameStepFaultTest, FileStaysUnderItsOwnNameAndTheFailureIsTold) {
   if (c.temporaryBefore != nullptr) WriteBytes(temporary, c.temporaryBefore);
   Add(a, target, "mine");
   ui_.answers = {true};
+  RecordingJournal journal;
+  RunServices services;
+  services.history = &journal;
 
-  Run(ops);
+  RunRename(table_, ops, ui_, services);
 
   EXPECT_EQ(ReadBytes(a), "mine");
   EXPECT_EQ(table_[0].path, a);
+  // Written down as not moved, so that undo does not take it "back".
+  EXPECT_EQ(journal.outcomes, std::vector<RowOutcome>{RowOutcome::Failed});
+  // The agreed target is written down before anything touches it.
+  EXPECT_EQ(journal.replacing, c.targetBefore != nullptr ? 1 : 0);
   if (c.targetAfter != nullptr) {
     EXPECT_EQ(ReadBytes(target), c.targetAfter);
   }
@@ -530,7 +578,18 @@ INSTANTIATE_TEST_SUITE_P(
                   [](FaultyFileOps& ops, const std::string&) {
                     ops.FailWhen(FileOp::Move, FromTemporary, EIO, 1);
                   },
-                  "agreed to replace", nullptr, nullptr, std::strerror(EIO)}),
+                  "agreed to replace", nullptr, nullptr, std::strerror(EIO)},
+        // Nothing in the way, yet the move is refused (rights).
+        StepFault{"FailedMove",
+                  [](FaultyFileOps& ops, const std::string& target) {
+                    ops.FailWhen(
+                        FileOp::Move,
+                        [target](const std::string&, const std::string& to) {
+                          return to == target;
+                        },
+                        EACCES);
+                  },
+                  nullptr, nullptr, nullptr, std::strerror(EACCES)}),
     [](const ::testing::TestParamInfo<StepFault>& step) { return step.param.name; });
 
 // A file that takes the new name just before the move is never replaced
@@ -550,6 +609,61 @@ TEST_F(RenameRunTest, TargetAppearingBeforeTheMoveIsAskedAbout) {
   EXPECT_EQ(ui_.questions[0].text, OverwriteText(a, target));
   EXPECT_EQ(ReadBytes(a), "mine");
   EXPECT_EQ(ReadBytes(target), "intruder");
+}
+
+// Replaced after all: the agreed file comes back out of the trash when the
+// last move fails, rather than the user losing it for nothing.
+TEST_F(RenameRunTest, AgreedFileLeavesTheTrashWhenTheLastMoveFails) {
+  TempFolder trashFolder;
+  FolderTrash trash(trashFolder.path());
+  FaultyFileOps ops;
+  ops.FailWhen(FileOp::Move, FromTemporary, EIO, 1);
+  const std::string a = music_ / "a.mp3", target = music_ / "T.mp3";
+  Add(a, target, "mine");
+  WriteBytes(target, "agreed to replace");
+  ui_.answers = {true};
+  RunServices services;
+  services.trash = &trash;
+
+  RunRename(table_, ops, ui_, services);
+
+  EXPECT_EQ(ReadBytes(a), "mine");
+  EXPECT_EQ(ReadBytes(target), "agreed to replace");
+}
+
+// The file of the new name goes away by itself after the question (another
+// program, or the file itself under another spelling): the move still ends.
+TEST_F(RenameRunTest, TargetGoneBeforeItsDeleteIsNoFailure) {
+  FaultyFileOps ops;
+  const std::string target = music_ / "T.mp3";
+  WriteBytes(target, "agreed to replace");
+  ops.BeforeCall(FileOp::Delete, 1,
+                 [&](const std::string&, const std::string&) { ::unlink(target.c_str()); });
+  Add(music_ / "a.mp3", target, "mine");
+  ui_.answers = {true};
+
+  Run(ops);
+
+  EXPECT_EQ(ReadBytes(target), "mine");
+  EXPECT_TRUE(ui_.refusals.empty());
+  ExpectNothingLost({"mine"});
+}
+
+// Another program removes a listed file and an earlier row moves into its
+// name: the file there now is that row's, and is not moved on.
+TEST_F(RenameRunTest, NameAnEarlierRowMovedIntoIsNotMovedOn) {
+  FaultyFileOps ops;
+  const std::string x = music_ / "x.mp3", y = music_ / "y.mp3", z = music_ / "z.mp3";
+  Add(x, y, "x's");
+  Add(y, z, "y's");
+  ops.BeforeCall(FileOp::Move, 1,
+                 [&](const std::string&, const std::string&) { ::unlink(y.c_str()); });
+
+  Run(ops);
+
+  EXPECT_EQ(ReadBytes(y), "x's");
+  EXPECT_FALSE(PathExists(z));
+  EXPECT_EQ(table_[0].path, y);
 }
 
 TEST_F(RenameRunTest, OldNameTakenMeanwhileSendsTheFileToItsNewName) {

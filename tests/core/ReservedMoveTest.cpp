@@ -3,6 +3,7 @@
 // media do.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <ctime>
@@ -24,6 +25,10 @@ int AnswerExdev(const char*, const char*) {
   errno = EXDEV;
   return -1;
 }
+int AnswerEnosys(const char*, const char*) {
+  errno = ENOSYS;
+  return -1;
+}
 
 struct Road {
   const char* name;
@@ -36,10 +41,14 @@ class ReservedMoveTest : public ::testing::TestWithParam<Road> {
   // Each step the record hears, as "step:path".
   std::vector<std::string> heard_;
   FileResult refuseRecord_{};
+  // Removed when the record hears of the reservation: the rename then fails.
+  std::string vanishOnReserving_;
   std::unique_ptr<FileOps> ops_ = NewSystemFileOps(
       MoveOptions{[this](PlaceholderStep step, const char* path) {
                     static const char* const names[] = {"reserving", "filled", "gone", "left"};
                     heard_.push_back(std::string(names[static_cast<int>(step)]) + ":" + path);
+                    if (step == PlaceholderStep::Reserving && !vanishOnReserving_.empty())
+                      ::unlink(vanishOnReserving_.c_str());
                     return step == PlaceholderStep::Reserving ? refuseRecord_ : FileResult{};
                   },
                   GetParam().rename});
@@ -53,6 +62,10 @@ TEST_P(ReservedMoveTest, MovesIntoAFreeNameAndNeverReplaces) {
   EXPECT_EQ(ops_->Move(a.c_str(), b.c_str()).error, EEXIST);
   EXPECT_EQ(ReadBytes(a), "AAA");
   EXPECT_EQ(ReadBytes(b), "BBB");
+  // An empty file looks like a placeholder but is the user's.
+  const std::string empty = folder_.Write("empty.mp3", "");
+  EXPECT_EQ(ops_->Move(a.c_str(), empty.c_str()).error, EEXIST);
+  EXPECT_EQ(ReadBytes(a), "AAA");
 
   FileStatus moved;
   ASSERT_TRUE(ops_->MoveAndStatus(a.c_str(), c.c_str(), moved).ok());
@@ -67,6 +80,7 @@ TEST_P(ReservedMoveTest, MovesIntoAFreeNameAndNeverReplaces) {
 
 INSTANTIATE_TEST_SUITE_P(Roads, ReservedMoveTest,
                          ::testing::Values(Road{"Placeholder", &AnswerEinval},
+                                           Road{"NoRenameat2", &AnswerEnosys},
                                            Road{"Copy", &AnswerExdev}),
                          [](const auto& road) { return std::string(road.param.name); });
 
@@ -91,6 +105,14 @@ TEST_P(PlaceholderRecordTest, RecordHearsOfThePlaceholderBeforeItIsMade) {
   ASSERT_TRUE(ops_->Move(a.c_str(), free.c_str()).ok());
   EXPECT_EQ(heard_, (std::vector<std::string>{"reserving:" + free, "filled:" + free}));
   EXPECT_EQ(ReadBytes(free), "AAA");
+
+  // The rename fails after the reservation: the placeholder goes again.
+  heard_.clear();
+  const std::string b = folder_.Write("b.mp3", "B"), other = folder_ / "other.mp3";
+  vanishOnReserving_ = b;
+  EXPECT_EQ(ops_->Move(b.c_str(), other.c_str()).error, ENOENT);
+  EXPECT_EQ(heard_, (std::vector<std::string>{"reserving:" + other, "gone:" + other}));
+  EXPECT_FALSE(PathExists(other));
 }
 
 INSTANTIATE_TEST_SUITE_P(Placeholder, PlaceholderRecordTest,
