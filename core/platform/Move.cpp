@@ -86,8 +86,11 @@ FileResult CopyAcross(const std::string& from, const std::string& to, int rename
 
   src.Close();
   if (::unlink(from.c_str()) != 0) {
-    // The file would now have two names; keep the original only.
     const int error = errno;
+    // Another program took the source away meanwhile: the copy is now the
+    // only one, and it stays.
+    if (error == ENOENT) return {};
+    // The file would now have two names; keep the original only.
     ::unlink(to.c_str());
     return Failure(error);
   }
