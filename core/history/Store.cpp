@@ -7,6 +7,7 @@
 #include <ctime>
 #include <utility>
 
+#include "core/history/StoreColumns.h"
 #include "core/history/StoreLayout.h"
 #include "core/platform/Cp932.h"
 #include "core/platform/Process.h"
@@ -38,64 +39,6 @@ bool MeansGarbled(const sql::Status& status) {
 }
 
 sql::Status Garbled(const char* what) { return {SQLITE_CORRUPT, what}; }
-
-// Device and inode numbers are unsigned; SQLite keeps their bits.
-void BindIdentity(sql::Statement& statement, int first, const Identity& identity,
-                  bool withLength = true) {
-  if (!identity.known) {
-    statement.BindNull(first).BindNull(first + 1);
-    if (withLength) statement.BindNull(first + 2);
-    return;
-  }
-  statement.Bind(first, static_cast<std::int64_t>(identity.device))
-      .Bind(first + 1, static_cast<std::int64_t>(identity.inode));
-  if (withLength) statement.Bind(first + 2, identity.length);
-}
-
-Identity ReadIdentity(const sql::Statement& statement, int first, bool withLength = true) {
-  if (statement.IsNull(first) || statement.IsNull(first + 1)) return {};
-  Identity identity{true,
-                    static_cast<std::uint64_t>(statement.Integer(first)),
-                    static_cast<std::uint64_t>(statement.Integer(first + 1)),
-                    0,
-                    0,
-                    {}};
-  if (withLength) identity.length = statement.Integer(first + 2);
-  return identity;
-}
-
-// Modification time and last bytes, for media that do not keep inode numbers.
-void BindContent(sql::Statement& statement, int first, const Identity& identity) {
-  if (identity.known && identity.modified != 0)
-    statement.Bind(first, identity.modified);
-  else
-    statement.BindNull(first);
-  if (identity.known && !identity.tail.empty())
-    statement.BindBlob(first + 1, identity.tail);
-  else
-    statement.BindNull(first + 1);
-}
-
-void ReadContent(const sql::Statement& statement, int first, Identity& identity) {
-  if (!identity.known) return;
-  identity.modified = statement.IsNull(first) ? 0 : statement.Integer(first);
-  identity.tail =
-      statement.IsNull(first + 1) ? std::string() : std::string(statement.Blob(first + 1));
-}
-
-void BindText(sql::Statement& statement, int index, const std::string& bytes) {
-  if (bytes.empty())
-    statement.BindNull(index);
-  else
-    statement.BindBlob(index, bytes);
-}
-
-bool ReadPath(const sql::Statement& statement, int column, std::string& cp932) {
-  cp932.clear();
-  if (statement.IsNull(column)) return true;
-  const std::string_view native = statement.Blob(column);
-  return native.empty() || NativePathToCp932(native, cp932);
-}
 
 }  // namespace
 
@@ -327,10 +270,7 @@ HistoryStore::Written HistoryStore::AddRename(std::span<const PlannedStep> steps
         .Bind(4, static_cast<std::int64_t>(steps.size()));
     const ProcessMark owner = ThisProcess();
     batch.Bind(5, owner.pid).Bind(6, owner.started);
-    BindText(batch, 7, volume.uuid);
-    BindText(batch, 8, volume.label);
-    BindText(batch, 9, volume.mountPoint);
-    batch.Bind(10, static_cast<std::int64_t>(volume.device)).Bind(11, volume.keepsInodes ? 1 : 0);
+    BindVolume(batch, 7, volume);
     if (temporary.empty())
       batch.BindNull(3);
     else
@@ -377,10 +317,7 @@ HistoryStore::Written HistoryStore::AddTagChange(BatchKind kind, const PlannedSt
       return s;
     statement.Bind(1, static_cast<std::int64_t>(kind))
         .Bind(2, static_cast<std::int64_t>(std::time(nullptr)));
-    BindText(statement, 3, volume.uuid);
-    BindText(statement, 4, volume.label);
-    BindText(statement, 5, volume.mountPoint);
-    statement.Bind(6, static_cast<std::int64_t>(volume.device)).Bind(7, volume.keepsInodes ? 1 : 0);
+    BindVolume(statement, 3, volume);
     if (sql::Status s = statement.Run(); !s) return s;
     const std::int64_t added = db_.LastInsertId();
     if (sql::Status s = statement.Prepare(db_,

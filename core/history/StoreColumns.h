@@ -1,0 +1,21 @@
+#pragma once
+// How the store's rows hold what undo needs: identities (device and inode
+// numbers keep their bits in SQLite's signed integers), the content that
+// stands in for them on media that do not keep them, the medium, paths.
+#include <string>
+
+#include "core/history/Sqlite.h"
+#include "core/history/StoredBatch.h"
+
+namespace selvane {
+
+void BindIdentity(sql::Statement& statement, int first, const Identity& identity,
+                  bool withLength = true);
+Identity ReadIdentity(const sql::Statement& statement, int first, bool withLength = true);
+void BindContent(sql::Statement& statement, int first, const Identity& identity);
+void ReadContent(const sql::Statement& statement, int first, Identity& identity);
+void BindText(sql::Statement& statement, int index, const std::string& bytes);
+void BindVolume(sql::Statement& statement, int first, const RecordedVolume& volume);
+bool ReadPath(const sql::Statement& statement, int column, std::string& cp932);
+
+}  // namespace selvane
