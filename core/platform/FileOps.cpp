@@ -118,23 +118,6 @@ FileResult OpenForReading(const char* path, Fd& fd, std::int64_t& length,
   return {};
 }
 
-// Reads exactly `size` bytes at `offset` (EIO when the file ends before).
-FileResult ReadFully(int fd, void* data, std::size_t size, std::int64_t offset) {
-  char* p = static_cast<char*>(data);
-  while (size > 0) {
-    const ssize_t n = ::pread(fd, p, size, static_cast<off_t>(offset));
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return LastError();
-    }
-    if (n == 0) return Failure(EIO);
-    p += n;
-    size -= static_cast<std::size_t>(n);
-    offset += n;
-  }
-  return {};
-}
-
 class SystemOps final : public FileOps {
  public:
   SystemOps() = default;
@@ -164,10 +147,11 @@ class SystemOps final : public FileOps {
     if (FileResult result = OpenForReading(path, fd, length, status); !result) return result;
     const std::size_t want =
         std::min(headSize, static_cast<std::size_t>(std::max<std::int64_t>(length, 0)));
-    if (FileResult result = ReadFully(fd.get(), head, want, 0); !result) return result;
+    if (FileResult result = ReadAllAt(fd.get(), head, want, 0); !result) return result;
     headRead = want;
     if (length < static_cast<std::int64_t>(TrailerSize)) return {};
-    return ReadFully(fd.get(), tail, TrailerSize, length - static_cast<std::int64_t>(TrailerSize));
+    return ReadAllAt(fd.get(), tail, TrailerSize,
+                     static_cast<off_t>(length - static_cast<std::int64_t>(TrailerSize)));
   }
 
   FileResult ReadAt(const char* path, std::int64_t offset, void* data, std::size_t size) override {

@@ -19,16 +19,10 @@
 #include "core/rename/RenameRun.h"
 #include "tests/core/RecordingPrompts.h"
 #include "tests/core/TempFolder.h"
+#include "tests/media/MediaEnv.h"
 
 namespace selvane {
 namespace {
-
-std::string MountOf(const char* variable) {
-  const char* value = std::getenv(variable);
-  if (value == nullptr)
-    throw std::runtime_error(std::string(variable) + " is not set: run media_bench.sh");
-  return value;
-}
 
 std::vector<std::string> Names(const std::string& folder) {
   std::vector<std::string> names;
@@ -115,7 +109,7 @@ TEST(MediaRename, NamesAreComparedAndJudgedAsEachFolderDoes) {
       {tmpfs, {"a.mp3"}, nullptr, {{"a.mp3", "CON.mp3"}}, false, {moves}, {"CON.mp3"}, {"a.mp3"}},
   };
   for (const Row& row : rows) {
-    TempFolder state(MountOf(tmpfs)), folder(MountOf(row.medium));
+    TempFolder state(Env(tmpfs)), folder(Env(row.medium));
     SCOPED_TRACE(std::string(row.medium) + " " + row.rows[0].second);
     for (const std::string& name : row.files) folder.Write(name, name);
     EntryTable table;

@@ -23,16 +23,10 @@
 #include "core/platform/Trash.h"
 #include "core/platform/Volume.h"
 #include "tests/core/TempFolder.h"
+#include "tests/media/MediaEnv.h"
 
 namespace selvane {
 namespace {
-
-std::string Env(const char* name) {
-  const char* value = std::getenv(name);
-  if (value == nullptr)
-    throw std::runtime_error(std::string(name) + " is not set: run media_bench.sh");
-  return value;
-}
 
 const std::string& Exfat() {
   static const std::string path = Env("SELVANE_MEDIA_EXFAT");

@@ -21,16 +21,10 @@
 #include "core/rename/RenameRun.h"
 #include "tests/core/RecordingPrompts.h"
 #include "tests/core/TempFolder.h"
+#include "tests/media/MediaEnv.h"
 
 namespace selvane {
 namespace {
-
-std::string Env(const char* name) {
-  const char* value = std::getenv(name);
-  if (value == nullptr)
-    throw std::runtime_error(std::string(name) + " is not set: run media_bench.sh");
-  return value;
-}
 
 int Shell(const std::string& command) { return std::system(command.c_str()); }
 

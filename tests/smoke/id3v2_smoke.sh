@@ -8,13 +8,10 @@
 # Exits 77 (skipped) only when Xvfb or xdotool is not installed.
 set -euo pipefail
 
-readonly skipped=77
-for tool in Xvfb xdotool md5sum; do
-  if ! command -v "$tool" >/dev/null 2>&1; then
-    echo "id3v2_smoke: SKIPPED: $tool is not installed (scripts/install-deps.sh installs it)"
-    exit "$skipped"
-  fi
-done
+name=id3v2_smoke
+# shellcheck source=tests/smoke/common.sh
+source "$(dirname "$0")/common.sh"
+require_tools Xvfb xdotool md5sum
 
 program=$(realpath "$1")
 fixtures=$(realpath "$2")
@@ -32,15 +29,6 @@ fail() {
   ls -la "$work/files" >&2 || true
   cat "$work/program.log" >&2 2>/dev/null || true
   exit 1
-}
-wait_for() {  # SECONDS COMMAND...
-  local tries=$(($1 * 10))
-  shift
-  while ((tries-- > 0)); do
-    if "$@"; then return 0; fi
-    sleep 0.1
-  done
-  return 1
 }
 
 # Every form that gets a new name; the wave dash and the minus come back

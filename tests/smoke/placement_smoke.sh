@@ -8,13 +8,10 @@
 # Exits 77 (skipped) only when Xvfb, openbox or xdotool is not installed.
 set -euo pipefail
 
-readonly skipped=77
-for tool in Xvfb openbox xdotool xwininfo xprop; do
-  if ! command -v "$tool" >/dev/null 2>&1; then
-    echo "placement_smoke: SKIPPED: $tool is not installed (scripts/install-deps.sh installs it)"
-    exit "$skipped"
-  fi
-done
+name=placement_smoke
+# shellcheck source=tests/smoke/common.sh
+source "$(dirname "$0")/common.sh"
+require_tools Xvfb openbox xdotool xwininfo xprop
 
 program=$(realpath "$1")
 work=$(mktemp -d)
@@ -33,15 +30,6 @@ fail() {
   exit 1
 }
 
-wait_for() {
-  local tries=$(($1 * 10))
-  shift
-  while ((tries-- > 0)); do
-    if "$@"; then return 0; fi
-    sleep 0.1
-  done
-  return 1
-}
 
 Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
 xvfb_pid=$!

@@ -8,13 +8,10 @@
 # Exits 77 (skipped) only when Xvfb or xdotool is not installed.
 set -euo pipefail
 
-readonly skipped=77
-for tool in Xvfb xdotool md5sum; do
-  if ! command -v "$tool" >/dev/null 2>&1; then
-    echo "rename_smoke: SKIPPED: $tool is not installed (scripts/install-deps.sh installs it)"
-    exit "$skipped"
-  fi
-done
+name=rename_smoke
+# shellcheck source=tests/smoke/common.sh
+source "$(dirname "$0")/common.sh"
+require_tools Xvfb xdotool md5sum
 
 program=$(realpath "$1")
 demo_tool=$(realpath "$2")
@@ -41,18 +38,6 @@ fail() {
   echo "--- program output:" >&2
   cat "$work/program.log" >&2 2>/dev/null || true
   exit 1
-}
-
-# Polls a condition every 0.1 s for at most $1 seconds.
-wait_for() {
-  local seconds=$1
-  shift
-  local tries=$((seconds * 10))
-  while ((tries-- > 0)); do
-    if "$@"; then return 0; fi
-    sleep 0.1
-  done
-  return 1
 }
 
 mkdir -p "$work/config" "$work/config-system" "$work/runtime" "$work/cwd"

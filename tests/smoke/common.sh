@@ -1,0 +1,23 @@
+# What the smoke tests share; sourced by each with `name` set to its own.
+
+# Exits 77 (skipped) when a tool the test needs is not installed.
+require_tools() {
+  local tool
+  for tool in "$@"; do
+    if ! command -v "$tool" >/dev/null 2>&1; then
+      echo "$name: SKIPPED: $tool is not installed (scripts/install-deps.sh installs it)"
+      exit 77
+    fi
+  done
+}
+
+# Polls a condition every 0.1 s for at most $1 seconds.
+wait_for() {
+  local tries=$(($1 * 10))
+  shift
+  while ((tries-- > 0)); do
+    if "$@"; then return 0; fi
+    sleep 0.1
+  done
+  return 1
+}
