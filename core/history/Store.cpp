@@ -40,6 +40,32 @@ bool MeansGarbled(const sql::Status& status) {
 
 sql::Status Garbled(const char* what) { return {SQLITE_CORRUPT, what}; }
 
+// A batch's own row: what, when, how many files, by which process (so that
+// another one never takes back a change still running), on which medium.
+sql::Status InsertBatch(sql::Database& db, BatchKind kind, std::size_t files,
+                        const std::string& temporary, const RecordedVolume& volume) {
+  sql::Statement batch;
+  if (sql::Status s = batch.Prepare(db,
+                                    "INSERT INTO batch(kind, made, temporary, state, files, "
+                                    "owner_pid, owner_start, vol_uuid, vol_label, vol_mount, "
+                                    "vol_dev, vol_keeps) "
+                                    "VALUES(?1, ?2, ?3, 0, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11)");
+      !s)
+    return s;
+  const ProcessMark owner = ThisProcess();
+  batch.Bind(1, static_cast<std::int64_t>(kind))
+      .Bind(2, static_cast<std::int64_t>(std::time(nullptr)))
+      .Bind(4, static_cast<std::int64_t>(files))
+      .Bind(5, owner.pid)
+      .Bind(6, owner.started);
+  BindVolume(batch, 7, volume);
+  if (temporary.empty())
+    batch.BindNull(3);
+  else
+    batch.BindBlob(3, temporary);
+  return batch.Run();
+}
+
 }  // namespace
 
 HistoryStore::HistoryStore(std::string path) : path_(std::move(path)) {}
@@ -257,25 +283,8 @@ HistoryStore::Written HistoryStore::AddRename(std::span<const PlannedStep> steps
   return Write([&](std::int64_t& id) -> sql::Status {
     sql::Transaction transaction(db_);
     if (!transaction.begun()) return transaction.begun();
-    sql::Statement batch;
-    if (sql::Status s = batch.Prepare(db_,
-                                      "INSERT INTO batch(kind, made, temporary, state, files, "
-                                      "owner_pid, owner_start, vol_uuid, vol_label, vol_mount, "
-                                      "vol_dev, vol_keeps) "
-                                      "VALUES(?1, ?2, ?3, 0, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11)");
-        !s)
+    if (sql::Status s = InsertBatch(db_, BatchKind::Rename, steps.size(), temporary, volume); !s)
       return s;
-    batch.Bind(1, static_cast<std::int64_t>(BatchKind::Rename))
-        .Bind(2, static_cast<std::int64_t>(std::time(nullptr)))
-        .Bind(4, static_cast<std::int64_t>(steps.size()));
-    const ProcessMark owner = ThisProcess();
-    batch.Bind(5, owner.pid).Bind(6, owner.started);
-    BindVolume(batch, 7, volume);
-    if (temporary.empty())
-      batch.BindNull(3);
-    else
-      batch.BindBlob(3, temporary);
-    if (sql::Status s = batch.Run(); !s) return s;
     const std::int64_t added = db_.LastInsertId();
 
     sql::Statement step;
@@ -308,17 +317,8 @@ HistoryStore::Written HistoryStore::AddTagChange(BatchKind kind, const PlannedSt
   return Write([&](std::int64_t& id) -> sql::Status {
     sql::Transaction transaction(db_);
     if (!transaction.begun()) return transaction.begun();
+    if (sql::Status s = InsertBatch(db_, kind, 1, {}, volume); !s) return s;
     sql::Statement statement;
-    if (sql::Status s = statement.Prepare(db_,
-                                          "INSERT INTO batch(kind, made, state, files, vol_uuid, "
-                                          "vol_label, vol_mount, vol_dev, vol_keeps) "
-                                          "VALUES(?1, ?2, 0, 1, ?3, ?4, ?5, ?6, ?7)");
-        !s)
-      return s;
-    statement.Bind(1, static_cast<std::int64_t>(kind))
-        .Bind(2, static_cast<std::int64_t>(std::time(nullptr)));
-    BindVolume(statement, 3, volume);
-    if (sql::Status s = statement.Run(); !s) return s;
     const std::int64_t added = db_.LastInsertId();
     if (sql::Status s = statement.Prepare(db_,
                                           "INSERT INTO step(batch, seq, path, new_path, dev, ino, "

@@ -21,3 +21,20 @@ wait_for() {
   done
   return 1
 }
+
+# A work folder, removed at the end together with the program and the X
+# server the test started (their process ids in program_pid and xvfb_pid).
+use_work_folder() {
+  work=$(mktemp -d)
+  xvfb_pid=""
+  program_pid=""
+  trap end_smoke EXIT
+}
+end_smoke() {
+  if [[ -n "$program_pid" ]]; then kill "$program_pid" 2>/dev/null || true; fi
+  if [[ -n "$xvfb_pid" ]]; then
+    kill "$xvfb_pid" 2>/dev/null || true
+    wait "$xvfb_pid" 2>/dev/null || true
+  fi
+  rm -rf "$work"
+}

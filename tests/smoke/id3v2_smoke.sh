@@ -15,15 +15,7 @@ require_tools Xvfb xdotool md5sum
 
 program=$(realpath "$1")
 fixtures=$(realpath "$2")
-work=$(mktemp -d)
-xvfb_pid=""
-program_pid=""
-cleanup() {
-  [[ -z "$program_pid" ]] || kill "$program_pid" 2>/dev/null || true
-  if [[ -n "$xvfb_pid" ]]; then kill "$xvfb_pid" 2>/dev/null || true; wait "$xvfb_pid" 2>/dev/null || true; fi
-  rm -rf "$work"
-}
-trap cleanup EXIT
+use_work_folder
 fail() {
   echo "id3v2_smoke: FAILED: $*" >&2
   ls -la "$work/files" >&2 || true

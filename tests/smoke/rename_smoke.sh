@@ -15,21 +15,7 @@ require_tools Xvfb xdotool md5sum
 
 program=$(realpath "$1")
 demo_tool=$(realpath "$2")
-work=$(mktemp -d)
-xvfb_pid=""
-program_pid=""
-
-cleanup() {
-  if [[ -n "$program_pid" ]] && kill -0 "$program_pid" 2>/dev/null; then
-    kill "$program_pid" 2>/dev/null || true
-  fi
-  if [[ -n "$xvfb_pid" ]] && kill -0 "$xvfb_pid" 2>/dev/null; then
-    kill "$xvfb_pid" 2>/dev/null || true
-    wait "$xvfb_pid" 2>/dev/null || true
-  fi
-  rm -rf "$work"
-}
-trap cleanup EXIT
+use_work_folder
 
 fail() {
   echo "rename_smoke: FAILED: $*" >&2
