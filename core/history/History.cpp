@@ -50,13 +50,6 @@ std::string NativeAbsolute(std::string_view cp932) {
   return nativeFolder + native;
 }
 
-// Media whose inode numbers do not last: FUSE numbers names anew at each
-// mount, FAT-family media have none of their own, shares vary.
-bool KeepsInodeNumbers(const std::string& fsType) {
-  return !(IsFatFamily(fsType) || fsType.compare(0, 4, "fuse") == 0 || fsType == "cifs" ||
-           fsType == "smb3" || fsType == "nfs" || fsType == "nfs4");
-}
-
 }  // namespace
 
 // The mount table read once per batch, and what it says of each device.
