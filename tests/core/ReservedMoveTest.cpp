@@ -165,7 +165,8 @@ TEST(MoveToOtherCase, TakesAFreeSpellingAndNeverAnotherFile) {
 // place; a copy or a move through a placeholder is looked at again, so a
 // file changed since it was planned is recorded as it lies.
 TEST(MoveAndStatus, KeepsAPlannedIdentityOnlyAfterARenameInPlace) {
-  const Road roads[] = {{"in place", nullptr}, {"copy", AnswerExdev}, {"placeholder", AnswerEinval}};
+  const Road roads[] = {
+      {"in place", nullptr}, {"copy", AnswerExdev}, {"placeholder", AnswerEinval}};
   for (const Road& road : roads) {
     TempFolder folder;
     const std::unique_ptr<FileOps> ops = NewSystemFileOps(MoveOptions{{}, road.rename});
