@@ -39,12 +39,10 @@ const FolderRule& FolderRules::RuleFor(std::string_view path) {
 bool FolderRules::SameName(std::string_view a, std::string_view b) {
   std::string aStorage, bStorage;
   const std::string_view aKey = NameKey(a, aStorage), bKey = NameKey(b, bStorage);
-  if (aKey == bKey) return true;
+  if (aKey == bKey || aKey.size() != bKey.size()) return aKey == bKey;
   // Names of one folder only: the folder's rule says nothing about others.
   const std::size_t start = LastPartStart(aKey);
-  if (aKey.size() != bKey.size() || start != LastPartStart(bKey) ||
-      aKey.substr(0, start) != bKey.substr(0, start))
-    return false;
+  if (start != LastPartStart(bKey) || aKey.substr(0, start) != bKey.substr(0, start)) return false;
   return RuleOfFolder(FolderPart(aKey, start)).ignoresCase &&
          CaseFoldKey(aKey.substr(start)) == CaseFoldKey(bKey.substr(start));
 }
