@@ -50,13 +50,6 @@ std::string NativeAbsolute(std::string_view cp932) {
   return nativeFolder + native;
 }
 
-// Media whose inode numbers do not last: FUSE numbers names anew at each
-// mount, FAT-family media have none of their own, shares vary.
-bool KeepsInodeNumbers(const std::string& fsType) {
-  return !(IsFatFamily(fsType) || fsType.compare(0, 4, "fuse") == 0 || fsType == "cifs" ||
-           fsType == "smb3" || fsType == "nfs" || fsType == "nfs4");
-}
-
 }  // namespace
 
 // The mount table read once per batch, and what it says of each device.
@@ -101,13 +94,14 @@ StepOutcome History::OutcomeOf(std::size_t seq, const RenamePlanRow& row, const 
   o.outcome = r.outcome;
   o.place = NativeAbsolute(r.where);
   if (r.outcome == RowOutcome::Moved || !r.where.empty()) {
-    const std::string now = r.where.empty() ? std::string(row.newPath) : r.where;
-    const FileStatus placed =
-        r.where.empty() && r.placed.kind != FileKind::Missing ? r.placed : ops.Status(now.c_str());
+    const std::string_view now = r.where.empty() ? row.newPath : std::string_view(r.where);
+    const FileStatus placed = r.where.empty() && r.placed.kind != FileKind::Missing
+                                  ? r.placed
+                                  : ops.Status(std::string(now).c_str());
     o.placed = NameIdentity(placed);
     if (o.placed.known && placed.kind == FileKind::Regular &&
         !media_->KeepsInodes(placed.nameDevice, now))
-      ReadTailInto(ops, now, o.placed);
+      ReadTailInto(ops, std::string(now), o.placed);
   }
   o.replaced = r.replaced;
   if (r.replaced == ReplacedFate::Trashed) o.replacedPath = r.trashed.nativePath;

@@ -226,8 +226,10 @@ class SystemOps final : public FileOps {
   FileResult MoveAndStatus(const char* from, const char* to, FileStatus& moved) override {
     std::string nativeFrom, nativeTo;
     FileResult result;
-    moved = {};
-    if (!ToNative(from, nativeFrom, result) || !ToNative(to, nativeTo, result)) return result;
+    if (!ToNative(from, nativeFrom, result) || !ToNative(to, nativeTo, result)) {
+      moved = {};
+      return result;
+    }
     return MoveNative(nativeFrom, nativeTo, options_, to, &moved);
   }
 

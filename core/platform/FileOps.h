@@ -111,6 +111,9 @@ class FileOps {
   virtual FileResult Move(const char* from, const char* to) = 0;
   // Move, and give what `to` names afterwards: a move across file systems
   // makes a new file, with another device and inode than the one planned.
+  // A `moved` that comes in known (not Missing) is the caller's word for the
+  // file as planned on a medium that keeps inode numbers: a plain rename in
+  // place leaves it as it is, unlooked at; any other road looks again.
   virtual FileResult MoveAndStatus(const char* from, const char* to, FileStatus& moved) {
     const FileResult result = Move(from, to);
     moved = result ? Status(to) : FileStatus{};
@@ -162,7 +165,7 @@ FileStatus NativeStatus(const std::string& native, int* error = nullptr);
 FileResult NativeMove(const std::string& from, const std::string& to);
 // The same for native names in one folder.
 FileResult NativeMoveToOtherCase(const std::string& from, const std::string& to);
-// `moved`, when given, gets what `to` names after the move.
+// `moved`, when given, gets what `to` names after the move (as MoveAndStatus).
 FileResult NativeMove(const std::string& from, const std::string& to, const MoveOptions& options,
                       FileStatus* moved = nullptr);
 

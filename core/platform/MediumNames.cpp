@@ -31,8 +31,10 @@ bool IsDeviceName(std::string_view name) {
 
 Medium MediumOf(const std::string& nativeFolder, MountTable& mounts) {
   Medium medium;
-  if (const Volume* volume = mounts.VolumeOf(nativeFolder))
+  if (const Volume* volume = mounts.VolumeOf(nativeFolder)) {
     medium.fatFamily = IsFatFamily(volume->fsType);
+    medium.keepsInodes = KeepsInodeNumbers(volume->fsType);
+  }
   if (medium.fatFamily) return medium;  // 255 UTF-16 units, whatever statfs says
   struct statfs fs {};
   if (::statfs(nativeFolder.c_str(), &fs) == 0 && fs.f_namelen > 0)

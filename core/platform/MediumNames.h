@@ -14,6 +14,8 @@ struct Medium {
   // Limits are counted in UTF-16 units there, else in bytes of the native name.
   bool fatFamily = false;
   std::size_t nameLimit = 255;
+  // A file renamed in place keeps its device and inode (ext4, btrfs...).
+  bool keepsInodes = true;
 };
 
 // The medium of a native folder: its file system type from `mounts`, its

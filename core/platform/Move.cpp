@@ -160,7 +160,8 @@ FileResult MoveNative(const std::string& from, const std::string& to, const Move
   const auto renameNoReplace =
       options.renameNoReplace != nullptr ? options.renameNoReplace : &SystemRenameNoReplace;
   FileResult result;
-  if (renameNoReplace(from.c_str(), to.c_str()) != 0) {
+  const bool inPlace = renameNoReplace(from.c_str(), to.c_str()) == 0;
+  if (!inPlace) {
     const int error = errno;
     if (error == EXDEV)
       result = CopyAcross(from, to, error);
@@ -169,8 +170,10 @@ FileResult MoveNative(const std::string& from, const std::string& to, const Move
     else
       result = Failure(error);
   }
-  // Looked at again: a copy is a new file, and FUSE numbers a name anew.
-  if (moved != nullptr) *moved = result ? NativeStatus(to) : FileStatus{};
+  // Looked at again: a copy is a new file, and FUSE numbers a name anew. A
+  // rename in place keeps the file, so an identity the caller vouches for stands.
+  if (moved != nullptr && !(inPlace && moved->kind != FileKind::Missing))
+    *moved = result ? NativeStatus(to) : FileStatus{};
   return result;
 }
 

@@ -192,4 +192,9 @@ bool IsFatFamily(std::string_view fsType) {
          fsType == "ntfs" || fsType == "ntfs3";
 }
 
+bool KeepsInodeNumbers(std::string_view fsType) {
+  return !(IsFatFamily(fsType) || fsType.substr(0, 4) == "fuse" || fsType == "cifs" ||
+           fsType == "smb3" || fsType == "nfs" || fsType == "nfs4");
+}
+
 }  // namespace selvane

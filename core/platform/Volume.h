@@ -52,4 +52,8 @@ class MountTable {
 // and that Windows reads too.
 bool IsFatFamily(std::string_view fsType);
 
+// Media whose inode numbers do not last: FUSE numbers names anew at each
+// mount, FAT-family media have none of their own, shares vary.
+bool KeepsInodeNumbers(std::string_view fsType);
+
 }  // namespace selvane

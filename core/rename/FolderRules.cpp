@@ -1,6 +1,7 @@
 #include "core/rename/FolderRules.h"
 
 #include <optional>
+#include <utility>
 
 #include "core/filelist/PathNames.h"
 #include "core/platform/Cp932.h"
@@ -36,20 +37,25 @@ const FolderRule& FolderRules::RuleFor(std::string_view path) {
 }
 
 bool FolderRules::SameName(std::string_view a, std::string_view b) {
-  if (selvane::SameName(a, b)) return true;
-  // Names of one folder only: the folder's rule says nothing about others.
   std::string aStorage, bStorage;
   const std::string_view aKey = NameKey(a, aStorage), bKey = NameKey(b, bStorage);
+  if (aKey == bKey || aKey.size() != bKey.size()) return aKey == bKey;
+  // Names of one folder only: the folder's rule says nothing about others.
   const std::size_t start = LastPartStart(aKey);
-  return aKey.size() == bKey.size() && start == LastPartStart(bKey) &&
-         aKey.substr(0, start) == bKey.substr(0, start) &&
-         selvane::SameName(aKey, bKey, RuleOfFolder(FolderPart(aKey, start)).ignoresCase);
+  if (start != LastPartStart(bKey) || aKey.substr(0, start) != bKey.substr(0, start)) return false;
+  return RuleOfFolder(FolderPart(aKey, start)).ignoresCase &&
+         CaseFoldKey(aKey.substr(start)) == CaseFoldKey(bKey.substr(start));
 }
 
 std::string_view FolderRules::PathKey(std::string_view path, std::string& storage) {
-  std::string plainStorage;
-  const std::string_view plain = NameKey(path, plainStorage);
-  return NameKey(path, storage, RuleOfFolder(FolderPart(plain, LastPartStart(plain))).ignoresCase);
+  const std::string_view plain = NameKey(path, storage);
+  const std::size_t start = LastPartStart(plain);
+  // Folding costs a copy: only a folder that ignores case needs it.
+  if (start == plain.size() || !RuleOfFolder(FolderPart(plain, start)).ignoresCase) return plain;
+  std::string key(plain.substr(0, start));
+  key += CaseFoldKey(plain.substr(start));
+  storage = std::move(key);
+  return storage;
 }
 
 namespace {

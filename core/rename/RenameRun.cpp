@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <deque>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -51,10 +52,18 @@ class Arrivals {
   // The row's file, which held `origin` at the start, now lies at its new path.
   void Arrived(const FileEntry& entry, const FileStatus& origin) {
     if (origin.kind == FileKind::Folder || origin.link) folders_.clear();
-    movedInto_.emplace(LastName(entry.newPath), entry.newPath);
+    std::string storage;
+    const std::string_view newPath = entry.newPath;
+    std::string_view key = rules_.PathKey(newPath, storage);
+    // A key of its own (folded, or spelled anew) is kept here; else it is a
+    // view into the row's new path, which lasts the run.
+    if (key.data() != newPath.data()) key = folded_.emplace_back(std::move(storage));
+    movedInto_.emplace(SplitView(key).name, newPath);
   }
   bool TakenMeanwhile(std::string_view path) {
-    const auto [first, last] = movedInto_.equal_range(LastName(path));
+    if (movedInto_.empty()) return false;
+    std::string storage;
+    const auto [first, last] = movedInto_.equal_range(LastName(path, storage));
     if (first == last) return false;
     const std::string here = Located(path);
     for (auto it = first; it != last; ++it)
@@ -65,9 +74,8 @@ class Arrivals {
  private:
   // The last name in one case wherever its folder ignores case, so that
   // another spelling of a name moved into is found too.
-  std::string LastName(std::string_view path) {
-    std::string storage;
-    return std::string(SplitView(rules_.PathKey(path, storage)).name);
+  std::string_view LastName(std::string_view path, std::string& storage) {
+    return SplitView(rules_.PathKey(path, storage)).name;
   }
   std::string Located(std::string_view name) {
     std::string storage;
@@ -86,7 +94,8 @@ class Arrivals {
 
   DiskLooks& disk_;
   FolderRules& rules_;
-  std::unordered_multimap<std::string, std::string_view> movedInto_;  // name -> new path
+  std::unordered_multimap<std::string_view, std::string_view> movedInto_;  // name -> new path
+  std::deque<std::string> folded_;
   std::unordered_map<std::string, FileStatus> folders_;
 };
 
@@ -132,6 +141,7 @@ class Run {
   bool Ask(std::size_t i, RenameRowResult* record);
   bool MoveDecided(std::size_t i, int quickError, RenameRowResult* record);
   bool MoveOtherCase(std::size_t i, RenameRowResult* record);
+  FileResult MoveRow(std::size_t i, RenameRowResult* record);
 
   FileEntry& Entry(std::size_t i) { return table_[static_cast<int>(i)]; }
   bool Holds(std::size_t i) const { return !holds_.empty() && holds_[i] != 0; }
@@ -190,9 +200,7 @@ void Run::DoRow(std::size_t i) {
   int quickError = 0;
   if (MovesWithoutLooking(entry, start_[i], rules_, soFar_, Holds(i)) &&
       !arrivals_.TakenMeanwhile(entry.path)) {
-    const FileResult moved = record != nullptr
-                                 ? ops_.MoveAndStatus(entry.path, entry.newPath, record->placed)
-                                 : ops_.Move(entry.path, entry.newPath);
+    const FileResult moved = MoveRow(i, record);
     if (moved) {
       row.moved = true;
       row.decision.fate = RowFate::Moves;
@@ -276,15 +284,23 @@ bool Run::MoveOtherCase(std::size_t i, RenameRowResult* record) {
   return true;
 }
 
+// The move, and for the record where the file lies after it. Where the
+// medium keeps inode numbers a rename in place keeps the planned identity,
+// so only another road (a copy, a placeholder) costs a second look.
+FileResult Run::MoveRow(std::size_t i, RenameRowResult* record) {
+  FileEntry& entry = Entry(i);
+  if (record == nullptr) return ops_.Move(entry.path, entry.newPath);
+  record->placed = {};
+  if (rules_.RuleFor(entry.newPath).medium.keepsInodes) record->placed = start_[i];
+  return ops_.MoveAndStatus(entry.path, entry.newPath, record->placed);
+}
+
 // Nothing in the way, yet the quick move failed (rights, a full disk), or
 // the row was not tried: try (again) and tell what failed. The move never
 // replaces, so nothing is lost either way.
 bool Run::MoveDecided(std::size_t i, int quickError, RenameRowResult* record) {
   FileEntry& entry = Entry(i);
-  const FileResult result = quickError != 0 ? FileResult{quickError}
-                            : record != nullptr
-                                ? ops_.MoveAndStatus(entry.path, entry.newPath, record->placed)
-                                : ops_.Move(entry.path, entry.newPath);
+  const FileResult result = quickError != 0 ? FileResult{quickError} : MoveRow(i, record);
   if (!result) {
     rows_[i].error = result.error;
     if (record != nullptr) record->outcome = RowOutcome::Failed;

@@ -161,5 +161,23 @@ TEST(MoveToOtherCase, TakesAFreeSpellingAndNeverAnotherFile) {
   EXPECT_EQ(ReadBytes(upper) + ReadBytes(folder / "Song.mp3"), "Ss");
 }
 
+// The planned identity handed in stands only where the name was renamed in
+// place; a copy or a move through a placeholder is looked at again, so a
+// file changed since it was planned is recorded as it lies.
+TEST(MoveAndStatus, KeepsAPlannedIdentityOnlyAfterARenameInPlace) {
+  const Road roads[] = {
+      {"in place", nullptr}, {"copy", AnswerExdev}, {"placeholder", AnswerEinval}};
+  for (const Road& road : roads) {
+    TempFolder folder;
+    const std::unique_ptr<FileOps> ops = NewSystemFileOps(MoveOptions{{}, road.rename});
+    const std::string a = folder.Write("a.mp3", "AAA"), b = folder / "b.mp3";
+    FileStatus moved = NativeStatus(a);
+    WriteBytes(a, "AAAAA");  // changed after the plan
+    ASSERT_TRUE(ops->MoveAndStatus(a.c_str(), b.c_str(), moved).ok()) << road.name;
+    EXPECT_TRUE(moved.SameFileAs(NativeStatus(b))) << road.name;
+    EXPECT_EQ(moved.length, road.rename == nullptr ? 3 : 5) << road.name;
+  }
+}
+
 }  // namespace
 }  // namespace selvane
