@@ -66,6 +66,16 @@ sql::Status InsertBatch(sql::Database& db, BatchKind kind, std::size_t files,
   return batch.Run();
 }
 
+// A batch's rows are in: the oldest beyond the last 100 go, and all of it is
+// committed at once.
+sql::Status CommitAdded(sql::Database& db, sql::Transaction& transaction, std::int64_t added,
+                        std::int64_t& id) {
+  if (sql::Status s = db.Execute(TrimBatches); !s) return s;
+  if (sql::Status s = transaction.Commit(); !s) return s;
+  id = added;
+  return {};
+}
+
 }  // namespace
 
 HistoryStore::HistoryStore(std::string path) : path_(std::move(path)) {}
@@ -303,10 +313,7 @@ HistoryStore::Written HistoryStore::AddRename(std::span<const PlannedStep> steps
       BindContent(step, 11, steps[i].file);
       if (sql::Status s = step.Run(); !s) return s;
     }
-    if (sql::Status s = db_.Execute(TrimBatches); !s) return s;
-    if (sql::Status s = transaction.Commit(); !s) return s;
-    id = added;
-    return {};
+    return CommitAdded(db_, transaction, added, id);
   });
 }
 
@@ -338,10 +345,7 @@ HistoryStore::Written HistoryStore::AddTagChange(BatchKind kind, const PlannedSt
     else
       statement.BindNull(8);
     if (sql::Status s = statement.Run(); !s) return s;
-    if (sql::Status s = db_.Execute(TrimBatches); !s) return s;
-    if (sql::Status s = transaction.Commit(); !s) return s;
-    id = added;
-    return {};
+    return CommitAdded(db_, transaction, added, id);
   });
 }
 

@@ -366,13 +366,10 @@ TEST_F(HistoryTest, ABatchCutShortIsTakenBackFromWhatIsOnDisk) {
   ASSERT_EQ(ui_.questions.size(), 1u);
   EXPECT_TRUE(Contains(ui_.questions[0].text, "（3 ファイル）"));
   EXPECT_TRUE(ui_.refusals.empty()) << ui_.refusals[0].text;
-  EXPECT_EQ(ReadBytes(a), "A");
-  EXPECT_EQ(ReadBytes(c), "C");
-  EXPECT_EQ(ReadBytes(d), "D");
-  EXPECT_EQ(ReadBytes(e), "E");
-  EXPECT_FALSE(PathExists(b));
-  EXPECT_FALSE(PathExists(f));
-  EXPECT_FALSE(PathExists(work_ / TemporaryName));
+  for (const auto& [path, bytes] : {std::pair{a, "A"}, {c, "C"}, {d, "D"}, {e, "E"}})
+    EXPECT_EQ(ReadBytes(path), bytes) << path;
+  for (const std::string& gone : {b, f, work_ / TemporaryName})
+    EXPECT_FALSE(PathExists(gone)) << gone;
   EXPECT_TRUE(Listing(trashFolder_ / "files").empty());
 }
 

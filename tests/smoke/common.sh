@@ -1,4 +1,10 @@
-# What the smoke tests share; sourced by each with `name` set to its own.
+# What the smoke tests share. Sourced as
+#   source "$(dirname "$0")/common.sh" NAME TOOL...
+# it stops the test at the first failing command, names it NAME in what it
+# prints, and skips it (exit 77) when a TOOL is not installed.
+set -euo pipefail
+name=$1
+shift
 
 # Exits 77 (skipped) when a tool the test needs is not installed.
 require_tools() {
@@ -38,3 +44,35 @@ end_smoke() {
   fi
   rm -rf "$work"
 }
+
+# ﾌｧｲﾙ → ﾘﾈｰﾑ from the keyboard, then each file of the associative arrays
+# `expected` (new name by listed name) and `digest` (md5sum by listed name)
+# checked under its new name in FOLDER. Uses the test's choose, renamed,
+# menu_open and fail.
+rename_and_check() {  # FOLDER WHAT-WAS-NOT-DONE
+  local listed
+  choose f r  # ﾌｧｲﾙ → ﾘﾈｰﾑ(&R)
+  if ! wait_for 20 renamed; then
+    menu_open && fail "a message box came up during the rename"
+    fail "$2"
+  fi
+  for listed in "${!expected[@]}"; do
+    [[ $(md5sum <"$1/${expected[$listed]}") == "${digest[$listed]}" ]] ||
+      fail "\"${expected[$listed]}\" does not hold the bytes of \"$listed\""
+  done
+}
+
+# Stops the test, telling why, what lies in `shown` (a folder, when set) and
+# what the program printed.
+fail() {
+  echo "$name: FAILED: $*" >&2
+  if [[ -n ${shown:-} ]]; then
+    echo "--- files in $shown:" >&2
+    ls -la "$shown" >&2 || true
+  fi
+  echo "--- program output:" >&2
+  cat "$work/program.log" >&2 2>/dev/null || true
+  exit 1
+}
+
+require_tools "$@"

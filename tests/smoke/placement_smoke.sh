@@ -6,12 +6,8 @@
 # window is on screen, and still saves 411 x 321.
 # Usage: placement_smoke.sh PROGRAM
 # Exits 77 (skipped) only when Xvfb, openbox or xdotool is not installed.
-set -euo pipefail
-
-name=placement_smoke
 # shellcheck source=tests/smoke/common.sh
-source "$(dirname "$0")/common.sh"
-require_tools Xvfb openbox xdotool xwininfo xprop
+source "$(dirname "$0")/common.sh" placement_smoke Xvfb openbox xdotool xwininfo xprop
 
 program=$(realpath "$1")
 work=$(mktemp -d)
@@ -24,11 +20,6 @@ cleanup() {
 }
 trap cleanup EXIT
 
-fail() {
-  echo "placement_smoke: FAILED: $*" >&2
-  cat "$work/program.log" >&2 2>/dev/null || true
-  exit 1
-}
 
 
 Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
