@@ -95,7 +95,7 @@ void TForm1::N9Click() {
     // Someone else already stripped it: nothing was cut, and the refresh
     // below shows the file as it is.
     Prompts().Refuse(
-        selvane::Cp932("タグ情報が見つからないため、ファイルは変更しませんでした。\n") + entry.path,
+        selvane::Cp932("タグ情報が見つからないため、ファイルは変更しませんでした。\n") + entry.path.c_str(),
         selvane::Cp932(MessageCaption));
   }
   Edit1Exit();

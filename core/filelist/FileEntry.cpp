@@ -14,6 +14,12 @@ bool CopyField(char* dst, std::size_t dstSize, std::string_view src) {
   return n == src.size();
 }
 
+bool CopyField(PathText& dst, std::string_view src) {
+  const std::size_t n = CharBoundary(src, MaxPathBytes);
+  dst.text_.assign(src.data(), n);
+  return n == src.size();
+}
+
 void ClearTagPart(FileEntry& entry) {
   entry.hasTag = 0;
   entry.title[0] = '\0';

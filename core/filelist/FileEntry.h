@@ -1,7 +1,8 @@
 #pragma once
-// One listed file: a plain fixed record of NUL-terminated CP932 texts,
-// copied whole when entries move.
+// One listed file: its tag texts in fixed fields (a tag's own limits) and
+// its two paths held at their own length, all NUL-terminated CP932.
 #include <cstddef>
+#include <string>
 #include <string_view>
 
 namespace selvane {
@@ -22,6 +23,26 @@ struct Id3v2Note {
   unsigned char from[3];
   unsigned char reading[3];
   char missing[3][5];
+  bool operator==(const Id3v2Note&) const = default;
+};
+
+// A path of at most MaxPathBytes bytes, holding only what it holds: a
+// collection of 100,000 files must not reserve the limit for each. Reads as
+// a NUL-terminated text; written only through CopyField, which keeps the
+// limit.
+class PathText {
+ public:
+  operator const char*() const { return text_.c_str(); }
+  operator std::string_view() const { return text_; }
+  const char* c_str() const { return text_.c_str(); }
+  std::size_t size() const { return text_.size(); }
+  bool empty() const { return text_.empty(); }
+  bool operator==(const PathText&) const = default;
+  friend bool operator==(const PathText& a, std::string_view b) { return a.text_ == b; }
+
+ private:
+  friend bool CopyField(PathText& dst, std::string_view src);
+  std::string text_;
 };
 
 struct FileEntry {
@@ -32,16 +53,17 @@ struct FileEntry {
   char year[5];
   char comment[31];
   unsigned char genre[2];  // genre byte, then 0
-  char path[1024];
-  char newPath[1024];
+  PathText path;
+  PathText newPath;
   Id3v2Note id3v2;
+  bool operator==(const FileEntry&) const = default;
 };
-static_assert(sizeof(FileEntry) == 2180 + sizeof(Id3v2Note),
-              "FileEntry is a fixed record: the designed 2180 bytes and the ID3v2 note");
 
 // The one bounded copy into a field: at most N-1 bytes, cut on a character
 // boundary, always NUL-terminated. Returns false when `src` had to be cut.
 bool CopyField(char* dst, std::size_t dstSize, std::string_view src);
+// A path: at most MaxPathBytes bytes, the same way.
+bool CopyField(PathText& dst, std::string_view src);
 template <std::size_t N>
 bool CopyField(char (&dst)[N], std::string_view src) {
   return CopyField(dst, N, src);

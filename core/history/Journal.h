@@ -18,7 +18,9 @@ namespace selvane {
 
 // A row that the rename run may move, as it stands before the run.
 struct RenamePlanRow {
-  std::string_view path, newPath;  // CP932
+  // CP932, viewed in the listed entries: `path` only until the row moves
+  // (its entry then takes the new path), `newPath` for the whole run.
+  std::string_view path, newPath;
   FileStatus file;                 // Status(path)
   // Status(newPath) when already known; Missing when the name is free or
   // was not looked at (RecordReplacing tells it before a file is replaced).

@@ -14,7 +14,7 @@ namespace selvane {
 namespace {
 
 std::string_view PathOf(const FileEntry& entry) {
-  return std::string_view(entry.path, strnlen(entry.path, sizeof entry.path));
+  return entry.path;
 }
 
 constexpr std::size_t ShownNameBytes = 80;
@@ -100,8 +100,12 @@ AddResult Append(EntryTable& table, std::string_view given, std::string_view rul
 
   std::unique_ptr<FileEntry> entry(new (std::nothrow) FileEntry{});
   if (entry) {
-    CopyField(entry->path, given);
-    ExpandRule(rule, *entry, table.entryCount + 1, SystemFileOps(), nullptr, table.tagSources);
+    try {
+      CopyField(entry->path, given);
+      ExpandRule(rule, *entry, table.entryCount + 1, SystemFileOps(), nullptr, table.tagSources);
+    } catch (const std::bad_alloc&) {
+      entry.reset();
+    }
   }
   if (!entry || !table.Append(std::move(entry))) {
     ui.ShowError(Cp932("動的メモリの確保ができませんでした。"));

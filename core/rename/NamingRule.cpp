@@ -39,7 +39,7 @@ void ExpandRule(std::string_view rule, FileEntry& entry, int position, FileOps& 
                 FileStatus* status, TagSources sources) {
   if (const std::size_t nul = rule.find('\0'); nul != std::string_view::npos)
     rule = rule.substr(0, nul);
-  const std::string_view path = FieldText(entry.path);
+  const std::string_view path = entry.path;
   const auto keepName = [&] { CopyField(entry.newPath, path); };
 
   entry.id3v2 = {};

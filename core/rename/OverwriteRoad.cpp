@@ -43,7 +43,7 @@ Replacement ReplaceTarget(FileEntry& entry, bool ownName, FileOps& ops, Trash* t
   if (!result) {
     // Nothing has changed yet, so nothing may be deleted.
     error = result.error;
-    failures.push_back({entry.path, entry.newPath, {}, Step::ToTemporary, result.error});
+    failures.push_back({std::string(entry.path), std::string(entry.newPath), {}, Step::ToTemporary, result.error});
     return Replacement::Failed;
   }
   // A file that met itself in the existence test under another spelling is
@@ -63,7 +63,7 @@ Replacement ReplaceTarget(FileEntry& entry, bool ownName, FileOps& ops, Trash* t
     if (!result && !metItself) {
       error = result.error;
       ReturnFromTemporary(
-          entry, ops, {entry.path, entry.newPath, {}, Step::DeleteTarget, result.error}, failures);
+          entry, ops, {std::string(entry.path), std::string(entry.newPath), {}, Step::DeleteTarget, result.error}, failures);
       return Replacement::Failed;
     }
     if (result) {
@@ -78,7 +78,7 @@ Replacement ReplaceTarget(FileEntry& entry, bool ownName, FileOps& ops, Trash* t
   if (!result) {
     error = result.error;
     ReturnFromTemporary(
-        entry, ops, {entry.path, entry.newPath, {}, Step::FromTemporary, result.error}, failures);
+        entry, ops, {std::string(entry.path), std::string(entry.newPath), {}, Step::FromTemporary, result.error}, failures);
     // Nothing was replaced after all: the agreed file comes back out of the
     // trash when its name is still free.
     if (inTrash && trash->Restore(trashed.nativePath, entry.newPath)) inTrash = false;

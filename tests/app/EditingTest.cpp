@@ -33,14 +33,14 @@ class EditingTest : public WindowTest {
   std::vector<std::string> ListedNames() const {
     std::vector<std::string> names;
     for (int i = 0; i < form->table.entryCount; ++i) {
-      const std::string path = form->table[i].path;
+      const std::string path (form->table[i].path);
       names.push_back(path.substr(path.rfind('/') + 1));
     }
     return names;
   }
 
   std::string NewName(int i) const {
-    const std::string path = form->table[i].newPath;
+    const std::string path (form->table[i].newPath);
     return path.substr(path.rfind('/') + 1);
   }
 };

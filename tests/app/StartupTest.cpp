@@ -22,7 +22,7 @@ class CommandLineTest : public testing::Test {
     for (const char* name : {"w1.mp3", "w2.mp3", "w3.mp3", "w4.mp3", "w5.mp3"})
       WriteMp3(folder / name, nullptr);
   }
-  std::string Path(int i) const { return form->table[i].path; }
+  std::string Path(int i) const { return std::string(form->table[i].path); }
 
   ScriptedDialogs dialogs;
   std::unique_ptr<TForm1> form;

@@ -169,7 +169,7 @@ TEST_F(TagCommandsTest, RemovalAnsweredNoLeavesEverything) {
   form->N9Click();
 
   EXPECT_EQ(ReadBytes(path), before);
-  EXPECT_EQ(std::memcmp(&form->table[0], &entry, sizeof entry), 0);
+  EXPECT_TRUE(form->table[0] == entry);
   EXPECT_EQ(form->EditTytle->text(), QStringLiteral("typed"));
   EXPECT_EQ(form->StatusText(), QStringLiteral("before"));
 }

@@ -226,7 +226,7 @@ TEST_F(TagWriterTest, ReadOnlyFileIsLeftAsItWas) {
   EXPECT_EQ(bareResult.error, EACCES);
   EXPECT_EQ(ReadBytes(path), tagged);
   EXPECT_EQ(ReadBytes(bare), Audio);
-  EXPECT_EQ(std::memcmp(&entry, &before, sizeof entry), 0);
+  EXPECT_TRUE(entry == before);
 }
 
 TEST_F(TagWriterTest, VanishedFileOrAFolderGivesAnErrorAndNothingIsCreated) {
