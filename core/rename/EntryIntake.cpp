@@ -13,9 +13,7 @@
 namespace selvane {
 namespace {
 
-std::string_view PathOf(const FileEntry& entry) {
-  return entry.path;
-}
+std::string_view PathOf(const FileEntry& entry) { return entry.path; }
 
 constexpr std::size_t ShownNameBytes = 80;
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -47,7 +48,18 @@ Outlook OutlookOf(const RowDecision& d, PlannedDisk& disk, const FileEntry& entr
 // names moved into.
 class Arrivals {
  public:
-  Arrivals(DiskLooks& disk, FolderRules& rules) : disk_(disk), rules_(rules) {}
+  // Only a name that some row starts at can be taken from under it: the
+  // rows' last names are hashed once, and a move into any other name is
+  // not kept (nearly every move of a run, which the run then never looks
+  // up).
+  Arrivals(DiskLooks& disk, FolderRules& rules, const EntryTable& table)
+      : disk_(disk), rules_(rules) {
+    startNames_.reserve(static_cast<std::size_t>(table.entryCount));
+    std::string storage;
+    for (int i = 0; i < table.entryCount; ++i)
+      startNames_.push_back(HashOf(LastName(table[i].path, storage)));
+    std::sort(startNames_.begin(), startNames_.end());
+  }
 
   // The row's file, which held `origin` at the start, now lies at its new path.
   void Arrived(const FileEntry& entry, const FileStatus& origin) {
@@ -55,6 +67,8 @@ class Arrivals {
     std::string storage;
     const std::string_view newPath = entry.newPath;
     std::string_view key = rules_.PathKey(newPath, storage);
+    if (!std::binary_search(startNames_.begin(), startNames_.end(), HashOf(SplitView(key).name)))
+      return;
     // A key of its own (folded, or spelled anew) is kept here; else it is a
     // view into the row's new path, which lasts the run.
     if (key.data() != newPath.data()) key = folded_.emplace_back(std::move(storage));
@@ -77,6 +91,7 @@ class Arrivals {
   std::string_view LastName(std::string_view path, std::string& storage) {
     return SplitView(rules_.PathKey(path, storage)).name;
   }
+  static std::size_t HashOf(std::string_view name) { return std::hash<std::string_view>{}(name); }
   std::string Located(std::string_view name) {
     std::string storage;
     const std::string_view plain = NameKey(name, storage);
@@ -94,6 +109,7 @@ class Arrivals {
 
   DiskLooks& disk_;
   FolderRules& rules_;
+  std::vector<std::size_t> startNames_;                                    // sorted hashes
   std::unordered_multimap<std::string_view, std::string_view> movedInto_;  // name -> new path
   std::deque<std::string> folded_;
   std::unordered_map<std::string, FileStatus> folders_;
@@ -113,7 +129,7 @@ class Run {
         rows_(static_cast<std::size_t>(table.entryCount)),
         start_(OriginsToUse(table, disk_, services.origins, own_)),
         holds_(FoldersHoldingRows(table, start_, disk_)),
-        arrivals_(disk_, rules_) {}
+        arrivals_(disk_, rules_, table) {}
 
   std::vector<RunRow> Go() {
     if (!BeginRecord()) {
@@ -146,7 +162,8 @@ class Run {
   FileEntry& Entry(std::size_t i) { return table_[static_cast<int>(i)]; }
   bool Holds(std::size_t i) const { return !holds_.empty() && holds_[i] != 0; }
   void Fail(std::size_t i, Step step, int error) {
-    failures_.push_back({std::string(Entry(i).path), std::string(Entry(i).newPath), {}, step, error});
+    failures_.push_back(
+        {std::string(Entry(i).path), std::string(Entry(i).newPath), {}, step, error});
   }
 
   EntryTable& table_;
