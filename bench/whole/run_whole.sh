@@ -5,7 +5,7 @@
 # Usage: bench/whole/run_whole.sh [SELVANE] [--rounds N] [--files N[,N...]]
 #                                 [--layout PATH] [--kid3-upto N] [--keep] [--nice N]
 #   SELVANE   the program to measure (default: build/app/selvane of this tree)
-#   --rounds  measured rounds (default 5; a warm-up round comes first)
+#   --rounds  measured rounds (default 7; a warm-up round comes first)
 #   --files   files in the folder, one count or several side by side
 #             (default 1024; e.g. 1024,20000,100000; the smallest is the base
 #             that the others are compared with)
@@ -18,8 +18,8 @@
 #             so that other work on the machine disturbs the figures less)
 #
 # Installs what is missing (Debian packages), builds its helpers with cc and
-# g++ into a temporary folder, starts one Xvfb, and runs the C floor, the
-# minimal Qt window, the same-layout window, Selvane and kid3-cli
+# g++ into a temporary folder, starts one Xvfb, and runs the C floors (rename,
+# list), the minimal Qt window, the same-layout window, Selvane and kid3-cli
 # round-robin on the same folders, put back as they were before each run.
 # Prints medians, the ratios against the targets with PASS or FAIL, and the
 # peak memory. Exits non-zero when it could not measure (a job failed: the
@@ -31,7 +31,7 @@ root=$(cd "$here/../.." && pwd)
 selvane="$root/build/app/selvane"
 layout=""
 kid3_upto=""
-rounds=5
+rounds=7
 files=1024
 keep=0
 nice_level=0
@@ -44,7 +44,7 @@ while (($#)); do
     --layout) layout=$2; shift 2 ;;
     --keep) keep=1; shift ;;
     --kid3-upto) kid3_upto=$2; shift 2 ;;
-    -h | --help) sed -n '2,27p' "$0"; exit 0 ;;
+    -h | --help) sed -n '2,26p' "$0"; exit 0 ;;
     -*) echo "run_whole: unknown option $1" >&2; exit 2 ;;
     *) selvane=$1; shift ;;
   esac
@@ -130,6 +130,7 @@ cflags=(-O2 -Wall -Wextra)
 cc "${cflags[@]}" -o "$tools/probe" "$here/probe.c" -lX11 -lXdamage -lXtst
 cc "${cflags[@]}" -o "$tools/make_files" "$here/make_files.c"
 cc "${cflags[@]}" -o "$tools/rename_floor" "$here/rename_floor.c"
+cc "${cflags[@]}" -o "$tools/list_floor" "$here/list_floor.c"
 cc "${cflags[@]}" -o "$tools/restore_names" "$here/restore_names.c"
 # shellcheck disable=SC2046
 g++ "${cflags[@]}" -std=c++17 -fPIC -o "$tools/floor_window" "$here/floor_window.cpp" \
@@ -235,6 +236,11 @@ attempt() {  # JOB K NAME: the probe's output on stdout; its status
   case $1 in
     floor) probe "$3" "$limit" floor "$dir" "$count" -- "$tools/rename_floor" "${args[@]}" ;;
     floor2) probe "$3" "$limit" floor "$dir" "$count" -- "$tools/rename_floor" --head "${args[@]}" ;;
+    # Exec to exit from the probe, and the floor's own clock from its output.
+    list)
+      probe "$3" "$limit" run -- "$tools/list_floor" "${args[@]}" &&
+        { grep -h '^internal_ms=' "$work/logs/$3.log" || true; }
+      ;;
     minimal) probe "$3" "$limit" window FloorWindow -- "$tools/floor_window" "${args[@]}" ;;
     layout) probe "$3" "$limit" window LayoutWindow -- "$layout" "${args[@]}" ;;
     steps) probe "$3" "$limit" steps Selvane "$dir" "$count" -- "$selvane" "${args[@]}" ;;
@@ -278,7 +284,8 @@ run_job() {  # JOB K ROUND
   fi
   if ((status != 0)); then
     failed[$key]="round $round: $(why "$name")"
-    [[ $job == minimal || $job == layout ]] || failed[$key]+="; names on disk: $(check_names "$k")"
+    [[ $job == minimal || $job == layout || $job == list ]] ||
+      failed[$key]+="; names on disk: $(check_names "$k")"
     echo "run_whole: $key not measured: ${failed[$key]} (log: $work/logs/$name.*)" >&2
     return 0
   fi
@@ -287,7 +294,7 @@ run_job() {  # JOB K ROUND
     echo "run_whole: $key not measured: ${failed[$key]}" >&2
     return 0
   fi
-  if [[ $job != minimal && $job != layout ]]; then
+  if [[ $job != minimal && $job != layout && $job != list ]]; then
     names=$(check_names "$k")
     if [[ $job == kid3 ]]; then
       [[ $names == ok ]] || kid3_names[$count]=$names
@@ -300,7 +307,7 @@ run_job() {  # JOB K ROUND
   ((round == 0)) || record "$key" "$round" "$out"
 }
 
-jobs=(floor minimal layout steps kid3 whole floor2 steps2)
+jobs=(floor minimal layout steps kid3 whole floor2 steps2 list)
 load_before=$(cut -d' ' -f1-3 /proc/loadavg)
 echo "run_whole: ${counts[*]} files, a warm-up round at $base and $rounds rounds of ${jobs[*]}" \
   "(the order of counts and jobs rotates)" >&2
@@ -377,6 +384,8 @@ EOF
   figure "minimal Qt 6 window" "minimal@$n" settled_ms
   figure "same-layout window" "layout@$n" settled_ms
   figure "Selvane" "steps@$n" settled_ms
+  figure "C list floor: open/fstat/pread/close/iconv, kept (own clock)" "list@$n" internal_ms
+  figure "  the same, exec to exit (for reference)" "list@$n" wall_ms
   echo "refresh: key A in the open menu 命名規則 (rule \"\$T.mp3\", every new name made again) to settled"
   figure "Selvane (absolute)" "steps@$n" refresh_ms
   figure "  CPU time of Selvane" "steps@$n" refresh_cpu_ms
@@ -414,6 +423,7 @@ EOF
   echo "peak memory (max RSS, KiB)"
   figure "minimal Qt 6 window" "minimal@$n" maxrss_kb
   figure "same-layout window" "layout@$n" maxrss_kb
+  figure "C list floor" "list@$n" maxrss_kb
   figure "Selvane, $n entries: start, rename, refresh, close" "steps@$n" maxrss_kb
   figure "kid3-cli" "kid3@$n" maxrss_kb
 }
@@ -442,7 +452,7 @@ cell() {  # VALUE OP LIMIT BEST
 ratio() { calc "$(median "$1" "$2") / $(median "$3" "$4")"; }
 best_ratio() { calc "$(minimum "$1" "$2") / $(minimum "$3" "$4")"; }
 target_row() {  # LABEL CELLS...
-  printf '  %-44s' "$1"
+  printf '  %-48s' "$1"
   shift
   printf '%s' "$@"
   echo
@@ -467,14 +477,59 @@ ratio_row() {  # LABEL OP LIMIT JOB FIGURE OVER-JOB [OVER-FIGURE]
   done
   target_row "$1" "${cells[@]}"
 }
+# A target over a sum of figures (a single figure is a sum of one): the
+# ratio of medians as above, and below it how far the rounds reach, each
+# round's own ratio from the same round's runs: lowest..highest, and how many
+# rounds were over the limit.
+sum_row() {  # LABEL LIMIT JOB FIGURE (OVER-JOB OVER-FIGURE)...
+  local label=$1 limit=$2 top=$3 figure=$4 n i med best over cells=() reach=() specs=() each=()
+  shift 4
+  local -a parts=("$@")
+  for n in "${counts[@]}"; do
+    med="$(median "$top@$n" "$figure") / (0" best="$(minimum "$top@$n" "$figure") / (0"
+    specs=("$top@$n:$figure")
+    for ((i = 0; i < ${#parts[@]}; i += 2)); do
+      med+=" + $(median "${parts[i]}@$n" "${parts[i + 1]}")"
+      best+=" + $(minimum "${parts[i]}@$n" "${parts[i + 1]}")"
+      specs+=("${parts[i]}@$n:${parts[i + 1]}")
+    done
+    cells+=("$(cell "$(calc "$med)")" "<=" "$limit" "$(calc "$best)")")")
+    mapfile -t each < <(round_ratios "${specs[@]}")
+    if ((${#each[@]})); then
+      over=$(printf '%s\n' "${each[@]}" | awk -v l="$limit" '$1 > l' | wc -l)
+      reach+=("$(printf ' %-22s' "${each[0]}..${each[-1]}, $over/${#each[@]} over")")
+    else
+      reach+=("$(printf ' %-22s' "--")")
+    fi
+  done
+  target_row "$label" "${cells[@]}"
+  target_row "  rounds: lowest..highest, how many over" "${reach[@]}"
+}
+# Per round, the first JOB@COUNT:FIGURE over the sum of the others, for the
+# rounds in which all of them were measured; sorted.
+round_ratios() {  # TOP OVER...
+  awk -F'\t' -v specs="$*" '
+    BEGIN { n = split(specs, s, " ") }
+    { for (i = 1; i <= n; ++i) if ($1 ":" $3 == s[i]) { v[i, $2] = $4; seen[$2] = 1 } }
+    END {
+      for (r in seen) {
+        sum = 0; all = 1
+        for (i = 1; i <= n; ++i) if (!((i, r) in v)) all = 0; else if (i > 1) sum += v[i, r]
+        if (all && sum > 0) printf "%.2f\n", v[1, r] / sum
+      }
+    }' "$results" | sort -g
+}
 echo
 printf 'targets (on medians; the best of the %s rounds beside them)\n' "$rounds"
-printf '  %-44s' "files"
+((rounds >= 7)) || echo "  (fewer than 7 rounds: the rename target asks for the median of at least 7)"
+printf '  %-48s' "files"
 for n in "${counts[@]}"; do printf ' %-22s' "$n"; done
 echo
 ratio_row "start  Selvane / same-layout window <= 1.10" "<=" 1.10 steps start_ms layout
 ratio_row "start  Selvane / Selvane at $base <= 1.50" "<=" 1.50 steps start_ms "steps@$base"
-ratio_row "rename Selvane / C floor <= 1.50" "<=" 1.50 steps rename_ms floor
+sum_row "settled Selvane / (list floor + layout) <= 1.50" 1.50 steps settled_ms \
+  list internal_ms layout start_ms
+sum_row "rename Selvane / C floor <= 1.50" 1.50 steps rename_ms floor rename_ms
 ratio_row "refresh ID3v2 on / off <= 1.50" "<=" 1.50 steps2 refresh_ms steps
 ratio_row "rename ID3v2 on / C floor with head <= 1.50" "<=" 1.50 steps2 rename_ms floor2
 cells=()
@@ -485,10 +540,10 @@ for n in "${counts[@]}"; do
   if [[ $per == n/a ]]; then
     cells+=("$(cell n/a)")
   else
-    cells+=("$(printf ' %-22s' "$per $(verdict "$per" "<=" 4) best $best")")
+    cells+=("$(printf ' %-22s' "$per $(verdict "$per" "<=" 1.5) best $best")")
   fi
 done
-target_row "memory KiB per entry beyond $base <= 4" "${cells[@]}"
+target_row "memory KiB per entry beyond $base <= 1.5" "${cells[@]}"
 cells=()
 for n in "${counts[@]}"; do
   v=$(calc "$(median "steps@$n" exit_ms)")
