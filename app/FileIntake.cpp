@@ -109,7 +109,7 @@ void FileIntake::AddTheRest() {
     }
     // The command line has no text of its own for the status line.
     if (counting) form_.SetStatusText(QString());
-    form_.RefreshLists();
+    form_.RefreshLists(startBatch_->Statuses());
     form_.SelectRow(remembered);
     for (ListBox* list : lists) list->verticalScrollBar()->setValue(top);
     form_.ShowTagPanel();
@@ -144,7 +144,7 @@ void FileIntake::AddPaths(const std::vector<std::string>& native, int remembered
       form_.SetStatusText(std::string_view(cp932));
   }
   form_.SetStatusText(QStringLiteral("アイテム登録終了"));
-  form_.RefreshLists();
+  form_.RefreshLists(batch.Statuses());
   form_.SelectRow((!native.empty() && remembered == -1) ? 0 : remembered);
   form_.ShowTagPanel();
   batch.Finish();

@@ -91,8 +91,8 @@ std::string NativeAbsolute(std::string_view cp932Path) {
 }
 
 // Appends the absolute path that no entry holds yet.
-AddResult Append(EntryTable& table, std::string_view given, std::string_view rule,
-                 UserPrompts& ui) {
+AddResult Append(EntryTable& table, std::string_view given, std::string_view rule, UserPrompts& ui,
+                 FileStatus* read = nullptr) {
   // A longer path does not fit the record; cutting it would name another file.
   if (given.size() > MaxPathBytes) return AddResult::PathTooLong;
 
@@ -100,7 +100,7 @@ AddResult Append(EntryTable& table, std::string_view given, std::string_view rul
   if (entry) {
     try {
       CopyField(entry->path, given);
-      ExpandRule(rule, *entry, table.entryCount + 1, SystemFileOps(), nullptr, table.tagSources);
+      ExpandRule(rule, *entry, table.entryCount + 1, SystemFileOps(), read, table.tagSources);
     } catch (const std::bad_alloc&) {
       entry.reset();
     }
@@ -137,13 +137,29 @@ AddResult AddBatch::Add(const char* path, std::string_view rule) {
     for (int i = 0; i < table_.entryCount; ++i) listed_.insert(PathOf(table_[i]));
     indexed_ = true;
   }
+  // What each file was as its tag was read is kept while the batch has
+  // read every row of the table, for the forecast that follows.
+  if (!knowsAll_ && table_.entryCount == 0) {
+    read_.clear();
+    knowsAll_ = true;
+  }
+  knowsAll_ = knowsAll_ && !rule.empty() && rule.front() != '\0';
   AddResult result = AddResult::Duplicate;
   if (listed_.count(absolute) == 0) {
-    result = Append(table_, absolute, rule, ui_);
-    if (result == AddResult::Added) listed_.insert(PathOf(table_[table_.entryCount - 1]));
+    FileStatus status;
+    result = Append(table_, absolute, rule, ui_, knowsAll_ ? &status : nullptr);
+    if (result == AddResult::Added) {
+      listed_.insert(PathOf(table_[table_.entryCount - 1]));
+      if (knowsAll_) read_.push_back(std::move(status));
+    }
   }
   if (result == AddResult::PathTooLong) tooLong_.push_back(ShortName(absolute));
   return result;
+}
+
+const std::vector<FileStatus>& AddBatch::Statuses() {
+  if (!knowsAll_ || read_.size() != static_cast<std::size_t>(table_.entryCount)) read_.clear();
+  return read_;
 }
 
 void AddBatch::RefuseUnconvertible(std::string_view nativeUtf8Path) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/filelist/EntryTable.h"
+#include "core/platform/FileOps.h"
 
 namespace selvane {
 
@@ -34,6 +35,9 @@ class AddBatch {
  public:
   AddBatch(EntryTable& table, UserPrompts& ui) : table_(table), ui_(ui) {}
   AddResult Add(const char* path, std::string_view rule);
+  // What each listed file was as the batch read its tag, row by row, when
+  // the batch began on an empty table and read every row; else empty.
+  const std::vector<FileStatus>& Statuses();
   // A native path that has no CP932 form (UTF-8; made absolute here).
   void RefuseUnconvertible(std::string_view nativeUtf8Path);
   // Shows one message for everything refused (through RefuseUtf8, so that
@@ -49,6 +53,8 @@ class AddBatch {
   std::unordered_set<std::string_view> listed_;
   bool indexed_ = false;
   std::string cwd_;
+  std::vector<FileStatus> read_;
+  bool knowsAll_ = false;
 };
 
 }  // namespace selvane

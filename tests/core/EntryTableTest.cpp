@@ -106,6 +106,8 @@ TEST(WholeCollection, CommandsOverAHundredThousandEntries) {
   AddBatch batch(table, ui);
   for (int i = 0; i < Count; ++i) ASSERT_EQ(batch.Add(path(i).c_str(), "$R.EXT"), AddResult::Added);
   EXPECT_EQ(batch.Add(path(Count / 2).c_str(), "$R.EXT"), AddResult::Duplicate);
+  // The statuses read on the way stand row for row for the forecast.
+  EXPECT_EQ(batch.Statuses().size(), static_cast<std::size_t>(Count));
   batch.Finish();
   ASSERT_EQ(table.entryCount, Count);
   EXPECT_EQ(table.entries.size(), static_cast<std::size_t>(Count));
@@ -142,6 +144,7 @@ TEST(WholeCollection, CommandsOverAHundredThousandEntries) {
   }
   AddBatch again(table, ui);
   EXPECT_EQ(again.Add(path(0).c_str(), ""), AddResult::Added);  // no stale duplicate
+  EXPECT_TRUE(again.Statuses().empty());                        // nothing read under an empty rule
 }
 
 TEST_F(EntryTableTest, PathOver1023BytesIsRefusedNotCut) {
