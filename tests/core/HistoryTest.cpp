@@ -380,6 +380,22 @@ TEST_F(HistoryTest, AGarbledStoreIsPutAsideAndNothingOnDiskChanges) {
   History reopened;
   EXPECT_TRUE(reopened.store().MayUndo());
   EXPECT_EQ(UndoHistory(reopened.store()).OfferUndo().state, UndoOffer::State::Ready);
+
+  // Garbled while open in this window and in another that wrote to it since:
+  // this window's next record finds it so, and does the same.
+  History here, there;
+  ASSERT_TRUE(here.store().MayUndo());
+  ASSERT_TRUE(there.store().MayUndo());
+  std::string bytes = ReadBytes(Store());
+  bytes.replace(0, 16, std::string(16, 'y'));
+  WriteBytes(Store(), bytes);
+  TagChangePlan plan;
+  ASSERT_TRUE(PlanTagUpdate(song.c_str(), Titled("T"), ops_, plan));
+  ASSERT_TRUE(there.BeginTagChange(plan).recorded);
+  there.FinishTagChange(false);
+  const RecordResult recorded = here.BeginTagChange(plan);
+  EXPECT_TRUE(recorded.recorded) << recorded.error;
+  EXPECT_TRUE(Contains(recorded.notice, "新しい履歴を始めました")) << recorded.notice;
 }
 
 // Killed after the plan was committed: one row moved, one left under the
