@@ -83,6 +83,15 @@ class HistoryTest : public ::testing::Test {
     for (const auto& [from, to] : rows) EXPECT_TRUE(PathExists(to)) << to;
   }
 
+  // A store that holds one finished rename, closed; the file back as it was.
+  void RecordOneRename() {
+    {
+      History history;
+      Rename(history, {{music_ / "song.mp3", music_ / "tune.mp3"}});
+    }
+    std::filesystem::rename(music_ / "tune.mp3", music_ / "song.mp3");
+  }
+
   std::vector<PathChange> Undo(History& history) {
     ui_.answers.push_back(true);
     return RunUndo(history.store(), ops_, trash_, ui_).changes;
@@ -296,11 +305,7 @@ TEST_F(HistoryTest, AGarbledStoreIsPutAsideAndNothingOnDiskChanges) {
        }},
       {"a page overwritten",
        [this](const std::string& store) {
-         {
-           History history;
-           Rename(history, {{music_ / "song.mp3", music_ / "tune.mp3"}});
-         }
-         std::filesystem::rename(music_ / "tune.mp3", music_ / "song.mp3");
+         RecordOneRename();
          std::string bytes = ReadBytes(store);
          ASSERT_GT(bytes.size(), 8192u);
          bytes.replace(4096, 4096, std::string(4096, '\x5a'));
@@ -308,11 +313,7 @@ TEST_F(HistoryTest, AGarbledStoreIsPutAsideAndNothingOnDiskChanges) {
        }},
       {"a page no query of ours reads",
        [this](const std::string& store) {
-         {
-           History history;
-           Rename(history, {{music_ / "song.mp3", music_ / "tune.mp3"}});
-         }
-         std::filesystem::rename(music_ / "tune.mp3", music_ / "song.mp3");
+         RecordOneRename();
          sql::Database db;
          ASSERT_TRUE(db.Open(store));
          ASSERT_TRUE(
@@ -322,13 +323,10 @@ TEST_F(HistoryTest, AGarbledStoreIsPutAsideAndNothingOnDiskChanges) {
          bytes.replace(bytes.size() - 4096, 4096, std::string(4096, '\x5a'));
          WriteBytes(store, bytes);
        }},
-      // SQLite would wait forever for a log to read from a pipe.
+      // A pipe is no log, beside a store that is sound otherwise.
       {"a pipe in the log's place",
-       [](const std::string& store) {
-         sql::Database db;
-         ASSERT_TRUE(db.Open(store));
-         ASSERT_TRUE(db.Execute("PRAGMA journal_mode=WAL; CREATE TABLE songs(title TEXT)"));
-         db.Close();
+       [this](const std::string& store) {
+         RecordOneRename();
          ASSERT_EQ(::mkfifo((store + "-wal").c_str(), 0600), 0);
        }},
   };
