@@ -265,6 +265,11 @@ class RenameUndo {
         left_.emplace_back(found.path, step.path, Why::Changed);
         return false;
       case At::Nowhere:
+        // A move that failed where it began left nothing of the batch on
+        // disk: where the file went since is the user's doing.
+        if (step.outcomeKnown && step.outcome == RowOutcome::Failed && step.place.empty() &&
+            step.replaced == ReplacedFate::None)
+          return true;
         if (!ReplacedByEarlier(k)) {
           left_.emplace_back(step.newPath, step.path, Why::Gone);
           return false;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 
 #include <ctime>
 #include <filesystem>
@@ -80,6 +81,15 @@ class HistoryTest : public ::testing::Test {
     RunRename(table, ops_, ui, {.trash = &trash_, .history = &history});
     EXPECT_TRUE(ui.refusals.empty()) << ui.refusals[0].text;
     for (const auto& [from, to] : rows) EXPECT_TRUE(PathExists(to)) << to;
+  }
+
+  // A store that holds one finished rename, closed; the file back as it was.
+  void RecordOneRename() {
+    {
+      History history;
+      Rename(history, {{music_ / "song.mp3", music_ / "tune.mp3"}});
+    }
+    std::filesystem::rename(music_ / "tune.mp3", music_ / "song.mp3");
   }
 
   std::vector<PathChange> Undo(History& history) {
@@ -194,6 +204,13 @@ TEST_F(HistoryTest, UndoLeavesADisturbedFileAsItIsAndSaysWhy) {
          std::filesystem::rename(now, now + ".moved");
        },
        "見つかりません"},
+      // Written before the file goes, so that it cannot take the file's inode.
+      {"file gone, another of its length under the temporary name",
+       [](const std::string&, const std::string& now) {
+         WriteBytes(TemporaryName, "TMP");
+         std::filesystem::remove(now);
+       },
+       "見つかりません"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -226,6 +243,7 @@ TEST_F(HistoryTest, TagChangesComeBackByteForByte) {
     std::string bytes;
     bool removes;
     std::function<void(const std::string&)> disturb;
+    const char* reason = "タグ情報）が変更されています";
   } cases[] = {
       {"update appends", Audio, false, nullptr},
       {"update replaces", tagged, false, nullptr},
@@ -238,6 +256,12 @@ TEST_F(HistoryTest, TagChangesComeBackByteForByte) {
        }},
       {"grown since the removal", tagged, true,
        [](const std::string& path) { WriteBytes(path, Audio + "more"); }},
+      {"replaced by a copy of itself since", tagged, false,
+       [](const std::string& path) {
+         WriteBytes(path + ".copy", ReadBytes(path));
+         std::filesystem::rename(path + ".copy", path);
+       },
+       "見つかりません"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -255,7 +279,7 @@ TEST_F(HistoryTest, TagChangesComeBackByteForByte) {
     if (c.disturb) {
       EXPECT_EQ(ReadBytes(path), disturbed);
       ASSERT_EQ(ui_.refusals.size(), 1u);
-      EXPECT_TRUE(Contains(ui_.refusals[0].text, "タグ情報）が変更されています"));
+      EXPECT_TRUE(Contains(ui_.refusals[0].text, c.reason)) << ui_.refusals[0].text;
     } else {
       EXPECT_EQ(ReadBytes(path), c.bytes);
       EXPECT_TRUE(ui_.refusals.empty());
@@ -281,15 +305,29 @@ TEST_F(HistoryTest, AGarbledStoreIsPutAsideAndNothingOnDiskChanges) {
        }},
       {"a page overwritten",
        [this](const std::string& store) {
-         {
-           History history;
-           Rename(history, {{music_ / "song.mp3", music_ / "tune.mp3"}});
-         }
-         std::filesystem::rename(music_ / "tune.mp3", music_ / "song.mp3");
+         RecordOneRename();
          std::string bytes = ReadBytes(store);
          ASSERT_GT(bytes.size(), 8192u);
          bytes.replace(4096, 4096, std::string(4096, '\x5a'));
          WriteBytes(store, bytes);
+       }},
+      {"a page no query of ours reads",
+       [this](const std::string& store) {
+         RecordOneRename();
+         sql::Database db;
+         ASSERT_TRUE(db.Open(store));
+         ASSERT_TRUE(
+             db.Execute("CREATE TABLE spare(x); INSERT INTO spare VALUES(zeroblob(20000))"));
+         db.Close();
+         std::string bytes = ReadBytes(store);
+         bytes.replace(bytes.size() - 4096, 4096, std::string(4096, '\x5a'));
+         WriteBytes(store, bytes);
+       }},
+      // A pipe is no log, beside a store that is sound otherwise.
+      {"a pipe in the log's place",
+       [this](const std::string& store) {
+         RecordOneRename();
+         ASSERT_EQ(::mkfifo((store + "-wal").c_str(), 0600), 0);
        }},
   };
   for (const auto& c : cases) {
@@ -340,19 +378,36 @@ TEST_F(HistoryTest, AGarbledStoreIsPutAsideAndNothingOnDiskChanges) {
   History reopened;
   EXPECT_TRUE(reopened.store().MayUndo());
   EXPECT_EQ(UndoHistory(reopened.store()).OfferUndo().state, UndoOffer::State::Ready);
+
+  // Garbled while open in this window and in another that wrote to it since:
+  // this window's next record finds it so, and does the same.
+  History here, there;
+  ASSERT_TRUE(here.store().MayUndo());
+  ASSERT_TRUE(there.store().MayUndo());
+  std::string bytes = ReadBytes(Store());
+  bytes.replace(0, 16, std::string(16, 'y'));
+  WriteBytes(Store(), bytes);
+  TagChangePlan plan;
+  ASSERT_TRUE(PlanTagUpdate(song.c_str(), Titled("T"), ops_, plan));
+  ASSERT_TRUE(there.BeginTagChange(plan).recorded);
+  there.FinishTagChange(false);
+  const RecordResult recorded = here.BeginTagChange(plan);
+  EXPECT_TRUE(recorded.recorded) << recorded.error;
+  EXPECT_TRUE(Contains(recorded.notice, "新しい履歴を始めました")) << recorded.notice;
 }
 
 // Killed after the plan was committed: one row moved, one left under the
-// temporary name with the file it was replacing already in the trash, one
-// not reached. Undo, in a later process started elsewhere, finds each on disk
-// by its identity.
+// temporary name with the file it was replacing already in the trash, and
+// the rows after it (one of them the replaced file's own) not reached. Undo,
+// in a later process started elsewhere, finds each on disk by its identity.
 TEST_F(HistoryTest, ABatchCutShortIsTakenBackFromWhatIsOnDisk) {
   const std::string a = music_.Write("a.mp3", "A"), c = music_.Write("c.mp3", "C");
   const std::string d = music_.Write("d.mp3", "D"), e = music_.Write("e.mp3", "E");
-  const std::string b = music_ / "b.mp3", f = music_ / "f.mp3";
+  const std::string b = music_ / "b.mp3", f = music_ / "f.mp3", g = music_ / "g.mp3";
   {
     History history;
-    ASSERT_TRUE(history.BeginRename(Plan({{a, b}, {c, d}, {e, f}}), TemporaryName).recorded);
+    ASSERT_TRUE(
+        history.BeginRename(Plan({{a, b}, {c, d}, {e, f}, {d, g}}), TemporaryName).recorded);
     ASSERT_TRUE(ops_.Move(a.c_str(), b.c_str()));
     ASSERT_TRUE(ops_.Move(c.c_str(), TemporaryName));
     TrashedFile trashed;
@@ -362,22 +417,49 @@ TEST_F(HistoryTest, ABatchCutShortIsTakenBackFromWhatIsOnDisk) {
   // Started again, from another folder.
   CurrentDirectoryGuard elsewhere(music_.path());
   History later;
+  EXPECT_TRUE(later.store().MayUndo());
   Undo(later);
   ASSERT_EQ(ui_.questions.size(), 1u);
-  EXPECT_TRUE(Contains(ui_.questions[0].text, "（3 ファイル）"));
+  EXPECT_TRUE(Contains(ui_.questions[0].text, "（4 ファイル）"));
   EXPECT_TRUE(ui_.refusals.empty()) << ui_.refusals[0].text;
   for (const auto& [path, bytes] : {std::pair{a, "A"}, {c, "C"}, {d, "D"}, {e, "E"}})
     EXPECT_EQ(ReadBytes(path), bytes) << path;
-  for (const std::string& gone : {b, f, work_ / TemporaryName})
+  for (const std::string& gone : {b, f, g, work_ / TemporaryName})
     EXPECT_FALSE(PathExists(gone)) << gone;
   EXPECT_TRUE(Listing(trashFolder_ / "files").empty());
 }
 
-// The overwrite's agreed file goes to the trash and undo brings it back;
-// where no trash takes it, it is deleted, the status line says so, and
-// undo names it as the one thing it cannot bring back.
+// Killed while a.mp3 was being copied across file systems to the temporary
+// name; c.mp3, of the same length, deleted since. The temporary file could
+// be either: it is left where it is and named, and no name is guessed.
+TEST_F(HistoryTest, ATemporaryFileThatCouldBeEitherOfTwoFilesIsLeftAndNamed) {
+  const std::string a = music_.Write("a.mp3", "AAAA"), c = music_.Write("c.mp3", "CCCC");
+  {
+    History history;
+    ASSERT_TRUE(
+        history.BeginRename(Plan({{a, music_ / "b.mp3"}, {c, music_ / "d.mp3"}}), TemporaryName)
+            .recorded);
+    WriteBytes(TemporaryName, "AAAA");  // before the files go: no inode of theirs is free
+    std::filesystem::remove(a);
+    std::filesystem::remove(c);
+  }
+  History later;
+  Undo(later);
+  EXPECT_EQ(ReadBytes(work_ / TemporaryName), "AAAA");
+  EXPECT_FALSE(PathExists(a));
+  EXPECT_FALSE(PathExists(c));
+  ASSERT_EQ(ui_.refusals.size(), 1u);
+  EXPECT_TRUE(Contains(ui_.refusals[0].text, "一時ファイルが残っています")) << ui_.refusals[0].text;
+}
+
+// The overwrite's agreed file goes to the trash and undo brings it back,
+// from where it was put even when the trash folders are looked for
+// elsewhere by then; where no trash takes it, it is deleted, the status line
+// says so, and undo names it as the one thing it cannot bring back.
 TEST_F(HistoryTest, AReplacedFileGoesToTheTrashOrIsDeletedAndSaidSo) {
   NoTrash noTrash;
+  TempFolder otherHome;
+  FolderTrash trashLookedForElsewhere(otherHome.path());
   for (Trash* trash : {static_cast<Trash*>(&trash_), static_cast<Trash*>(&noTrash)}) {
     const bool trashed = trash == &trash_;
     SCOPED_TRACE(trashed ? "a trash" : "no trash");
@@ -397,12 +479,52 @@ TEST_F(HistoryTest, AReplacedFileGoesToTheTrashOrIsDeletedAndSaidSo) {
                       : Cp932("リネーム終了（ゴミ箱に移せなかったため、上書きしたファイル 1 "
                               "個を削除しました）"));
 
-    Undo(history);
+    ui_.answers.push_back(true);
+    RunUndo(history.store(), ops_, trashLookedForElsewhere, ui_);
     EXPECT_EQ(ReadBytes(mine), "MINE");
     EXPECT_EQ(ReadBytes(theirs), trashed ? "THEIRS" : "<missing>");
     ASSERT_EQ(ui_.refusals.size(), trashed ? 0u : 1u);
     if (!trashed) {
       EXPECT_TRUE(Contains(ui_.refusals[0].text, "削除されていて、戻せません"));
+    }
+  }
+}
+
+// The user took the rename back by hand before asking undo to: the file is
+// at its old name again, and the name it replaced holds the replaced file
+// (restored by hand) or a new one, which the replaced file then never
+// replaces: it stays in the trash, and undo says why.
+TEST_F(HistoryTest, WhatTheUserTookBackByHandIsLeftAsItIs) {
+  for (const bool restoredByHand : {true, false}) {
+    SCOPED_TRACE(restoredByHand ? "replaced file restored by hand" : "a new file in its place");
+    TempFolder folder;
+    const std::string mine = folder.Write("mine.mp3", "MINE");
+    const std::string theirs = folder.Write("theirs.mp3", "THEIRS");
+    History history(folder / "history.sqlite3");
+    Rename(history, {{mine, theirs}});
+    std::filesystem::rename(theirs, mine);
+    const std::vector<std::string> trashed = Listing(trashFolder_ / "files");
+    ASSERT_EQ(trashed.size(), 1u);
+    if (restoredByHand)
+      std::filesystem::rename(trashFolder_ / ("files/" + trashed[0]), theirs);
+    else
+      WriteBytes(theirs, "NEW");
+
+    ui_ = RecordingPrompts{};
+    Undo(history);
+    EXPECT_EQ(ReadBytes(mine), "MINE");
+    EXPECT_EQ(ReadBytes(theirs), restoredByHand ? "THEIRS" : "NEW");
+    if (restoredByHand) {
+      EXPECT_TRUE(ui_.refusals.empty()) << ui_.refusals[0].text;
+    } else {
+      EXPECT_EQ(Listing(trashFolder_ / "files"), trashed);
+      ASSERT_EQ(ui_.refusals.size(), 1u);
+      EXPECT_TRUE(Contains(ui_.refusals[0].text, "この名前が使われているためゴミ箱に残しました"))
+          << ui_.refusals[0].text;
+    }
+    for (const char* part : {"files", "info"}) {
+      std::filesystem::remove_all(trashFolder_ / part);
+      std::filesystem::create_directory(trashFolder_ / part);
     }
   }
 }
@@ -426,6 +548,33 @@ TEST_F(HistoryTest, ARunTheHistoryCannotRecordGoesOnlyWhenTheUserSaysSo) {
     EXPECT_EQ(PathExists(b), goOn);
     std::filesystem::remove(b);
   }
+}
+
+// A value that cannot be bound (a parameter number the statement lacks)
+// stops the statement: nothing is written with NULL in its place.
+TEST(SqliteStatementTest, AValueThatCannotBeBoundStopsTheStatement) {
+  TempFolder folder;
+  sql::Database db;
+  ASSERT_TRUE(db.Open(folder / "binds.sqlite3"));
+  ASSERT_TRUE(db.Execute("CREATE TABLE t(a, b)"));
+  const std::function<void(sql::Statement&)> binds[] = {
+      [](sql::Statement& s) { s.Bind(3, 7); },
+      [](sql::Statement& s) { s.BindBlob(3, "bytes"); },
+      [](sql::Statement& s) { s.BindNull(3); },
+  };
+  for (const auto& bind : binds) {
+    sql::Statement insert;
+    ASSERT_TRUE(insert.Prepare(db, "INSERT INTO t VALUES(?1, ?2)"));
+    insert.Bind(1, 1).Bind(2, 2);
+    bind(insert);
+    EXPECT_FALSE(insert.Run().ok());
+  }
+  sql::Statement count;
+  bool row = false;
+  ASSERT_TRUE(count.Prepare(db, "SELECT count(*) FROM t"));
+  ASSERT_TRUE(count.Step(row));
+  ASSERT_TRUE(row);
+  EXPECT_EQ(count.Integer(0), 0);
 }
 
 TEST(UndoQuestionTest, NamesKindTimeAndFilesWithTheYearWhenNotThisOne) {

@@ -2,13 +2,16 @@
 // one, the truth about the history itself, and placeholders a kill left.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "core/filelist/EntryTable.h"
@@ -20,6 +23,7 @@
 #include "core/platform/Cp932.h"
 #include "core/platform/Process.h"
 #include "core/rename/RenameRun.h"
+#include "tests/core/FaultyFileOps.h"
 #include "tests/core/FolderTrash.h"
 #include "tests/core/RecordingPrompts.h"
 #include "tests/core/TempFolder.h"
@@ -103,6 +107,7 @@ TEST_F(UndoIdentityTest, AFileIsKnownByItsEntryOrByItsContentNeverByItsInodeNumb
     bool recopied;
     std::int64_t shift;  // of the copy's modification time
     bool lastByteChanged, otherDevice, withTail, comesBack;
+    bool link = false;  // b.mp3 a link to a file of those bytes, moved as itself
   };
   const Case cases[] = {
       {"the same entry", false, 0, false, false, false, true},
@@ -112,11 +117,16 @@ TEST_F(UndoIdentityTest, AFileIsKnownByItsEntryOrByItsContentNeverByItsInodeNumb
       {"a copy made later", true, 60'000'000'000, false, false, true, false},
       {"a copy without recorded last bytes", true, 0, false, false, false, false},
       {"only the inode number agrees", false, 0, false, true, false, false},
+      {"a link, known as itself", false, 0, false, false, false, true, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     TempFolder folder;
-    const std::string a = folder / "a.mp3", b = folder.Write("b.mp3", Song);
+    const std::string a = folder / "a.mp3", b = folder / "b.mp3";
+    if (c.link)
+      ASSERT_EQ(::symlink(folder.Write("song.mp3", Song).c_str(), b.c_str()), 0);
+    else
+      WriteBytes(b, Song);
     StoredStep step;
     step.path = a;
     step.newPath = b;
@@ -135,6 +145,69 @@ TEST_F(UndoIdentityTest, AFileIsKnownByItsEntryOrByItsContentNeverByItsInodeNumb
     EXPECT_EQ(PathExists(a), c.comesBack);
     EXPECT_EQ(PathExists(b), !c.comesBack);
     EXPECT_EQ(result.complete, c.comesBack);
+  }
+}
+
+// A move that copies (into another file system) gives the file a new
+// inode: undo knows it by what its new name showed after the move, an
+// overwrite's as well as a plain move's.
+TEST_F(UndoIdentityTest, AFileTheMoveCopiedIsKnownByWhereTheRunLeftIt) {
+  for (const bool overwrite : {false, true}) {
+    SCOPED_TRACE(overwrite ? "an overwrite" : "a plain move");
+    TempFolder folder;
+    const std::string a = folder.Write("a.mp3", "A"), b = folder / "b.mp3";
+    if (overwrite) WriteBytes(b, "B");
+    FaultyFileOps copying;
+    // An overwrite's first move only puts the file under the temporary name.
+    copying.BeforeCall(FileOp::Move, overwrite ? 2 : 1,
+                       [](const std::string& from, const std::string&) {
+                         WriteBytes(from + ".copy", ReadBytes(from));
+                         std::filesystem::rename(from + ".copy", from);
+                       });
+    History history;
+    EntryTable table;
+    table.Append(std::make_unique<FileEntry>());
+    CopyField(table[0].path, a);
+    CopyField(table[0].newPath, b);
+    RecordingPrompts run;
+    run.unscriptedAnswer = true;
+    RunRename(table, copying, run, {.trash = &trash_, .history = &history});
+    ASSERT_EQ(ReadBytes(b), "A");
+
+    ui_ = RecordingPrompts{};
+    Undo(history);
+    EXPECT_TRUE(ui_.refusals.empty()) << ui_.refusals[0].text;
+    EXPECT_EQ(ReadBytes(a), "A");
+    EXPECT_EQ(ReadBytes(b), overwrite ? "B" : "<missing>");
+  }
+}
+
+// A row the run left alone, or whose move failed before anything moved, is
+// no part of what undo takes back: the user may have moved that file
+// since, and the rest comes back without a word about it.
+TEST_F(UndoIdentityTest, ARowTheRunDidNotMoveIsLeftOutOfTheUndo) {
+  for (const RowOutcome outcome : {RowOutcome::NotMoved, RowOutcome::Failed}) {
+    SCOPED_TRACE(outcome == RowOutcome::Failed ? "its move failed" : "left alone");
+    TempFolder folder, state;
+    ::setenv("XDG_STATE_HOME", state.path().c_str(), 1);
+    const std::string a = folder.Write("a.mp3", "A"), c = folder.Write("c.mp3", "C");
+    const std::vector<std::pair<std::string, std::string>> rows = {{a, folder / "b.mp3"},
+                                                                   {c, folder / "d.mp3"}};
+    const std::vector<RenamePlanRow> plan = Plan(rows);  // views into `rows`
+    History history;
+    ASSERT_TRUE(history.BeginRename(plan, TemporaryName).recorded);
+    ASSERT_TRUE(ops_.Move(a.c_str(), rows[0].second.c_str()));
+    std::vector<RenameRowResult> results(2);
+    results[0].outcome = RowOutcome::Moved;
+    results[1].outcome = outcome;
+    ASSERT_TRUE(history.FinishRename(plan, results, ops_).recorded);
+    std::filesystem::rename(c, folder / "c-kept.mp3");
+
+    ui_ = RecordingPrompts{};
+    EXPECT_TRUE(Undo(history).undone);
+    EXPECT_TRUE(ui_.refusals.empty()) << ui_.refusals[0].text;
+    EXPECT_EQ(ReadBytes(a), "A");
+    EXPECT_FALSE(history.store().MayUndo()) << "nothing is left to take back";
   }
 }
 
@@ -258,6 +331,102 @@ TEST_F(UndoIdentityTest, TheHistoryTellsWhatItCouldNotWriteAndKeepsANewerStore) 
   EXPECT_TRUE(PathExists(music_ / "b.mp3"));
   for (const auto& item : std::filesystem::directory_iterator(state_ / "selvane"))
     EXPECT_EQ(item.path().string().find(".broken"), std::string::npos) << item.path();
+}
+
+// Another program holding the store, or a moment without memory, is no
+// sign of a garbled store: undo and recording say why they cannot go on
+// and keep it as it is. A hold of a moment is waited out.
+TEST_F(UndoIdentityTest, AStoreHeldOrShortOfMemoryIsKeptAsItIs) {
+  {
+    History history;
+    RecordingPrompts run;
+    Rename(history, {{music_.Write("a.mp3", "A"), music_ / "b.mp3"}}, run);
+  }
+  const auto keptAsItIs = [this] {
+    EXPECT_TRUE(PathExists(Store()));
+    for (const auto& item : std::filesystem::directory_iterator(state_ / "selvane"))
+      EXPECT_EQ(item.path().string().find(".broken"), std::string::npos) << item.path();
+  };
+  // As a backup tool holds it: nobody else may even read it meanwhile.
+  const auto holdWhole = [this](sql::Database& holder) {
+    ASSERT_TRUE(holder.Open(Store()));
+    ASSERT_TRUE(holder.Execute("PRAGMA locking_mode=EXCLUSIVE; BEGIN EXCLUSIVE"));
+  };
+  {
+    SCOPED_TRACE("held as undo opens it");
+    sql::Database holder;
+    holdWhole(holder);
+    History later;
+    const UndoOffer offer = UndoHistory(later.store()).OfferUndo();
+    EXPECT_EQ(offer.state, UndoOffer::State::Unreadable);
+    EXPECT_TRUE(Contains(offer.message, "ほかのプログラムが使っています")) << offer.message;
+    keptAsItIs();
+  }
+  {
+    SCOPED_TRACE("held for a moment");
+    sql::Database holder;
+    holdWhole(holder);
+    std::thread release([&holder] {
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+      holder.Close();
+    });
+    History later;
+    EXPECT_EQ(UndoHistory(later.store()).OfferUndo().state, UndoOffer::State::Ready);
+    release.join();
+  }
+  {
+    SCOPED_TRACE("held as a record is written");
+    History history;
+    sql::Database holder;
+    ASSERT_TRUE(holder.Open(Store()));
+    ASSERT_TRUE(holder.Execute("BEGIN IMMEDIATE"));
+    const RecordResult recorded =
+        history.BeginRename(Plan({{music_ / "b.mp3", music_ / "c.mp3"}}), TemporaryName);
+    EXPECT_FALSE(recorded.recorded);
+    EXPECT_TRUE(Contains(recorded.error, "ほかのプログラムが使っています")) << recorded.error;
+    keptAsItIs();
+  }
+  {
+    SCOPED_TRACE("out of memory as undo reads it");
+    History history;
+    EXPECT_TRUE(history.store().MayUndo());  // open, and read once
+    ::sqlite3_hard_heap_limit64(1);
+    const UndoOffer offer = UndoHistory(history.store()).OfferUndo();
+    ::sqlite3_hard_heap_limit64(0);
+    EXPECT_EQ(offer.state, UndoOffer::State::Unreadable);
+    keptAsItIs();
+  }
+}
+
+// Only the newest 100 batches are kept, each whole: the one recorded past
+// them takes the place of the oldest.
+TEST_F(UndoIdentityTest, TheNewestHundredBatchesAreKeptWhole) {
+  const std::string a = music_.Write("a.mp3", "A");
+  History history;
+  ASSERT_TRUE(history.BeginRename(Plan({{a, music_ / "b.mp3"}}), TemporaryName).recorded);
+  const std::string copies =
+      "WITH RECURSIVE n(i) AS (SELECT 2 UNION ALL SELECT i + 1 FROM n WHERE i < 100) ";
+  Execute(copies +
+          "INSERT INTO batch(id, kind, made, state, files) "
+          "SELECT i, kind, made, state, files FROM n, batch WHERE id = 1");
+  Execute(copies +
+          "INSERT INTO step(batch, seq, path, new_path, dev, ino, length) "
+          "SELECT i, seq, path, new_path, dev, ino, length FROM n, step WHERE batch = 1");
+  ASSERT_TRUE(history.BeginRename(Plan({{a, music_ / "c.mp3"}}), TemporaryName).recorded);
+
+  sql::Database db;
+  ASSERT_TRUE(db.Open(Store()));
+  sql::Statement query;
+  bool row = false;
+  ASSERT_TRUE(query.Prepare(db,
+                            "SELECT count(*), min(id), max(id), "
+                            "(SELECT count(DISTINCT batch) FROM step) FROM batch"));
+  ASSERT_TRUE(query.Step(row));
+  ASSERT_TRUE(row);
+  EXPECT_EQ(query.Integer(0), 100);
+  EXPECT_EQ(query.Integer(1), 2);
+  EXPECT_EQ(query.Integer(2), 101);
+  EXPECT_EQ(query.Integer(3), 100) << "each kept batch keeps its step";
 }
 
 // A history kept by the program before: brought up to date, its batch

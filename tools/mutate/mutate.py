@@ -106,8 +106,10 @@ def SyncTree(source, copy):
             wanted.add(dst)
             if src.is_symlink():
                 continue
+            # A changed file gets a fresh time: the working tree's may be older
+            # than an object a mutant of the copy left behind.
             if not dst.exists() or dst.read_bytes() != src.read_bytes():
-                shutil.copy2(src, dst)
+                shutil.copy(src, dst)
     for folder, _, files in os.walk(copy):
         for name in files:
             if Path(folder) / name not in wanted:
