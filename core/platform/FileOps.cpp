@@ -123,6 +123,8 @@ class SystemOps final : public FileOps {
   SystemOps() = default;
   explicit SystemOps(MoveOptions options) : options_(std::move(options)) {}
 
+  bool ReadsFromTwoThreads() const override { return true; }
+
   FileResult Length(const char* path, std::int64_t& length) override {
     Fd fd;
     return OpenForReading(path, fd, length);

@@ -124,6 +124,9 @@ class FileOps {
   // (the new spelling is "taken" by the file itself); this one refuses
   // (EEXIST) only when the folder lists the new spelling as a name of its own.
   virtual FileResult MoveToOtherCase(const char* from, const char* to) { return Move(from, to); }
+  // True when the reading calls above may run on two threads at once (the
+  // system's calls may; a test's stand-in may keep a log).
+  virtual bool ReadsFromTwoThreads() const { return false; }
   // Sets the record told of each placeholder (MoveOptions::placeholder)
   // and gives back the one it replaces; a FileOps that never makes one
   // ignores it.

@@ -36,6 +36,9 @@ void ExpandRule(std::string_view rule, FileEntry& entry, int position,
                 FileOps& ops = SystemFileOps(), FileStatus* status = nullptr,
                 TagSources sources = TagSources::Id3v1);
 
+// From this many rows on, ExpandAll reads on two threads where `ops` may.
+inline constexpr int TwoThreadsFrom = 256;
+
 // ExpandRule for every entry in list order, positions from 1. `statuses`,
 // when given, gets each row's status as its tag was read (empty under an
 // empty rule); `progress`, when given, hears how far it is over more than
