@@ -118,7 +118,7 @@ History::~History() = default;
 RecordResult History::BeginRename(std::span<const RenamePlanRow> rows,
                                   std::string_view temporaryPath) {
   openBatch_ = 0;
-  openRows_.clear();
+  openSteps_ = 0;
   replacingTails_.clear();
   lost_ = {};
   media_ = std::make_unique<Media>();
@@ -149,22 +149,19 @@ RecordResult History::BeginRename(std::span<const RenamePlanRow> rows,
   const RecordResult result = RecordResultOf(written, store_.path());
   if (result.recorded) {
     openBatch_ = written.batch;
-    openRows_ = std::move(native);
+    openSteps_ = native.size();
   }
   return result;
 }
 
 // Should this fail, the outcome still says where the file went; only a
 // crash would lose that, and the end of the run tells it.
-void History::RecordReplacing(std::size_t row, const FileStatus& target) {
+void History::RecordReplacing(std::size_t row, const char* newPath, const FileStatus& target) {
   if (openBatch_ == 0) return;
   Identity identity = NameIdentity(target);
-  if (row < openRows_.size() && target.kind == FileKind::Regular) {
-    std::string cp932;
-    if (NativePathToCp932(openRows_[row].newPath, cp932)) {
-      ReadTailInto(SystemFileOps(), cp932, identity);
-      replacingTails_[row] = identity.tail;
-    }
+  if (row < openSteps_ && target.kind == FileKind::Regular) {
+    ReadTailInto(SystemFileOps(), newPath, identity);
+    replacingTails_[row] = identity.tail;
   }
   if (const sql::Status s = store_.SetTarget(openBatch_, row, identity); !s && lost_.ok())
     lost_ = s;
@@ -173,17 +170,23 @@ void History::RecordReplacing(std::size_t row, const FileStatus& target) {
 RecordResult History::FinishRename(std::span<const RenamePlanRow> rows,
                                    std::span<const RenameRowResult> results, FileOps& ops) {
   const std::int64_t id = std::exchange(openBatch_, 0);
-  const std::vector<PlannedStep> planned = std::exchange(openRows_, {});
+  const std::size_t planned = std::exchange(openSteps_, 0);
   if (id == 0) return RecordResult{true, {}, {}};
   std::vector<StepOutcome> outcomes;
   int changed = 0;
-  const std::size_t count = std::min({results.size(), rows.size(), planned.size()});
+  const std::size_t count = std::min({results.size(), rows.size(), planned});
+  // Rows left as they were need no word: a finished batch reads an unknown
+  // outcome as "not moved". The others' outcomes are counted first, so that
+  // the list of them is made once, at its size.
+  const auto leftAsItWas = [](const RenameRowResult& r) {
+    return r.outcome == RowOutcome::NotMoved && r.where.empty() && r.replaced == ReplacedFate::None;
+  };
+  outcomes.reserve(static_cast<std::size_t>(
+      std::count_if(results.begin(), results.begin() + static_cast<std::ptrdiff_t>(count),
+                    [&](const RenameRowResult& r) { return !leftAsItWas(r); })));
   for (std::size_t i = 0; i < count; ++i) {
     const RenameRowResult& r = results[i];
-    // Rows left as they were need no word: a finished batch reads an
-    // unknown outcome as "not moved".
-    if (r.outcome == RowOutcome::NotMoved && r.where.empty() && r.replaced == ReplacedFate::None)
-      continue;
+    if (leftAsItWas(r)) continue;
     // A failure that left the file where it was changed nothing.
     if (r.outcome == RowOutcome::Moved || !r.where.empty() || r.replaced != ReplacedFate::None)
       ++changed;
@@ -211,7 +214,7 @@ FileResult History::RecordPlaceholder(PlaceholderStep step, const char* path) {
 
 RecordResult History::BeginTagChange(const TagChangePlan& plan) {
   openBatch_ = 0;
-  openRows_.clear();
+  openSteps_ = 0;
   PlannedStep step;
   if (!Cp932PathToNative(plan.path, step.path)) return RecordResult{false, {}, UnnamablePath()};
   step.file = FileIdentity(plan.file);

@@ -26,7 +26,7 @@ class History final : public RenameJournal, public TagChangeJournal {
 
   RecordResult BeginRename(std::span<const RenamePlanRow> rows,
                            std::string_view temporaryPath) override;
-  void RecordReplacing(std::size_t row, const FileStatus& target) override;
+  void RecordReplacing(std::size_t row, const char* newPath, const FileStatus& target) override;
   RecordResult FinishRename(std::span<const RenamePlanRow> rows,
                             std::span<const RenameRowResult> results, FileOps& ops) override;
   FileResult RecordPlaceholder(PlaceholderStep step, const char* path) override;
@@ -52,7 +52,7 @@ class History final : public RenameJournal, public TagChangeJournal {
   // The rename being recorded, one step per planned row. Kept as planned
   // until its outcome is written, so that nothing of it is copied or freed
   // before the moves.
-  std::vector<PlannedStep> openRows_;
+  std::size_t openSteps_ = 0;  // of the open batch
 };
 
 }  // namespace selvane

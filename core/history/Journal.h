@@ -21,7 +21,7 @@ struct RenamePlanRow {
   // CP932, viewed in the listed entries: `path` only until the row moves
   // (its entry then takes the new path), `newPath` for the whole run.
   std::string_view path, newPath;
-  FileStatus file;                 // Status(path)
+  FileStatus file;  // Status(path)
   // Status(newPath) when already known; Missing when the name is free or
   // was not looked at (RecordReplacing tells it before a file is replaced).
   FileStatus target;
@@ -68,7 +68,7 @@ class RenameJournal {
   // Before an agreed overwrite touches the disk: the file that planned row
   // `row` is about to replace, committed on its own, so that after a crash
   // undo finds it in the trash by its identity.
-  virtual void RecordReplacing(std::size_t row, const FileStatus& target) = 0;
+  virtual void RecordReplacing(std::size_t row, const char* newPath, const FileStatus& target) = 0;
   // After it: one result per planned row, in the same order, beside the plan
   // given to BeginRename, of which only the new paths are read (the run has
   // written the new names over the rows' paths). A run that changed nothing

@@ -1,6 +1,7 @@
 #include "core/platform/Process.h"
 
 #include <fcntl.h>
+#include <malloc.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -54,5 +55,7 @@ void KeepPrivate(const std::string& file) {
   }
   for (const char* suffix : {"-wal", "-shm"}) ::chmod((file + suffix).c_str(), 0600);
 }
+
+void GiveBackFreedMemory() { ::malloc_trim(0); }
 
 }  // namespace selvane

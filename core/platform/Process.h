@@ -22,4 +22,9 @@ bool StillRunning(const ProcessMark& mark);
 // (0600) and the folder made for them too (0700). Best effort.
 void KeepPrivate(const std::string& file);
 
+// Hands the pages of memory freed so far back to the system. Called after
+// a command over many files, whose working data lay under what the next
+// command needs: otherwise the next one grows the process anew.
+void GiveBackFreedMemory();
+
 }  // namespace selvane

@@ -268,7 +268,7 @@ bool Run::Ask(std::size_t i, RenameRowResult* record) {
   if (row.decision.otherCase) return MoveOtherCase(i, record);
   const std::size_t failed = failures_.size();
   if (record != nullptr && !meetsItself)
-    services_.history->RecordReplacing(recordOf_[i], ops_.Status(entry.newPath));
+    services_.history->RecordReplacing(recordOf_[i], entry.newPath, ops_.Status(entry.newPath));
   const Replacement done = ReplaceTarget(entry, meetsItself, ops_, services_.trash, record,
                                          deleted_, failures_, row.error);
   if (done == Replacement::Failed) {
