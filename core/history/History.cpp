@@ -172,29 +172,29 @@ RecordResult History::FinishRename(std::span<const RenamePlanRow> rows,
   const std::int64_t id = std::exchange(openBatch_, 0);
   const std::size_t planned = std::exchange(openSteps_, 0);
   if (id == 0) return RecordResult{true, {}, {}};
-  std::vector<StepOutcome> outcomes;
-  int changed = 0;
   const std::size_t count = std::min({results.size(), rows.size(), planned});
   // Rows left as they were need no word: a finished batch reads an unknown
-  // outcome as "not moved". The others' outcomes are counted first, so that
-  // the list of them is made once, at its size.
+  // outcome as "not moved". A failure that left the file where it was
+  // changed nothing.
   const auto leftAsItWas = [](const RenameRowResult& r) {
     return r.outcome == RowOutcome::NotMoved && r.where.empty() && r.replaced == ReplacedFate::None;
   };
-  outcomes.reserve(static_cast<std::size_t>(
-      std::count_if(results.begin(), results.begin() + static_cast<std::ptrdiff_t>(count),
-                    [&](const RenameRowResult& r) { return !leftAsItWas(r); })));
-  for (std::size_t i = 0; i < count; ++i) {
-    const RenameRowResult& r = results[i];
-    if (leftAsItWas(r)) continue;
-    // A failure that left the file where it was changed nothing.
-    if (r.outcome == RowOutcome::Moved || !r.where.empty() || r.replaced != ReplacedFate::None)
+  int changed = 0;
+  for (std::size_t k = 0; k < count; ++k)
+    if (results[k].outcome == RowOutcome::Moved || !results[k].where.empty() ||
+        results[k].replaced != ReplacedFate::None)
       ++changed;
-    outcomes.push_back(OutcomeOf(i, rows[i], r, ops));
-  }
+  std::size_t i = 0;
+  const auto next = [&](StepOutcome& o) {
+    while (i < count && leftAsItWas(results[i])) ++i;
+    if (i == count) return false;
+    o = OutcomeOf(i, rows[i], results[i], ops);
+    ++i;
+    return true;
+  };
   // Whatever fails there leaves the batch as planned; undo then looks at
   // the disk instead of at the outcome. The user hears of it either way.
-  sql::Status status = store_.FinishRename(id, outcomes, changed);
+  sql::Status status = store_.FinishRename(id, next, changed);
   if (status.ok()) status = std::exchange(lost_, {});
   if (status.ok()) return RecordResult{true, {}, {}};
   return RecordResult{false, {}, RecordLost(status, store_.path())};

@@ -375,8 +375,8 @@ sql::Status HistoryStore::AddPlaceholder(std::int64_t batch, const std::string& 
   return insert.Bind(1, batch).BindBlob(2, native).Bind(3, made).Run();
 }
 
-sql::Status HistoryStore::FinishRename(std::int64_t batch, std::span<const StepOutcome> outcomes,
-                                       int changed) {
+sql::Status HistoryStore::FinishRename(std::int64_t batch,
+                                       const std::function<bool(StepOutcome&)>& next, int changed) {
   if (batch == 0 || !db_.isOpen()) return {};
   sql::Transaction transaction(db_);
   if (!transaction.begun()) return transaction.begun();
@@ -390,7 +390,7 @@ sql::Status HistoryStore::FinishRename(std::int64_t batch, std::span<const StepO
                          "WHERE batch=?10 AND seq=?11");
       !s)
     return s;
-  for (const StepOutcome& o : outcomes) {
+  for (StepOutcome o; next(o); o = StepOutcome{}) {
     update.Bind(1, static_cast<std::int64_t>(o.outcome));
     if (o.place.empty())
       update.BindNull(2);

@@ -46,7 +46,10 @@ class HistoryStore {
   // The outcome of the steps that did anything, `changed` of which changed
   // something on disk; with none, the batch goes. A failure leaves the
   // batch as planned.
-  sql::Status FinishRename(std::int64_t batch, std::span<const StepOutcome> outcomes, int changed);
+  // `next` gives the outcomes one by one (false when there is none left), so
+  // that a run over many files never holds them all at once.
+  sql::Status FinishRename(std::int64_t batch, const std::function<bool(StepOutcome&)>& next,
+                           int changed);
   void MarkFinished(std::int64_t batch);
   void MarkUndone(std::int64_t batch);
   // Steps of a batch that an undo took back while others stayed.
