@@ -44,7 +44,11 @@ TEST_F(SettingsTest, FirstRunIsCentredWithTheDesignedStateAndTheCloseStoresAllNi
   EXPECT_FALSE(form->windowFlags() & Qt::WindowStaysOnTopHint);
   EXPECT_FALSE(form->Id3v21->isChecked());
 
+  // The close releases the entries too.
+  for (int i = 0; i < 3; ++i) form->table.Append(std::make_unique<selvane::FileEntry>());
   EXPECT_TRUE(form->close());
+  EXPECT_EQ(form->table.entryCount, 0);
+  EXPECT_TRUE(form->table.entries.empty());
   const QSettings stored(UserSettingsFile(), QSettings::IniFormat);
   EXPECT_EQ(stored.allKeys().size(), 9);
   EXPECT_EQ(stored.value("id3v2").toString(), QStringLiteral("0"));
