@@ -16,8 +16,33 @@ bool CopyField(char* dst, std::size_t dstSize, std::string_view src) {
 
 bool CopyField(PathText& dst, std::string_view src) {
   const std::size_t n = CharBoundary(src, MaxPathBytes);
-  dst.text_.assign(src.data(), n);
+  dst.Assign(src.substr(0, n));
   return n == src.size();
+}
+
+// `text` may lie in this very path: it is copied before any buffer it may
+// lie in is let go.
+void PathText::Assign(std::string_view text) {
+  char* to = inline_;
+  std::unique_ptr<char[]> bigger;
+  if (text.size() > InlineBytes) {
+    if (heap_ == nullptr || capacity_ < text.size()) {
+      bigger.reset(new char[text.size() + 1]);
+      to = bigger.get();
+    } else {
+      to = heap_.get();
+    }
+  }
+  std::memmove(to, text.data(), text.size());
+  to[text.size()] = '\0';
+  if (bigger != nullptr) {
+    heap_ = std::move(bigger);
+    capacity_ = static_cast<std::uint16_t>(text.size());
+  } else if (to == inline_) {
+    heap_.reset();
+    capacity_ = 0;
+  }
+  size_ = static_cast<std::uint16_t>(text.size());
 }
 
 void ClearTagPart(FileEntry& entry) {

@@ -2,7 +2,8 @@
 // One listed file: its tag texts in fixed fields (a tag's own limits) and
 // its two paths held at their own length, all NUL-terminated CP932.
 #include <cstddef>
-#include <string>
+#include <cstdint>
+#include <memory>
 #include <string_view>
 
 namespace selvane {
@@ -27,22 +28,38 @@ struct Id3v2Note {
 };
 
 // A path of at most MaxPathBytes bytes, holding only what it holds: a
-// collection of 100,000 files must not reserve the limit for each. Reads as
-// a NUL-terminated text; written only through CopyField, which keeps the
-// limit.
+// collection of 100,000 files must not reserve the limit for each. A path
+// of ordinary length lies in the record itself, so that a record is one
+// allocation (made and freed once); a longer one takes a buffer of its own.
+// Reads as a NUL-terminated text; written only through CopyField, which
+// keeps the limit.
 class PathText {
  public:
-  operator const char*() const { return text_.c_str(); }
-  operator std::string_view() const { return text_; }
-  const char* c_str() const { return text_.c_str(); }
-  std::size_t size() const { return text_.size(); }
-  bool empty() const { return text_.empty(); }
-  bool operator==(const PathText&) const = default;
-  friend bool operator==(const PathText& a, std::string_view b) { return a.text_ == b; }
+  PathText() = default;
+  PathText(const PathText& other) { Assign(other); }
+  PathText& operator=(const PathText& other) {
+    Assign(other);
+    return *this;
+  }
+
+  operator const char*() const { return c_str(); }
+  operator std::string_view() const { return {c_str(), size_}; }
+  const char* c_str() const { return heap_ != nullptr ? heap_.get() : inline_; }
+  std::size_t size() const { return size_; }
+  bool empty() const { return size_ == 0; }
+  bool operator==(const PathText& other) const {
+    return std::string_view(*this) == std::string_view(other);
+  }
+  friend bool operator==(const PathText& a, std::string_view b) { return std::string_view(a) == b; }
 
  private:
   friend bool CopyField(PathText& dst, std::string_view src);
-  std::string text_;
+  static constexpr std::size_t InlineBytes = 111;
+  void Assign(std::string_view text);
+
+  std::unique_ptr<char[]> heap_;  // when longer than InlineBytes
+  std::uint16_t size_ = 0, capacity_ = 0;
+  char inline_[InlineBytes + 1] = {};
 };
 
 struct FileEntry {

@@ -158,6 +158,24 @@ TEST_F(EntryTableTest, PathOver1023BytesIsRefusedNotCut) {
   EXPECT_EQ(std::string(table_[0].newPath), longest);
 }
 
+// A path lies in the record or in a buffer of its own by its length; it
+// reads back whole, NUL-terminated, on either road, also written from itself.
+TEST(PathText, ReadsBackWholeOnEitherRoad) {
+  PathText path;
+  const std::string shortText(20, 's'), longText(600, 'l'), longest(1023, 'm');
+  for (const std::string* text : {&shortText, &longText, &longest, &longText, &shortText}) {
+    ASSERT_TRUE(CopyField(path, *text));
+    EXPECT_EQ(std::string(path.c_str()), *text);
+  }
+  CopyField(path, longest);
+  CopyField(path, std::string_view(path).substr(1));
+  EXPECT_EQ(std::string(path.c_str()), longest.substr(1));
+  CopyField(path, std::string_view(path).substr(0, 5));
+  EXPECT_EQ(std::string(path.c_str()), longest.substr(1, 5));
+  const PathText copy = path;
+  EXPECT_TRUE(copy == path);
+}
+
 TEST_F(EntryTableTest, FailedAllocationIsToldAndAddsNothing) {
   refuseNothrowNew = true;
   const AddResult result = AddEntry(table_, "/m/a.mp3", "", ui_);
