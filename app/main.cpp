@@ -2,6 +2,7 @@
 // the application's error box and the program goes on.
 #include <QApplication>
 #include <QTranslator>
+#include <malloc.h>
 #include <exception>
 #include <string>
 #include <vector>
@@ -37,6 +38,12 @@ class SelvaneApplication : public QApplication {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+  // A list over a whole collection makes working tables of many megabytes
+  // (a rename's plan, its outcomes): each is mapped for itself and given
+  // back when done, never left as a hole under later, smaller allocations.
+  // (The allocator would otherwise raise this threshold after the first
+  // such table is freed.)
+  mallopt(M_MMAP_THRESHOLD, 256 * 1024);
   // A second instance ends at once, silently, and drops its arguments.
   const selvane::InstanceLock lock("SELVANE");
   if (!lock.Acquired()) return 0;

@@ -92,10 +92,11 @@ StepOutcome History::OutcomeOf(std::size_t seq, const RenamePlanRow& row, const 
   StepOutcome o;
   o.seq = seq;
   o.outcome = r.outcome;
-  o.place = NativeAbsolute(r.where);
-  if (r.outcome == RowOutcome::Moved || !r.where.empty()) {
-    const std::string_view now = r.where.empty() ? row.newPath : std::string_view(r.where);
-    const FileStatus placed = r.where.empty() && r.placed.kind != FileKind::Missing
+  const std::string_view where = r.Where();
+  o.place = NativeAbsolute(where);
+  if (r.outcome == RowOutcome::Moved || !where.empty()) {
+    const std::string_view now = where.empty() ? row.newPath : where;
+    const FileStatus placed = where.empty() && r.placed.kind != FileKind::Missing
                                   ? r.placed
                                   : ops.Status(std::string(now).c_str());
     o.placed = NameIdentity(placed);
@@ -104,8 +105,10 @@ StepOutcome History::OutcomeOf(std::size_t seq, const RenamePlanRow& row, const 
       ReadTailInto(ops, std::string(now), o.placed);
   }
   o.replaced = r.replaced;
-  if (r.replaced == ReplacedFate::Trashed) o.replacedPath = r.trashed.nativePath;
-  o.replacedFile = NameIdentity(r.trashed.file);
+  if (r.overwrite != nullptr) {
+    if (r.replaced == ReplacedFate::Trashed) o.replacedPath = r.overwrite->trashed.nativePath;
+    o.replacedFile = NameIdentity(r.overwrite->trashed.file);
+  }
   if (const auto it = replacingTails_.find(seq); it != replacingTails_.end())
     o.replacedFile.tail = it->second;
   return o;
@@ -177,11 +180,12 @@ RecordResult History::FinishRename(std::span<const RenamePlanRow> rows,
   // outcome as "not moved". A failure that left the file where it was
   // changed nothing.
   const auto leftAsItWas = [](const RenameRowResult& r) {
-    return r.outcome == RowOutcome::NotMoved && r.where.empty() && r.replaced == ReplacedFate::None;
+    return r.outcome == RowOutcome::NotMoved && r.Where().empty() &&
+           r.replaced == ReplacedFate::None;
   };
   int changed = 0;
   for (std::size_t k = 0; k < count; ++k)
-    if (results[k].outcome == RowOutcome::Moved || !results[k].where.empty() ||
+    if (results[k].outcome == RowOutcome::Moved || !results[k].Where().empty() ||
         results[k].replaced != ReplacedFate::None)
       ++changed;
   std::size_t i = 0;

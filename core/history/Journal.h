@@ -4,6 +4,7 @@
 // only these few calls, never the store behind them.
 #include <cstddef>
 #include <functional>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
@@ -33,16 +34,29 @@ enum class ReplacedFate { None = 0, Trashed = 1, Deleted = 2 };
 // What became of a planned row.
 struct RenameRowResult {
   RowOutcome outcome = RowOutcome::NotMoved;
-  // Where the file lies when that is neither its path nor its new path (a
-  // failed overwrite left it under the temporary name); CP932.
-  std::string where;
-  // What this row's overwrite did with the file it replaced; `trashed`
-  // says which file that was (and, when Trashed, where it lies).
+  // What this row's overwrite did with the file it replaced.
   ReplacedFate replaced = ReplacedFate::None;
-  TrashedFile trashed;
   // Moved: what the new path named right after the move (MoveAndStatus),
   // the identity undo will know the file by.
   FileStatus placed;
+  // What only an overwrite has to tell, kept apart since a run over a
+  // whole collection has a result per row and an overwrite in a few:
+  // where the file lies when that is neither its path nor its new path (a
+  // failed overwrite left it under the temporary name; CP932), and which
+  // file the overwrite replaced (and, when Trashed, where that lies).
+  struct Overwrite {
+    std::string where;
+    TrashedFile trashed;
+  };
+  std::unique_ptr<Overwrite> overwrite;
+
+  Overwrite& Overwritten() {
+    if (overwrite == nullptr) overwrite = std::make_unique<Overwrite>();
+    return *overwrite;
+  }
+  std::string_view Where() const {
+    return overwrite != nullptr ? std::string_view(overwrite->where) : std::string_view();
+  }
 };
 
 // How recording went.

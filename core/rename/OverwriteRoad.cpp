@@ -43,7 +43,8 @@ Replacement ReplaceTarget(FileEntry& entry, bool ownName, FileOps& ops, Trash* t
   if (!result) {
     // Nothing has changed yet, so nothing may be deleted.
     error = result.error;
-    failures.push_back({std::string(entry.path), std::string(entry.newPath), {}, Step::ToTemporary, result.error});
+    failures.push_back(
+        {std::string(entry.path), std::string(entry.newPath), {}, Step::ToTemporary, result.error});
     return Replacement::Failed;
   }
   // A file that met itself in the existence test under another spelling is
@@ -62,30 +63,40 @@ Replacement ReplaceTarget(FileEntry& entry, bool ownName, FileOps& ops, Trash* t
     metItself = result.error == ENOENT;
     if (!result && !metItself) {
       error = result.error;
-      ReturnFromTemporary(
-          entry, ops, {std::string(entry.path), std::string(entry.newPath), {}, Step::DeleteTarget, result.error}, failures);
+      ReturnFromTemporary(entry, ops,
+                          {std::string(entry.path),
+                           std::string(entry.newPath),
+                           {},
+                           Step::DeleteTarget,
+                           result.error},
+                          failures);
       return Replacement::Failed;
     }
     if (result) {
       if (trash != nullptr) ++deleted;
       if (record != nullptr) {
         record->replaced = ReplacedFate::Deleted;
-        record->trashed.file = target;
+        record->Overwritten().trashed.file = target;
       }
     }
   }
   result = ops.Move(TemporaryName, entry.newPath);
   if (!result) {
     error = result.error;
-    ReturnFromTemporary(
-        entry, ops, {std::string(entry.path), std::string(entry.newPath), {}, Step::FromTemporary, result.error}, failures);
+    ReturnFromTemporary(entry, ops,
+                        {std::string(entry.path),
+                         std::string(entry.newPath),
+                         {},
+                         Step::FromTemporary,
+                         result.error},
+                        failures);
     // Nothing was replaced after all: the agreed file comes back out of the
     // trash when its name is still free.
     if (inTrash && trash->Restore(trashed.nativePath, entry.newPath)) inTrash = false;
   }
   if (inTrash && record != nullptr) {
     record->replaced = ReplacedFate::Trashed;
-    record->trashed = std::move(trashed);
+    record->Overwritten().trashed = std::move(trashed);
   }
   if (!result) return Replacement::Failed;
   return metItself ? Replacement::MetItself : Replacement::Done;

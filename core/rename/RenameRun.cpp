@@ -278,7 +278,7 @@ bool Run::Ask(std::size_t i, RenameRowResult* record) {
       if (!meetsItself && std::strcmp(entry.path, entry.newPath) == 0)
         record->outcome = RowOutcome::Moved;
       else if (failures_.size() > failed)
-        record->where = failures_.back().where;
+        record->Overwritten().where = failures_.back().where;
     }
     return false;
   }
