@@ -14,6 +14,7 @@
 #include "app/ListRows.h"
 #include "app/ListSelection.h"
 #include "app/Unit1.h"
+#include "core/platform/Process.h"
 #include "core/rename/RenameRun.h"
 
 void TForm1::RefreshLists(const std::vector<selvane::FileStatus>& read) {
@@ -22,6 +23,9 @@ void TForm1::RefreshLists(const std::vector<selvane::FileStatus>& read) {
   // Each row of 変換後 that the rename run will refuse, or where it will
   // ask before replacing a file, gets a mark and its reason as a tooltip.
   ListBox2->Fill(fullPath, selvane::ForecastRename(table, *fileOps, &read));
+  // The forecast's working tables over a whole collection are gone again;
+  // their pages go back rather than stay under the next command's.
+  if (table.entryCount > selvane::ProgressFrom) selvane::GiveBackFreedMemory();
   UpdateCommandStates();
 }
 
