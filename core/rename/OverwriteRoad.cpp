@@ -43,8 +43,7 @@ Replacement ReplaceTarget(FileEntry& entry, bool ownName, FileOps& ops, Trash* t
   if (!result) {
     // Nothing has changed yet, so nothing may be deleted.
     error = result.error;
-    failures.push_back(
-        {std::string(entry.path), std::string(entry.newPath), {}, Step::ToTemporary, result.error});
+    failures.push_back(FailureOf(entry, Step::ToTemporary, result.error));
     return Replacement::Failed;
   }
   // A file that met itself in the existence test under another spelling is
@@ -63,13 +62,7 @@ Replacement ReplaceTarget(FileEntry& entry, bool ownName, FileOps& ops, Trash* t
     metItself = result.error == ENOENT;
     if (!result && !metItself) {
       error = result.error;
-      ReturnFromTemporary(entry, ops,
-                          {std::string(entry.path),
-                           std::string(entry.newPath),
-                           {},
-                           Step::DeleteTarget,
-                           result.error},
-                          failures);
+      ReturnFromTemporary(entry, ops, FailureOf(entry, Step::DeleteTarget, result.error), failures);
       return Replacement::Failed;
     }
     if (result) {
@@ -83,13 +76,7 @@ Replacement ReplaceTarget(FileEntry& entry, bool ownName, FileOps& ops, Trash* t
   result = ops.Move(TemporaryName, entry.newPath);
   if (!result) {
     error = result.error;
-    ReturnFromTemporary(entry, ops,
-                        {std::string(entry.path),
-                         std::string(entry.newPath),
-                         {},
-                         Step::FromTemporary,
-                         result.error},
-                        failures);
+    ReturnFromTemporary(entry, ops, FailureOf(entry, Step::FromTemporary, result.error), failures);
     // Nothing was replaced after all: the agreed file comes back out of the
     // trash when its name is still free.
     if (inTrash && trash->Restore(trashed.nativePath, entry.newPath)) inTrash = false;

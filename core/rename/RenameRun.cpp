@@ -162,8 +162,7 @@ class Run {
   FileEntry& Entry(std::size_t i) { return table_[static_cast<int>(i)]; }
   bool Holds(std::size_t i) const { return !holds_.empty() && holds_[i] != 0; }
   void Fail(std::size_t i, Step step, int error) {
-    failures_.push_back(
-        {std::string(Entry(i).path), std::string(Entry(i).newPath), {}, step, error});
+    failures_.push_back(FailureOf(Entry(i), step, error));
   }
 
   EntryTable& table_;

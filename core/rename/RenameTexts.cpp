@@ -158,6 +158,10 @@ std::string StepText(const Failure& f) {
 
 }  // namespace
 
+Failure FailureOf(const FileEntry& entry, Step step, int error) {
+  return {std::string(entry.path), std::string(entry.newPath), {}, step, error};
+}
+
 std::string FailureReport(const std::vector<Failure>& failures) {
   const Texts& t = Text();
   return FileListReport(

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/filelist/FileEntry.h"
 #include "core/filelist/FileListReport.h"
 #include "core/rename/RenameTypes.h"
 
@@ -28,6 +29,8 @@ struct Failure {
   Step step;
   int error;  // errno, or for CannotMove the decision's reason
 };
+// A row's failure at `step`, from its paths as they are before the step.
+Failure FailureOf(const FileEntry& entry, Step step, int error);
 // The closing report of a run's failures.
 std::string FailureReport(const std::vector<Failure>& failures);
 const std::string& FailedCaption();
