@@ -24,6 +24,9 @@ template <std::size_t N>
 bool Terminated(const char (&field)[N]) {
   return std::memchr(field, '\0', N) != nullptr;
 }
+bool Terminated(const PathText& path) {
+  return path.size() <= MaxPathBytes && path.c_str()[path.size()] == '\0';
+}
 
 }  // namespace
 
@@ -48,7 +51,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fs.AddFolder(folder.substr(0, at));
   FileEntry entry{};
   CopyField(entry.path, folder + name);
-  const std::string path = entry.path;
+  const std::string path(entry.path);
   const std::string audio(200, '\xFF');
   if (kind == 0 || kind == 3) {
     fs.AddFile(kind == 0 ? path : folder + "real.mp3", audio + trailer);
