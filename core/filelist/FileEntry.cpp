@@ -14,9 +14,11 @@ bool CopyField(char* dst, std::size_t dstSize, std::string_view src) {
   return n == src.size();
 }
 
+// A path ends at its first NUL, as every reader of it as a C text sees it.
 bool CopyField(PathText& dst, std::string_view src) {
-  const std::size_t n = CharBoundary(src, MaxPathBytes);
-  dst.Assign(src.substr(0, n));
+  const std::string_view text = src.substr(0, src.find('\0'));
+  const std::size_t n = CharBoundary(text, MaxPathBytes);
+  dst.Assign(text.substr(0, n));
   return n == src.size();
 }
 

@@ -174,6 +174,8 @@ TEST(PathText, ReadsBackWholeOnEitherRoad) {
   EXPECT_EQ(std::string(path.c_str()), longest.substr(1, 5));
   const PathText copy = path;
   EXPECT_TRUE(copy == path);
+  CopyField(path, std::string_view("/a/b\0c", 6));  // a C text ends at its NUL
+  EXPECT_EQ(std::string_view(path), "/a/b");
 }
 
 TEST_F(EntryTableTest, FailedAllocationIsToldAndAddsNothing) {
