@@ -174,6 +174,11 @@ TEST(Id3v2Test, TakesTheId3v2ValueOnlyWhereId3v1FallsShort) {
     EXPECT_EQ(entry.id3v2.unread != 0, row.sources == off && row.trailer == Trailer::None &&
                                            std::string(row.file) != "v23-truncated.mp3");
   }
+  // A file that is nothing but its trailer is read on the road through the head too.
+  FileEntry only{};
+  CopyField(only.path, folder.Write("only-tag.mp3", TrailerBytes("Alone", "Solo")));
+  ExpandRule("$T.mp3", only, 1, SystemFileOps(), nullptr, on);
+  EXPECT_EQ(std::string(only.newPath), folder.path() + "/Alone.mp3");
 }
 
 }  // namespace
