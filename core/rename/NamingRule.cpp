@@ -121,11 +121,18 @@ void ExpandAll(std::string_view rule, EntryTable& table, FileOps& ops,
     });
   }
   const bool counting = progress != nullptr && n > ProgressFrom;
-  for (int i = 0; i < split; ++i) {
-    if (counting) progress->Progress(i + 1 + secondDone.load(std::memory_order_relaxed), n);
-    expand(i);
+  // The second thread is waited for whatever happens here.
+  std::exception_ptr firstFailed;
+  try {
+    for (int i = 0; i < split; ++i) {
+      if (counting) progress->Progress(i + 1 + secondDone.load(std::memory_order_relaxed), n);
+      expand(i);
+    }
+  } catch (...) {
+    firstFailed = std::current_exception();
   }
   if (second.joinable()) second.join();
+  if (firstFailed) std::rethrow_exception(firstFailed);
   if (secondFailed) std::rethrow_exception(secondFailed);
   if (counting && split < n) progress->Progress(n, n);
 }
