@@ -17,6 +17,7 @@
 #include <unistd.h>
 
 #include "NowMs.h"
+#include "TagText.h"
 
 typedef struct Entry {
   const char* path;
@@ -42,21 +43,12 @@ static int Reserve(size_t n) {
 // Appends the field without its trailing spaces and NULs, as UTF-8, to the
 // pool; gives its offset, or (size_t)-1 when it is not CP932.
 static size_t Convert(iconv_t cd, const unsigned char* field, size_t width) {
-  size_t n = width;
-  for (size_t i = 0; i < width; ++i)
-    if (field[i] == 0) {
-      n = i;
-      break;
-    }
-  while (n > 0 && field[n - 1] == ' ') --n;
   // A CP932 character of one or two bytes takes at most three in UTF-8.
-  if (!Reserve(3 * n + 1)) return (size_t)-1;
+  if (!Reserve(3 * width + 1)) return (size_t)-1;
   const size_t at = poolUsed;
-  char* in = (char*)field;
   char* out = pool + at;
-  size_t left = 3 * n;
-  iconv(cd, NULL, NULL, NULL, NULL);
-  if (iconv(cd, &in, &n, &out, &left) == (size_t)-1 || n != 0) return (size_t)-1;
+  size_t left = 3 * width;
+  if (!ConvertField(cd, field, width, &out, &left)) return (size_t)-1;
   *out++ = '\0';
   poolUsed = (size_t)(out - pool);
   return at;

@@ -18,25 +18,11 @@
 #include <unistd.h>
 
 #include "NowMs.h"
+#include "TagText.h"
 
 #ifndef RENAME_NOREPLACE
 #define RENAME_NOREPLACE 1
 #endif
-
-// The field without its trailing spaces and NULs, converted to UTF-8.
-static int Convert(iconv_t cd, const unsigned char* field, size_t width, char** out,
-                   size_t* outLeft) {
-  size_t n = width;
-  for (size_t i = 0; i < width; ++i)
-    if (field[i] == 0) {
-      n = i;
-      break;
-    }
-  while (n > 0 && field[n - 1] == ' ') --n;
-  char* in = (char*)field;
-  iconv(cd, NULL, NULL, NULL, NULL);
-  return iconv(cd, &in, &n, out, outLeft) != (size_t)-1 && n == 0;
-}
 
 int main(int argc, char** argv) {
   iconv_t cd = iconv_open("UTF-8", "CP932");
@@ -76,13 +62,13 @@ int main(int argc, char** argv) {
     memcpy(newPath, path, dir);
     char* out = newPath + dir;
     size_t left = sizeof newPath - dir - 16;
-    if (!Convert(cd, tag + 3, 30, &out, &left)) {
+    if (!ConvertField(cd, tag + 3, 30, &out, &left)) {
       ++failed;
       continue;
     }
     *out++ = '(';
     --left;
-    if (!Convert(cd, tag + 33, 30, &out, &left)) {
+    if (!ConvertField(cd, tag + 33, 30, &out, &left)) {
       ++failed;
       continue;
     }

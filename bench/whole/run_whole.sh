@@ -482,19 +482,19 @@ ratio_row() {  # LABEL OP LIMIT JOB FIGURE OVER-JOB [OVER-FIGURE]
 # round's own ratio from the same round's runs: lowest..highest, and how many
 # rounds were over the limit.
 sum_row() {  # LABEL LIMIT JOB FIGURE (OVER-JOB OVER-FIGURE)...
-  local label=$1 limit=$2 top=$3 figure=$4 n i med best over cells=() reach=() specs=() each=()
+  local label=$1 limit=$2 top=$3 figure=$4 n i med best over cells=() reach=() picks=() each=()
   shift 4
   local -a parts=("$@")
   for n in "${counts[@]}"; do
     med="$(median "$top@$n" "$figure") / (0" best="$(minimum "$top@$n" "$figure") / (0"
-    specs=("$top@$n:$figure")
+    picks=("$top@$n:$figure")
     for ((i = 0; i < ${#parts[@]}; i += 2)); do
       med+=" + $(median "${parts[i]}@$n" "${parts[i + 1]}")"
       best+=" + $(minimum "${parts[i]}@$n" "${parts[i + 1]}")"
-      specs+=("${parts[i]}@$n:${parts[i + 1]}")
+      picks+=("${parts[i]}@$n:${parts[i + 1]}")
     done
     cells+=("$(cell "$(calc "$med)")" "<=" "$limit" "$(calc "$best)")")")
-    mapfile -t each < <(round_ratios "${specs[@]}")
+    mapfile -t each < <(round_ratios "${picks[@]}")
     if ((${#each[@]})); then
       over=$(printf '%s\n' "${each[@]}" | awk -v l="$limit" '$1 > l' | wc -l)
       reach+=("$(printf ' %-22s' "${each[0]}..${each[-1]}, $over/${#each[@]} over")")
@@ -508,8 +508,8 @@ sum_row() {  # LABEL LIMIT JOB FIGURE (OVER-JOB OVER-FIGURE)...
 # Per round, the first JOB@COUNT:FIGURE over the sum of the others, for the
 # rounds in which all of them were measured; sorted.
 round_ratios() {  # TOP OVER...
-  awk -F'\t' -v specs="$*" '
-    BEGIN { n = split(specs, s, " ") }
+  awk -F'\t' -v picks="$*" '
+    BEGIN { n = split(picks, s, " ") }
     { for (i = 1; i <= n; ++i) if ($1 ":" $3 == s[i]) { v[i, $2] = $4; seen[$2] = 1 } }
     END {
       for (r in seen) {
