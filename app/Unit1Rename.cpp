@@ -12,7 +12,6 @@
 #include "app/Unit1.h"
 #include "app/WindowPrompts.h"
 #include "core/platform/Cp932.h"
-#include "core/platform/Process.h"
 #include "core/rename/NamingRule.h"
 #include "core/rename/RenameRun.h"
 
@@ -87,7 +86,6 @@ void TForm1::rinemu1Click() {
   if (table.entryCount <= 0) return;
   const std::vector<selvane::FileStatus> origins = ExpandNames();
   selvane::RunRename(table, *fileOps, *prompts_, {&origins, trash, &history});
-  if (table.entryCount > selvane::ProgressFrom) selvane::GiveBackFreedMemory();
   RefreshLists();
   SelectRow(0);
   ShowTagPanel();

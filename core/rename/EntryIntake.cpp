@@ -139,10 +139,6 @@ AddResult AddBatch::Add(const char* path, std::string_view rule) {
   }
   // What each file was as its tag was read is kept while the batch has
   // read every row of the table, for the forecast that follows.
-  if (!knowsAll_ && table_.entryCount == 0) {
-    read_.clear();
-    knowsAll_ = true;
-  }
   knowsAll_ = knowsAll_ && !rule.empty() && rule.front() != '\0';
   AddResult result = AddResult::Duplicate;
   if (listed_.count(absolute) == 0) {

@@ -33,7 +33,8 @@ AddResult AddEntry(EntryTable& table, const char* path, std::string_view rule, U
 // otherwise while a batch adds to it.
 class AddBatch {
  public:
-  AddBatch(EntryTable& table, UserPrompts& ui) : table_(table), ui_(ui) {}
+  AddBatch(EntryTable& table, UserPrompts& ui)
+      : table_(table), ui_(ui), knowsAll_(table.entryCount == 0) {}
   AddResult Add(const char* path, std::string_view rule);
   // What each listed file was as the batch read its tag, row by row, when
   // the batch began on an empty table and read every row; else empty.
@@ -54,7 +55,7 @@ class AddBatch {
   bool indexed_ = false;
   std::string cwd_;
   std::vector<FileStatus> read_;
-  bool knowsAll_ = false;
+  bool knowsAll_;  // every row so far was read by this batch
 };
 
 }  // namespace selvane
