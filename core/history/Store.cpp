@@ -59,10 +59,7 @@ sql::Status InsertBatch(sql::Database& db, BatchKind kind, std::size_t files,
       .Bind(5, owner.pid)
       .Bind(6, owner.started);
   BindVolume(batch, 7, volume);
-  if (temporary.empty())
-    batch.BindNull(3);
-  else
-    batch.BindBlob(3, temporary);
+  BindText(batch, 3, temporary);
   return batch.Run();
 }
 
@@ -340,10 +337,7 @@ HistoryStore::Written HistoryStore::AddTagChange(BatchKind kind, const PlannedSt
     else
       statement.BindNull(6);
     statement.BindBlob(7, newEnd);
-    if (step.file.modified != 0)
-      statement.Bind(8, step.file.modified);
-    else
-      statement.BindNull(8);
+    BindNumber(statement, 8, step.file.modified, step.file.modified != 0);
     if (sql::Status s = statement.Run(); !s) return s;
     return CommitAdded(db_, transaction, added, id);
   });
@@ -392,21 +386,12 @@ sql::Status HistoryStore::FinishRename(std::int64_t batch,
     return s;
   for (StepOutcome o; next(o); o = StepOutcome{}) {
     update.Bind(1, static_cast<std::int64_t>(o.outcome));
-    if (o.place.empty())
-      update.BindNull(2);
-    else
-      update.BindBlob(2, o.place);
+    BindText(update, 2, o.place);
     BindIdentity(update, 3, o.placed, false);
     update.Bind(5, static_cast<std::int64_t>(o.replaced));
-    if (o.replacedPath.empty())
-      update.BindNull(6);
-    else
-      update.BindBlob(6, o.replacedPath);
+    BindText(update, 6, o.replacedPath);
     BindIdentity(update, 7, o.replacedFile);
-    if (o.placed.known)
-      update.Bind(12, o.placed.length);
-    else
-      update.BindNull(12);
+    BindNumber(update, 12, o.placed.length, o.placed.known);
     BindContent(update, 13, o.placed);
     BindContent(update, 15, o.replacedFile);
     update.Bind(10, batch).Bind(11, static_cast<std::int64_t>(o.seq));

@@ -30,14 +30,9 @@ Identity ReadIdentity(const sql::Statement& statement, int first, bool withLengt
 
 // Modification time and last bytes, for media that do not keep inode numbers.
 void BindContent(sql::Statement& statement, int first, const Identity& identity) {
-  if (identity.known && identity.modified != 0)
-    statement.Bind(first, identity.modified);
-  else
-    statement.BindNull(first);
-  if (identity.known && !identity.tail.empty())
-    statement.BindBlob(first + 1, identity.tail);
-  else
-    statement.BindNull(first + 1);
+  BindNumber(statement, first, identity.modified, identity.known && identity.modified != 0);
+  BindText(statement, first + 1,
+           identity.known ? std::string_view(identity.tail) : std::string_view());
 }
 
 void ReadContent(const sql::Statement& statement, int first, Identity& identity) {
@@ -47,7 +42,14 @@ void ReadContent(const sql::Statement& statement, int first, Identity& identity)
       statement.IsNull(first + 1) ? std::string() : std::string(statement.Blob(first + 1));
 }
 
-void BindText(sql::Statement& statement, int index, const std::string& bytes) {
+void BindNumber(sql::Statement& statement, int index, std::int64_t value, bool known) {
+  if (known)
+    statement.Bind(index, value);
+  else
+    statement.BindNull(index);
+}
+
+void BindText(sql::Statement& statement, int index, std::string_view bytes) {
   if (bytes.empty())
     statement.BindNull(index);
   else
