@@ -6,8 +6,6 @@
 
 #include <cerrno>
 #include <memory>
-#include <unordered_set>
-#include <vector>
 
 #include "core/platform/Cp932.h"
 #include "core/platform/Descriptor.h"
@@ -30,27 +28,32 @@ std::string TurnCase(const std::string& name) {
 
 enum class Answer { Ignores, Compares, Unknown };
 
+// Whether the folder's listing holds exactly `name`.
+bool Listed(const std::string& folder, const std::string& name) {
+  std::unique_ptr<DIR, platform::DirCloser> dir(::opendir(folder.c_str()));
+  if (!dir) return false;
+  while (const dirent* item = ::readdir(dir.get()))
+    if (name == item->d_name) return true;
+  return false;
+}
+
 // Asks the folder with its own names. Inode numbers say nothing here: a
-// FUSE medium hands out one per spelling.
+// FUSE medium hands out one per spelling. The turned name is asked first:
+// most folders answer "no such file" at once, and only a folder that
+// answers it is read through to see whether both spellings are listed.
 Answer AskFolder(const std::string& folder) {
   std::unique_ptr<DIR, platform::DirCloser> dir(::opendir(folder.c_str()));
   if (!dir) return Answer::Unknown;
-  std::unordered_set<std::string> listed;
-  std::vector<std::string> candidates;
+  int asked = 0;
   while (const dirent* item = ::readdir(dir.get())) {
-    std::string name = item->d_name;
-    if (name == "." || name == "..") continue;
-    if (TurnCase(name) != name && candidates.size() < 16) candidates.push_back(name);
-    listed.insert(std::move(name));
-  }
-  for (const std::string& name : candidates) {
+    const std::string name = item->d_name;
     const std::string turned = TurnCase(name);
-    // Both spellings listed: the folder keeps them apart.
-    if (listed.count(turned) != 0) return Answer::Compares;
+    if (name == "." || name == ".." || turned == name) continue;
     struct stat st {};
     if (::fstatat(::dirfd(dir.get()), turned.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0)
-      return Answer::Ignores;
+      return Listed(folder, turned) ? Answer::Compares : Answer::Ignores;
     if (errno == ENOENT) return Answer::Compares;
+    if (++asked == 16) break;
   }
   return Answer::Unknown;
 }
