@@ -100,13 +100,14 @@ void FileIntake::AddTheRest() {
     ListBox* const lists[] = {form_.ListBox1, form_.ListBox2};
     const int remembered = ItemIndex(form_.ListBox1);
     const int top = form_.ListBox1->verticalScrollBar()->value();
-    const int total = static_cast<int>(rest.size());
-    const bool counting = form_.table.entryCount + total > selvane::ProgressFrom;
+    const bool counting =
+        form_.table.entryCount + static_cast<int>(rest.size()) > selvane::ProgressFrom;
     const std::string rule = form_.NamingRule();
-    for (int i = 0; i < total; ++i) {
-      if (counting) form_.ShowProgress(i + 1, total);
-      AddArgument(rest[static_cast<std::size_t>(i)], rule);
-    }
+    // The files are listed first and named together, their tags read on
+    // two threads; the count in the status line follows the reading.
+    startBatch_->NameLater();
+    for (const std::string& native : rest) AddArgument(native, rule);
+    startBatch_->NameTheRest(rule, counting ? &form_.Prompts() : nullptr);
     // The command line has no text of its own for the status line.
     if (counting) form_.SetStatusText(QString());
     form_.RefreshLists(startBatch_->Statuses());
@@ -136,12 +137,13 @@ void FileIntake::AddPaths(const std::vector<std::string>& native, int remembered
   const int total = static_cast<int>(native.size());
   const bool counting = total > selvane::ProgressFrom;
   std::string cp932;
-  for (int i = 0; i < total; ++i) {
-    const bool added = AddNative(batch, native[static_cast<std::size_t>(i)], rule, cp932);
-    if (counting)
-      form_.ShowProgress(i + 1, total);
-    else if (added)
-      form_.SetStatusText(std::string_view(cp932));
+  if (counting) {
+    batch.NameLater();
+    for (const std::string& path : native) AddNative(batch, path, rule, cp932);
+    batch.NameTheRest(rule, &form_.Prompts());
+  } else {
+    for (const std::string& path : native)
+      if (AddNative(batch, path, rule, cp932)) form_.SetStatusText(std::string_view(cp932));
   }
   form_.SetStatusText(QStringLiteral("アイテム登録終了"));
   form_.RefreshLists(batch.Statuses());

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <new>
+#include <utility>
 
 #include "core/UserPrompts.h"
 #include "core/filelist/PathNames.h"
@@ -90,9 +91,10 @@ std::string NativeAbsolute(std::string_view cp932Path) {
   return native;
 }
 
-// Appends the absolute path that no entry holds yet.
-AddResult Append(EntryTable& table, std::string_view given, std::string_view rule, UserPrompts& ui,
-                 FileStatus* read = nullptr) {
+// Appends the absolute path that no entry holds yet. Without a rule the
+// entry keeps its name until it is named.
+AddResult Append(EntryTable& table, std::string_view given, const std::string_view* rule,
+                 UserPrompts& ui, FileStatus* read = nullptr) {
   // A longer path does not fit the record; cutting it would name another file.
   if (given.size() > MaxPathBytes) return AddResult::PathTooLong;
 
@@ -100,7 +102,10 @@ AddResult Append(EntryTable& table, std::string_view given, std::string_view rul
   if (entry) {
     try {
       CopyField(entry->path, given);
-      ExpandRule(rule, *entry, table.entryCount + 1, SystemFileOps(), read, table.tagSources);
+      if (rule != nullptr)
+        ExpandRule(*rule, *entry, table.entryCount + 1, SystemFileOps(), read, table.tagSources);
+      else
+        CopyField(entry->newPath, given);
     } catch (const std::bad_alloc&) {
       entry.reset();
     }
@@ -120,7 +125,7 @@ AddResult AddEntry(EntryTable& table, const char* path, std::string_view rule, U
     return AddResult::NoCp932Form;
   for (int i = 0; i < table.entryCount; ++i)
     if (std::strcmp(table[i].path, absolute.c_str()) == 0) return AddResult::Duplicate;
-  return Append(table, absolute, rule, ui);
+  return Append(table, absolute, &rule, ui);
 }
 
 // The duplicate test of a batch looks the path up in a set of the listed
@@ -143,14 +148,35 @@ AddResult AddBatch::Add(const char* path, std::string_view rule) {
   AddResult result = AddResult::Duplicate;
   if (listed_.count(absolute) == 0) {
     FileStatus status;
-    result = Append(table_, absolute, rule, ui_, knowsAll_ ? &status : nullptr);
+    const bool now = namedFrom_ < 0;
+    result = Append(table_, absolute, now ? &rule : nullptr, ui_,
+                    now && knowsAll_ ? &status : nullptr);
     if (result == AddResult::Added) {
       listed_.insert(PathOf(table_[table_.entryCount - 1]));
-      if (knowsAll_) read_.push_back(std::move(status));
+      if (now && knowsAll_) read_.push_back(std::move(status));
     }
   }
   if (result == AddResult::PathTooLong) tooLong_.push_back(ShortName(absolute));
   return result;
+}
+
+void AddBatch::NameLater() {
+  if (namedFrom_ < 0) namedFrom_ = table_.entryCount;
+}
+
+void AddBatch::NameTheRest(std::string_view rule, UserPrompts* progress) {
+  if (namedFrom_ < 0) return;
+  const int from = std::exchange(namedFrom_, -1);
+  std::vector<FileStatus> read;
+  try {
+    ExpandAll(rule, table_, SystemFileOps(), knowsAll_ ? &read : nullptr, progress, from);
+  } catch (const std::bad_alloc&) {
+    // The rows not named yet keep their names; they are listed all the same.
+    knowsAll_ = false;
+    ui_.ShowError(Cp932("動的メモリの確保ができませんでした。"));
+    return;
+  }
+  if (knowsAll_) read_.insert(read_.end(), read.begin(), read.end());
 }
 
 const std::vector<FileStatus>& AddBatch::Statuses() {

@@ -36,6 +36,12 @@ class AddBatch {
   AddBatch(EntryTable& table, UserPrompts& ui)
       : table_(table), ui_(ui), knowsAll_(table.entryCount == 0) {}
   AddResult Add(const char* path, std::string_view rule);
+  // From now on Add lists each file without naming it: NameTheRest names
+  // all of them at once, reading their tags on two threads over many
+  // files (`progress`, when given, hears how far it is). Until then those
+  // rows keep their names.
+  void NameLater();
+  void NameTheRest(std::string_view rule, UserPrompts* progress = nullptr);
   // What each listed file was as the batch read its tag, row by row, when
   // the batch began on an empty table and read every row; else empty.
   const std::vector<FileStatus>& Statuses();
@@ -55,7 +61,8 @@ class AddBatch {
   bool indexed_ = false;
   std::string cwd_;
   std::vector<FileStatus> read_;
-  bool knowsAll_;  // every row so far was read by this batch
+  bool knowsAll_;       // every row so far was read by this batch
+  int namedFrom_ = -1;  // the first row NameTheRest names; -1: Add names each
 };
 
 }  // namespace selvane

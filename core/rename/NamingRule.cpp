@@ -1,5 +1,6 @@
 #include "core/rename/NamingRule.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstring>
@@ -91,22 +92,25 @@ void ExpandRule(std::string_view rule, FileEntry& entry, int position, FileOps& 
 }
 
 void ExpandAll(std::string_view rule, EntryTable& table, FileOps& ops,
-               std::vector<FileStatus>* statuses, UserPrompts* progress) {
+               std::vector<FileStatus>* statuses, UserPrompts* progress, int from) {
   const int n = table.entryCount;
+  from = std::clamp(from, 0, std::max(n, 0));
+  const int rows = n - from;
   const bool reads = !rule.empty() && rule.front() != '\0';
   if (statuses != nullptr) {
     statuses->clear();
-    if (reads) statuses->resize(static_cast<std::size_t>(n));
+    if (reads) statuses->resize(static_cast<std::size_t>(rows));
   }
   const auto expand = [&](int i) {
     FileStatus* status =
-        reads && statuses != nullptr ? &(*statuses)[static_cast<std::size_t>(i)] : nullptr;
+        reads && statuses != nullptr ? &(*statuses)[static_cast<std::size_t>(i - from)] : nullptr;
     ExpandRule(rule, table[i], i + 1, ops, status, table.tagSources);
   };
   // Reading a tag is mostly waiting on the system: over many files a second
   // thread takes the second half of the rows meanwhile. Each row is its
   // own; only the count of the second half's rows is shared.
-  const int split = reads && n >= TwoThreadsFrom && ops.ReadsFromTwoThreads() ? n / 2 : n;
+  const int split =
+      reads && rows >= TwoThreadsFrom && ops.ReadsFromTwoThreads() ? from + rows / 2 : n;
   std::atomic<int> secondDone{0};
   std::exception_ptr secondFailed;
   std::thread second;
@@ -124,8 +128,9 @@ void ExpandAll(std::string_view rule, EntryTable& table, FileOps& ops,
   // The second thread is waited for whatever happens here.
   std::exception_ptr firstFailed;
   try {
-    for (int i = 0; i < split; ++i) {
-      if (counting) progress->Progress(i + 1 + secondDone.load(std::memory_order_relaxed), n);
+    for (int i = from; i < split; ++i) {
+      if (counting)
+        progress->Progress(i - from + 1 + secondDone.load(std::memory_order_relaxed), rows);
       expand(i);
     }
   } catch (...) {
@@ -134,7 +139,7 @@ void ExpandAll(std::string_view rule, EntryTable& table, FileOps& ops,
   if (second.joinable()) second.join();
   if (firstFailed) std::rethrow_exception(firstFailed);
   if (secondFailed) std::rethrow_exception(secondFailed);
-  if (counting && split < n) progress->Progress(n, n);
+  if (counting && split < n) progress->Progress(rows, rows);
 }
 
 std::string_view FindForbiddenChars(std::string_view text) {

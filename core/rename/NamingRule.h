@@ -39,12 +39,13 @@ void ExpandRule(std::string_view rule, FileEntry& entry, int position,
 // From this many rows on, ExpandAll reads on two threads where `ops` may.
 inline constexpr int TwoThreadsFrom = 256;
 
-// ExpandRule for every entry in list order, positions from 1. `statuses`,
-// when given, gets each row's status as its tag was read (empty under an
-// empty rule); `progress`, when given, hears how far it is over more than
-// ProgressFrom rows.
+// ExpandRule for every entry from row `from` on, in list order, positions
+// from from + 1. `statuses`, when given, gets each of those rows' status as
+// its tag was read (empty under an empty rule); `progress`, when given,
+// hears how far it is over more than ProgressFrom rows.
 void ExpandAll(std::string_view rule, EntryTable& table, FileOps& ops = SystemFileOps(),
-               std::vector<FileStatus>* statuses = nullptr, UserPrompts* progress = nullptr);
+               std::vector<FileStatus>* statuses = nullptr, UserPrompts* progress = nullptr,
+               int from = 0);
 
 // ForbiddenNameChars when `text` holds any of them (trail bytes never
 // count), else an empty view.

@@ -93,6 +93,36 @@ TEST_F(EntryTableTest, NewEntryIsNamedWithItsPosition) {
   EXPECT_EQ(std::string(table_[2].newPath), folder_ / "03 Love.mp3");
 }
 
+// Files listed first and named together (on two threads) take the names,
+// positions and statuses they take when each is named as it comes in.
+TEST_F(EntryTableTest, NamingPutOffNamesAsNamingEachDoes) {
+  constexpr int Count = TwoThreadsFrom + 44;
+  std::vector<std::string> paths;
+  for (int i = 0; i < Count; ++i)
+    paths.push_back(folder_.Write(std::to_string(i) + ".mp3",
+                                  TrailerBytes(("T" + std::to_string(i)).c_str(), "Kei")));
+  EntryTable later;
+  AddBatch each(table_, ui_), together(later, ui_);
+  together.Add(paths[0].c_str(), "$R $T.mp3");
+  together.NameLater();
+  for (const std::string& path : paths) {
+    each.Add(path.c_str(), "$R $T.mp3");
+    together.Add(path.c_str(), "$R $T.mp3");
+  }
+  EXPECT_STREQ(later[1].newPath, later[1].path);  // unnamed rows keep their names meanwhile
+  together.NameTheRest("$R $T.mp3");
+  ASSERT_EQ(later.entryCount, Count);
+  for (int i = 0; i < Count; ++i) {
+    EXPECT_STREQ(later[i].newPath, table_[i].newPath) << i;
+    EXPECT_STREQ(later[i].artist, "Kei") << i;
+  }
+  const std::vector<FileStatus>& read = together.Statuses();
+  ASSERT_EQ(read.size(), each.Statuses().size());
+  for (std::size_t i = 0; i < read.size(); ++i)
+    EXPECT_TRUE(read[i].SameEntryAs(each.Statuses()[i]) && read[i].length == 128) << i;
+  ClearEntries(later);
+}
+
 // A whole collection: the commands over 100,000 entries keep the list's
 // rules (no duplicate, "$R" by position, sorted by bytes, one slot per row).
 TEST(WholeCollection, CommandsOverAHundredThousandEntries) {
