@@ -49,7 +49,11 @@ bool FolderRules::SameName(std::string_view a, std::string_view b) {
 
 std::string_view FolderRules::PathKey(std::string_view path, std::string& storage) {
   const std::string_view plain = NameKey(path, storage);
-  const std::size_t start = LastPartStart(plain);
+  return SpelledPathKey(plain, LastPartStart(plain), storage);
+}
+
+std::string_view FolderRules::SpelledPathKey(std::string_view plain, std::size_t start,
+                                             std::string& storage) {
   // Folding costs a copy: only a folder that ignores case needs it.
   if (start == plain.size() || !RuleOfFolder(FolderPart(plain, start)).ignoresCase) return plain;
   std::string key(plain.substr(0, start));

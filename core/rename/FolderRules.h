@@ -29,6 +29,10 @@ class FolderRules {
   // The key of a path (as NameKey spells it) whose last part is folded
   // where its folder ignores case; built in `storage` when it differs.
   std::string_view PathKey(std::string_view path, std::string& storage);
+  // The same for a path already spelled as NameKey spells it, whose last
+  // part starts at `lastStart`.
+  std::string_view SpelledPathKey(std::string_view plain, std::size_t lastStart,
+                                  std::string& storage);
 
  protected:
   // Asks a CP932 folder ("" is the current one) once.

@@ -15,17 +15,23 @@ std::string Parent(const std::string& path) {
 
 }  // namespace
 
+PlannedDisk::Spelled PlannedDisk::Spell(std::string_view name, std::string& storage) {
+  const std::string_view plain = NameKey(name, storage);
+  return {plain, LastPartStart(plain)};
+}
+
 void PlannedDisk::Moved(std::string_view from, std::string_view to) {
   Place moved;
   std::string storage, keyStorage;
-  const std::string_view plain = NameKey(from, storage);
-  if (PlainFolder(FolderOf(plain))) {
-    if (const auto it = names_.find(Key(plain, keyStorage)); it != names_.end()) {
+  const Spelled spelled = Spell(from, storage);
+  if (PlainFolder(spelled.Folder())) {
+    const std::string_view key = rules_.SpelledPathKey(spelled.plain, spelled.lastStart, keyStorage);
+    if (const auto it = names_.find(key); it != names_.end()) {
       moved.status = it->second.status;
       moved.real = it->second.real;
     } else {
       moved.status = Real(from, false);
-      moved.real = std::string(plain);
+      moved.real = std::string(spelled.plain);
     }
   } else {
     bool touched = false;
@@ -33,18 +39,19 @@ void PlannedDisk::Moved(std::string_view from, std::string_view to) {
     moved = Walk(from, false, links, touched);
   }
   if (moved.status.kind == FileKind::Missing) moved.real = std::string(from);
-  std::string fromStorage, toStorage;
-  const std::string fromKey(Key(Located(from), fromStorage)), toKey(Key(Located(to), toStorage));
-  if (moved.status.kind == FileKind::Folder || moved.status.link) plain_.clear();
-  names_[fromKey] = PlannedEntry{};
-  names_[toKey] = PlannedEntry{moved.status, std::move(moved.real)};
+  const std::string fromKey = LocatedKey(from), toKey = LocatedKey(to);
+  if (moved.status.kind == FileKind::Folder || moved.status.link) {
+    plain_.clear();
+    hasLast_ = false;
+  }
+  names_[std::pmr::string(fromKey, &arena_)] = PlannedEntry{};
+  names_[std::pmr::string(toKey, &arena_)] = PlannedEntry{moved.status, std::move(moved.real)};
 }
 
 bool PlannedDisk::Planned(std::string_view name) {
   if (names_.empty()) return false;
-  std::string storage;
-  const std::string located = Located(name);
-  const auto it = names_.find(Key(located, storage));
+  const std::string key = LocatedKey(name);
+  const auto it = names_.find(std::string_view(key));
   return it != names_.end() && it->second.status.kind != FileKind::Missing;
 }
 
@@ -53,9 +60,10 @@ FileStatus PlannedDisk::Status(const char* path) {
   // Nearly always the name lies in a folder that nothing planned and no
   // link touches, and is no link itself: it is where it is written.
   std::string storage, keyStorage;
-  const std::string_view plain = NameKey(path, storage);
-  if (PlainFolder(FolderOf(plain))) {
-    if (const auto it = names_.find(Key(plain, keyStorage)); it != names_.end()) {
+  const Spelled spelled = Spell(path, storage);
+  if (PlainFolder(spelled.Folder())) {
+    const std::string_view key = rules_.SpelledPathKey(spelled.plain, spelled.lastStart, keyStorage);
+    if (const auto it = names_.find(key); it != names_.end()) {
       if (!it->second.status.link) return it->second.status;
     } else if (FileStatus real = Real(path, false); !real.link) {
       return real;
@@ -71,12 +79,20 @@ FileStatus PlannedDisk::Status(const char* path) {
 // no planned name and no link. Kept until a folder or a link moves.
 bool PlannedDisk::PlainFolder(std::string_view folder) {
   if (folder.empty()) return false;
-  if (const auto it = plain_.find(folder); it != plain_.end()) return it->second;
-  bool touched = false;
-  int links = 0;
-  const Place place = Walk(folder, true, links, touched, true);
-  const bool plain = !touched && place.status.kind == FileKind::Folder && place.at == folder;
-  plain_.emplace(std::string(folder), plain);
+  if (hasLast_ && folder == lastFolder_) return lastPlain_;
+  bool plain = false;
+  if (const auto it = plain_.find(folder); it != plain_.end()) {
+    plain = it->second;
+  } else {
+    bool touched = false;
+    int links = 0;
+    const Place place = Walk(folder, true, links, touched, true);
+    plain = !touched && place.status.kind == FileKind::Folder && place.at == folder;
+    plain_.emplace(std::string(folder), plain);
+  }
+  lastFolder_.assign(folder);
+  lastPlain_ = plain;
+  hasLast_ = true;
   return plain;
 }
 
@@ -93,6 +109,14 @@ std::string PlannedDisk::Located(std::string_view name) {
   const Place place = Walk(folder, true, links, touched, true);
   if (place.status.kind != FileKind::Folder || place.at.empty()) return std::string(plain);
   return place.at + std::string(plain.substr(folder.size()));
+}
+
+std::string PlannedDisk::LocatedKey(std::string_view name) {
+  std::string storage, keyStorage;
+  const Spelled spelled = Spell(name, storage);
+  if (spelled.Folder().empty() || PlainFolder(spelled.Folder()))
+    return std::string(rules_.SpelledPathKey(spelled.plain, spelled.lastStart, keyStorage));
+  return std::string(Key(Located(name), keyStorage));
 }
 
 // The real disk's answer: the current row's path as it was before the

@@ -9,6 +9,7 @@
 // that has just read them); every folder on the way once at most.
 #include <cstddef>
 #include <functional>
+#include <memory_resource>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -42,6 +43,15 @@ class PlannedDisk final : public DiskLooks {
     FileStatus status;  // kind Missing: vacated
     std::string real;   // where the entry lies on the real disk
   };
+  // A name spelled as NameKey spells it, and where its last part starts.
+  struct Spelled {
+    std::string_view plain;
+    std::size_t lastStart;
+    std::string_view Folder() const {
+      return lastStart == 0 ? std::string_view() : plain.substr(0, lastStart - 1);
+    }
+  };
+  static Spelled Spell(std::string_view name, std::string& storage);
   // Where a walk ended: what is there, and its name in the plan and on the
   // real disk (they differ under a folder a row moves).
   struct Place {
@@ -54,6 +64,8 @@ class PlannedDisk final : public DiskLooks {
 
   bool PlainFolder(std::string_view folder);
   std::string Located(std::string_view name);
+  // The key of where a name lies in the plan.
+  std::string LocatedKey(std::string_view name);
   std::string_view Key(std::string_view name, std::string& storage) {
     return rules_.PathKey(name, storage);
   }
@@ -74,8 +86,14 @@ class PlannedDisk final : public DiskLooks {
   };
   template <typename Value>
   using ByName = std::unordered_map<std::string, Value, ByText, std::equal_to<>>;
-  ByName<PlannedEntry> names_;  // by where they lie, as their folder compares names
+  // The plan's names live as long as the plan: they are taken from one
+  // arena and given back together.
+  std::pmr::monotonic_buffer_resource arena_;
+  std::pmr::unordered_map<std::pmr::string, PlannedEntry, ByText, std::equal_to<>> names_{&arena_};
   ByName<bool> plain_;
+  // The folder asked last and its answer: rows come folder by folder.
+  std::string lastFolder_;
+  bool lastPlain_ = false, hasLast_ = false;
   const char* currentPath_ = nullptr;
   const FileStatus* currentOrigin_ = nullptr;
   ByName<FileStatus> folders_;
