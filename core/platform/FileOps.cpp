@@ -9,12 +9,14 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "core/platform/Cp932.h"
 #include "core/platform/Descriptor.h"
+#include "core/platform/FolderListing.h"
 #include "core/platform/MoveInternal.h"
 
 namespace selvane {
@@ -124,6 +126,16 @@ class SystemOps final : public FileOps {
   explicit SystemOps(MoveOptions options) : options_(std::move(options)) {}
 
   bool ReadsFromTwoThreads() const override { return true; }
+
+  bool ListFolder(const char* folder, const std::function<bool(std::string_view)>& each) override {
+    std::string native;
+    if (!Cp932PathToNative(folder, native)) return false;
+    FolderListing listing(native);
+    if (!listing.IsOpen()) return false;
+    while (const std::optional<std::string_view> name = listing.Next())
+      if (!each(*name)) break;
+    return true;
+  }
 
   FileResult Length(const char* path, std::int64_t& length) override {
     Fd fd;

@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 
 namespace selvane {
 
@@ -127,6 +128,15 @@ class FileOps {
   // True when the reading calls above may run on two threads at once (the
   // system's calls may; a test's stand-in may keep a log).
   virtual bool ReadsFromTwoThreads() const { return false; }
+  // Calls `each` with the native names a CP932 folder holds ("." and ".."
+  // left out) while it returns true, for a caller about to ask after many
+  // names in it. False when the folder cannot be read, or these calls do
+  // not read folders.
+  virtual bool ListFolder(const char* folder, const std::function<bool(std::string_view)>& each) {
+    (void)folder;
+    (void)each;
+    return false;
+  }
   // Sets the record told of each placeholder (MoveOptions::placeholder)
   // and gives back the one it replaces; a FileOps that never makes one
   // ignores it.

@@ -1,6 +1,9 @@
 #pragma once
 // The one look at the disk that the row decision takes: what a name holds
 // now. The real disk answers it, and so does the forecast's plan of it.
+#include <functional>
+#include <string_view>
+
 #include "core/platform/FileOps.h"
 
 namespace selvane {
@@ -10,6 +13,12 @@ class DiskLooks {
   virtual ~DiskLooks() = default;
   // What `path` names, as FileOps::Status tells it (links described).
   virtual FileStatus Status(const char* path) = 0;
+  // FileOps::ListFolder of the disk as it is; a plan of it lists nothing.
+  virtual bool ListFolder(const char* folder, const std::function<bool(std::string_view)>& each) {
+    (void)folder;
+    (void)each;
+    return false;
+  }
 };
 
 // The disk as it is.
@@ -17,6 +26,9 @@ class RealDisk final : public DiskLooks {
  public:
   explicit RealDisk(FileOps& ops) : ops_(ops) {}
   FileStatus Status(const char* path) override { return ops_.Status(path); }
+  bool ListFolder(const char* folder, const std::function<bool(std::string_view)>& each) override {
+    return ops_.ListFolder(folder, each);
+  }
 
  private:
   FileOps& ops_;

@@ -1,9 +1,11 @@
 #include "core/rename/PlannedDisk.h"
 
+#include <algorithm>
 #include <utility>
 #include <vector>
 
 #include "core/filelist/PathNames.h"
+#include "core/platform/Cp932.h"
 
 namespace selvane {
 namespace {
@@ -124,10 +126,50 @@ std::string PlannedDisk::LocatedKey(std::string_view name) {
 // now.
 FileStatus PlannedDisk::Real(std::string_view name, bool folderOnTheWay) {
   if (currentOrigin_ != nullptr && name.data() == currentPath_) return *currentOrigin_;
-  if (!folderOnTheWay) return real_.Status(std::string(name).c_str());
+  if (!folderOnTheWay) {
+    if (KnownAbsent(name)) return {};
+    return real_.Status(std::string(name).c_str());
+  }
   const auto it = folders_.find(name);
   if (it != folders_.end()) return it->second;
   return folders_.emplace(std::string(name), real_.Status(std::string(name).c_str())).first->second;
+}
+
+// A name in a folder read whole that does not hold it. Only a folder that
+// compares names byte for byte on a local medium is read: there a name
+// absent from the listing is absent. A folder much larger than the plan's
+// rows is left to be asked name by name.
+bool PlannedDisk::KnownAbsent(std::string_view name) {
+  const std::size_t start = LastPartStart(name);
+  if (start == 0 || start == name.size()) return false;
+  const std::string_view last = name.substr(start);
+  if (last == "." || last == "..") return false;
+  const std::string_view folder = name.substr(0, start == 1 ? 1 : start - 1);
+  auto it = listings_.find(folder);
+  if (it == listings_.end()) it = listings_.emplace(std::string(folder), FolderNames{}).first;
+  FolderNames& names = it->second;
+  if (!names.listed) {
+    if (++names.asked != ListFrom) return false;
+    const FolderRule& rule = rules_.RuleFor(name);
+    if (rule.ignoresCase || !rule.medium.keepsInodes || rule.medium.fatFamily) return false;
+    const std::size_t most = 4 * rows_ + 1024;
+    bool whole = true;
+    const bool read = real_.ListFolder(std::string(folder).c_str(), [&](std::string_view native) {
+      names.hashes.push_back(std::hash<std::string_view>{}(native));
+      whole = names.hashes.size() <= most;
+      return whole;
+    });
+    if (!read || !whole) {
+      names.hashes = {};
+      return false;
+    }
+    std::sort(names.hashes.begin(), names.hashes.end());
+    names.listed = true;
+  }
+  std::string native;
+  if (!Cp932PathToNative(last, native)) return false;
+  return !std::binary_search(names.hashes.begin(), names.hashes.end(),
+                             std::hash<std::string_view>{}(native));
 }
 
 // The entry at `at` (the plan's name) whose real name is `real`.

@@ -13,6 +13,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 #include "core/rename/DiskLooks.h"
 #include "core/rename/FolderRules.h"
@@ -22,7 +23,10 @@ namespace selvane {
 class PlannedDisk final : public DiskLooks {
  public:
   // `rules` tells which folders take names differing only in case for one.
-  PlannedDisk(DiskLooks& real, FolderRules& rules) : real_(real), rules_(rules) {}
+  // `rows`: how many rows the plan is made for (a folder far larger than
+  // that is not read whole).
+  PlannedDisk(DiskLooks& real, FolderRules& rules, int rows = 0)
+      : real_(real), rules_(rules), rows_(rows < 0 ? 0 : static_cast<std::size_t>(rows)) {}
 
   // The row about to be decided: its path held `origin` before the first
   // row, which stands for it until a planned name says otherwise.
@@ -70,6 +74,7 @@ class PlannedDisk final : public DiskLooks {
     return rules_.PathKey(name, storage);
   }
   FileStatus Real(std::string_view name, bool folderOnTheWay);
+  bool KnownAbsent(std::string_view name);
   PlannedEntry EntryAt(const std::string& at, const std::string& real, bool folderOnTheWay,
                        bool& touched);
   Place Walk(std::string_view path, bool follow, int& links, bool& touched, bool folder = false);
@@ -97,6 +102,17 @@ class PlannedDisk final : public DiskLooks {
   const char* currentPath_ = nullptr;
   const FileStatus* currentOrigin_ = nullptr;
   ByName<FileStatus> folders_;
+  // Over many names asked after in one folder, the folder is read once and
+  // a name it does not hold needs no look of its own: each folder's asks
+  // counted, and once read, the hashes of its native names, sorted.
+  static constexpr int ListFrom = 64;
+  struct FolderNames {
+    int asked = 0;
+    bool listed = false;
+    std::vector<std::size_t> hashes;
+  };
+  ByName<FolderNames> listings_;
+  std::size_t rows_;
 };
 
 }  // namespace selvane

@@ -339,7 +339,7 @@ std::vector<RowOutlook> ForecastRename(const EntryTable& table, FileOps& ops,
   std::vector<FileStatus> looked;
   const std::vector<FileStatus>& start = OriginsToUse(table, real, origins, looked);
   const std::vector<char> holds = FoldersHoldingRows(table, start, real);
-  PlannedDisk disk(real, rules);
+  PlannedDisk disk(real, rules, table.entryCount);
   RunSoFar soFar;
   for (std::size_t i = 0; i < rows.size(); ++i) {
     const FileEntry& entry = table[static_cast<int>(i)];

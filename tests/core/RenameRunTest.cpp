@@ -397,6 +397,23 @@ TEST_F(RenameRunTest, ForecastAndRunAgreeRowByRow) {
   EXPECT_FALSE(Contains(report, music_ / "pipe.mp3"));
 }
 
+// Over many rows into one folder the forecast reads the folder once; what
+// it holds (a folder, files under Japanese names) is still found taken.
+TEST_F(RenameRunTest, ForecastOverManyRowsOfOneFolderFindsEveryTakenName) {
+  ASSERT_EQ(::mkdir((music_ / "曲80.mp3").c_str(), 0700), 0);
+  for (int i = 0; i < 100; ++i) {
+    const std::string n = std::to_string(i);
+    if (i % 10 == 9) WriteBytes(music_ / ("曲" + n + ".mp3"), "taken");
+    Add(music_ / ("s" + n + ".mp3"), music_.path() + Cp932("/曲" + n + ".mp3"), "s");
+  }
+  const std::vector<RowOutlook> forecast = ForecastRename(table_, SystemFileOps());
+  for (std::size_t i = 0; i < forecast.size(); ++i)
+    EXPECT_EQ(forecast[i].outlook, i == 80       ? Outlook::CannotMove
+                                   : i % 10 == 9 ? Outlook::AsksExisting
+                                                 : Outlook::Moves)
+        << i;
+}
+
 // A link refused for its target, and a control character, are told in the
 // skip box with their own reasons; the control character shows as ^[.
 TEST_F(RenameRunTest, LinkToItsNewNameAndControlCharactersAreRefusedInTheSkipBox) {
