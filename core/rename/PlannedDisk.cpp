@@ -41,18 +41,18 @@ void PlannedDisk::Moved(std::string_view from, std::string_view to) {
     moved = Walk(from, false, links, touched);
   }
   if (moved.status.kind == FileKind::Missing) moved.real = std::string(from);
-  const std::string fromKey = LocatedKey(from), toKey = LocatedKey(to);
+  std::pmr::string fromKey = LocatedKey(from), toKey = LocatedKey(to);
   if (moved.status.kind == FileKind::Folder || moved.status.link) {
     plain_.clear();
     hasLast_ = false;
   }
-  names_[std::pmr::string(fromKey, &arena_)] = PlannedEntry{};
-  names_[std::pmr::string(toKey, &arena_)] = PlannedEntry{moved.status, std::move(moved.real)};
+  names_[std::move(fromKey)] = PlannedEntry{};
+  names_[std::move(toKey)] = PlannedEntry{moved.status, std::move(moved.real)};
 }
 
 bool PlannedDisk::Planned(std::string_view name) {
   if (names_.empty()) return false;
-  const std::string key = LocatedKey(name);
+  const std::pmr::string key = LocatedKey(name);
   const auto it = names_.find(std::string_view(key));
   return it != names_.end() && it->second.status.kind != FileKind::Missing;
 }
@@ -113,12 +113,13 @@ std::string PlannedDisk::Located(std::string_view name) {
   return place.at + std::string(plain.substr(folder.size()));
 }
 
-std::string PlannedDisk::LocatedKey(std::string_view name) {
+std::pmr::string PlannedDisk::LocatedKey(std::string_view name) {
   std::string storage, keyStorage;
   const Spelled spelled = Spell(name, storage);
   if (spelled.Folder().empty() || PlainFolder(spelled.Folder()))
-    return std::string(rules_.SpelledPathKey(spelled.plain, spelled.lastStart, keyStorage));
-  return std::string(Key(Located(name), keyStorage));
+    return std::pmr::string(rules_.SpelledPathKey(spelled.plain, spelled.lastStart, keyStorage),
+                            &arena_);
+  return std::pmr::string(Key(Located(name), keyStorage), &arena_);
 }
 
 // The real disk's answer: the current row's path as it was before the
@@ -145,9 +146,13 @@ bool PlannedDisk::KnownAbsent(std::string_view name) {
   const std::string_view last = name.substr(start);
   if (last == "." || last == "..") return false;
   const std::string_view folder = name.substr(0, start == 1 ? 1 : start - 1);
-  auto it = listings_.find(folder);
-  if (it == listings_.end()) it = listings_.emplace(std::string(folder), FolderNames{}).first;
-  FolderNames& names = it->second;
+  if (lastListing_ == nullptr || folder != lastListingFolder_) {
+    auto it = listings_.find(folder);
+    if (it == listings_.end()) it = listings_.emplace(std::string(folder), FolderNames{}).first;
+    lastListing_ = &it->second;  // the map's nodes stay where they are
+    lastListingFolder_.assign(folder);
+  }
+  FolderNames& names = *lastListing_;
   if (!names.listed) {
     if (++names.asked != ListFrom) return false;
     const FolderRule& rule = rules_.RuleFor(name);

@@ -26,7 +26,9 @@ class PlannedDisk final : public DiskLooks {
   // `rows`: how many rows the plan is made for (a folder far larger than
   // that is not read whole).
   PlannedDisk(DiskLooks& real, FolderRules& rules, int rows = 0)
-      : real_(real), rules_(rules), rows_(rows < 0 ? 0 : static_cast<std::size_t>(rows)) {}
+      : real_(real), rules_(rules), rows_(rows < 0 ? 0 : static_cast<std::size_t>(rows)) {
+    names_.reserve(2 * rows_);  // each row vacates one name and takes another
+  }
 
   // The row about to be decided: its path held `origin` before the first
   // row, which stands for it until a planned name says otherwise.
@@ -68,8 +70,8 @@ class PlannedDisk final : public DiskLooks {
 
   bool PlainFolder(std::string_view folder);
   std::string Located(std::string_view name);
-  // The key of where a name lies in the plan.
-  std::string LocatedKey(std::string_view name);
+  // The key of where a name lies in the plan, kept in the plan's arena.
+  std::pmr::string LocatedKey(std::string_view name);
   std::string_view Key(std::string_view name, std::string& storage) {
     return rules_.PathKey(name, storage);
   }
@@ -112,6 +114,8 @@ class PlannedDisk final : public DiskLooks {
     std::vector<std::size_t> hashes;
   };
   ByName<FolderNames> listings_;
+  FolderNames* lastListing_ = nullptr;  // the folder asked after last, and its name
+  std::string lastListingFolder_;
   std::size_t rows_;
 };
 
