@@ -3,7 +3,11 @@
 #include <QList>
 #include <QScrollBar>
 #include <QString>
+#include <functional>
 #include <optional>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
 #include <utility>
 
 #include "app/ListRows.h"
@@ -43,19 +47,26 @@ QString FromUtf8(std::string_view text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
+std::string FolderOfArgument(const std::string& native, std::size_t slash) {
+  return slash == std::string::npos ? std::string(".") : native.substr(0, slash == 0 ? 1 : slash);
+}
+
 // The stored name of the file that the native path's final component names:
 // the component itself when something has exactly that name, else the first
 // name in the order the folder reports that matches it. None when nothing
-// matches.
-std::optional<std::string> FindStoredName(const std::string& native) {
+// matches. `listed` tells a name its folder lists as it is written (and no
+// link), which needs no look of its own.
+std::optional<std::string> FindStoredName(const std::string& native,
+                                          const std::function<bool(std::string_view folder,
+                                                                   std::string_view name)>& listed) {
   const std::size_t slash = native.rfind('/');
   const std::string base = slash == std::string::npos ? native : native.substr(slash + 1);
   if (base.empty() || base == "." || base == "..") return std::nullopt;
+  if (listed && listed(FolderOfArgument(native, slash), base)) return base;
   int error = 0;
   if (selvane::NativeStatus(native, &error).kind != selvane::FileKind::Missing && error == 0)
     return base;
-  selvane::FolderListing folder(
-      slash == std::string::npos ? std::string(".") : native.substr(0, slash == 0 ? 1 : slash));
+  selvane::FolderListing folder(FolderOfArgument(native, slash));
   const QString pattern = FromUtf8(base);
   while (const std::optional<std::string_view> name = folder.Next())
     if (WildcardMatch(pattern, FromUtf8(*name))) return std::string(*name);
@@ -74,6 +85,47 @@ bool AddNative(selvane::AddBatch& batch, const std::string& native, const std::s
 }
 
 }  // namespace
+
+// The folders of many arguments: a folder that many of them name is read
+// once, and its names (links left out) are known without a look each.
+class FileIntake::ArgumentFolders {
+ public:
+  bool Lists(std::string_view folder, std::string_view name) {
+    if (last_ == nullptr || folder != lastFolder_) {
+      auto it = folders_.find(std::string(folder));
+      if (it == folders_.end()) it = folders_.emplace(std::string(folder), Folder{}).first;
+      last_ = &it->second;
+      lastFolder_.assign(folder);
+    }
+    Folder& known = *last_;
+    if (!known.read) {
+      if (++known.asked < ReadFrom) return false;
+      selvane::FolderListing listing{std::string(folder)};
+      bool maybeLink = false;
+      while (const std::optional<std::string_view> entry = listing.Next(&maybeLink))
+        if (!maybeLink) known.names.emplace(*entry);
+      known.read = true;
+    }
+    return known.names.find(name) != known.names.end();
+  }
+
+ private:
+  static constexpr int ReadFrom = 64;
+  struct ByText {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view text) const {
+      return std::hash<std::string_view>{}(text);
+    }
+  };
+  struct Folder {
+    int asked = 0;
+    bool read = false;
+    std::unordered_set<std::string, ByText, std::equal_to<>> names;
+  };
+  std::unordered_map<std::string, Folder> folders_;
+  Folder* last_ = nullptr;  // the map's nodes stay where they are
+  std::string lastFolder_;
+};
 
 FileIntake::FileIntake(TForm1& form)
     : form_(form),
@@ -106,7 +158,8 @@ void FileIntake::AddTheRest() {
     // The files are listed first and named together, their tags read on
     // two threads; the count in the status line follows the reading.
     startBatch_->NameLater();
-    for (const std::string& native : rest) AddArgument(native, rule);
+    ArgumentFolders folders;
+    for (const std::string& native : rest) AddArgument(native, rule, &folders);
     startBatch_->NameTheRest(rule, counting ? &form_.Prompts() : nullptr);
     // The command line has no text of its own for the status line.
     if (counting) form_.SetStatusText(QString());
@@ -120,8 +173,13 @@ void FileIntake::AddTheRest() {
 }
 
 // The entry takes the name stored on disk, behind the folder as typed.
-void FileIntake::AddArgument(const std::string& native, const std::string& rule) {
-  const std::optional<std::string> stored = FindStoredName(native);
+void FileIntake::AddArgument(const std::string& native, const std::string& rule,
+                             ArgumentFolders* folders) {
+  const std::optional<std::string> stored = FindStoredName(
+      native, folders == nullptr ? std::function<bool(std::string_view, std::string_view)>()
+                                 : [folders](std::string_view folder, std::string_view name) {
+                                     return folders->Lists(folder, name);
+                                   });
   if (!stored) return;  // names nothing: skipped
   const std::size_t slash = native.rfind('/');
   const std::string path =

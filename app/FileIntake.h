@@ -33,7 +33,9 @@ class FileIntake {
   void AddPaths(const std::vector<std::string>& native, int remembered);
 
  private:
-  void AddArgument(const std::string& native, const std::string& rule);
+  class ArgumentFolders;
+  void AddArgument(const std::string& native, const std::string& rule,
+                   ArgumentFolders* folders = nullptr);
 
   TForm1& form_;
   // The start's refusals wait until the window is on screen.

@@ -19,11 +19,13 @@ FolderListing::FolderListing(const std::string& nativeFolder) {
 
 FolderListing::~FolderListing() = default;
 
-std::optional<std::string_view> FolderListing::Next() {
+std::optional<std::string_view> FolderListing::Next(bool* maybeLink) {
   if (!stream_) return std::nullopt;
   while (const dirent* item = ::readdir(stream_->dir)) {
     const std::string_view name = item->d_name;
-    if (name != "." && name != "..") return name;
+    if (name == "." || name == "..") continue;
+    if (maybeLink != nullptr) *maybeLink = item->d_type == DT_LNK || item->d_type == DT_UNKNOWN;
+    return name;
   }
   return std::nullopt;
 }

@@ -17,8 +17,9 @@ class FolderListing {
 
   bool IsOpen() const { return stream_ != nullptr; }
   // The next native name ("." and ".." left out), valid until the next
-  // call; none at the end.
-  std::optional<std::string_view> Next();
+  // call; none at the end. `maybeLink`, when given, tells that the name may
+  // be a symbolic link (the folder says so, or does not say what it is).
+  std::optional<std::string_view> Next(bool* maybeLink = nullptr);
 
  private:
   struct Stream;

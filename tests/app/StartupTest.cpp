@@ -45,10 +45,12 @@ TEST_F(CommandLineTest, OneArgumentIsListedSelectedAndShown) {
 // The start lists what its first paint can show and the rest right after;
 // once the window is up every row is listed and named, the first row still
 // selected. A file whose name is no UTF-8 (no CP932 form either) is
-// refused there too, by its name as the system holds it.
+// refused there too, by its name as the system holds it. Among many names
+// of one folder, one in another case still finds its file and a missing one
+// is still skipped.
 TEST_F(CommandLineTest, RowsBelowTheFirstScreenAreNamedOnceTheWindowIsUp) {
   std::vector<std::string> args;
-  for (int i = 0; i < 60; ++i) {
+  for (int i = 0; i < 100; ++i) {
     const DemoTag numbered{"Song" + std::to_string(i), "", "", "", "", 0};
     const std::string path = folder / ("n" + std::to_string(i) + ".mp3");
     WriteMp3(path, &numbered);
@@ -56,14 +58,17 @@ TEST_F(CommandLineTest, RowsBelowTheFirstScreenAreNamedOnceTheWindowIsUp) {
   }
   WriteMp3(folder / "lost\xFF.mp3", nullptr);
   args.push_back(folder / "lost\xFF.mp3");
+  args.push_back(folder / "W1.MP3");
+  args.push_back(folder / "missing.mp3");
   form = OpenWindow(dialogs, args);
   const QStringList refusals = dialogs.Texts(ScriptedDialogs::Kind::Refusal);
   ASSERT_EQ(refusals.size(), 1);
   EXPECT_TRUE(refusals[0].contains(QStringLiteral("lost\uFFFD.mp3"))) << refusals[0].toStdString();
-  ASSERT_EQ(form->table.entryCount, 60);
-  EXPECT_EQ(std::string(form->table[59].newPath), folder / "Song59().mp3");
-  EXPECT_EQ(form->table[59].hasTag, 1);
-  EXPECT_TRUE(Line(form->ListBox2, 59).startsWith(QStringLiteral("Song59")));
+  ASSERT_EQ(form->table.entryCount, 101);
+  EXPECT_EQ(std::string(form->table[99].newPath), folder / "Song99().mp3");
+  EXPECT_EQ(form->table[99].hasTag, 1);
+  EXPECT_TRUE(Line(form->ListBox2, 99).startsWith(QStringLiteral("Song99")));
+  EXPECT_EQ(Path(100), folder / "w1.mp3");
   EXPECT_EQ(form->SelectedIndex(), 0);
   EXPECT_EQ(form->EditTytle->text(), QStringLiteral("Song0"));
 }
