@@ -20,14 +20,16 @@ class Converter {
   // Both ends are stateless encodings: a conversion needs no reset before
   // it and no flush after it, only a reset after a failure left it midway.
   // (Each call into iconv costs more than a short path's conversion.)
-  bool Run(std::string_view in, std::string& out) {
+  // `out` gets `ascii` as it is, then `in` converted.
+  bool Run(std::string_view ascii, std::string_view in, std::string& out) {
     out.clear();
     if (cd_ == reinterpret_cast<iconv_t>(-1)) return false;
-    out.resize(in.size() * 3 + 4);
+    out.resize(ascii.size() + in.size() * 3 + 4);
+    ascii.copy(out.data(), ascii.size());
     char* src = const_cast<char*>(in.data());
     std::size_t srcLeft = in.size();
-    char* dst = out.data();
-    std::size_t dstLeft = out.size();
+    char* dst = out.data() + ascii.size();
+    std::size_t dstLeft = out.size() - ascii.size();
     while (srcLeft > 0) {
       if (iconv(cd_, &src, &srcLeft, &dst, &dstLeft) == static_cast<std::size_t>(-1)) {
         if (errno != E2BIG) {  // EILSEQ / EINVAL: no counterpart
@@ -48,11 +50,15 @@ class Converter {
   iconv_t cd_;
 };
 
-bool IsAscii(std::string_view s) {
-  for (const char c : s)
-    if (static_cast<unsigned char>(c) >= 0x80) return false;
-  return true;
+// How many bytes the text begins with below 0x80: ASCII characters in
+// either encoding, since a CP932 lead byte is above 0x7F.
+std::size_t AsciiPrefix(std::string_view s) {
+  std::size_t i = 0;
+  while (i < s.size() && static_cast<unsigned char>(s[i]) < 0x80) ++i;
+  return i;
 }
+
+bool IsAscii(std::string_view s) { return AsciiPrefix(s) == s.size(); }
 
 }  // namespace
 
@@ -68,23 +74,26 @@ std::size_t CharBoundary(std::string_view s, std::size_t limit) {
 }
 
 // ASCII is the same in CP932 and UTF-8 (CP932 maps 0x5C and 0x7E to
-// U+005C and U+007E), so the common case skips iconv entirely.
+// U+005C and U+007E), so iconv sees only what follows the ASCII a text
+// begins with (a path's folders, often), and none of an ASCII text.
 bool Cp932ToNative(std::string_view cp932, std::string& out) {
-  if (IsAscii(cp932)) {
+  const std::size_t ascii = AsciiPrefix(cp932);
+  if (ascii == cp932.size()) {
     out.assign(cp932);
     return true;
   }
   thread_local Converter toNative("UTF-8", "CP932");
-  return toNative.Run(cp932, out);
+  return toNative.Run(cp932.substr(0, ascii), cp932.substr(ascii), out);
 }
 
 bool NativeToCp932(std::string_view native, std::string& out) {
-  if (IsAscii(native)) {
+  const std::size_t ascii = AsciiPrefix(native);
+  if (ascii == native.size()) {
     out.assign(native);
     return true;
   }
   thread_local Converter toCp932("CP932", "UTF-8");
-  return toCp932.Run(native, out);
+  return toCp932.Run(native.substr(0, ascii), native.substr(ascii), out);
 }
 
 bool Cp932PathToNative(std::string_view cp932, std::string& out) {
