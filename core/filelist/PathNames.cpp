@@ -6,11 +6,28 @@
 
 namespace selvane {
 
+namespace {
+
+// Whether a character starts at s[p], the text read from `from` on. A byte
+// that is no lead byte ends a character wherever it stands, so a character
+// starts just after the run of lead bytes before `p`; those pair off from
+// the run's start, and `p` starts a character when the run is even.
+bool StartsChar(std::string_view s, std::size_t from, std::size_t p) {
+  std::size_t run = 0;
+  while (p > from + run && IsLeadByte(static_cast<unsigned char>(s[p - run - 1]))) ++run;
+  return run % 2 == 0;
+}
+
+bool IsSeparatorByte(char c) { return c == '/' || c == '\\'; }
+
+}  // namespace
+
+// Searched from the end: only the last part is read, and only a '/' or '\'
+// byte asks whether it starts a character (a '\' may be a trail byte).
 std::size_t LastPartStart(std::string_view path, std::size_t from) {
-  std::size_t start = from;
-  for (std::size_t i = from; i < path.size(); i += CharLength(path, i))
-    if (IsSeparatorAt(path, i)) start = i + 1;
-  return start;
+  for (std::size_t p = path.size(); p > from; --p)
+    if (IsSeparatorByte(path[p - 1]) && StartsChar(path, from, p - 1)) return p;
+  return from;
 }
 
 ViewSplit SplitView(std::string_view path) {
@@ -30,9 +47,11 @@ std::string_view FolderOf(std::string_view path) {
 namespace {
 
 // A name needs a key of its own only when it holds a '\', "//" or "/./".
+// Only the separator bytes are looked at, each asked whether it starts a
+// character.
 bool IsPlain(std::string_view name) {
-  for (std::size_t i = 0; i < name.size(); i += CharLength(name, i)) {
-    if (!IsSeparatorAt(name, i)) continue;
+  for (std::size_t i = 0; i < name.size(); ++i) {
+    if (!IsSeparatorByte(name[i]) || !StartsChar(name, 0, i)) continue;
     if (name[i] == '\\') return false;
     if (i + 1 < name.size() &&
         (name[i + 1] == '/' || (name[i + 1] == '.' && i + 2 < name.size() && name[i + 2] == '/')))
