@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "app/ListSelection.h"
+#include "core/UserPrompts.h"
 #include "tests/app/WindowTestSupport.h"
 
 namespace {
@@ -198,6 +199,23 @@ TEST_F(FilesRenameTest, DroppingAListedFileOnlyRebuildsTheListsAndEnds) {
   EXPECT_EQ(form->StatusText(), QStringLiteral("アイテム登録終了"));
   ExpectSelected(0);
   EXPECT_TRUE(dialogs.shown.empty());
+}
+
+// Over many files a drop lists them first and names them together: each
+// row takes its own name, and a file already listed stays listed once.
+TEST_F(FilesRenameTest, ALargeDropNamesEveryRowAndListsEachFileOnce) {
+  std::vector<std::string> paths;
+  for (int i = 0; i <= selvane::ProgressFrom; ++i)
+    paths.push_back(Tagged("t" + std::to_string(i) + ".mp3", "T" + std::to_string(i)));
+  form->WMDropFiles({paths.back()});
+  form->WMDropFiles(paths);
+
+  ASSERT_EQ(form->table.entryCount, selvane::ProgressFrom + 1);
+  EXPECT_EQ(std::string(form->table[0].path), paths.back());
+  for (const int row : {1, selvane::ProgressFrom})
+    EXPECT_EQ(std::string(form->table[row].newPath),
+              folder / ("T" + std::to_string(row - 1) + "().mp3"));
+  EXPECT_EQ(form->StatusText(), QStringLiteral("アイテム登録終了"));
 }
 
 TEST_F(FilesRenameTest, DroppedFolderIsListedWithoutTag) {
