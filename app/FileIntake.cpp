@@ -4,6 +4,7 @@
 #include <QScrollBar>
 #include <QString>
 #include <functional>
+#include <memory_resource>
 #include <optional>
 #include <string_view>
 #include <unordered_map>
@@ -93,7 +94,7 @@ class FileIntake::ArgumentFolders {
   bool Lists(std::string_view folder, std::string_view name) {
     if (last_ == nullptr || folder != lastFolder_) {
       auto it = folders_.find(std::string(folder));
-      if (it == folders_.end()) it = folders_.emplace(std::string(folder), Folder{}).first;
+      if (it == folders_.end()) it = folders_.emplace(std::string(folder), Folder(&arena_)).first;
       last_ = &it->second;
       lastFolder_.assign(folder);
     }
@@ -117,11 +118,14 @@ class FileIntake::ArgumentFolders {
       return std::hash<std::string_view>{}(text);
     }
   };
+  // The names live as long as the start's additions and go back together.
   struct Folder {
+    explicit Folder(std::pmr::memory_resource* arena) : names(arena) {}
     int asked = 0;
     bool read = false;
-    std::unordered_set<std::string, ByText, std::equal_to<>> names;
+    std::pmr::unordered_set<std::pmr::string, ByText, std::equal_to<>> names;
   };
+  std::pmr::monotonic_buffer_resource arena_;
   std::unordered_map<std::string, Folder> folders_;
   Folder* last_ = nullptr;  // the map's nodes stay where they are
   std::string lastFolder_;

@@ -2,6 +2,7 @@
 // The one road by which files come into the list: each path made absolute,
 // refused when it cannot be listed faithfully, and named by the rule as it
 // comes in.
+#include <memory_resource>
 #include <string>
 #include <string_view>
 #include <unordered_set>
@@ -56,8 +57,10 @@ class AddBatch {
   UserPrompts& ui_;
   std::vector<std::string> tooLong_, unconvertible_;  // UTF-8 texts
   // The listed paths (views into the records, which the batch leaves in
-  // place), made at the first addition; and the current folder.
-  std::unordered_set<std::string_view> listed_;
+  // place), made at the first addition, in an arena given back whole; and
+  // the current folder.
+  std::pmr::monotonic_buffer_resource arena_;
+  std::pmr::unordered_set<std::string_view> listed_{&arena_};
   bool indexed_ = false;
   std::string cwd_;
   std::vector<FileStatus> read_;
