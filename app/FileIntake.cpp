@@ -3,12 +3,8 @@
 #include <QList>
 #include <QScrollBar>
 #include <QString>
-#include <functional>
-#include <memory_resource>
 #include <optional>
 #include <string_view>
-#include <unordered_map>
-#include <unordered_set>
 #include <utility>
 
 #include "app/ListRows.h"
@@ -55,15 +51,16 @@ std::string FolderOfArgument(const std::string& native, std::size_t slash) {
 // The stored name of the file that the native path's final component names:
 // the component itself when something has exactly that name, else the first
 // name in the order the folder reports that matches it. None when nothing
-// matches. `listed` tells a name its folder lists as it is written (and no
-// link), which needs no look of its own.
+// matches. A name that its folder, read whole, lists as it is written
+// (and no link) needs no look of its own.
 std::optional<std::string> FindStoredName(const std::string& native,
-                                          const std::function<bool(std::string_view folder,
-                                                                   std::string_view name)>& listed) {
+                                          selvane::ListedFolders* folders) {
   const std::size_t slash = native.rfind('/');
   const std::string base = slash == std::string::npos ? native : native.substr(slash + 1);
   if (base.empty() || base == "." || base == "..") return std::nullopt;
-  if (listed && listed(FolderOfArgument(native, slash), base)) return base;
+  if (folders != nullptr &&
+      folders->Find(FolderOfArgument(native, slash), base) == selvane::ListedFolders::Holds::Name)
+    return base;
   int error = 0;
   if (selvane::NativeStatus(native, &error).kind != selvane::FileKind::Missing && error == 0)
     return base;
@@ -86,50 +83,6 @@ bool AddNative(selvane::AddBatch& batch, const std::string& native, const std::s
 }
 
 }  // namespace
-
-// The folders of many arguments: a folder that many of them name is read
-// once, and its names (links left out) are known without a look each.
-class FileIntake::ArgumentFolders {
- public:
-  bool Lists(std::string_view folder, std::string_view name) {
-    if (last_ == nullptr || folder != lastFolder_) {
-      auto it = folders_.find(std::string(folder));
-      if (it == folders_.end()) it = folders_.emplace(std::string(folder), Folder(&arena_)).first;
-      last_ = &it->second;
-      lastFolder_.assign(folder);
-    }
-    Folder& known = *last_;
-    if (!known.read) {
-      if (++known.asked < ReadFrom) return false;
-      selvane::FolderListing listing{std::string(folder)};
-      bool maybeLink = false;
-      while (const std::optional<std::string_view> entry = listing.Next(&maybeLink))
-        if (!maybeLink) known.names.emplace(*entry);
-      known.read = true;
-    }
-    return known.names.find(name) != known.names.end();
-  }
-
- private:
-  static constexpr int ReadFrom = 64;
-  struct ByText {
-    using is_transparent = void;
-    std::size_t operator()(std::string_view text) const {
-      return std::hash<std::string_view>{}(text);
-    }
-  };
-  // The names live as long as the start's additions and go back together.
-  struct Folder {
-    explicit Folder(std::pmr::memory_resource* arena) : names(arena) {}
-    int asked = 0;
-    bool read = false;
-    std::pmr::unordered_set<std::pmr::string, ByText, std::equal_to<>> names;
-  };
-  std::pmr::monotonic_buffer_resource arena_;
-  std::unordered_map<std::string, Folder> folders_;
-  Folder* last_ = nullptr;  // the map's nodes stay where they are
-  std::string lastFolder_;
-};
 
 FileIntake::FileIntake(TForm1& form)
     : form_(form),
@@ -162,7 +115,15 @@ void FileIntake::AddTheRest() {
     // The files are listed first and named together, their tags read on
     // two threads; the count in the status line follows the reading.
     startBatch_->NameLater();
-    ArgumentFolders folders;
+    // A folder that many arguments name is read once.
+    selvane::ListedFolders folders(
+        [](std::string_view folder, const selvane::ListedFolders::Each& each) {
+          selvane::FolderListing listing{std::string(folder)};
+          bool maybeLink = false;
+          while (const std::optional<std::string_view> entry = listing.Next(&maybeLink))
+            if (!each(*entry, maybeLink)) return false;
+          return listing.IsOpen();
+        });
     for (const std::string& native : rest) AddArgument(native, rule, &folders);
     startBatch_->NameTheRest(rule, counting ? &form_.Prompts() : nullptr);
     // The command line has no text of its own for the status line.
@@ -178,12 +139,8 @@ void FileIntake::AddTheRest() {
 
 // The entry takes the name stored on disk, behind the folder as typed.
 void FileIntake::AddArgument(const std::string& native, const std::string& rule,
-                             ArgumentFolders* folders) {
-  const std::optional<std::string> stored = FindStoredName(
-      native, folders == nullptr ? std::function<bool(std::string_view, std::string_view)>()
-                                 : [folders](std::string_view folder, std::string_view name) {
-                                     return folders->Lists(folder, name);
-                                   });
+                             selvane::ListedFolders* folders) {
+  const std::optional<std::string> stored = FindStoredName(native, folders);
   if (!stored) return;  // names nothing: skipped
   const std::size_t slash = native.rfind('/');
   const std::string path =

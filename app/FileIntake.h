@@ -8,6 +8,7 @@
 
 #include "app/WindowPrompts.h"
 #include "core/filelist/EntryTable.h"
+#include "core/platform/FolderListing.h"
 #include "core/rename/EntryIntake.h"
 
 class TForm1;
@@ -33,9 +34,8 @@ class FileIntake {
   void AddPaths(const std::vector<std::string>& native, int remembered);
 
  private:
-  class ArgumentFolders;
   void AddArgument(const std::string& native, const std::string& rule,
-                   ArgumentFolders* folders = nullptr);
+                   selvane::ListedFolders* folders = nullptr);
 
   TForm1& form_;
   // The start's refusals wait until the window is on screen.

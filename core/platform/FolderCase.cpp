@@ -6,9 +6,12 @@
 
 #include <cerrno>
 #include <memory>
+#include <optional>
+#include <string_view>
 
 #include "core/platform/Cp932.h"
 #include "core/platform/Descriptor.h"
+#include "core/platform/FolderListing.h"
 
 namespace selvane {
 namespace {
@@ -30,10 +33,9 @@ enum class Answer { Ignores, Compares, Unknown };
 
 // Whether the folder's listing holds exactly `name`.
 bool Listed(const std::string& folder, const std::string& name) {
-  std::unique_ptr<DIR, platform::DirCloser> dir(::opendir(folder.c_str()));
-  if (!dir) return false;
-  while (const dirent* item = ::readdir(dir.get()))
-    if (name == item->d_name) return true;
+  FolderListing listing(folder);
+  while (const std::optional<std::string_view> entry = listing.Next())
+    if (*entry == name) return true;
   return false;
 }
 

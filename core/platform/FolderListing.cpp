@@ -30,4 +30,26 @@ std::optional<std::string_view> FolderListing::Next(bool* maybeLink) {
   return std::nullopt;
 }
 
+ListedFolders::Holds ListedFolders::Find(std::string_view folder, std::string_view name) {
+  if (last_ == nullptr || folder != lastFolder_) {
+    auto it = folders_.find(std::string(folder));
+    if (it == folders_.end()) it = folders_.emplace(std::string(folder), Folder(&arena_)).first;
+    last_ = &it->second;
+    lastFolder_.assign(folder);
+  }
+  Folder& known = *last_;
+  // Listed once, at the ask that makes it worth it; never again after.
+  if (!known.listed && ++known.asked == ReadFrom) {
+    known.listed = list_(folder, [&known](std::string_view entry, bool maybeLink) {
+      known.names.emplace(entry, maybeLink);
+      return true;
+    });
+    if (!known.listed) known.names.clear();
+  }
+  if (!known.listed) return Holds::NotListed;
+  const auto it = known.names.find(name);
+  if (it == known.names.end()) return Holds::Absent;
+  return it->second ? Holds::MaybeLink : Holds::Name;
+}
+
 }  // namespace selvane

@@ -1,9 +1,12 @@
 #pragma once
 // The names a folder holds, in the order the system reports them.
+#include <functional>
 #include <memory>
+#include <memory_resource>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 namespace selvane {
 
@@ -27,6 +30,45 @@ class FolderListing {
     void operator()(Stream* stream) const;
   };
   std::unique_ptr<Stream, Closer> stream_;
+};
+
+// Folders asked after name by name. From the ReadFrom-th name asked in one
+// folder, that folder is listed once and its listing answers for every
+// name asked after; a folder that is not listed answers nothing, and its
+// names are looked at one by one as before. The names are kept until the
+// whole is let go, in one arena.
+class ListedFolders {
+ public:
+  static constexpr int ReadFrom = 64;
+  enum class Holds { NotListed, Absent, Name, MaybeLink };
+  // Calls `each` with each name the folder holds and whether it may be a
+  // link, while `each` returns true. False when the folder is not to be
+  // taken as listed whole (it could not be read, or `each` stopped it).
+  using Each = std::function<bool(std::string_view name, bool maybeLink)>;
+  using Lister = std::function<bool(std::string_view folder, const Each& each)>;
+
+  explicit ListedFolders(Lister list) : list_(std::move(list)) {}
+  Holds Find(std::string_view folder, std::string_view name);
+
+ private:
+  struct ByText {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view text) const {
+      return std::hash<std::string_view>{}(text);
+    }
+  };
+  struct Folder {
+    explicit Folder(std::pmr::memory_resource* arena) : names(arena) {}
+    int asked = 0;
+    bool listed = false;
+    std::pmr::unordered_map<std::pmr::string, bool, ByText, std::equal_to<>> names;  // maybe a link
+  };
+
+  Lister list_;
+  std::pmr::monotonic_buffer_resource arena_;
+  std::unordered_map<std::string, Folder> folders_;
+  Folder* last_ = nullptr;  // the folder asked after last (the map's nodes stay put)
+  std::string lastFolder_;
 };
 
 }  // namespace selvane

@@ -1,6 +1,5 @@
 #include "core/rename/PlannedDisk.h"
 
-#include <algorithm>
 #include <utility>
 #include <vector>
 
@@ -27,7 +26,8 @@ void PlannedDisk::Moved(std::string_view from, std::string_view to) {
   std::string storage, keyStorage;
   const Spelled spelled = Spell(from, storage);
   if (PlainFolder(spelled.Folder())) {
-    const std::string_view key = rules_.SpelledPathKey(spelled.plain, spelled.lastStart, keyStorage);
+    const std::string_view key =
+        rules_.SpelledPathKey(spelled.plain, spelled.lastStart, keyStorage);
     if (const auto it = names_.find(key); it != names_.end()) {
       moved.status = it->second.status;
       moved.real = it->second.real;
@@ -64,7 +64,8 @@ FileStatus PlannedDisk::Status(const char* path) {
   std::string storage, keyStorage;
   const Spelled spelled = Spell(path, storage);
   if (PlainFolder(spelled.Folder())) {
-    const std::string_view key = rules_.SpelledPathKey(spelled.plain, spelled.lastStart, keyStorage);
+    const std::string_view key =
+        rules_.SpelledPathKey(spelled.plain, spelled.lastStart, keyStorage);
     if (const auto it = names_.find(key); it != names_.end()) {
       if (!it->second.status.link) return it->second.status;
     } else if (FileStatus real = Real(path, false); !real.link) {
@@ -138,43 +139,30 @@ FileStatus PlannedDisk::Real(std::string_view name, bool folderOnTheWay) {
 
 // A name in a folder read whole that does not hold it. Only a folder that
 // compares names byte for byte on a local medium is read: there a name
-// absent from the listing is absent. A folder much larger than the plan's
-// rows is left to be asked name by name.
+// absent from the listing is absent.
 bool PlannedDisk::KnownAbsent(std::string_view name) {
   const std::size_t start = LastPartStart(name);
   if (start == 0 || start == name.size()) return false;
   const std::string_view last = name.substr(start);
   if (last == "." || last == "..") return false;
-  const std::string_view folder = name.substr(0, start == 1 ? 1 : start - 1);
-  if (lastListing_ == nullptr || folder != lastListingFolder_) {
-    auto it = listings_.find(folder);
-    if (it == listings_.end()) it = listings_.emplace(std::string(folder), FolderNames{}).first;
-    lastListing_ = &it->second;  // the map's nodes stay where they are
-    lastListingFolder_.assign(folder);
-  }
-  FolderNames& names = *lastListing_;
-  if (!names.listed) {
-    if (++names.asked != ListFrom) return false;
-    const FolderRule& rule = rules_.RuleFor(name);
-    if (rule.ignoresCase || !rule.medium.keepsInodes || rule.medium.fatFamily) return false;
-    const std::size_t most = 4 * rows_ + 1024;
-    bool whole = true;
-    const bool read = real_.ListFolder(std::string(folder).c_str(), [&](std::string_view native) {
-      names.hashes.push_back(std::hash<std::string_view>{}(native));
-      whole = names.hashes.size() <= most;
-      return whole;
-    });
-    if (!read || !whole) {
-      names.hashes = {};
-      return false;
-    }
-    std::sort(names.hashes.begin(), names.hashes.end());
-    names.listed = true;
-  }
+  const FolderRule& rule = rules_.RuleFor(name);
+  if (rule.ignoresCase || !rule.medium.keepsInodes || rule.medium.fatFamily) return false;
   std::string native;
   if (!Cp932PathToNative(last, native)) return false;
-  return !std::binary_search(names.hashes.begin(), names.hashes.end(),
-                             std::hash<std::string_view>{}(native));
+  return listed_.Find(name.substr(0, start == 1 ? 1 : start - 1), native) ==
+         ListedFolders::Holds::Absent;
+}
+
+// A folder much larger than the plan's rows is left to be asked name by name.
+bool PlannedDisk::ListWhole(std::string_view folder, const ListedFolders::Each& each) {
+  const std::size_t most = 4 * rows_ + 1024;
+  std::size_t count = 0;
+  bool whole = true;
+  const bool read = real_.ListFolder(std::string(folder).c_str(), [&](std::string_view native) {
+    whole = ++count <= most && each(native, false);
+    return whole;
+  });
+  return read && whole;
 }
 
 // The entry at `at` (the plan's name) whose real name is `real`.

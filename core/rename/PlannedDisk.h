@@ -13,8 +13,8 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
-#include <vector>
 
+#include "core/platform/FolderListing.h"
 #include "core/rename/DiskLooks.h"
 #include "core/rename/FolderRules.h"
 
@@ -26,7 +26,12 @@ class PlannedDisk final : public DiskLooks {
   // `rows`: how many rows the plan is made for (a folder far larger than
   // that is not read whole).
   PlannedDisk(DiskLooks& real, FolderRules& rules, int rows = 0)
-      : real_(real), rules_(rules), rows_(rows < 0 ? 0 : static_cast<std::size_t>(rows)) {
+      : real_(real),
+        rules_(rules),
+        listed_([this](std::string_view folder, const ListedFolders::Each& each) {
+          return ListWhole(folder, each);
+        }),
+        rows_(rows < 0 ? 0 : static_cast<std::size_t>(rows)) {
     names_.reserve(2 * rows_);  // each row vacates one name and takes another
   }
 
@@ -77,6 +82,7 @@ class PlannedDisk final : public DiskLooks {
   }
   FileStatus Real(std::string_view name, bool folderOnTheWay);
   bool KnownAbsent(std::string_view name);
+  bool ListWhole(std::string_view folder, const ListedFolders::Each& each);
   PlannedEntry EntryAt(const std::string& at, const std::string& real, bool folderOnTheWay,
                        bool& touched);
   Place Walk(std::string_view path, bool follow, int& links, bool& touched, bool folder = false);
@@ -105,17 +111,8 @@ class PlannedDisk final : public DiskLooks {
   const FileStatus* currentOrigin_ = nullptr;
   ByName<FileStatus> folders_;
   // Over many names asked after in one folder, the folder is read once and
-  // a name it does not hold needs no look of its own: each folder's asks
-  // counted, and once read, the hashes of its native names, sorted.
-  static constexpr int ListFrom = 64;
-  struct FolderNames {
-    int asked = 0;
-    bool listed = false;
-    std::vector<std::size_t> hashes;
-  };
-  ByName<FolderNames> listings_;
-  FolderNames* lastListing_ = nullptr;  // the folder asked after last, and its name
-  std::string lastListingFolder_;
+  // a name it does not hold needs no look of its own.
+  ListedFolders listed_;
   std::size_t rows_;
 };
 
