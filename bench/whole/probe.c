@@ -107,26 +107,48 @@ static void Stop(const char* format, ...) {
 
 // CPU time used so far by all threads of a process, from the scheduler's
 // own nanosecond count (/proc/PID/task/*/schedstat); -1 when unknown. Unlike
-// wall time it does not grow while the process waits for a busy CPU.
+// wall time it does not grow while the process waits for a busy CPU. A
+// thread that has ended still counts with what it used when last seen: its
+// time leaving the sum would make a busy program look idle.
+struct SeenThread {
+  pid_t pid;
+  long tid;
+  double ms;
+};
+static struct SeenThread seen[1024];
+static int seenCount;
+
 static double CpuMs(pid_t pid) {
   if (pid <= 0) return -1;
   char path[64];
   snprintf(path, sizeof path, "/proc/%d/task", (int)pid);
   DIR* tasks = opendir(path);
   if (tasks == NULL) return -1;
-  double total = 0;
+  double unrecorded = 0;
   for (struct dirent* task; (task = readdir(tasks)) != NULL;) {
     if (task->d_name[0] == '.') continue;
     char stat[320];
     snprintf(stat, sizeof stat, "/proc/%d/task/%s/schedstat", (int)pid, task->d_name);
     FILE* f = fopen(stat, "r");
     unsigned long long ns = 0;
-    if (f != NULL) {
-      if (fscanf(f, "%llu", &ns) == 1) total += ns / 1e6;
-      fclose(f);
+    if (f == NULL) continue;
+    const int read = fscanf(f, "%llu", &ns);
+    fclose(f);
+    if (read != 1) continue;
+    const long tid = atol(task->d_name);
+    int i = 0;
+    while (i < seenCount && (seen[i].pid != pid || seen[i].tid != tid)) ++i;
+    if (i == seenCount && seenCount == (int)(sizeof seen / sizeof seen[0])) {
+      unrecorded += ns / 1e6;  // a full table: counted while it lives
+      continue;
     }
+    if (i == seenCount) seen[seenCount++] = (struct SeenThread){pid, tid, 0};
+    if (ns / 1e6 > seen[i].ms) seen[i].ms = ns / 1e6;
   }
   closedir(tasks);
+  double total = unrecorded;
+  for (int i = 0; i < seenCount; ++i)
+    if (seen[i].pid == pid) total += seen[i].ms;
   return total;
 }
 
