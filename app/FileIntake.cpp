@@ -118,11 +118,7 @@ void FileIntake::AddTheRest() {
     // A folder that many arguments name is read once.
     selvane::ListedFolders folders(
         [](std::string_view folder, const selvane::ListedFolders::Each& each) {
-          selvane::FolderListing listing{std::string(folder)};
-          bool maybeLink = false;
-          while (const std::optional<std::string_view> entry = listing.Next(&maybeLink))
-            if (!each(*entry, maybeLink)) return false;
-          return listing.IsOpen();
+          return selvane::FolderListing::ForEach(std::string(folder), each);
         });
     for (const std::string& native : rest) AddArgument(native, rule, &folders);
     startBatch_->NameTheRest(rule, counting ? &form_.Prompts() : nullptr);

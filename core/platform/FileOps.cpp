@@ -9,7 +9,6 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
-#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -129,12 +128,9 @@ class SystemOps final : public FileOps {
 
   bool ListFolder(const char* folder, const std::function<bool(std::string_view)>& each) override {
     std::string native;
-    if (!Cp932PathToNative(folder, native)) return false;
-    FolderListing listing(native);
-    if (!listing.IsOpen()) return false;
-    while (const std::optional<std::string_view> name = listing.Next())
-      if (!each(*name)) break;
-    return true;
+    return Cp932PathToNative(folder, native) &&
+           FolderListing::ForEach(native,
+                                  [&each](std::string_view name, bool) { return each(name); });
   }
 
   FileResult Length(const char* path, std::int64_t& length) override {

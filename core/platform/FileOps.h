@@ -130,8 +130,8 @@ class FileOps {
   virtual bool ReadsFromTwoThreads() const { return false; }
   // Calls `each` with the native names a CP932 folder holds ("." and ".."
   // left out) while it returns true, for a caller about to ask after many
-  // names in it. False when the folder cannot be read, or these calls do
-  // not read folders.
+  // names in it. False when the folder was not read whole (it cannot be
+  // read, `each` stopped it), or these calls do not read folders.
   virtual bool ListFolder(const char* folder, const std::function<bool(std::string_view)>& each) {
     (void)folder;
     (void)each;

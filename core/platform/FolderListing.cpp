@@ -30,6 +30,15 @@ std::optional<std::string_view> FolderListing::Next(bool* maybeLink) {
   return std::nullopt;
 }
 
+bool FolderListing::ForEach(const std::string& nativeFolder,
+                            const std::function<bool(std::string_view, bool)>& each) {
+  FolderListing listing(nativeFolder);
+  bool maybeLink = false;
+  while (const std::optional<std::string_view> name = listing.Next(&maybeLink))
+    if (!each(*name, maybeLink)) return false;
+  return listing.IsOpen();
+}
+
 ListedFolders::Holds ListedFolders::Find(std::string_view folder, std::string_view name) {
   if (last_ == nullptr || folder != lastFolder_) {
     auto it = folders_.find(std::string(folder));

@@ -23,6 +23,10 @@ class FolderListing {
   // call; none at the end. `maybeLink`, when given, tells that the name may
   // be a symbolic link (the folder says so, or does not say what it is).
   std::optional<std::string_view> Next(bool* maybeLink = nullptr);
+  // Calls `each` with every name of the native folder and whether it may be
+  // a link, while `each` returns true. True when the folder was read whole.
+  static bool ForEach(const std::string& nativeFolder,
+                      const std::function<bool(std::string_view name, bool maybeLink)>& each);
 
  private:
   struct Stream;

@@ -3,6 +3,7 @@
 
 #include <set>
 #include <string>
+#include <string_view>
 
 #include "core/platform/FolderListing.h"
 #include "tests/core/TempFolder.h"
@@ -10,21 +11,27 @@
 namespace selvane {
 namespace {
 
+// The names, a link's marked with "@"; none when the folder was not read.
 std::set<std::string> Names(const std::string& folder) {
-  FolderListing listing(folder);
   std::set<std::string> names;
-  while (const auto name = listing.Next()) names.emplace(*name);
+  const bool read = FolderListing::ForEach(folder, [&](std::string_view name, bool maybeLink) {
+    names.emplace(std::string(name) + (maybeLink ? "@" : ""));
+    return true;
+  });
+  EXPECT_EQ(read, FolderListing(folder).IsOpen()) << folder;
   return names;
 }
 
-// Every name as the system holds it, a byte that is no UTF-8 included; a
-// folder that is not there, or a file, lists nothing.
+// Every name as the system holds it, a byte that is no UTF-8 included, a
+// link told as one; a folder that is not there, or a file, lists nothing.
 TEST(FolderListingTest, ListsEveryNameAsStoredAndNothingWhereNoFolderIs) {
   TempFolder folder;
   WriteBytes(folder / "a.mp3", "");
   WriteBytes(folder / "lost\xFF.mp3", "");
   ASSERT_EQ(::mkdir((folder / "sub").c_str(), 0700), 0);
-  EXPECT_EQ(Names(folder.path()), (std::set<std::string>{"a.mp3", "lost\xFF.mp3", "sub"}));
+  ASSERT_EQ(::symlink("a.mp3", (folder / "link.mp3").c_str()), 0);
+  EXPECT_EQ(Names(folder.path()),
+            (std::set<std::string>{"a.mp3", "link.mp3@", "lost\xFF.mp3", "sub"}));
   for (const std::string& none : {folder / "missing", folder / "a.mp3"}) {
     SCOPED_TRACE(none);
     EXPECT_FALSE(FolderListing(none).IsOpen());
