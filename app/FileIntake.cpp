@@ -103,7 +103,7 @@ void FileIntake::StartWith(std::vector<std::string> native, std::size_t firstScr
 
 void FileIntake::AddTheRest() {
   // A start whose creation failed took none of its files.
-  if (startBatch_ == nullptr) return;
+  if (startBatch_ == nullptr) return readAhead_.reset();
   if (!pending_.empty()) {
     const std::vector<std::string> rest = std::exchange(pending_, {});
     ListBox* const lists[] = {form_.ListBox1, form_.ListBox2};
@@ -121,7 +121,10 @@ void FileIntake::AddTheRest() {
           return selvane::FolderListing::ForEach(std::string(folder), each);
         });
     for (const std::string& native : rest) AddArgument(native, rule, &folders);
-    startBatch_->NameTheRest(rule, counting ? &form_.Prompts() : nullptr);
+    if (readAhead_ != nullptr) readAhead_->Stop();
+    startBatch_->NameTheRest(rule, counting ? &form_.Prompts() : nullptr,
+                             readAhead_ != nullptr ? *readAhead_ : selvane::SystemFileOps());
+    readAhead_.reset();
     // The command line has no text of its own for the status line.
     if (counting) form_.SetStatusText(QString());
     form_.RefreshLists(startBatch_->Statuses());
@@ -131,6 +134,7 @@ void FileIntake::AddTheRest() {
   }
   startBatch_->Finish();
   startBatch_.reset();
+  readAhead_.reset();
 }
 
 // The entry takes the name stored on disk, behind the folder as typed.

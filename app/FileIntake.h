@@ -9,6 +9,7 @@
 #include "app/WindowPrompts.h"
 #include "core/filelist/EntryTable.h"
 #include "core/platform/FolderListing.h"
+#include "core/platform/ReadAhead.h"
 #include "core/rename/EntryIntake.h"
 
 class TForm1;
@@ -26,6 +27,11 @@ class FileIntake {
   void StartWith(std::vector<std::string> native, std::size_t firstScreenRows);
   // Lists what the start left over and tells, once, what it refused.
   void AddTheRest();
+  // Tags read ahead for the start's files (from a second thread, started
+  // before the window): the rest is named from them.
+  void UseReadAhead(std::unique_ptr<selvane::TailsReadAhead> ahead) {
+    readAhead_ = std::move(ahead);
+  }
 
   // Files chosen in the open dialog or dropped: each path is shown in the
   // status line (over many, a count), then "アイテム登録終了"; the lists
@@ -42,4 +48,6 @@ class FileIntake {
   WindowPrompts startPrompts_;
   std::unique_ptr<selvane::AddBatch> startBatch_;  // the command line's, until all are in
   std::vector<std::string> pending_;               // native, left for after the first paint
+  // The tags of a long command line, read while the window was built.
+  std::unique_ptr<selvane::TailsReadAhead> readAhead_;
 };

@@ -337,6 +337,10 @@ void TForm1::FormShow() {
             std::max(0, (screen.height() - outer.height()) / 2));
 }
 
+void TForm1::UseReadAhead(std::unique_ptr<selvane::TailsReadAhead> ahead) {
+  intake_->UseReadAhead(std::move(ahead));
+}
+
 void TForm1::paintEvent(QPaintEvent* event) {
   QMainWindow::paintEvent(event);
   FormPaint();

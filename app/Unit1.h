@@ -36,6 +36,7 @@
 #include "core/filelist/EntryTable.h"
 #include "core/history/History.h"
 #include "core/platform/FileOps.h"
+#include "core/platform/ReadAhead.h"
 #include "core/rename/EntryIntake.h"
 
 class QAction;
@@ -91,6 +92,8 @@ class TForm1 : public QMainWindow {
   // ListBox2 ListBox1's selection.
   void SelectRow(int row);
   void ShowTagPanel();
+  // The start's tags, read ahead while the window was built.
+  void UseReadAhead(std::unique_ptr<selvane::TailsReadAhead> ahead);
   void LoadSettings();
   [[nodiscard]] bool SaveSettings();  // false when the store could not be written
   void SetStatusText(const QString& text) { status_->SetText(text); }

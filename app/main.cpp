@@ -4,6 +4,7 @@
 #include <QTranslator>
 #include <malloc.h>
 #include <exception>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,7 @@
 #include "app/Glyphs.h"
 #include "app/Unit1.h"
 #include "core/platform/InstanceLock.h"
+#include "core/platform/ReadAhead.h"
 
 namespace {
 
@@ -56,6 +58,13 @@ int main(int argc, char* argv[]) {
       qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !qEnvironmentVariableIsEmpty("DISPLAY");
   if (chosePlatform) qputenv("QT_QPA_PLATFORM", "xcb;wayland");
 
+  // Over a long command line the files' tags are read on a second thread
+  // while the window is built; the first screen's rows read their own.
+  std::unique_ptr<selvane::TailsReadAhead> readAhead;
+  if (argc - 1 > selvane::ProgressFrom)
+    readAhead = std::make_unique<selvane::TailsReadAhead>(
+        selvane::SystemFileOps(), std::vector<std::string>(argv + 1, argv + argc), 64);
+
   QtDialogs dialogs;
   SelvaneApplication app(argc, argv, dialogs);
   // Programs started from here (a mail program, a browser) choose their own.
@@ -69,6 +78,7 @@ int main(int argc, char* argv[]) {
     // The arguments go in as the system gave them: a name need not be
     // valid text to name a file.
     TForm1 form(std::vector<std::string>(argv + 1, argv + argc), dialogs);
+    form.UseReadAhead(std::move(readAhead));
     form.show();
     QApplication::exec();
   } catch (const std::exception& error) {

@@ -164,12 +164,12 @@ void AddBatch::NameLater() {
   if (namedFrom_ < 0) namedFrom_ = table_.entryCount;
 }
 
-void AddBatch::NameTheRest(std::string_view rule, UserPrompts* progress) {
+void AddBatch::NameTheRest(std::string_view rule, UserPrompts* progress, FileOps& ops) {
   if (namedFrom_ < 0) return;
   const int from = std::exchange(namedFrom_, -1);
   std::vector<FileStatus> read;
   try {
-    ExpandAll(rule, table_, SystemFileOps(), knowsAll_ ? &read : nullptr, progress, from);
+    ExpandAll(rule, table_, ops, knowsAll_ ? &read : nullptr, progress, from);
   } catch (const std::bad_alloc&) {
     // The rows not named yet keep their names; they are listed all the same.
     knowsAll_ = false;

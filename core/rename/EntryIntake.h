@@ -39,10 +39,11 @@ class AddBatch {
   AddResult Add(const char* path, std::string_view rule);
   // From now on Add lists each file without naming it: NameTheRest names
   // all of them at once, reading their tags on two threads over many
-  // files (`progress`, when given, hears how far it is). Until then those
-  // rows keep their names.
+  // files (`progress`, when given, hears how far it is) through `ops`.
+  // Until then those rows keep their names.
   void NameLater();
-  void NameTheRest(std::string_view rule, UserPrompts* progress = nullptr);
+  void NameTheRest(std::string_view rule, UserPrompts* progress = nullptr,
+                   FileOps& ops = SystemFileOps());
   // What each listed file was as the batch read its tag, row by row, when
   // the batch began on an empty table and read every row; else empty.
   const std::vector<FileStatus>& Statuses();

@@ -9,9 +9,12 @@
 #include <csignal>
 #include <cstdint>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "core/platform/Cp932.h"
 #include "core/platform/FileOps.h"
+#include "core/platform/ReadAhead.h"
 #include "tests/core/TempFolder.h"
 
 namespace selvane {
@@ -130,6 +133,28 @@ TEST_F(FileOpsTest, ReadTailGivesLastBytesAndLength) {
   EXPECT_EQ(std::string(reinterpret_cast<char*>(tail), 128), Tail128('z'));
 
   EXPECT_EQ(ops_.ReadTail((folder_ / "none").c_str(), tail, length).error, ENOENT);
+}
+
+// Tails read ahead answer for their own files, each with its own status; a
+// file not read ahead (before `first`, or missing then) is read as it is now.
+TEST_F(FileOpsTest, TailsReadAheadAnswerForTheirOwnFilesOnly) {
+  std::vector<std::string> paths;
+  for (const char fill : {'a', 'b', 'c'})
+    paths.push_back(folder_.Write(std::string(1, fill) + ".mp3", "head" + Tail128(fill)));
+  paths.push_back(folder_ / "later.mp3");
+  TailsReadAhead ahead(ops_, paths, 1);
+  ahead.Finish();
+  WriteBytes(paths[0], "head" + Tail128('A'));
+  WriteBytes(paths[3], Tail128('L'));
+  for (const auto& [path, fill] : {std::pair{paths[0], 'A'}, {paths[1], 'b'}, {paths[2], 'c'},
+                                   {paths[3], 'L'}}) {
+    unsigned char tail[128];
+    std::int64_t length = 0;
+    FileStatus status;
+    ASSERT_TRUE(ahead.ReadTailAndStatus(path.c_str(), tail, length, status).ok()) << path;
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(tail), 128), Tail128(fill)) << path;
+    EXPECT_EQ(status.inode, ops_.Status(path.c_str()).inode) << path;
+  }
 }
 
 // Files nobody here made: a pipe with no writer (an open of it for reading
