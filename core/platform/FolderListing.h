@@ -1,12 +1,13 @@
 #pragma once
 // The names a folder holds, in the order the system reports them.
+#include <cstdint>
 #include <functional>
 #include <memory>
-#include <memory_resource>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 namespace selvane {
 
@@ -39,8 +40,8 @@ class FolderListing {
 // Folders asked after name by name. From the ReadFrom-th name asked in one
 // folder, that folder is listed once and its listing answers for every
 // name asked after; a folder that is not listed answers nothing, and its
-// names are looked at one by one as before. The names are kept until the
-// whole is let go, in one arena.
+// names are looked at one by one as before. A listing is kept as one block
+// of names and a table of where each lies, until the whole is let go.
 class ListedFolders {
  public:
   static constexpr int ReadFrom = 64;
@@ -55,21 +56,26 @@ class ListedFolders {
   Holds Find(std::string_view folder, std::string_view name);
 
  private:
-  struct ByText {
-    using is_transparent = void;
-    std::size_t operator()(std::string_view text) const {
-      return std::hash<std::string_view>{}(text);
-    }
-  };
   struct Folder {
-    explicit Folder(std::pmr::memory_resource* arena) : names(arena) {}
+    struct Name {
+      std::uint32_t at = 0, size = 0;  // in `text`
+      bool maybeLink = false;
+    };
     int asked = 0;
     bool listed = false;
-    std::pmr::unordered_map<std::pmr::string, bool, ByText, std::equal_to<>> names;  // maybe a link
+    std::string text;
+    std::vector<Name> names;
+    std::vector<std::uint32_t> byHash;  // by the name's hash: 0, or an index into names plus one
+
+    std::string_view NameAt(std::uint32_t slot) const {
+      const Name& n = names[slot - 1];
+      return std::string_view(text).substr(n.at, n.size);
+    }
+    void Index();
+    const Name* Look(std::string_view name) const;
   };
 
   Lister list_;
-  std::pmr::monotonic_buffer_resource arena_;
   std::unordered_map<std::string, Folder> folders_;
   Folder* last_ = nullptr;  // the folder asked after last (the map's nodes stay put)
   std::string lastFolder_;

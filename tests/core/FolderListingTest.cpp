@@ -39,5 +39,26 @@ TEST(FolderListingTest, ListsEveryNameAsStoredAndNothingWhereNoFolderIs) {
   }
 }
 
+// A folder is listed at its 64th ask, once; then every name it holds is
+// found, however many share a hash slot, and every other is absent.
+TEST(FolderListingTest, ListedFolderAnswersForEveryNameFromItsOneListing) {
+  int listings = 0;
+  ListedFolders folders([&](std::string_view folder, const ListedFolders::Each& each) {
+    ++listings;
+    bool whole = each("song.mp3", true);
+    for (int i = 0; whole && i < 3000; ++i)
+      whole = each(std::string(folder) + std::to_string(i), false);
+    return whole;
+  });
+  for (int ask = 1; ask < ListedFolders::ReadFrom; ++ask)
+    ASSERT_EQ(folders.Find("d", "d1"), ListedFolders::Holds::NotListed) << ask;
+  EXPECT_EQ(folders.Find("d", "song.mp3"), ListedFolders::Holds::MaybeLink);
+  for (int i = 0; i < 3000; ++i) {
+    ASSERT_EQ(folders.Find("d", "d" + std::to_string(i)), ListedFolders::Holds::Name) << i;
+    ASSERT_EQ(folders.Find("d", "e" + std::to_string(i)), ListedFolders::Holds::Absent) << i;
+  }
+  EXPECT_EQ(listings, 1);
+}
+
 }  // namespace
 }  // namespace selvane
