@@ -107,20 +107,36 @@ void ExpandAll(std::string_view rule, EntryTable& table, FileOps& ops,
     ExpandRule(rule, table[i], i + 1, ops, status, table.tagSources);
   };
   // Reading a tag is mostly waiting on the system: over many files a second
-  // thread takes the second half of the rows meanwhile. Each row is its
-  // own; only the count of the second half's rows is shared.
-  const int split =
-      reads && rows >= TwoThreadsFrom && ops.ReadsFromTwoThreads() ? from + rows / 2 : n;
-  std::atomic<int> secondDone{0};
+  // thread reads too. The rows are handed out a run at a time, so that a
+  // thread that starts late, or is slowed by other work, leaves its share
+  // to the other. Each row is named by one thread only; only the next run
+  // and the count of rows done are shared.
+  constexpr int Run = 32;
+  const bool two = reads && rows >= TwoThreadsFrom && ops.ReadsFromTwoThreads();
+  std::atomic<int> next{from}, done{0};
+  std::atomic<bool> stop{false};
+  const auto nameRuns = [&](bool counting) {
+    for (;;) {
+      const int first = next.fetch_add(Run, std::memory_order_relaxed);
+      if (first >= n) return;
+      const int last = std::min(first + Run, n);
+      for (int i = first; i < last; ++i) {
+        if (stop.load(std::memory_order_relaxed)) return;
+        if (counting) progress->Progress(done.load(std::memory_order_relaxed) + 1, rows);
+        expand(i);
+        done.fetch_add(1, std::memory_order_relaxed);
+      }
+    }
+  };
   std::exception_ptr secondFailed;
   std::thread second;
-  if (split < n) {
+  if (two) {
     second = std::thread([&] {
       try {
-        for (int i = split; i < n; ++i, secondDone.fetch_add(1, std::memory_order_relaxed))
-          expand(i);
+        nameRuns(false);
       } catch (...) {
         secondFailed = std::current_exception();
+        stop.store(true, std::memory_order_relaxed);
       }
     });
   }
@@ -128,18 +144,15 @@ void ExpandAll(std::string_view rule, EntryTable& table, FileOps& ops,
   // The second thread is waited for whatever happens here.
   std::exception_ptr firstFailed;
   try {
-    for (int i = from; i < split; ++i) {
-      if (counting)
-        progress->Progress(i - from + 1 + secondDone.load(std::memory_order_relaxed), rows);
-      expand(i);
-    }
+    nameRuns(counting);
   } catch (...) {
     firstFailed = std::current_exception();
+    stop.store(true, std::memory_order_relaxed);
   }
   if (second.joinable()) second.join();
   if (firstFailed) std::rethrow_exception(firstFailed);
   if (secondFailed) std::rethrow_exception(secondFailed);
-  if (counting && split < n) progress->Progress(rows, rows);
+  if (counting && two) progress->Progress(rows, rows);
 }
 
 std::string_view FindForbiddenChars(std::string_view text) {
