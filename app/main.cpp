@@ -1,8 +1,9 @@
 // Selvane: one instance per session; an error escaping a handler is shown in
 // the application's error box and the program goes on.
+#include <malloc.h>
+
 #include <QApplication>
 #include <QTranslator>
-#include <malloc.h>
 #include <exception>
 #include <memory>
 #include <string>
@@ -13,7 +14,7 @@
 #include "app/Glyphs.h"
 #include "app/Unit1.h"
 #include "core/platform/InstanceLock.h"
-#include "core/platform/ReadAhead.h"
+#include "core/rename/EntryIntake.h"
 
 namespace {
 
@@ -62,8 +63,7 @@ int main(int argc, char* argv[]) {
   // while the window is built; the first screen's rows read their own.
   std::unique_ptr<selvane::TailsReadAhead> readAhead;
   if (argc - 1 > selvane::ProgressFrom)
-    readAhead = std::make_unique<selvane::TailsReadAhead>(
-        selvane::SystemFileOps(), std::vector<std::string>(argv + 1, argv + argc), 64);
+    readAhead = selvane::ReadAheadOfArguments(std::vector<std::string>(argv + 1, argv + argc), 64);
 
   QtDialogs dialogs;
   SelvaneApplication app(argc, argv, dialogs);

@@ -5,14 +5,13 @@
 #include <cstring>
 #include <functional>
 
-#include "core/platform/Cp932.h"
-
 namespace selvane {
 
-TailsReadAhead::TailsReadAhead(FileOps& inner, std::vector<std::string> natives, std::size_t first)
-    : inner_(inner), natives_(std::move(natives)) {
+TailsReadAhead::TailsReadAhead(FileOps& inner, std::vector<std::string> natives, std::size_t first,
+                               KeyOf keyOf)
+    : inner_(inner), natives_(std::move(natives)), keyOf_(std::move(keyOf)) {
   first = std::min(first, natives_.size());
-  // A CP932 path is never longer than its native form.
+  // Room for the paths as given (a relative one grows by its folder).
   std::size_t bytes = 0;
   for (std::size_t i = first; i < natives_.size(); ++i) bytes += natives_[i].size();
   paths_.reserve(bytes);
@@ -42,7 +41,7 @@ void TailsReadAhead::ReadAll(std::size_t first) {
   for (std::size_t i = first; i < natives_.size(); ++i) {
     if (stop_.load(std::memory_order_relaxed)) return;
     std::size_t slot = 0;
-    if (!NativePathToCp932(natives_[i], cp932) || Find(cp932, slot) != nullptr) continue;
+    if (!keyOf_(natives_[i], cp932) || Find(cp932, slot) != nullptr) continue;
     Read& read = read_.emplace_back();
     // What could not be read is asked again when it is needed: it may be
     // there by then.

@@ -3,6 +3,7 @@
 // is being built: the start then names those files from what was read.
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -14,9 +15,12 @@ namespace selvane {
 
 class TailsReadAhead final : public FileOps {
  public:
+  // The CP932 path under which a native path will be asked for (false: it
+  // has none, and is not read ahead).
+  using KeyOf = std::function<bool(const std::string& native, std::string& key)>;
   // Reads the last bytes and the status of each native path from `first`
-  // on, in order, through `inner`.
-  TailsReadAhead(FileOps& inner, std::vector<std::string> natives, std::size_t first);
+  // on, in order, through `inner`, each under its key.
+  TailsReadAhead(FileOps& inner, std::vector<std::string> natives, std::size_t first, KeyOf keyOf);
   ~TailsReadAhead() override;
   TailsReadAhead(const TailsReadAhead&) = delete;
   TailsReadAhead& operator=(const TailsReadAhead&) = delete;
@@ -89,6 +93,7 @@ class TailsReadAhead final : public FileOps {
 
   FileOps& inner_;
   const std::vector<std::string> natives_;
+  KeyOf keyOf_;
   std::atomic<bool> stop_{false};
   std::string paths_;
   std::vector<Read> read_;

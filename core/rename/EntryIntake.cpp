@@ -128,6 +128,16 @@ AddResult AddEntry(EntryTable& table, const char* path, std::string_view rule, U
   return Append(table, absolute, &rule, ui);
 }
 
+std::unique_ptr<TailsReadAhead> ReadAheadOfArguments(std::vector<std::string> natives,
+                                                     std::size_t first) {
+  return std::make_unique<TailsReadAhead>(
+      SystemFileOps(), std::move(natives), first,
+      [cwd = std::string()](const std::string& native, std::string& key) mutable {
+        std::string given;
+        return NativePathToCp932(native, given) && Absolute(given, cwd, key);
+      });
+}
+
 // The duplicate test of a batch looks the path up in a set of the listed
 // paths rather than comparing it with every entry: 1024 files at once would
 // otherwise take half a million comparisons.

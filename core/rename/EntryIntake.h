@@ -2,6 +2,7 @@
 // The one road by which files come into the list: each path made absolute,
 // refused when it cannot be listed faithfully, and named by the rule as it
 // comes in.
+#include <memory>
 #include <memory_resource>
 #include <string>
 #include <string_view>
@@ -10,6 +11,7 @@
 
 #include "core/filelist/EntryTable.h"
 #include "core/platform/FileOps.h"
+#include "core/platform/ReadAhead.h"
 
 namespace selvane {
 
@@ -26,6 +28,12 @@ enum class AddResult { Added, Duplicate, PathTooLong, OutOfMemory, NoCp932Form }
 // 1023 bytes is refused and reported by the result; AddBatch turns such
 // refusals into one message per batch.
 AddResult AddEntry(EntryTable& table, const char* path, std::string_view rule, UserPrompts& ui);
+
+// The tags of the command line's files from `first` on, read on a second
+// thread (while the window is built) under the paths their entries will
+// hold: AddBatch::NameTheRest then names them from it.
+std::unique_ptr<TailsReadAhead> ReadAheadOfArguments(std::vector<std::string> natives,
+                                                     std::size_t first);
 
 // One batch of additions (a dialog choice, a drop, the command line): the
 // refusals that deserve a word are collected and told once, at Finish().

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -15,6 +16,7 @@
 #include "core/platform/Cp932.h"
 #include "core/platform/FileOps.h"
 #include "core/platform/ReadAhead.h"
+#include "core/rename/EntryIntake.h"
 #include "tests/core/TempFolder.h"
 
 namespace selvane {
@@ -135,23 +137,30 @@ TEST_F(FileOpsTest, ReadTailGivesLastBytesAndLength) {
   EXPECT_EQ(ops_.ReadTail((folder_ / "none").c_str(), tail, length).error, ENOENT);
 }
 
-// Tails read ahead answer for their own files, each with its own status; a
-// file not read ahead (before `first`, or missing then) is read as it is now.
+// The command line's tails, read ahead, answer for their own files under
+// the paths their entries hold (a relative argument made absolute), from
+// what was read then; a file not read ahead (before `first`, or missing
+// then) is read as it is now.
 TEST_F(FileOpsTest, TailsReadAheadAnswerForTheirOwnFilesOnly) {
   std::vector<std::string> paths;
   for (const char fill : {'a', 'b', 'c'})
     paths.push_back(folder_.Write(std::string(1, fill) + ".mp3", "head" + Tail128(fill)));
   paths.push_back(folder_ / "later.mp3");
-  TailsReadAhead ahead(ops_, paths, 1);
-  ahead.Finish();
-  WriteBytes(paths[0], "head" + Tail128('A'));
+  char here[4096];
+  ASSERT_NE(::getcwd(here, sizeof here), nullptr);
+  ASSERT_EQ(::chdir(folder_.path().c_str()), 0);
+  const std::unique_ptr<TailsReadAhead> ahead =
+      ReadAheadOfArguments({"a.mp3", "b.mp3", "./c.mp3", paths[3]}, 1);
+  ahead->Finish();
+  ASSERT_EQ(::chdir(here), 0);
+  for (const char fill : {'A', 'B', 'C'}) WriteBytes(paths[fill - 'A'], "head" + Tail128(fill));
   WriteBytes(paths[3], Tail128('L'));
-  for (const auto& [path, fill] : {std::pair{paths[0], 'A'}, {paths[1], 'b'}, {paths[2], 'c'},
-                                   {paths[3], 'L'}}) {
+  for (const auto& [path, fill] :
+       {std::pair{paths[0], 'A'}, {paths[1], 'b'}, {paths[2], 'c'}, {paths[3], 'L'}}) {
     unsigned char tail[128];
     std::int64_t length = 0;
     FileStatus status;
-    ASSERT_TRUE(ahead.ReadTailAndStatus(path.c_str(), tail, length, status).ok()) << path;
+    ASSERT_TRUE(ahead->ReadTailAndStatus(path.c_str(), tail, length, status).ok()) << path;
     EXPECT_EQ(std::string(reinterpret_cast<char*>(tail), 128), Tail128(fill)) << path;
     EXPECT_EQ(status.inode, ops_.Status(path.c_str()).inode) << path;
   }
