@@ -2,7 +2,11 @@
 
 #include <iconv.h>
 
+#include <atomic>
 #include <cerrno>
+#include <cstdint>
+#include <cstring>
+#include <memory>
 
 namespace selvane {
 namespace {
@@ -46,9 +50,141 @@ class Converter {
     return true;
   }
 
+  // What iconv makes of one character's bytes alone: its form (one to three
+  // bytes, the first in the lowest) in `out`, or why not.
+  enum class Answer { Unknown, Character, Incomplete, Refused };
+  Answer Ask(const unsigned char* in, std::size_t size, std::uint32_t& out, std::size_t& outSize) {
+    if (cd_ == reinterpret_cast<iconv_t>(-1)) return Answer::Unknown;
+    char from[4] = {}, to[8] = {};
+    std::memcpy(from, in, size);
+    char* src = from;
+    char* dst = to;
+    std::size_t srcLeft = size, dstLeft = sizeof to;
+    if (iconv(cd_, &src, &srcLeft, &dst, &dstLeft) == static_cast<std::size_t>(-1)) {
+      const int error = errno;
+      iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+      return error == EINVAL   ? Answer::Incomplete
+             : error == EILSEQ ? Answer::Refused
+                               : Answer::Unknown;
+    }
+    outSize = sizeof to - dstLeft;
+    if (srcLeft != 0 || outSize == 0 || outSize > 3) return Answer::Unknown;
+    out = 0;
+    for (std::size_t i = outSize; i-- > 0;) out = out << 8 | static_cast<unsigned char>(to[i]);
+    return Answer::Character;
+  }
+
  private:
   iconv_t cd_;
 };
+
+// iconv's answer for each character of one direction, asked once per
+// process: a conversion whose every character has been met before needs no
+// call into iconv, which costs more than a short name's conversion. An
+// entry is 0 until asked, then its kind (low two bits), the length of its
+// form (next two) and the form itself (the upper three bytes); threads that
+// ask at once store the same answer.
+class KnownCharacters {
+ public:
+  enum Kind : std::uint32_t { Unasked = 0, Character = 1, Lead = 2, Refused = 3 };
+
+  explicit KnownCharacters(std::size_t size) : entries_(new std::atomic<std::uint32_t>[size]()) {}
+
+  // The entry at `index` for the bytes `in` (one character, or a byte that
+  // may start one), asked of `converter` the first time.
+  std::uint32_t At(std::size_t index, const unsigned char* in, std::size_t size,
+                   Converter& converter) {
+    std::uint32_t entry = entries_[index].load(std::memory_order_relaxed);
+    if (entry != Unasked) return entry;
+    std::uint32_t form = 0;
+    std::size_t formSize = 0;
+    switch (converter.Ask(in, size, form, formSize)) {
+      case Converter::Answer::Character:
+        entry = Character | static_cast<std::uint32_t>(formSize) << 2 | form << 8;
+        break;
+      case Converter::Answer::Incomplete:
+        entry = Lead;
+        break;
+      case Converter::Answer::Refused:
+        entry = Refused;
+        break;
+      case Converter::Answer::Unknown:
+        return Unasked;  // iconv is asked again the whole way
+    }
+    entries_[index].store(entry, std::memory_order_relaxed);
+    return entry;
+  }
+
+  static void Append(std::uint32_t entry, std::string& out) {
+    for (std::uint32_t n = (entry >> 2) & 3, form = entry >> 8; n > 0; --n, form >>= 8)
+      out.push_back(static_cast<char>(form & 0xFF));
+  }
+
+ private:
+  std::unique_ptr<std::atomic<std::uint32_t>[]> entries_;
+};
+
+enum class Known { Converted, Refused, Ask };
+
+// CP932 to UTF-8 from the known characters: a byte from 0x80 is a
+// character, a lead byte or refused as iconv takes it alone; after a lead
+// byte, the pair is one character or refused.
+Known KnownToNative(std::string_view in, std::string& out, Converter& converter) {
+  static KnownCharacters single(128), pairs(128 * 256);
+  const auto* bytes = reinterpret_cast<const unsigned char*>(in.data());
+  for (std::size_t i = 0; i < in.size();) {
+    const unsigned char c = bytes[i];
+    if (c < 0x80) {
+      out.push_back(static_cast<char>(c));
+      ++i;
+      continue;
+    }
+    std::uint32_t entry = single.At(c - 0x80u, bytes + i, 1, converter);
+    if (entry == KnownCharacters::Lead) {
+      if (i + 1 == in.size()) return Known::Refused;  // incomplete at the end
+      entry = pairs.At((c - 0x80u) * 256 + bytes[i + 1], bytes + i, 2, converter);
+      if (entry == KnownCharacters::Lead) return Known::Ask;
+      ++i;
+    }
+    if (entry == KnownCharacters::Unasked) return Known::Ask;
+    if (entry == KnownCharacters::Refused) return Known::Refused;
+    KnownCharacters::Append(entry, out);
+    ++i;
+  }
+  return Known::Converted;
+}
+
+// UTF-8 to CP932 from the known characters, for the two- and three-byte
+// sequences (every character CP932 has); anything else is left to iconv.
+Known KnownToCp932(std::string_view in, std::string& out, Converter& converter) {
+  static KnownCharacters twoBytes(32 * 64), threeBytes(16 * 64 * 64);
+  const auto* bytes = reinterpret_cast<const unsigned char*>(in.data());
+  const auto trail = [&](std::size_t at) { return at < in.size() && (bytes[at] & 0xC0) == 0x80; };
+  for (std::size_t i = 0; i < in.size();) {
+    const unsigned char c = bytes[i];
+    std::uint32_t entry = KnownCharacters::Unasked;
+    std::size_t size = 1;
+    if (c < 0x80) {
+      out.push_back(static_cast<char>(c));
+      ++i;
+      continue;
+    }
+    if (c >= 0xC0 && c < 0xE0 && trail(i + 1)) {
+      size = 2;
+      entry = twoBytes.At((c - 0xC0u) * 64 + (bytes[i + 1] & 0x3Fu), bytes + i, 2, converter);
+    } else if (c >= 0xE0 && c < 0xF0 && trail(i + 1) && trail(i + 2)) {
+      size = 3;
+      entry =
+          threeBytes.At(((c - 0xE0u) * 64 + (bytes[i + 1] & 0x3Fu)) * 64 + (bytes[i + 2] & 0x3Fu),
+                        bytes + i, 3, converter);
+    }
+    if (entry == KnownCharacters::Unasked || entry == KnownCharacters::Lead) return Known::Ask;
+    if (entry == KnownCharacters::Refused) return Known::Refused;
+    KnownCharacters::Append(entry, out);
+    i += size;
+  }
+  return Known::Converted;
+}
 
 // How many bytes the text begins with below 0x80: ASCII characters in
 // either encoding, since a CP932 lead byte is above 0x7F.
@@ -83,6 +219,15 @@ bool Cp932ToNative(std::string_view cp932, std::string& out) {
     return true;
   }
   thread_local Converter toNative("UTF-8", "CP932");
+  out.assign(cp932.substr(0, ascii));
+  switch (KnownToNative(cp932.substr(ascii), out, toNative)) {
+    case Known::Converted:
+      return true;
+    case Known::Refused:
+      return false;
+    case Known::Ask:
+      break;
+  }
   return toNative.Run(cp932.substr(0, ascii), cp932.substr(ascii), out);
 }
 
@@ -93,6 +238,15 @@ bool NativeToCp932(std::string_view native, std::string& out) {
     return true;
   }
   thread_local Converter toCp932("CP932", "UTF-8");
+  out.assign(native.substr(0, ascii));
+  switch (KnownToCp932(native.substr(ascii), out, toCp932)) {
+    case Known::Converted:
+      return true;
+    case Known::Refused:
+      return false;
+    case Known::Ask:
+      break;
+  }
   return toCp932.Run(native.substr(0, ascii), native.substr(ascii), out);
 }
 

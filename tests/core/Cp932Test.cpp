@@ -1,6 +1,10 @@
-#include "core/platform/Cp932.h"
-
 #include <gtest/gtest.h>
+#include <iconv.h>
+
+#include <string>
+#include <vector>
+
+#include "core/platform/Cp932.h"
 
 using namespace selvane;
 
@@ -13,7 +17,9 @@ TEST(Cp932, LeadBytesAndBoundaries) {
   EXPECT_FALSE(IsLeadByte(0xA0));  // half-width katakana are single bytes
   EXPECT_FALSE(IsLeadByte(0xDF));
   EXPECT_FALSE(IsLeadByte(0xFD));
-  const std::string so = "a\x83\x5C" "b";  // "aソb"
+  const std::string so =
+      "a\x83\x5C"
+      "b";                             // "aソb"
   EXPECT_EQ(CharBoundary(so, 2), 1u);  // never splits ソ
   EXPECT_EQ(CharBoundary(so, 3), 3u);
   EXPECT_EQ(CharBoundary(so, 99), 4u);
@@ -29,8 +35,8 @@ TEST(Cp932, ConvertsBothWaysAndReportsFailure) {
   ASSERT_TRUE(Cp932ToNative("\\~", native));
   EXPECT_EQ(native, "\\~");
   EXPECT_FALSE(NativeToCp932("😀", back));       // no CP932 form
-  EXPECT_FALSE(Cp932ToNative("\x81", native));   // lead byte without trail
-  EXPECT_FALSE(Cp932ToNative("\xFD", native));   // unassigned byte
+  EXPECT_FALSE(Cp932ToNative("\x81", native));  // lead byte without trail
+  EXPECT_FALSE(Cp932ToNative("\xFD", native));  // unassigned byte
 }
 
 TEST(Cp932, PathsUseSlashOnLinuxAndRefuseLiteralBackslash) {
@@ -44,4 +50,52 @@ TEST(Cp932, PathsUseSlashOnLinuxAndRefuseLiteralBackslash) {
   // separator, "‾" a tilde, the wave dash a full-width tilde.
   for (const char* name : {"/tmp/a¥b.mp3", "/tmp/‾.mp3", "/tmp/〜.mp3"})
     EXPECT_FALSE(NativePathToCp932(name, cp)) << name;
+}
+
+// What iconv alone makes of a text (false: it has no counterpart).
+static bool ByIconv(const char* to, const char* from, const std::string& in, std::string& out) {
+  const iconv_t cd = iconv_open(to, from);
+  out.assign(in.size() * 4 + 4, '\0');
+  char* src = const_cast<char*>(in.data());
+  char* dst = out.data();
+  std::size_t srcLeft = in.size(), dstLeft = out.size();
+  const bool ok = iconv(cd, &src, &srcLeft, &dst, &dstLeft) != static_cast<std::size_t>(-1);
+  iconv_close(cd);
+  out.resize(out.size() - dstLeft);
+  return ok;
+}
+
+// The conversions remember each character iconv has answered: every byte
+// and byte pair of CP932 and every two- and three-byte UTF-8 sequence, each
+// between other text and met twice in it, converts exactly as iconv converts it,
+// or is refused where iconv refuses it.
+TEST(Cp932, EveryCharacterConvertsAsIconvConvertsIt) {
+  std::vector<std::string> cp932, utf8;
+  for (int a = 0x80; a <= 0xFF; ++a) {
+    cp932.push_back(std::string(1, static_cast<char>(a)));
+    for (int b = 0; b <= 0xFF; ++b) cp932.push_back({static_cast<char>(a), static_cast<char>(b)});
+  }
+  for (int a = 0xC0; a <= 0xEF; ++a)
+    for (int b = 0x80; b <= 0xBF; ++b) {
+      if (a < 0xE0) utf8.push_back({static_cast<char>(a), static_cast<char>(b)});
+      for (int c = 0x80; a >= 0xE0 && c <= 0xBF; ++c)
+        utf8.push_back({static_cast<char>(a), static_cast<char>(b), static_cast<char>(c)});
+    }
+  utf8.insert(utf8.end(), {"\xF0\x9F\x98\x80", "\xE3\x81", "\x80", "\xFF"});
+  int converted = 0;
+  for (const bool toNative : {true, false})
+    for (const std::string& character : toNative ? cp932 : utf8) {
+      const std::string in =
+          toNative ? "a" + character + "\x82\xA0" + character : "a" + character + "あ" + character;
+      std::string got, want;
+      const bool ok = toNative ? Cp932ToNative(in, got) : NativeToCp932(in, got);
+      const bool iconvOk =
+          toNative ? ByIconv("UTF-8", "CP932", in, want) : ByIconv("CP932", "UTF-8", in, want);
+      ASSERT_EQ(ok, iconvOk) << testing::PrintToString(in);
+      if (ok) {
+        ASSERT_EQ(got, want) << testing::PrintToString(in);
+      }
+      converted += ok;
+    }
+  EXPECT_GT(converted, 2 * 7000);  // CP932's characters, both ways
 }
