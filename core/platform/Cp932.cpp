@@ -6,7 +6,6 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
-#include <memory>
 
 namespace selvane {
 namespace {
@@ -83,13 +82,13 @@ class Converter {
 // call into iconv, which costs more than a short name's conversion. An
 // entry is 0 until asked, then its kind (low two bits), the length of its
 // form (next two) and the form itself (the upper three bytes); threads that
-// ask at once store the same answer.
+// ask at once store the same answer. (Zero from the start, the tables take
+// memory only where characters are met.)
+enum KnownKind : std::uint32_t { Unasked = 0, Character = 1, Lead = 2, Refused = 3 };
+
+template <std::size_t Size>
 class KnownCharacters {
  public:
-  enum Kind : std::uint32_t { Unasked = 0, Character = 1, Lead = 2, Refused = 3 };
-
-  explicit KnownCharacters(std::size_t size) : entries_(new std::atomic<std::uint32_t>[size]()) {}
-
   // The entry at `index` for the bytes `in` (one character, or a byte that
   // may start one), asked of `converter` the first time.
   std::uint32_t At(std::size_t index, const unsigned char* in, std::size_t size,
@@ -115,22 +114,23 @@ class KnownCharacters {
     return entry;
   }
 
-  static void Append(std::uint32_t entry, std::string& out) {
-    for (std::uint32_t n = (entry >> 2) & 3, form = entry >> 8; n > 0; --n, form >>= 8)
-      out.push_back(static_cast<char>(form & 0xFF));
-  }
-
  private:
-  std::unique_ptr<std::atomic<std::uint32_t>[]> entries_;
+  std::atomic<std::uint32_t> entries_[Size] = {};
 };
 
 enum class Known { Converted, Refused, Ask };
+
+void AppendKnown(std::uint32_t entry, std::string& out) {
+  for (std::uint32_t n = (entry >> 2) & 3, form = entry >> 8; n > 0; --n, form >>= 8)
+    out.push_back(static_cast<char>(form & 0xFF));
+}
 
 // CP932 to UTF-8 from the known characters: a byte from 0x80 is a
 // character, a lead byte or refused as iconv takes it alone; after a lead
 // byte, the pair is one character or refused.
 Known KnownToNative(std::string_view in, std::string& out, Converter& converter) {
-  static KnownCharacters single(128), pairs(128 * 256);
+  static KnownCharacters<128> single;
+  static KnownCharacters<128 * 256> pairs;
   const auto* bytes = reinterpret_cast<const unsigned char*>(in.data());
   for (std::size_t i = 0; i < in.size();) {
     const unsigned char c = bytes[i];
@@ -140,15 +140,15 @@ Known KnownToNative(std::string_view in, std::string& out, Converter& converter)
       continue;
     }
     std::uint32_t entry = single.At(c - 0x80u, bytes + i, 1, converter);
-    if (entry == KnownCharacters::Lead) {
+    if (entry == Lead) {
       if (i + 1 == in.size()) return Known::Refused;  // incomplete at the end
       entry = pairs.At((c - 0x80u) * 256 + bytes[i + 1], bytes + i, 2, converter);
-      if (entry == KnownCharacters::Lead) return Known::Ask;
+      if (entry == Lead) return Known::Ask;
       ++i;
     }
-    if (entry == KnownCharacters::Unasked) return Known::Ask;
-    if (entry == KnownCharacters::Refused) return Known::Refused;
-    KnownCharacters::Append(entry, out);
+    if (entry == Unasked) return Known::Ask;
+    if (entry == Refused) return Known::Refused;
+    AppendKnown(entry, out);
     ++i;
   }
   return Known::Converted;
@@ -157,12 +157,13 @@ Known KnownToNative(std::string_view in, std::string& out, Converter& converter)
 // UTF-8 to CP932 from the known characters, for the two- and three-byte
 // sequences (every character CP932 has); anything else is left to iconv.
 Known KnownToCp932(std::string_view in, std::string& out, Converter& converter) {
-  static KnownCharacters twoBytes(32 * 64), threeBytes(16 * 64 * 64);
+  static KnownCharacters<32 * 64> twoBytes;
+  static KnownCharacters<16 * 64 * 64> threeBytes;
   const auto* bytes = reinterpret_cast<const unsigned char*>(in.data());
   const auto trail = [&](std::size_t at) { return at < in.size() && (bytes[at] & 0xC0) == 0x80; };
   for (std::size_t i = 0; i < in.size();) {
     const unsigned char c = bytes[i];
-    std::uint32_t entry = KnownCharacters::Unasked;
+    std::uint32_t entry = Unasked;
     std::size_t size = 1;
     if (c < 0x80) {
       out.push_back(static_cast<char>(c));
@@ -178,9 +179,9 @@ Known KnownToCp932(std::string_view in, std::string& out, Converter& converter) 
           threeBytes.At(((c - 0xE0u) * 64 + (bytes[i + 1] & 0x3Fu)) * 64 + (bytes[i + 2] & 0x3Fu),
                         bytes + i, 3, converter);
     }
-    if (entry == KnownCharacters::Unasked || entry == KnownCharacters::Lead) return Known::Ask;
-    if (entry == KnownCharacters::Refused) return Known::Refused;
-    KnownCharacters::Append(entry, out);
+    if (entry == Unasked || entry == Lead) return Known::Ask;
+    if (entry == Refused) return Known::Refused;
+    AppendKnown(entry, out);
     i += size;
   }
   return Known::Converted;
