@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstdint>
 #include <cstring>
 #include <functional>
+#include <new>
 
 namespace selvane {
 
@@ -17,7 +19,14 @@ TailsReadAhead::TailsReadAhead(FileOps& inner, std::vector<std::string> natives,
   paths_.reserve(bytes);
   read_.reserve(natives_.size() - first);
   slots_.assign(std::bit_ceil(2 * (natives_.size() - first) + 1), 0);
-  thread_ = std::thread([this, first] { ReadAll(first); });
+  thread_ = std::thread([this, first] {
+    // Memory running out here only ends the reading ahead: the start reads
+    // the rest itself.
+    try {
+      ReadAll(first);
+    } catch (const std::bad_alloc&) {
+    }
+  });
 }
 
 TailsReadAhead::~TailsReadAhead() { Stop(); }
@@ -42,6 +51,7 @@ void TailsReadAhead::ReadAll(std::size_t first) {
     if (stop_.load(std::memory_order_relaxed)) return;
     std::size_t slot = 0;
     if (!keyOf_(natives_[i], cp932) || Find(cp932, slot) != nullptr) continue;
+    if (paths_.size() + cp932.size() > UINT32_MAX) return;
     Read& read = read_.emplace_back();
     // What could not be read is asked again when it is needed: it may be
     // there by then.

@@ -25,9 +25,6 @@ class TailsReadAhead final : public FileOps {
   TailsReadAhead(const TailsReadAhead&) = delete;
   TailsReadAhead& operator=(const TailsReadAhead&) = delete;
 
-  // The paths as given; they may be read (not changed) while the reading goes on.
-  const std::vector<std::string>& natives() const { return natives_; }
-
   // Stops the reading where it is and waits for it. From then on a path
   // read ahead is answered from what was read (from any thread); any other
   // call goes to `inner`.
