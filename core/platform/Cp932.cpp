@@ -10,7 +10,7 @@
 namespace selvane {
 namespace {
 
-// iconv_open is costly; each direction keeps one descriptor per thread.
+// One direction of iconv.
 class Converter {
  public:
   Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
@@ -197,6 +197,38 @@ std::size_t AsciiPrefix(std::string_view s) {
 
 bool IsAscii(std::string_view s) { return AsciiPrefix(s) == s.size(); }
 
+// iconv_open is costly: each direction keeps one descriptor per thread,
+// opened when a text first needs it.
+Converter& ToNative() {
+  thread_local Converter converter("UTF-8", "CP932");
+  return converter;
+}
+
+Converter& ToCp932() {
+  thread_local Converter converter("CP932", "UTF-8");
+  return converter;
+}
+
+// ASCII is the same in CP932 and UTF-8 (CP932 maps 0x5C and 0x7E to
+// U+005C and U+007E), so the ASCII a text begins with (a path's folders,
+// often) is copied as it is. The rest goes through the known characters,
+// and to iconv whole when one of them is not known yet.
+bool Convert(std::string_view text, std::string& out, Converter& (*converter)(),
+             Known (*known)(std::string_view, std::string&, Converter&)) {
+  const std::size_t ascii = AsciiPrefix(text);
+  out.assign(text.substr(0, ascii));
+  if (ascii == text.size()) return true;
+  switch (known(text.substr(ascii), out, converter())) {
+    case Known::Converted:
+      return true;
+    case Known::Refused:
+      return false;
+    case Known::Ask:
+      break;
+  }
+  return converter().Run(text.substr(0, ascii), text.substr(ascii), out);
+}
+
 }  // namespace
 
 std::size_t CharBoundary(std::string_view s, std::size_t limit) {
@@ -210,45 +242,12 @@ std::size_t CharBoundary(std::string_view s, std::size_t limit) {
   return i;
 }
 
-// ASCII is the same in CP932 and UTF-8 (CP932 maps 0x5C and 0x7E to
-// U+005C and U+007E), so iconv sees only what follows the ASCII a text
-// begins with (a path's folders, often), and none of an ASCII text.
 bool Cp932ToNative(std::string_view cp932, std::string& out) {
-  const std::size_t ascii = AsciiPrefix(cp932);
-  if (ascii == cp932.size()) {
-    out.assign(cp932);
-    return true;
-  }
-  thread_local Converter toNative("UTF-8", "CP932");
-  out.assign(cp932.substr(0, ascii));
-  switch (KnownToNative(cp932.substr(ascii), out, toNative)) {
-    case Known::Converted:
-      return true;
-    case Known::Refused:
-      return false;
-    case Known::Ask:
-      break;
-  }
-  return toNative.Run(cp932.substr(0, ascii), cp932.substr(ascii), out);
+  return Convert(cp932, out, ToNative, KnownToNative);
 }
 
 bool NativeToCp932(std::string_view native, std::string& out) {
-  const std::size_t ascii = AsciiPrefix(native);
-  if (ascii == native.size()) {
-    out.assign(native);
-    return true;
-  }
-  thread_local Converter toCp932("CP932", "UTF-8");
-  out.assign(native.substr(0, ascii));
-  switch (KnownToCp932(native.substr(ascii), out, toCp932)) {
-    case Known::Converted:
-      return true;
-    case Known::Refused:
-      return false;
-    case Known::Ask:
-      break;
-  }
-  return toCp932.Run(native.substr(0, ascii), native.substr(ascii), out);
+  return Convert(native, out, ToCp932, KnownToCp932);
 }
 
 bool Cp932PathToNative(std::string_view cp932, std::string& out) {
