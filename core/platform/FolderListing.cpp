@@ -2,9 +2,6 @@
 
 #include <dirent.h>
 
-#include <bit>
-#include <cstdint>
-
 namespace selvane {
 
 struct FolderListing::Stream {
@@ -42,24 +39,6 @@ bool FolderListing::ForEach(const std::string& nativeFolder,
   return listing.IsOpen();
 }
 
-void ListedFolders::Folder::Index() {
-  byHash.assign(std::bit_ceil(2 * names.size() + 1), 0);
-  const std::size_t mask = byHash.size() - 1;
-  for (std::uint32_t i = 0; i < names.size(); ++i) {
-    std::size_t slot = std::hash<std::string_view>{}(NameAt(i + 1)) & mask;
-    while (byHash[slot] != 0) slot = (slot + 1) & mask;
-    byHash[slot] = i + 1;
-  }
-}
-
-const ListedFolders::Folder::Name* ListedFolders::Folder::Look(std::string_view name) const {
-  const std::size_t mask = byHash.size() - 1;
-  for (std::size_t slot = std::hash<std::string_view>{}(name)&mask; byHash[slot] != 0;
-       slot = (slot + 1) & mask)
-    if (NameAt(byHash[slot]) == name) return &names[byHash[slot] - 1];
-  return nullptr;
-}
-
 ListedFolders::Holds ListedFolders::Find(std::string_view folder, std::string_view name) {
   if (last_ == nullptr || folder != lastFolder_) {
     auto it = folders_.find(std::string(folder));
@@ -71,24 +50,21 @@ ListedFolders::Holds ListedFolders::Find(std::string_view folder, std::string_vi
   // Listed once, at the ask that makes it worth it; never again after.
   if (!known.listed && ++known.asked == ReadFrom) {
     known.listed = list_(folder, [&known](std::string_view entry, bool maybeLink) {
-      // Past what a table of 32-bit places holds, names are asked one by one.
-      if (known.text.size() + entry.size() > UINT32_MAX) return false;
-      known.names.push_back({static_cast<std::uint32_t>(known.text.size()),
-                             static_cast<std::uint32_t>(entry.size()), maybeLink});
-      known.text.append(entry);
+      // Past what the index holds, names are asked one by one.
+      const std::size_t number = known.names.Add(entry);
+      if (number == NameIndex::None) return false;
+      if (number == known.maybeLink.size()) known.maybeLink.push_back(maybeLink);
       return true;
     });
-    if (known.listed) {
-      known.Index();
-    } else {
-      known.text = std::string();
+    if (!known.listed) {
       known.names = {};
+      known.maybeLink = {};
     }
   }
   if (!known.listed) return Holds::NotListed;
-  const Folder::Name* found = known.Look(name);
-  if (found == nullptr) return Holds::Absent;
-  return found->maybeLink ? Holds::MaybeLink : Holds::Name;
+  const std::size_t number = known.names.Find(name);
+  if (number == NameIndex::None) return Holds::Absent;
+  return known.maybeLink[number] ? Holds::MaybeLink : Holds::Name;
 }
 
 }  // namespace selvane

@@ -1,6 +1,5 @@
 #pragma once
 // The names a folder holds, in the order the system reports them.
-#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -8,6 +7,8 @@
 #include <string_view>
 #include <unordered_map>
 #include <vector>
+
+#include "core/platform/NameIndex.h"
 
 namespace selvane {
 
@@ -40,8 +41,8 @@ class FolderListing {
 // Folders asked after name by name. From the ReadFrom-th name asked in one
 // folder, that folder is listed once and its listing answers for every
 // name asked after; a folder that is not listed answers nothing, and its
-// names are looked at one by one as before. A listing is kept as one block
-// of names and a table of where each lies, until the whole is let go.
+// names are looked at one by one as before. A listing is kept as a
+// NameIndex until the whole is let go.
 class ListedFolders {
  public:
   static constexpr int ReadFrom = 64;
@@ -57,22 +58,10 @@ class ListedFolders {
 
  private:
   struct Folder {
-    struct Name {
-      std::uint32_t at = 0, size = 0;  // in `text`
-      bool maybeLink = false;
-    };
     int asked = 0;
     bool listed = false;
-    std::string text;
-    std::vector<Name> names;
-    std::vector<std::uint32_t> byHash;  // by the name's hash: 0, or an index into names plus one
-
-    std::string_view NameAt(std::uint32_t slot) const {
-      const Name& n = names[slot - 1];
-      return std::string_view(text).substr(n.at, n.size);
-    }
-    void Index();
-    const Name* Look(std::string_view name) const;
+    NameIndex names;
+    std::vector<bool> maybeLink;  // by the name's number
   };
 
   Lister list_;

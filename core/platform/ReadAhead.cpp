@@ -1,11 +1,9 @@
 #include "core/platform/ReadAhead.h"
 
 #include <algorithm>
-#include <bit>
-#include <cstdint>
 #include <cstring>
-#include <functional>
 #include <new>
+#include <utility>
 
 namespace selvane {
 
@@ -16,9 +14,8 @@ TailsReadAhead::TailsReadAhead(FileOps& inner, std::vector<std::string> natives,
   // Room for the paths as given (a relative one grows by its folder).
   std::size_t bytes = 0;
   for (std::size_t i = first; i < natives_.size(); ++i) bytes += natives_[i].size();
-  paths_.reserve(bytes);
+  paths_.Reserve(natives_.size() - first, bytes);
   read_.reserve(natives_.size() - first);
-  slots_.assign(std::bit_ceil(2 * (natives_.size() - first) + 1), 0);
   thread_ = std::thread([this, first] {
     // Memory running out here only ends the reading ahead: the start reads
     // the rest itself.
@@ -35,34 +32,17 @@ void TailsReadAhead::Finish() {
   if (thread_.joinable()) thread_.join();
 }
 
-const TailsReadAhead::Read* TailsReadAhead::Find(std::string_view path, std::size_t& slot) const {
-  const std::size_t mask = slots_.size() - 1;
-  for (slot = std::hash<std::string_view>{}(path)&mask; slots_[slot] != 0;
-       slot = (slot + 1) & mask) {
-    const Read& read = read_[slots_[slot] - 1];
-    if (std::string_view(paths_).substr(read.at, read.size) == path) return &read;
-  }
-  return nullptr;
-}
-
 void TailsReadAhead::ReadAll(std::size_t first) {
   std::string cp932;
   for (std::size_t i = first; i < natives_.size(); ++i) {
     if (stop_.load(std::memory_order_relaxed)) return;
-    std::size_t slot = 0;
-    if (!keyOf_(natives_[i], cp932) || Find(cp932, slot) != nullptr) continue;
-    if (paths_.size() + cp932.size() > UINT32_MAX) return;
-    Read& read = read_.emplace_back();
+    if (!keyOf_(natives_[i], cp932) || paths_.Find(cp932) != NameIndex::None) continue;
     // What could not be read is asked again when it is needed: it may be
     // there by then.
-    if (!inner_.ReadTailAndStatus(cp932.c_str(), read.tail, read.length, read.status)) {
-      read_.pop_back();
-      continue;
-    }
-    read.at = static_cast<std::uint32_t>(paths_.size());
-    read.size = static_cast<std::uint32_t>(cp932.size());
-    paths_.append(cp932);
-    slots_[slot] = static_cast<std::uint32_t>(read_.size());
+    Read read;
+    if (!inner_.ReadTailAndStatus(cp932.c_str(), read.tail, read.length, read.status)) continue;
+    if (paths_.Add(cp932) == NameIndex::None) return;
+    read_.push_back(std::move(read));
   }
 }
 
@@ -73,12 +53,12 @@ void TailsReadAhead::Stop() {
 
 FileResult TailsReadAhead::ReadTailAndStatus(const char* path, unsigned char* tail,
                                              std::int64_t& length, FileStatus& status) {
-  std::size_t slot = 0;
-  const Read* read = thread_.joinable() ? nullptr : Find(path, slot);
-  if (read == nullptr) return inner_.ReadTailAndStatus(path, tail, length, status);
-  length = read->length;
-  status = read->status;
-  std::memcpy(tail, read->tail, TrailerSize);
+  const std::size_t number = thread_.joinable() ? NameIndex::None : paths_.Find(path);
+  if (number == NameIndex::None) return inner_.ReadTailAndStatus(path, tail, length, status);
+  const Read& read = read_[number];
+  length = read.length;
+  status = read.status;
+  std::memcpy(tail, read.tail, TrailerSize);
   return {};
 }
 

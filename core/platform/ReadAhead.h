@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/platform/FileOps.h"
+#include "core/platform/NameIndex.h"
 
 namespace selvane {
 
@@ -80,21 +81,18 @@ class TailsReadAhead final : public FileOps {
  private:
   // All of it in a few large blocks, given back whole when this goes.
   struct Read {
-    std::uint32_t at = 0, size = 0;  // the CP932 path, in paths_
     std::int64_t length = 0;
     FileStatus status;
     unsigned char tail[TrailerSize] = {};
   };
   void ReadAll(std::size_t first);
-  const Read* Find(std::string_view path, std::size_t& slot) const;
 
   FileOps& inner_;
   const std::vector<std::string> natives_;
   KeyOf keyOf_;
   std::atomic<bool> stop_{false};
-  std::string paths_;
-  std::vector<Read> read_;
-  std::vector<std::uint32_t> slots_;  // by the path's hash: 0, or an index into read_ plus one
+  NameIndex paths_;         // the CP932 paths read
+  std::vector<Read> read_;  // by the path's number
   std::thread thread_;
 };
 
