@@ -125,6 +125,8 @@ fi
 # --- helpers -------------------------------------------------------------
 tools=$work/tools
 mkdir -p "$tools" "$work/logs" "$work/home" "$work/config-system" "$work/runtime" "$work/spoilt"
+# Where the floor that writes its plan down keeps it: beside Selvane's history.
+: >"$work/home/floor-plan"
 chmod 700 "$work/runtime"
 cflags=(-O2 -Wall -Wextra)
 cc "${cflags[@]}" -o "$tools/probe" "$here/probe.c" -lX11 -lXdamage -lXtst
@@ -236,6 +238,10 @@ attempt() {  # JOB K NAME: the probe's output on stdout; its status
   case $1 in
     floor) probe "$3" "$limit" floor "$dir" "$count" -- "$tools/rename_floor" "${args[@]}" ;;
     floor2) probe "$3" "$limit" floor "$dir" "$count" -- "$tools/rename_floor" --head "${args[@]}" ;;
+    floor3)
+      probe "$3" "$limit" floor "$dir" "$count" -- \
+        "$tools/rename_floor" --record "$work/home/floor-plan" "${args[@]}"
+      ;;
     # Exec to exit from the probe, and the floor's own clock from its output.
     list)
       probe "$3" "$limit" run -- "$tools/list_floor" "${args[@]}" &&
@@ -307,7 +313,7 @@ run_job() {  # JOB K ROUND
   ((round == 0)) || record "$key" "$round" "$out"
 }
 
-jobs=(floor minimal layout steps kid3 whole floor2 steps2 list)
+jobs=(floor minimal layout steps kid3 whole floor2 steps2 list floor3)
 load_before=$(cut -d' ' -f1-3 /proc/loadavg)
 echo "run_whole: ${counts[*]} files, a warm-up round at $base and $rounds rounds of ${jobs[*]}" \
   "(the order of counts and jobs rotates)" >&2
@@ -396,6 +402,7 @@ EOF
   figure "Selvane" "steps@$n" rename_ms
   figure "  status-line flushes to the X server during it" "steps@$n" rename_flushes
   figure "  (the floor's own clock, without the trigger)" "floor@$n" internal_ms
+  figure "C floor writing its plan down first (fdatasync)" "floor3@$n" rename_ms
   figure "C floor that also reads the first 1 KiB (pread at 0)" "floor2@$n" rename_ms
   figure "Selvane with ID3v2 で補う on" "steps2@$n" rename_ms
   figure "  CPU time of the C floor that also reads the head" "floor2@$n" rename_cpu_ms
@@ -555,6 +562,7 @@ ratio_row "(CPU)  rename Selvane / C floor" "" "" steps rename_cpu_ms floor
 ratio_row "(CPU)  refresh ID3v2 on / off" "" "" steps2 refresh_cpu_ms steps
 ratio_row "(CPU)  rename ID3v2 on / C floor with head" "" "" steps2 rename_cpu_ms floor2
 ratio_row "(CPU)  start Selvane / same-layout window" "" "" steps start_cpu_ms layout
+ratio_row "(info) rename Selvane / C floor with plan" "" "" steps rename_ms floor3
 ratio_row "(info) start Selvane / minimal window" "" "" steps start_ms minimal
 ratio_row "(info) peak memory Selvane / minimal window" "" "" steps maxrss_kb minimal
 
