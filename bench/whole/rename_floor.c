@@ -6,10 +6,10 @@
 // rename that takes names from ID3v2 too must. With --record it is the least
 // a rename that can be taken back after a crash can do: it names every file
 // first, writes every old and new path to LOG (an existing file, rewritten)
-// with one write and one fdatasync, and only then renames. It prints "ready", waits for one
-// byte on standard input (the trigger, so that it is timed like a program
-// that is already running), does the work, prints "internal_ms=..." and
-// exits 0 when every file was renamed.
+// with one write and one fdatasync, and only then renames. It prints "ready",
+// waits for one byte on standard input (the trigger, so that it is timed like
+// a program that is already running), does the work, prints
+// "internal_ms=..." and exits 0 when every file was renamed.
 #define _GNU_SOURCE
 #include <fcntl.h>
 #include <iconv.h>
