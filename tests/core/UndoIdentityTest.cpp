@@ -236,26 +236,46 @@ TEST_F(UndoIdentityTest, TheTrashIsSearchedByPathLengthAndLastBytes) {
 
 // A step that cannot come back stays to be taken back later; the question
 // names what is left; the change counts as undone only when all are back.
+// The same for a run that stopped before its end (its outcome never written);
+// a Japanese name comes back under its own name either way.
 TEST_F(UndoIdentityTest, StepsComeBackOneByOneAndTheRestStaysUndoable) {
-  const std::string a = music_.Write("a.mp3", "A"), c = music_.Write("c.mp3", "C");
-  const std::string e = music_.Write("e.mp3", "E");
-  History history;
-  RecordingPrompts run;
-  Rename(history, {{a, music_ / "b.mp3"}, {c, music_ / "d.mp3"}, {e, music_ / "f.mp3"}}, run);
-  music_.Write("c.mp3", "someone else's");
+  for (const bool finished : {true, false}) {
+    SCOPED_TRACE(finished ? "the run finished" : "the run stopped before its end");
+    const std::string n = finished ? "1" : "2";
+    const std::string a = music_.Write(n + "a.mp3", "A"), c = music_.Write(n + "c.mp3", "C");
+    const std::string e = music_.Write(n + "曲.mp3", "E");
+    std::string eListed, fListed;  // CP932, as the list holds them
+    ASSERT_TRUE(NativePathToCp932(e, eListed));
+    ASSERT_TRUE(NativePathToCp932(music_ / (n + "歌.mp3"), fListed));
+    const std::vector<std::pair<std::string, std::string>> rows = {
+        {a, music_ / (n + "b.mp3")}, {c, music_ / (n + "d.mp3")}, {eListed, fListed}};
+    if (finished) {
+      History history;
+      RecordingPrompts run;
+      Rename(history, rows, run);
+    } else {
+      History history;
+      ASSERT_TRUE(history.BeginRename(Plan(rows), TemporaryName).recorded);
+      for (const auto& [from, to] : rows) ASSERT_TRUE(ops_.Move(from.c_str(), to.c_str()));
+    }
+    ASSERT_TRUE(PathExists(music_ / (n + "歌.mp3")));
+    music_.Write(n + "c.mp3", "someone else's");
 
-  EXPECT_TRUE(Undo(history).undone);
-  EXPECT_TRUE(Contains(ui_.questions.back().text, "（3 ファイル）"));
-  EXPECT_EQ(ReadBytes(a), "A");
-  EXPECT_EQ(ReadBytes(e), "E");
-  EXPECT_EQ(ReadBytes(music_ / "d.mp3"), "C");
-  EXPECT_TRUE(history.store().MayUndo());
+    History history;
+    ASSERT_TRUE(Undo(history).undone);
+    EXPECT_TRUE(Contains(ui_.questions.back().text, "（3 ファイル）")) << ui_.questions.back().text;
+    EXPECT_EQ(ReadBytes(a), "A");
+    EXPECT_EQ(ReadBytes(e), "E");
+    EXPECT_EQ(ReadBytes(rows[1].second), "C");
+    EXPECT_TRUE(history.store().MayUndo());
 
-  ASSERT_EQ(::unlink(c.c_str()), 0);
-  Undo(history);
-  EXPECT_TRUE(Contains(ui_.questions.back().text, "（残り 1 ファイル）"));
-  EXPECT_EQ(ReadBytes(c), "C");
-  EXPECT_FALSE(history.store().MayUndo());
+    ASSERT_EQ(::unlink(c.c_str()), 0);
+    Undo(history);
+    EXPECT_TRUE(Contains(ui_.questions.back().text, "（残り 1 ファイル）"))
+        << ui_.questions.back().text;
+    EXPECT_EQ(ReadBytes(c), "C");
+    EXPECT_FALSE(history.store().MayUndo());
+  }
 }
 
 TEST_F(UndoIdentityTest, ABatchAnotherLiveProcessRunsIsNeverOffered) {
