@@ -102,8 +102,10 @@ void FileIntake::StartWith(std::vector<std::string> native, std::size_t firstScr
 }
 
 void FileIntake::AddTheRest() {
+  // The tags read ahead serve this call only.
+  std::unique_ptr<selvane::TailsReadAhead> ahead = std::move(readAhead_);
   // A start whose creation failed took none of its files.
-  if (startBatch_ == nullptr) return readAhead_.reset();
+  if (startBatch_ == nullptr) return;
   if (!pending_.empty()) {
     const std::vector<std::string> rest = std::exchange(pending_, {});
     ListBox* const lists[] = {form_.ListBox1, form_.ListBox2};
@@ -121,10 +123,10 @@ void FileIntake::AddTheRest() {
           return selvane::FolderListing::ForEach(std::string(folder), each);
         });
     for (const std::string& native : rest) AddArgument(native, rule, &folders);
-    if (readAhead_ != nullptr) readAhead_->Stop();
+    if (ahead != nullptr) ahead->Stop();
     startBatch_->NameTheRest(rule, counting ? &form_.Prompts() : nullptr,
-                             readAhead_ != nullptr ? *readAhead_ : selvane::SystemFileOps());
-    readAhead_.reset();
+                             ahead != nullptr ? *ahead : selvane::SystemFileOps());
+    ahead.reset();  // its memory goes before the lists are filled
     // The command line has no text of its own for the status line.
     if (counting) form_.SetStatusText(QString());
     form_.RefreshLists(startBatch_->Statuses());
@@ -134,7 +136,6 @@ void FileIntake::AddTheRest() {
   }
   startBatch_->Finish();
   startBatch_.reset();
-  readAhead_.reset();
 }
 
 // The entry takes the name stored on disk, behind the folder as typed.

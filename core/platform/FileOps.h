@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace selvane {
 
@@ -144,6 +145,61 @@ class FileOps {
       std::function<FileResult(PlaceholderStep, const char*)>) {
     return {};
   }
+};
+
+// Passes every call to another FileOps: a base for one that changes a few.
+class ForwardingFileOps : public FileOps {
+ public:
+  explicit ForwardingFileOps(FileOps& inner) : inner_(inner) {}
+
+  FileResult Length(const char* path, std::int64_t& length) override {
+    return inner_.Length(path, length);
+  }
+  FileResult ReadTail(const char* path, unsigned char* tail, std::int64_t& length) override {
+    return inner_.ReadTail(path, tail, length);
+  }
+  FileResult ReadAt(const char* path, std::int64_t offset, void* data, std::size_t size) override {
+    return inner_.ReadAt(path, offset, data, size);
+  }
+  FileResult ReadTailAndStatus(const char* path, unsigned char* tail, std::int64_t& length,
+                               FileStatus& status) override {
+    return inner_.ReadTailAndStatus(path, tail, length, status);
+  }
+  FileResult ReadEnds(const char* path, unsigned char* tail, std::int64_t& length,
+                      FileStatus* status, unsigned char* head, std::size_t headSize,
+                      std::size_t& headRead) override {
+    return inner_.ReadEnds(path, tail, length, status, head, headSize, headRead);
+  }
+  FileResult Truncate(const char* path, std::int64_t length) override {
+    return inner_.Truncate(path, length);
+  }
+  FileResult Append(const char* path, const void* data, std::size_t size) override {
+    return inner_.Append(path, data, size);
+  }
+  FileResult WriteAt(const char* path, std::int64_t offset, const void* data,
+                     std::size_t size) override {
+    return inner_.WriteAt(path, offset, data, size);
+  }
+  FileStatus Status(const char* path) override { return inner_.Status(path); }
+  FileResult Delete(const char* path) override { return inner_.Delete(path); }
+  FileResult Move(const char* from, const char* to) override { return inner_.Move(from, to); }
+  FileResult MoveAndStatus(const char* from, const char* to, FileStatus& moved) override {
+    return inner_.MoveAndStatus(from, to, moved);
+  }
+  FileResult MoveToOtherCase(const char* from, const char* to) override {
+    return inner_.MoveToOtherCase(from, to);
+  }
+  bool ReadsFromTwoThreads() const override { return inner_.ReadsFromTwoThreads(); }
+  bool ListFolder(const char* folder, const std::function<bool(std::string_view)>& each) override {
+    return inner_.ListFolder(folder, each);
+  }
+  std::function<FileResult(PlaceholderStep, const char*)> SetPlaceholderRecord(
+      std::function<FileResult(PlaceholderStep, const char*)> record) override {
+    return inner_.SetPlaceholderRecord(std::move(record));
+  }
+
+ protected:
+  FileOps& inner_;
 };
 
 struct MoveOptions {

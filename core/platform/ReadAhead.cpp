@@ -9,7 +9,7 @@ namespace selvane {
 
 TailsReadAhead::TailsReadAhead(FileOps& inner, std::vector<std::string> natives, std::size_t first,
                                KeyOf keyOf)
-    : inner_(inner), natives_(std::move(natives)), keyOf_(std::move(keyOf)) {
+    : ForwardingFileOps(inner), natives_(std::move(natives)), keyOf_(std::move(keyOf)) {
   first = std::min(first, natives_.size());
   // Room for the paths as given (a relative one grows by its folder).
   std::size_t bytes = 0;

@@ -14,7 +14,7 @@
 
 namespace selvane {
 
-class TailsReadAhead final : public FileOps {
+class TailsReadAhead final : public ForwardingFileOps {
  public:
   // The CP932 path under which a native path will be asked for (false: it
   // has none, and is not read ahead).
@@ -36,48 +36,6 @@ class TailsReadAhead final : public FileOps {
   FileResult ReadTailAndStatus(const char* path, unsigned char* tail, std::int64_t& length,
                                FileStatus& status) override;
 
-  FileResult Length(const char* path, std::int64_t& length) override {
-    return inner_.Length(path, length);
-  }
-  FileResult ReadTail(const char* path, unsigned char* tail, std::int64_t& length) override {
-    return inner_.ReadTail(path, tail, length);
-  }
-  FileResult ReadAt(const char* path, std::int64_t offset, void* data, std::size_t size) override {
-    return inner_.ReadAt(path, offset, data, size);
-  }
-  FileResult ReadEnds(const char* path, unsigned char* tail, std::int64_t& length,
-                      FileStatus* status, unsigned char* head, std::size_t headSize,
-                      std::size_t& headRead) override {
-    return inner_.ReadEnds(path, tail, length, status, head, headSize, headRead);
-  }
-  FileResult Truncate(const char* path, std::int64_t length) override {
-    return inner_.Truncate(path, length);
-  }
-  FileResult Append(const char* path, const void* data, std::size_t size) override {
-    return inner_.Append(path, data, size);
-  }
-  FileResult WriteAt(const char* path, std::int64_t offset, const void* data,
-                     std::size_t size) override {
-    return inner_.WriteAt(path, offset, data, size);
-  }
-  FileStatus Status(const char* path) override { return inner_.Status(path); }
-  FileResult Delete(const char* path) override { return inner_.Delete(path); }
-  FileResult Move(const char* from, const char* to) override { return inner_.Move(from, to); }
-  FileResult MoveAndStatus(const char* from, const char* to, FileStatus& moved) override {
-    return inner_.MoveAndStatus(from, to, moved);
-  }
-  FileResult MoveToOtherCase(const char* from, const char* to) override {
-    return inner_.MoveToOtherCase(from, to);
-  }
-  bool ReadsFromTwoThreads() const override { return inner_.ReadsFromTwoThreads(); }
-  bool ListFolder(const char* folder, const std::function<bool(std::string_view)>& each) override {
-    return inner_.ListFolder(folder, each);
-  }
-  std::function<FileResult(PlaceholderStep, const char*)> SetPlaceholderRecord(
-      std::function<FileResult(PlaceholderStep, const char*)> record) override {
-    return inner_.SetPlaceholderRecord(std::move(record));
-  }
-
  private:
   // All of it in a few large blocks, given back whole when this goes.
   struct Read {
@@ -87,7 +45,6 @@ class TailsReadAhead final : public FileOps {
   };
   void ReadAll(std::size_t first);
 
-  FileOps& inner_;
   const std::vector<std::string> natives_;
   KeyOf keyOf_;
   std::atomic<bool> stop_{false};
