@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 
 namespace selvane {
@@ -14,11 +15,14 @@ namespace {
 bool IsUsableDirectory(const char* dir) { return dir != nullptr && dir[0] == '/'; }
 
 // Opens (creating when needed) the lock file. In a shared temporary folder
-// a name someone else planted (a link, another owner's file) is not used.
+// a name someone else planted (a link, another owner's file, a FIFO or a
+// device) is not used; the open never waits, as that of a FIFO would for
+// a writer that never comes.
 int OpenLockFile(const std::string& path) {
   int fd;
   do {
-    fd = ::open(path.c_str(), O_RDONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+    fd = ::open(path.c_str(), O_RDONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC,
+                0600);
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) return -1;
   struct stat st {};
@@ -43,7 +47,9 @@ InstanceLock::InstanceLock(const char* name) {
   if (!IsUsableDirectory(tmp)) tmp = "/tmp";
   candidates[count++] = std::string(tmp) + "/" + name + "-" + std::to_string(::getuid()) + ".lock";
 
+  std::string tried;
   for (int i = 0; i < count; ++i) {
+    tried += (i == 0 ? "" : " / ") + candidates[i];
     const int fd = OpenLockFile(candidates[i]);
     if (fd < 0) continue;
     path_ = candidates[i];
@@ -62,7 +68,13 @@ InstanceLock::InstanceLock(const char* name) {
     if (error == EWOULDBLOCK) return;  // another instance holds it
     break;
   }
+  // Refusing to start would let anyone who can plant a name in the temporary
+  // folder keep the program from running, silently (a second instance ends
+  // without a word); so it runs, and says why it is not guarded.
   unguarded_ = true;
+  std::fprintf(stderr,
+               "Selvane: ロックファイル %s を使えないため、二重起動を確かめずに起動します\n",
+               tried.c_str());
 }
 
 InstanceLock::~InstanceLock() {

@@ -13,8 +13,9 @@ class InstanceLock {
   InstanceLock& operator=(const InstanceLock&) = delete;
 
   // True when this process holds the lock; false when another instance does.
-  // Also true when no lock file could be made at all: the program then runs
-  // unguarded rather than not at all.
+  // Also true when no lock file could be made or used at all (something
+  // else, a FIFO say, lies at every name): the program then runs unguarded,
+  // and says so on stderr, rather than not at all.
   bool Acquired() const { return fd_ >= 0 || unguarded_; }
   const std::string& Path() const { return path_; }
 

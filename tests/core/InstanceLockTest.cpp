@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -101,6 +104,62 @@ TEST_F(InstanceLockTest, AnotherUsersLockFileIsPassedOver) {
   InstanceLock lock("SELVANE");
   EXPECT_TRUE(lock.Acquired());
   EXPECT_EQ(lock.Path(), tmp / ("SELVANE-" + std::to_string(::getuid()) + ".lock"));
+}
+
+// What a start makes of the lock, told from a child that a hang cannot
+// keep: "guarded PATH", "unguarded: WHAT STDERR SAID" or "held"; empty when
+// the child never came back.
+std::string StartInChild() {
+  int out[2];
+  if (::pipe(out) != 0) return "no pipe";
+  const pid_t child = ::fork();
+  if (child == 0) {
+    ::close(out[0]);
+    ::alarm(20);  // a start that waits for ever ends here
+    ::testing::internal::CaptureStderr();
+    const InstanceLock lock("SELVANE");
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    const std::string state = !lock.Acquired()      ? "held"
+                              : lock.Path().empty() ? "unguarded: " + said
+                                                    : "guarded " + lock.Path();
+    [[maybe_unused]] const ssize_t n = ::write(out[1], state.data(), state.size());
+    ::_exit(0);
+  }
+  ::close(out[1]);
+  std::string state;
+  char buffer[512];
+  for (ssize_t n; (n = ::read(out[0], buffer, sizeof buffer)) > 0;)
+    state.append(buffer, static_cast<std::size_t>(n));
+  ::close(out[0]);
+  ::waitpid(child, nullptr, 0);
+  return state;
+}
+
+// Only a regular file of this user is a lock: a FIFO (whose open would wait
+// for a writer for ever), a folder or a link at the name is passed over for
+// the next place, and with no place left the program starts unguarded and
+// says so, rather than hang or never start.
+TEST_F(InstanceLockTest, ANameThatIsNoRegularFileNeverHoldsTheStart) {
+  TempFolder tmp;
+  const EnvironmentGuard tmpDir("TMPDIR", tmp.path().c_str());
+  const std::string inRuntime = runtime_ / "SELVANE.lock",
+                    inTmp = tmp / ("SELVANE-" + std::to_string(::getuid()) + ".lock");
+  const std::string target = tmp.Write("target", "");
+  const std::function<int(const std::string&)> plants[] = {
+      [](const std::string& at) { return ::mkfifo(at.c_str(), 0600); },
+      [](const std::string& at) { return ::mkdir(at.c_str(), 0700); },
+      [&](const std::string& at) { return ::symlink(target.c_str(), at.c_str()); }};
+  for (const auto& plant : plants) {
+    ASSERT_EQ(plant(inRuntime), 0);
+    EXPECT_EQ(StartInChild(), "guarded " + inTmp);
+    std::filesystem::remove(inTmp);
+    ASSERT_EQ(plant(inTmp), 0);
+    const std::string state = StartInChild();
+    EXPECT_EQ(state.rfind("unguarded: Selvane: ", 0), 0u) << state;
+    EXPECT_NE(state.find(inTmp), std::string::npos) << state;
+    std::filesystem::remove(inRuntime);
+    std::filesystem::remove(inTmp);
+  }
 }
 
 }  // namespace
