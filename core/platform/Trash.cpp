@@ -13,9 +13,13 @@
 #include <string_view>
 
 #include "core/platform/Cp932.h"
+#include "core/platform/Descriptor.h"
+#include "core/platform/Volume.h"
 
 namespace selvane {
 namespace {
+
+using namespace platform;  // this file is the platform's own
 
 std::string Parent(const std::string& path) {
   const std::size_t slash = path.find_last_of('/');
@@ -32,19 +36,36 @@ std::string HomeTrash() {
   return {};
 }
 
-// The top of the file system that holds `path`: the last folder upwards
-// that still lies on the same device.
-std::string TopOf(const std::string& path) {
-  struct stat st {};
-  std::string at = Parent(path);
-  if (::stat(at.c_str(), &st) != 0) return {};
-  const dev_t device = st.st_dev;
-  while (at != "/") {
-    const std::string up = Parent(at);
-    if (::stat(up.c_str(), &st) != 0 || st.st_dev != device) break;
-    at = up;
-  }
-  return at;
+// The path with its folder resolved as the system resolves it (links, ".",
+// ".."): the medium the file really lies on shows only then, and desktop
+// trash tools record and compare the real folder too. `native` itself when
+// its folder cannot be resolved (gone since).
+std::string RealFolderPath(const std::string& native) {
+  const std::size_t slash = native.find_last_of('/');
+  if (slash == std::string::npos) return native;
+  std::unique_ptr<char, decltype(&std::free)> real(::realpath(Parent(native).c_str(), nullptr),
+                                                   &std::free);
+  if (!real) return native;
+  const std::string folder = real.get();
+  return (folder == "/" ? std::string() : folder) + native.substr(slash);
+}
+
+// The top of the file system that really holds `native`: the mount point the
+// system's table gives for its resolved folder, never a walk up the path's
+// text (a link on the way leads to another medium). Read afresh each time: a
+// medium may have come or gone, and a trash is sought only for an agreed
+// overwrite or an undo.
+std::string TopOf(const std::string& native) {
+  const MountTable mounts = MountTable::Read();
+  const Volume* volume = mounts.MountOf(RealFolderPath(native));
+  return volume != nullptr ? volume->mountPoint : std::string();
+}
+
+// Makes what was written into the folder last. A file system that cannot
+// sync a folder is no failure; one that reports a lost write is.
+bool SyncFolder(const std::string& folder) {
+  Fd dir(OpenRetrying(folder.c_str(), O_RDONLY | O_DIRECTORY));
+  return !dir.valid() || ::fsync(dir.get()) == 0 || errno != EIO;
 }
 
 // The device of the nearest folder of `path` that exists (a trash folder may
@@ -65,7 +86,9 @@ bool MakeFolders(const std::string& path) {
   struct stat st {};
   if (::lstat(path.c_str(), &st) == 0) return S_ISDIR(st.st_mode);
   if (path == "/" || !MakeFolders(Parent(path))) return false;
-  return ::mkdir(path.c_str(), 0700) == 0 || errno == EEXIST;
+  if (::mkdir(path.c_str(), 0700) != 0) return errno == EEXIST;
+  SyncFolder(Parent(path));
+  return true;
 }
 
 // A trash folder, with files/ and info/ made where missing, that a file on
@@ -121,9 +144,20 @@ std::string InfoText(const std::string& native, const std::string& top) {
   return "[Trash Info]\nPath=" + EscapeTrashPath(path) + "\nDeletionDate=" + date + "\n";
 }
 
-struct DirCloser {
-  void operator()(DIR* dir) const { ::closedir(dir); }
-};
+// Writes the entry's .trashinfo whole and makes it last (the file, then its
+// folder) before the file moves in: a power cut must never keep a file in
+// files/ whose entry does not say where it came from. Made exclusively, it
+// reserves the name (EEXIST when taken); on a failure nothing is left.
+FileResult WriteInfo(const std::string& info, const std::string& text) {
+  Fd fd(OpenRetrying(info.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0600));
+  if (!fd.valid()) return LastError();
+  FileResult result = WriteAll(fd.get(), text.data(), text.size(), 0, false);
+  if (result && ::fsync(fd.get()) != 0) result = LastError();
+  if (const int error = fd.Close(); result && error != 0) result = Failure(error);
+  if (result && !SyncFolder(Parent(info))) result = LastError();
+  if (!result) ::unlink(info.c_str());
+  return result;
+}
 
 }  // namespace
 
@@ -145,8 +179,6 @@ std::string EscapeTrashPath(const std::string& native) {
   return out;
 }
 
-// The info file is made first and exclusively, as the format asks: it
-// reserves the name in the trash before the file goes there.
 FileResult FreedesktopTrash::MoveToTrash(const char* path, TrashedFile& trashed) {
   std::string native;
   if (!Cp932PathToNative(path, native)) return FileResult{EILSEQ};
@@ -157,28 +189,28 @@ FileResult FreedesktopTrash::MoveToTrash(const char* path, TrashedFile& trashed)
   }
   struct stat st {};
   if (::lstat(native.c_str(), &st) != 0) return FileResult{errno};
+  const std::string real = RealFolderPath(native);
   TrashPlace place;
-  if (!PlaceFor(native, st.st_dev, place)) return FileResult{EXDEV};
-  const std::string base = native.substr(native.find_last_of('/') + 1);
-  const std::string text = InfoText(native, place.top);
+  if (!PlaceFor(real, st.st_dev, place)) return FileResult{EXDEV};
+  const std::string base = real.substr(real.find_last_of('/') + 1);
+  const std::string text = InfoText(real, place.top);
   for (int n = 1; n < 1000; ++n) {
     const std::string name = n == 1 ? base : base + "." + std::to_string(n);
     const std::string info = place.folder + "/info/" + name + ".trashinfo";
-    const int fd = ::open(info.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (fd < 0) {
-      if (errno == EEXIST) continue;
-      return FileResult{errno};
+    if (const FileResult written = WriteInfo(info, text); !written) {
+      if (written.error == EEXIST) continue;
+      return written;
     }
-    const bool written = ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
-    const bool closed = ::close(fd) == 0;
     const std::string inTrash = place.folder + "/files/" + name;
-    const FileResult moved =
-        written && closed ? NativeMove(native, inTrash) : FileResult{errno != 0 ? errno : EIO};
-    if (!moved) {
+    if (const FileResult moved = NativeMove(native, inTrash); !moved) {
+      // The entry was made to last: its removal must last as well.
       ::unlink(info.c_str());
+      SyncFolder(place.folder + "/info");
       if (moved.error == EEXIST) continue;  // a stray entry under that name
       return moved;
     }
+    // Best effort: the file is in the trash now, whatever the sync says.
+    SyncFolder(place.folder + "/files");
     trashed.nativePath = inTrash;
     trashed.file = NativeStatus(inTrash);
     return {};
@@ -263,6 +295,8 @@ bool EndsIn(const std::string& native, std::int64_t length, const std::string& t
 std::string FreedesktopTrash::Find(const FileStatus& file, const std::string& tail,
                                    const std::string& hint, const std::string& original) {
   if (file.kind == FileKind::Missing || original.empty()) return {};
+  // An entry keeps the real folder; one from elsewhere may keep the path as given.
+  const std::string real = RealFolderPath(original);
   const auto matches = [&](const std::string& inTrash, const struct stat& st) {
     if (!S_ISREG(st.st_mode) || static_cast<std::int64_t>(st.st_size) != file.length) return false;
     if (tail.empty()) {
@@ -272,13 +306,14 @@ std::string FreedesktopTrash::Find(const FileStatus& file, const std::string& ta
     } else if (!EndsIn(inTrash, file.length, tail)) {
       return false;
     }
-    return OriginalOf(inTrash) == original;
+    const std::string was = OriginalOf(inTrash);
+    return was == original || was == real;
   };
   struct stat st {};
   if (!hint.empty() && ::lstat(hint.c_str(), &st) == 0 && matches(hint, st)) return hint;
-  for (const std::string& folder : TrashFolders(original)) {
+  for (const std::string& folder : TrashFolders(real)) {
     const std::string files = folder + "/files";
-    std::unique_ptr<DIR, DirCloser> dir(::opendir(files.c_str()));
+    std::unique_ptr<DIR, platform::DirCloser> dir(::opendir(files.c_str()));
     if (!dir) continue;
     while (const dirent* item = ::readdir(dir.get())) {
       if (::fstatat(::dirfd(dir.get()), item->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;

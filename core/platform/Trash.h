@@ -42,9 +42,10 @@ class Trash {
 class FreedesktopTrash : public Trash {
  public:
   // Into the home trash when the file lies on its file system, else into
-  // the trash at the top of the file's own; never a copy across file
-  // systems (EXDEV when no trash there takes it). ENOENT when nothing has
-  // that name.
+  // the trash at the top of the file's own (its folder resolved, so that a
+  // folder reached through a link finds the medium it lies on); never a copy
+  // across file systems (EXDEV when no trash there takes it). ENOENT when
+  // nothing has that name. The entry is on disk before the file moves in.
   FileResult MoveToTrash(const char* path, TrashedFile& trashed) override;
   FileResult Restore(const std::string& nativeInTrash, const char* path) override;
   std::string Find(const FileStatus& file, const std::string& tail, const std::string& hint,
@@ -52,7 +53,8 @@ class FreedesktopTrash : public Trash {
 
  protected:
   // The trash folders that may hold a file that lay at `nearNative`: the
-  // home trash, and those at the top of its file system.
+  // home trash, and those at the top of the file system its folder really
+  // lies on.
   virtual std::vector<std::string> TrashFolders(const std::string& nearNative);
 };
 

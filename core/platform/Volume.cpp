@@ -146,6 +146,12 @@ void MountTable::Identify(std::size_t index) {
 }
 
 const Volume* MountTable::VolumeOf(const std::string& native) {
+  const Volume* volume = MountOf(native);
+  if (volume != nullptr) Identify(static_cast<std::size_t>(volume - volumes_.data()));
+  return volume;
+}
+
+const Volume* MountTable::MountOf(const std::string& native) const {
   std::string path = native;
   struct stat st {};
   while (::lstat(path.c_str(), &st) != 0) {
@@ -170,7 +176,6 @@ const Volume* MountTable::VolumeOf(const std::string& native) {
   }
   if (best == volumes_.size()) best = bestByPath;
   if (best == volumes_.size()) return nullptr;
-  Identify(best);
   return &volumes_[best];
 }
 

@@ -33,6 +33,9 @@ class MountTable {
   // The volume holding `native` (a path that need not exist yet; its nearest
   // existing folder counts). Null when none is found.
   const Volume* VolumeOf(const std::string& native);
+  // The same mount without asking the medium who it is (no UUID or label):
+  // for a caller that needs only where it is mounted.
+  const Volume* MountOf(const std::string& native) const;
   // Where the volume with this UUID (or, when `uuid` is empty, this label) is
   // mounted now, its whole root preferred; null when it is not connected, and
   // also when two volumes connected now carry that label (two sticks named

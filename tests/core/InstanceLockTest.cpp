@@ -7,31 +7,14 @@
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
-#include <optional>
 #include <string>
 
 #include "core/platform/InstanceLock.h"
+#include "tests/core/EnvironmentGuard.h"
 #include "tests/core/TempFolder.h"
 
 namespace selvane {
 namespace {
-
-// Sets an environment variable (or removes it, given nullptr) for the
-// guard's life.
-class EnvironmentGuard {
- public:
-  EnvironmentGuard(const char* name, const char* value) : name_(name) {
-    if (const char* old = std::getenv(name)) saved_ = old;
-    value != nullptr ? ::setenv(name, value, 1) : ::unsetenv(name);
-  }
-  ~EnvironmentGuard() { saved_ ? ::setenv(name_, saved_->c_str(), 1) : ::unsetenv(name_); }
-  EnvironmentGuard(const EnvironmentGuard&) = delete;
-  EnvironmentGuard& operator=(const EnvironmentGuard&) = delete;
-
- private:
-  const char* name_;
-  std::optional<std::string> saved_;
-};
 
 // Points the lock at a private folder so a running program is not touched.
 class InstanceLockTest : public ::testing::Test {
