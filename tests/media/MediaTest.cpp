@@ -1,10 +1,14 @@
 // On real media, mounted by media_bench.sh: exFAT through exfat-fuse, NTFS
 // through ntfs-3g, and a tmpfs as another file system.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -22,6 +26,7 @@
 #include "core/platform/MediumNames.h"
 #include "core/platform/Trash.h"
 #include "core/platform/Volume.h"
+#include "tests/core/EnvironmentGuard.h"
 #include "tests/core/TempFolder.h"
 #include "tests/media/MediaEnv.h"
 
@@ -301,6 +306,108 @@ TEST(MediaTrash, EntriesReadBackWithTrashCli) {
     EXPECT_EQ(ReadBytes(original), "remix") << medium;
   }
   ::unsetenv("XDG_DATA_HOME");
+}
+
+// A folder reached through a link on the root file system that leads onto
+// the tmpfs: the replaced file goes to the trash of the medium it really
+// lies on, undo finds it by the path through the link, and the desktop
+// restores it from that folder.
+TEST(MediaTrash, AFolderReachedThroughALinkUsesItsOwnMediumsTrash) {
+  TempFolder home, data, music(Tmpfs());
+  ASSERT_FALSE(SameFileSystem(home.path(), music.path()));
+  const EnvironmentGuard dataHome("XDG_DATA_HOME", data.path().c_str());
+  ASSERT_EQ(::symlink(music.path().c_str(), (home / "Music").c_str()), 0);
+  music.Write("Linked Song.mp3", "replaced");
+  const std::string viaLink = home / "Music/Linked Song.mp3";
+  FreedesktopTrash trash;
+  TrashedFile trashed;
+  ASSERT_TRUE(trash.MoveToTrash(viaLink.c_str(), trashed).ok());
+  const std::string own = Tmpfs() + "/.Trash-" + std::to_string(::getuid()) + "/files/";
+  EXPECT_EQ(trashed.nativePath.rfind(own + "Linked Song.mp3", 0), 0U) << trashed.nativePath;
+  EXPECT_EQ(trash.Find(trashed.file, "replaced", {}, viaLink), trashed.nativePath);
+  Output("cd '" + home / "Music" + "' && echo 0 | trash-restore >/dev/null 2>&1");
+  EXPECT_EQ(ReadBytes(viaLink), "replaced");
+}
+
+// An ext4 medium of its own, mounted in the media folder while the test runs.
+class Ext4Image {
+ public:
+  Ext4Image()
+      : image_(Env("SELVANE_MEDIA_WORK") + "/trash-ext4.img"),
+        mount_(Env("SELVANE_MEDIA_WORK") + "/trash-ext4") {
+    made_ = Shell("truncate -s 32M '" + image_ + "' && mkfs.ext4 -q -F '" + image_ +
+                  "' && mkdir -p '" + mount_ + "'") == 0 &&
+            Mount();
+  }
+  ~Ext4Image() { Shell("umount '" + mount_ + "' 2>/dev/null"); }
+  bool made() const { return made_; }
+  const std::string& path() const { return mount_; }
+
+  // A power cut: the journal is cut without a flush, so only what was synced
+  // lasts; then the medium is mounted again (the journal replayed).
+  bool CutPowerAndRemount() {
+    constexpr unsigned long kShutdown = _IOR('X', 125, std::uint32_t);
+    std::uint32_t noLogFlush = 2;
+    const int fd = ::open(mount_.c_str(), O_RDONLY | O_DIRECTORY);
+    const bool cut = fd >= 0 && ::ioctl(fd, kShutdown, &noLogFlush) == 0;
+    if (fd >= 0) ::close(fd);
+    return cut && Shell("umount '" + mount_ + "'") == 0 && Mount();
+  }
+
+ private:
+  bool Mount() { return Shell("mount -o loop '" + image_ + "' '" + mount_ + "'") == 0; }
+
+  std::string image_, mount_;
+  bool made_ = false;
+};
+
+void SyncFolder(const std::string& folder) {
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY);
+  ASSERT_GE(fd, 0);
+  EXPECT_EQ(::fsync(fd), 0);
+  ::close(fd);
+}
+
+// After a power cut that kept the move into the trash (the run synced its
+// folder since), the entry is whole: the desktop lists and restores both the
+// file in the home trash on the ext4 medium and the one in the trash at its
+// top (the home trash then lying on the tmpfs).
+TEST(MediaTrash, AnEntryOutlastsAPowerCutThatKeptItsFile) {
+  Ext4Image ext4;
+  ASSERT_TRUE(ext4.made());
+  const std::string music = ext4.path() + "/Music", homeData = ext4.path() + "/home-data";
+  std::filesystem::create_directory(music);
+  WriteBytes(music + "/Home.mp3", "into the home trash");
+  WriteBytes(music + "/Top.mp3", "into the top trash");
+  ASSERT_EQ(Shell("sync -f '" + music + "'"), 0);
+  FreedesktopTrash trash;
+  TrashedFile trashed;
+  {
+    const EnvironmentGuard dataHome("XDG_DATA_HOME", homeData.c_str());
+    ASSERT_TRUE(trash.MoveToTrash((music + "/Home.mp3").c_str(), trashed).ok());
+  }
+  TempFolder elsewhere(Tmpfs());
+  {
+    const EnvironmentGuard dataHome("XDG_DATA_HOME", elsewhere.path().c_str());
+    ASSERT_TRUE(trash.MoveToTrash((music + "/Top.mp3").c_str(), trashed).ok());
+  }
+  SyncFolder(music);
+  ASSERT_TRUE(ext4.CutPowerAndRemount());
+
+  const EnvironmentGuard dataHome("XDG_DATA_HOME", homeData.c_str());
+  const std::string top = ext4.path() + "/.Trash-" + std::to_string(::getuid());
+  EXPECT_NE(ReadBytes(homeData + "/Trash/info/Home.mp3.trashinfo")
+                .find("\nPath=" + music + "/Home.mp3\n"),
+            std::string::npos);
+  EXPECT_NE(ReadBytes(top + "/info/Top.mp3.trashinfo").find("\nPath=Music/Top.mp3\n"),
+            std::string::npos);
+  const std::string listed = Output("trash-list 2>/dev/null");
+  EXPECT_NE(listed.find(" " + music + "/Home.mp3\n"), std::string::npos) << listed;
+  EXPECT_NE(listed.find(" " + music + "/Top.mp3\n"), std::string::npos) << listed;
+  for (int i = 0; i < 2; ++i)
+    Output("cd '" + music + "' && echo 0 | trash-restore >/dev/null 2>&1");
+  EXPECT_EQ(ReadBytes(music + "/Home.mp3"), "into the home trash");
+  EXPECT_EQ(ReadBytes(music + "/Top.mp3"), "into the top trash");
 }
 
 }  // namespace
