@@ -209,8 +209,6 @@ FileResult FreedesktopTrash::MoveToTrash(const char* path, TrashedFile& trashed)
       if (moved.error == EEXIST) continue;  // a stray entry under that name
       return moved;
     }
-    // Best effort: the file is in the trash now, whatever the sync says.
-    SyncFolder(place.folder + "/files");
     trashed.nativePath = inTrash;
     trashed.file = NativeStatus(inTrash);
     return {};
