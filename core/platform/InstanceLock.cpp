@@ -49,7 +49,7 @@ InstanceLock::InstanceLock(const char* name) {
 
   std::string tried;
   for (int i = 0; i < count; ++i) {
-    tried += (i == 0 ? "" : " / ") + candidates[i];
+    tried += (i == 0 ? "" : "、") + candidates[i];
     const int fd = OpenLockFile(candidates[i]);
     if (fd < 0) continue;
     path_ = candidates[i];
