@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <filesystem>
 #include <string>
 
 #include "core/platform/Trash.h"
@@ -37,25 +36,6 @@ TEST(Trash, AFolderReachedThroughALinkIsRecordedAsItReallyIs) {
   ASSERT_TRUE(trash.Restore(found, viaLink.c_str()));
   EXPECT_EQ(ReadBytes(real), "replaced bytes");
   EXPECT_FALSE(PathExists(data / "Trash/info/Song 1.mp3.trashinfo"));
-}
-
-// A name taken in files/ by a stray file with no entry: the name reserved for
-// it in info/ is given up again (no entry may describe the stray file as the
-// one trashed), and the file goes in under the next name.
-TEST(Trash, AStrayFileInTheTrashLeavesNoEntryForIt) {
-  TempFolder data, music;
-  const EnvironmentGuard dataHome("XDG_DATA_HOME", data.path().c_str());
-  const std::string files = data / "Trash/files", info = data / "Trash/info";
-  std::filesystem::create_directories(files);
-  std::filesystem::create_directories(info);
-  WriteBytes(files + "/Song.mp3", "stray");
-  FreedesktopTrash trash;
-  TrashedFile trashed;
-  ASSERT_TRUE(trash.MoveToTrash(music.Write("Song.mp3", "replaced").c_str(), trashed));
-  EXPECT_EQ(trashed.nativePath, files + "/Song.mp3.2");
-  EXPECT_FALSE(PathExists(info + "/Song.mp3.trashinfo"));
-  EXPECT_TRUE(PathExists(info + "/Song.mp3.2.trashinfo"));
-  EXPECT_EQ(ReadBytes(files + "/Song.mp3"), "stray");
 }
 
 }  // namespace
