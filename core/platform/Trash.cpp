@@ -28,14 +28,6 @@ std::string Parent(const std::string& path) {
   return path.substr(0, slash);
 }
 
-std::string HomeTrash() {
-  const char* data = std::getenv("XDG_DATA_HOME");
-  if (data != nullptr && data[0] == '/') return std::string(data) + "/Trash";
-  const char* home = std::getenv("HOME");
-  if (home != nullptr && home[0] == '/') return std::string(home) + "/.local/share/Trash";
-  return {};
-}
-
 // The path with its folder resolved as the system resolves it (links, ".",
 // ".."): the medium the file really lies on shows only then, and desktop
 // trash tools record and compare the real folder too. `native` itself when
@@ -48,6 +40,17 @@ std::string RealFolderPath(const std::string& native) {
   if (!real) return native;
   const std::string folder = real.get();
   return (folder == "/" ? std::string() : folder) + native.substr(slash);
+}
+
+// The home trash, its folder resolved: a data folder reached through a link
+// (~/.local a link to another disk) is still the home trash, on that disk.
+std::string HomeTrash() {
+  const char* data = std::getenv("XDG_DATA_HOME");
+  if (data != nullptr && data[0] == '/') return RealFolderPath(std::string(data) + "/Trash");
+  const char* home = std::getenv("HOME");
+  if (home != nullptr && home[0] == '/')
+    return RealFolderPath(std::string(home) + "/.local/share/Trash");
+  return {};
 }
 
 // The top of the file system that really holds `native`: the mount point the

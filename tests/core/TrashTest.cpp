@@ -12,15 +12,17 @@
 namespace selvane {
 namespace {
 
-// A music folder reached through a link: the entry keeps the folder as it
-// really is, which is where the desktop's restore looks from (its current
-// folder resolved), and undo, given the path through the link, still finds
-// the entry and brings the file back there.
+// A music folder reached through a link (and the data folder too): the file
+// goes to the home trash, the entry keeps the folder as it really is, which
+// is where the desktop's restore looks from (its current folder resolved),
+// and undo, given the path through the link, still finds the entry and
+// brings the file back there.
 TEST(Trash, AFolderReachedThroughALinkIsRecordedAsItReallyIs) {
   TempFolder data, music, home;
-  const EnvironmentGuard dataHome("XDG_DATA_HOME", data.path().c_str());
+  const EnvironmentGuard dataHome("XDG_DATA_HOME", (home / "data").c_str());
   const std::string real = music.Write("Song 1.mp3", "replaced bytes");
   ASSERT_EQ(::symlink(music.path().c_str(), (home / "Music").c_str()), 0);
+  ASSERT_EQ(::symlink(data.path().c_str(), (home / "data").c_str()), 0);
   const std::string viaLink = home / "Music/Song 1.mp3";
 
   FreedesktopTrash trash;
