@@ -243,6 +243,27 @@ class SystemOps final : public FileOps {
     return MoveNative(nativeFrom, nativeTo, options_, to, &moved);
   }
 
+  FileResult SyncFile(const char* path) override {
+    Fd fd;
+    if (FileResult result = Open(path, O_RDONLY, fd); !result) return result;
+    if (::fdatasync(fd.get()) != 0) return LastError();
+    return {};
+  }
+
+  FileResult SyncFolder(const char* path) override {
+    std::string native;
+    FileResult result;
+    if (!ToNative(path, native, result)) return result;
+    Fd folder(OpenRetrying(native.c_str(), O_RDONLY | O_DIRECTORY));
+    if (!folder.valid()) return LastError();
+    if (::fsync(folder.get()) == 0) return {};
+    // Some file systems have no sync for a folder; their names are as
+    // lasting as they can be made.
+    const int error = errno;
+    if (error == EINVAL || error == ENOTSUP || error == ENOSYS || error == EROFS) return {};
+    return Failure(error);
+  }
+
   std::function<FileResult(PlaceholderStep, const char*)> SetPlaceholderRecord(
       std::function<FileResult(PlaceholderStep, const char*)> record) override {
     return std::exchange(options_.placeholder, std::move(record));

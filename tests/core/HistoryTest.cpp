@@ -1,7 +1,12 @@
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <stdlib.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <ctime>
 #include <filesystem>
 #include <functional>
@@ -527,6 +532,124 @@ TEST_F(HistoryTest, WhatTheUserTookBackByHandIsLeftAsItIs) {
       std::filesystem::create_directory(trashFolder_ / part);
     }
   }
+}
+
+// Two rows that met one name, the second replacing the first (sent to the
+// trash): after undo each row names its own file again, the one taken back
+// from the trash too.
+TEST_F(HistoryTest, RowsThatMetOneNameEachFollowTheirOwnFileBack) {
+  const std::string dup1 = music_.Write("dup1.mp3", "ONE"), dup2 = music_.Write("dup2.mp3", "TWO");
+  const std::string same = music_ / "Same(X).mp3";
+  History history;
+  Rename(history, {{dup1, same}, {dup2, same}});
+  ASSERT_EQ(ReadBytes(same), "TWO");
+  EntryTable table;
+  List(table, same);
+  List(table, same);
+  FollowPathChanges(table, Undo(history));
+  EXPECT_TRUE(ui_.refusals.empty()) << ui_.refusals[0].text;
+  EXPECT_EQ(ReadBytes(dup1), "ONE");
+  EXPECT_EQ(ReadBytes(dup2), "TWO");
+  EXPECT_STREQ(table[0].path, dup1.c_str());
+  EXPECT_STREQ(table[1].path, dup2.c_str());
+}
+
+// Sees what undo makes lasting, and can fail it.
+class SyncSpy : public ForwardingFileOps {
+ public:
+  using ForwardingFileOps::ForwardingFileOps;
+  FileResult SyncFile(const char* path) override {
+    files.emplace_back(path);
+    return failWith != 0 ? FileResult{failWith} : inner_.SyncFile(path);
+  }
+  FileResult SyncFolder(const char* path) override {
+    folders.emplace_back(path);
+    return failWith != 0 ? FileResult{failWith} : inner_.SyncFolder(path);
+  }
+  std::vector<std::string> files, folders;
+  int failWith = 0;
+};
+
+// Before a change is marked undone, what undo changed is synced: each folder
+// whose names moved once (the trash's too), the file whose tag came back.
+// What cannot be synced stays offered.
+TEST_F(HistoryTest, UndoSyncsWhatItChangedBeforeTheChangeIsMarkedUndone) {
+  const std::string a = music_.Write("a.mp3", "A"), b = music_.Write("b.mp3", "B");
+  const std::string c = music_.Write("c.mp3", "C"), d = music_ / "d.mp3";
+  const std::string song = music_.Write("song.mp3", Audio);
+  History history;
+  FileEntry entry{};
+  CopyField(entry.path, song);
+  ASSERT_TRUE(WriteTagRecorded(entry, Titled("New"), ops_, history, ui_));
+  Rename(history, {{c, d}, {a, b}});
+  const std::vector<std::string> music = {music_.path()};
+  const std::vector<std::string> both = {music_.path(), trashFolder_ / "files"};
+
+  SyncSpy failing(SystemFileOps());
+  failing.failWith = EIO;
+  ui_.answers.push_back(true);
+  RunUndo(history.store(), failing, trash_, ui_);
+  ASSERT_EQ(ui_.refusals.size(), 1u);
+  EXPECT_TRUE(Contains(ui_.refusals[0].text, "変更をディスクに書き込めません"));
+  EXPECT_EQ(ReadBytes(a), "A");
+  EXPECT_TRUE(history.store().MayUndo()) << "a change not synced stays offered";
+
+  SyncSpy spy(SystemFileOps());
+  ui_ = RecordingPrompts{};
+  ui_.answers = {true, true};
+  RunUndo(history.store(), spy, trash_, ui_);
+  std::sort(spy.folders.begin(), spy.folders.end());
+  EXPECT_EQ(spy.folders, music) << "what an earlier undo moved back is synced before the mark";
+  EXPECT_TRUE(Contains(ui_.questions.back().text, "リネーム"));
+
+  Rename(history, {{a, b}});
+  spy.folders.clear();
+  RunUndo(history.store(), spy, trash_, ui_);
+  std::sort(spy.folders.begin(), spy.folders.end());
+  EXPECT_EQ(spy.folders, both);
+  EXPECT_EQ(ReadBytes(b), "B");
+  ui_.answers = {true};
+  RunUndo(history.store(), spy, trash_, ui_);
+  EXPECT_EQ(spy.files, std::vector<std::string>{song});
+  EXPECT_EQ(ReadBytes(song), Audio);
+  EXPECT_TRUE(ui_.refusals.empty()) << ui_.refusals[0].text;
+  EXPECT_FALSE(history.store().MayUndo());
+}
+
+// An undo owns its batch from the offer on: another live process is not
+// offered it; once that process is gone, its claim lapses.
+TEST_F(HistoryTest, AnUndoInAnotherLiveProcessOwnsItsBatchUntilThatProcessDies) {
+  const std::string a = music_.Write("a.mp3", "A"), b = music_ / "b.mp3";
+  {
+    History history;
+    Rename(history, {{a, b}});
+  }
+  int ready[2], hold[2];
+  ASSERT_EQ(::pipe(ready), 0);
+  ASSERT_EQ(::pipe(hold), 0);
+  const pid_t child = ::fork();
+  if (child == 0) {
+    History history;
+    UndoHistory undo(history.store());
+    const char offered = undo.OfferUndo().state == UndoOffer::State::Ready ? 'y' : 'n';
+    char wait = 0;
+    if (::write(ready[1], &offered, 1) != 1 || ::read(hold[0], &wait, 1) < 0) ::_exit(1);
+    ::_exit(0);
+  }
+  char offered = 0;
+  ASSERT_EQ(::read(ready[0], &offered, 1), 1);
+  ASSERT_EQ(offered, 'y');
+  History history;
+  UndoHistory undo(history.store());
+  const UndoOffer busy = undo.OfferUndo();
+  ::kill(child, SIGKILL);
+  ::waitpid(child, nullptr, 0);
+  EXPECT_EQ(busy.state, UndoOffer::State::Busy);
+  EXPECT_TRUE(Contains(busy.message, "元に戻しているところです"));
+  const UndoOffer offer = undo.OfferUndo();
+  ASSERT_EQ(offer.state, UndoOffer::State::Ready);
+  EXPECT_TRUE(undo.Undo(offer, ops_, trash_).complete);
+  EXPECT_EQ(ReadBytes(a), "A");
 }
 
 // A history that cannot be written: the run asks before it changes what

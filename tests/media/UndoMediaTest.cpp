@@ -1,8 +1,14 @@
 // Undo on real media: an exFAT medium through FUSE (new inode numbers at
 // every mount), replugged, unplugged, its trash emptied, a run killed.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <stdlib.h>
+#include <sys/ioctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -19,6 +25,7 @@
 #include "core/platform/Trash.h"
 #include "core/platform/Volume.h"
 #include "core/rename/RenameRun.h"
+#include "core/tags/TagWriter.h"
 #include "tests/core/RecordingPrompts.h"
 #include "tests/core/TempFolder.h"
 #include "tests/media/MediaEnv.h"
@@ -248,6 +255,129 @@ TEST_F(UndoMedia, AKillBetweenPlaceholderAndRenameIsTakenBack) {
     Rename(later, {{a, b}});
     EXPECT_EQ(ReadBytes(b), Song('a'));
     std::filesystem::remove(b);
+  }
+}
+
+// Killed as the placeholder of undo's own move is made, before the rename
+// over it: the record is written, the empty file lies under the name.
+class KilledAtPlaceholder : public ForwardingFileOps {
+ public:
+  using ForwardingFileOps::ForwardingFileOps;
+  std::function<FileResult(PlaceholderStep, const char*)> SetPlaceholderRecord(
+      std::function<FileResult(PlaceholderStep, const char*)> record) override {
+    if (!record) return inner_.SetPlaceholderRecord(std::move(record));
+    return inner_.SetPlaceholderRecord([record](PlaceholderStep step, const char* path) {
+      const FileResult told = record(step, path);
+      if (step == PlaceholderStep::Reserving && told) {
+        WriteBytes(path, "");
+        ::raise(SIGKILL);
+      }
+      return told;
+    });
+  }
+};
+
+// The same as the trash brings a file back.
+class KilledAtRestore : public FreedesktopTrash {
+ public:
+  FileResult Restore(const std::string&, const char* path) override {
+    WriteBytes(path, "");
+    ::raise(SIGKILL);
+    return {};
+  }
+};
+
+// An undo killed between its placeholder and its rename: moving a file
+// back, or taking the replaced file back from the trash. The next undo
+// clears the placeholder and finishes.
+TEST_F(UndoMedia, AnUndoKilledBetweenPlaceholderAndRenameIsFinishedByTheNext) {
+  for (const bool atRestore : {false, true}) {
+    SCOPED_TRACE(atRestore ? "taking back from the trash" : "moving a file back");
+    TempFolder state;
+    ::setenv("XDG_STATE_HOME", state.path().c_str(), 1);
+    const std::string a = At("a.mp3"), b = At("b.mp3"), c = At("c.mp3"), d = At("d.mp3");
+    WriteBytes(a, Song('a'));
+    WriteBytes(b, Song('b'));
+    WriteBytes(c, Song('c'));
+    {
+      History history;
+      Rename(history, {{a, b}, {c, d}});
+    }
+    const pid_t child = ::fork();
+    if (child == 0) {
+      History history;
+      RecordingPrompts ui;
+      ui.unscriptedAnswer = true;
+      KilledAtPlaceholder killedOps(ops_);
+      KilledAtRestore killedTrash;
+      if (atRestore)
+        RunUndo(history.store(), ops_, killedTrash, ui);
+      else
+        RunUndo(history.store(), killedOps, trash_, ui);
+      ::_exit(0);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFSIGNALED(status)) << "the undo was not killed";
+    EXPECT_EQ(ReadBytes(atRestore ? b : c), "") << "the kill left its placeholder";
+
+    const RecordingPrompts undo = Undo();
+    EXPECT_TRUE(undo.refusals.empty()) << undo.refusals[0].text;
+    EXPECT_EQ(ReadBytes(a), Song('a'));
+    EXPECT_EQ(ReadBytes(b), Song('b'));
+    EXPECT_EQ(ReadBytes(c), Song('c'));
+    EXPECT_FALSE(PathExists(d));
+    EXPECT_FALSE(MayUndo());
+    std::filesystem::remove_all(exfat_ + "/.Trash-0");
+  }
+}
+
+// A power cut right after undo returns, on ext4 (its journal cut without a
+// flush): the old names and the old tag are on disk, as the history says.
+TEST(UndoPowerCut, WhatUndoTookBackOutlivesAPowerCut) {
+  const std::string work = Env("SELVANE_MEDIA_WORK"), image = work + "/ext4.img";
+  const std::string mounted = work + "/ext4";
+  ASSERT_EQ(Shell("truncate -s 32M " + image + " && mkfs.ext4 -q -F " + image + " && mkdir -p " +
+                  mounted),
+            0);
+  const std::string a = mounted + "/a.mp3", b = mounted + "/b.mp3";
+  for (const bool tags : {false, true}) {
+    SCOPED_TRACE(tags ? "tag update" : "rename");
+    TempFolder state;
+    ::setenv("XDG_STATE_HOME", state.path().c_str(), 1);
+    ASSERT_EQ(Shell("mount -o loop " + image + " " + mounted), 0);
+    WriteBytes(a, Song('a'));
+    History history;
+    RecordingPrompts ui;
+    ui.unscriptedAnswer = true;
+    if (tags) {
+      FileEntry entry{};
+      CopyField(entry.path, a);
+      TagValues values;
+      values.title = "New";
+      ASSERT_TRUE(WriteTagRecorded(entry, BuildTrailer(values, 0), SystemFileOps(), history, ui));
+    } else {
+      EntryTable table;
+      table.Append(std::make_unique<FileEntry>());
+      CopyField(table[0].path, a);
+      CopyField(table[0].newPath, b);
+      RunRename(table, SystemFileOps(), ui, {.history = &history});
+    }
+    const int top = ::open(mounted.c_str(), O_RDONLY | O_DIRECTORY);
+    ASSERT_GE(top, 0);
+    ASSERT_EQ(::syncfs(top), 0);
+    FreedesktopTrash trash;
+    RunUndo(history.store(), SystemFileOps(), trash, ui);
+    // EXT4_IOC_SHUTDOWN, EXT4_GOING_FLAGS_NOLOGFLUSH
+    std::uint32_t noLogFlush = 2;
+    ASSERT_EQ(::ioctl(top, _IOR('X', 125, std::uint32_t), &noLogFlush), 0);
+    ::close(top);
+    ASSERT_EQ(Shell("umount " + mounted + " && mount -o loop " + image + " " + mounted), 0);
+    EXPECT_EQ(ReadBytes(a), Song('a'));
+    EXPECT_FALSE(PathExists(b));
+    EXPECT_FALSE(History().store().MayUndo());
+    std::filesystem::remove(a);
+    ASSERT_EQ(Shell("umount " + mounted), 0);
   }
 }
 
