@@ -462,6 +462,15 @@ FileResult ReadEnd(FileOps& ops, const std::string& path, std::int64_t length, s
   return ops.ReadAt(path.c_str(), length - static_cast<std::int64_t>(size), end.data(), size);
 }
 
+// Syncs the file a tag change wrote; false (and told) when that failed.
+bool Lasting(FileOps& ops, const std::string& path, std::vector<Left>& left) {
+  if (const FileResult synced = ops.SyncFile(path.c_str()); !synced) {
+    left.emplace_back(path, std::string(), Why::NotSynced, synced.error);
+    return false;
+  }
+  return true;
+}
+
 // A tag change comes back only from the very end the batch left: then the
 // old 128 bytes are put back in place, appended again, or the appended
 // trailer is cut off, and synced. False when that write or its sync
@@ -496,8 +505,12 @@ bool UndoTagChange(const StoredBatch& batch, FileOps& ops, std::vector<Left>& le
         now.length == before &&
         (!step.hasOldTail ||
          (ReadEnd(ops, step.path, now.length, TrailerSize, end).ok() && end == step.oldTail));
-    if (!asBefore) left.emplace_back(step.path, std::string(), Why::TagChanged);
-    return true;
+    if (!asBefore) {
+      left.emplace_back(step.path, std::string(), Why::TagChanged);
+      return true;
+    }
+    // Maybe put back by an undo that was killed before its sync.
+    return Lasting(ops, step.path, left);
   }
   FileResult written;
   if (removal)
@@ -507,10 +520,11 @@ bool UndoTagChange(const StoredBatch& batch, FileOps& ops, std::vector<Left>& le
         ops.WriteAt(step.path.c_str(), before - trailer, step.oldTail.data(), step.oldTail.size());
   else
     written = ops.Truncate(step.path.c_str(), before);
-  if (written) written = ops.SyncFile(step.path.c_str());
-  if (written) return true;
-  left.emplace_back(step.path, std::string(), Why::WriteFailed, written.error);
-  return false;
+  if (!written) {
+    left.emplace_back(step.path, std::string(), Why::WriteFailed, written.error);
+    return false;
+  }
+  return Lasting(ops, step.path, left);
 }
 
 }  // namespace

