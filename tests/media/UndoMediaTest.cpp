@@ -25,7 +25,6 @@
 #include "core/platform/Trash.h"
 #include "core/platform/Volume.h"
 #include "core/rename/RenameRun.h"
-#include "core/tags/TagWriter.h"
 #include "tests/core/RecordingPrompts.h"
 #include "tests/core/TempFolder.h"
 #include "tests/media/MediaEnv.h"
@@ -320,51 +319,39 @@ TEST_F(UndoMedia, AnUndoKilledBetweenPlaceholderAndRenameIsFinishedByTheNext) {
 }
 
 // A power cut right after undo returns, on ext4 (its journal cut without a
-// flush): the old names and the old tag are on disk, as the history says.
-TEST(UndoPowerCut, WhatUndoTookBackOutlivesAPowerCut) {
-  const std::string work = Env("SELVANE_MEDIA_WORK"), image = work + "/ext4.img";
-  const std::string mounted = work + "/ext4";
-  ASSERT_EQ(Shell("truncate -s 32M " + image + " && mkfs.ext4 -q -F " + image + " && mkdir -p " +
-                  mounted),
-            0);
-  const std::string a = mounted + "/a.mp3", b = mounted + "/b.mp3";
+// flush): the old name and the old tag are on disk, as the history says.
+TEST_F(UndoMedia, WhatUndoTookBackOutlivesAPowerCut) {
+  const std::string image = Env("SELVANE_MEDIA_WORK") + "/ext4.img";
+  std::filesystem::remove(folder_);
+  folder_ = Env("SELVANE_MEDIA_WORK") + "/ext4/music";
+  const std::string mount = "mount -o loop " + image + " " + Mounted();
+  ASSERT_EQ(
+      Shell("mkdir -p " + folder_ + " && truncate -s 32M " + image + " && mkfs.ext4 -qF " + image),
+      0);
+  const std::string a = At("a.mp3"), b = At("b.mp3");
   for (const bool tags : {false, true}) {
-    SCOPED_TRACE(tags ? "tag update" : "rename");
-    TempFolder state;
-    ::setenv("XDG_STATE_HOME", state.path().c_str(), 1);
-    ASSERT_EQ(Shell("mount -o loop " + image + " " + mounted), 0);
+    SCOPED_TRACE(tags ? "tag removal" : "rename");
+    ASSERT_EQ(Shell(mount + " && mkdir -p " + folder_), 0);
     WriteBytes(a, Song('a'));
     History history;
+    FileEntry entry{};
+    CopyField(entry.path, a);
     RecordingPrompts ui;
-    ui.unscriptedAnswer = true;
-    if (tags) {
-      FileEntry entry{};
-      CopyField(entry.path, a);
-      TagValues values;
-      values.title = "New";
-      ASSERT_TRUE(WriteTagRecorded(entry, BuildTrailer(values, 0), SystemFileOps(), history, ui));
-    } else {
-      EntryTable table;
-      table.Append(std::make_unique<FileEntry>());
-      CopyField(table[0].path, a);
-      CopyField(table[0].newPath, b);
-      RunRename(table, SystemFileOps(), ui, {.history = &history});
-    }
-    const int top = ::open(mounted.c_str(), O_RDONLY | O_DIRECTORY);
-    ASSERT_GE(top, 0);
+    if (tags)
+      ASSERT_TRUE(RemoveTagRecorded(entry, ops_, history, ui));
+    else
+      Rename(history, {{a, b}});
+    const int top = ::open(Mounted().c_str(), O_RDONLY | O_DIRECTORY);
     ASSERT_EQ(::syncfs(top), 0);
-    FreedesktopTrash trash;
-    RunUndo(history.store(), SystemFileOps(), trash, ui);
-    // EXT4_IOC_SHUTDOWN, EXT4_GOING_FLAGS_NOLOGFLUSH
-    std::uint32_t noLogFlush = 2;
+    Undo();
+    std::uint32_t noLogFlush = 2;  // EXT4_IOC_SHUTDOWN, EXT4_GOING_FLAGS_NOLOGFLUSH
     ASSERT_EQ(::ioctl(top, _IOR('X', 125, std::uint32_t), &noLogFlush), 0);
     ::close(top);
-    ASSERT_EQ(Shell("umount " + mounted + " && mount -o loop " + image + " " + mounted), 0);
+    ASSERT_EQ(Shell("umount " + Mounted() + " && " + mount), 0);
     EXPECT_EQ(ReadBytes(a), Song('a'));
     EXPECT_FALSE(PathExists(b));
-    EXPECT_FALSE(History().store().MayUndo());
-    std::filesystem::remove(a);
-    ASSERT_EQ(Shell("umount " + mounted), 0);
+    EXPECT_FALSE(MayUndo());
+    ASSERT_EQ(Shell("umount " + Mounted()), 0);
   }
 }
 
