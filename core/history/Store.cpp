@@ -142,7 +142,8 @@ HistoryStore::Opened HistoryStore::Open(sql::Status& status) {
     if (sql::Status s = db_.Execute(SecondLayout); !s) return fail(std::move(s));
     if (sql::Status s = transaction.Commit(); !s) return fail(std::move(s));
   }
-  if (sql::Status s = db_.Execute(UndoOwnerTable); !s) return fail(std::move(s));
+  // A store that cannot take it is still read; an undo's claim then says why.
+  (void)db_.Execute(UndoOwnerTable);
   // A store whose tables lack a column cannot be written either.
   const std::string probe = std::string("SELECT ") + StepColumns + " FROM step LIMIT 0";
   if (sql::Status s = query.Prepare(db_, probe.c_str()); !s)
@@ -435,7 +436,7 @@ void HistoryStore::MarkUndone(std::int64_t batch) {
   sql::Statement statement;
   if (transaction.begun() && statement.Prepare(db_, "UPDATE batch SET state=2 WHERE id=?1") &&
       statement.Bind(1, batch).Run()) {
-    ReleaseUndoClaim(batch);
+    ReleaseUndo(batch);
     if (transaction.Commit()) Checkpoint();
   }
   TellUndoableFromStore();
@@ -450,7 +451,7 @@ void HistoryStore::MarkStepsUndone(std::int64_t batch, std::span<const std::size
     return;
   for (const std::size_t seq : seqs)
     if (!update.Bind(1, batch).Bind(2, static_cast<std::int64_t>(seq)).Run()) return;
-  ReleaseUndoClaim(batch);
+  ReleaseUndo(batch);
   if (transaction.Commit()) Checkpoint();
 }
 
@@ -481,13 +482,9 @@ HistoryStore::Claim HistoryStore::ClaimUndo(std::int64_t batch, sql::Status& sta
   return status ? Claim::Owned : Claim::Failed;
 }
 
+// Only this process's own claim.
 void HistoryStore::ReleaseUndo(std::int64_t batch) {
   if (batch == 0 || !db_.isOpen()) return;
-  ReleaseUndoClaim(batch);
-}
-
-// Only this process's own claim; a store that never had one has nothing.
-void HistoryStore::ReleaseUndoClaim(std::int64_t batch) {
   const ProcessMark me = ThisProcess();
   sql::Statement statement;
   if (statement.Prepare(db_, "DELETE FROM undo_owner WHERE batch=?1 AND pid=?2 AND start=?3"))

@@ -88,7 +88,6 @@ class HistoryStore {
   void Checkpoint();
   void TellUndoable(bool undoable);
   void TellUndoableFromStore();
-  void ReleaseUndoClaim(std::int64_t batch);
 
   std::string path_;
   sql::Database db_;
