@@ -142,6 +142,8 @@ HistoryStore::Opened HistoryStore::Open(sql::Status& status) {
     if (sql::Status s = db_.Execute(SecondLayout); !s) return fail(std::move(s));
     if (sql::Status s = transaction.Commit(); !s) return fail(std::move(s));
   }
+  // A store that cannot take it is still read; an undo's claim then says why.
+  (void)db_.Execute(UndoOwnerTable);
   // A store whose tables lack a column cannot be written either.
   const std::string probe = std::string("SELECT ") + StepColumns + " FROM step LIMIT 0";
   if (sql::Status s = query.Prepare(db_, probe.c_str()); !s)
@@ -430,15 +432,18 @@ void HistoryStore::MarkFinished(std::int64_t batch) {
 
 void HistoryStore::MarkUndone(std::int64_t batch) {
   if (batch == 0 || !db_.isOpen()) return;
+  sql::Transaction transaction(db_);
   sql::Statement statement;
-  if (statement.Prepare(db_, "UPDATE batch SET state=2 WHERE id=?1") &&
-      statement.Bind(1, batch).Run())
-    Checkpoint();
+  if (transaction.begun() && statement.Prepare(db_, "UPDATE batch SET state=2 WHERE id=?1") &&
+      statement.Bind(1, batch).Run()) {
+    ReleaseUndo(batch);
+    if (transaction.Commit()) Checkpoint();
+  }
   TellUndoableFromStore();
 }
 
 void HistoryStore::MarkStepsUndone(std::int64_t batch, std::span<const std::size_t> seqs) {
-  if (batch == 0 || seqs.empty() || !db_.isOpen()) return;
+  if (batch == 0 || !db_.isOpen()) return;
   sql::Transaction transaction(db_);
   sql::Statement update;
   if (!transaction.begun() ||
@@ -446,7 +451,44 @@ void HistoryStore::MarkStepsUndone(std::int64_t batch, std::span<const std::size
     return;
   for (const std::size_t seq : seqs)
     if (!update.Bind(1, batch).Bind(2, static_cast<std::int64_t>(seq)).Run()) return;
+  ReleaseUndo(batch);
   if (transaction.Commit()) Checkpoint();
+}
+
+HistoryStore::Claim HistoryStore::ClaimUndo(std::int64_t batch, sql::Status& status) {
+  if (batch == 0 || !db_.isOpen()) {
+    status = {SQLITE_MISUSE, "no batch"};
+    return Claim::Failed;
+  }
+  sql::Transaction transaction(db_);
+  status = transaction.begun();
+  // Claims left by processes killed before a batch was trimmed away.
+  if (status)
+    status = db_.Execute("DELETE FROM undo_owner WHERE batch NOT IN (SELECT id FROM batch)");
+  sql::Statement statement;
+  bool row = false;
+  if (status) status = statement.Prepare(db_, "SELECT pid, start FROM undo_owner WHERE batch=?1");
+  if (status) status = statement.Bind(1, batch).Step(row);
+  if (!status) return Claim::Failed;
+  const ProcessMark me = ThisProcess();
+  if (row) {
+    const ProcessMark owner{statement.Integer(0), statement.Integer(1)};
+    if ((owner.pid != me.pid || owner.started != me.started) && StillRunning(owner))
+      return Claim::Busy;
+  }
+  status = statement.Prepare(db_, "INSERT OR REPLACE INTO undo_owner VALUES(?1, ?2, ?3)");
+  if (status) status = statement.Bind(1, batch).Bind(2, me.pid).Bind(3, me.started).Run();
+  if (status) status = transaction.Commit();
+  return status ? Claim::Owned : Claim::Failed;
+}
+
+// Only this process's own claim.
+void HistoryStore::ReleaseUndo(std::int64_t batch) {
+  if (batch == 0 || !db_.isOpen()) return;
+  const ProcessMark me = ThisProcess();
+  sql::Statement statement;
+  if (statement.Prepare(db_, "DELETE FROM undo_owner WHERE batch=?1 AND pid=?2 AND start=?3"))
+    (void)statement.Bind(1, batch).Bind(2, me.pid).Bind(3, me.started).Run();
 }
 
 void HistoryStore::Drop(std::int64_t batch) {

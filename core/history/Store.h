@@ -51,9 +51,16 @@ class HistoryStore {
   sql::Status FinishRename(std::int64_t batch, const std::function<bool(StepOutcome&)>& next,
                            int changed);
   void MarkFinished(std::int64_t batch);
+  // Both give up this process's claim to take the batch back.
   void MarkUndone(std::int64_t batch);
   // Steps of a batch that an undo took back while others stayed.
   void MarkStepsUndone(std::int64_t batch, std::span<const std::size_t> seqs);
+
+  // An undo owns its batch from the offer to the mark, as a run owns it: a
+  // claim of another live process stands (Busy); a dead one's lapses.
+  enum class Claim { Owned, Busy, Failed };
+  Claim ClaimUndo(std::int64_t batch, sql::Status& status);
+  void ReleaseUndo(std::int64_t batch);
   void Drop(std::int64_t batch);
 
   // Whether a batch is not yet undone. Opens an existing store (never makes

@@ -74,6 +74,13 @@ CREATE TABLE placeholder(batch INTEGER NOT NULL, path BLOB NOT NULL, made INTEGE
 PRAGMA user_version = 2;
 )";
 
+// Which process is taking a batch back, so that no other live process is
+// offered it meanwhile. Added to a store of the second layout when it is
+// opened: an earlier program reads such a store as before.
+inline constexpr const char* UndoOwnerTable =
+    "CREATE TABLE IF NOT EXISTS undo_owner(batch INTEGER PRIMARY KEY, pid INTEGER NOT NULL, "
+    "start INTEGER NOT NULL)";
+
 inline constexpr const char* StepColumns =
     "path, new_path, dev, ino, length, target_dev, target_ino, target_length, old_tail, new_end, "
     "outcome, place, placed_dev, placed_ino, replaced, replaced_path, replaced_dev, replaced_ino, "

@@ -1,10 +1,13 @@
 #include "core/history/Undo.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <ctime>
 #include <string>
 #include <unordered_map>
 #include <utility>
+#include <vector>
 
 #include "core/history/HistoryTexts.h"
 #include "core/history/UndoSteps.h"
@@ -73,10 +76,14 @@ bool FollowMedium(StoredBatch& batch, MountTable& mounts) {
 
 UndoHistory::UndoHistory(HistoryStore& store) : store_(store) {}
 
-UndoHistory::~UndoHistory() = default;
+// An offer not taken gives up its claim.
+UndoHistory::~UndoHistory() {
+  if (offered_) store_.ReleaseUndo(offered_->id);
+}
 
 UndoOffer UndoHistory::OfferUndo() {
   UndoOffer offer;
+  if (offered_) store_.ReleaseUndo(offered_->id);
   offered_.reset();
   auto batch = std::make_unique<StoredBatch>();
   sql::Status status;
@@ -100,8 +107,23 @@ UndoOffer UndoHistory::OfferUndo() {
     case HistoryStore::Loaded::Ready:
       break;
   }
+  switch (store_.ClaimUndo(batch->id, status)) {
+    case HistoryStore::Claim::Owned:
+      break;
+    case HistoryStore::Claim::Busy:
+      offer.state = UndoOffer::State::Busy;
+      offer.message = Cp932(
+          "この操作はほかのウィンドウで元に戻しているところです。終わってから、もう一度"
+          "お試しください。");
+      return offer;
+    case HistoryStore::Claim::Failed:
+      offer.state = UndoOffer::State::Unreadable;
+      offer.message = UnreadableHistory(store_.path(), ReasonOf(status));
+      return offer;
+  }
   MountTable mounts = MountTable::Read();
   if (!FollowMedium(*batch, mounts)) {
+    store_.ReleaseUndo(batch->id);
     offer.state = UndoOffer::State::Away;
     offer.message = MediumAway(batch->volume);
     return offer;
@@ -122,7 +144,18 @@ UndoResult UndoHistory::Undo(const UndoOffer& offer, FileOps& ops, Trash& trash)
     return none;
   }
   const std::unique_ptr<StoredBatch> batch = std::move(offered_);
-  UndoResult result = UndoBatch(*batch, ops, trash);
+  // Undo's own placeholders go into the batch's record, for the next undo
+  // to clear after a kill; one that cannot be written down is not made.
+  const PlaceholderRecord record = [this, id = batch->id](PlaceholderStep step,
+                                                          const char* path) -> FileResult {
+    std::string native;
+    if (step != PlaceholderStep::Reserving) return {};
+    if (!Cp932PathToNative(path, native)) return FileResult{EILSEQ};
+    if (!store_.AddPlaceholder(id, native, static_cast<std::int64_t>(std::time(nullptr))))
+      return FileResult{EIO};
+    return {};
+  };
+  UndoResult result = UndoBatch(*batch, ops, trash, record);
   if (result.complete)
     store_.MarkUndone(batch->id);
   else
@@ -155,23 +188,25 @@ UndoRun RunUndo(HistoryStore& store, FileOps& ops, Trash& trash, UserPrompts& ui
 
 void FollowPathChanges(EntryTable& table, std::span<const PathChange> changes) {
   if (changes.empty() || table.entryCount <= 0) return;
-  // Compared as native paths, where "\" and "/" are one separator.
-  std::unordered_multimap<std::string, int> listed;
-  for (int i = 0; i < table.entryCount; ++i) {
-    std::string native;
-    if (Cp932PathToNative(table[i].path, native)) listed.emplace(std::move(native), i);
-  }
-  std::vector<bool> moved(static_cast<std::size_t>(table.entryCount), false);
+  // Compared as native paths, where "\" and "/" are one separator. Each
+  // change moves one row, and a row moved may move again; of several rows
+  // at one path the last listed goes first, since a run gives names in
+  // list order and the last row to take a name holds its file (the others'
+  // files went to the trash and come back there).
+  std::unordered_map<std::string, std::vector<int>> listed;
+  std::string native;
+  for (int i = 0; i < table.entryCount; ++i)
+    if (Cp932PathToNative(table[i].path, native)) listed[native].push_back(i);
   for (const PathChange& change : changes) {
-    std::string from;
-    if (!Cp932PathToNative(change.from, from)) continue;
-    const auto [first, last] = listed.equal_range(from);
-    for (auto it = first; it != last; ++it) {
-      const std::size_t i = static_cast<std::size_t>(it->second);
-      if (moved[i]) continue;
-      CopyField(table[it->second].path, change.to);
-      moved[i] = true;
-    }
+    if (!Cp932PathToNative(change.from, native)) continue;
+    const auto at = listed.find(native);
+    if (at == listed.end() || at->second.empty()) continue;
+    const int row = at->second.back();
+    at->second.pop_back();
+    CopyField(table[row].path, change.to);
+    if (!Cp932PathToNative(change.to, native)) continue;
+    std::vector<int>& there = listed[native];
+    there.insert(std::upper_bound(there.begin(), there.end(), row), row);
   }
 }
 

@@ -18,8 +18,9 @@
 
 namespace selvane {
 
-// The CP932 path change of a file that undo moved back, so that a listed
-// row can follow it.
+// The CP932 path change of a file that undo moved back, or took back from
+// the trash (`from` is then where it lay there), so that a listed row can
+// follow it.
 struct PathChange {
   std::string from, to;
 };
@@ -27,7 +28,8 @@ struct PathChange {
 // The batch that 元に戻す would take back, or why there is none.
 struct UndoOffer {
   // Away: the medium of the batch is not connected; Busy: another window
-  // is still running the batch. Both leave it to be taken back later.
+  // is still running the batch, or taking it back. Both leave it to be
+  // taken back later.
   enum class State { Nothing, Ready, Broken, Unreadable, Away, Busy };
   State state = State::Nothing;
   std::int64_t batch = 0;
@@ -52,9 +54,11 @@ class UndoHistory {
   UndoHistory& operator=(const UndoHistory&) = delete;
 
   // Opens the store (putting a broken one aside) and names the newest
-  // batch not yet undone.
+  // batch not yet undone. A Ready offer owns the batch until it is taken
+  // back or this is destroyed, so that no other window is offered it.
   UndoOffer OfferUndo();
-  // Takes back the batch of a Ready offer and marks it undone.
+  // Takes back the batch of a Ready offer, syncs what it changed, and only
+  // then marks it undone.
   UndoResult Undo(const UndoOffer& offer, FileOps& ops, Trash& trash);
 
  private:

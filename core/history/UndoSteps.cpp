@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <string>
+#include <unordered_set>
 #include <utility>
 
 #include "core/filelist/FileListReport.h"
@@ -27,6 +28,7 @@ enum class Why {
   ReplacedNameTaken,
   RestoreFailed,
   TemporaryUnknown,
+  NotSynced,
 };
 
 struct Left {
@@ -68,6 +70,7 @@ struct Texts {
   std::string temporaryUnknown = Cp932(
       "一時ファイルが残っていますが、この操作のどのファイルとも一致しないため、そのままに"
       "しました");
+  std::string notSynced = Cp932("変更をディスクに書き込めません：");
   std::string undone = Cp932("を元に戻しました");
   std::string partly = Cp932("（戻せなかったファイルがあります）");
   std::string rename = Cp932("リネーム");
@@ -107,6 +110,8 @@ std::string Reason(const Left& left) {
       return t.restoreFailed + ErrorText(left.error);
     case Why::TemporaryUnknown:
       return t.temporaryUnknown;
+    case Why::NotSynced:
+      return t.notSynced + ErrorText(left.error);
   }
   return {};
 }
@@ -144,15 +149,37 @@ FileStatus AsStatus(const Identity& identity) {
   return status;
 }
 
+// Tells `record` of every placeholder `ops` makes while this lives.
+class PlaceholderRecordGuard {
+ public:
+  PlaceholderRecordGuard(FileOps& ops, const PlaceholderRecord& record)
+      : ops_(ops), on_(static_cast<bool>(record)) {
+    if (on_) before_ = ops_.SetPlaceholderRecord(record);
+  }
+  ~PlaceholderRecordGuard() {
+    if (on_) ops_.SetPlaceholderRecord(std::move(before_));
+  }
+  PlaceholderRecordGuard(const PlaceholderRecordGuard&) = delete;
+  PlaceholderRecordGuard& operator=(const PlaceholderRecordGuard&) = delete;
+
+ private:
+  FileOps& ops_;
+  bool on_;
+  PlaceholderRecord before_;
+};
+
 class RenameUndo {
  public:
   RenameUndo(const StoredBatch& batch, FileOps& ops, Trash& trash, UndoResult& result,
-             std::vector<Left>& left)
-      : batch_(batch), ops_(ops), trash_(trash), result_(result), left_(left) {}
+             std::vector<Left>& left, const PlaceholderRecord& record)
+      : batch_(batch), ops_(ops), trash_(trash), result_(result), left_(left), record_(record) {}
 
   // Last step first, so that a name a later step took is free again when
   // the earlier step that gave it up comes back to it.
   void Run() {
+    // A move's placeholder is written down as the run's are, so that a
+    // kill during undo leaves nothing the next undo cannot account for.
+    PlaceholderRecordGuard recording(ops_, record_);
     ClearPlaceholders();
     GuessTemporary();
     for (std::size_t k = batch_.steps.size(); k-- > 0;) {
@@ -161,11 +188,16 @@ class RenameUndo {
       if (step.undone || (step.outcomeKnown && step.outcome == RowOutcome::NotMoved &&
                           step.place.empty() && step.replaced == ReplacedFate::None))
         continue;
-      if (UndoStep(k))
+      if (UndoStep(k)) {
         result_.undoneSteps.push_back(step.seq);
-      else
+        // Found back already, maybe by an undo that was killed before its sync.
+        Touched(step.path);
+        Touched(step.newPath);
+      } else {
         result_.complete = false;
+      }
     }
+    SyncFolders();
   }
 
  private:
@@ -282,9 +314,11 @@ class RenameUndo {
           left_.emplace_back(found.path, step.path, Why::OldNameTaken);
           return false;
         }
-        const FileResult moved = otherCase
-                                     ? ops_.MoveToOtherCase(found.path.c_str(), step.path.c_str())
-                                     : ops_.Move(found.path.c_str(), step.path.c_str());
+        // The move to another case tells no record of a placeholder it may make.
+        FileResult moved = otherCase ? Reserve(step.path) : FileResult{};
+        if (moved)
+          moved = otherCase ? ops_.MoveToOtherCase(found.path.c_str(), step.path.c_str())
+                            : ops_.Move(found.path.c_str(), step.path.c_str());
         if (!moved) {
           if (moved.error == EEXIST)
             left_.emplace_back(found.path, step.path, Why::OldNameTaken);
@@ -292,7 +326,7 @@ class RenameUndo {
             left_.emplace_back(found.path, step.path, Why::MoveFailed, moved.error);
           return false;
         }
-        result_.changes.push_back({found.path, step.path});
+        Changed(found.path, step.path);
         movedBack = true;
         break;
       }
@@ -340,13 +374,50 @@ class RenameUndo {
       left_.emplace_back(step.newPath, std::string(), Why::ReplacedNotInTrash);
     } else if (ops_.Status(step.newPath.c_str()).kind != FileKind::Missing) {
       left_.emplace_back(step.newPath, std::string(), Why::ReplacedNameTaken, 0, ShownPath(found));
-    } else if (const FileResult restored = trash_.Restore(found, step.newPath.c_str()); !restored) {
+    } else if (FileResult restored = Reserve(step.newPath);
+               !restored || !(restored = trash_.Restore(found, step.newPath.c_str()))) {
       left_.emplace_back(step.newPath, std::string(), Why::RestoreFailed, restored.error,
                          ShownPath(found));
     } else {
+      // Its own change, so that its row finds it and its folders are synced.
+      std::string fromTrash;
+      if (!NativePathToCp932(found, fromTrash)) fromTrash.clear();
+      Changed(fromTrash, step.newPath);
       return true;
     }
     return false;
+  }
+
+  // The trash moves a file back with no record of a placeholder it makes
+  // on a medium without a no-replace rename: the name is written down
+  // first, as such a move would.
+  FileResult Reserve(const std::string& path) {
+    return record_ ? record_(PlaceholderStep::Reserving, path.c_str()) : FileResult{};
+  }
+
+  void Changed(const std::string& from, const std::string& to) {
+    result_.changes.push_back({from, to});
+    Touched(from);
+    Touched(to);
+  }
+
+  void Touched(const std::string& path) {
+    if (path.empty()) return;
+    const std::string_view folder = FolderOf(path);
+    if (folder != lastFolder_) folders_.emplace(lastFolder_ = folder.empty() ? "/" : folder);
+  }
+
+  // One sync per folder whose names changed, before the batch is marked
+  // undone: else a power cut could bring back the new names under a
+  // history that offers nothing any more.
+  void SyncFolders() {
+    for (const std::string& folder : folders_) {
+      if (const FileResult synced = ops_.SyncFolder(folder.c_str()); !synced) {
+        left_.emplace_back(folder, std::string(), Why::NotSynced, synced.error);
+        result_.undoneSteps.clear();
+        result_.complete = false;
+      }
+    }
   }
 
   // Empty files that a killed move left to reserve a name: removed before
@@ -360,11 +431,13 @@ class RenameUndo {
       if (!NativePathToCp932(placeholder.path, cp932)) continue;
       const FileStatus status = ops_.Status(cp932.c_str());
       if (status.kind != FileKind::Regular) continue;
+      const auto empty = [](const Identity& file) { return file.known && file.length == 0; };
       bool ours = true;
       for (const StoredStep& step : batch_.steps)
-        if ((step.file.known && step.file.length == 0) || Holds(cp932, status, step.placed))
+        if (empty(step.file) || empty(step.replacedFile) || empty(step.target) ||
+            Holds(cp932, status, step.placed))
           ours = false;
-      if (ours) (void)ops_.Delete(cp932.c_str());
+      if (ours && ops_.Delete(cp932.c_str())) Touched(cp932);
     }
   }
 
@@ -374,7 +447,10 @@ class RenameUndo {
   Trash& trash_;
   UndoResult& result_;
   std::vector<Left>& left_;
+  const PlaceholderRecord& record_;
   std::size_t guess_ = NoGuess;
+  std::unordered_set<std::string> folders_;
+  std::string lastFolder_;
 };
 
 // The last `size` bytes of a file of `length` bytes.
@@ -386,10 +462,20 @@ FileResult ReadEnd(FileOps& ops, const std::string& path, std::int64_t length, s
   return ops.ReadAt(path.c_str(), length - static_cast<std::int64_t>(size), end.data(), size);
 }
 
+// Syncs the file a tag change wrote; false (and told) when that failed.
+bool Lasting(FileOps& ops, const std::string& path, std::vector<Left>& left) {
+  if (const FileResult synced = ops.SyncFile(path.c_str()); !synced) {
+    left.emplace_back(path, std::string(), Why::NotSynced, synced.error);
+    return false;
+  }
+  return true;
+}
+
 // A tag change comes back only from the very end the batch left: then the
 // old 128 bytes are put back in place, appended again, or the appended
-// trailer is cut off.
-void UndoTagChange(const StoredBatch& batch, FileOps& ops, std::vector<Left>& left) {
+// trailer is cut off, and synced. False when that write or its sync
+// failed: the change stays to be taken back.
+bool UndoTagChange(const StoredBatch& batch, FileOps& ops, std::vector<Left>& left) {
   const StoredStep& step = batch.steps.front();
   const FileStatus now = ops.Status(step.path.c_str());
   // Where the medium numbers its files anew (FUSE, a remount) the file at
@@ -397,7 +483,7 @@ void UndoTagChange(const StoredBatch& batch, FileOps& ops, std::vector<Left>& le
   const bool sameEntry = now.device == step.file.device && now.inode == step.file.inode;
   if (now.kind != FileKind::Regular || (!sameEntry && batch.volume.keepsInodes)) {
     left.emplace_back(step.path, std::string(), Why::Gone);
-    return;
+    return true;
   }
   const std::int64_t before = step.file.length, trailer = static_cast<std::int64_t>(TrailerSize);
   const bool removal = batch.kind == BatchKind::TagRemoval;
@@ -409,7 +495,7 @@ void UndoTagChange(const StoredBatch& batch, FileOps& ops, std::vector<Left>& le
     if (const FileResult read = ReadEnd(ops, step.path, now.length, step.newEnd.size(), end);
         !read) {
       left.emplace_back(step.path, std::string(), Why::ReadFailed, read.error);
-      return;
+      return true;
     }
   }
   if (now.length != after || end != step.newEnd) {
@@ -419,8 +505,12 @@ void UndoTagChange(const StoredBatch& batch, FileOps& ops, std::vector<Left>& le
         now.length == before &&
         (!step.hasOldTail ||
          (ReadEnd(ops, step.path, now.length, TrailerSize, end).ok() && end == step.oldTail));
-    if (!asBefore) left.emplace_back(step.path, std::string(), Why::TagChanged);
-    return;
+    if (!asBefore) {
+      left.emplace_back(step.path, std::string(), Why::TagChanged);
+      return true;
+    }
+    // Maybe put back by an undo that was killed before its sync.
+    return Lasting(ops, step.path, left);
   }
   FileResult written;
   if (removal)
@@ -430,18 +520,23 @@ void UndoTagChange(const StoredBatch& batch, FileOps& ops, std::vector<Left>& le
         ops.WriteAt(step.path.c_str(), before - trailer, step.oldTail.data(), step.oldTail.size());
   else
     written = ops.Truncate(step.path.c_str(), before);
-  if (!written) left.emplace_back(step.path, std::string(), Why::WriteFailed, written.error);
+  if (!written) {
+    left.emplace_back(step.path, std::string(), Why::WriteFailed, written.error);
+    return false;
+  }
+  return Lasting(ops, step.path, left);
 }
 
 }  // namespace
 
-UndoResult UndoBatch(const StoredBatch& batch, FileOps& ops, Trash& trash) {
+UndoResult UndoBatch(const StoredBatch& batch, FileOps& ops, Trash& trash,
+                     const PlaceholderRecord& record) {
   UndoResult result;
   std::vector<Left> left;
   if (batch.kind == BatchKind::Rename)
-    RenameUndo(batch, ops, trash, result, left).Run();
+    RenameUndo(batch, ops, trash, result, left, record).Run();
   else
-    UndoTagChange(batch, ops, left);
+    result.complete = UndoTagChange(batch, ops, left);
   const Texts& t = Text();
   result.report = Report(left);
   result.status = (batch.kind == BatchKind::Rename      ? t.rename

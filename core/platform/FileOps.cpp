@@ -243,6 +243,34 @@ class SystemOps final : public FileOps {
     return MoveNative(nativeFrom, nativeTo, options_, to, &moved);
   }
 
+  // Any descriptor of the file will do: one that may read, else (a file
+  // only its writer may touch) one that may write.
+  FileResult SyncFile(const char* path) override {
+    Fd fd;
+    FileResult result = Open(path, O_RDONLY, fd);
+    if (result.error == EACCES) result = Open(path, O_WRONLY, fd);
+    if (!result) return result;
+    if (::fdatasync(fd.get()) != 0) return LastError();
+    return {};
+  }
+
+  FileResult SyncFolder(const char* path) override {
+    std::string native;
+    FileResult result;
+    if (!ToNative(path, native, result)) return result;
+    // A folder that is gone has no names to keep, and one that cannot be
+    // opened cannot be synced by anyone: neither may hold a change back.
+    Fd folder(OpenRetrying(native.c_str(), O_RDONLY | O_DIRECTORY));
+    if (!folder.valid())
+      return errno == ENOENT || errno == ENOTDIR || errno == EACCES ? FileResult{} : LastError();
+    if (::fsync(folder.get()) == 0) return {};
+    // Some file systems have no sync for a folder; their names are as
+    // lasting as they can be made.
+    const int error = errno;
+    if (error == EINVAL || error == ENOTSUP || error == ENOSYS || error == EROFS) return {};
+    return Failure(error);
+  }
+
   std::function<FileResult(PlaceholderStep, const char*)> SetPlaceholderRecord(
       std::function<FileResult(PlaceholderStep, const char*)> record) override {
     return std::exchange(options_.placeholder, std::move(record));

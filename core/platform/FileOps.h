@@ -138,6 +138,18 @@ class FileOps {
     (void)each;
     return false;
   }
+  // Make a change lasting, so that a power cut after the call keeps it: the
+  // bytes and length written into a file, or the names moved into and out
+  // of a folder. A folder whose file system cannot sync folders gives
+  // success. Calls that keep nothing on disk have nothing to sync.
+  virtual FileResult SyncFile(const char* path) {
+    (void)path;
+    return {};
+  }
+  virtual FileResult SyncFolder(const char* path) {
+    (void)path;
+    return {};
+  }
   // Sets the record told of each placeholder (MoveOptions::placeholder)
   // and gives back the one it replaces; a FileOps that never makes one
   // ignores it.
@@ -189,6 +201,8 @@ class ForwardingFileOps : public FileOps {
   FileResult MoveToOtherCase(const char* from, const char* to) override {
     return inner_.MoveToOtherCase(from, to);
   }
+  FileResult SyncFile(const char* path) override { return inner_.SyncFile(path); }
+  FileResult SyncFolder(const char* path) override { return inner_.SyncFolder(path); }
   bool ReadsFromTwoThreads() const override { return inner_.ReadsFromTwoThreads(); }
   bool ListFolder(const char* folder, const std::function<bool(std::string_view)>& each) override {
     return inner_.ListFolder(folder, each);

@@ -1,11 +1,16 @@
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <stdlib.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <ctime>
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -527,6 +532,91 @@ TEST_F(HistoryTest, WhatTheUserTookBackByHandIsLeftAsItIs) {
       std::filesystem::create_directory(trashFolder_ / part);
     }
   }
+}
+
+// Two rows that met one name, the second replacing the first (sent to the
+// trash): after undo each row names its own file again, the one taken back
+// from the trash too.
+TEST_F(HistoryTest, RowsThatMetOneNameEachFollowTheirOwnFileBack) {
+  const std::string dup1 = music_.Write("dup1.mp3", "ONE"), dup2 = music_.Write("dup2.mp3", "TWO");
+  const std::string same = music_ / "Same(X).mp3";
+  History history;
+  Rename(history, {{dup1, same}, {dup2, same}});
+  ASSERT_EQ(ReadBytes(same), "TWO");
+  EntryTable table;
+  List(table, same);
+  List(table, same);
+  FollowPathChanges(table, Undo(history));
+  EXPECT_TRUE(ui_.refusals.empty()) << ui_.refusals[0].text;
+  EXPECT_EQ(ReadBytes(dup1), "ONE");
+  EXPECT_EQ(ReadBytes(dup2), "TWO");
+  EXPECT_STREQ(table[0].path, dup1.c_str());
+  EXPECT_STREQ(table[1].path, dup2.c_str());
+}
+
+// Sees which folders undo syncs, and fails each sync when told to.
+class SyncSpy : public ForwardingFileOps {
+ public:
+  using ForwardingFileOps::ForwardingFileOps;
+  FileResult SyncFolder(const char* path) override {
+    folders.insert(path);
+    return FileResult{failWith};
+  }
+  std::set<std::string> folders;
+  int failWith = 0;
+};
+
+// Before a rename is marked undone, each folder whose names moved is synced
+// once, the trash's too; what cannot be synced stays offered, and the next
+// undo syncs what that one moved back.
+TEST_F(HistoryTest, UndoSyncsEachFolderItChangedBeforeTheMark) {
+  const std::string a = music_.Write("a.mp3", "A"), b = music_.Write("b.mp3", "B");
+  const std::string c = music_.Write("c.mp3", "C"), d = music_ / "d.mp3";
+  History history;
+  Rename(history, {{c, d}, {a, b}});
+  const std::set<std::string> synced[] = {{music_.path(), trashFolder_ / "files"}, {music_.path()}};
+  SyncSpy spy(SystemFileOps());
+  for (const int error : {EIO, 0}) {
+    spy.failWith = error;
+    spy.folders.clear();
+    ui_.answers.push_back(true);
+    RunUndo(history.store(), spy, trash_, ui_);
+    EXPECT_EQ(spy.folders, synced[error == 0]);
+    EXPECT_EQ(history.store().MayUndo(), error != 0);
+  }
+  ASSERT_EQ(ui_.refusals.size(), 1u);
+  EXPECT_TRUE(Contains(ui_.refusals[0].text, "変更をディスクに書き込めません"));
+  EXPECT_EQ(ReadBytes(b), "B");
+}
+
+// An undo owns its batch from the offer on: another live process is not
+// offered it; once that process is gone, its claim lapses.
+TEST_F(HistoryTest, AnUndoInAnotherLiveProcessOwnsItsBatchUntilThatProcessDies) {
+  const std::string a = music_.Write("a.mp3", "A");
+  Rename(*std::make_unique<History>(), {{a, music_ / "b.mp3"}});
+  int ready[2];
+  ASSERT_EQ(::pipe(ready), 0);
+  const pid_t child = ::fork();
+  if (child == 0) {
+    History history;
+    UndoHistory undo(history.store());
+    const bool owns = undo.OfferUndo().state == UndoOffer::State::Ready;
+    if (::write(ready[1], owns ? "y" : "n", 1) == 1) ::pause();
+    ::_exit(1);
+  }
+  char owns = 0;
+  ASSERT_EQ(::read(ready[0], &owns, 1), 1);
+  History history;
+  UndoHistory undo(history.store());
+  const UndoOffer busy = undo.OfferUndo();
+  ::kill(child, SIGKILL);
+  ::waitpid(child, nullptr, 0);
+  EXPECT_EQ(owns, 'y');
+  EXPECT_TRUE(Contains(busy.message, "元に戻しているところです")) << busy.message;
+  const UndoOffer offer = undo.OfferUndo();
+  ASSERT_EQ(offer.state, UndoOffer::State::Ready);
+  EXPECT_TRUE(undo.Undo(offer, ops_, trash_).complete);
+  EXPECT_EQ(ReadBytes(a), "A");
 }
 
 // A history that cannot be written: the run asks before it changes what

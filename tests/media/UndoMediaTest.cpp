@@ -1,8 +1,14 @@
 // Undo on real media: an exFAT medium through FUSE (new inode numbers at
 // every mount), replugged, unplugged, its trash emptied, a run killed.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <stdlib.h>
+#include <sys/ioctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -248,6 +254,104 @@ TEST_F(UndoMedia, AKillBetweenPlaceholderAndRenameIsTakenBack) {
     Rename(later, {{a, b}});
     EXPECT_EQ(ReadBytes(b), Song('a'));
     std::filesystem::remove(b);
+  }
+}
+
+// Killed as undo's placeholder is made, before the rename over it: the
+// record is written, the empty file lies under the name. The move tells the
+// record; the trash tells none (undo writes its name down first).
+void KilledAtPlaceholder(const char* path) {
+  WriteBytes(path, "");
+  ::raise(SIGKILL);
+}
+class KilledOps : public ForwardingFileOps {
+ public:
+  using ForwardingFileOps::ForwardingFileOps;
+  std::function<FileResult(PlaceholderStep, const char*)> SetPlaceholderRecord(
+      std::function<FileResult(PlaceholderStep, const char*)> record) override {
+    if (!record) return inner_.SetPlaceholderRecord(std::move(record));
+    return inner_.SetPlaceholderRecord([record](PlaceholderStep step, const char* path) {
+      const FileResult told = record(step, path);
+      if (told) KilledAtPlaceholder(path);
+      return told;
+    });
+  }
+};
+class KilledTrash : public FreedesktopTrash {
+ public:
+  FileResult Restore(const std::string&, const char* path) override {
+    KilledAtPlaceholder(path);
+    return {};
+  }
+};
+
+// An undo killed between its placeholder and its rename, moving a file back
+// or taking the replaced file back from the trash: the next undo clears the
+// placeholder and finishes.
+TEST_F(UndoMedia, AnUndoKilledBetweenPlaceholderAndRenameIsFinishedByTheNext) {
+  for (const bool atRestore : {false, true}) {
+    SCOPED_TRACE(atRestore ? "taking back from the trash" : "moving a file back");
+    TempFolder state;
+    ::setenv("XDG_STATE_HOME", state.path().c_str(), 1);
+    const std::string a = At("a.mp3"), b = At("b.mp3"), c = At("c.mp3"), d = At("d.mp3");
+    const auto song = [](const std::string& path) { return Song(path[path.size() - 5]); };
+    for (const std::string& path : {a, b, c}) WriteBytes(path, song(path));
+    Rename(*std::make_unique<History>(), {{a, b}, {c, d}});
+    if (const pid_t child = ::fork(); child == 0) {
+      History history;
+      RecordingPrompts ui;
+      ui.unscriptedAnswer = true;
+      KilledOps killedOps(ops_);
+      KilledTrash killedTrash;
+      RunUndo(history.store(), atRestore ? ops_ : killedOps,
+              atRestore ? static_cast<Trash&>(killedTrash) : trash_, ui);
+      ::_exit(0);
+    } else {
+      ::waitpid(child, nullptr, 0);
+    }
+    ASSERT_EQ(ReadBytes(atRestore ? b : c), "") << "the kill left its placeholder";
+    const RecordingPrompts undo = Undo();
+    EXPECT_TRUE(undo.refusals.empty()) << undo.refusals[0].text;
+    for (const std::string& path : {a, b, c}) EXPECT_EQ(ReadBytes(path), song(path));
+    EXPECT_FALSE(MayUndo());
+    std::filesystem::remove_all(exfat_ + "/.Trash-0");
+  }
+}
+
+// A power cut right after undo returns, on ext4 (its journal cut without a
+// flush): the old name and the old tag are on disk, as the history says.
+TEST_F(UndoMedia, WhatUndoTookBackOutlivesAPowerCut) {
+  const std::string image = Env("SELVANE_MEDIA_WORK") + "/ext4.img";
+  std::filesystem::remove(folder_);
+  folder_ = Env("SELVANE_MEDIA_WORK") + "/ext4/music";
+  const std::string mount = "mount -o loop " + image + " " + Mounted();
+  ASSERT_EQ(
+      Shell("mkdir -p " + folder_ + " && truncate -s 32M " + image + " && mkfs.ext4 -qF " + image),
+      0);
+  const std::string a = At("a.mp3"), b = At("b.mp3");
+  for (const bool tags : {false, true}) {
+    SCOPED_TRACE(tags ? "tag removal" : "rename");
+    ASSERT_EQ(Shell(mount + " && mkdir -p " + folder_), 0);
+    WriteBytes(a, Song('a'));
+    History history;
+    FileEntry entry{};
+    CopyField(entry.path, a);
+    RecordingPrompts ui;
+    if (tags)
+      ASSERT_TRUE(RemoveTagRecorded(entry, ops_, history, ui));
+    else
+      Rename(history, {{a, b}});
+    const int top = ::open(Mounted().c_str(), O_RDONLY | O_DIRECTORY);
+    ASSERT_EQ(::syncfs(top), 0);
+    Undo();
+    std::uint32_t noLogFlush = 2;  // EXT4_IOC_SHUTDOWN, EXT4_GOING_FLAGS_NOLOGFLUSH
+    ASSERT_EQ(::ioctl(top, _IOR('X', 125, std::uint32_t), &noLogFlush), 0);
+    ::close(top);
+    ASSERT_EQ(Shell("umount " + Mounted() + " && " + mount), 0);
+    EXPECT_EQ(ReadBytes(a), Song('a'));
+    EXPECT_FALSE(PathExists(b));
+    EXPECT_FALSE(MayUndo());
+    ASSERT_EQ(Shell("umount " + Mounted()), 0);
   }
 }
 
