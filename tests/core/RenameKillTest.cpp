@@ -26,7 +26,7 @@
 #include "core/rename/EntryIntake.h"
 #include "core/rename/RenameRun.h"
 #include "tests/core/FolderTrash.h"
-#include "tests/core/RecordingPrompts.h"
+#include "tests/core/KilledRuns.h"
 #include "tests/core/TempFolder.h"
 
 namespace selvane {
@@ -210,97 +210,51 @@ int RenameAcrossForTemporary(const char* from, const char* to) {
   return static_cast<int>(::syscall(SYS_renameat2, AT_FDCWD, from, AT_FDCWD, to, 1U));
 }
 
-// Answers Yes, and dies outright at question `killAt` (counted from 1).
-class YesUntilKilled : public SayYes {
- public:
-  explicit YesUntilKilled(int killAt) : killAt_(killAt) {}
-  bool Ask(std::string_view, std::string_view) override {
-    if (++asked_ == killAt_) ::raise(SIGKILL);
-    return true;
-  }
-
- private:
-  int killAt_, asked_ = 0;
-};
-
-using Pairs = std::vector<std::pair<std::string, std::string>>;  // path -> new path
-
-// Runs in a child, one after another, with the temporary name "across";
-// the child is killed at question `killAt` (0: never).
-void RunRunsInChild(const std::vector<Pairs>& runs, const Places& places, int killAt) {
-  TempFolder kept;
-  keptInodes = kept.path();
-  const pid_t child = ::fork();
-  if (child == 0) {
-    if (::chdir(places.work.path().c_str()) != 0) ::_exit(2);
-    const std::unique_ptr<FileOps> ops =
-        NewSystemFileOps({.placeholder = {}, .renameNoReplace = &RenameAcrossForTemporary});
-    YesUntilKilled ui(killAt);
-    for (const Pairs& run : runs) {
-      EntryTable table;
-      for (const auto& [path, newPath] : run) {
-        table.Append(std::make_unique<FileEntry>());
-        CopyField(table[table.entryCount - 1].path, path);
-        CopyField(table[table.entryCount - 1].newPath, newPath);
-      }
-      History history(places.Store());
-      FolderTrash trash(places.trash.path());
-      RunRename(table, *ops, ui, {.trash = &trash, .history = &history});
-    }
-    ::_exit(0);
-  }
-  ASSERT_GT(child, 0) << "fork failed";
-  int status = 0;
-  ::waitpid(child, &status, 0);
-}
-
 // Whatever the copies through the temporary name did to the files'
 // inodes, undo in a new process knows them by what they are.
 TEST(RenameKill, FilesCarriedThroughACopyAreTakenBack) {
   struct Case {
     const char* name;
-    std::vector<std::string> files, runs;  // per run: "from>to,from>to"
+    std::vector<std::string> files;
+    std::vector<std::vector<std::pair<const char*, const char*>>> runs;
     int killAt;
   };
   const Case cases[] = {
       // Both new names taken: Yes, then a kill at the second question.
-      {"killed at the second overwrite", {"f1", "f2", "x1", "x2"}, {"f1>x1,f2>x2"}, 2},
+      {"killed at the second overwrite",
+       {"f1", "f2", "x1", "x2"},
+       {{{"f1", "x1"}, {"f2", "x2"}}},
+       2},
       // A second run of the rule: the file meets itself and is carried
       // through the copy and back; undo of the first run must still find it.
-      {"meets itself in a second run", {"f1"}, {"f1>x1", "x1>x1"}, 0},
+      {"meets itself in a second run", {"f1"}, {{{"f1", "x1"}}, {{"x1", "x1"}}}, 0},
       // A later run carries the file into a taken name through the copy;
       // both runs are taken back.
-      {"carried on by a later overwrite", {"f1", "x2"}, {"f1>x1", "x1>x2"}, 0},
+      {"carried on by a later overwrite", {"f1", "x2"}, {{{"f1", "x1"}}, {{"x1", "x2"}}}, 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    TempFolder music;
+    TempFolder music, kept;
     Places places;
     std::vector<std::pair<std::string, std::string>> before;
     for (const std::string& name : c.files) {
       const std::string bytes = "bytes of " + name + std::string(300, '.');
       before.emplace_back(music.Write(name + ".mp3", bytes), bytes);
     }
-    std::vector<Pairs> runs;
-    for (const std::string& text : c.runs) {
-      Pairs& run = runs.emplace_back();
-      for (std::size_t at = 0; at < text.size();) {
-        const std::size_t arrow = text.find('>', at),
-                          comma = std::min(text.find(',', at), text.size());
-        run.emplace_back(music / (text.substr(at, arrow - at) + ".mp3"),
-                         music / (text.substr(arrow + 1, comma - arrow - 1) + ".mp3"));
-        at = comma + 1;
-      }
+    std::vector<Renames> runs;
+    for (const auto& run : c.runs) {
+      Renames& renames = runs.emplace_back();
+      for (const auto& [from, to] : run)
+        renames.emplace_back(music / (from + std::string(".mp3")),
+                             music / (to + std::string(".mp3")));
     }
-    RunRunsInChild(runs, places, c.killAt);
+    keptInodes = kept.path();
+    const std::unique_ptr<FileOps> ops =
+        NewSystemFileOps({.placeholder = {}, .renameNoReplace = &RenameAcrossForTemporary});
+    RunInChild(runs, places.work.path(), places.Store(), places.trash.path(), *ops, c.killAt);
 
-    History history(places.Store());
-    FolderTrash trash(places.trash.path());
-    RecordingPrompts ui;
-    ui.unscriptedAnswer = true;
-    for (int undo = 0; undo < 3 && history.store().MayUndo() && ui.refusals.empty(); ++undo)
-      RunUndo(history.store(), SystemFileOps(), trash, ui);
-    EXPECT_TRUE(ui.refusals.empty()) << ui.refusals[0].text;
+    const RecordingPrompts undo = UndoAll(places.Store(), places.trash.path());
+    EXPECT_TRUE(undo.refusals.empty()) << undo.refusals[0].text;
     for (const auto& [path, bytes] : before) EXPECT_EQ(ReadBytes(path), bytes) << path;
     EXPECT_FALSE(PathExists(places.work / TemporaryName));
     EXPECT_TRUE(std::filesystem::is_empty(places.trash / "files"));
