@@ -142,49 +142,33 @@ TEST(MediaRename, NamesAreComparedAndJudgedAsEachFolderDoes) {
 }
 
 // A move into a subfolder on another file system copies the file, which
-// gets a new inode there, and undo's move back copies it again: undo in a new
-// process still knows it, after a kill just past the copy and after a
+// gets a new inode there, and undo's move back copies it again: undo in a
+// new process still knows it, after a kill just past the copy and after a
 // later run's copy.
 TEST(MediaRename, FilesMovedToAnotherFileSystemAreTakenBack) {
   struct Case {
     const char* name;
     std::vector<std::string> files;
-    std::vector<std::vector<std::pair<std::string, std::string>>>
-        runs;  // "+" names: in a subfolder on tmpfs
+    std::vector<Renames> runs;  // "other/": the subfolder on tmpfs
     int killAt;
   };
   const Case cases[] = {
       {"killed at the question after the copy",
        {"f1", "f2", "x2"},
-       {{{"f1", "+y1"}, {"f2", "x2"}}},
+       {{{"f1", "other/y1"}, {"f2", "x2"}}},
        1},
-      {"carried on by a later run", {"f1"}, {{{"f1", "x1"}}, {{"x1", "+y1"}}}, 0},
+      {"carried on by a later run", {"f1"}, {{{"f1", "x1"}}, {{"x1", "other/y1"}}}, 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    TempFolder music, other(Env("SELVANE_MEDIA_TMPFS")), work, state, trash;
-    // A subfolder that leads onto the other file system.
+    TempFolder music, other(Env("SELVANE_MEDIA_TMPFS"));
+    Places places;
     std::filesystem::create_directory_symlink(other.path(), music / "other");
-    const auto at = [&](const std::string& name) {
-      return name[0] == '+' ? music / ("other/" + name.substr(1) + ".mp3")
-                            : music / (name + ".mp3");
-    };
-    std::vector<std::pair<std::string, std::string>> before;
-    for (const std::string& name : c.files) {
-      const std::string bytes = "bytes of " + name + std::string(300, '.');
-      before.emplace_back(music.Write(name + ".mp3", bytes), bytes);
-    }
-    std::vector<Renames> runs;
-    for (const auto& run : c.runs) {
-      Renames& renames = runs.emplace_back();
-      for (const auto& [from, to] : run) renames.emplace_back(at(from), at(to));
-    }
-    const std::string store = state / "history.sqlite3";
-    RunInChild(runs, work.path(), store, trash.path(), SystemFileOps(), c.killAt);
-
-    const RecordingPrompts undo = UndoAll(store, trash.path());
-    EXPECT_TRUE(undo.refusals.empty()) << undo.refusals[0].text;
-    for (const auto& [path, bytes] : before) EXPECT_EQ(ReadBytes(path), bytes) << path;
+    const auto songs = WriteSongs(music, c.files);
+    RunInChild(
+        c.runs, [&](const std::string& name) { return music / (name + ".mp3"); }, places,
+        SystemFileOps(), c.killAt);
+    ExpectEveryFileBack(songs, places);
     EXPECT_TRUE(Names(other.path()).empty());
   }
 }
