@@ -1,6 +1,5 @@
 #include "core/history/CopiedFiles.h"
 
-#include <string>
 #include <tuple>
 #include <unordered_map>
 #include <vector>
@@ -11,12 +10,9 @@ namespace selvane {
 
 sql::Status KnowByContent(sql::Database& db, std::int64_t batch, std::span<const Identity> files) {
   if (files.empty()) return {};
-  const auto key = [](std::uint64_t device, std::uint64_t inode) {
-    return std::to_string(device) + ':' + std::to_string(inode);
-  };
-  std::unordered_map<std::string, const Identity*> copied;
+  std::unordered_multimap<std::uint64_t, const Identity*> copied;  // by inode
   for (const Identity& file : files)
-    if (file.known && !file.tail.empty()) copied.emplace(key(file.device, file.inode), &file);
+    if (file.known && !file.tail.empty()) copied.emplace(file.inode, &file);
   sql::Statement query;
   if (sql::Status s = query.Prepare(
           db,
@@ -30,10 +26,11 @@ sql::Status KnowByContent(sql::Database& db, std::int64_t batch, std::span<const
   for (bool row = false;;) {
     if (sql::Status s = query.Step(row); !s) return s;
     if (!row) break;
-    const auto found = copied.find(key(static_cast<std::uint64_t>(query.Integer(2)),
-                                       static_cast<std::uint64_t>(query.Integer(3))));
-    if (found != copied.end())
-      learners.emplace_back(query.Integer(0), query.Integer(1), found->second);
+    const auto device = static_cast<std::uint64_t>(query.Integer(2));
+    const auto [first, last] = copied.equal_range(static_cast<std::uint64_t>(query.Integer(3)));
+    for (auto it = first; it != last; ++it)
+      if (it->second->device == device)
+        learners.emplace_back(query.Integer(0), query.Integer(1), it->second);
   }
   sql::Statement update;
   if (sql::Status s = update.Prepare(db,
