@@ -130,6 +130,7 @@ RecordResult History::BeginRename(std::span<const RenamePlanRow> rows,
   // Native forms first, outside the transaction. A row whose names have
   // none cannot move; it keeps its place with an unknown identity.
   std::vector<PlannedStep> native(rows.size());
+  std::vector<Identity> copied;
   for (std::size_t i = 0; i < rows.size(); ++i) {
     PlannedStep& n = native[i];
     if (!Cp932PathToNative(rows[i].path, n.path) ||
@@ -141,14 +142,15 @@ RecordResult History::BeginRename(std::span<const RenamePlanRow> rows,
     n.file = NameIdentity(rows[i].file);
     n.target = NameIdentity(rows[i].target);
     // Where the medium will not know the file by its inode after a remount,
-    // its last bytes will.
+    // or the move copies it, its last bytes will.
     if (rows[i].file.kind == FileKind::Regular &&
-        !media_->KeepsInodes(rows[i].file.nameDevice, rows[i].path))
+        (rows[i].copied || !media_->KeepsInodes(rows[i].file.nameDevice, rows[i].path)))
       ReadTailInto(SystemFileOps(), std::string(rows[i].path), n.file);
+    if (rows[i].copied) copied.push_back(n.file);
   }
   const std::string temporary = NativeAbsolute(temporaryPath);
-  const HistoryStore::Written written =
-      store_.AddRename(native, temporary, media_->Recorded(NativeAbsolute(rows.front().path)));
+  const HistoryStore::Written written = store_.AddRename(
+      native, temporary, media_->Recorded(NativeAbsolute(rows.front().path)), copied);
   const RecordResult result = RecordResultOf(written, store_.path());
   if (result.recorded) {
     openBatch_ = written.batch;
@@ -166,8 +168,15 @@ void History::RecordReplacing(std::size_t row, const char* newPath, const FileSt
     ReadTailInto(SystemFileOps(), newPath, identity);
     replacingTails_[row] = identity.tail;
   }
-  if (const sql::Status s = store_.SetTarget(openBatch_, row, identity); !s && lost_.ok())
-    lost_ = s;
+  // The temporary name may lie on another file system: the road then
+  // copies the row's file, which comes back under a new inode.
+  std::string native, cp932;
+  Identity file;
+  sql::Status s = store_.PlannedFile(openBatch_, row, native, file);
+  if (s && file.known && file.tail.empty() && NativePathToCp932(native, cp932))
+    ReadTailInto(SystemFileOps(), cp932, file);
+  if (s) s = store_.SetTarget(openBatch_, row, identity, file);
+  if (!s && lost_.ok()) lost_ = s;
 }
 
 RecordResult History::FinishRename(std::span<const RenamePlanRow> rows,

@@ -26,6 +26,8 @@ struct RenamePlanRow {
   // Status(newPath) when already known; Missing when the name is free or
   // was not looked at (RecordReplacing tells it before a file is replaced).
   FileStatus target;
+  // The move copies it to another file system, where it gets a new inode.
+  bool copied = false;
 };
 
 enum class RowOutcome { NotMoved = 0, Moved = 1, Failed = 2 };
@@ -80,8 +82,10 @@ class RenameJournal {
   virtual RecordResult BeginRename(std::span<const RenamePlanRow> rows,
                                    std::string_view temporaryPath) = 0;
   // Before an agreed overwrite touches the disk: the file that planned row
-  // `row` is about to replace, committed on its own, so that after a crash
-  // undo finds it in the trash by its identity.
+  // `row` is about to replace (Missing when the row's file meets itself),
+  // and the row's own file by its last bytes too, since the temporary name
+  // may lie on another file system and copy it. Committed on its own, so
+  // that after a crash undo finds both by what they are.
   virtual void RecordReplacing(std::size_t row, const char* newPath, const FileStatus& target) = 0;
   // After it: one result per planned row, in the same order, beside the plan
   // given to BeginRename, of which only the new paths are read (the run has

@@ -5,8 +5,10 @@
 #include <cerrno>
 #include <cstring>
 #include <ctime>
+#include <string>
 #include <utility>
 
+#include "core/history/CopiedFiles.h"
 #include "core/history/StoreColumns.h"
 #include "core/history/StoreLayout.h"
 #include "core/platform/Cp932.h"
@@ -288,7 +290,8 @@ HistoryStore::Written HistoryStore::Write(WriteFn write) {
 
 HistoryStore::Written HistoryStore::AddRename(std::span<const PlannedStep> steps,
                                               const std::string& temporary,
-                                              const RecordedVolume& volume) {
+                                              const RecordedVolume& volume,
+                                              std::span<const Identity> copied) {
   return Write([&](std::int64_t& id) -> sql::Status {
     sql::Transaction transaction(db_);
     if (!transaction.begun()) return transaction.begun();
@@ -312,6 +315,7 @@ HistoryStore::Written HistoryStore::AddRename(std::span<const PlannedStep> steps
       BindContent(step, 11, steps[i].file);
       if (sql::Status s = step.Run(); !s) return s;
     }
+    if (sql::Status s = KnowByContent(db_, added, copied); !s) return s;
     return CommitAdded(db_, transaction, added, id);
   });
 }
@@ -345,19 +349,46 @@ HistoryStore::Written HistoryStore::AddTagChange(BatchKind kind, const PlannedSt
   });
 }
 
-sql::Status HistoryStore::SetTarget(std::int64_t batch, std::size_t seq, const Identity& target) {
+sql::Status HistoryStore::PlannedFile(std::int64_t batch, std::size_t seq, std::string& native,
+                                      Identity& file) {
+  native.clear();
+  file = {};
   if (batch == 0 || !db_.isOpen()) return {};
+  sql::Statement query;
+  bool row = false;
+  if (sql::Status s = query.Prepare(db_,
+                                    "SELECT path, dev, ino, length, modified, tail FROM step "
+                                    "WHERE batch=?1 AND seq=?2");
+      !s)
+    return s;
+  if (sql::Status s = query.Bind(1, batch).Bind(2, static_cast<std::int64_t>(seq)).Step(row);
+      !s || !row)
+    return s;
+  native = query.Blob(0);
+  file = ReadIdentity(query, 1);
+  ReadContent(query, 4, file);
+  return {};
+}
+
+sql::Status HistoryStore::SetTarget(std::int64_t batch, std::size_t seq, const Identity& target,
+                                    const Identity& file) {
+  if (batch == 0 || !db_.isOpen()) return {};
+  sql::Transaction transaction(db_);
+  if (!transaction.begun()) return transaction.begun();
   sql::Statement update;
   if (sql::Status s = update.Prepare(db_,
                                      "UPDATE step SET target_dev=?1, target_ino=?2, "
-                                     "target_length=?3, target_modified=?6, target_tail=?7 "
-                                     "WHERE batch=?4 AND seq=?5");
+                                     "target_length=?3, target_modified=?6, target_tail=?7, "
+                                     "tail=coalesce(?8, tail) WHERE batch=?4 AND seq=?5");
       !s)
     return s;
   BindIdentity(update, 1, target);
   BindContent(update, 6, target);
+  BindText(update, 8, file.known ? std::string_view(file.tail) : std::string_view());
   update.Bind(4, batch).Bind(5, static_cast<std::int64_t>(seq));
-  return update.Run();
+  if (sql::Status s = update.Run(); !s) return s;
+  if (sql::Status s = KnowByContent(db_, batch, std::span(&file, 1)); !s) return s;
+  return transaction.Commit();
 }
 
 sql::Status HistoryStore::AddPlaceholder(std::int64_t batch, const std::string& native,

@@ -34,13 +34,20 @@ class HistoryStore {
     std::string aside;
     std::int64_t batch = 0;
   };
+  // `copied`: the files of steps whose move copies them to another file
+  // system, with their last bytes (earlier batches learn them).
   Written AddRename(std::span<const PlannedStep> steps, const std::string& temporary,
-                    const RecordedVolume& volume = {});
+                    const RecordedVolume& volume = {}, std::span<const Identity> copied = {});
   Written AddTagChange(BatchKind kind, const PlannedStep& step,
                        std::optional<std::string_view> oldTail, std::string_view newEnd,
                        const RecordedVolume& volume = {});
-  // Committed on its own; a failure is left to the outcome to make up for.
-  sql::Status SetTarget(std::int64_t batch, std::size_t seq, const Identity& target);
+  // The path (native) and identity a step planned for its file.
+  sql::Status PlannedFile(std::int64_t batch, std::size_t seq, std::string& native, Identity& file);
+  // Before an overwrite: what held the new name, and the step's own file with
+  // its last bytes (which earlier batches learn too, as the road may copy
+  // it). Committed on its own; a failure is left to the outcome to make up for.
+  sql::Status SetTarget(std::int64_t batch, std::size_t seq, const Identity& target,
+                        const Identity& file);
   // A placeholder about to be made at `native`, committed before it is.
   sql::Status AddPlaceholder(std::int64_t batch, const std::string& native, std::int64_t made);
   // The outcome of the steps that did anything, `changed` of which changed

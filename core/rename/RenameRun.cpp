@@ -153,6 +153,7 @@ class Run {
 
  private:
   bool BeginRecord();
+  bool MovesAcross(std::size_t i, std::unordered_map<std::string_view, std::uint64_t>& devices);
   void DoRow(std::size_t i);
   bool Ask(std::size_t i, RenameRowResult* record);
   bool MoveDecided(std::size_t i, int quickError, RenameRowResult* record);
@@ -193,16 +194,33 @@ bool Run::BeginRecord() {
   if (services_.history == nullptr) return true;
   recordOf_.assign(rows_.size(), 0);
   plan_.reserve(rows_.size());
+  std::unordered_map<std::string_view, std::uint64_t> devices;  // of new folders
   for (std::size_t i = 0; i < rows_.size(); ++i) {
     const FileEntry& entry = Entry(i);
     if (entry.newPath[0] == '\0') continue;
     recordOf_[i] = plan_.size();
-    plan_.push_back({entry.path, entry.newPath, start_[i], {}});
+    plan_.push_back({entry.path, entry.newPath, start_[i], {}, MovesAcross(i, devices)});
   }
   const RecordResult recorded = services_.history->BeginRename(plan_, TemporaryName);
   if (!GoOnAfterRecording(recorded, ui_, RenamingWord())) return false;
   if (recorded.recorded) records_.resize(plan_.size());
   return true;
+}
+
+// A move into a folder on another file system copies the file. Only a row
+// that leaves its folder can; each new folder is looked at once.
+bool Run::MovesAcross(std::size_t i, std::unordered_map<std::string_view, std::uint64_t>& devices) {
+  const FileEntry& entry = Entry(i);
+  const std::string_view folder = FolderOf(entry.newPath);
+  if (start_[i].kind == FileKind::Missing || folder.empty() ||
+      SameName(folder, FolderOf(entry.path)))
+    return false;
+  auto it = devices.find(folder);
+  if (it == devices.end()) {
+    const FileStatus there = disk_.Status(std::string(folder).c_str());
+    it = devices.emplace(folder, there.kind == FileKind::Folder ? there.device : 0).first;
+  }
+  return it->second != 0 && it->second != start_[i].nameDevice;
 }
 
 // A row whose file simply moves to a free name is the common case: the move
@@ -266,8 +284,9 @@ bool Run::Ask(std::size_t i, RenameRowResult* record) {
   // changes case, and no other file is replaced or put aside for it.
   if (row.decision.otherCase) return MoveOtherCase(i, record);
   const std::size_t failed = failures_.size();
-  if (record != nullptr && !meetsItself)
-    services_.history->RecordReplacing(recordOf_[i], entry.newPath, ops_.Status(entry.newPath));
+  if (record != nullptr)
+    services_.history->RecordReplacing(recordOf_[i], entry.newPath,
+                                       meetsItself ? FileStatus{} : ops_.Status(entry.newPath));
   const Replacement done = ReplaceTarget(entry, meetsItself, ops_, services_.trash, record,
                                          deleted_, failures_, row.error);
   if (done == Replacement::Failed) {

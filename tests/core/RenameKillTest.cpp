@@ -3,14 +3,18 @@
 // under some name: in its folder, or under the temporary name when the kill
 // came in the middle of an overwrite, or in the trash for a file replaced.
 // Undo in a new process then brings every file back under its old name.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <cstring>
 #include <filesystem>
+#include <memory>
 #include <random>
 #include <set>
 #include <string>
@@ -22,6 +26,7 @@
 #include "core/rename/EntryIntake.h"
 #include "core/rename/RenameRun.h"
 #include "tests/core/FolderTrash.h"
+#include "tests/core/KilledRuns.h"
 #include "tests/core/TempFolder.h"
 
 namespace selvane {
@@ -75,17 +80,6 @@ std::vector<std::string> Arrange(const TempFolder& music, std::vector<std::strin
   }
   return contents;
 }
-
-// Where a run keeps what it needs besides the music: the current folder
-// (the temporary name lies there), the history and the trash.
-struct Places {
-  Places() {
-    std::filesystem::create_directory(trash / "files");
-    std::filesystem::create_directory(trash / "info");
-  }
-  TempFolder work, state, trash;
-  std::string Store() const { return state / "history.sqlite3"; }
-};
 
 // The child: lists the files, names them by "$T.mp3" and runs the rename
 // as the window does, recorded and with a trash.
@@ -183,6 +177,62 @@ TEST(RenameKill, KilledAtAnyMomentEveryFileKeepsItsBytesUnderAName) {
     EXPECT_EQ(lost, 0) << "killed after " << delay.count() << " ns of " << whole.count();
     EXPECT_EQ(NotBackAfterUndo(before, places), 0)
         << "killed after " << delay.count() << " ns of " << whole.count();
+  }
+}
+
+// The temporary name as if it lay on another file system: every move into
+// or out of it is a copy, and the file comes out under a new inode. A link
+// in `keptInodes` holds on to the old one, so that the copy never gets its
+// number back.
+std::string keptInodes;
+int RenameAcrossForTemporary(const char* from, const char* to) {
+  const auto temporary = [](const char* path) {
+    const std::size_t length = std::strlen(path), name = std::strlen(TemporaryName);
+    return length >= name && std::strcmp(path + length - name, TemporaryName) == 0;
+  };
+  if (temporary(from) || temporary(to)) {
+    static int kept = 0;
+    (void)::link(from, (keptInodes + "/" + std::to_string(++kept)).c_str());
+    errno = EXDEV;
+    return -1;
+  }
+  return static_cast<int>(::syscall(SYS_renameat2, AT_FDCWD, from, AT_FDCWD, to, 1U));
+}
+
+// Whatever the copies through the temporary name did to the files'
+// inodes, undo in a new process knows them by what they are.
+TEST(RenameKill, FilesCarriedThroughACopyAreTakenBack) {
+  struct Case {
+    const char* name;
+    std::vector<std::string> files;
+    std::vector<Renames> runs;
+    int killAt;
+  };
+  const Case cases[] = {
+      // Both new names taken: Yes, then a kill at the second question.
+      {"killed at the second overwrite",
+       {"f1", "f2", "x1", "x2"},
+       {{{"f1", "x1"}, {"f2", "x2"}}},
+       2},
+      // A second run of the rule: the file meets itself and is carried
+      // through the copy and back; undo of the first run must still find it.
+      {"meets itself in a second run", {"f1"}, {{{"f1", "x1"}}, {{"x1", "x1"}}}, 0},
+      // A later run carries the file into a taken name through the copy.
+      {"carried on by a later overwrite", {"f1", "x2"}, {{{"f1", "x1"}}, {{"x1", "x2"}}}, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempFolder music, kept;
+    Places places;
+    const auto songs = WriteSongs(music, c.files);
+    keptInodes = kept.path();
+    const std::unique_ptr<FileOps> ops =
+        NewSystemFileOps({.placeholder = {}, .renameNoReplace = &RenameAcrossForTemporary});
+    RunInChild(
+        c.runs, [&](const std::string& name) { return music / (name + ".mp3"); }, places, *ops,
+        c.killAt);
+    ExpectEveryFileBack(songs, places);
+    EXPECT_FALSE(PathExists(places.work / TemporaryName));
   }
 }
 

@@ -17,6 +17,7 @@
 #include "core/history/Undo.h"
 #include "core/platform/Trash.h"
 #include "core/rename/RenameRun.h"
+#include "tests/core/KilledRuns.h"
 #include "tests/core/RecordingPrompts.h"
 #include "tests/core/TempFolder.h"
 #include "tests/media/MediaEnv.h"
@@ -137,6 +138,38 @@ TEST(MediaRename, NamesAreComparedAndJudgedAsEachFolderDoes) {
     ui.unscriptedAnswer = true;
     if (history.store().MayUndo()) RunUndo(history.store(), SystemFileOps(), trash, ui);
     EXPECT_EQ(Names(folder.path()), row.afterUndo);
+  }
+}
+
+// A move into a subfolder on another file system copies the file, which
+// gets a new inode there, and undo's move back copies it again: undo in a
+// new process still knows it, after a kill just past the copy and after a
+// later run's copy.
+TEST(MediaRename, FilesMovedToAnotherFileSystemAreTakenBack) {
+  struct Case {
+    const char* name;
+    std::vector<std::string> files;
+    std::vector<Renames> runs;  // "other/": the subfolder on tmpfs
+    int killAt;
+  };
+  const Case cases[] = {
+      {"killed at the question after the copy",
+       {"f1", "f2", "x2"},
+       {{{"f1", "other/y1"}, {"f2", "x2"}}},
+       1},
+      {"carried on by a later run", {"f1"}, {{{"f1", "x1"}}, {{"x1", "other/y1"}}}, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempFolder music, other(Env("SELVANE_MEDIA_TMPFS"));
+    Places places;
+    std::filesystem::create_directory_symlink(other.path(), music / "other");
+    const auto songs = WriteSongs(music, c.files);
+    RunInChild(
+        c.runs, [&](const std::string& name) { return music / (name + ".mp3"); }, places,
+        SystemFileOps(), c.killAt);
+    ExpectEveryFileBack(songs, places);
+    EXPECT_TRUE(Names(other.path()).empty());
   }
 }
 

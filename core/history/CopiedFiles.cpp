@@ -1,0 +1,50 @@
+#include "core/history/CopiedFiles.h"
+
+#include <tuple>
+#include <unordered_map>
+#include <vector>
+
+#include "core/history/StoreColumns.h"
+
+namespace selvane {
+
+sql::Status KnowByContent(sql::Database& db, std::int64_t batch, std::span<const Identity> files) {
+  if (files.empty()) return {};
+  std::unordered_multimap<std::uint64_t, const Identity*> copied;  // by inode
+  for (const Identity& file : files)
+    if (file.known && !file.tail.empty()) copied.emplace(file.inode, &file);
+  sql::Statement query;
+  if (sql::Status s = query.Prepare(
+          db,
+          "SELECT batch, seq, coalesce(placed_dev, dev), coalesce(placed_ino, ino) FROM step "
+          "WHERE batch IN (SELECT id FROM batch WHERE kind=1 AND state!=2 AND id!=?1) "
+          "AND placed_tail IS NULL AND coalesce(placed_ino, ino) IS NOT NULL");
+      !s)
+    return s;
+  query.Bind(1, batch);
+  std::vector<std::tuple<std::int64_t, std::int64_t, const Identity*>> learners;
+  for (bool row = false;;) {
+    if (sql::Status s = query.Step(row); !s) return s;
+    if (!row) break;
+    const auto device = static_cast<std::uint64_t>(query.Integer(2));
+    const auto [first, last] = copied.equal_range(static_cast<std::uint64_t>(query.Integer(3)));
+    for (auto it = first; it != last; ++it)
+      if (it->second->device == device)
+        learners.emplace_back(query.Integer(0), query.Integer(1), it->second);
+  }
+  sql::Statement update;
+  if (sql::Status s = update.Prepare(db,
+                                     "UPDATE step SET placed_dev=?1, placed_ino=?2, "
+                                     "placed_length=?3, placed_modified=?4, placed_tail=?5 "
+                                     "WHERE batch=?6 AND seq=?7");
+      !s)
+    return s;
+  for (const auto& [learner, seq, file] : learners) {
+    BindIdentity(update, 1, *file);
+    BindContent(update, 4, *file);
+    if (sql::Status s = update.Bind(6, learner).Bind(7, seq).Run(); !s) return s;
+  }
+  return {};
+}
+
+}  // namespace selvane
