@@ -73,7 +73,8 @@ struct Id3v2Splice {
 inline constexpr std::size_t Id3v2GrownPadding = 2048;
 
 // The old tag block (empty for a file with none) with `changes` spliced in.
-// A new tag is 2.3, in UTF-16; a grown one is a whole number of 4 KiB.
+// A new tag is 2.3, in UTF-16; a grown one is a whole number of 4 KiB. A
+// file with no tag and nothing to write gets an empty block, in place.
 Id3v2Splice SpliceId3v2(std::string_view block, const Id3v2Changes& changes);
 
 }  // namespace selvane
