@@ -1,5 +1,6 @@
 #include "core/tags/Id3v2Write.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 
@@ -224,9 +225,9 @@ Id3v2Splice Refused(Id3v2Refusal why) {
   return out;
 }
 
-// The frames of the new tag, in the old one's order: a changed field's
-// frames are replaced where they stand (or taken out for an empty value),
-// and a field the tag lacked is added after the last frame.
+// The frames of the new tag, appended to `frames` in the old one's order:
+// a changed field's frames are replaced where they stand (or taken out for
+// an empty value), and a field the tag lacked is added after the last one.
 Id3v2Refusal SpliceFrames(Bytes block, const Id3v2Layout& layout, unsigned version,
                           const std::array<const std::optional<std::string>*, FieldCount>& wanted,
                           std::string& frames) {
@@ -307,36 +308,36 @@ Id3v2Splice SpliceId3v2(Bytes block, const Id3v2Changes& changes) {
   if (layout.refusal != Id3v2Refusal::None) return Refused(layout.refusal);
   const bool fresh = layout.version == 0;
   const unsigned version = fresh ? 3 : layout.version;
-  std::string frames;
+  const std::size_t head = Id3v2HeaderSize + layout.extendedHeader;
+  Id3v2Splice out;
+  std::string& b = out.block;
+  // The frames go straight after the head; a picture is copied once.
+  b.reserve(std::max(layout.size, head) + GrownBlockUnit);
+  b.assign(fresh ? Bytes("ID3\x03\x00\x00\x00\x00\x00\x00", Id3v2HeaderSize)
+                 : block.substr(0, head));
   const Id3v2Refusal why = SpliceFrames(block, layout, version,
                                         {&changes.title, &changes.artist, &changes.album,
                                          &changes.year, &changes.comment, &changes.genre},
-                                        frames);
+                                        b);
   if (why != Id3v2Refusal::None) return Refused(why);
 
-  Id3v2Splice out;
-  const std::size_t head = Id3v2HeaderSize + layout.extendedHeader;
   out.oldSize = layout.size;
   out.room = fresh ? 0 : layout.size - head;
-  out.needed = frames.size();
-  out.inPlace = frames.size() <= out.room;
+  out.needed = b.size() - head;
+  out.inPlace = out.needed <= out.room;
   // No tag before and none needed now: nothing to write.
-  if (fresh && frames.empty()) return out;
-  const std::size_t total = out.inPlace
-                                ? layout.size
-                                : (head + frames.size() + Id3v2GrownPadding + GrownBlockUnit - 1) /
-                                      GrownBlockUnit * GrownBlockUnit;
+  if (fresh && out.needed == 0) {
+    b.clear();
+    return out;
+  }
+  const std::size_t total = out.inPlace ? layout.size
+                                        : (b.size() + Id3v2GrownPadding + GrownBlockUnit - 1) /
+                                              GrownBlockUnit * GrownBlockUnit;
   if (total - Id3v2HeaderSize > MaxTagBody) return Refused(Id3v2Refusal::TooLarge);
-
-  std::string& b = out.block;
-  b.reserve(total);
-  b = fresh ? std::string("ID3\x03\x00\x00\x00\x00\x00\x00", Id3v2HeaderSize)
-            : std::string(block.substr(0, head));
   PutSynchsafe(b, 6, static_cast<std::uint32_t>(total - Id3v2HeaderSize));
   // 2.3's extended header tells the padding's size.
   if (version == 3 && layout.extendedHeader != 0)
-    PutPlain(b, Id3v2HeaderSize + 6, static_cast<std::uint32_t>(total - head - frames.size()), 4);
-  b += frames;
+    PutPlain(b, Id3v2HeaderSize + 6, static_cast<std::uint32_t>(total - b.size()), 4);
   b.resize(total, '\0');
   return out;
 }
