@@ -154,6 +154,37 @@ seeds["fuzz_id3v2"]["extended-header"] = id3v2_tag(
     ext=(6).to_bytes(4, "big") + bytes(6))
 seeds["fuzz_id3v2"]["latin1-senor"] = b"Se\xf1or"
 
+# fuzz_id3v2_splice: per field (title, artist, album, year, comment, genre)
+# 0 unchanged, 1 emptied, 2 a value, taken in that order from the front;
+# then the tag block.
+def edit(block, *values):
+    kinds = [0 if v is None else 1 if v == b"" else 2 for v in values]
+    return b"".join(text(v) for v in values if v) + block + ints(*[[k] for k in kinds])
+
+
+def utf16(s):
+    return b"\x01" + s.encode("utf-16")
+
+
+KOI_COMMENT = b"\x01eng\xff\xfe\0\0" + "古い".encode("utf-16-le")
+seeds["fuzz_id3v2_splice"] = {
+    "v23-title-comment": edit(id3v2_tag(3, id3v2_frame(b"TIT2", utf16("題")) +
+                                        id3v2_frame(b"COMM", KOI_COMMENT) +
+                                        id3v2_frame(b"COMM", b"\0engiTunNORM\0 0001")),
+                              "新しい".encode("cp932"), None, None, None, b"c", None),
+    "v24-year-album": edit(id3v2_tag(4, id3v2_frame(b"TDRC", b"\x032001-05-12", 4) +
+                                     id3v2_frame(b"TALB", b"\x03" + "旅".encode(), 4)),
+                           None, None, b"", b"2024", None, b"Rock"),
+    "v22": edit(b"ID3\x02\0\0\0\0\0\x1a" + b"TT2\0\0\x04\0abc" + b"COM\0\0\x05\0eng\0" + bytes(5),
+                b"t", b"a", None, None, b"c", None),
+    "no-tag": edit(b"", b"t", None, None, None, None, b"Pop"),
+    "extended-header": edit(id3v2_tag(3, id3v2_frame(b"TPE1", utf16("井上")), flags=0x40,
+                                      ext=(6).to_bytes(4, "big") + bytes(6)),
+                            b"t", b"", None, None, None, None),
+    "no-padding": edit(b"ID3\x03\0\0\0\0\0\x11" + id3v2_frame(b"TIT2", utf16("短")),
+                       b"longer title", None, None, None, None, None),
+}
+
 for target, files in seeds.items():
     folder = CORPUS / target
     folder.mkdir(parents=True, exist_ok=True)
