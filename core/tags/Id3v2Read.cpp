@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "core/tags/Id3v1Tag.h"
+#include "core/tags/TagWriter.h"
 
 namespace selvane {
 namespace {
@@ -109,6 +110,12 @@ std::size_t Id3v2TagSize(const unsigned char* head, std::size_t size) {
   return Id3v2HeaderSize + SyncSafe(head + 6);
 }
 
+std::size_t Id3v2TagEnd(const unsigned char* head, std::size_t size) {
+  const std::size_t tag = Id3v2TagSize(head, size);
+  const bool footer = tag != 0 && head[3] == 4 && (head[5] & 0x10) != 0;
+  return tag + (footer ? Id3v2HeaderSize : 0);
+}
+
 Id3v2Frames FindId3v2Frames(const unsigned char* data, std::size_t size) {
   Id3v2Frames tag;
   const std::size_t whole = std::min(Id3v2TagSize(data, size), size);
@@ -192,8 +199,9 @@ int ReadTagAndId3v2(const char* path, FileEntry& entry, Id3v2Frames& v2, FileOps
   unsigned char head[Id3v2HeadChunk];
   std::int64_t length = -1;
   std::size_t headRead = 0;
-  const FileResult read = ops.ReadEnds(path, tail, length, status, head, sizeof head, headRead);
-  const int result = TakeTrailer(read, length, tail, entry);
+  const FileResult ends = ops.ReadEnds(path, tail, length, status, head, sizeof head, headRead);
+  const FileResult read = ReadTrailerHead(ends, path, length, tail, head, headRead, ops);
+  const int result = TakeTrailer(read, length, tail, head, headRead, entry);
   const std::size_t whole = Id3v2TagSize(head, headRead);
   if (whole == 0) return result;
   v2 = FindId3v2Frames(head, headRead);

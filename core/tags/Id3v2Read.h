@@ -36,6 +36,10 @@ inline constexpr std::size_t Id3v2ReadLimit = std::size_t{16} << 20;
 // when `head` begins with no valid ID3v2 header.
 std::size_t Id3v2TagSize(const unsigned char* head, std::size_t size);
 
+// Where that tag ends: its size, and its footer when it has one; 0 when
+// `head` begins with no valid ID3v2 header.
+std::size_t Id3v2TagEnd(const unsigned char* head, std::size_t size);
+
 // The frames of the tag at the start of `data`, which holds the first
 // `size` bytes of the file (a tag that claims more is read as far as it
 // goes).

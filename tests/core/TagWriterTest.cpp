@@ -7,6 +7,7 @@
 
 #include "core/tags/GenreList.h"
 #include "core/tags/Id3v1Tag.h"
+#include "core/tags/Id3v2Read.h"
 #include "core/tags/TagChangePlan.h"
 #include "core/tags/TagWriter.h"
 #include "tests/core/FaultyFileOps.h"
@@ -141,7 +142,54 @@ TEST_F(TagWriterTest, SecondUpdateReplacesTheTrailerTheFirstAppended) {
   EXPECT_EQ(ReadBytes(path), Audio + Titled("two", 2));
   EXPECT_STREQ(entry.title, "two");
   EXPECT_EQ(counting.Calls(FileOp::ReadTail), 2);
-  EXPECT_EQ(counting.Calls(FileOp::ReadAt), 0);
+  // Only the first bytes, to see that "TAG" lies past any ID3v2 tag.
+  EXPECT_EQ(counting.Calls(FileOp::ReadAt), 1);
+}
+
+// "TAG" 128 bytes before the end is a trailer only past the end of an ID3v2
+// tag at the head (its header's size, and its footer): reading, updating
+// and removing agree on every such file.
+TEST_F(TagWriterTest, TagInsideAnId3v2TagIsNoTrailer) {
+  // An ID3v2 tag of `body` bytes after its header (`flags` 0x10: a footer).
+  const auto id3v2 = [](char version, char flags, std::size_t body) {
+    const Bytes size{0, 0, static_cast<char>(body >> 7), static_cast<char>(body & 0x7F)};
+    return Bytes("ID3") + version + '\0' + flags + size;
+  };
+  const Bytes inside = Titled("inside", 4);
+  const Bytes padding(200, '\0');
+  const struct {
+    const char* what;
+    Bytes file;
+    bool trailer;
+  } cases[] = {
+      {"all tag, TAG in its padding", id3v2(3, 0, 328) + padding + inside, false},
+      {"TAG inside the footer", id3v2(4, 0x10, 200) + padding + "3D" + inside, false},
+      {"a trailer right after the tag", id3v2(3, 0, 200) + padding + inside, true},
+      {"a trailer after the footer", id3v2(4, 0x10, 190) + padding + inside, true},
+      {"a tag that claims more than the file", id3v2(3, 0, 5000) + padding + inside, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string path = folder_.Write("in.mp3", c.file);
+    FileEntry entry{};
+    CopyField(entry.path, path);
+    EXPECT_EQ(ReadTag(entry.path, entry), c.trailer ? ReadTagOk : ReadTagNoMarker);
+    EXPECT_EQ(entry.hasTag, c.trailer ? 1 : 0);
+    Id3v2Frames frames;
+    EXPECT_EQ(ReadTagAndId3v2(entry.path, entry, frames, SystemFileOps(), nullptr),
+              c.trailer ? ReadTagOk : ReadTagNoMarker);
+
+    bool replaced = false;
+    ASSERT_TRUE(
+        WriteTag(entry, BuildTrailer({"new", "", "", "", "", 2}, 0), SystemFileOps(), &replaced));
+    EXPECT_EQ(replaced, c.trailer);
+    const Bytes kept = c.trailer ? c.file.substr(0, c.file.size() - 128) : c.file;
+    EXPECT_EQ(ReadBytes(path), kept + Titled("new", 2));
+
+    folder_.Write("in.mp3", c.file);
+    EXPECT_EQ(RemoveTag(entry).error, c.trailer ? 0 : NoTrailerError);
+    EXPECT_EQ(ReadBytes(path), kept);
+  }
 }
 
 // Under an empty rule no tag is read, so the entry of a tagged file says
