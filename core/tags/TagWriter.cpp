@@ -36,8 +36,12 @@ bool EndsInTrailer(const unsigned char* tail, std::int64_t length, const unsigne
                    std::size_t headRead) {
   if (length < static_cast<std::int64_t>(TrailerSize) || std::memcmp(tail, "TAG", 3) != 0)
     return false;
-  // A file that is all ID3v2 tag may hold "TAG" 128 bytes before its end.
-  return static_cast<std::uint64_t>(length) - TrailerSize >= Id3v2TagEnd(head, headRead);
+  // A file that is all ID3v2 tag may hold "TAG" 128 bytes before its end. A
+  // tag that claims more than the file holds is cut or broken: its header
+  // tells nothing, and the file's own trailer is not hidden behind it.
+  const std::uint64_t tagEnd = Id3v2TagEnd(head, headRead);
+  const auto bytes = static_cast<std::uint64_t>(length);
+  return tagEnd > bytes || bytes - TrailerSize >= tagEnd;
 }
 
 FileResult ReadTrailerHead(FileResult tailRead, const char* path, std::int64_t length,
