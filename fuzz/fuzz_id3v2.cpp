@@ -1,6 +1,7 @@
 // The ID3v2 read on any bytes at a file's head, and the decision how a
-// frame's text reads: never a crash or a hang, and every text it gives is
-// CP932 the program can use, or marks the characters CP932 lacks.
+// frame's text reads: never a crash, a hang or a frame inflated past its
+// bound, and every text it gives is CP932 the program can use, or marks the
+// characters CP932 lacks.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -38,9 +39,13 @@ void CheckText(const Id3v2Text& text) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const Id3v2Fields fields = ParseId3v2(data, size);
   for (const Id3v2Text* text : {&fields.title, &fields.artist, &fields.album}) CheckText(*text);
-  if (!fields.present)
-    FUZZ_CHECK(fields.title.cp932.empty() && fields.artist.cp932.empty() &&
-               fields.album.cp932.empty());
+  FUZZ_CHECK(fields.present == (!fields.title.cp932.empty() || !fields.artist.cp932.empty() ||
+                                !fields.album.cp932.empty()));
+  // The bound by which a refresh leaves a frame undecoded holds for every
+  // frame, a short one or a compressed one too.
+  const Id3v2Frames frames = FindId3v2Frames(data, size);
+  for (int field = 0; field < 3; ++field)
+    FUZZ_CHECK(DecodeId3v2Frame(frames, field).cp932.size() <= Id3v2TextBound(frames, field));
 
   // The input as the bytes of a Latin-1 frame: Shift-JIS comes back as it
   // is, and anything else is read as Latin-1, one character per byte.

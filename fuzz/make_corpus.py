@@ -8,6 +8,7 @@ front (a backslash is doubled, a backslash and another byte end the string)
 and integers from the back, one byte each for a small range, the first one
 asked for being the last byte."""
 import pathlib
+import zlib
 
 CORPUS = pathlib.Path(__file__).resolve().parent / "corpus"
 
@@ -74,6 +75,10 @@ seeds = {
         text(b"") + b"\xff" * 200 + b"TAG" + trailer_fields(b"Old", pad=b"\0") + ints([0], [7], [1]),
         "pipe": text(b"a") + text(b"b") + text(b"c") + text(b"d") + text(b"e") + b"short" +
         ints([150], [255], [2]),
+        # A file that is all ID3v2 tag, "TAG" 128 bytes before its end.
+        "inside-id3v2": text(b"New") + text(b"") + text(b"") + text(b"") + text(b"") +
+        b"ID3\x03\0\0\0\0\x02\x48" + bytes(200) + b"TAG" + trailer_fields(b"Inside") +
+        ints([1], [0], [0]),
     },
     "fuzz_settings": {
         "far-position": b"[General]\nParamExist=1\nleft=2147483647\ntop=2147483647\n"
@@ -132,13 +137,16 @@ def id3v2_tag(version, frames, flags=0, ext=b""):
             body)
 
 
-def id3v2_frame(frame_id, payload, version=3):
+def synchsafe(n):
+    return bytes([(n >> 21) & 0x7F, (n >> 14) & 0x7F, (n >> 7) & 0x7F, n & 0x7F])
+
+
+def id3v2_frame(frame_id, payload, version=3, flags=0):
     n = len(payload)
-    if version == 4:
-        size = bytes([(n >> 21) & 0x7F, (n >> 14) & 0x7F, (n >> 7) & 0x7F, n & 0x7F])
-    else:
-        size = n.to_bytes(4, "big")
-    return frame_id + size + b"\0\0" + payload
+    if version == 2:
+        return frame_id + n.to_bytes(3, "big") + payload
+    size = synchsafe(n) if version == 4 else n.to_bytes(4, "big")
+    return frame_id + size + b"\0" + bytes([flags]) + payload
 
 
 # The test files of tests/fixtures/id3v2 (written by mutagen) and, beside
@@ -153,6 +161,15 @@ seeds["fuzz_id3v2"]["extended-header"] = id3v2_tag(
     3, id3v2_frame(b"TPE1", b"\x01\xff\xfe" + "井上".encode("utf-16-le")), flags=0x40,
     ext=(6).to_bytes(4, "big") + bytes(6))
 seeds["fuzz_id3v2"]["latin1-senor"] = b"Se\xf1or"
+# Compressed frames: a title, and one that inflates to a megabyte.
+ATSU = b"\x01\xff\xfe" + "圧縮".encode("utf-16-le")
+seeds["fuzz_id3v2"]["compressed"] = id3v2_tag(
+    3, id3v2_frame(b"TIT2", len(ATSU).to_bytes(4, "big") + zlib.compress(ATSU), flags=0x80))
+BOMB = b"\0A" + bytes(1 << 20)
+seeds["fuzz_id3v2"]["compressed-bomb"] = id3v2_tag(
+    4, id3v2_frame(b"TIT2", synchsafe(len(BOMB)) + zlib.compress(BOMB, 9), version=4, flags=0x09))
+# A 2.2 frame shorter than a 2.3 frame header.
+seeds["fuzz_id3v2"]["v22-short-frame"] = id3v2_tag(2, id3v2_frame(b"TT2", b"\0A", version=2))
 
 # fuzz_id3v2_splice: per field (title, artist, album, year, comment, genre)
 # 0 unchanged, 1 emptied, 2 a value, taken in that order from the front;

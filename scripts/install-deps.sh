@@ -11,7 +11,7 @@ packages=(
   fonts-ipafont-gothic desktop-file-utils appstream man-db
   clang libclang-rt-14-dev clang-tidy
   libblkid-dev exfat-fuse exfatprogs ntfs-3g trash-cli
-  libtag1-dev python3-mutagen eyed3
+  libtag1-dev zlib1g-dev python3-mutagen eyed3
 )
 
 missing=()

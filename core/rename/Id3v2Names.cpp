@@ -69,7 +69,15 @@ bool NameValues::Read(FileEntry& entry, TagSources sources, FileOps& ops, FileSt
   for (Id3v2Text& text : text_) text = {};
   if (sources == TagSources::WithId3v2) {
     v1Tagged_ = ReadTagAndId3v2(entry.path, entry, v2_, ops, status) == ReadTagOk;
-    return v1Tagged_ || v2_.present;
+    if (v1Tagged_ || !v2_.present) return v1Tagged_;
+    // With no trailer the ID3v2 values alone tag the file, and frames that
+    // read as nothing do not: such a file keeps its name as an untagged one.
+    bool any = false;
+    for (int i = 0; i < 3; ++i) {
+      text_[i] = DecodeId3v2Frame(v2_, i);
+      any = any || !text_[i].cp932.empty();
+    }
+    return any;
   }
   const int result = ReadTag(entry.path, entry, ops, status);
   v1Tagged_ = result == ReadTagOk;
@@ -89,7 +97,7 @@ std::string_view NameValues::Get(int field) {
   // behind a filled field needs no decoding.
   if (v1Tagged_ && !v1.empty() && Id3v2TextBound(v2_, field) <= Id3v1FieldBytes) return v1;
   Id3v2Text& v2 = text_[i];
-  v2 = DecodeId3v2Frame(v2_, field);
+  if (v1Tagged_) v2 = DecodeId3v2Frame(v2_, field);  // else Read decoded it
   Id3v2Source from = Id3v2Source::Id3v1;
   if (v2.cp932.empty())
     from = Id3v2Source::Id3v1;

@@ -26,9 +26,11 @@ inline constexpr int ReadTagNoMarker = -3;  // last 128 bytes do not begin with 
 // named as it was read (kind Missing when it could not be looked at).
 int ReadTag(const char* path, FileEntry& entry, FileOps& ops = SystemFileOps(),
             FileStatus* status = nullptr);
-// The part of ReadTag after the read, on what FileOps::ReadTail gave.
-int TakeTrailer(FileResult read, std::int64_t length, const unsigned char* tail, FileEntry& entry);
-// The same from a tail already read: `length` is the file's length.
-int TakeTrailer(const unsigned char* tail, std::int64_t length, FileEntry& entry);
+// The part of ReadTag after the read, on what FileOps::ReadTail gave and
+// the head that ReadTrailerHead read.
+int TakeTrailer(FileResult read, std::int64_t length, const unsigned char* tail,
+                const unsigned char* head, std::size_t headRead, FileEntry& entry);
+// The fields of a trailer just written into the entry.
+void TakeTrailerFields(const unsigned char* trailer, FileEntry& entry);
 
 }  // namespace selvane

@@ -5,6 +5,7 @@
 #include <taglib/id3v2header.h>
 #include <taglib/id3v2synchdata.h>
 #include <taglib/textidentificationframe.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <cstring>
@@ -13,6 +14,7 @@
 #include <vector>
 
 #include "core/tags/Id3v1Tag.h"
+#include "core/tags/TagWriter.h"
 
 namespace selvane {
 namespace {
@@ -83,6 +85,69 @@ int Wanted(Bytes id) {
   return -1;
 }
 
+// A compressed text is inflated only as far as a name can use it: a frame
+// of a few hundred bytes may inflate to gigabytes.
+bool Inflate(std::string& data) {
+  std::string out(Id3v2InflateLimit, '\0');
+  uLongf size = out.size();
+  const int result = uncompress(reinterpret_cast<Bytef*>(out.data()), &size,
+                                reinterpret_cast<const Bytef*>(data.data()), data.size());
+  if (result != Z_OK) return false;
+  out.resize(size);
+  data = std::move(out);
+  return true;
+}
+
+void PutSize(std::string& header, std::size_t size, unsigned int version) {
+  const int shift = version == 4 ? 7 : 8;
+  for (int i = 3; i >= 0; --i)
+    header += static_cast<char>((size >> (shift * i)) & (version == 4 ? 0x7F : 0xFF));
+}
+
+// A wanted frame as TagLib is given it: the encoding byte and the text
+// behind a header without format flags (the grouping byte and data length
+// dropped, the frame's own unsynchronisation undone, a compressed text
+// inflated). Empty when it cannot be read so: encrypted, or inflating past
+// Id3v2InflateLimit. A UTF-16 text without a byte-order mark is marked
+// big-endian, as ID3v2.3 reads it; TagLib would give nothing.
+std::string PlainFrame(Bytes frame, unsigned int version, bool tagUnsynchronised) {
+  const std::size_t frameHeader = version == 2 ? 6 : 10;
+  std::string header(frame.substr(0, frameHeader));
+  std::string body(frame.substr(frameHeader));
+  if (version >= 3) {
+    const unsigned char flags = At(frame, 9);
+    bool compressed = false, encrypted = false;
+    std::size_t extra = 0;
+    if (version == 3) {
+      compressed = (flags & 0x80) != 0;
+      encrypted = (flags & 0x40) != 0;
+      extra = (compressed ? 4 : 0) + ((flags & 0x20) != 0 ? 1 : 0);
+    } else {
+      // A 2.4 tag unsynchronised as a whole is so frame by frame.
+      if ((flags & 0x02) != 0 || tagUnsynchronised) {
+        const ByteVector decoded =
+            ID3v2::SynchData::decode(ByteVector(body.data(), static_cast<unsigned>(body.size())));
+        body.assign(decoded.data(), decoded.size());
+      }
+      compressed = (flags & 0x08) != 0;
+      encrypted = (flags & 0x04) != 0;
+      extra = ((flags & 0x40) != 0 ? 1 : 0) + ((flags & 0x01) != 0 ? 4 : 0);
+    }
+    if (encrypted || body.size() < extra) return {};
+    body.erase(0, extra);
+    if (compressed && !Inflate(body)) return {};
+    header.resize(4);
+    PutSize(header, body.size(), version);
+    header += frame[8];
+    header += '\0';
+  }
+  if (body.size() >= 3 && body[0] == '\x01') {
+    const auto b0 = static_cast<unsigned char>(body[1]), b1 = static_cast<unsigned char>(body[2]);
+    if (!((b0 == 0xFF && b1 == 0xFE) || (b0 == 0xFE && b1 == 0xFF))) body[0] = '\x02';
+  }
+  return header + body;
+}
+
 // TagLib's Latin-1 handler is left as it is by this program: it hands over
 // each byte as the character of that code, so the raw bytes come back
 // whole and the reading is decided here.
@@ -109,6 +174,12 @@ std::size_t Id3v2TagSize(const unsigned char* head, std::size_t size) {
   return Id3v2HeaderSize + SyncSafe(head + 6);
 }
 
+std::size_t Id3v2TagEnd(const unsigned char* head, std::size_t size) {
+  const std::size_t tag = Id3v2TagSize(head, size);
+  const bool footer = tag != 0 && head[3] == 4 && (head[5] & 0x10) != 0;
+  return tag + (footer ? Id3v2HeaderSize : 0);
+}
+
 Id3v2Frames FindId3v2Frames(const unsigned char* data, std::size_t size) {
   Id3v2Frames tag;
   const std::size_t whole = std::min(Id3v2TagSize(data, size), size);
@@ -125,8 +196,8 @@ Id3v2Frames FindId3v2Frames(const unsigned char* data, std::size_t size) {
     decoded =
         ID3v2::SynchData::decode(ByteVector(body.data(), static_cast<unsigned int>(body.size())));
     body = Bytes(decoded.data(), decoded.size());
-    tag.header[5] &= 0x7F;  // the frames handed on are decoded already
   }
+  tag.header[5] &= 0x7F;  // the frames handed on are decoded already
 
   std::size_t at = 0;
   if (version >= 3 && extended) {
@@ -143,8 +214,8 @@ Id3v2Frames FindId3v2Frames(const unsigned char* data, std::size_t size) {
     const auto frameBytes = static_cast<std::size_t>(frameHeader + frameSize);
     const int wanted = Wanted(body.substr(at, idBytes));
     if (wanted >= 0 && tag.frame[wanted].empty()) {
-      tag.frame[wanted].assign(body.substr(at, frameBytes));
-      if (++found == 3) break;
+      tag.frame[wanted] = PlainFrame(body.substr(at, frameBytes), version, unsynchronised);
+      if (!tag.frame[wanted].empty() && ++found == 3) break;
     }
     at += frameBytes;
   }
@@ -159,29 +230,24 @@ Id3v2Text DecodeId3v2Frame(const Id3v2Frames& tag, int field) {
 }
 
 // Each byte of text becomes at most one CP932 byte, except Latin-1, whose
-// byte may become two ("×"). A compressed frame can hold anything.
+// byte may become two ("×"). A compressed frame is inflated already.
 std::size_t Id3v2TextBound(const Id3v2Frames& tag, int field) {
   const std::string& frame = tag.frame[field];
-  if (frame.empty()) return 0;
-  const unsigned int version = tag.header[3];
-  const std::size_t frameHeader = version == 2 ? 6 : 10;
+  const std::size_t frameHeader = tag.header[3] == 2 ? 6 : 10;
   if (frame.size() <= frameHeader) return 0;
-  const auto flags = static_cast<unsigned char>(frame[9]);
-  if ((version == 3 && (flags & 0xC0) != 0) || (version == 4 && (flags & 0x0C) != 0))
-    return static_cast<std::size_t>(-1);
   const std::size_t text = frame.size() - frameHeader - 1;
-  // A 2.4 frame with a data length in front has its encoding byte after it.
-  const bool latin1 = frame[frameHeader] == '\0' || (version == 4 && (flags & 0x01) != 0);
-  return latin1 ? 2 * text : text;
+  return frame[frameHeader] == '\0' ? 2 * text : text;
 }
 
 Id3v2Fields ParseId3v2(const unsigned char* data, std::size_t size) {
   const Id3v2Frames tag = FindId3v2Frames(data, size);
   Id3v2Fields fields;
-  fields.present = tag.present;
   fields.title = DecodeId3v2Frame(tag, 0);
   fields.artist = DecodeId3v2Frame(tag, 1);
   fields.album = DecodeId3v2Frame(tag, 2);
+  // A frame of nothing is no value: the hint would offer a name from it.
+  fields.present =
+      !fields.title.cp932.empty() || !fields.artist.cp932.empty() || !fields.album.cp932.empty();
   return fields;
 }
 
@@ -192,8 +258,9 @@ int ReadTagAndId3v2(const char* path, FileEntry& entry, Id3v2Frames& v2, FileOps
   unsigned char head[Id3v2HeadChunk];
   std::int64_t length = -1;
   std::size_t headRead = 0;
-  const FileResult read = ops.ReadEnds(path, tail, length, status, head, sizeof head, headRead);
-  const int result = TakeTrailer(read, length, tail, entry);
+  const FileResult ends = ops.ReadEnds(path, tail, length, status, head, sizeof head, headRead);
+  const FileResult read = ReadTrailerHead(ends, path, length, tail, head, headRead, ops);
+  const int result = TakeTrailer(read, length, tail, head, headRead, entry);
   const std::size_t whole = Id3v2TagSize(head, headRead);
   if (whole == 0) return result;
   v2 = FindId3v2Frames(head, headRead);

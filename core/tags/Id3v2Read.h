@@ -12,7 +12,7 @@
 namespace selvane {
 
 struct Id3v2Fields {
-  bool present = false;  // a tag holding a title, artist or album frame
+  bool present = false;  // a tag holding a title, artist or album that is not empty
   Id3v2Text title, artist, album;
 };
 
@@ -22,7 +22,9 @@ struct Id3v2Frames {
   bool present = false;   // one of the three at least
   bool allFound = false;  // all three: the rest of the tag need not be read
   unsigned char header[10] = {};
-  std::string frame[3];  // each frame whole, header included; empty when none
+  // Each frame as TagLib is to read it (header included, no format flags,
+  // inflated); empty when none, or when it cannot be read.
+  std::string frame[3];
 };
 
 inline constexpr std::size_t Id3v2HeaderSize = 10;
@@ -31,10 +33,17 @@ inline constexpr std::size_t Id3v2HeaderSize = 10;
 // hold all three frames.
 inline constexpr std::size_t Id3v2HeadChunk = 1024;
 inline constexpr std::size_t Id3v2ReadLimit = std::size_t{16} << 20;
+// The most a compressed frame is inflated to: far more than a name can take
+// from one text. One that inflates to more is read as absent.
+inline constexpr std::size_t Id3v2InflateLimit = 4096;
 
 // The size of the tag whose header begins `head` (header included), or 0
 // when `head` begins with no valid ID3v2 header.
 std::size_t Id3v2TagSize(const unsigned char* head, std::size_t size);
+
+// Where that tag ends: its size, and its footer when it has one; 0 when
+// `head` begins with no valid ID3v2 header.
+std::size_t Id3v2TagEnd(const unsigned char* head, std::size_t size);
 
 // The frames of the tag at the start of `data`, which holds the first
 // `size` bytes of the file (a tag that claims more is read as far as it

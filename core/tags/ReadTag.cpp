@@ -1,6 +1,7 @@
 #include <cstring>
 
 #include "core/tags/Id3v1Tag.h"
+#include "core/tags/Id3v2Read.h"
 #include "core/tags/TagWriter.h"
 
 namespace selvane {
@@ -23,26 +24,32 @@ void TrimAndCopy(char (&dst)[N], std::string_view field) {
 
 int ReadTag(const char* path, FileEntry& entry, FileOps& ops, FileStatus* status) {
   unsigned char tail[TrailerSize];
+  unsigned char head[Id3v2HeaderSize];
   std::int64_t length = -1;
-  const FileResult read = status != nullptr ? ops.ReadTailAndStatus(path, tail, length, *status)
-                                            : ops.ReadTail(path, tail, length);
-  return TakeTrailer(read, length, tail, entry);
+  std::size_t headRead = 0;
+  // Both ends through one open: "TAG" at the end is a trailer only past an
+  // ID3v2 tag at the head.
+  const FileResult read = ops.ReadEnds(path, tail, length, status, head, sizeof head, headRead);
+  return TakeTrailer(ReadTrailerHead(read, path, length, tail, head, headRead, ops), length, tail,
+                     head, headRead, entry);
 }
 
-int TakeTrailer(FileResult read, std::int64_t length, const unsigned char* tail, FileEntry& entry) {
-  if (read.ok()) return TakeTrailer(tail, length, entry);
+int TakeTrailer(FileResult read, std::int64_t length, const unsigned char* tail,
+                const unsigned char* head, std::size_t headRead, FileEntry& entry) {
   ClearTagPart(entry);
   // A known length of at least 128 bytes means the file was opened and only
   // the read itself failed.
-  return length >= static_cast<std::int64_t>(TrailerSize) ? ReadTagNoStream : ReadTagNoFile;
+  if (!read)
+    return length >= static_cast<std::int64_t>(TrailerSize) ? ReadTagNoStream : ReadTagNoFile;
+  if (length < static_cast<std::int64_t>(TrailerSize)) return ReadTagNoFile;
+  if (!EndsInTrailer(tail, length, head, headRead)) return ReadTagNoMarker;
+  TakeTrailerFields(tail, entry);
+  return ReadTagOk;
 }
 
-int TakeTrailer(const unsigned char* tail, std::int64_t length, FileEntry& entry) {
+void TakeTrailerFields(const unsigned char* trailer, FileEntry& entry) {
   ClearTagPart(entry);
-  if (length < static_cast<std::int64_t>(TrailerSize)) return ReadTagNoFile;
-  TrailerFields tag;
-  if (!ParseTrailer(tail, length, tag)) return ReadTagNoMarker;
-
+  const TrailerFields tag = ParseTrailer(trailer);
   static_assert(sizeof(entry.title) == sizeof(Id3v1Tag::title) + 1);
   static_assert(sizeof(entry.year) == sizeof(Id3v1Tag::year) + 1);
   static_assert(sizeof(entry.comment) == sizeof(Id3v1Tag::comment) + 1);
@@ -54,7 +61,6 @@ int TakeTrailer(const unsigned char* tail, std::int64_t length, FileEntry& entry
   entry.genre[0] = tag.genre;
   entry.genre[1] = 0;
   entry.hasTag = 1;
-  return ReadTagOk;
 }
 
 }  // namespace selvane

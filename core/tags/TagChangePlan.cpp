@@ -3,6 +3,7 @@
 #include <cerrno>
 
 #include "core/tags/Id3v1Tag.h"
+#include "core/tags/Id3v2Read.h"
 
 namespace selvane {
 namespace {
@@ -15,9 +16,15 @@ FileResult PlanTagChange(const char* path, FileOps& ops, TagChangePlan& plan) {
   if (plan.file.kind != FileKind::Regular)
     return FileResult{plan.file.kind == FileKind::Folder ? EISDIR : NotRegularFileError};
   std::int64_t length = 0;
-  if (FileResult read = ops.ReadTail(path, plan.oldTail.data(), length); !read) return read;
+  unsigned char head[Id3v2HeaderSize];
+  std::size_t headRead = 0;
+  const FileResult tail = ops.ReadTail(path, plan.oldTail.data(), length);
+  if (FileResult read =
+          ReadTrailerHead(tail, path, length, plan.oldTail.data(), head, headRead, ops);
+      !read)
+    return read;
   plan.file.length = length;
-  plan.hadTrailer = EndsInTrailer(plan.oldTail.data(), length);
+  plan.hadTrailer = EndsInTrailer(plan.oldTail.data(), length, head, headRead);
   if (!plan.hadTrailer) plan.oldTail.fill(0);
   return {};
 }
@@ -66,8 +73,7 @@ FileResult WriteTrailerAsPlanned(FileEntry& entry, const TagChangePlan& plan, Fi
   if (replaced != nullptr) *replaced = plan.hadTrailer;
   // The entry follows the file at once rather than waiting for a refresh
   // that may not read tags (empty rule); the bytes just written are the tail.
-  (void)TakeTrailer(reinterpret_cast<const unsigned char*>(plan.newEnd.data()),
-                    static_cast<std::int64_t>(TrailerSize), entry);
+  TakeTrailerFields(reinterpret_cast<const unsigned char*>(plan.newEnd.data()), entry);
   return result;
 }
 

@@ -24,17 +24,26 @@ unsigned char GenreByteForItem(int item, unsigned char lastGenre);
 
 Trailer BuildTrailer(const TagValues& values, unsigned char lastGenre);
 
-// The fields of a trailer as stored, padding and all (views into the bytes
-// given to ParseTrailer).
+// The fields of a trailer as stored, padding and all (views into `tail`).
 struct TrailerFields {
   std::string_view title, artist, album, year, comment;
   unsigned char genre = 0;
 };
 
 // Whether a file of `length` bytes whose last 128 bytes are `tail` ends in
-// a trailer, and its fields when it does.
-bool EndsInTrailer(const unsigned char* tail, std::int64_t length);
-bool ParseTrailer(const unsigned char* tail, std::int64_t length, TrailerFields& fields);
+// a trailer: "TAG" there, past the end of any ID3v2 tag at the file's head.
+// `head` holds the first `headRead` bytes of the file, as ReadTrailerHead
+// gives them. Reading, writing and removing all ask this.
+bool EndsInTrailer(const unsigned char* tail, std::int64_t length, const unsigned char* head,
+                   std::size_t headRead);
+// After `tailRead` of the tail and `headRead` bytes of the head (0 when
+// none were read): where the tail begins with "TAG", reads what EndsInTrailer
+// needs of the head into `head` (room for Id3v2HeaderSize) unless it is
+// there already.
+FileResult ReadTrailerHead(FileResult tailRead, const char* path, std::int64_t length,
+                           const unsigned char* tail, unsigned char* head, std::size_t& headRead,
+                           FileOps& ops);
+TrailerFields ParseTrailer(const unsigned char* trailer);
 
 // Replaces the trailer in place when the file ends in one now, whatever the
 // entry remembers, and appends one when it does not; `replaced` tells which.

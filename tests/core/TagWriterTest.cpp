@@ -7,6 +7,7 @@
 
 #include "core/tags/GenreList.h"
 #include "core/tags/Id3v1Tag.h"
+#include "core/tags/Id3v2Read.h"
 #include "core/tags/TagChangePlan.h"
 #include "core/tags/TagWriter.h"
 #include "tests/core/FaultyFileOps.h"
@@ -141,7 +142,46 @@ TEST_F(TagWriterTest, SecondUpdateReplacesTheTrailerTheFirstAppended) {
   EXPECT_EQ(ReadBytes(path), Audio + Titled("two", 2));
   EXPECT_STREQ(entry.title, "two");
   EXPECT_EQ(counting.Calls(FileOp::ReadTail), 2);
-  EXPECT_EQ(counting.Calls(FileOp::ReadAt), 0);
+  // Only the first bytes, to see that "TAG" lies past any ID3v2 tag.
+  EXPECT_EQ(counting.Calls(FileOp::ReadAt), 1);
+}
+
+// "TAG" 128 bytes before the end is a trailer only past the end of an ID3v2
+// tag at the head (its header's size, and its footer): reading, updating
+// and removing agree on every such file.
+TEST_F(TagWriterTest, TagInsideAnId3v2TagIsNoTrailer) {
+  // An ID3v2 tag header (`flags` 0x10: a footer) of `size`, 200 bytes, and
+  // "TAG" after `between`.
+  const auto file = [](char version, char flags, std::size_t size, const char* between) {
+    const Bytes header{version, 0, flags, 0, 0, static_cast<char>(size >> 7), char(size & 0x7F)};
+    return "ID3" + header + Bytes(200, '\0') + between + Titled("in", 4);
+  };
+  const struct {
+    Bytes file;
+    bool trailer;
+  } cases[] = {
+      {file(3, 0, 328, ""), false},       // the tag is the whole file
+      {file(4, 0x10, 200, "3D"), false},  // "TAG" inside the footer
+      {file(3, 0, 200, ""), true},        // a trailer right after the tag
+      {file(4, 0x10, 190, ""), true},     // and right after its footer
+      {file(3, 0, 5000, ""), true},       // a tag claiming more than the file
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.file.size());
+    const std::string path = folder_.Write("in.mp3", c.file);
+    FileEntry entry{};
+    CopyField(entry.path, path);
+    EXPECT_EQ(ReadTag(entry.path, entry), c.trailer ? ReadTagOk : ReadTagNoMarker);
+    Id3v2Frames frames;
+    EXPECT_EQ(ReadTagAndId3v2(entry.path, entry, frames, SystemFileOps(), nullptr) == ReadTagOk,
+              c.trailer);
+    const Bytes kept = c.trailer ? c.file.substr(0, c.file.size() - 128) : c.file;
+    ASSERT_TRUE(WriteTag(entry, BuildTrailer({"new", "", "", "", "", 2}, 0)));
+    EXPECT_EQ(ReadBytes(path), kept + Titled("new", 2));
+    folder_.Write("in.mp3", c.file);
+    EXPECT_EQ(RemoveTag(entry).error, c.trailer ? 0 : NoTrailerError);
+    EXPECT_EQ(ReadBytes(path), kept);
+  }
 }
 
 // Under an empty rule no tag is read, so the entry of a tagged file says
