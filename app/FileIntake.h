@@ -12,11 +12,11 @@
 #include "core/platform/ReadAhead.h"
 #include "core/rename/EntryIntake.h"
 
-class TForm1;
+class MainWindow;
 
 class FileIntake {
  public:
-  explicit FileIntake(TForm1& form);
+  explicit FileIntake(MainWindow& form);
   ~FileIntake();
 
   // The command line's files: as many as `firstScreenRows` are listed now,
@@ -43,7 +43,7 @@ class FileIntake {
   void AddArgument(const std::string& native, const std::string& rule,
                    selvane::ListedFolders* folders = nullptr);
 
-  TForm1& form_;
+  MainWindow& form_;
   // The start's refusals wait until the window is on screen.
   WindowPrompts startPrompts_;
   std::unique_ptr<selvane::AddBatch> startBatch_;  // the command line's, until all are in

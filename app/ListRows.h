@@ -40,7 +40,7 @@ class EntryListModel : public QAbstractListModel {
 // Rows as high as the lists' 12-pixel font (ascent and descent), so that
 // the baseline lies at the font's ascent and nothing below it, such as the
 // underscore, is cut off; every row as wide as the widest line, so that no
-// name is cut short and the scroll bar reaches its end. ListBox2's rows
+// name is cut short and the scroll bar reaches its end. afterList's rows
 // keep a narrow gutter in front for the mark that tells how the rename run
 // will treat them.
 class ListRows : public QStyledItemDelegate {

@@ -121,7 +121,11 @@ void StatusLine::FollowPointerWhenIdle() {
 }
 
 void StatusLine::FollowMenu(QMenu* menu) {
-  connect(menu, &QMenu::hovered, this, [this](QAction* item) { SetCurrentHint(LongHintOf(item)); });
+  // A menu passes on the hover of its actions from anywhere, a toolbar
+  // button's included: only its own highlighted item counts.
+  connect(menu, &QMenu::hovered, this, [this, menu](QAction* item) {
+    if (menu->isVisible()) SetCurrentHint(LongHintOf(item));
+  });
   connect(menu, &QMenu::aboutToHide, this, [this] {
     SetCurrentHint(QString());
     // After the event that closed the menu, which runs the chosen command.

@@ -14,12 +14,12 @@
 #include <string>
 
 #include "app/Cp932Text.h"
+#include "app/MainWindow.h"
 #include "app/SettingsValues.h"
-#include "app/Unit1.h"
 #include "core/platform/Cp932.h"
 #include "core/rename/NamingRule.h"
 
-void TForm1::LoadSettings() {
+void MainWindow::LoadSettings() {
   const QSettings store(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Brindle"),
                         QStringLiteral("Selvane"));
   // A file that cannot be read at all counts as no store; one that is
@@ -37,11 +37,13 @@ void TForm1::LoadSettings() {
     std::string rule;
     if (!FromQt(ReadText(store, "ed1"), rule)) throw SettingsError(kWrongType, "ed1");
     rule.resize(selvane::CharBoundary(rule, selvane::RuleBoxLimit));
-    Edit1->setText(ToQt(rule));
+    ruleBox->setText(ToQt(rule));
   }
   // Setting the state runs neither switch's handler.
-  if (store.contains(SettingsKey("cb1"))) SpeedButton7->setChecked(ReadInteger(store, "cb1") != 0);
-  if (store.contains(SettingsKey("cb3"))) SpeedButton8->setChecked(ReadInteger(store, "cb3") != 0);
+  if (store.contains(SettingsKey("cb1")))
+    ActionFor(Command::FullPath)->setChecked(ReadInteger(store, "cb1") != 0);
+  if (store.contains(SettingsKey("cb3")))
+    ActionFor(Command::Topmost)->setChecked(ReadInteger(store, "cb3") != 0);
   if (store.contains(SettingsKey("id3v2"))) SetId3v2Item(ReadInteger(store, "id3v2") != 0);
 
   // The place is taken whole and pulled onto the screen before the window
@@ -74,7 +76,7 @@ void TForm1::LoadSettings() {
   place();
 }
 
-bool TForm1::SaveSettings() {
+bool MainWindow::SaveSettings() {
   // Only the per-user file is written, so only its own state counts here.
   const QString file = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
                        QStringLiteral("/Brindle/Selvane.ini");
@@ -95,10 +97,10 @@ bool TForm1::SaveSettings() {
   store.setValue(SettingsKey("top"), OuterPosition().y());
   store.setValue(SettingsKey("width"), outer.width());
   store.setValue(SettingsKey("height"), outer.height());
-  store.setValue(SettingsKey("ed1"), Edit1->text());
-  store.setValue(SettingsKey("cb1"), SpeedButton7->isChecked() ? 1 : 0);
-  store.setValue(SettingsKey("cb3"), SpeedButton8->isChecked() ? 1 : 0);
-  store.setValue(SettingsKey("id3v2"), Id3v21->isChecked() ? 1 : 0);
+  store.setValue(SettingsKey("ed1"), ruleBox->text());
+  store.setValue(SettingsKey("cb1"), ActionFor(Command::FullPath)->isChecked() ? 1 : 0);
+  store.setValue(SettingsKey("cb3"), ActionFor(Command::Topmost)->isChecked() ? 1 : 0);
+  store.setValue(SettingsKey("id3v2"), ActionFor(Command::Id3v2)->isChecked() ? 1 : 0);
   store.setValue(SettingsKey("ParamExist"), 1);
   store.sync();
   // The store keeps its first error; the file written anew is read back.
