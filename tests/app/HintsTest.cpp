@@ -146,4 +146,27 @@ TEST_F(StatusHintTest, MenuClosedFromTheKeyboardGivesTheHintUnderThePointerBack)
   EXPECT_EQ(form->StatusText(), QStringLiteral("命名規則入力"));
 }
 
+// Left and Right move from one menu of the bar to the next, highlighting
+// its first item: the line shows that item's hint, whatever lies under the
+// resting pointer.
+TEST_F(StatusHintTest, MenuSwitchedFromTheKeyboardShowsItsHighlightedItemsHint) {
+  QWidget* open = form->ButtonFor(Command::Open);
+  QTest::mouseMove(open);
+  Enter(open);
+  ASSERT_EQ(form->StatusText(), QStringLiteral("ﾌｧｲﾙを開いてﾘｽﾄに追加"));
+  QApplication::setActiveWindow(form.get());
+  QTest::keyClick(form.get(), Qt::Key_H, Qt::AltModifier);
+  ASSERT_EQ(QApplication::activePopupWidget(), form->Commands().helpMenu);
+  const auto move = [](Qt::Key key) {
+    QTest::keyClick(QApplication::activePopupWidget(), key);
+    QCoreApplication::processEvents();
+  };
+  move(Qt::Key_Left);
+  ASSERT_EQ(QApplication::activePopupWidget(), form->Commands().ruleMenu);
+  EXPECT_EQ(form->StatusText(), QStringLiteral("シングル用途１"));
+  move(Qt::Key_Right);
+  EXPECT_EQ(form->StatusText(), QString()) << "Selvaneヘルプ has no hint";
+  move(Qt::Key_Escape);
+}
+
 }  // namespace
