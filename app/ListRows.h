@@ -60,7 +60,7 @@ class ListRows : public QStyledItemDelegate {
   int mark_ = 0;               // of the mark of a byte that is no Shift-JIS
 };
 
-// A list box as the designed one behaves: one row is selected at a time,
+// A list box of one selected row at a time,
 // and a click outside the rows, or a Ctrl+click on the selected row, leaves
 // that selection as it is.
 class ListBox : public QListView {
@@ -70,6 +70,9 @@ class ListBox : public QListView {
   int count() const { return model_->rowCount(); }
   // Rebuilds the rows from the table and measures them for the row width.
   void Fill(bool fullPath, std::vector<selvane::RowOutlook> outlook = {});
+  // Lays the rows out now rather than when the event loop next runs: a
+  // command's modal box paints the list before that.
+  void LayOutNow() { executeDelayedItemsLayout(); }
 
  protected:
   QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,

@@ -85,6 +85,10 @@ std::vector<selvane::FileStatus> MainWindow::ExpandNames() {
 void MainWindow::RenameAll() {
   if (table.entryCount <= 0) return;
   const std::vector<selvane::FileStatus> origins = ExpandNames();
+  // A question of the run paints the lists under it before the event loop
+  // would have laid out their rows: every row must show its name by then.
+  beforeList->LayOutNow();
+  afterList->LayOutNow();
   selvane::RunRename(table, *fileOps, *prompts_, {&origins, trash, &history});
   RefreshLists();
   SelectRow(0);

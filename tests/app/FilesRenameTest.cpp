@@ -413,6 +413,32 @@ TEST_F(FilesRenameTest, RenameOfAnEmptyListDoesNothingAtAll) {
   EXPECT_TRUE(dialogs.shown.empty());
 }
 
+// While the run asks about a row, the after list still shows every row's
+// new name on screen, those of the rows still to come included.
+TEST_F(FilesRenameTest, EveryRowKeepsItsNewNameWhileAQuestionIsUp) {
+  AddFiles(*form, {Tagged("a.mp3", "Same"), Tagged("b.mp3", "Same"), Tagged("c.mp3", "Cee"),
+                   Tagged("d.mp3", "Dee")});
+  form->ruleBox->setText(QStringLiteral("$T.mp3"));  // typed: the run names the rows first
+  QStringList shown;
+  std::vector<int> inkedRows;
+  dialogs.beforeBox = [&] {
+    shown = Lines(form->afterList);
+    const QImage image = form->afterList->viewport()->grab().toImage();
+    for (int row = 0; row < form->afterList->count(); ++row) {
+      const QRect rect = form->afterList->visualRect(form->afterList->model()->index(row, 0));
+      int ink = 0;
+      for (int y = rect.top(); y <= rect.bottom(); ++y)
+        for (int x = rect.left(); x <= rect.right(); ++x)
+          ink += image.pixel(x, y) != image.pixel(rect.right(), y) ? 1 : 0;
+      if (ink > 20) inkedRows.push_back(row);
+    }
+  };
+  form->RenameAll();
+  ASSERT_EQ(dialogs.Texts(Kind::Question).size(), 1u);
+  EXPECT_EQ(shown, QStringList({"Same.mp3", "Same.mp3", "Cee.mp3", "Dee.mp3"}));
+  EXPECT_EQ(inkedRows, std::vector<int>({0, 1, 2, 3}));
+}
+
 TEST_F(FilesRenameTest, RenameMovesEveryFileAndEndsWithIdenticalListsAndTheFirstRow) {
   const std::string a = Tagged("a.mp3", "Alpha");
   const std::string b = Tagged("b.mp3", "Beta");
