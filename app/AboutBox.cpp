@@ -38,9 +38,9 @@ QFont FixedFont() {
   return font;
 }
 
-// Labels size themselves to their text, as the designed ones do; a centred
-// label keeps its designed centre line, the others their designed left edge.
-QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, const QRect& designed,
+// Labels grow to fit their text in whatever font the system gives: a
+// centred label keeps the centre line of `place`, the others its left edge.
+QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, const QRect& place,
                   const QFont& font, bool centred) {
   auto* label = new QLabel(text, parent);
   label->setObjectName(QString::fromLatin1(name));
@@ -48,10 +48,10 @@ QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, const 
   label->setAlignment(centred ? Qt::AlignHCenter | Qt::AlignVCenter
                               : Qt::AlignLeft | Qt::AlignVCenter);
   const QSize hint = label->sizeHint();
-  const int width = std::max(designed.width(), hint.width());
-  const int height = std::max(designed.height(), hint.height());
-  const int left = centred ? designed.center().x() + 1 - width / 2 : designed.left();
-  label->setGeometry(left, designed.top(), width, height);
+  const int width = std::max(place.width(), hint.width());
+  const int height = std::max(place.height(), hint.height());
+  const int left = centred ? place.center().x() + 1 - width / 2 : place.left();
+  label->setGeometry(left, place.top(), width, height);
   return label;
 }
 

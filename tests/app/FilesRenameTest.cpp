@@ -87,9 +87,9 @@ TEST_F(FilesRenameTest, OpenAddsTheChoiceInOrderSelectsTheFirstAndEntersItsFolde
   EXPECT_EQ(QDir(dialogs.fileDialogs[1].directory).canonicalPath(), music);
 }
 
-// The captions the user reads are exactly the two designed ones; the hidden
+// The user reads exactly two captions, MP3 files and all files; the hidden
 // patterns behind them take every MP3 whatever its case, and every file.
-TEST_F(FilesRenameTest, FilterCaptionsAreTheDesignedOnesAndTheirPatternsMatchLoosely) {
+TEST_F(FilesRenameTest, FilterCaptionsAreTheTwoKindsAndTheirPatternsMatchLoosely) {
   form->OpenFiles();
   ASSERT_EQ(dialogs.fileDialogs.size(), 1u);
   const QStringList filters = dialogs.fileDialogs[0].filter.split(QStringLiteral(";;"));

@@ -36,7 +36,7 @@ class LayoutTest : public WindowTest {
   }
 };
 
-TEST_F(LayoutTest, DesignedWindowDocksItsBands) {
+TEST_F(LayoutTest, StartSizeWindowDocksItsBands) {
   EXPECT_EQ(form->frameGeometry().size(), QSize(411, 321));
   EXPECT_EQ(form->toolbar->geometry().height(), 33);
   EXPECT_EQ(form->Tags().tagGroup->geometry(), QRect(0, 33, form->centralWidget()->width(), 94));

@@ -34,7 +34,7 @@ class SettingsTest : public testing::Test {
   std::unique_ptr<MainWindow> form;
 };
 
-TEST_F(SettingsTest, FirstRunIsCentredWithTheDesignedStateAndTheCloseStoresAllNine) {
+TEST_F(SettingsTest, FirstRunIsCentredWithTheStartStateAndTheCloseStoresAllNine) {
   MainWindow::screenSizeOverride = QSize(1024, 768);
   form = OpenWindow(dialogs);
   EXPECT_EQ(Outer(), QRect(306, 223, 411, 321));

@@ -107,7 +107,7 @@ TEST_F(CommandLineTest, RelativeIsResolvedAtStartWildcardAddsOneAndMissingIsSkip
   EXPECT_EQ(ReadBytes(folder / "Song.mp3").substr(Mp3Body.size() + 3, 4), std::string("Here"));
 }
 
-// As the designed find-first service: "?" is one character, not one byte,
+// A name's wildcards: "?" is one character, not one byte,
 // letter case does not matter, and a refused name is told whole.
 TEST_F(CommandLineTest, WildcardsMatchCharactersInAnyCaseAndRefusalsNameTheFile) {
   for (const char* name : {"ソ表能.mp3", "low.mp3", "back\\slash.mp3"})
