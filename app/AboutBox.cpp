@@ -67,7 +67,7 @@ AboutBox::AboutBox(Dialogs& dialogs, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
       dialogs_(dialogs) {
-  setObjectName(QStringLiteral("Form2"));
+  setObjectName(QStringLiteral("aboutBox"));
   setWindowTitle(QStringLiteral("ﾊﾞｰｼﾞｮﾝ情報"));
   setWindowIcon(ApplicationIcon());
   setFont(FormFont());

@@ -25,9 +25,15 @@ using enum EnabledWhen;
 // A preset's caption and hint are those of its menu item in RulePresetItems.
 template <std::size_t Index>
 constexpr CommandEntry Preset(Command command, const char* name) {
-  return {
-      command, name,  RulePresetItems[Index].caption,     RulePresetItems[Index].hint, Always, -1,
-      nullptr, false, [](W& w) { w.ChoosePreset(Index); }};
+  return {.command = command,
+          .name = name,
+          .caption = RulePresetItems[Index].caption,
+          .hint = RulePresetItems[Index].hint,
+          .when = Always,
+          .buttonLeft = -1,
+          .face = nullptr,
+          .checkable = false,
+          .run = [](W& w) { w.ChoosePreset(Index); }};
 }
 
 }  // namespace
