@@ -13,7 +13,6 @@ class MainWindow;
 class QAction;
 class QMenu;
 class QMenuBar;
-class QString;
 class QToolButton;
 class QWidget;
 class StatusLine;
