@@ -32,8 +32,9 @@ class CommandTableTest : public WindowTest {
     for (const CommandEntry& entry : CommandEntries) {
       const bool on = following.count(entry.command) == 0 || enabled.count(entry.command) > 0;
       EXPECT_EQ(form->ActionFor(entry.command)->isEnabled(), on) << state << ": " << entry.name;
-      if (QToolButton* button = form->ButtonFor(entry.command))
+      if (QToolButton* button = form->ButtonFor(entry.command)) {
         EXPECT_EQ(button->isEnabled(), on) << state << ": " << entry.name;
+      }
     }
     EXPECT_TRUE(form->ruleBox->isEnabled()) << state;
   }
@@ -60,16 +61,21 @@ TEST_F(CommandTableTest, EachCommandIsOneActionInItsButtonAndItsMenuItems) {
     EXPECT_EQ(actions.count(button->defaultAction()), 1u) << button->objectName().toStdString();
   std::vector<QMenu*> menus = {form->Commands().listContextMenu};
   for (QAction* title : form->menuBar()->actions()) menus.push_back(title->menu());
-  for (const QMenu* menu : menus)
-    for (QAction* item : menu->actions())
-      if (!item->isSeparator())
+  for (const QMenu* menu : menus) {
+    for (QAction* item : menu->actions()) {
+      if (!item->isSeparator()) {
         EXPECT_EQ(actions.count(item), 1u) << menu->objectName().toStdString();
+      }
+    }
+  }
   // The context menu holds the list menu's commands, not copies of them.
   EXPECT_EQ(form->Commands().listContextMenu->actions().size(),
             form->Commands().listMenu->actions().size());
-  for (QAction* item : form->Commands().listMenu->actions())
-    if (!item->isSeparator())
+  for (QAction* item : form->Commands().listMenu->actions()) {
+    if (!item->isSeparator()) {
       EXPECT_TRUE(form->Commands().listContextMenu->actions().contains(item));
+    }
+  }
 }
 
 TEST_F(CommandTableTest, EachCommandIsEnabledWhenItsRuleHolds) {
