@@ -122,10 +122,13 @@ xvfb_pid=""
 inotify_queue=/proc/sys/fs/inotify/max_queued_events
 inotify_was=""
 mounted=()
+fusectl=/sys/fs/fuse/connections
+fusectl_mounted=0
 cleanup() {
   # Every slow medium goes before the folders: nothing is removed through one.
   local m
   for m in "${mounted[@]}"; do umount "$m" 2>/dev/null || umount -l "$m" || true; done
+  ((!fusectl_mounted)) || umount "$fusectl" || true
   if [[ -n $xvfb_pid ]]; then kill "$xvfb_pid" 2>/dev/null || true; wait "$xvfb_pid" 2>/dev/null || true; fi
   [[ -z $inotify_was ]] || echo "$inotify_was" >"$inotify_queue" 2>/dev/null || true
   if ((keep)); then
@@ -165,6 +168,12 @@ cc "${cflags[@]}" -o "$tools/wide_floor" "$here/wide_floor.c" -lpthread
 if [[ -n $slow_us ]]; then
   # shellcheck disable=SC2046
   cc "${cflags[@]}" -o "$tools/slowfs" "$root/tools/slowfs/slowfs.c" $(pkg-config --cflags --libs fuse3)
+  # Each medium's count of calls in flight, which the probe reads to tell a
+  # program waiting on the medium from one at rest.
+  if ! mountpoint -q "$fusectl"; then
+    mount -t fusectl fusectl "$fusectl" || die "cannot mount $fusectl"
+    fusectl_mounted=1
+  fi
 fi
 cc "${cflags[@]}" -o "$tools/restore_names" "$here/restore_names.c"
 # shellcheck disable=SC2046
@@ -187,6 +196,10 @@ make_folder() {  # K COUNT
   mkdir -p "$work/$1"
   "$tools/slowfs" --delay-us "$slow_us" "$dir" "$work/$1" || die "slowfs cannot mount $work/$1"
   mounted+=("$work/$1")
+}
+busy_of() {  # K: the probe's option that watches folder K's medium
+  [[ -n $slow_us ]] || return 0
+  printf '%s\n' --busy "$fusectl/$(mountpoint -d "$work/$1" | cut -d: -f2)/waiting"
 }
 unmount_folder() {  # K
   umount "$work/$1" || die "cannot unmount $work/$1"
@@ -283,7 +296,8 @@ load_args() {  # K
 # the slow medium a file may also take 40 calls one after another (the
 # program as it was before it read wide took 20 per file in a refresh).
 attempt() {  # JOB K NAME: the probe's output on stdout; its status
-  local dir=$work/$2 count=${counts[$2]}
+  local dir=$work/$2 count=${counts[$2]} busy
+  mapfile -t busy < <(busy_of "$2")
   local limit=$((30000 + (2 + 40 * ${slow_us:-0} / 1000) * count))
   load_args "$2"
   case $1 in
@@ -300,10 +314,10 @@ attempt() {  # JOB K NAME: the probe's output on stdout; its status
       ;;
     minimal) probe "$3" "$limit" window FloorWindow -- "$tools/floor_window" "${args[@]}" ;;
     layout) probe "$3" "$limit" window LayoutWindow -- "$layout" "${args[@]}" ;;
-    steps) probe "$3" "$limit" steps Selvane "$dir" "$count" -- "$selvane" "${args[@]}" ;;
-    steps2) ID3V2_ON=1 probe "$3" "$limit" steps Selvane "$dir" "$count" -- "$selvane" "${args[@]}" ;;
-    before) probe "$3" "$limit" steps Selvane "$dir" "$count" -- "$before" "${args[@]}" ;;
-    before2) ID3V2_ON=1 probe "$3" "$limit" steps Selvane "$dir" "$count" -- "$before" "${args[@]}" ;;
+    steps) probe "$3" "$limit" "${busy[@]}" steps Selvane "$dir" "$count" -- "$selvane" "${args[@]}" ;;
+    steps2) ID3V2_ON=1 probe "$3" "$limit" "${busy[@]}" steps Selvane "$dir" "$count" -- "$selvane" "${args[@]}" ;;
+    before) probe "$3" "$limit" "${busy[@]}" steps Selvane "$dir" "$count" -- "$before" "${args[@]}" ;;
+    before2) ID3V2_ON=1 probe "$3" "$limit" "${busy[@]}" steps Selvane "$dir" "$count" -- "$before" "${args[@]}" ;;
     wlist | wlist2)
       local head=()
       [[ $1 == wlist ]] || head=(--head)
