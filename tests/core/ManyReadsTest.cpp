@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "core/platform/Cp932.h"
+#include "core/platform/EndsReadAhead.h"
 #include "core/platform/ManyReads.h"
 #include "tests/core/TempFolder.h"
 
@@ -172,6 +173,42 @@ TEST(ManyReadsTest, EveryKindOfNameReadsAsFileOpsReadsItOnTheSlowMediumAndStops)
   ExpectFolderReadAsFileOps(paths);
   EXPECT_TRUE(MediumWaits().PaysForWaiting(medium.mount()));
   EXPECT_LT(DeliveredBeforeStop(medium.mount(), 20), 100U);
+}
+
+// The calls are answered from what was read, so a file gone since is still
+// answered; one that could not be read is asked again, and a longer head
+// than was read goes to the system too.
+TEST(ManyReadsTest, TheReadAheadAnswersFromMemoryAndAsksAgainWhatItLacks) {
+  TempFolder folder;
+  const std::string tagged = folder.Write("tagged.mp3", std::string(3000, 'h') + TrailerBytes("T"));
+  const std::string later = folder / "later.mp3";
+  std::vector<std::string> paths;
+  for (const std::string& native : {tagged, later, tagged}) {
+    paths.emplace_back();
+    ASSERT_TRUE(NativePathToCp932(native, paths.back()));
+  }
+  ManyReadsOptions options;
+  options.headSize = 1024;
+  EndsReadAhead ahead(SystemFileOps(), paths, options, [](const std::string&) { return true; });
+  EXPECT_EQ(ahead.readAhead(), 2U);
+
+  WriteBytes(later, TrailerBytes("Later"));
+  const std::string before = ReadBytes(tagged);
+  ASSERT_EQ(::unlink(tagged.c_str()), 0);
+  unsigned char tail[TrailerSize];
+  std::int64_t length = 0;
+  FileStatus status;
+  std::vector<unsigned char> head(2048);
+  std::size_t headRead = 0;
+  ASSERT_TRUE(ahead.ReadEnds(paths[0].c_str(), tail, length, &status, head.data(), 1024, headRead));
+  EXPECT_EQ(length, 3128);
+  EXPECT_EQ(headRead, 1024U);
+  EXPECT_EQ(std::string(tail, tail + TrailerSize), before.substr(3000));
+  EXPECT_EQ(
+      ahead.ReadEnds(paths[0].c_str(), tail, length, &status, head.data(), 2048, headRead).error,
+      ENOENT);
+  ASSERT_TRUE(ahead.ReadTailAndStatus(paths[1].c_str(), tail, length, status));
+  EXPECT_EQ(std::string(tail, tail + TrailerSize), TrailerBytes("Later"));
 }
 
 TEST(ManyReadsTest, NetworkAndFuseMediaPayForWaitingLocalDisksDoNot) {
