@@ -9,8 +9,9 @@
 #include <condition_variable>
 #include <cstdio>
 #include <deque>
+#include <exception>
 #include <mutex>
-#include <system_error>
+#include <new>
 #include <thread>
 #include <utility>
 
@@ -170,8 +171,8 @@ class Flight {
     for (; started < wanted; ++started) {
       try {
         workers_.emplace_back([this] { Work(); });
-      } catch (const std::system_error&) {
-        break;  // as many as the system gives
+      } catch (const std::exception&) {
+        break;  // as many threads as the system gives
       }
     }
     if (started == wanted) return;
@@ -206,11 +207,17 @@ class Flight {
   }
 
   void Work() {
-    for (std::size_t i; !Stopped() && (i = next_.fetch_add(1)) < natives_.size();) {
-      EndsRead read = ReadEndsOf(natives_[i], options_.headSize);
-      const std::lock_guard<std::mutex> lock(mutex_);
-      done_.emplace_back(i, std::move(read));
-      changed_.notify_one();
+    // Memory running out ends the reading: the files not read keep what
+    // they had, as when a read fails.
+    try {
+      for (std::size_t i; !Stopped() && (i = next_.fetch_add(1)) < natives_.size();) {
+        EndsRead read = ReadEndsOf(natives_[i], options_.headSize);
+        const std::lock_guard<std::mutex> lock(mutex_);
+        done_.emplace_back(i, std::move(read));
+        changed_.notify_one();
+      }
+    } catch (const std::bad_alloc&) {
+      quit_.store(true, std::memory_order_relaxed);
     }
     const std::lock_guard<std::mutex> lock(mutex_);
     if (--working_ == 0) changed_.notify_one();
