@@ -1,4 +1,4 @@
-// many_reads [--files N] [--delay-us N] [--rounds R] [--head] [--one-by-one N]
+// many_reads [--files N] [--delay-us N] [--rounds R] [--head] [--one-by-one N] [--local]
 // The reads many at a time against the wide floor on the slow medium, in
 // one run (as root, with /dev/fuse): N files of 4 KiB and a trailer (default
 // 20000) are served by slowfs with each call held N µs (default 1000); the
@@ -6,7 +6,8 @@
 // close, iconv; its own clock), ReadManyEnds on threads, and the same reads
 // on io_uring (one ring, 64 files in flight). With --one-by-one N the first
 // N files are also read one after another as FileOps reads them (today's
-// road), and the figure is scaled to the whole count.
+// road), and the figure is scaled to the whole count. --local reads the
+// files where they lie (/tmp), with no slow medium.
 #include <fcntl.h>
 #include <liburing.h>
 #include <sys/mount.h>
@@ -55,7 +56,7 @@ struct Ring {
   io_uring ring{};
   std::vector<Slot> slots;
   std::size_t next = 0, done = 0, failed = 0;
-  bool head = false;
+  bool head = false, local = false;
 };
 
 io_uring_sqe* Sqe(Ring& r) {
@@ -228,7 +229,7 @@ bool Mounted(const std::string& mount, const std::string& source) {
 int main(int argc, char** argv) {
   std::size_t files = 20000, oneByOne = 0;
   int delayUs = 1000, rounds = 5;
-  bool head = false;
+  bool head = false, local = false;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
     if (a == "--head")
@@ -258,19 +259,19 @@ int main(int argc, char** argv) {
       std::fwrite(bytes.data(), 1, bytes.size(), f);
       std::fclose(f);
     }
-    paths.push_back(mount + name);
+    paths.push_back((local ? source : mount) + name);
   }
-  const pid_t server = ::fork();
+  const pid_t server = local ? -1 : ::fork();
   if (server == 0) {
     const std::string delay = std::to_string(delayUs);
     ::execl(SLOWFS, SLOWFS, "-f", "--delay-us", delay.c_str(), source.c_str(), mount.c_str(),
             static_cast<char*>(nullptr));
     ::_exit(127);
   }
-  for (int i = 0; i < 500 && !Mounted(mount, source); ++i) ::usleep(10000);
+  for (int i = 0; i < 500 && !local && !Mounted(mount, source); ++i) ::usleep(10000);
   std::vector<double> floor, threads, uring;
   std::size_t failedThreads = 0, failedUring = 0;
-  for (int round = 0; round < rounds && Mounted(mount, source); ++round) {
+  for (int round = 0; round < rounds && (local || Mounted(mount, source)); ++round) {
     for (int job = 0; job < 3; ++job) {
       switch ((job + round) % 3) {
         case 0:
@@ -291,11 +292,14 @@ int main(int argc, char** argv) {
   const double one = oneByOne > 0 ? OneByOneMs(paths, oneByOne) * static_cast<double>(files) /
                                         static_cast<double>(std::min(oneByOne, files))
                                   : 0;
-  ::umount2(mount.c_str(), 0);
-  ::waitpid(server, nullptr, 0);
+  if (!local) {
+    ::umount2(mount.c_str(), 0);
+    ::waitpid(server, nullptr, 0);
+  }
   std::error_code ignored;
   std::filesystem::remove_all(work, ignored);
-  std::printf("%zu files, %d us per call%s: medians of %zu rounds\n", files, delayUs,
+  std::printf("%zu files, %s%s: medians of %zu rounds\n", files,
+              local ? "local" : (std::to_string(delayUs) + " us per call").c_str(),
               head ? ", heads too" : "", floor.size());
   std::printf("  wide floor (64 threads)   %8.0f ms\n", Median(floor));
   std::printf("  ReadManyEnds (threads)    %8.0f ms  %.2fx the floor  (%zu failed)\n",
