@@ -234,6 +234,8 @@ int main(int argc, char** argv) {
     const std::string a = argv[i];
     if (a == "--head")
       head = true;
+    else if (a == "--local")
+      local = true;
     else if (a == "--files" && i + 1 < argc)
       files = std::strtoul(argv[++i], nullptr, 10);
     else if (a == "--delay-us" && i + 1 < argc)
