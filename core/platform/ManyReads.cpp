@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <deque>
 #include <exception>
+#include <iterator>
 #include <mutex>
 #include <new>
 #include <thread>
@@ -44,14 +45,47 @@ bool TypePaysForWaiting(std::int64_t fsType) {
   }
 }
 
+bool TypePaysForWaiting(std::string_view mountType) {
+  static constexpr std::string_view kWaiting[] = {
+      "nfs",   "nfs4",  "cifs", "smb3",   "smbfs",    "9p",   "ceph",    "afs",   "coda",
+      "ncpfs", "ocfs2", "gfs2", "lustre", "orangefs", "fuse", "fuseblk", "davfs", "glusterfs"};
+  if (mountType.substr(0, 5) == "fuse.") return true;
+  return std::find(std::begin(kWaiting), std::end(kWaiting), mountType) != std::end(kWaiting);
+}
+
+const MountTable& MediumWaits::Mounts() {
+  if (!read_) mounts_ = MountTable::Read();
+  read_ = true;
+  return mounts_;
+}
+
 bool MediumWaits::PaysForWaiting(const std::string& nativeFolder) {
   const auto known = folders_.find(nativeFolder);
   if (known != folders_.end()) return known->second;
-  struct statfs fs {};
-  const bool waits = ::statfs(nativeFolder.c_str(), &fs) == 0 &&
-                     TypePaysForWaiting(static_cast<std::int64_t>(fs.f_type));
+  // The last of the longest mount points the folder lies under: a later
+  // mount covers an earlier one at the same place.
+  const Volume* under = nullptr;
+  for (const Volume& volume : Mounts().volumes()) {
+    const std::string& point = volume.mountPoint;
+    const bool lies = point == "/" ||
+                      (nativeFolder.compare(0, point.size(), point) == 0 &&
+                       (nativeFolder.size() == point.size() || nativeFolder[point.size()] == '/'));
+    if (lies && (under == nullptr || point.size() >= under->mountPoint.size())) under = &volume;
+  }
+  bool waits = under != nullptr && TypePaysForWaiting(under->fsType);
+  if (!waits) {
+    struct statfs fs {};
+    waits = ::statfs(nativeFolder.c_str(), &fs) == 0 &&
+            TypePaysForWaiting(static_cast<std::int64_t>(fs.f_type));
+  }
   folders_.emplace(nativeFolder, waits);
   return waits;
+}
+
+bool MediumWaits::PaysForWaitingOnDevice(std::uint64_t device) {
+  for (const Volume& volume : Mounts().volumes())
+    if (volume.device == device) return TypePaysForWaiting(volume.fsType);
+  return false;
 }
 
 namespace {

@@ -8,10 +8,13 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "core/platform/FileOps.h"
+#include "core/platform/Volume.h"
 
 namespace selvane {
 
@@ -19,14 +22,29 @@ namespace selvane {
 // network or to a program (NFS, SMB/CIFS, FUSE, 9p, Ceph, AFS, ...); false
 // for local disks and memory (ext4, xfs, btrfs, tmpfs, FAT, ...).
 bool TypePaysForWaiting(std::int64_t fsType);
+// The same for the type as the mount table names it ("nfs4", "cifs",
+// "fuse.sshfs", "fuseblk", ...).
+bool TypePaysForWaiting(std::string_view mountType);
 
-// Which folders lie on such a medium, each folder asked once (one statfs).
+// Which folders lie on such a medium. A folder under a mount point of such a
+// type is known from the mount table alone, with no call over the network;
+// any other is asked of the system once (statfs: at no cost on a local disk,
+// and right where a link leads elsewhere). A folder that cannot be asked
+// counts as local: today's road.
 class MediumWaits {
  public:
-  // A folder that cannot be asked counts as local: today's road.
+  MediumWaits() = default;  // the process's mounts, read when first needed
+  explicit MediumWaits(MountTable mounts) : mounts_(std::move(mounts)), read_(true) {}
+
   bool PaysForWaiting(const std::string& nativeFolder);
+  // For a file whose device is known (st_dev), from the mount table alone.
+  bool PaysForWaitingOnDevice(std::uint64_t device);
 
  private:
+  const MountTable& Mounts();
+
+  MountTable mounts_;
+  bool read_ = false;
   std::unordered_map<std::string, bool> folders_;
 };
 

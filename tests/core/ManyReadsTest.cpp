@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -223,6 +224,18 @@ TEST(ManyReadsTest, NetworkAndFuseMediaPayForWaitingLocalDisksDoNot) {
     EXPECT_TRUE(TypePaysForWaiting(type)) << std::hex << type;
   for (const std::int64_t type : {0xEF53LL, 0x58465342LL, 0x9123683ELL, 0x01021994LL, 0x4D44LL})
     EXPECT_FALSE(TypePaysForWaiting(type)) << std::hex << type;
+  // The folders need not exist: a share's is known from the table alone.
+  MediumWaits media(
+      MountTable::Parse("1 0 8:1 / / rw - ext4 /dev/sda1 rw\n"
+                        "2 1 0:50 / /mnt/nas rw - nfs4 nas:/music rw\n"
+                        "3 1 0:51 / /media/stick rw - fuseblk /dev/sdb1 rw\n"
+                        "4 2 8:2 / /mnt/nas/disk rw - ext4 /dev/sda2 rw\n"));
+  EXPECT_TRUE(media.PaysForWaiting("/mnt/nas/Album/CD1"));
+  EXPECT_TRUE(media.PaysForWaiting("/media/stick"));
+  EXPECT_FALSE(media.PaysForWaiting("/mnt/nasty"));
+  EXPECT_FALSE(media.PaysForWaiting("/mnt/nas/disk/Album"));
+  EXPECT_TRUE(media.PaysForWaitingOnDevice(makedev(0, 50)));
+  EXPECT_FALSE(media.PaysForWaitingOnDevice(makedev(8, 1)));
 }
 
 }  // namespace
