@@ -40,11 +40,9 @@ QString HelpBesideExecutable() {
   return QCoreApplication::applicationDirPath() + QStringLiteral("/Selvane.hlp");
 }
 
-QString ProjectHelpFile() {
-  return QFileInfo(QStringLiteral(__FILE__))
-      .absoluteDir()
-      .absoluteFilePath(QStringLiteral("../../data/Selvane.hlp"));
-}
+// From the build (__FILE__ may be relative to the build folder, as a
+// compiler cache makes it).
+QString ProjectHelpFile() { return QStringLiteral(SELVANE_HELP_FILE); }
 
 void WriteText(const QString& path, const QString& text) {
   QFile out(path);
