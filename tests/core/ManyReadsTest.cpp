@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "core/platform/Cp932.h"
@@ -56,16 +57,12 @@ void ExpectAsFileOps(const std::string& native, std::size_t headSize, const Ends
       headSize == 0 ? SystemFileOps().ReadTailAndStatus(cp932.c_str(), tail, length, status)
                     : SystemFileOps().ReadEnds(cp932.c_str(), tail, length, &status, head.data(),
                                                headSize, headRead);
+  const auto fields = [](const FileStatus& s) {
+    return std::tie(s.kind, s.device, s.inode, s.length, s.modified, s.link, s.nameDevice,
+                    s.nameInode, s.linkText);
+  };
   EXPECT_EQ(got.result.error, want.error);
-  EXPECT_EQ(got.status.kind, status.kind);
-  EXPECT_EQ(got.status.device, status.device);
-  EXPECT_EQ(got.status.inode, status.inode);
-  EXPECT_EQ(got.status.length, status.length);
-  EXPECT_EQ(got.status.modified, status.modified);
-  EXPECT_EQ(got.status.link, status.link);
-  EXPECT_EQ(got.status.nameDevice, status.nameDevice);
-  EXPECT_EQ(got.status.nameInode, status.nameInode);
-  EXPECT_EQ(got.status.linkText, status.linkText);
+  EXPECT_EQ(fields(got.status), fields(status));
   if (!want) return;
   EXPECT_EQ(got.length, length);
   head.resize(headRead);

@@ -20,9 +20,6 @@
 #ifndef RENAME_NOREPLACE
 #define RENAME_NOREPLACE 1
 #endif
-#ifndef RENAME_EXCHANGE
-#define RENAME_EXCHANGE 2
-#endif
 
 enum { kCap = 3, kCallers = 12, kFiles = 3, kSize = 200000 };
 static char work[] = "/tmp/selvane-slowfs-XXXXXX";
@@ -132,8 +129,7 @@ int main(int argc, char** argv) {
     char name[8] = {'f', (char)('0' + f), 0};
     Check(Same(mnt, name, data[f], kSize - f * 1000), "a file read through it has its bytes");
   }
-  // The flags reach the medium: NOREPLACE refuses a taken name, EXCHANGE
-  // swaps the two files (a plain rename would overwrite instead).
+  // The flag reaches the medium: a plain rename would overwrite instead.
   char from[128], to[128];
   Path(from, mnt, "old");
   Path(to, mnt, "new");
@@ -142,10 +138,6 @@ int main(int argc, char** argv) {
   Check(Same(src, "new", (const unsigned char*)"taken", 5) &&
             Same(src, "old", (const unsigned char*)"old", 3),
         "RENAME_NOREPLACE leaves both files as they were");
-  Check(syscall(SYS_renameat2, AT_FDCWD, from, AT_FDCWD, to, RENAME_EXCHANGE) == 0 &&
-            Same(src, "new", (const unsigned char*)"old", 3) &&
-            Same(src, "old", (const unsigned char*)"taken", 5),
-        "RENAME_EXCHANGE swaps the two files");
 
   pthread_t callers[kCallers];
   char names[kCallers][8];
@@ -163,18 +155,7 @@ int main(int argc, char** argv) {
   fprintf(stderr, "calls=%d peak=%d\n", calls, peak);
   Check(peak == kCap, "with 12 lookups waiting, it serves exactly its cap of 3 at once");
 
-  for (int f = 0; f < kFiles; ++f) {
-    char name[8] = {'f', (char)('0' + f), 0}, path[128];
-    Path(path, src, name);
-    unlink(path);
-  }
-  Path(from, src, "old");
-  Path(to, src, "new");
-  unlink(from);
-  unlink(to);
-  unlink(stats);
-  rmdir(src);
-  rmdir(mnt);
-  rmdir(work);
-  return failures ? 1 : 0;
+  char remove[160];
+  snprintf(remove, sizeof remove, "rm -rf '%s'", work);
+  return system(remove) != 0 || failures ? 1 : 0;
 }
