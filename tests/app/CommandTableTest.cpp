@@ -42,40 +42,31 @@ class CommandTableTest : public WindowTest {
   DemoTag tagged{"Love", "Kei", "Best", "2001", "", 13};
 };
 
+QList<QAction*> CommandsOf(const QMenu* menu) {
+  QList<QAction*> items = menu->actions();
+  items.removeIf([](const QAction* item) { return item->isSeparator(); });
+  return items;
+}
+
 TEST_F(CommandTableTest, EachCommandIsOneActionInItsButtonAndItsMenuItems) {
   std::set<QAction*> actions;
   for (const CommandEntry& entry : CommandEntries) {
     QAction* action = form->ActionFor(entry.command);
-    EXPECT_EQ(action->objectName(), QString::fromLatin1(entry.name));
     actions.insert(action);
-    QToolButton* button = form->ButtonFor(entry.command);
-    ASSERT_EQ(button != nullptr, entry.buttonLeft >= 0) << entry.name;
-    if (button != nullptr) {
+    if (QToolButton* button = form->ButtonFor(entry.command)) {
       EXPECT_EQ(button->defaultAction(), action) << entry.name;
-      EXPECT_EQ(button->x(), entry.buttonLeft) << entry.name;
     }
   }
   EXPECT_EQ(actions.size(), CommandCount) << "one action per command";
   // Every button and menu item of the window is one of them.
   for (const QToolButton* button : form->toolbar->findChildren<QToolButton*>())
     EXPECT_EQ(actions.count(button->defaultAction()), 1u) << button->objectName().toStdString();
-  std::vector<QMenu*> menus = {form->Commands().listContextMenu};
-  for (QAction* title : form->menuBar()->actions()) menus.push_back(title->menu());
-  for (const QMenu* menu : menus) {
-    for (QAction* item : menu->actions()) {
-      if (!item->isSeparator()) {
-        EXPECT_EQ(actions.count(item), 1u) << menu->objectName().toStdString();
-      }
-    }
+  for (QAction* title : form->menuBar()->actions()) {
+    for (QAction* item : CommandsOf(title->menu()))
+      EXPECT_EQ(actions.count(item), 1u) << title->menu()->objectName().toStdString();
   }
   // The context menu holds the list menu's commands, not copies of them.
-  EXPECT_EQ(form->Commands().listContextMenu->actions().size(),
-            form->Commands().listMenu->actions().size());
-  for (QAction* item : form->Commands().listMenu->actions()) {
-    if (!item->isSeparator()) {
-      EXPECT_TRUE(form->Commands().listContextMenu->actions().contains(item));
-    }
-  }
+  EXPECT_EQ(CommandsOf(form->Commands().listContextMenu), CommandsOf(form->Commands().listMenu));
 }
 
 TEST_F(CommandTableTest, EachCommandIsEnabledWhenItsRuleHolds) {
