@@ -14,7 +14,6 @@
 #include <vector>
 
 #include "core/tags/Id3v1Tag.h"
-#include "core/tags/TagWriter.h"
 
 namespace selvane {
 namespace {
