@@ -16,9 +16,9 @@
 #include "bench/BenchSupport.h"
 #include "core/UserPrompts.h"
 #include "core/filelist/EntryTable.h"
+#include "core/intake/EntryIntake.h"
 #include "core/platform/Cp932.h"
 #include "core/platform/FileOps.h"
-#include "core/rename/EntryIntake.h"
 #include "core/rename/NamingRule.h"
 #include "core/rename/RenameRun.h"
 

@@ -24,8 +24,8 @@
 #include "app/ListSelection.h"
 #include "app/Unit1.h"
 #include "core/filelist/EntryTable.h"
+#include "core/intake/EntryIntake.h"
 #include "core/platform/Cp932.h"
-#include "core/rename/EntryIntake.h"
 #include "tests/app/ScriptedDialogs.h"
 #include "tests/core/TempFolder.h"
 

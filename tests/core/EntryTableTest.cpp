@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "core/filelist/EntryTable.h"
+#include "core/intake/EntryIntake.h"
 #include "core/platform/Cp932.h"
-#include "core/rename/EntryIntake.h"
 #include "core/rename/NamingRule.h"
 #include "tests/core/RecordingPrompts.h"
 #include "tests/core/TempFolder.h"

@@ -23,7 +23,7 @@
 #include "core/filelist/EntryTable.h"
 #include "core/history/History.h"
 #include "core/history/Undo.h"
-#include "core/rename/EntryIntake.h"
+#include "core/intake/EntryIntake.h"
 #include "core/rename/RenameRun.h"
 #include "tests/core/FolderTrash.h"
 #include "tests/core/KilledRuns.h"
