@@ -189,6 +189,48 @@ bool HistoryStore::PutAside(std::string& aside) {
   return true;
 }
 
+namespace {
+
+// One row of StepColumns into `step`, checked against its batch.
+sql::Status ReadStep(const sql::Statement& query, const StoredBatch& batch, StoredStep& step) {
+  if (!ReadPath(query, StepColumn("path"), step.path) ||
+      !ReadPath(query, StepColumn("new_path"), step.newPath))
+    return Garbled("step path");
+  step.file = ReadIdentity(query, StepColumn("dev"));
+  ReadContent(query, StepColumn("modified"), step.file);
+  if (step.file.known && (step.path.empty() || step.newPath.empty())) return Garbled("step path");
+  step.target = ReadIdentity(query, StepColumn("target_dev"));
+  ReadContent(query, StepColumn("target_modified"), step.target);
+  step.hasOldTail = !query.IsNull(StepColumn("old_tail"));
+  step.oldTail = query.Blob(StepColumn("old_tail"));
+  step.newEnd = query.Blob(StepColumn("new_end"));
+  const bool tags = batch.kind != BatchKind::Rename;
+  if ((step.hasOldTail && step.oldTail.size() != TrailerSize) ||
+      (tags && (!step.file.known || step.newEnd.size() > TrailerSize ||
+                (batch.kind == BatchKind::TagUpdate && step.newEnd.size() != TrailerSize) ||
+                (batch.kind == BatchKind::TagRemoval && !step.hasOldTail))))
+    return Garbled("step tails");
+  step.outcomeKnown = !query.IsNull(StepColumn("outcome"));
+  const std::int64_t outcome = step.outcomeKnown ? query.Integer(StepColumn("outcome")) : 0;
+  const std::int64_t replaced = query.IntegerOr(StepColumn("replaced"), 0);
+  if (outcome < 0 || outcome > 2 || replaced < 0 || replaced > 2) return Garbled("outcome");
+  // A finished batch writes only the rows that changed something.
+  step.outcomeKnown = step.outcomeKnown || batch.finished;
+  step.outcome = static_cast<RowOutcome>(outcome);
+  if (!ReadPath(query, StepColumn("place"), step.place)) return Garbled("place");
+  step.placed = ReadIdentity(query, StepColumn("placed_dev"), false);
+  step.placed.length = query.IntegerOr(StepColumn("placed_length"), step.file.length);
+  ReadContent(query, StepColumn("placed_modified"), step.placed);
+  step.replaced = static_cast<ReplacedFate>(replaced);
+  step.replacedPath = query.Blob(StepColumn("replaced_path"));
+  step.replacedFile = ReadIdentity(query, StepColumn("replaced_dev"));
+  ReadContent(query, StepColumn("replaced_modified"), step.replacedFile);
+  step.undone = query.IntegerOr(StepColumn("undone"), 0) != 0;
+  return {};
+}
+
+}  // namespace
+
 sql::Status HistoryStore::LoadBatch(std::int64_t id, StoredBatch& batch) {
   batch = StoredBatch{};
   batch.id = id;
@@ -212,8 +254,7 @@ sql::Status HistoryStore::LoadBatch(std::int64_t id, StoredBatch& batch) {
   batch.volume.label = query.Blob(BatchColumn("vol_label"));
   batch.volume.mountPoint = query.Blob(BatchColumn("vol_mount"));
   batch.volume.device = static_cast<std::uint64_t>(query.IntegerOr(BatchColumn("vol_dev"), 0));
-  batch.volume.keepsInodes =
-      query.IsNull(BatchColumn("vol_keeps")) || query.Integer(BatchColumn("vol_keeps")) != 0;
+  batch.volume.keepsInodes = query.IntegerOr(BatchColumn("vol_keeps"), 1) != 0;
 
   const std::string sql =
       std::string("SELECT ") + StepColumns + " FROM step WHERE batch=?1 ORDER BY seq";
@@ -224,39 +265,7 @@ sql::Status HistoryStore::LoadBatch(std::int64_t id, StoredBatch& batch) {
     if (!row) break;
     StoredStep step;
     step.seq = batch.steps.size();
-    if (!ReadPath(query, StepColumn("path"), step.path) ||
-        !ReadPath(query, StepColumn("new_path"), step.newPath))
-      return Garbled("step path");
-    step.file = ReadIdentity(query, StepColumn("dev"));
-    ReadContent(query, StepColumn("modified"), step.file);
-    if (step.file.known && (step.path.empty() || step.newPath.empty())) return Garbled("step path");
-    step.target = ReadIdentity(query, StepColumn("target_dev"));
-    ReadContent(query, StepColumn("target_modified"), step.target);
-    step.hasOldTail = !query.IsNull(StepColumn("old_tail"));
-    step.oldTail = query.Blob(StepColumn("old_tail"));
-    step.newEnd = query.Blob(StepColumn("new_end"));
-    const bool tags = batch.kind != BatchKind::Rename;
-    if ((step.hasOldTail && step.oldTail.size() != TrailerSize) ||
-        (tags && (!step.file.known || step.newEnd.size() > TrailerSize ||
-                  (batch.kind == BatchKind::TagUpdate && step.newEnd.size() != TrailerSize) ||
-                  (batch.kind == BatchKind::TagRemoval && !step.hasOldTail))))
-      return Garbled("step tails");
-    step.outcomeKnown = !query.IsNull(StepColumn("outcome"));
-    const std::int64_t outcome = step.outcomeKnown ? query.Integer(StepColumn("outcome")) : 0;
-    const std::int64_t replaced = query.IntegerOr(StepColumn("replaced"), 0);
-    if (outcome < 0 || outcome > 2 || replaced < 0 || replaced > 2) return Garbled("outcome");
-    // A finished batch writes only the rows that changed something.
-    step.outcomeKnown = step.outcomeKnown || batch.finished;
-    step.outcome = static_cast<RowOutcome>(outcome);
-    if (!ReadPath(query, StepColumn("place"), step.place)) return Garbled("place");
-    step.placed = ReadIdentity(query, StepColumn("placed_dev"), false);
-    step.placed.length = query.IntegerOr(StepColumn("placed_length"), step.file.length);
-    ReadContent(query, StepColumn("placed_modified"), step.placed);
-    step.replaced = static_cast<ReplacedFate>(replaced);
-    step.replacedPath = query.Blob(StepColumn("replaced_path"));
-    step.replacedFile = ReadIdentity(query, StepColumn("replaced_dev"));
-    ReadContent(query, StepColumn("replaced_modified"), step.replacedFile);
-    step.undone = !query.IsNull(StepColumn("undone")) && query.Integer(StepColumn("undone")) != 0;
+    if (sql::Status s = ReadStep(query, batch, step); !s) return s;
     if (step.undone) ++batch.undoneSteps;
     batch.steps.push_back(std::move(step));
   }

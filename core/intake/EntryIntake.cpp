@@ -222,7 +222,7 @@ void AddBatch::Finish() {
     if (shown < names.size()) text += "    ほか " + std::to_string(names.size() - shown) + " 件\n";
   }
   text.pop_back();
-  ui_.RefuseUtf8(text, "Selvane");
+  ui_.Refuse(Cp932Showing(text), "Selvane");
   tooLong_.clear();
   unconvertible_.clear();
 }

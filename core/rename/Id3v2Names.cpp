@@ -128,8 +128,9 @@ bool NamedFromId3v2(const Id3v2Note& note) {
 
 std::string Id3v2NoteText(const Id3v2Note& note) {
   if (note.unread)
-    return "ID3v1 タグはありませんが ID3v2 タグがあります。"
-           "命名規則メニューの「ID3v2 で補う」をオンにすると、その値で名前を付けます";
+    return Cp932(
+        "ID3v1 タグはありませんが ID3v2 タグがあります。"
+        "命名規則メニューの「ID3v2 で補う」をオンにすると、その値で名前を付けます");
   if (!NamedFromId3v2(note)) return {};
   std::string text;
   for (std::size_t i = 0; i < NameFieldCount; ++i) {
@@ -137,7 +138,7 @@ std::string Id3v2NoteText(const Id3v2Note& note) {
     if (!text.empty()) text += "\n";
     text += FieldLine(note, i);
   }
-  return text;
+  return Cp932Showing(text);
 }
 
 bool NeedsMissingCharacter(const FileEntry& entry) {

@@ -41,8 +41,8 @@ void NoteUsedFields(Id3v2Note& note, bool title, bool artist, bool album);
 // A value of the name came from ID3v2.
 bool NamedFromId3v2(const Id3v2Note& note);
 // The lines telling where the name's values came from, or that the ID3v2
-// tag would name the file; empty when ID3v2 played no part. UTF-8, not
-// CP932: it may show a character that CP932 lacks.
+// tag would name the file; empty when ID3v2 played no part. A character
+// that CP932 lacks is marked as Cp932Showing does.
 std::string Id3v2NoteText(const Id3v2Note& note);
 
 // The new name needs a character of an ID3v2 value that CP932 lacks (the

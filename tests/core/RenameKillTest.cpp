@@ -39,7 +39,6 @@ class SayYes : public UserPrompts {
  public:
   void SetStatus(std::string_view) override {}
   void Refuse(std::string_view, std::string_view) override {}
-  void RefuseUtf8(std::string_view, std::string_view) override {}
   bool Ask(std::string_view, std::string_view) override { return true; }
   void ShowError(std::string_view) override {}
 };
