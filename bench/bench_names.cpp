@@ -40,7 +40,6 @@ class QuietPrompts final : public selvane::UserPrompts {
  public:
   void SetStatus(std::string_view) override {}
   void Refuse(std::string_view, std::string_view) override {}
-  void RefuseUtf8(std::string_view, std::string_view) override {}
   bool Ask(std::string_view, std::string_view) override { return false; }
   void ShowError(std::string_view) override {}
 };

@@ -271,13 +271,16 @@ sql::Status HistoryStore::LoadBatch(std::int64_t id, StoredBatch& batch) {
   }
   if (batch.steps.empty() || (batch.kind != BatchKind::Rename && batch.steps.size() != 1))
     return Garbled("steps");
-  if (sql::Status s = query.Prepare(db_, "SELECT path, made FROM placeholder WHERE batch=?1"); !s)
-    return s;
+  static constexpr const char* placeholder = "path, made";
+  const std::string placeholderSql =
+      std::string("SELECT ") + placeholder + " FROM placeholder WHERE batch=?1";
+  if (sql::Status s = query.Prepare(db_, placeholderSql.c_str()); !s) return s;
   query.Bind(1, id);
   for (;;) {
     if (sql::Status s = query.Step(row); !s) return s;
     if (!row) break;
-    batch.placeholders.push_back({std::string(query.Blob(0)), query.Integer(1)});
+    batch.placeholders.push_back({std::string(query.Blob(ColumnOf(placeholder, "path"))),
+                                  query.Integer(ColumnOf(placeholder, "made"))});
   }
   return {};
 }
