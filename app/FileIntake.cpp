@@ -9,7 +9,7 @@
 
 #include "app/ListRows.h"
 #include "app/ListSelection.h"
-#include "app/Unit1.h"
+#include "app/MainWindow.h"
 #include "core/platform/Cp932.h"
 #include "core/platform/FileOps.h"
 #include "core/platform/FolderListing.h"
@@ -84,7 +84,7 @@ bool AddNative(selvane::AddBatch& batch, const std::string& native, const std::s
 
 }  // namespace
 
-FileIntake::FileIntake(TForm1& form)
+FileIntake::FileIntake(MainWindow& form)
     : form_(form),
       startPrompts_(form, form.DialogsInUse(), form.Status(),
                     [&form](std::function<void()> box) { form.ShowWhenOnScreen(std::move(box)); }) {
@@ -108,9 +108,9 @@ void FileIntake::AddTheRest() {
   if (startBatch_ == nullptr) return;
   if (!pending_.empty()) {
     const std::vector<std::string> rest = std::exchange(pending_, {});
-    ListBox* const lists[] = {form_.ListBox1, form_.ListBox2};
-    const int remembered = ItemIndex(form_.ListBox1);
-    const int top = form_.ListBox1->verticalScrollBar()->value();
+    ListBox* const lists[] = {form_.beforeList, form_.afterList};
+    const int remembered = ItemIndex(form_.beforeList);
+    const int top = form_.beforeList->verticalScrollBar()->value();
     const bool counting =
         form_.table.entryCount + static_cast<int>(rest.size()) > selvane::ProgressFrom;
     const std::string rule = form_.NamingRule();

@@ -12,18 +12,18 @@
 #include "core/platform/FolderListing.h"
 #include "core/platform/ReadAhead.h"
 
-class TForm1;
+class MainWindow;
 
 class FileIntake {
  public:
-  explicit FileIntake(TForm1& form);
+  explicit FileIntake(MainWindow& form);
   ~FileIntake();
 
   // The command line's files: as many as `firstScreenRows` are listed now,
   // the others by AddTheRest, right after the first paint, so that a start
-  // with 20,000 files comes up as fast as one with twenty. Each names a
-  // file as the system's find-first service would find it (wildcards, any
-  // letter case); a name that names nothing is passed over.
+  // with 20,000 files comes up as fast as one with twenty. Each names the
+  // files in its folder that match it ("*" and "?" as wildcards over
+  // characters, any letter case); a name that matches nothing is passed over.
   void StartWith(std::vector<std::string> native, std::size_t firstScreenRows);
   // Lists what the start left over and tells, once, what it refused.
   void AddTheRest();
@@ -43,7 +43,7 @@ class FileIntake {
   void AddArgument(const std::string& native, const std::string& rule,
                    selvane::ListedFolders* folders = nullptr);
 
-  TForm1& form_;
+  MainWindow& form_;
   // The start's refusals wait until the window is on screen.
   WindowPrompts startPrompts_;
   std::unique_ptr<selvane::AddBatch> startBatch_;  // the command line's, until all are in

@@ -221,19 +221,19 @@ using GlyphPainter = void (*)(QPainter&);
 
 GlyphPainter PainterFor(const QString& buttonName) {
   static const QHash<QString, GlyphPainter> painters = {
-      {QStringLiteral("SpeedButton2"), DrawOpen},
-      {QStringLiteral("SpeedButton3"), DrawRename},
-      {QStringLiteral("SpeedButton6"), DrawTagUpdate},
-      {QStringLiteral("SpeedButton4"), DrawTagDelete},
-      {QStringLiteral("SpeedButton5"), DrawItemUp},
-      {QStringLiteral("SpeedButton9"), DrawItemDown},
-      {QStringLiteral("SpeedButton1"), DrawSort},
-      {QStringLiteral("SpeedButton10"), DrawDeleteItem},
-      {QStringLiteral("SpeedButton11"), DrawClearList},
-      {QStringLiteral("SpeedButton13"), DrawContents},
-      {QStringLiteral("SpeedButton14"), DrawAbout},
-      {QStringLiteral("SpeedButton7"), DrawFullPath},
-      {QStringLiteral("SpeedButton8"), DrawTopmost},
+      {QStringLiteral("openButton"), DrawOpen},
+      {QStringLiteral("renameButton"), DrawRename},
+      {QStringLiteral("updateTagButton"), DrawTagUpdate},
+      {QStringLiteral("removeTagButton"), DrawTagDelete},
+      {QStringLiteral("moveUpButton"), DrawItemUp},
+      {QStringLiteral("moveDownButton"), DrawItemDown},
+      {QStringLiteral("sortButton"), DrawSort},
+      {QStringLiteral("deleteRowButton"), DrawDeleteItem},
+      {QStringLiteral("clearListButton"), DrawClearList},
+      {QStringLiteral("helpButton"), DrawContents},
+      {QStringLiteral("aboutButton"), DrawAbout},
+      {QStringLiteral("fullPathButton"), DrawFullPath},
+      {QStringLiteral("topmostButton"), DrawTopmost},
   };
   return painters.value(buttonName, nullptr);
 }

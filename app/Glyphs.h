@@ -5,7 +5,7 @@
 #include <QImage>
 #include <QString>
 
-// Glyph for a toolbar button by its designed name ("SpeedButton2", ...).
+// Glyph for a toolbar button by its object name ("openButton", ...).
 // Null icon for the two caption buttons.
 QIcon ToolbarGlyph(const QString& buttonName);
 // The program's icon for its windows (drawn when first shown, once).
@@ -13,7 +13,7 @@ QIcon ApplicationIcon();
 // The program's icon drawn at any size (the installed hicolor icons).
 QImage ApplicationIconImage(int size);
 
-// The mark in front of a row of ListBox2, telling how the rename run will
+// The mark in front of a row of afterList, telling how the rename run will
 // treat that row; the item's RowMarkRole holds the kind.
 // Id3v2RowMark: the name took a value from the ID3v2 tag; Id3v2HintRowMark:
 // it would, with "ID3v2 で補う" on.

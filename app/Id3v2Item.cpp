@@ -5,7 +5,7 @@
 #include <QAction>
 
 #include "app/Cp932Text.h"
-#include "app/Unit1.h"
+#include "app/MainWindow.h"
 #include "core/rename/Id3v2Names.h"
 
 RowMarkKind Id3v2MarkOf(const selvane::Id3v2Note* note) {
@@ -23,12 +23,12 @@ QVariant WithId3v2Note(const QString& reason, const selvane::Id3v2Note* note) {
 }
 
 // Switching the item names every file anew, as a preset does.
-void TForm1::Id3v21Click() {
-  SetId3v2Item(Id3v21->isChecked());
-  Edit1Exit();
+void MainWindow::ToggleId3v2() {
+  SetId3v2Item(ActionFor(Command::Id3v2)->isChecked());
+  RefreshNames();
 }
 
-void TForm1::SetId3v2Item(bool on) {
-  Id3v21->setChecked(on);
+void MainWindow::SetId3v2Item(bool on) {
+  ActionFor(Command::Id3v2)->setChecked(on);
   table.tagSources = on ? selvane::TagSources::WithId3v2 : selvane::TagSources::Id3v1;
 }

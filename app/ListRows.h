@@ -40,7 +40,7 @@ class EntryListModel : public QAbstractListModel {
 // Rows as high as the lists' 12-pixel font (ascent and descent), so that
 // the baseline lies at the font's ascent and nothing below it, such as the
 // underscore, is cut off; every row as wide as the widest line, so that no
-// name is cut short and the scroll bar reaches its end. ListBox2's rows
+// name is cut short and the scroll bar reaches its end. afterList's rows
 // keep a narrow gutter in front for the mark that tells how the rename run
 // will treat them.
 class ListRows : public QStyledItemDelegate {
@@ -60,7 +60,7 @@ class ListRows : public QStyledItemDelegate {
   int mark_ = 0;               // of the mark of a byte that is no Shift-JIS
 };
 
-// A list box as the designed one behaves: one row is selected at a time,
+// A list box of one selected row at a time,
 // and a click outside the rows, or a Ctrl+click on the selected row, leaves
 // that selection as it is.
 class ListBox : public QListView {
@@ -70,6 +70,9 @@ class ListBox : public QListView {
   int count() const { return model_->rowCount(); }
   // Rebuilds the rows from the table and measures them for the row width.
   void Fill(bool fullPath, std::vector<selvane::RowOutlook> outlook = {});
+  // Lays the rows out now rather than when the event loop next runs: a
+  // command's modal box paints the list before that.
+  void LayOutNow() { executeDelayedItemsLayout(); }
 
  protected:
   QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,

@@ -111,6 +111,10 @@ void StatusLine::FollowPointer(QWidget* widget) {
 // pointer gives the hint again, whether the item was chosen with the mouse
 // or the keyboard (the pointer may not have moved at all).
 void StatusLine::FollowPointerWhenIdle() {
+  // Left or Right from the keyboard closed one menu of the bar and opened
+  // the next: its highlighted item gives the hint, not the resting pointer.
+  // Its own closing looks again.
+  if (qobject_cast<QMenu*>(QApplication::activePopupWidget()) != nullptr) return;
   if (QApplication::activeModalWidget() != nullptr) {
     QTimer::singleShot(kModalRetryMs, this, [this] { FollowPointerWhenIdle(); });
     return;
@@ -121,7 +125,11 @@ void StatusLine::FollowPointerWhenIdle() {
 }
 
 void StatusLine::FollowMenu(QMenu* menu) {
-  connect(menu, &QMenu::hovered, this, [this](QAction* item) { SetCurrentHint(LongHintOf(item)); });
+  // A menu passes on the hover of its actions from anywhere, a toolbar
+  // button's included: only its own highlighted item counts.
+  connect(menu, &QMenu::hovered, this, [this, menu](QAction* item) {
+    if (menu->isVisible()) SetCurrentHint(LongHintOf(item));
+  });
   connect(menu, &QMenu::aboutToHide, this, [this] {
     SetCurrentHint(QString());
     // After the event that closed the menu, which runs the chosen command.

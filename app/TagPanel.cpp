@@ -8,10 +8,6 @@
 #include "app/Cp932Text.h"
 #include "core/tags/GenreList.h"
 
-TagPanel::TagPanel(QGroupBox* group, const std::array<Field, TagFieldCount>& fields,
-                   QComboBox* genre)
-    : group_(group), fields_(fields), genre_(genre) {}
-
 void TagPanel::ShowText(TagField field, const char* bytes) {
   shown_[static_cast<std::size_t>(field)] = bytes;
   At(field).edit->setText(ToQt(bytes));
@@ -19,16 +15,16 @@ void TagPanel::ShowText(TagField field, const char* bytes) {
 
 void TagPanel::Show(const selvane::FileEntry* entry) {
   const bool tagged = entry != nullptr && entry->hasTag == 1;
-  group_->setTitle(entry == nullptr ? QStringLiteral("ﾀｸﾞ情報")
-                   : tagged         ? QStringLiteral("ﾀｸﾞ情報－あり")
-                                    : QStringLiteral("ﾀｸﾞ情報－なし"));
+  tagGroup->setTitle(entry == nullptr ? QStringLiteral("ﾀｸﾞ情報")
+                     : tagged         ? QStringLiteral("ﾀｸﾞ情報－あり")
+                                      : QStringLiteral("ﾀｸﾞ情報－なし"));
   const auto text = [tagged](const char* bytes) { return tagged ? bytes : ""; };
   ShowText(TagField::Title, text(entry != nullptr ? entry->title : ""));
   ShowText(TagField::Artist, text(entry != nullptr ? entry->artist : ""));
   ShowText(TagField::Album, text(entry != nullptr ? entry->album : ""));
   ShowText(TagField::Comment, text(entry != nullptr ? entry->comment : ""));
   ShowText(TagField::Year, text(entry != nullptr ? entry->year : ""));
-  genre_->setCurrentIndex(tagged ? selvane::GenreItemForByte(entry->genre[0]) : -1);
+  genreBox->setCurrentIndex(tagged ? selvane::GenreItemForByte(entry->genre[0]) : -1);
 }
 
 std::optional<TagField> TagPanel::Read(Texts& texts) const {
@@ -40,7 +36,7 @@ std::optional<TagField> TagPanel::Read(Texts& texts) const {
       return static_cast<TagField>(i);
     }
   }
-  texts.genreItem = genre_->currentIndex();
+  texts.genreItem = genreBox->currentIndex();
   return std::nullopt;
 }
 

@@ -14,6 +14,7 @@ class QComboBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
+class QWidget;
 
 // The fields in the order the panel shows them, top to bottom, left panel
 // first; every table over the fields follows it.
@@ -22,11 +23,15 @@ using selvane::TagFieldCount;
 
 class TagPanel {
  public:
-  struct Field {
-    QLabel* label;
-    QLineEdit* edit;
-  };
-  TagPanel(QGroupBox* group, const std::array<Field, TagFieldCount>& fields, QComboBox* genre);
+  // Makes the panel's group box in `parent`: the title, artist and album on
+  // the left half, the comment, genre and year on the right.
+  explicit TagPanel(QWidget* parent);
+
+  // Lays the halves out in the group: the left one keeps its width.
+  void Dock();
+  void SetLeftWidth(int width);
+  // Every field as wide as its half allows.
+  void StretchFields();
 
   // Shows the entry's tag (none: empty fields and the caption without
   // "あり"/"なし").
@@ -44,13 +49,22 @@ class TagPanel {
   [[nodiscard]] std::optional<TagField> Read(Texts& texts) const;
   QString Caption(TagField field) const;
 
+  QGroupBox* tagGroup = nullptr;
+  QWidget *leftHalf = nullptr, *rightHalf = nullptr;
+  QLineEdit *titleBox = nullptr, *artistBox = nullptr, *albumBox = nullptr, *commentBox = nullptr,
+            *yearBox = nullptr;
+  QComboBox* genreBox = nullptr;
+
  private:
+  struct Field {
+    QLabel* label;
+    QLineEdit* edit;
+  };
+
   const Field& At(TagField field) const { return fields_[static_cast<std::size_t>(field)]; }
   void ShowText(TagField field, const char* bytes);
 
-  QGroupBox* group_;
-  std::array<Field, TagFieldCount> fields_;
-  QComboBox* genre_;
+  std::array<Field, TagFieldCount> fields_{};
   // What each field was last filled with: a field the user has not changed
   // writes these bytes back as they were, also when they are not Shift-JIS.
   std::array<std::string, TagFieldCount> shown_;

@@ -12,7 +12,7 @@
 #include "app/AppLook.h"
 #include "app/Dialogs.h"
 #include "app/Glyphs.h"
-#include "app/Unit1.h"
+#include "app/MainWindow.h"
 #include "core/intake/EntryIntake.h"
 #include "core/platform/InstanceLock.h"
 
@@ -77,7 +77,7 @@ int main(int argc, char* argv[]) {
   try {
     // The arguments go in as the system gave them: a name need not be
     // valid text to name a file.
-    TForm1 form(std::vector<std::string>(argv + 1, argv + argc), dialogs);
+    MainWindow form(std::vector<std::string>(argv + 1, argv + argc), dialogs);
     form.UseReadAhead(std::move(readAhead));
     form.show();
     QApplication::exec();

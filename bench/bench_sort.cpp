@@ -16,7 +16,7 @@
 
 #include "app/ListRows.h"
 #include "app/ListSelection.h"
-#include "app/Unit1.h"
+#include "app/MainWindow.h"
 #include "bench/BenchSupport.h"
 #include "bench/WindowBench.h"
 #include "core/filelist/EntryTable.h"
@@ -86,7 +86,7 @@ void BM_SortCommandWithRefresh(benchmark::State& state) {
     return;
   }
   bench::SilentDialogs dialogs;
-  TForm1 form({}, dialogs);
+  MainWindow form({}, dialogs);
   form.show();
   for (int i = 0; i < Count; ++i)
     (void)selvane::AddEntry(form.table, ReversedPath(folder.path(), i).c_str(), form.NamingRule(),
@@ -95,8 +95,8 @@ void BM_SortCommandWithRefresh(benchmark::State& state) {
   form.RefreshLists();
   QApplication::processEvents();
   for (auto _ : state) {
-    SetItemIndex(form.ListBox1, 0);
-    state.SetIterationTime(Seconds([&] { form.S2Click(); }));
+    SetItemIndex(form.beforeList, 0);
+    state.SetIterationTime(Seconds([&] { form.SortAll(); }));
     if (std::strcmp(form.table[0].path, form.table[Count - 1].path) >= 0)
       state.SkipWithError("not sorted");
     // Paint outside the timing, then list the files in reverse order again.

@@ -1,4 +1,4 @@
-// One whole new-name refresh of the window (Edit1Exit) with 1024 listed
+// One whole new-name refresh of the window (RefreshNames) with 1024 listed
 // files: every trailer read again, every name expanded, both lists rebuilt,
 // the selection restored, the rows of the "after" list marked and the tag
 // panel shown. Beside it, in the same
@@ -19,7 +19,7 @@
 
 #include "app/ListRows.h"
 #include "app/ListSelection.h"
-#include "app/Unit1.h"
+#include "app/MainWindow.h"
 #include "bench/BenchSupport.h"
 #include "bench/WindowBench.h"
 #include "core/filelist/EntryTable.h"
@@ -114,14 +114,14 @@ struct Result {
 };
 Result result;
 
-void BM_Edit1Exit(benchmark::State& state) {
+void BM_RefreshNames(benchmark::State& state) {
   const TaggedFolder folder;
   if (folder.files().size() != Count) {
     state.SkipWithError("cannot write the files");
     return;
   }
   bench::SilentDialogs dialogs;
-  TForm1 form({}, dialogs);
+  MainWindow form({}, dialogs);
   CountingOps counting;
   form.fileOps = &counting;
   form.show();
@@ -132,12 +132,12 @@ void BM_Edit1Exit(benchmark::State& state) {
     return;
   }
   form.RefreshLists();
-  SetItemIndex(form.ListBox1, Count / 2);
-  SetItemIndex(form.ListBox2, Count / 2);
+  SetItemIndex(form.beforeList, Count / 2);
+  SetItemIndex(form.afterList, Count / 2);
   QStringList before, after;
   for (int i = 0; i < Count; ++i) {
-    before << form.ListBox1->Rows().Line(i);
-    after << form.ListBox2->Rows().Line(i);
+    before << form.beforeList->Rows().Line(i);
+    after << form.afterList->Rows().Line(i);
   }
   PlainLists plain;
   QApplication::processEvents();
@@ -151,9 +151,9 @@ void BM_Edit1Exit(benchmark::State& state) {
       lists.push_back(Seconds([&] { FillListsFloor(plain, before, after); }));
     };
     if (floorsFirst) floors();
-    work.push_back(Seconds([&] { form.Edit1Exit(); }));
-    if (form.SelectedIndex() != Count / 2 || ItemIndex(form.ListBox2) != Count / 2 ||
-        form.ListBox2->count() != Count)
+    work.push_back(Seconds([&] { form.RefreshNames(); }));
+    if (form.SelectedIndex() != Count / 2 || ItemIndex(form.afterList) != Count / 2 ||
+        form.afterList->count() != Count)
       state.SkipWithError("selection or lists not restored");
     if (!floorsFirst) floors();
     floorsFirst = !floorsFirst;
@@ -167,13 +167,13 @@ void BM_Edit1Exit(benchmark::State& state) {
   state.counters["lists_floor_ms"] = result.listsMs;
 }
 
-BENCHMARK(BM_Edit1Exit)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(60);
+BENCHMARK(BM_RefreshNames)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(60);
 
 void PrintResult() {
   if (result.readMs <= 0 || result.listsMs <= 0) return;
   const double floor = result.readMs + result.listsMs;
   std::printf(
-      "\nEdit1Exit, 1024 entries  median %7.3f ms  (target < %.0f ms: %s)\n"
+      "\nRefreshNames, 1024 entries  median %7.3f ms  (target < %.0f ms: %s)\n"
       "  floor: trailer reads   %7.3f ms  ratio %5.2f\n"
       "  floor: list rebuild    %7.3f ms  ratio %5.2f\n"
       "  floor: both together   %7.3f ms  ratio %5.2f\n"

@@ -10,7 +10,7 @@ packages=(
   xvfb xauth xdotool x11-utils imagemagick openbox
   fonts-ipafont-gothic desktop-file-utils appstream man-db
   clang libclang-rt-14-dev clang-tidy
-  libblkid-dev exfat-fuse exfatprogs ntfs-3g trash-cli
+  libblkid-dev exfat-fuse exfatprogs ntfs-3g trash-cli fuse3 libfuse3-dev liburing-dev
   libtag1-dev zlib1g-dev python3-mutagen eyed3
 )
 

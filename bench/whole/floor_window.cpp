@@ -1,5 +1,5 @@
 // The least a Qt 6 Widgets program shows: a main window with a title and one
-// menu, at Selvane's designed size, on Qt's default font. It takes the same
+// menu, at Selvane's start size, on Qt's default font. It takes the same
 // arguments as Selvane and ignores them.
 #include <QApplication>
 #include <QMainWindow>

@@ -37,7 +37,7 @@
 
 namespace {
 
-// Selvane's own designed sizes.
+// Selvane's own sizes.
 using namespace window_layout;
 
 struct Button {
@@ -49,21 +49,21 @@ struct Button {
 };
 
 const std::array<Button, 15> kToolbar = {{
-    {"SpeedButton2", 8, "開く", nullptr, false},
-    {"SpeedButton3", 32, "ﾘﾈｰﾑ実行", nullptr, false},
-    {"SpeedButton6", 62, "ﾀｸﾞ情報更新", nullptr, false},
-    {"SpeedButton4", 86, "ﾀｸﾞ情報削除", nullptr, false},
-    {"SpeedButton12", 110, "ﾀｸﾞ情報ｺﾋﾟｰ", "複", false},
-    {"SpeedButton15", 136, "ﾀｸﾞ情報貼り付け", "貼", false},
-    {"SpeedButton5", 164, "ｱｲﾃﾑを上に", nullptr, false},
-    {"SpeedButton9", 188, "ｱｲﾃﾑを下に", nullptr, false},
-    {"SpeedButton1", 212, "ｱｲﾃﾑｿｰﾄ", nullptr, false},
-    {"SpeedButton10", 236, "選択ｱｲﾃﾑを削除", nullptr, false},
-    {"SpeedButton11", 260, "ﾘｽﾄｸﾘｱ", nullptr, false},
-    {"SpeedButton13", 290, "目次", nullptr, false},
-    {"SpeedButton14", 314, "バージョン情報", nullptr, false},
-    {"SpeedButton7", 350, "ﾌﾙﾊﾟｽ表示切替", nullptr, true},
-    {"SpeedButton8", 374, "最前面表示切替", nullptr, true},
+    {"openButton", 8, "開く", nullptr, false},
+    {"renameButton", 32, "ﾘﾈｰﾑ実行", nullptr, false},
+    {"updateTagButton", 62, "ﾀｸﾞ情報更新", nullptr, false},
+    {"removeTagButton", 86, "ﾀｸﾞ情報削除", nullptr, false},
+    {"copyTagButton", 110, "ﾀｸﾞ情報ｺﾋﾟｰ", "複", false},
+    {"pasteTagButton", 136, "ﾀｸﾞ情報貼り付け", "貼", false},
+    {"moveUpButton", 164, "ｱｲﾃﾑを上に", nullptr, false},
+    {"moveDownButton", 188, "ｱｲﾃﾑを下に", nullptr, false},
+    {"sortButton", 212, "ｱｲﾃﾑｿｰﾄ", nullptr, false},
+    {"deleteRowButton", 236, "選択ｱｲﾃﾑを削除", nullptr, false},
+    {"clearListButton", 260, "ﾘｽﾄｸﾘｱ", nullptr, false},
+    {"helpButton", 290, "目次", nullptr, false},
+    {"aboutButton", 314, "バージョン情報", nullptr, false},
+    {"fullPathButton", 350, "ﾌﾙﾊﾟｽ表示切替", nullptr, true},
+    {"topmostButton", 374, "最前面表示切替", nullptr, true},
 }};
 
 QLineEdit* AddRow(QWidget* panel, const QString& label, int top) {
@@ -124,12 +124,12 @@ class Client : public QWidget {
       // or with an empty list.
       const QString name = button->objectName();
       const bool always =
-          name == QLatin1String("SpeedButton2") || name == QLatin1String("SpeedButton13") ||
-          name == QLatin1String("SpeedButton14") || name == QLatin1String("SpeedButton7") ||
-          name == QLatin1String("SpeedButton8");
-      const bool never = name == QLatin1String("SpeedButton15") ||
-                         name == QLatin1String("SpeedButton5") ||
-                         (name == QLatin1String("SpeedButton9") && names.size() < 2);
+          name == QLatin1String("openButton") || name == QLatin1String("helpButton") ||
+          name == QLatin1String("aboutButton") || name == QLatin1String("fullPathButton") ||
+          name == QLatin1String("topmostButton");
+      const bool never = name == QLatin1String("pasteTagButton") ||
+                         name == QLatin1String("moveUpButton") ||
+                         (name == QLatin1String("moveDownButton") && names.size() < 2);
       button->setEnabled(always || (listed && !never));
     }
 
@@ -173,9 +173,9 @@ class Client : public QWidget {
     QWidget::resizeEvent(event);
     const int w = width();
     const int half = window()->width() / 2;
-    bar_->setGeometry(0, 0, w, SpeedBarHeight);
-    tags_->setGeometry(0, SpeedBarHeight, w, TagGroupHeight);
-    const int listsTop = SpeedBarHeight + TagGroupHeight;
+    bar_->setGeometry(0, 0, w, ToolbarHeight);
+    tags_->setGeometry(0, ToolbarHeight, w, TagGroupHeight);
+    const int listsTop = ToolbarHeight + TagGroupHeight;
     const int ruleTop = std::max(listsTop, height() - RuleGroupHeight);
     rules_->setGeometry(0, ruleTop, w, RuleGroupHeight);
     splitter_->setGeometry(0, listsTop, w, ruleTop - listsTop);
@@ -252,9 +252,9 @@ int main(int argc, char* argv[]) {
   window.statusBar()->addWidget(new QLabel(window.statusBar()), 1);
   window.setMinimumSize(MinimumSize);
   window.setMaximumSize(MaximumSize);
-  window.resize(DesignedSize);
+  window.resize(StartSize);
   if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-    const QSize room = screen->geometry().size() - DesignedSize;
+    const QSize room = screen->geometry().size() - StartSize;
     window.move(std::max(0, room.width() / 2), std::max(0, room.height() / 2));
   }
   window.show();

@@ -4,6 +4,7 @@
 #
 # Usage: bench/whole/run_whole.sh [SELVANE] [--rounds N] [--files N[,N...]]
 #                                 [--layout PATH] [--kid3-upto N] [--keep] [--nice N]
+#                                 [--slow-us N] [--before PATH] [--jobs LIST]
 #   SELVANE   the program to measure (default: build/app/selvane of this tree)
 #   --rounds  measured rounds (default 7; a warm-up round comes first)
 #   --files   files in the folder, one count or several side by side
@@ -16,6 +17,13 @@
 #   --keep    keep the work folder (logs, tools, results) and say where
 #   --nice N  niceness of Xvfb and every measured program (default -10 as root,
 #             so that other work on the machine disturbs the figures less)
+#   --slow-us N  on a slow medium: every folder is served through slowfs
+#             (tools/slowfs, FUSE, as root), each call held N microseconds, as
+#             on a share; measures start, refresh and rename against the
+#             floors that read with 64 requests in flight (wide_floor.c)
+#   --before PATH  also measures PATH (an earlier build) alternating with
+#             SELVANE on the same folders, and compares the two
+#   --jobs LIST  only these jobs (comma-separated; see "jobs=" below)
 #
 # Installs what is missing (Debian packages), builds its helpers with cc and
 # g++ into a temporary folder, starts one Xvfb, and runs the C floors (rename,
@@ -31,6 +39,9 @@ root=$(cd "$here/../.." && pwd)
 selvane="$root/build/app/selvane"
 layout=""
 kid3_upto=""
+slow_us=""
+before=""
+only_jobs=""
 rounds=7
 files=1024
 keep=0
@@ -44,13 +55,24 @@ while (($#)); do
     --layout) layout=$2; shift 2 ;;
     --keep) keep=1; shift ;;
     --kid3-upto) kid3_upto=$2; shift 2 ;;
-    -h | --help) sed -n '2,26p' "$0"; exit 0 ;;
+    --slow-us) slow_us=$2; shift 2 ;;
+    --before) before=$2; shift 2 ;;
+    --jobs) only_jobs=$2; shift 2 ;;
+    -h | --help) sed -n '2,34p' "$0"; exit 0 ;;
     -*) echo "run_whole: unknown option $1" >&2; exit 2 ;;
     *) selvane=$1; shift ;;
   esac
 done
 [[ -x $selvane ]] || { echo "run_whole: no program at $selvane (build it first)" >&2; exit 2; }
 selvane=$(realpath "$selvane")
+if [[ -n $before ]]; then
+  [[ -x $before ]] || { echo "run_whole: no program at $before" >&2; exit 2; }
+  before=$(realpath "$before")
+fi
+if [[ -n $slow_us ]]; then
+  [[ $slow_us =~ ^[0-9]+$ ]] || { echo "run_whole: --slow-us takes microseconds" >&2; exit 2; }
+  (($(id -u) == 0)) || { echo "run_whole: --slow-us mounts the slow medium: run as root" >&2; exit 2; }
+fi
 [[ -n $layout ]] || layout=$(dirname "$selvane")/../bench/whole/layout_window
 [[ -x $layout ]] || {
   echo "run_whole: no same-layout window at $layout (build the target layout_window, or give --layout)" >&2
@@ -75,6 +97,7 @@ largest=${counts[-1]}
 # --- what it needs --------------------------------------------------------
 packages=(xvfb xdotool kid3-cli gcc g++ pkg-config libx11-dev libxdamage-dev libxtst-dev
   qt6-base-dev fonts-ipafont-gothic)
+[[ -z $slow_us ]] || packages+=(fuse3 libfuse3-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
@@ -98,7 +121,14 @@ work=$(mktemp -d /tmp/selvane-whole-XXXXXX)
 xvfb_pid=""
 inotify_queue=/proc/sys/fs/inotify/max_queued_events
 inotify_was=""
+mounted=()
+fusectl=/sys/fs/fuse/connections
+fusectl_mounted=0
 cleanup() {
+  # Every slow medium goes before the folders: nothing is removed through one.
+  local m
+  for m in "${mounted[@]}"; do umount "$m" 2>/dev/null || umount -l "$m" || true; done
+  ((!fusectl_mounted)) || umount "$fusectl" || true
   if [[ -n $xvfb_pid ]]; then kill "$xvfb_pid" 2>/dev/null || true; wait "$xvfb_pid" 2>/dev/null || true; fi
   [[ -z $inotify_was ]] || echo "$inotify_was" >"$inotify_queue" 2>/dev/null || true
   if ((keep)); then
@@ -109,6 +139,7 @@ cleanup() {
   fi
 }
 trap cleanup EXIT
+trap 'exit 130' INT TERM HUP
 die() { echo "run_whole: $*" >&2; exit 1; }
 
 # Every name moved is one inotify event, queued until the probe reads it: the
@@ -133,6 +164,17 @@ cc "${cflags[@]}" -o "$tools/probe" "$here/probe.c" -lX11 -lXdamage -lXtst
 cc "${cflags[@]}" -o "$tools/make_files" "$here/make_files.c"
 cc "${cflags[@]}" -o "$tools/rename_floor" "$here/rename_floor.c"
 cc "${cflags[@]}" -o "$tools/list_floor" "$here/list_floor.c"
+cc "${cflags[@]}" -o "$tools/wide_floor" "$here/wide_floor.c" -lpthread
+if [[ -n $slow_us ]]; then
+  # shellcheck disable=SC2046
+  cc "${cflags[@]}" -o "$tools/slowfs" "$root/tools/slowfs/slowfs.c" $(pkg-config --cflags --libs fuse3)
+  # Each medium's count of calls in flight, which the probe reads to tell a
+  # program waiting on the medium from one at rest.
+  if ! mountpoint -q "$fusectl"; then
+    mount -t fusectl fusectl "$fusectl" || die "cannot mount $fusectl"
+    fusectl_mounted=1
+  fi
+fi
 cc "${cflags[@]}" -o "$tools/restore_names" "$here/restore_names.c"
 # shellcheck disable=SC2046
 g++ "${cflags[@]}" -std=c++17 -fPIC -o "$tools/floor_window" "$here/floor_window.cpp" \
@@ -141,11 +183,29 @@ g++ "${cflags[@]}" -std=c++17 -fPIC -o "$tools/floor_window" "$here/floor_window
 # --- the folders ----------------------------------------------------------
 # One folder per count, at a short path ($work/K), so that 100,000 paths fit
 # on one command line. K-list.tsv holds "OLD<TAB>NEW" per file, K-new.txt the
-# new names sorted, K-args the arguments (NUL-separated).
+# new names sorted, K-args the arguments (NUL-separated). With --slow-us the
+# files lie in $work/K.disk and slowfs serves them at $work/K; the script
+# puts them back and checks them there, past the slow medium.
+disk() { if [[ -n $slow_us ]]; then echo "$work/$1.disk"; else echo "$work/$1"; fi; }
 make_folder() {  # K COUNT
-  local dir=$work/$1
+  local dir
+  dir=$(disk "$1")
   mkdir "$dir"
   "$tools/make_files" "$dir" "$2" "$work/$1-list.tsv"
+  [[ -n $slow_us ]] || return 0
+  mkdir -p "$work/$1"
+  "$tools/slowfs" --delay-us "$slow_us" "$dir" "$work/$1" || die "slowfs cannot mount $work/$1"
+  mounted+=("$work/$1")
+}
+busy_of() {  # K: the probe's option that watches folder K's medium
+  [[ -n $slow_us ]] || return 0
+  printf '%s\n' --busy "$fusectl/$(mountpoint -d "$work/$1" | cut -d: -f2)/waiting"
+}
+unmount_folder() {  # K
+  umount "$work/$1" || die "cannot unmount $work/$1"
+  local m kept=()
+  for m in "${mounted[@]}"; do [[ $m == "$work/$1" ]] || kept+=("$m"); done
+  mounted=("${kept[@]}")
 }
 for k in "${!counts[@]}"; do
   echo "run_whole: writing ${counts[k]} files" >&2
@@ -164,9 +224,11 @@ done
 # when that fails), then synced so that no write-back falls into a
 # measurement.
 ready_folder() {  # K
-  local dir=$work/$1
+  local dir
+  dir=$(disk "$1")
   if ! "$tools/restore_names" "$dir" "$work/$1-list.tsv" 2>>"$work/logs/restore.log"; then
     echo "run_whole: writing the ${counts[$1]} files anew" >&2
+    [[ -z $slow_us ]] || unmount_folder "$1"
     mv "$dir" "$work/spoilt/$1-$RANDOM$RANDOM"
     make_folder "$1" "${counts[$1]}"
   fi
@@ -203,7 +265,7 @@ probe() {  # NAME TIMEOUT-MS PROBE-ARGUMENTS...
 # Names in folder K against the expected ones: "ok", or what differs.
 check_names() {  # K
   local got=$work/got.txt expected=$work/$1-new.txt
-  find "$work/$1" -mindepth 1 -maxdepth 1 -printf '%f\n' | LC_ALL=C sort >"$got"
+  find "$(disk "$1")" -mindepth 1 -maxdepth 1 -printf '%f\n' | LC_ALL=C sort >"$got"
   if cmp -s "$got" "$expected"; then
     echo ok
   else
@@ -230,10 +292,13 @@ load_args() {  # K
   args_of=$1
 }
 
-# Each step may take 30 s plus 2 ms per file; kid3-cli, 60 s plus 20 ms.
+# Each step may take 30 s plus 2 ms per file; kid3-cli, 60 s plus 20 ms. On
+# the slow medium a file may also take 40 calls one after another (the
+# program as it was before it read wide took 20 per file in a refresh).
 attempt() {  # JOB K NAME: the probe's output on stdout; its status
-  local dir=$work/$2 count=${counts[$2]}
-  local limit=$((30000 + 2 * count))
+  local dir=$work/$2 count=${counts[$2]} busy
+  mapfile -t busy < <(busy_of "$2")
+  local limit=$((30000 + (2 + 40 * ${slow_us:-0} / 1000) * count))
   load_args "$2"
   case $1 in
     floor) probe "$3" "$limit" floor "$dir" "$count" -- "$tools/rename_floor" "${args[@]}" ;;
@@ -249,8 +314,20 @@ attempt() {  # JOB K NAME: the probe's output on stdout; its status
       ;;
     minimal) probe "$3" "$limit" window FloorWindow -- "$tools/floor_window" "${args[@]}" ;;
     layout) probe "$3" "$limit" window LayoutWindow -- "$layout" "${args[@]}" ;;
-    steps) probe "$3" "$limit" steps Selvane "$dir" "$count" -- "$selvane" "${args[@]}" ;;
-    steps2) ID3V2_ON=1 probe "$3" "$limit" steps Selvane "$dir" "$count" -- "$selvane" "${args[@]}" ;;
+    steps) probe "$3" "$limit" "${busy[@]}" steps Selvane "$dir" "$count" -- "$selvane" "${args[@]}" ;;
+    steps2) ID3V2_ON=1 probe "$3" "$limit" "${busy[@]}" steps Selvane "$dir" "$count" -- "$selvane" "${args[@]}" ;;
+    before) probe "$3" "$limit" "${busy[@]}" steps Selvane "$dir" "$count" -- "$before" "${args[@]}" ;;
+    before2) ID3V2_ON=1 probe "$3" "$limit" "${busy[@]}" steps Selvane "$dir" "$count" -- "$before" "${args[@]}" ;;
+    wlist | wlist2)
+      local head=()
+      [[ $1 == wlist ]] || head=(--head)
+      probe "$3" "$limit" run -- "$tools/wide_floor" "${head[@]}" "${args[@]}" &&
+        { grep -h '^internal_ms=' "$work/logs/$3.log" || true; }
+      ;;
+    wfloor)
+      probe "$3" "$limit" floor "$dir" "$count" -- \
+        "$tools/wide_floor" --record "$work/home/floor-plan" "${args[@]}"
+      ;;
     whole) probe "$3" "$limit" whole Selvane "$dir" "$count" -- "$selvane" "${args[@]}" ;;
     kid3)
       probe "$3" $((60000 + 20 * count)) run -- kid3-cli -c "config Tag.textEncodingV1 Shift_JIS" \
@@ -269,6 +346,7 @@ why() {  # NAME: the probe's last word on the failure
   echo "${said:-no reason given (see $work/logs/$1.err)}"
 }
 
+no_moves='^(minimal|layout|list|wlist|wlist2)$'
 run_job() {  # JOB K ROUND
   local job=$1 k=$2 round=$3 count=${counts[$2]} name out status names
   local key=$job@$count
@@ -290,8 +368,7 @@ run_job() {  # JOB K ROUND
   fi
   if ((status != 0)); then
     failed[$key]="round $round: $(why "$name")"
-    [[ $job == minimal || $job == layout || $job == list ]] ||
-      failed[$key]+="; names on disk: $(check_names "$k")"
+    [[ $job =~ $no_moves ]] || failed[$key]+="; names on disk: $(check_names "$k")"
     echo "run_whole: $key not measured: ${failed[$key]} (log: $work/logs/$name.*)" >&2
     return 0
   fi
@@ -300,7 +377,7 @@ run_job() {  # JOB K ROUND
     echo "run_whole: $key not measured: ${failed[$key]}" >&2
     return 0
   fi
-  if [[ $job != minimal && $job != layout && $job != list ]]; then
+  if ! [[ $job =~ $no_moves ]]; then
     names=$(check_names "$k")
     if [[ $job == kid3 ]]; then
       [[ $names == ok ]] || kid3_names[$count]=$names
@@ -313,7 +390,20 @@ run_job() {  # JOB K ROUND
   ((round == 0)) || record "$key" "$round" "$out"
 }
 
-jobs=(floor minimal layout steps kid3 whole floor2 steps2 list floor3)
+if [[ -n $slow_us ]]; then
+  jobs=(layout steps wlist wfloor steps2 wlist2)
+else
+  jobs=(floor minimal layout steps kid3 whole floor2 steps2 list floor3)
+fi
+[[ -z $before ]] || jobs+=(before before2)
+if [[ -n $only_jobs ]]; then
+  IFS=, read -r -a jobs <<<"$only_jobs"
+  for job in "${jobs[@]}"; do
+    [[ $job =~ ^(floor|floor2|floor3|minimal|layout|steps|steps2|kid3|whole|list|wlist|wlist2|wfloor|before|before2)$ ]] ||
+      die "--jobs: no job $job"
+    [[ $job != before* || -n $before ]] || die "--jobs: $job needs --before"
+  done
+fi
 load_before=$(cut -d' ' -f1-3 /proc/loadavg)
 echo "run_whole: ${counts[*]} files, a warm-up round at $base and $rounds rounds of ${jobs[*]}" \
   "(the order of counts and jobs rotates)" >&2
@@ -328,9 +418,12 @@ for ((round = 0; round <= rounds; ++round)); do
   done
   echo "run_whole: round $round done" >&2
 done
-# How late polling sees a window: the same start watched both ways, at the base.
+# How late polling sees a window: the same start watched both ways, at the base
+# (on a local disk only).
 load_args 0
-for ((round = 1; round <= rounds; ++round)); do
+poll_rounds=$rounds
+[[ -z $slow_us ]] || poll_rounds=0
+for ((round = 1; round <= poll_rounds; ++round)); do
   ready_folder 0
   if out=$(probe "poll-minimal-$round" $((30000 + 2 * base)) poll FloorWindow -- "$tools/floor_window" "${args[@]}"); then
     record poll-minimal "$round" "$out"
@@ -435,10 +528,43 @@ EOF
   figure "kid3-cli" "kid3@$n" maxrss_kb
 }
 
+# On the slow medium: the figures there against the floors that read wide.
+report_slow() {  # COUNT
+  local n=$1 ascii=$((($1 + 2) / 3))
+  cat <<EOF
+
+with $n files on the slow medium ($ascii with ASCII tags, $((n - ascii)) with Shift-JIS tags)
+start: exec to the main window mapped and first drawn
+EOF
+  figure "same-layout window" "layout@$n" start_ms
+  figure "Selvane" "steps@$n" start_ms
+  [[ -z $before ]] || figure "Selvane before" "before@$n" start_ms
+  echo "settled: start to the last drawing before 150 ms without drawing or work"
+  figure "Selvane" "steps@$n" settled_ms
+  [[ -z $before ]] || figure "Selvane before" "before@$n" settled_ms
+  figure "C wide floor, 64 in flight (own clock)" "wlist@$n" internal_ms
+  echo "refresh: key A in the open menu 命名規則 (rule \"\$T.mp3\") to settled"
+  figure "Selvane" "steps@$n" refresh_ms
+  [[ -z $before ]] || figure "Selvane before" "before@$n" refresh_ms
+  figure "Selvane with ID3v2 で補う on" "steps2@$n" refresh_ms
+  [[ -z $before ]] || figure "Selvane before with ID3v2 で補う on" "before2@$n" refresh_ms
+  figure "C wide floor reading the first 10 bytes too (own clock)" "wlist2@$n" internal_ms
+  echo "rename command: key R in the open menu ﾌｧｲﾙ to every new name on disk"
+  figure "C floor: reads wide, synced record, moves one by one" "wfloor@$n" rename_ms
+  figure "Selvane" "steps@$n" rename_ms
+  [[ -z $before ]] || figure "Selvane before" "before@$n" rename_ms
+  figure "Selvane with ID3v2 で補う on" "steps2@$n" rename_ms
+  figure "  CPU time of Selvane" "steps@$n" rename_cpu_ms
+  figure "peak memory of Selvane (max RSS, KiB)" "steps@$n" maxrss_kb
+}
+
+medium="the local disk"
+[[ -z $slow_us ]] || medium="slowfs over every folder, each call held $slow_us µs"
 cat <<EOF
 
 Selvane whole-process benchmark
-  program   $selvane
+  program   $selvane${before:+ (before: $before)}
+  medium    $medium
   layout    $layout
   files     ${counts[*]}; rule "\$T(\$A).mp3"
   method    Xvfb 1024x768, no window manager, warm cache, $rounds rounds round-robin
@@ -446,10 +572,14 @@ Selvane whole-process benchmark
             Xvfb and the programs at niceness $nice_level; runs tried again: $retries
   load      $load_before before, $load_after after (1, 5, 15 min; above 1 other work shared the 2 cores)
 EOF
-for n in "${counts[@]}"; do report_count "$n"; done
-echo "watching by polling: xdotool search --sync --onlyvisible on the same starts ($base files)"
-line "minimal window: xdotool sees it at" "$(median poll-minimal xdotool_ms)" "event watcher: $(median poll-minimal start_ms)"
-line "Selvane: xdotool sees it at" "$(median poll-selvane xdotool_ms)" "event watcher: $(median poll-selvane start_ms)"
+if [[ -n $slow_us ]]; then
+  for n in "${counts[@]}"; do report_slow "$n"; done
+else
+  for n in "${counts[@]}"; do report_count "$n"; done
+  echo "watching by polling: xdotool search --sync --onlyvisible on the same starts ($base files)"
+  line "minimal window: xdotool sees it at" "$(median poll-minimal xdotool_ms)" "event watcher: $(median poll-minimal start_ms)"
+  line "Selvane: xdotool sees it at" "$(median poll-selvane xdotool_ms)" "event watcher: $(median poll-selvane start_ms)"
+fi
 
 # The targets, one column per count: the ratio of medians, its verdict, and
 # the ratio of the best rounds beside it for a noisy machine.
@@ -532,39 +662,55 @@ printf 'targets (on medians; the best of the %s rounds beside them)\n' "$rounds"
 printf '  %-48s' "files"
 for n in "${counts[@]}"; do printf ' %-22s' "$n"; done
 echo
-ratio_row "start  Selvane / same-layout window <= 1.10" "<=" 1.10 steps start_ms layout
-ratio_row "start  Selvane / Selvane at $base <= 1.50" "<=" 1.50 steps start_ms "steps@$base"
-sum_row "settled Selvane / (list floor + layout) <= 1.50" 1.50 steps settled_ms \
-  list internal_ms layout start_ms
-sum_row "rename Selvane / C floor <= 1.50" 1.50 steps rename_ms floor rename_ms
-ratio_row "refresh ID3v2 on / off <= 1.50" "<=" 1.50 steps2 refresh_ms steps
-ratio_row "rename ID3v2 on / C floor with head <= 1.50" "<=" 1.50 steps2 rename_ms floor2
-cells=()
-for n in "${counts[@]}"; do
-  if ((n == base)); then cells+=("$(printf ' %-22s' "(base)")"); continue; fi
-  per=$(calc "($(median "steps@$n" maxrss_kb) - $(median "steps@$base" maxrss_kb)) / ($n - $base)")
-  best=$(calc "($(minimum "steps@$n" maxrss_kb) - $(minimum "steps@$base" maxrss_kb)) / ($n - $base)")
-  if [[ $per == n/a ]]; then
-    cells+=("$(cell n/a)")
-  else
-    cells+=("$(printf ' %-22s' "$per $(verdict "$per" "<=" 1.5) best $best")")
+if [[ -n $slow_us ]]; then
+  ratio_row "start  Selvane / same-layout window <= 1.10" "<=" 1.10 steps start_ms layout
+  sum_row "settled Selvane / (wide floor + layout) <= 1.50" 1.50 steps settled_ms \
+    wlist internal_ms layout start_ms
+  sum_row "refresh Selvane / wide floor <= 1.50" 1.50 steps refresh_ms wlist internal_ms
+  sum_row "refresh ID3v2 on / wide floor with heads <= 1.50" 1.50 steps2 refresh_ms \
+    wlist2 internal_ms
+  sum_row "rename Selvane / floor moving one by one <= 1.50" 1.50 steps rename_ms wfloor rename_ms
+  if [[ -n $before ]]; then
+    ratio_row "settled before / Selvane >= 10" ">=" 10 before settled_ms steps
+    ratio_row "refresh before / Selvane >= 10" ">=" 10 before refresh_ms steps
+    ratio_row "refresh ID3v2 on, before / Selvane >= 10" ">=" 10 before2 refresh_ms steps2
+    ratio_row "(info) rename before / Selvane" "" "" before rename_ms steps
   fi
-done
-target_row "memory KiB per entry beyond $base <= 1.5" "${cells[@]}"
-cells=()
-for n in "${counts[@]}"; do
-  v=$(calc "$(median "steps@$n" exit_ms)")
-  cells+=("$(cell "$v" "<=" 50 "$(calc "$(minimum "steps@$n" exit_ms)")")")
-done
-target_row "exit   Selvane, ms <= 50" "${cells[@]}"
-ratio_row "whole  kid3-cli / Selvane >= 2.00" ">=" 2 kid3 wall_ms whole whole_ms
-ratio_row "(CPU)  rename Selvane / C floor" "" "" steps rename_cpu_ms floor
-ratio_row "(CPU)  refresh ID3v2 on / off" "" "" steps2 refresh_cpu_ms steps
-ratio_row "(CPU)  rename ID3v2 on / C floor with head" "" "" steps2 rename_cpu_ms floor2
-ratio_row "(CPU)  start Selvane / same-layout window" "" "" steps start_cpu_ms layout
-ratio_row "(info) rename Selvane / C floor with plan" "" "" steps rename_ms floor3
-ratio_row "(info) start Selvane / minimal window" "" "" steps start_ms minimal
-ratio_row "(info) peak memory Selvane / minimal window" "" "" steps maxrss_kb minimal
+else
+  ratio_row "start  Selvane / same-layout window <= 1.10" "<=" 1.10 steps start_ms layout
+  ratio_row "start  Selvane / Selvane at $base <= 1.50" "<=" 1.50 steps start_ms "steps@$base"
+  sum_row "settled Selvane / (list floor + layout) <= 1.50" 1.50 steps settled_ms \
+    list internal_ms layout start_ms
+  sum_row "rename Selvane / C floor <= 1.50" 1.50 steps rename_ms floor rename_ms
+  ratio_row "refresh ID3v2 on / off <= 1.50" "<=" 1.50 steps2 refresh_ms steps
+  ratio_row "rename ID3v2 on / C floor with head <= 1.50" "<=" 1.50 steps2 rename_ms floor2
+  cells=()
+  for n in "${counts[@]}"; do
+    if ((n == base)); then cells+=("$(printf ' %-22s' "(base)")"); continue; fi
+    per=$(calc "($(median "steps@$n" maxrss_kb) - $(median "steps@$base" maxrss_kb)) / ($n - $base)")
+    best=$(calc "($(minimum "steps@$n" maxrss_kb) - $(minimum "steps@$base" maxrss_kb)) / ($n - $base)")
+    if [[ $per == n/a ]]; then
+      cells+=("$(cell n/a)")
+    else
+      cells+=("$(printf ' %-22s' "$per $(verdict "$per" "<=" 1.5) best $best")")
+    fi
+  done
+  target_row "memory KiB per entry beyond $base <= 1.5" "${cells[@]}"
+  cells=()
+  for n in "${counts[@]}"; do
+    v=$(calc "$(median "steps@$n" exit_ms)")
+    cells+=("$(cell "$v" "<=" 50 "$(calc "$(minimum "steps@$n" exit_ms)")")")
+  done
+  target_row "exit   Selvane, ms <= 50" "${cells[@]}"
+  ratio_row "whole  kid3-cli / Selvane >= 2.00" ">=" 2 kid3 wall_ms whole whole_ms
+  ratio_row "(CPU)  rename Selvane / C floor" "" "" steps rename_cpu_ms floor
+  ratio_row "(CPU)  refresh ID3v2 on / off" "" "" steps2 refresh_cpu_ms steps
+  ratio_row "(CPU)  rename ID3v2 on / C floor with head" "" "" steps2 rename_cpu_ms floor2
+  ratio_row "(CPU)  start Selvane / same-layout window" "" "" steps start_cpu_ms layout
+  ratio_row "(info) rename Selvane / C floor with plan" "" "" steps rename_ms floor3
+  ratio_row "(info) start Selvane / minimal window" "" "" steps start_ms minimal
+  ratio_row "(info) peak memory Selvane / minimal window" "" "" steps maxrss_kb minimal
+fi
 
 if ((${#failed[@]})); then
   echo

@@ -40,7 +40,11 @@ void TailsReadAhead::ReadAll(std::size_t first) {
     // What could not be read is asked again when it is needed: it may be
     // there by then.
     Read read;
-    if (!inner_.ReadTailAndStatus(cp932.c_str(), read.tail, read.length, read.status)) continue;
+    std::size_t headRead = 0;
+    if (!inner_.ReadEnds(cp932.c_str(), read.tail, read.length, &read.status, read.head, HeadSize,
+                         headRead))
+      continue;
+    read.headRead = static_cast<unsigned char>(headRead);
     if (paths_.Add(cp932) == NameIndex::None) return;
     read_.push_back(std::move(read));
   }
@@ -51,14 +55,33 @@ void TailsReadAhead::Stop() {
   if (thread_.joinable()) thread_.join();
 }
 
+const TailsReadAhead::Read* TailsReadAhead::Find(const char* path) const {
+  const std::size_t number = thread_.joinable() ? NameIndex::None : paths_.Find(path);
+  return number == NameIndex::None ? nullptr : &read_[number];
+}
+
 FileResult TailsReadAhead::ReadTailAndStatus(const char* path, unsigned char* tail,
                                              std::int64_t& length, FileStatus& status) {
-  const std::size_t number = thread_.joinable() ? NameIndex::None : paths_.Find(path);
-  if (number == NameIndex::None) return inner_.ReadTailAndStatus(path, tail, length, status);
-  const Read& read = read_[number];
-  length = read.length;
-  status = read.status;
-  std::memcpy(tail, read.tail, TrailerSize);
+  const Read* read = Find(path);
+  if (read == nullptr) return inner_.ReadTailAndStatus(path, tail, length, status);
+  length = read->length;
+  status = read->status;
+  std::memcpy(tail, read->tail, TrailerSize);
+  return {};
+}
+
+FileResult TailsReadAhead::ReadEnds(const char* path, unsigned char* tail, std::int64_t& length,
+                                    FileStatus* status, unsigned char* head, std::size_t headSize,
+                                    std::size_t& headRead) {
+  const Read* read = Find(path);
+  // A head cut short by the file's end is whole; one cut by HeadSize is not.
+  if (read == nullptr || (headSize > read->headRead && read->headRead == HeadSize))
+    return inner_.ReadEnds(path, tail, length, status, head, headSize, headRead);
+  length = read->length;
+  if (status != nullptr) *status = read->status;
+  std::memcpy(tail, read->tail, TrailerSize);
+  headRead = std::min<std::size_t>(headSize, read->headRead);
+  std::memcpy(head, read->head, headRead);
   return {};
 }
 

@@ -35,6 +35,15 @@ class TailsReadAhead final : public ForwardingFileOps {
 
   FileResult ReadTailAndStatus(const char* path, unsigned char* tail, std::int64_t& length,
                                FileStatus& status) override;
+  // Answered from what was read when the caller wants no more of the head
+  // than was read ahead (a tag header's worth); else from `inner`.
+  FileResult ReadEnds(const char* path, unsigned char* tail, std::int64_t& length,
+                      FileStatus* status, unsigned char* head, std::size_t headSize,
+                      std::size_t& headRead) override;
+
+  // The head read ahead beside each tail: enough for an ID3v2 header, which
+  // decides whether "TAG" at the end is a trailer.
+  static constexpr std::size_t HeadSize = 10;
 
  private:
   // All of it in a few large blocks, given back whole when this goes.
@@ -42,7 +51,11 @@ class TailsReadAhead final : public ForwardingFileOps {
     std::int64_t length = 0;
     FileStatus status;
     unsigned char tail[TrailerSize] = {};
+    unsigned char head[HeadSize] = {};
+    unsigned char headRead = 0;
   };
+  // The read of `path`, or null when it was not read ahead (or is still being read).
+  const Read* Find(const char* path) const;
   void ReadAll(std::size_t first);
 
   const std::vector<std::string> natives_;

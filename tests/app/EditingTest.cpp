@@ -15,7 +15,7 @@ class EditingTest : public WindowTest {
  protected:
   void SetUp() override {
     WindowTest::SetUp();
-    form->Edit1->setText(QStringLiteral("($R)$T.mp3"));
+    form->ruleBox->setText(QStringLiteral("($R)$T.mp3"));
   }
 
   // Files f0..f{n-1}, titled t0..t{n-1}, listed in that order.
@@ -26,21 +26,21 @@ class EditingTest : public WindowTest {
       WriteMp3(path, &tag);
       AddFiles(*form, {path});
     }
-    form->Edit1Exit();
+    form->RefreshNames();
   }
 
   // The listed files' names (f0.mp3 ...) in table order.
   std::vector<std::string> ListedNames() const {
     std::vector<std::string> names;
     for (int i = 0; i < form->table.entryCount; ++i) {
-      const std::string path (form->table[i].path);
+      const std::string path(form->table[i].path);
       names.push_back(path.substr(path.rfind('/') + 1));
     }
     return names;
   }
 
   std::string NewName(int i) const {
-    const std::string path (form->table[i].newPath);
+    const std::string path(form->table[i].newPath);
     return path.substr(path.rfind('/') + 1);
   }
 };
@@ -52,7 +52,7 @@ using Names = std::vector<std::string>;
 struct ListEdit {
   const char* name;
   int files, row;
-  void (*command)(TForm1&);
+  void (*command)(MainWindow&);
   const char* order;
   int selected;
   const char* status;  // nullptr: not checked
@@ -80,13 +80,13 @@ TEST_P(ListEditTest, OrderSelectionAndNumbersFollow) {
         << QStringLiteral("(%1)t%2.mp3").arg(newNames.size() + 1, 2, 10, QLatin1Char('0')).arg(*k);
   }
   EXPECT_EQ(ListedNames(), names);
-  EXPECT_EQ(Lines(form->ListBox2), newNames);
-  EXPECT_EQ(form->ListBox1->count(), form->table.entryCount);
+  EXPECT_EQ(Lines(form->afterList), newNames);
+  EXPECT_EQ(form->beforeList->count(), form->table.entryCount);
   ExpectSelected(c.selected);
   if (c.selected >= 0) {
-    EXPECT_EQ(form->EditTytle->text(), QStringLiteral("t%1").arg(c.order[c.selected]));
+    EXPECT_EQ(form->Tags().titleBox->text(), QStringLiteral("t%1").arg(c.order[c.selected]));
   } else {
-    EXPECT_EQ(form->GroupBox7->title(), QStringLiteral("ﾀｸﾞ情報"));
+    EXPECT_EQ(form->Tags().tagGroup->title(), QStringLiteral("ﾀｸﾞ情報"));
   }
   if (c.status != nullptr) {
     EXPECT_EQ(form->StatusText(), QString::fromUtf8(c.status));
@@ -95,31 +95,32 @@ TEST_P(ListEditTest, OrderSelectionAndNumbersFollow) {
     EXPECT_TRUE(PathExists(folder / ("f" + std::to_string(i) + ".mp3")));
 }
 
-void Up(TForm1& f) { f.P1Click(); }
-void Down(TForm1& f) { f.N1Click(); }
-void Delete(TForm1& f) { f.D2Click(); }
+void Up(MainWindow& f) { f.MoveUp(); }
+void Down(MainWindow& f) { f.MoveDown(); }
+void Delete(MainWindow& f) { f.DeleteSelected(); }
 
 INSTANTIATE_TEST_SUITE_P(
     Commands, ListEditTest,
-    testing::Values(
-        ListEdit{"UpExchangesNeighbours", 3, 2, Up, "021", 1, nullptr},
-        ListEdit{"DownFollowsTheEntry", 3, 0, Down, "102", 1, nullptr},
-        ListEdit{"UpAtTheTopOnlySaysSo", 3, 0, Up, "012", 0, "一番上です"},
-        ListEdit{"DownAtTheBottomOnlySaysSo", 3, 2, Down, "012", 2, "一番下です"},
-        ListEdit{"DeletingTheLastSelectsTheNewLast", 5, 4, Delete, "0123", 3, nullptr},
-        ListEdit{"DeletingAMiddleOneSelectsTheOneMovedUp", 5, 2, Delete, "0134", 2, nullptr},
-        ListEdit{"DeletingTheOnlyOneEmptiesEverything", 1, 0, Delete, "", -1, nullptr},
-        ListEdit{"DeleteKeyInTheAfterList", 3, 1,
-                 [](TForm1& f) { f.ListBox1KeyUp(f.ListBox2, Qt::Key_Delete); }, "02", 1, nullptr}),
+    testing::Values(ListEdit{"UpExchangesNeighbours", 3, 2, Up, "021", 1, nullptr},
+                    ListEdit{"DownFollowsTheEntry", 3, 0, Down, "102", 1, nullptr},
+                    ListEdit{"UpAtTheTopOnlySaysSo", 3, 0, Up, "012", 0, "一番上です"},
+                    ListEdit{"DownAtTheBottomOnlySaysSo", 3, 2, Down, "012", 2, "一番下です"},
+                    ListEdit{"DeletingTheLastSelectsTheNewLast", 5, 4, Delete, "0123", 3, nullptr},
+                    ListEdit{"DeletingAMiddleOneSelectsTheOneMovedUp", 5, 2, Delete, "0134", 2,
+                             nullptr},
+                    ListEdit{"DeletingTheOnlyOneEmptiesEverything", 1, 0, Delete, "", -1, nullptr},
+                    ListEdit{"DeleteKeyInTheAfterList", 3, 1,
+                             [](MainWindow& f) { f.ListKeyUp(f.afterList, Qt::Key_Delete); }, "02",
+                             1, nullptr}),
     [](const testing::TestParamInfo<ListEdit>& edit) { return edit.param.name; });
 
 TEST_F(EditingTest, WithoutSelectionMoveAndDeleteDoNothing) {
   ListFiles(3);
   form->SetStatusText(QStringLiteral("before"));
 
-  form->P1Click();
-  form->N1Click();
-  form->D2Click();
+  form->MoveUp();
+  form->MoveDown();
+  form->DeleteSelected();
 
   EXPECT_EQ(ListedNames(), (Names{"f0.mp3", "f1.mp3", "f2.mp3"}));
   EXPECT_EQ(form->StatusText(), QStringLiteral("before"));
@@ -134,40 +135,40 @@ TEST_F(EditingTest, SortOrdersByBytesSoUpperCaseComesFirstAndKeepsThePosition) {
   }
   Select(0);
 
-  form->S2Click();
+  form->SortAll();
 
   EXPECT_EQ(ListedNames(), (Names{"B.mp3", "a.mp3", "b.mp3"}));
   ExpectSelected(0);
-  EXPECT_EQ(form->EditTytle->text(), QStringLiteral("B.mp3"));
+  EXPECT_EQ(form->Tags().titleBox->text(), QStringLiteral("B.mp3"));
   EXPECT_EQ(NewName(0), "(01)B.mp3.mp3");
   EXPECT_EQ(NewName(2), "(03)b.mp3.mp3");
 }
 
 TEST_F(EditingTest, SortWithoutSelectionLeavesNone) {
   ListFiles(2);
-  form->S2Click();
+  form->SortAll();
   ExpectSelected(-1);
 }
 
 TEST_F(EditingTest, ClearingKeepsTheCopiedTagForFilesAddedLater) {
   ListFiles(2);
   Select(1);
-  form->C2Click();
+  form->CopyTag();
 
-  form->Clear1Click();
+  form->ClearList();
 
   EXPECT_EQ(form->table.entryCount, 0);
-  EXPECT_EQ(form->ListBox1->count(), 0);
-  EXPECT_EQ(form->GroupBox7->title(), QStringLiteral("ﾀｸﾞ情報"));
-  EXPECT_TRUE(form->EditTytle->text().isEmpty());
+  EXPECT_EQ(form->beforeList->count(), 0);
+  EXPECT_EQ(form->Tags().tagGroup->title(), QStringLiteral("ﾀｸﾞ情報"));
+  EXPECT_TRUE(form->Tags().titleBox->text().isEmpty());
 
   const std::string fresh = folder / "fresh.mp3";
   WriteMp3(fresh, nullptr);
   AddFiles(*form, {fresh});
   Select(0);
-  EXPECT_TRUE(form->P2->isEnabled());
-  form->P2Click();
-  EXPECT_EQ(form->EditTytle->text(), QStringLiteral("t1"));
+  EXPECT_TRUE(form->ActionFor(Command::PasteTag)->isEnabled());
+  form->PasteTag();
+  EXPECT_EQ(form->Tags().titleBox->text(), QStringLiteral("t1"));
 }
 
 }  // namespace

@@ -64,7 +64,7 @@ TEST_F(FilesRenameTest, OpenAddsTheChoiceInOrderSelectsTheFirstAndEntersItsFolde
   const std::string b = Tagged("music/b.mp3", "Bee");
   dialogs.choices.push_back({Native(c), Native(a), Native(b)});
 
-  form->f1Click();
+  form->OpenFiles();
 
   ASSERT_EQ(dialogs.fileDialogs.size(), 1u);
   EXPECT_EQ(dialogs.fileDialogs[0].title, QStringLiteral("Selvane"));
@@ -72,9 +72,9 @@ TEST_F(FilesRenameTest, OpenAddsTheChoiceInOrderSelectsTheFirstAndEntersItsFolde
             QDir(Native(folder.path())).canonicalPath());
   EXPECT_EQ(Paths(), (PathList{c, a, b}));
   ExpectSelected(0);
-  EXPECT_EQ(form->EditTytle->text(), QStringLiteral("Cee"));
+  EXPECT_EQ(form->Tags().titleBox->text(), QStringLiteral("Cee"));
   EXPECT_EQ(form->StatusText(), QStringLiteral("アイテム登録終了"));
-  EXPECT_EQ(Lines(form->ListBox2),
+  EXPECT_EQ(Lines(form->afterList),
             (QStringList{QStringLiteral("Cee().mp3"), QStringLiteral("Ay().mp3"),
                          QStringLiteral("Bee().mp3")}));
   EXPECT_TRUE(dialogs.shown.empty());
@@ -82,15 +82,15 @@ TEST_F(FilesRenameTest, OpenAddsTheChoiceInOrderSelectsTheFirstAndEntersItsFolde
   // The next open starts where this choice came from.
   const QString music = QDir(Native(folder / "music")).canonicalPath();
   EXPECT_EQ(QDir::current().canonicalPath(), music);
-  form->f1Click();
+  form->OpenFiles();
   ASSERT_EQ(dialogs.fileDialogs.size(), 2u);
   EXPECT_EQ(QDir(dialogs.fileDialogs[1].directory).canonicalPath(), music);
 }
 
-// The captions the user reads are exactly the two designed ones; the hidden
+// The user reads exactly two captions, MP3 files and all files; the hidden
 // patterns behind them take every MP3 whatever its case, and every file.
-TEST_F(FilesRenameTest, FilterCaptionsAreTheDesignedOnesAndTheirPatternsMatchLoosely) {
-  form->f1Click();
+TEST_F(FilesRenameTest, FilterCaptionsAreTheTwoKindsAndTheirPatternsMatchLoosely) {
+  form->OpenFiles();
   ASSERT_EQ(dialogs.fileDialogs.size(), 1u);
   const QStringList filters = dialogs.fileDialogs[0].filter.split(QStringLiteral(";;"));
   ASSERT_EQ(filters.size(), 2);
@@ -120,11 +120,11 @@ TEST_F(FilesRenameTest, OpenWithAnEntrySelectedKeepsThatIndex) {
   Select(1);
   dialogs.choices.push_back({Native(Tagged("d.mp3", "D")), Native(Tagged("e.mp3", "E"))});
 
-  form->f1Click();
+  form->OpenFiles();
 
   EXPECT_EQ(form->table.entryCount, 5);
   ExpectSelected(1);
-  EXPECT_EQ(form->EditTytle->text(), QStringLiteral("B"));
+  EXPECT_EQ(form->Tags().titleBox->text(), QStringLiteral("B"));
   EXPECT_EQ(form->StatusText(), QStringLiteral("アイテム登録終了"));
 }
 
@@ -132,17 +132,17 @@ TEST_F(FilesRenameTest, CancelledOpenAddsNothingAndLeavesSelectionStatusAndFolde
   AddFiles(*form, {Tagged("a.mp3", "A"), Tagged("b.mp3", "B")});
   Select(1);
   form->SetStatusText(QStringLiteral("before"));
-  form->EditTytle->setText(QStringLiteral("typed, not written"));
+  form->Tags().titleBox->setText(QStringLiteral("typed, not written"));
   const QString before = QDir::currentPath();
 
-  form->f1Click();
+  form->OpenFiles();
 
   EXPECT_EQ(form->table.entryCount, 2);
   ExpectSelected(1);
   EXPECT_EQ(form->StatusText(), QStringLiteral("before"));
   EXPECT_EQ(QDir::currentPath(), before);
   // The tag panel was shown again all the same.
-  EXPECT_EQ(form->EditTytle->text(), QStringLiteral("B"));
+  EXPECT_EQ(form->Tags().titleBox->text(), QStringLiteral("B"));
   EXPECT_TRUE(dialogs.shown.empty());
 }
 
@@ -166,7 +166,7 @@ TEST_F(FilesRenameTest, ChoiceBeyondTheDialogBufferCountsAsCancelled) {
   form->SetStatusText(QStringLiteral("before"));
   dialogs.choices.push_back(choice(65520));
 
-  form->f1Click();
+  form->OpenFiles();
 
   EXPECT_EQ(form->table.entryCount, 0);
   EXPECT_EQ(form->StatusText(), QStringLiteral("before"));
@@ -176,7 +176,7 @@ TEST_F(FilesRenameTest, ChoiceBeyondTheDialogBufferCountsAsCancelled) {
 
   const QStringList fits = choice(65519);
   dialogs.choices.push_back(fits);
-  form->f1Click();
+  form->OpenFiles();
   EXPECT_EQ(form->table.entryCount, fits.size());
   EXPECT_EQ(form->StatusText(), QStringLiteral("アイテム登録終了"));
   EXPECT_EQ(dialogs.shown.size(), 1u);
@@ -186,16 +186,16 @@ TEST_F(FilesRenameTest, ChoiceBeyondTheDialogBufferCountsAsCancelled) {
 
 TEST_F(FilesRenameTest, DroppingAListedFileOnlyRebuildsTheListsAndEnds) {
   const std::string a = Tagged("a.mp3", "A");
-  form->WMDropFiles({a});
+  form->AddDroppedFiles({a});
   ASSERT_EQ(form->table.entryCount, 1);
   ExpectSelected(0);
-  form->SpeedButton7->setChecked(true);  // unseen until the lists are rebuilt
+  form->ButtonFor(Command::FullPath)->setChecked(true);  // unseen until the lists are rebuilt
   form->SetStatusText(QStringLiteral("before"));
 
-  form->WMDropFiles({a});
+  form->AddDroppedFiles({a});
 
   EXPECT_EQ(Paths(), (PathList{a}));
-  EXPECT_EQ(Lines(form->ListBox1), QStringList{QString::fromStdString(a)});
+  EXPECT_EQ(Lines(form->beforeList), QStringList{QString::fromStdString(a)});
   EXPECT_EQ(form->StatusText(), QStringLiteral("アイテム登録終了"));
   ExpectSelected(0);
   EXPECT_TRUE(dialogs.shown.empty());
@@ -207,8 +207,8 @@ TEST_F(FilesRenameTest, ALargeDropNamesEveryRowAndListsEachFileOnce) {
   std::vector<std::string> paths;
   for (int i = 0; i <= selvane::ProgressFrom; ++i)
     paths.push_back(Tagged("t" + std::to_string(i) + ".mp3", "T" + std::to_string(i)));
-  form->WMDropFiles({paths.back()});
-  form->WMDropFiles(paths);
+  form->AddDroppedFiles({paths.back()});
+  form->AddDroppedFiles(paths);
 
   ASSERT_EQ(form->table.entryCount, selvane::ProgressFrom + 1);
   EXPECT_EQ(std::string(form->table[0].path), paths.back());
@@ -222,13 +222,13 @@ TEST_F(FilesRenameTest, DroppedFolderIsListedWithoutTag) {
   const std::string sub = folder / "album";
   ASSERT_TRUE(QDir().mkdir(Native(sub)));
 
-  form->WMDropFiles({sub});
+  form->AddDroppedFiles({sub});
 
   ASSERT_EQ(Paths(), (PathList{sub}));
   EXPECT_EQ(form->table[0].hasTag, 0);
   EXPECT_EQ(std::string(form->table[0].newPath), sub);
   ExpectSelected(0);
-  EXPECT_EQ(form->GroupBox7->title(), QStringLiteral("ﾀｸﾞ情報－なし"));
+  EXPECT_EQ(form->Tags().tagGroup->title(), QStringLiteral("ﾀｸﾞ情報－なし"));
 }
 
 TEST_F(FilesRenameTest, DroppedNameWithoutCp932FormIsRefusedByNameAndTheRestGoIn) {
@@ -236,7 +236,7 @@ TEST_F(FilesRenameTest, DroppedNameWithoutCp932FormIsRefusedByNameAndTheRestGoIn
   const std::string odd = Tagged("\xF0\x9F\x8E\xB5song.mp3", "Odd");  // a music-note emoji
   const std::string b = Tagged("b.mp3", "B");
 
-  form->WMDropFiles({a, odd, b});
+  form->AddDroppedFiles({a, odd, b});
 
   EXPECT_EQ(Paths(), (PathList{a, b}));
   EXPECT_EQ(form->StatusText(), QStringLiteral("アイテム登録終了"));
@@ -289,11 +289,11 @@ TEST_F(FilesRenameTest, DropEventListsLocalFilesAndAlwaysAnswersCopy) {
 // --- The rule box and the presets ---
 
 TEST_F(FilesRenameTest, ForbiddenKeysShowTheMessageAndStayOutOfTheBox) {
-  form->Edit1->setText(QStringLiteral("$T"));
+  form->ruleBox->setText(QStringLiteral("$T"));
   for (const char key : {'/', ',', ';', ':', '*', '?', '"', '<', '>', '|', '\\'})
-    QTest::keyClick(form->Edit1, key);
+    QTest::keyClick(form->ruleBox, key);
 
-  EXPECT_EQ(form->Edit1->text(), QStringLiteral("$T"));
+  EXPECT_EQ(form->ruleBox->text(), QStringLiteral("$T"));
   ASSERT_EQ(dialogs.shown.size(), 11u);
   for (const ScriptedDialogs::Box& box : dialogs.shown) {
     EXPECT_EQ(box.kind, Kind::Refusal);
@@ -302,49 +302,49 @@ TEST_F(FilesRenameTest, ForbiddenKeysShowTheMessageAndStayOutOfTheBox) {
   }
 
   // Letters and the full-width slash go in.
-  QTest::keyClick(form->Edit1, 'x');
-  Type(form->Edit1, QStringLiteral("／"));
-  EXPECT_EQ(form->Edit1->text(), QStringLiteral("$Tx／"));
+  QTest::keyClick(form->ruleBox, 'x');
+  Type(form->ruleBox, QStringLiteral("／"));
+  EXPECT_EQ(form->ruleBox->text(), QStringLiteral("$Tx／"));
   EXPECT_EQ(dialogs.shown.size(), 11u);
 }
 
 TEST_F(FilesRenameTest, EnterRegeneratesEveryNewName) {
   AddFiles(*form, {Tagged("a.mp3", "Alpha", "X"), Tagged("b.mp3", "Beta", "Y")});
   Select(1);
-  form->Edit1->setText(QStringLiteral("$A-$T.mp3"));
+  form->ruleBox->setText(QStringLiteral("$A-$T.mp3"));
   EXPECT_EQ(std::string(form->table[0].newPath), folder / "Alpha(X).mp3");
 
-  QTest::keyClick(form->Edit1, Qt::Key_Return);
+  QTest::keyClick(form->ruleBox, Qt::Key_Return);
 
   EXPECT_EQ(std::string(form->table[0].newPath), folder / "X-Alpha.mp3");
   EXPECT_EQ(std::string(form->table[1].newPath), folder / "Y-Beta.mp3");
-  EXPECT_EQ(Lines(form->ListBox2),
+  EXPECT_EQ(Lines(form->afterList),
             (QStringList{QStringLiteral("X-Alpha.mp3"), QStringLiteral("Y-Beta.mp3")}));
-  EXPECT_EQ(form->Edit1->text(), QStringLiteral("$A-$T.mp3"));
+  EXPECT_EQ(form->ruleBox->text(), QStringLiteral("$A-$T.mp3"));
   ExpectSelected(1);
   EXPECT_TRUE(dialogs.shown.empty());
 }
 
 TEST_F(FilesRenameTest, LeavingTheBoxForAnotherControlRegeneratesButAMenuDoesNot) {
   AddFiles(*form, {Tagged("a.mp3", "Alpha")});
-  form->Edit1->setText(QStringLiteral("$T.mp3"));
+  form->ruleBox->setText(QStringLiteral("$T.mp3"));
 
   // A menu or a message box taking the focus is no leaving.
   for (const Qt::FocusReason reason :
        {Qt::PopupFocusReason, Qt::MenuBarFocusReason, Qt::ActiveWindowFocusReason}) {
     QFocusEvent out(QEvent::FocusOut, reason);
-    QCoreApplication::sendEvent(form->Edit1, &out);
+    QCoreApplication::sendEvent(form->ruleBox, &out);
   }
   EXPECT_EQ(std::string(form->table[0].newPath), folder / "Alpha().mp3");
 
   form->activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
-  form->Edit1->setFocus(Qt::MouseFocusReason);
-  ASSERT_TRUE(form->Edit1->hasFocus());
-  form->ListBox1->setFocus(Qt::MouseFocusReason);
+  form->ruleBox->setFocus(Qt::MouseFocusReason);
+  ASSERT_TRUE(form->ruleBox->hasFocus());
+  form->beforeList->setFocus(Qt::MouseFocusReason);
 
   EXPECT_EQ(std::string(form->table[0].newPath), folder / "Alpha.mp3");
-  EXPECT_EQ(Lines(form->ListBox2), QStringList{QStringLiteral("Alpha.mp3")});
+  EXPECT_EQ(Lines(form->afterList), QStringList{QStringLiteral("Alpha.mp3")});
 }
 
 TEST_F(FilesRenameTest, PresetsSetTheirRuleRegenerateAndShowTheirHints) {
@@ -362,45 +362,81 @@ TEST_F(FilesRenameTest, PresetsSetTheirRuleRegenerateAndShowTheirHints) {
     const char* newName;
   };
   const Expected presets[] = {
-      {form->mp311, "\"ﾀｲﾄﾙ.mp3\"(&A)", "シングル用途１", "$T.mp3", "Love.mp3"},
-      {form->mp31, "\"ﾀｲﾄﾙ(ｱｰﾃｨｽﾄ).mp3\"(&B)", "シングル用途２", "$T($A).mp3", "Love(Kei).mp3"},
-      {form->D3, "\"(ｱｰﾃｨｽﾄ)ﾀｲﾄﾙ.mp3\"(&C)", "シングル用途３", "($A)$T.mp3", "(Kei)Love.mp3"},
-      {form->mp3D1, "\"(曲番)ﾀｲﾄﾙ.mp3\"(&D)", "アルバム用途１", "($R)$T.mp3", "(01)Love.mp3"},
-      {form->N13, "\"曲番.ﾀｲﾄﾙ(ｱｰﾃｨｽﾄ／ｱﾙﾊﾞﾑ名).mp3\"(&E)", "アルバム用途２", "$R.$T($A／$L).mp3",
-       "01.Love(Kei／Best).mp3"},
-      {form->EXTF1, "\"元ﾌｧｲﾙ名.EXT\"(&F)", "拡張子変更用途", "$F.EXT", "x.EXT"},
+      {form->ActionFor(Command::PresetTitle), "\"ﾀｲﾄﾙ.mp3\"(&A)", "シングル用途１", "$T.mp3",
+       "Love.mp3"},
+      {form->ActionFor(Command::PresetTitleArtist), "\"ﾀｲﾄﾙ(ｱｰﾃｨｽﾄ).mp3\"(&B)", "シングル用途２",
+       "$T($A).mp3", "Love(Kei).mp3"},
+      {form->ActionFor(Command::PresetArtistTitle), "\"(ｱｰﾃｨｽﾄ)ﾀｲﾄﾙ.mp3\"(&C)", "シングル用途３",
+       "($A)$T.mp3", "(Kei)Love.mp3"},
+      {form->ActionFor(Command::PresetNumberTitle), "\"(曲番)ﾀｲﾄﾙ.mp3\"(&D)", "アルバム用途１",
+       "($R)$T.mp3", "(01)Love.mp3"},
+      {form->ActionFor(Command::PresetAlbum), "\"曲番.ﾀｲﾄﾙ(ｱｰﾃｨｽﾄ／ｱﾙﾊﾞﾑ名).mp3\"(&E)",
+       "アルバム用途２", "$R.$T($A／$L).mp3", "01.Love(Kei／Best).mp3"},
+      {form->ActionFor(Command::PresetExtension), "\"元ﾌｧｲﾙ名.EXT\"(&F)", "拡張子変更用途",
+       "$F.EXT", "x.EXT"},
   };
   for (const Expected& preset : presets) {
     SCOPED_TRACE(preset.rule);
     EXPECT_EQ(preset.item->text(), QString::fromUtf8(preset.caption));
-    preset.item->hover();
+    QMenu* menu = form->Commands().ruleMenu;
+    menu->popup(form->mapToGlobal(QPoint(0, 0)));
+    menu->setActiveAction(preset.item);
     EXPECT_EQ(form->StatusText(), QString::fromUtf8(preset.hint));
+    menu->hide();
 
     preset.item->trigger();
 
-    EXPECT_EQ(form->Edit1->text(), QString::fromUtf8(preset.rule));
+    EXPECT_EQ(form->ruleBox->text(), QString::fromUtf8(preset.rule));
     EXPECT_EQ(form->NamingRule(), selvane::Cp932(preset.rule));
     EXPECT_EQ(std::string(form->table[0].newPath), selvane::Cp932(folder / preset.newName));
-    EXPECT_EQ(Lines(form->ListBox2), QStringList{QString::fromUtf8(preset.newName)});
+    EXPECT_EQ(Lines(form->afterList), QStringList{QString::fromUtf8(preset.newName)});
     ExpectSelected(0);
   }
 
   // Three groups: separators after the third and the fifth; then the
   // ID3v2 item after a separator of its own.
   QStringList shape;
-  for (const QAction* item : form->N11->actions())
+  for (const QAction* item : form->Commands().ruleMenu->actions())
     shape << (item->isSeparator() ? QStringLiteral("-") : item->objectName());
   EXPECT_EQ(shape,
-            QStringList({"mp311", "mp31", "D3", "-", "mp3D1", "N13", "-", "EXTF1", "-", "Id3v21"}));
+            QStringList({"presetTitleAction", "presetTitleArtistAction", "presetArtistTitleAction",
+                         "-", "presetNumberTitleAction", "presetAlbumAction", "-",
+                         "presetExtensionAction", "-", "id3v2Action"}));
 }
 
 // --- The rename run on real files ---
 
 TEST_F(FilesRenameTest, RenameOfAnEmptyListDoesNothingAtAll) {
   form->SetStatusText(QStringLiteral("before"));
-  form->rinemu1Click();
+  form->RenameAll();
   EXPECT_EQ(form->StatusText(), QStringLiteral("before"));
   EXPECT_TRUE(dialogs.shown.empty());
+}
+
+// While the run asks about a row, the after list still shows every row's
+// new name on screen, those of the rows still to come included.
+TEST_F(FilesRenameTest, EveryRowKeepsItsNewNameWhileAQuestionIsUp) {
+  AddFiles(*form, {Tagged("a.mp3", "Same"), Tagged("b.mp3", "Same"), Tagged("c.mp3", "Cee"),
+                   Tagged("d.mp3", "Dee")});
+  form->ruleBox->setText(QStringLiteral("$T.mp3"));  // typed: the run names the rows first
+  QStringList shown;
+  std::vector<int> inkedRows;
+  dialogs.beforeBox = [&] {
+    shown = Lines(form->afterList);
+    const QImage image = form->afterList->viewport()->grab().toImage();
+    for (int row = 0; row < form->afterList->count(); ++row) {
+      const QRect rect = form->afterList->visualRect(form->afterList->model()->index(row, 0));
+      int ink = 0;
+      for (int y = rect.top(); y <= rect.bottom(); ++y)
+        for (int x = rect.left(); x <= rect.right(); ++x)
+          ink += image.pixel(x, y) != image.pixel(rect.right(), y) ? 1 : 0;
+      if (ink > 20) inkedRows.push_back(row);
+    }
+  };
+  form->RenameAll();
+  ASSERT_EQ(dialogs.Texts(Kind::Question).size(), 1u);
+  EXPECT_EQ(shown, QStringList({"Same.mp3", "Same.mp3", "Cee.mp3", "Dee.mp3"}));
+  EXPECT_EQ(inkedRows, std::vector<int>({0, 1, 2, 3}));
 }
 
 TEST_F(FilesRenameTest, RenameMovesEveryFileAndEndsWithIdenticalListsAndTheFirstRow) {
@@ -411,20 +447,20 @@ TEST_F(FilesRenameTest, RenameMovesEveryFileAndEndsWithIdenticalListsAndTheFirst
   AddFiles(*form, {a, b, c});
   Select(2);
   // Typed but not yet applied: the run regenerates the names first.
-  form->Edit1->setText(QStringLiteral("$T.mp3"));
+  form->ruleBox->setText(QStringLiteral("$T.mp3"));
 
-  form->rinemu1Click();
+  form->RenameAll();
 
   EXPECT_EQ(Paths(), (PathList{folder / "Alpha.mp3", folder / "Beta.mp3", folder / "Gamma.mp3"}));
   for (const std::string& old : {a, b, c}) EXPECT_FALSE(PathExists(old)) << old;
   EXPECT_EQ(ReadBytes(folder / "Beta.mp3"), bBytes);
-  EXPECT_EQ(Lines(form->ListBox1), Lines(form->ListBox2));
-  EXPECT_EQ(Lines(form->ListBox1),
+  EXPECT_EQ(Lines(form->beforeList), Lines(form->afterList));
+  EXPECT_EQ(Lines(form->beforeList),
             (QStringList{QStringLiteral("Alpha.mp3"), QStringLiteral("Beta.mp3"),
                          QStringLiteral("Gamma.mp3")}));
   EXPECT_EQ(form->StatusText(), QStringLiteral("リネーム終了"));
   ExpectSelected(0);
-  EXPECT_EQ(form->EditTytle->text(), QStringLiteral("Alpha"));
+  EXPECT_EQ(form->Tags().titleBox->text(), QStringLiteral("Alpha"));
   EXPECT_FALSE(PathExists(folder / "SelvaneBk.tmp"));
   EXPECT_TRUE(dialogs.shown.empty());
 }
@@ -433,11 +469,11 @@ TEST_F(FilesRenameTest, SameNewNameAsksAndYesReplacesTheFirstWithTheSecond) {
   const std::string a = Tagged("a.mp3", "Same");
   const std::string b = Tagged("b.mp3", "Same", "other");
   const std::string bBytes = ReadBytes(b);
-  form->Edit1->setText(QStringLiteral("$T.mp3"));
+  form->ruleBox->setText(QStringLiteral("$T.mp3"));
   AddFiles(*form, {a, b});
   dialogs.answers = {true};
 
-  form->rinemu1Click();
+  form->RenameAll();
 
   const std::string same = folder / "Same.mp3";
   const QStringList questions = dialogs.Texts(Kind::Question);
@@ -460,17 +496,17 @@ TEST_F(FilesRenameTest, SameNewNameAnsweredNoLeavesTheSecondFileAlone) {
   const std::string b = Tagged("b.mp3", "Same", "other");
   const std::string aBytes = ReadBytes(a);
   const std::string bBytes = ReadBytes(b);
-  form->Edit1->setText(QStringLiteral("$T.mp3"));
+  form->ruleBox->setText(QStringLiteral("$T.mp3"));
   AddFiles(*form, {a, b});
   dialogs.answers = {false};
 
-  form->rinemu1Click();
+  form->RenameAll();
 
   EXPECT_EQ(dialogs.Texts(Kind::Question).size(), 1);
   EXPECT_EQ(Paths(), (PathList{folder / "Same.mp3", b}));
   EXPECT_EQ(ReadBytes(folder / "Same.mp3"), aBytes);
   EXPECT_EQ(ReadBytes(b), bBytes);
-  EXPECT_EQ(Lines(form->ListBox1),
+  EXPECT_EQ(Lines(form->beforeList),
             (QStringList{QStringLiteral("Same.mp3"), QStringLiteral("b.mp3")}));
   EXPECT_EQ(form->StatusText(), QStringLiteral("リネーム終了"));
 }
@@ -478,10 +514,10 @@ TEST_F(FilesRenameTest, SameNewNameAnsweredNoLeavesTheSecondFileAlone) {
 TEST_F(FilesRenameTest, TitleWithAColonIsSkippedWithTheMessageAndTheOthersMove) {
   const std::string a = Tagged("a.mp3", "Part 1: Dawn");
   const std::string b = Tagged("b.mp3", "Fine");
-  form->Edit1->setText(QStringLiteral("$T.mp3"));
+  form->ruleBox->setText(QStringLiteral("$T.mp3"));
   AddFiles(*form, {a, b});
 
-  form->rinemu1Click();
+  form->RenameAll();
 
   ASSERT_EQ(dialogs.shown.size(), 1u);
   EXPECT_EQ(dialogs.shown[0].kind, Kind::Refusal);
@@ -506,21 +542,21 @@ TEST_F(FilesRenameTest, UndoThroughTheMenuTakesBackATagUpdateThenARun) {
   const std::string b = Tagged("b.mp3", "Beta");
   const std::string taken = folder.Write("Beta.mp3", "someone else's Beta");
   const std::string aBytes = ReadBytes(a), bBytes = ReadBytes(b);
-  form->Edit1->setText(QStringLiteral("$T.mp3"));
+  form->ruleBox->setText(QStringLiteral("$T.mp3"));
   AddFiles(*form, {a, b});
   dialogs.answers = {true};
-  ASSERT_TRUE(ChooseMenuItem(*form, form->rinemu1));
+  ASSERT_TRUE(ChooseMenuItem(*form, form->ActionFor(Command::Rename)));
   ASSERT_EQ(ReadBytes(taken), bBytes);
   Select(0);
-  form->EditTytle->setText(QStringLiteral("Omega"));
-  ASSERT_TRUE(ChooseMenuItem(*form, form->A1));
+  form->Tags().titleBox->setText(QStringLiteral("Omega"));
+  ASSERT_TRUE(ChooseMenuItem(*form, form->ActionFor(Command::UpdateTag)));
   ASSERT_EQ(ReadBytes(folder / "Alpha.mp3").size(), aBytes.size());
 
   dialogs.answers = {true, true};
-  ASSERT_TRUE(ChooseMenuItem(*form, form->Undo1));
+  ASSERT_TRUE(ChooseMenuItem(*form, form->ActionFor(Command::Undo)));
   EXPECT_EQ(ReadBytes(folder / "Alpha.mp3"), aBytes);
-  EXPECT_EQ(form->EditTytle->text(), QStringLiteral("Alpha"));
-  ASSERT_TRUE(ChooseMenuItem(*form, form->Undo1));
+  EXPECT_EQ(form->Tags().titleBox->text(), QStringLiteral("Alpha"));
+  ASSERT_TRUE(ChooseMenuItem(*form, form->ActionFor(Command::Undo)));
 
   const QStringList questions = dialogs.Texts(Kind::Question);
   ASSERT_EQ(questions.size(), 3);
@@ -534,9 +570,10 @@ TEST_F(FilesRenameTest, UndoThroughTheMenuTakesBackATagUpdateThenARun) {
   EXPECT_TRUE(QDir(QString::fromStdString(dataHome.path() + "/Trash/files"))
                   .isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden));
   EXPECT_EQ(Paths(), (PathList{a, b}));
-  EXPECT_EQ(Lines(form->ListBox1), (QStringList{QStringLiteral("a.mp3"), QStringLiteral("b.mp3")}));
+  EXPECT_EQ(Lines(form->beforeList),
+            (QStringList{QStringLiteral("a.mp3"), QStringLiteral("b.mp3")}));
   EXPECT_EQ(form->StatusText(), QStringLiteral("リネームを元に戻しました"));
-  EXPECT_FALSE(form->Undo1->isEnabled());
+  EXPECT_FALSE(form->ActionFor(Command::Undo)->isEnabled());
 }
 
 }  // namespace

@@ -56,32 +56,32 @@ class StatusHintTest : public WindowTest {
 };
 
 TEST_F(StatusHintTest, ToolbarTooltipsShowTheShortHintAndTheRuleBoxNone) {
-  EXPECT_EQ(form->SpeedButton2->toolTip(), QStringLiteral("開く"));
-  EXPECT_EQ(form->SpeedButton7->toolTip(), QStringLiteral("ﾌﾙﾊﾟｽ表示切替"));
-  EXPECT_EQ(form->SpeedButton12->toolTip(), QStringLiteral("ﾀｸﾞ情報ｺﾋﾟｰ"));
-  EXPECT_TRUE(form->Edit1->toolTip().isEmpty());
-  EXPECT_TRUE(form->ListBox1->toolTip().isEmpty());
+  EXPECT_EQ(form->ButtonFor(Command::Open)->toolTip(), QStringLiteral("開く"));
+  EXPECT_EQ(form->ButtonFor(Command::FullPath)->toolTip(), QStringLiteral("ﾌﾙﾊﾟｽ表示切替"));
+  EXPECT_EQ(form->ButtonFor(Command::CopyTag)->toolTip(), QStringLiteral("ﾀｸﾞ情報ｺﾋﾟｰ"));
+  EXPECT_TRUE(form->ruleBox->toolTip().isEmpty());
+  EXPECT_TRUE(form->beforeList->toolTip().isEmpty());
 }
 
 TEST_F(StatusHintTest, StatusLineFollowsThePointerOnlyWhenTheHintChanges) {
-  Enter(form->SpeedButton2);
+  Enter(form->ButtonFor(Command::Open));
   EXPECT_EQ(form->StatusText(), QStringLiteral("ﾌｧｲﾙを開いてﾘｽﾄに追加"));
   // A command's text stays while the pointer rests on the same button.
   form->SetStatusText(QStringLiteral("アイテム登録終了"));
-  Leave(form->SpeedButton2);
-  Enter(form->SpeedButton2);
+  Leave(form->ButtonFor(Command::Open));
+  Enter(form->ButtonFor(Command::Open));
   EXPECT_EQ(form->StatusText(), QStringLiteral("ﾌｧｲﾙを開いてﾘｽﾄに追加"));
   form->SetStatusText(QStringLiteral("アイテム登録終了"));
-  Enter(form->SpeedButton2);
+  Enter(form->ButtonFor(Command::Open));
   EXPECT_EQ(form->StatusText(), QStringLiteral("アイテム登録終了"));
-  Enter(form->SpeedButton3);
+  Enter(form->ButtonFor(Command::Rename));
   EXPECT_EQ(form->StatusText(), QStringLiteral("ﾘﾈｰﾑを実行"));
   // A list has no hint, nor have its parents up to the window.
-  Enter(form->ListBox1->viewport());
+  Enter(form->beforeList->viewport());
   EXPECT_EQ(form->StatusText(), QString());
-  Enter(form->Edit1);
+  Enter(form->ruleBox);
   EXPECT_EQ(form->StatusText(), QStringLiteral("命名規則入力"));
-  Leave(form->Edit1);
+  Leave(form->ruleBox);
   EXPECT_EQ(form->StatusText(), QString());
 }
 
@@ -89,7 +89,7 @@ TEST_F(StatusHintTest, StatusLineFollowsThePointerOnlyWhenTheHintChanges) {
 // comes and goes, and the end of the box is not the pointer entering the
 // button.
 TEST_F(StatusHintTest, BoxOpenedAndClosedUnderARestingPointerKeepsTheStatus) {
-  QTest::mouseMove(form->SpeedButton2);
+  QTest::mouseMove(form->ButtonFor(Command::Open));
   form->SetStatusText(QStringLiteral("アイテム登録終了"));
   {
     QDialog box(form.get());
@@ -104,17 +104,17 @@ TEST_F(StatusHintTest, BoxOpenedAndClosedUnderARestingPointerKeepsTheStatus) {
 
 TEST_F(StatusHintTest, HighlightedMenuItemShowsItsHintAndClosingEmptiesIt) {
   form->SetStatusText(QStringLiteral("リネーム終了"));
-  form->N11->popup(form->mapToGlobal(QPoint(0, 0)));
-  form->N11->setActiveAction(form->mp311);
+  form->Commands().ruleMenu->popup(form->mapToGlobal(QPoint(0, 0)));
+  form->Commands().ruleMenu->setActiveAction(form->ActionFor(Command::PresetTitle));
   EXPECT_EQ(form->StatusText(), QStringLiteral("シングル用途１"));
-  form->N11->setActiveAction(form->EXTF1);
+  form->Commands().ruleMenu->setActiveAction(form->ActionFor(Command::PresetExtension));
   EXPECT_EQ(form->StatusText(), QStringLiteral("拡張子変更用途"));
-  form->N11->hide();
+  form->Commands().ruleMenu->hide();
   EXPECT_EQ(form->StatusText(), QString());
-  form->File1->popup(form->mapToGlobal(QPoint(0, 0)));
-  form->File1->setActiveAction(form->f1);
+  form->Commands().fileMenu->popup(form->mapToGlobal(QPoint(0, 0)));
+  form->Commands().fileMenu->setActiveAction(form->ActionFor(Command::Open));
   EXPECT_EQ(form->StatusText(), QString());
-  form->File1->hide();
+  form->Commands().fileMenu->hide();
 }
 
 // The rows of a long run go by faster than the line is painted; a box must
@@ -138,12 +138,35 @@ TEST_F(StatusHintTest, MenuClosedFromTheKeyboardGivesTheHintUnderThePointerBack)
   const std::string song = folder / "song.mp3";
   WriteMp3(song, nullptr);
   AddFiles(*form, {song});
-  QTest::mouseMove(form->Edit1);
-  Enter(form->Edit1);
+  QTest::mouseMove(form->ruleBox);
+  Enter(form->ruleBox);
   ASSERT_EQ(form->StatusText(), QStringLiteral("命名規則入力"));
-  ASSERT_TRUE(ChooseMenuItem(*form, form->rinemu1));
+  ASSERT_TRUE(ChooseMenuItem(*form, form->ActionFor(Command::Rename)));
   QCoreApplication::processEvents();
   EXPECT_EQ(form->StatusText(), QStringLiteral("命名規則入力"));
+}
+
+// Left and Right move from one menu of the bar to the next, highlighting
+// its first item: the line shows that item's hint, whatever lies under the
+// resting pointer.
+TEST_F(StatusHintTest, MenuSwitchedFromTheKeyboardShowsItsHighlightedItemsHint) {
+  QWidget* open = form->ButtonFor(Command::Open);
+  QTest::mouseMove(open);
+  Enter(open);
+  ASSERT_EQ(form->StatusText(), QStringLiteral("ﾌｧｲﾙを開いてﾘｽﾄに追加"));
+  QApplication::setActiveWindow(form.get());
+  QTest::keyClick(form.get(), Qt::Key_H, Qt::AltModifier);
+  ASSERT_EQ(QApplication::activePopupWidget(), form->Commands().helpMenu);
+  const auto move = [](Qt::Key key) {
+    QTest::keyClick(QApplication::activePopupWidget(), key);
+    QCoreApplication::processEvents();
+  };
+  move(Qt::Key_Left);
+  ASSERT_EQ(QApplication::activePopupWidget(), form->Commands().ruleMenu);
+  EXPECT_EQ(form->StatusText(), QStringLiteral("シングル用途１"));
+  move(Qt::Key_Right);
+  EXPECT_EQ(form->StatusText(), QString()) << "Selvaneヘルプ has no hint";
+  move(Qt::Key_Escape);
 }
 
 }  // namespace

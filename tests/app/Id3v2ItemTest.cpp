@@ -45,16 +45,16 @@ class Id3v2ItemTest : public WindowTest {
 
 TEST_F(Id3v2ItemTest, EveryFormIsNamedThroughTheMenuAndRenamedOnDisk) {
   ListFixtures();
-  const QStringList before = Lines(form->ListBox2);
+  const QStringList before = Lines(form->afterList);
   EXPECT_EQ(before[8], QStringLiteral("v24-utf8.mp3"));
   // The run would ask about the name it keeps; the reason says more.
-  EXPECT_EQ(RowData(form->ListBox2, 8, RowMarkRole).toInt(), QuestionRowMark);
-  EXPECT_TRUE(RowData(form->ListBox2, 8, Qt::ToolTipRole)
+  EXPECT_EQ(RowData(form->afterList, 8, RowMarkRole).toInt(), QuestionRowMark);
+  EXPECT_TRUE(RowData(form->afterList, 8, Qt::ToolTipRole)
                   .toString()
                   .contains(QStringLiteral("「ID3v2 で補う」をオンにすると")));
 
-  ASSERT_TRUE(ChooseMenuItem(*form, form->Id3v21));
-  EXPECT_TRUE(form->Id3v21->isChecked());
+  ASSERT_TRUE(ChooseMenuItem(*form, form->ActionFor(Command::Id3v2)));
+  EXPECT_TRUE(form->ActionFor(Command::Id3v2)->isChecked());
   const QStringList expected = {
       QStringLiteral("夜空の向こう(青い鳥).mp3"),
       QStringLiteral("Garbled(Noise).mp3"),
@@ -66,11 +66,11 @@ TEST_F(Id3v2ItemTest, EveryFormIsNamedThroughTheMenuAndRenamedOnDisk) {
       QStringLiteral("夢の中へ(井上).mp3"),
       QStringLiteral("桜～さくら～(東京－大阪).mp3"),
   };
-  EXPECT_EQ(Lines(form->ListBox2), expected);
+  EXPECT_EQ(Lines(form->afterList), expected);
 
-  const auto mark = [&](int row) { return RowData(form->ListBox2, row, RowMarkRole).toInt(); };
+  const auto mark = [&](int row) { return RowData(form->afterList, row, RowMarkRole).toInt(); };
   const auto tip = [&](int row) {
-    return RowData(form->ListBox2, row, Qt::ToolTipRole).toString();
+    return RowData(form->afterList, row, Qt::ToolTipRole).toString();
   };
   EXPECT_EQ(mark(6), Id3v2RowMark);
   EXPECT_EQ(tip(6), QStringLiteral("タイトル：ID3v2（ID3v1 は 30 バイトで切れています）\n"
@@ -84,7 +84,7 @@ TEST_F(Id3v2ItemTest, EveryFormIsNamedThroughTheMenuAndRenamedOnDisk) {
   EXPECT_EQ(mark(1), NoRowMark);  // a garbled tag counts for nothing: ID3v1 names it
   EXPECT_FALSE(tip(4).contains(QStringLiteral("ID3v2")));
 
-  ASSERT_TRUE(ChooseMenuItem(*form, form->rinemu1));
+  ASSERT_TRUE(ChooseMenuItem(*form, form->ActionFor(Command::Rename)));
   const QStringList refusals = dialogs.Texts(Kind::Refusal);
   ASSERT_EQ(refusals.size(), 1) << refusals.join(QStringLiteral("\n---\n")).toStdString();
   EXPECT_TRUE(refusals[0].contains(QStringLiteral("Shift-JIS にない文字")))
@@ -99,7 +99,7 @@ TEST_F(Id3v2ItemTest, EveryFormIsNamedThroughTheMenuAndRenamedOnDisk) {
   // The item is kept with the settings.
   ASSERT_TRUE(form->close());
   form = OpenWindow(dialogs);
-  EXPECT_TRUE(form->Id3v21->isChecked());
+  EXPECT_TRUE(form->ActionFor(Command::Id3v2)->isChecked());
   EXPECT_EQ(form->table.tagSources, selvane::TagSources::WithId3v2);
 }
 
@@ -110,7 +110,7 @@ TEST_F(Id3v2ItemTest, NoCommandTouchesTheBytesBeforeTheTrailer) {
     folder.Write(name, Fixture(name));
     AddFiles(*form, {folder / name});
   }
-  ASSERT_TRUE(ChooseMenuItem(*form, form->Id3v21));
+  ASSERT_TRUE(ChooseMenuItem(*form, form->ActionFor(Command::Id3v2)));
   const std::string head[2] = {BeforeTrailer(form->table[0].path),
                                BeforeTrailer(form->table[1].path)};
   const auto expectHeadsKept = [&](const char* step) {
@@ -119,26 +119,26 @@ TEST_F(Id3v2ItemTest, NoCommandTouchesTheBytesBeforeTheTrailer) {
   };
 
   Select(1);
-  form->EditTytle->setText(QStringLiteral("Edited"));
-  ASSERT_TRUE(ChooseMenuItem(*form, form->A1));
-  EXPECT_EQ(Line(form->ListBox2, 1), QStringLiteral("Edited(東京－大阪).mp3"));
+  form->Tags().titleBox->setText(QStringLiteral("Edited"));
+  ASSERT_TRUE(ChooseMenuItem(*form, form->ActionFor(Command::UpdateTag)));
+  EXPECT_EQ(Line(form->afterList, 1), QStringLiteral("Edited(東京－大阪).mp3"));
   expectHeadsKept("update");
   dialogs.answers = {true};
-  ASSERT_TRUE(ChooseMenuItem(*form, form->N9));
+  ASSERT_TRUE(ChooseMenuItem(*form, form->ActionFor(Command::RemoveTag)));
   expectHeadsKept("removal");
   Select(0);
-  ASSERT_TRUE(ChooseMenuItem(*form, form->C2));
+  ASSERT_TRUE(ChooseMenuItem(*form, form->ActionFor(Command::CopyTag)));
   Select(1);
-  ASSERT_TRUE(ChooseMenuItem(*form, form->P2));
-  ASSERT_TRUE(ChooseMenuItem(*form, form->A1));
+  ASSERT_TRUE(ChooseMenuItem(*form, form->ActionFor(Command::PasteTag)));
+  ASSERT_TRUE(ChooseMenuItem(*form, form->ActionFor(Command::UpdateTag)));
   expectHeadsKept("paste");
-  ASSERT_TRUE(ChooseMenuItem(*form, form->rinemu1));
+  ASSERT_TRUE(ChooseMenuItem(*form, form->ActionFor(Command::Rename)));
   EXPECT_TRUE(
       PathExists(folder / "春の終わりに咲く花のうた（シングル・ヴァージョン）(月光楽団).mp3"));
   expectHeadsKept("rename");
   dialogs.answers = {true, true, true, true};
-  ASSERT_TRUE(ChooseMenuItem(*form, form->Undo1));
-  ASSERT_TRUE(ChooseMenuItem(*form, form->Undo1));
+  ASSERT_TRUE(ChooseMenuItem(*form, form->ActionFor(Command::Undo)));
+  ASSERT_TRUE(ChooseMenuItem(*form, form->ActionFor(Command::Undo)));
   EXPECT_TRUE(PathExists(folder / "v24-utf8.mp3"));
   expectHeadsKept("undo");
 }

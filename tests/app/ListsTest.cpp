@@ -28,10 +28,10 @@ TEST_F(ListsTest, UnderscoreOfANameIsDrawn) {
   for (const char* name : {"ab_cd.mp3", "ab cd.mp3"}) WriteMp3(folder / name, nullptr);
   AddFiles(*form, {folder / "ab_cd.mp3", folder / "ab cd.mp3"});
   QCoreApplication::processEvents();
-  const QImage shot = form->ListBox1->viewport()->grab().toImage();
-  const QRect first = form->ListBox1->visualRect(form->ListBox1->model()->index(0, 0));
-  const QRect second = form->ListBox1->visualRect(form->ListBox1->model()->index(1, 0));
-  ASSERT_EQ(first.height(), QFontMetrics(form->ListBox1->font()).height());
+  const QImage shot = form->beforeList->viewport()->grab().toImage();
+  const QRect first = form->beforeList->visualRect(form->beforeList->model()->index(0, 0));
+  const QRect second = form->beforeList->visualRect(form->beforeList->model()->index(1, 0));
+  ASSERT_EQ(first.height(), QFontMetrics(form->beforeList->font()).height());
   EXPECT_NE(shot.copy(first), shot.copy(second));
 }
 
@@ -40,9 +40,9 @@ TEST_F(ListsTest, UnderscoreOfANameIsDrawn) {
 TEST_F(ListsTest, ClicksOutsideTheRowsKeepTheSelection) {
   for (const char* name : {"a.mp3", "b.mp3"}) WriteMp3(folder / name, nullptr);
   AddFiles(*form, {folder / "a.mp3", folder / "b.mp3"});
-  Click(form->ListBox2, 1);
+  Click(form->afterList, 1);
   ExpectSelected(1);
-  for (QAbstractItemView* list : {form->ListBox1, form->ListBox2}) {
+  for (QAbstractItemView* list : {form->beforeList, form->afterList}) {
     const QRect last = list->visualRect(list->model()->index(1, 0));
     QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier,
                       QPoint(last.center().x(), last.bottom() + 30));
@@ -50,7 +50,7 @@ TEST_F(ListsTest, ClicksOutsideTheRowsKeepTheSelection) {
     QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::ControlModifier, last.center());
     ExpectSelected(1);
   }
-  EXPECT_TRUE(form->SpeedButton6->isEnabled());
+  EXPECT_TRUE(form->ButtonFor(Command::UpdateTag)->isEnabled());
 }
 
 // 変換後 marks the rows the run will refuse or ask about, with the reason
@@ -64,9 +64,9 @@ TEST_F(ListsTest, AfterListMarksRefusedAndQuestionedRows) {
   WriteMp3(folder / "Taken.mp3", &other);
   WriteMp3(folder / "c.mp3", nullptr);
   WriteMp3(folder / "d.mp3", &clean);
-  form->Edit1->setText(QStringLiteral("$T.mp3"));
+  form->ruleBox->setText(QStringLiteral("$T.mp3"));
   AddFiles(*form, {folder / "hide.mp3", folder / "b.mp3", folder / "c.mp3", folder / "d.mp3"});
-  const ListBox* after = form->ListBox2;
+  const ListBox* after = form->afterList;
   EXPECT_EQ(RowData(after, 0, RowMarkRole).toInt(), RefusedRowMark);
   EXPECT_TRUE(
       RowData(after, 0, Qt::ToolTipRole).toString().contains(QStringLiteral("「.」で始まって")));
@@ -94,43 +94,43 @@ TEST_F(ListsTest, AfterListMarksRefusedAndQuestionedRows) {
   const DemoTag longName{kana, kana, kana, "", "", 0};
   WriteMp3(folder / "f.mp3", &longName);
   AddFiles(*form, {folder / "f.mp3"});
-  form->Edit1->setText(QStringLiteral("$T$A$L.mp3"));
-  QTest::keyClick(form->Edit1, Qt::Key_Return);
+  form->ruleBox->setText(QStringLiteral("$T$A$L.mp3"));
+  QTest::keyClick(form->ruleBox, Qt::Key_Return);
   EXPECT_EQ(RowData(after, 6, RowMarkRole).toInt(), RefusedRowMark);
   EXPECT_TRUE(RowData(after, 6, Qt::ToolTipRole).toString().contains(QStringLiteral("長すぎます")));
 }
 
 TEST_F(ListsTest, EmptyTableGivesEmptyListsAndNoSelection) {
   form->RefreshLists();
-  EXPECT_EQ(form->ListBox1->count(), 0);
-  EXPECT_EQ(form->ListBox2->count(), 0);
+  EXPECT_EQ(form->beforeList->count(), 0);
+  EXPECT_EQ(form->afterList->count(), 0);
   EXPECT_EQ(form->SelectedIndex(), -1);
 }
 
 TEST_F(ListsTest, DisplayModeSwitchesBetweenNamesAndFullPaths) {
   const DemoTag tag{"y", "", "", "", "", 0};
   WriteMp3(folder / "x.mp3", &tag);
-  form->Edit1->setText(QStringLiteral("$T.mp3"));
+  form->ruleBox->setText(QStringLiteral("$T.mp3"));
   AddFiles(*form, {folder / "x.mp3"});
-  EXPECT_EQ(Lines(form->ListBox1), QStringList{QStringLiteral("x.mp3")});
-  EXPECT_EQ(Lines(form->ListBox2), QStringList{QStringLiteral("y.mp3")});
-  SetItemIndex(form->ListBox1, 0);
+  EXPECT_EQ(Lines(form->beforeList), QStringList{QStringLiteral("x.mp3")});
+  EXPECT_EQ(Lines(form->afterList), QStringList{QStringLiteral("y.mp3")});
+  SetItemIndex(form->beforeList, 0);
 
-  form->SpeedButton7->click();
+  form->ButtonFor(Command::FullPath)->click();
   EXPECT_EQ(form->StatusText(), QStringLiteral("ﾌﾙﾊﾟｽ表示ﾓｰﾄﾞです"));
-  EXPECT_EQ(Lines(form->ListBox1), QStringList{QString::fromStdString(folder / "x.mp3")});
-  EXPECT_EQ(Lines(form->ListBox2), QStringList{QString::fromStdString(folder / "y.mp3")});
+  EXPECT_EQ(Lines(form->beforeList), QStringList{QString::fromStdString(folder / "x.mp3")});
+  EXPECT_EQ(Lines(form->afterList), QStringList{QString::fromStdString(folder / "y.mp3")});
   EXPECT_EQ(form->SelectedIndex(), -1);
-  EXPECT_EQ(ItemIndex(form->ListBox2), -1);
+  EXPECT_EQ(ItemIndex(form->afterList), -1);
 
-  form->SpeedButton7->click();
+  form->ButtonFor(Command::FullPath)->click();
   EXPECT_EQ(form->StatusText(), QStringLiteral("ﾌｧｲﾙ名のみ表示ﾓｰﾄﾞです"));
-  EXPECT_EQ(Lines(form->ListBox1), QStringList{QStringLiteral("x.mp3")});
+  EXPECT_EQ(Lines(form->beforeList), QStringList{QStringLiteral("x.mp3")});
 }
 
 TEST_F(ListsTest, PathEndingInASeparatorShowsAnEmptyName) {
   AddFiles(*form, {folder.path() + "/"});
-  EXPECT_EQ(Lines(form->ListBox1), QStringList{QString()});
+  EXPECT_EQ(Lines(form->beforeList), QStringList{QString()});
 }
 
 // A row is scrollable to its end: the row width covers the widest line,
@@ -140,9 +140,9 @@ TEST_F(ListsTest, RowsAreAsWideAsTheWidestLineMarksIncluded) {
       plain{std::string(30, 'W'), "", "", "", "", 0};
   WriteMp3(folder / "m.mp3", &marks);
   WriteMp3(folder / "p.mp3", &plain);
-  form->Edit1->setText(QStringLiteral("$T.mp3"));
+  form->ruleBox->setText(QStringLiteral("$T.mp3"));
   AddFiles(*form, {folder / "p.mp3", folder / "m.mp3"});
-  const ListBox* after = form->ListBox2;
+  const ListBox* after = form->afterList;
   ASSERT_TRUE(Line(after, 1).startsWith(QChar(u'\uFFFD')));
   const int rowWidth = after->sizeHintForIndex(after->model()->index(0, 0)).width();
   EXPECT_GE(rowWidth, QFontMetrics(after->font()).horizontalAdvance(Line(after, 1)));
@@ -164,44 +164,44 @@ class SelectionTest : public ListsTest {
 };
 
 TEST_F(SelectionTest, ClickInTheRightListSelectsAndScrollsTheLeftOne) {
-  form->ListBox2->verticalScrollBar()->setValue(20);
-  Click(form->ListBox2, 23);
-  EXPECT_EQ(ItemIndex(form->ListBox2), 23);
+  form->afterList->verticalScrollBar()->setValue(20);
+  Click(form->afterList, 23);
+  EXPECT_EQ(ItemIndex(form->afterList), 23);
   EXPECT_EQ(form->SelectedIndex(), 23);
-  EXPECT_GT(form->ListBox1->verticalScrollBar()->value(), 0);
-  EXPECT_EQ(form->ListBox1->verticalScrollBar()->value(),
-            form->ListBox2->verticalScrollBar()->value());
-  EXPECT_EQ(form->GroupBox7->title(), QStringLiteral("ﾀｸﾞ情報－あり"));
-  EXPECT_EQ(form->EditTytle->text(), QStringLiteral("Song 23"));
+  EXPECT_GT(form->beforeList->verticalScrollBar()->value(), 0);
+  EXPECT_EQ(form->beforeList->verticalScrollBar()->value(),
+            form->afterList->verticalScrollBar()->value());
+  EXPECT_EQ(form->Tags().tagGroup->title(), QStringLiteral("ﾀｸﾞ情報－あり"));
+  EXPECT_EQ(form->Tags().titleBox->text(), QStringLiteral("Song 23"));
 }
 
 TEST_F(SelectionTest, ArrowKeyInOneListMovesTheOther) {
-  Click(form->ListBox1, 2);
-  EXPECT_EQ(ItemIndex(form->ListBox2), 2);
-  QTest::keyClick(form->ListBox1, Qt::Key_Down);
-  EXPECT_EQ(ItemIndex(form->ListBox1), 3);
-  EXPECT_EQ(ItemIndex(form->ListBox2), 3);
-  EXPECT_EQ(form->EditTytle->text(), QStringLiteral("Song 3"));
-  QTest::keyClick(form->ListBox2, Qt::Key_Up);
-  EXPECT_EQ(ItemIndex(form->ListBox1), 2);
+  Click(form->beforeList, 2);
+  EXPECT_EQ(ItemIndex(form->afterList), 2);
+  QTest::keyClick(form->beforeList, Qt::Key_Down);
+  EXPECT_EQ(ItemIndex(form->beforeList), 3);
+  EXPECT_EQ(ItemIndex(form->afterList), 3);
+  EXPECT_EQ(form->Tags().titleBox->text(), QStringLiteral("Song 3"));
+  QTest::keyClick(form->afterList, Qt::Key_Up);
+  EXPECT_EQ(ItemIndex(form->beforeList), 2);
 }
 
 TEST_F(SelectionTest, DeleteKeyInEitherListDeletesTheSelectedEntry) {
-  Click(form->ListBox2, 5);
-  QTest::keyClick(form->ListBox2, Qt::Key_Delete);
+  Click(form->afterList, 5);
+  QTest::keyClick(form->afterList, Qt::Key_Delete);
   EXPECT_EQ(form->table.entryCount, 39);
-  EXPECT_EQ(form->ListBox1->count(), 39);
-  QTest::keyClick(form->ListBox1, Qt::Key_Delete);
+  EXPECT_EQ(form->beforeList->count(), 39);
+  QTest::keyClick(form->beforeList, Qt::Key_Delete);
   EXPECT_EQ(form->table.entryCount, 38);
 }
 
 TEST_F(SelectionTest, RightClickOpensTheMenuWithoutSelectingTheLine) {
-  Click(form->ListBox1, 1);
-  Click(form->ListBox1, 4, Qt::RightButton);
-  EXPECT_TRUE(form->PopupMenu1->isVisible());
-  EXPECT_EQ(ItemIndex(form->ListBox1), 1);
-  EXPECT_EQ(ItemIndex(form->ListBox2), 1);
-  form->PopupMenu1->hide();
+  Click(form->beforeList, 1);
+  Click(form->beforeList, 4, Qt::RightButton);
+  EXPECT_TRUE(form->Commands().listContextMenu->isVisible());
+  EXPECT_EQ(ItemIndex(form->beforeList), 1);
+  EXPECT_EQ(ItemIndex(form->afterList), 1);
+  form->Commands().listContextMenu->hide();
 }
 
 }  // namespace

@@ -14,10 +14,10 @@ class SettingsTest : public testing::Test {
  protected:
   void SetUp() override {
     ForgetSettings();
-    TForm1::screenSizeOverride = QSize();
+    MainWindow::screenSizeOverride = QSize();
   }
   void TearDown() override {
-    TForm1::screenSizeOverride = QSize();
+    MainWindow::screenSizeOverride = QSize();
     ForgetSettings();
   }
   static QByteArray Stored(int left, int top, int width, int height) {
@@ -31,18 +31,18 @@ class SettingsTest : public testing::Test {
   QRect Outer() const { return form->frameGeometry(); }
 
   ScriptedDialogs dialogs;
-  std::unique_ptr<TForm1> form;
+  std::unique_ptr<MainWindow> form;
 };
 
-TEST_F(SettingsTest, FirstRunIsCentredWithTheDesignedStateAndTheCloseStoresAllNine) {
-  TForm1::screenSizeOverride = QSize(1024, 768);
+TEST_F(SettingsTest, FirstRunIsCentredWithTheStartStateAndTheCloseStoresAllNine) {
+  MainWindow::screenSizeOverride = QSize(1024, 768);
   form = OpenWindow(dialogs);
   EXPECT_EQ(Outer(), QRect(306, 223, 411, 321));
-  EXPECT_EQ(form->Edit1->text(), QStringLiteral("$T($A).mp3"));
-  EXPECT_FALSE(form->SpeedButton7->isChecked());
-  EXPECT_FALSE(form->SpeedButton8->isChecked());
+  EXPECT_EQ(form->ruleBox->text(), QStringLiteral("$T($A).mp3"));
+  EXPECT_FALSE(form->ButtonFor(Command::FullPath)->isChecked());
+  EXPECT_FALSE(form->ButtonFor(Command::Topmost)->isChecked());
   EXPECT_FALSE(form->windowFlags() & Qt::WindowStaysOnTopHint);
-  EXPECT_FALSE(form->Id3v21->isChecked());
+  EXPECT_FALSE(form->ActionFor(Command::Id3v2)->isChecked());
 
   // The close releases the entries too.
   for (int i = 0; i < 3; ++i) form->table.Append(std::make_unique<selvane::FileEntry>());
@@ -63,27 +63,27 @@ TEST_F(SettingsTest, RoundTripBringsBackPlaceRuleAndSwitches) {
   form = OpenWindow(dialogs);
   form->move(50, 60);
   form->resize(500, 400);
-  form->Edit1->setText(QStringLiteral("($R)$T－曲.mp3"));  // typed, never applied
-  form->SpeedButton7->setChecked(true);
+  form->ruleBox->setText(QStringLiteral("($R)$T－曲.mp3"));  // typed, never applied
+  form->ButtonFor(Command::FullPath)->setChecked(true);
   const QRect placed = Outer();
   ASSERT_EQ(placed.topLeft(), QPoint(50, 60));
   ASSERT_TRUE(form->close());
 
   form = OpenWindow(dialogs);
   EXPECT_EQ(Outer(), placed);
-  EXPECT_EQ(form->Edit1->text(), QStringLiteral("($R)$T－曲.mp3"));
-  EXPECT_TRUE(form->SpeedButton7->isChecked());
-  EXPECT_FALSE(form->SpeedButton8->isChecked());
+  EXPECT_EQ(form->ruleBox->text(), QStringLiteral("($R)$T－曲.mp3"));
+  EXPECT_TRUE(form->ButtonFor(Command::FullPath)->isChecked());
+  EXPECT_FALSE(form->ButtonFor(Command::Topmost)->isChecked());
   EXPECT_TRUE(dialogs.shown.empty());
 }
 
 TEST_F(SettingsTest, PositionIsPulledBackOntoTheScreen) {
-  TForm1::screenSizeOverride = QSize(1024, 768);
+  MainWindow::screenSizeOverride = QSize(1024, 768);
   WriteSettings(UserSettingsFile(), Stored(900, 600, 411, 321));
   form = OpenWindow(dialogs);
   EXPECT_EQ(Outer(), QRect(613, 447, 411, 321));
 
-  TForm1::screenSizeOverride = QSize(800, 600);
+  MainWindow::screenSizeOverride = QSize(800, 600);
   WriteSettings(UserSettingsFile(), Stored(-20, 0, 411, 700));
   form->LoadSettings();
   EXPECT_EQ(Outer(), QRect(-20, -100, 411, 700));  // a negative left stays
@@ -92,7 +92,7 @@ TEST_F(SettingsTest, PositionIsPulledBackOntoTheScreen) {
 // Any stored integers end with the window on the screen; a window that no
 // part of would be seen comes back to the edge.
 TEST_F(SettingsTest, EveryStoredPlaceEndsOnTheScreen) {
-  TForm1::screenSizeOverride = QSize(1024, 768);
+  MainWindow::screenSizeOverride = QSize(1024, 768);
   constexpr int kMax = std::numeric_limits<int>::max(), kMin = std::numeric_limits<int>::min();
   const struct {
     int left, top, width, height;
@@ -119,7 +119,7 @@ TEST_F(SettingsTest, EveryStoredPlaceEndsOnTheScreen) {
 }
 
 TEST_F(SettingsTest, StoredSizesAreHeldToTheLimitsBeforeTheClamp) {
-  TForm1::screenSizeOverride = QSize(1280, 1024);
+  MainWindow::screenSizeOverride = QSize(1280, 1024);
   WriteSettings(UserSettingsFile(), Stored(500, 10, 2000, 100));
   form = OpenWindow(dialogs);
   EXPECT_EQ(Outer(), QRect(256, 10, 1024, 300));
@@ -131,16 +131,16 @@ TEST_F(SettingsTest, StoredSizesAreHeldToTheLimitsBeforeTheClamp) {
 TEST_F(SettingsTest, WithoutTheMarkerNothingIsApplied) {
   WriteSettings(UserSettingsFile(), "[General]\nleft=5\ned1=$F.mp3\ncb1=1\n");
   form = OpenWindow(dialogs);
-  EXPECT_EQ(form->Edit1->text(), QStringLiteral("$T($A).mp3"));
-  EXPECT_FALSE(form->SpeedButton7->isChecked());
+  EXPECT_EQ(form->ruleBox->text(), QStringLiteral("$T($A).mp3"));
+  EXPECT_FALSE(form->ButtonFor(Command::FullPath)->isChecked());
 }
 
 TEST_F(SettingsTest, MachineWideFileFillsWhatTheUserFileLacks) {
   WriteSettings(MachineSettingsFile(), "[General]\nParamExist=1\ned1=$F.EXT\ncb1=1\n");
   WriteSettings(UserSettingsFile(), "[General]\ncb1=0\n");
   form = OpenWindow(dialogs);
-  EXPECT_EQ(form->Edit1->text(), QStringLiteral("$F.EXT"));
-  EXPECT_FALSE(form->SpeedButton7->isChecked());
+  EXPECT_EQ(form->ruleBox->text(), QStringLiteral("$F.EXT"));
+  EXPECT_FALSE(form->ButtonFor(Command::FullPath)->isChecked());
   ASSERT_TRUE(form->close());
   EXPECT_TRUE(QSettings(UserSettingsFile(), QSettings::IniFormat).contains("ParamExist"));
 }
@@ -149,7 +149,7 @@ TEST_F(SettingsTest, LongStoredRuleIsCutToOneHundredBytesOnACharacterBoundary) {
   const QString rule = QStringLiteral("a") + QString(60, QChar(0x66F2));  // 121 bytes
   WriteSettings(UserSettingsFile(), "[General]\nParamExist=1\ned1=" + rule.toUtf8() + "\n");
   form = OpenWindow(dialogs);
-  EXPECT_EQ(form->Edit1->text(), QStringLiteral("a") + QString(49, QChar(0x66F2)));
+  EXPECT_EQ(form->ruleBox->text(), QStringLiteral("a") + QString(49, QChar(0x66F2)));
 }
 
 TEST_F(SettingsTest, WrongTypeStopsTheLoadOnceWithTheErrorBox) {
@@ -162,8 +162,8 @@ TEST_F(SettingsTest, WrongTypeStopsTheLoadOnceWithTheErrorBox) {
   }
   ASSERT_EQ(dialogs.Texts(ScriptedDialogs::Kind::Error),
             QStringList{QStringLiteral("'left' のデータ型が不正です")});
-  EXPECT_EQ(form->Edit1->text(), QStringLiteral("$F.mp3"));  // before the bad value
-  EXPECT_TRUE(form->SpeedButton7->isChecked());
+  EXPECT_EQ(form->ruleBox->text(), QStringLiteral("$F.mp3"));  // before the bad value
+  EXPECT_TRUE(form->ButtonFor(Command::FullPath)->isChecked());
   EXPECT_EQ(Outer().width(), 411);  // after it: not applied
 }
 

@@ -19,14 +19,14 @@
 #include <QTreeWidget>
 #include <QWindow>
 
+#include "app/AboutBox.h"
 #include "app/Glyphs.h"
 #include "app/HelpViewer.h"
-#include "app/Unit2.h"
 #include "tests/app/WindowTestSupport.h"
 
 namespace {
 
-bool StaysOnTop(const TForm1& form) {
+bool StaysOnTop(const MainWindow& form) {
   const bool widgetFlag = form.windowFlags().testFlag(Qt::WindowStaysOnTopHint);
   const QWindow* native = form.windowHandle();
   const bool nativeFlag =
@@ -40,11 +40,9 @@ QString HelpBesideExecutable() {
   return QCoreApplication::applicationDirPath() + QStringLiteral("/Selvane.hlp");
 }
 
-QString ProjectHelpFile() {
-  return QFileInfo(QStringLiteral(__FILE__))
-      .absoluteDir()
-      .absoluteFilePath(QStringLiteral("../../data/Selvane.hlp"));
-}
+// From the build (__FILE__ may be relative to the build folder, as a
+// compiler cache makes it).
+QString ProjectHelpFile() { return QStringLiteral(SELVANE_HELP_FILE); }
 
 void WriteText(const QString& path, const QString& text) {
   QFile out(path);
@@ -68,14 +66,14 @@ class ShellTest : public WindowTest {
 };
 
 TEST_F(ShellTest, TopmostSwitchTwiceEndsInNormalMode) {
-  form->SpeedButton8->click();
-  EXPECT_TRUE(form->SpeedButton8->isChecked());
+  form->ButtonFor(Command::Topmost)->click();
+  EXPECT_TRUE(form->ButtonFor(Command::Topmost)->isChecked());
   EXPECT_TRUE(StaysOnTop(*form));
   EXPECT_EQ(form->StatusText(), QStringLiteral("常に最前面表示ﾓｰﾄﾞです"));
   EXPECT_TRUE(form->isVisible());
 
-  form->SpeedButton8->click();
-  EXPECT_FALSE(form->SpeedButton8->isChecked());
+  form->ButtonFor(Command::Topmost)->click();
+  EXPECT_FALSE(form->ButtonFor(Command::Topmost)->isChecked());
   EXPECT_FALSE(StaysOnTop(*form));
   EXPECT_EQ(form->StatusText(), QStringLiteral("通常表示ﾓｰﾄﾞです"));
   EXPECT_TRUE(form->isVisible()) << "the switch must not leave the window hidden";
@@ -83,21 +81,21 @@ TEST_F(ShellTest, TopmostSwitchTwiceEndsInNormalMode) {
 
 TEST_F(ShellTest, TopmostStateComesBackAfterRestartWithoutStatusText) {
   EXPECT_FALSE(StaysOnTop(*form));
-  form->SpeedButton8->click();
+  form->ButtonFor(Command::Topmost)->click();
   form->close();  // saves the settings
   form.reset();
 
   // Created but not yet shown: the mode is set, and the window stays hidden
   // until the program shows it.
   firstPaintPending = 1;
-  TForm1 hidden({}, dialogs);
-  EXPECT_TRUE(hidden.SpeedButton8->isChecked());
+  MainWindow hidden({}, dialogs);
+  EXPECT_TRUE(hidden.ButtonFor(Command::Topmost)->isChecked());
   EXPECT_TRUE(StaysOnTop(hidden));
   EXPECT_FALSE(hidden.isVisible());
   EXPECT_EQ(hidden.StatusText(), QString());
 
   form = OpenWindow(dialogs);
-  EXPECT_TRUE(form->SpeedButton8->isChecked());
+  EXPECT_TRUE(form->ButtonFor(Command::Topmost)->isChecked());
   EXPECT_TRUE(StaysOnTop(*form));
   EXPECT_NE(form->StatusText(), QStringLiteral("常に最前面表示ﾓｰﾄﾞです"));
 }
@@ -106,7 +104,7 @@ TEST_F(ShellTest, HelpCommandTwiceOpensTheSameFileInTheSameWindow) {
   EXPECT_TRUE(form->helpFile.isEmpty());
   EXPECT_EQ(form->Help(), nullptr);
 
-  form->SpeedButton13->click();
+  form->ButtonFor(Command::Help)->click();
   HelpViewer* first = form->Help();
   ASSERT_NE(first, nullptr);
   EXPECT_EQ(form->helpFile, HelpBesideExecutable());
@@ -115,7 +113,7 @@ TEST_F(ShellTest, HelpCommandTwiceOpensTheSameFileInTheSameWindow) {
   EXPECT_FALSE(first->isModal());
 
   first->close();
-  form->Contents1->trigger();
+  form->ActionFor(Command::Help)->trigger();
   EXPECT_EQ(form->Help(), first) << "one help window, reused";
   EXPECT_EQ(form->helpFile, HelpBesideExecutable());
   EXPECT_EQ(first->CurrentFile(), HelpBesideExecutable());
@@ -123,7 +121,7 @@ TEST_F(ShellTest, HelpCommandTwiceOpensTheSameFileInTheSameWindow) {
 }
 
 TEST_F(ShellTest, MissingHelpFileIsToldInTheHelpWindow) {
-  form->Contents1Click();
+  form->ShowHelp();
   const QString text = form->Help()->Browser->toPlainText();
   EXPECT_TRUE(text.contains(QStringLiteral("見つかりません"))) << text.toStdString();
   EXPECT_TRUE(text.contains(HelpBesideExecutable())) << text.toStdString();
@@ -241,10 +239,10 @@ class AboutBoxTest : public ShellTest {
  protected:
   void SetUp() override {
     ShellTest::SetUp();
-    box = form->AboutBox();
+    box = form->AboutDialog();
     ASSERT_NE(box, nullptr);
     // Shown without a nested event loop, so the test can act on it.
-    box->runModal = [](TForm2& shown) {
+    box->runModal = [](AboutBox& shown) {
       shown.show();
       [[maybe_unused]] const bool exposed = QTest::qWaitForWindowExposed(&shown);
       return 0;
@@ -258,70 +256,70 @@ class AboutBoxTest : public ShellTest {
   void MoveOnto(const QWidget* target) { MoveTo(target->geometry().center()); }
   QColor Colour(const QLabel* label) const { return label->palette().color(QPalette::WindowText); }
 
-  TForm2* box = nullptr;
+  AboutBox* box = nullptr;
   const QColor blue{0, 0, 255};
   const QColor black{0, 0, 0};
 };
 
 TEST_F(AboutBoxTest, HoverColoursFollowThePointer) {
   EXPECT_FALSE(box->isVisible()) << "created hidden";
-  form->About1Click();
+  form->ShowAbout();
   ASSERT_TRUE(box->isVisible());
   const QColor windowText = box->palette().color(QPalette::WindowText);
-  EXPECT_EQ(Colour(box->Label5), windowText);
-  EXPECT_EQ(Colour(box->Label6), windowText);
+  EXPECT_EQ(Colour(box->mailLink), windowText);
+  EXPECT_EQ(Colour(box->webLink), windowText);
 
-  MoveOnto(box->Label5);
-  EXPECT_EQ(Colour(box->Label5), blue);
-  EXPECT_EQ(Colour(box->Label6), black);
+  MoveOnto(box->mailLink);
+  EXPECT_EQ(Colour(box->mailLink), blue);
+  EXPECT_EQ(Colour(box->webLink), black);
 
-  MoveOnto(box->Label6);  // straight from one link to the other
-  EXPECT_EQ(Colour(box->Label6), blue);
-  EXPECT_EQ(Colour(box->Label5), black);
+  MoveOnto(box->webLink);  // straight from one link to the other
+  EXPECT_EQ(Colour(box->webLink), blue);
+  EXPECT_EQ(Colour(box->mailLink), black);
 
   for (const QWidget* other :
-       {static_cast<QWidget*>(box->Label3), static_cast<QWidget*>(box->Image1),
-        static_cast<QWidget*>(box->Button1)}) {
+       {static_cast<QWidget*>(box->copyrightLabel), static_cast<QWidget*>(box->icon),
+        static_cast<QWidget*>(box->okButton)}) {
     MoveOnto(other);
-    EXPECT_EQ(Colour(box->Label6), blue) << other->objectName().toStdString();
-    EXPECT_EQ(Colour(box->Label5), black) << other->objectName().toStdString();
+    EXPECT_EQ(Colour(box->webLink), blue) << other->objectName().toStdString();
+    EXPECT_EQ(Colour(box->mailLink), black) << other->objectName().toStdString();
   }
 
   MoveTo(QPoint(200, 30));  // bare surface
-  EXPECT_EQ(Colour(box->Label5), black);
-  EXPECT_EQ(Colour(box->Label6), black);
+  EXPECT_EQ(Colour(box->mailLink), black);
+  EXPECT_EQ(Colour(box->webLink), black);
 
   // Colours carry over to the next showing.
-  MoveOnto(box->Label5);
-  box->Button1->click();
+  MoveOnto(box->mailLink);
+  box->okButton->click();
   EXPECT_FALSE(box->isVisible());
-  form->About1Click();
-  EXPECT_EQ(Colour(box->Label5), blue);
+  form->ShowAbout();
+  EXPECT_EQ(Colour(box->mailLink), blue);
 }
 
 TEST_F(AboutBoxTest, LinksOpenMailAndWebAddresses) {
-  form->About1Click();
-  QTest::mouseClick(box->Label5, Qt::LeftButton);
-  QTest::mouseClick(box->Label6, Qt::LeftButton);
-  QTest::mouseClick(box->Label3, Qt::LeftButton);
+  form->ShowAbout();
+  QTest::mouseClick(box->mailLink, Qt::LeftButton);
+  QTest::mouseClick(box->webLink, Qt::LeftButton);
+  QTest::mouseClick(box->copyrightLabel, Qt::LeftButton);
   ASSERT_EQ(dialogs.openedUrls.size(), 2u);
-  EXPECT_EQ(dialogs.openedUrls[0].toString(), QStringLiteral("mailto:") + box->Label5->text());
+  EXPECT_EQ(dialogs.openedUrls[0].toString(), QStringLiteral("mailto:") + box->mailLink->text());
   EXPECT_EQ(dialogs.openedUrls[0].path(), QStringLiteral("support@selvane.example"));
-  EXPECT_EQ(dialogs.openedUrls[1], QUrl(box->Label6->text()));
+  EXPECT_EQ(dialogs.openedUrls[1], QUrl(box->webLink->text()));
   EXPECT_EQ(dialogs.openedUrls[1].host(), QStringLiteral("selvane.example"));
 }
 
 TEST_F(AboutBoxTest, CentredFirstThenShownWhereItWasLeft) {
-  form->About1Click();
+  form->ShowAbout();
   const QRect screen = box->screen()->geometry();
   const QRect frame = box->frameGeometry();
   EXPECT_EQ(frame.left() - screen.left(), (screen.width() - frame.width()) / 2);
   EXPECT_EQ(frame.top() - screen.top(), (screen.height() - frame.height()) / 2);
 
   box->move(40, 50);
-  box->Button1Click();
+  box->Close();
   EXPECT_FALSE(box->isVisible());
-  form->About1Click();
+  form->ShowAbout();
   EXPECT_TRUE(box->isVisible());
   EXPECT_EQ(box->pos(), QPoint(40, 50));
 }
@@ -332,7 +330,7 @@ TEST_F(AboutBoxTest, ModalShowingEndsWithOk) {
   bool wasModal = false;
   QTimer::singleShot(0, box, [this, &wasModal] {
     wasModal = QApplication::activeModalWidget() == box;
-    box->Button1->click();
+    box->okButton->click();
   });
   QTimer::singleShot(5000, box, [this] { box->done(-1); });  // never hang the run
   EXPECT_EQ(box->ShowModal(), QDialog::Accepted);
@@ -359,10 +357,10 @@ TEST(MessageBoxTest, WideEnoughForItsCaption) {
 }
 
 TEST(GlyphsTest, ThirteenButtonsHaveNormalAndGreyDisabledGlyphs) {
-  const char* glyphButtons[] = {"SpeedButton2",  "SpeedButton3",  "SpeedButton6",  "SpeedButton4",
-                                "SpeedButton5",  "SpeedButton9",  "SpeedButton1",  "SpeedButton10",
-                                "SpeedButton11", "SpeedButton13", "SpeedButton14", "SpeedButton7",
-                                "SpeedButton8"};
+  const char* glyphButtons[] = {
+      "openButton",     "renameButton",   "updateTagButton", "removeTagButton", "moveUpButton",
+      "moveDownButton", "sortButton",     "deleteRowButton", "clearListButton", "helpButton",
+      "aboutButton",    "fullPathButton", "topmostButton"};
   QList<QImage> seen;
   for (const char* name : glyphButtons) {
     const QIcon icon = ToolbarGlyph(QString::fromLatin1(name));
@@ -390,7 +388,7 @@ TEST(GlyphsTest, ThirteenButtonsHaveNormalAndGreyDisabledGlyphs) {
     for (const QImage& other : seen) EXPECT_NE(normal, other) << name << " repeats a glyph";
     seen << normal;
   }
-  for (const char* name : {"SpeedButton12", "SpeedButton15", "Nothing"})
+  for (const char* name : {"copyTagButton", "pasteTagButton", "Nothing"})
     EXPECT_TRUE(ToolbarGlyph(QString::fromLatin1(name)).isNull()) << name;
 }
 

@@ -25,7 +25,7 @@ class CommandLineTest : public testing::Test {
   std::string Path(int i) const { return std::string(form->table[i].path); }
 
   ScriptedDialogs dialogs;
-  std::unique_ptr<TForm1> form;
+  std::unique_ptr<MainWindow> form;
   TempFolder folder;
   DemoTag tag{"Love", "Kei", "", "", "", 0};
 };
@@ -36,10 +36,10 @@ TEST_F(CommandLineTest, OneArgumentIsListedSelectedAndShown) {
   EXPECT_EQ(Path(0), folder / "Song.mp3");
   EXPECT_EQ(std::string(form->table[0].newPath), folder / "Love(Kei).mp3");
   EXPECT_EQ(form->SelectedIndex(), 0);
-  EXPECT_EQ(ItemIndex(form->ListBox2), 0);
-  EXPECT_EQ(form->GroupBox7->title(), QStringLiteral("ﾀｸﾞ情報－あり"));
-  EXPECT_EQ(form->EditTytle->text(), QStringLiteral("Love"));
-  EXPECT_TRUE(form->SpeedButton3->isEnabled());
+  EXPECT_EQ(ItemIndex(form->afterList), 0);
+  EXPECT_EQ(form->Tags().tagGroup->title(), QStringLiteral("ﾀｸﾞ情報－あり"));
+  EXPECT_EQ(form->Tags().titleBox->text(), QStringLiteral("Love"));
+  EXPECT_TRUE(form->ButtonFor(Command::Rename)->isEnabled());
 }
 
 // The start lists what its first paint can show and the rest right after;
@@ -67,10 +67,10 @@ TEST_F(CommandLineTest, RowsBelowTheFirstScreenAreNamedOnceTheWindowIsUp) {
   ASSERT_EQ(form->table.entryCount, 101);
   EXPECT_EQ(std::string(form->table[99].newPath), folder / "Song99().mp3");
   EXPECT_EQ(form->table[99].hasTag, 1);
-  EXPECT_TRUE(Line(form->ListBox2, 99).startsWith(QStringLiteral("Song99")));
+  EXPECT_TRUE(Line(form->afterList, 99).startsWith(QStringLiteral("Song99")));
   EXPECT_EQ(Path(100), folder / "w1.mp3");
   EXPECT_EQ(form->SelectedIndex(), 0);
-  EXPECT_EQ(form->EditTytle->text(), QStringLiteral("Song0"));
+  EXPECT_EQ(form->Tags().titleBox->text(), QStringLiteral("Song0"));
 }
 
 TEST_F(CommandLineTest, StoredRuleNamesTheFilesOfTheCommandLine) {
@@ -99,15 +99,15 @@ TEST_F(CommandLineTest, RelativeIsResolvedAtStartWildcardAddsOneAndMissingIsSkip
   EXPECT_TRUE(dialogs.shown.empty());
 
   const CurrentDirectoryGuard elsewhere(other.path());
-  SetItemIndex(form->ListBox1, 0);
+  SetItemIndex(form->beforeList, 0);
   form->ShowTagPanel();
-  form->EditTytle->setText(QStringLiteral("Here"));
-  form->A1Click();
+  form->Tags().titleBox->setText(QStringLiteral("Here"));
+  form->UpdateTag();
   EXPECT_EQ(ReadBytes(other / "Song.mp3").substr(Mp3Body.size() + 3, 4), std::string("Love"));
   EXPECT_EQ(ReadBytes(folder / "Song.mp3").substr(Mp3Body.size() + 3, 4), std::string("Here"));
 }
 
-// As the designed find-first service: "?" is one character, not one byte,
+// A name's wildcards: "?" is one character, not one byte,
 // letter case does not matter, and a refused name is told whole.
 TEST_F(CommandLineTest, WildcardsMatchCharactersInAnyCaseAndRefusalsNameTheFile) {
   for (const char* name : {"ソ表能.mp3", "low.mp3", "back\\slash.mp3"})
@@ -126,8 +126,8 @@ TEST_F(CommandLineTest, NoArgumentLeadingToAnEntryLeavesNothingSelected) {
   form = OpenWindow(dialogs, {folder / "missing.mp3"});
   EXPECT_EQ(form->table.entryCount, 0);
   EXPECT_EQ(form->SelectedIndex(), -1);
-  EXPECT_EQ(form->GroupBox7->title(), QStringLiteral("ﾀｸﾞ情報"));
-  EXPECT_FALSE(form->SpeedButton3->isEnabled());
+  EXPECT_EQ(form->Tags().tagGroup->title(), QStringLiteral("ﾀｸﾞ情報"));
+  EXPECT_FALSE(form->ButtonFor(Command::Rename)->isEnabled());
 }
 
 TEST_F(CommandLineTest, NameWithoutACp932FormIsRefusedByNameAndTheRestGoIn) {

@@ -16,7 +16,7 @@ namespace {
 class TagPanelTest : public WindowTest {
  protected:
   void ShowEntry(int row) {
-    SetItemIndex(form->ListBox1, row);
+    SetItemIndex(form->beforeList, row);
     form->ShowTagPanel();
   }
 };
@@ -31,18 +31,18 @@ TEST_F(TagPanelTest, TaggedEntryShowsItsFieldsAndGenre) {
   AddFiles(*form, {folder / "a.mp3", folder / "b.mp3", folder / "c.mp3"});
 
   ShowEntry(0);
-  EXPECT_EQ(form->GroupBox7->title(), QStringLiteral("ﾀｸﾞ情報－あり"));
-  EXPECT_EQ(form->EditTytle->text(), QStringLiteral("桜の坂道"));
-  EXPECT_EQ(form->EditArtist->text(), QStringLiteral("青葉ミナト"));
-  EXPECT_EQ(form->EditAlbum->text(), QStringLiteral("春の記憶"));
-  EXPECT_EQ(form->EditComment->text(), QStringLiteral("デモ"));
-  EXPECT_EQ(form->EditYear->text(), QStringLiteral("2003"));
-  EXPECT_EQ(form->ComboBoxGenre->currentText(), QStringLiteral("Blues"));
+  EXPECT_EQ(form->Tags().tagGroup->title(), QStringLiteral("ﾀｸﾞ情報－あり"));
+  EXPECT_EQ(form->Tags().titleBox->text(), QStringLiteral("桜の坂道"));
+  EXPECT_EQ(form->Tags().artistBox->text(), QStringLiteral("青葉ミナト"));
+  EXPECT_EQ(form->Tags().albumBox->text(), QStringLiteral("春の記憶"));
+  EXPECT_EQ(form->Tags().commentBox->text(), QStringLiteral("デモ"));
+  EXPECT_EQ(form->Tags().yearBox->text(), QStringLiteral("2003"));
+  EXPECT_EQ(form->Tags().genreBox->currentText(), QStringLiteral("Blues"));
   ShowEntry(1);
-  EXPECT_EQ(form->ComboBoxGenre->currentText(), QStringLiteral("SynthPop"));
+  EXPECT_EQ(form->Tags().genreBox->currentText(), QStringLiteral("SynthPop"));
   ShowEntry(2);
-  EXPECT_EQ(form->ComboBoxGenre->currentIndex(), 148);
-  EXPECT_EQ(form->ComboBoxGenre->currentText(), QStringLiteral("Unknown"));
+  EXPECT_EQ(form->Tags().genreBox->currentIndex(), 148);
+  EXPECT_EQ(form->Tags().genreBox->currentText(), QStringLiteral("Unknown"));
 }
 
 TEST_F(TagPanelTest, EntryWithoutTagAndNoSelectionEmptyThePanel) {
@@ -52,28 +52,28 @@ TEST_F(TagPanelTest, EntryWithoutTagAndNoSelectionEmptyThePanel) {
   AddFiles(*form, {folder / "tagged.mp3", folder / "plain.mp3"});
   ShowEntry(0);
   ShowEntry(1);
-  EXPECT_EQ(form->GroupBox7->title(), QStringLiteral("ﾀｸﾞ情報－なし"));
-  for (QLineEdit* edit :
-       {form->EditTytle, form->EditArtist, form->EditAlbum, form->EditComment, form->EditYear})
+  EXPECT_EQ(form->Tags().tagGroup->title(), QStringLiteral("ﾀｸﾞ情報－なし"));
+  for (QLineEdit* edit : {form->Tags().titleBox, form->Tags().artistBox, form->Tags().albumBox,
+                          form->Tags().commentBox, form->Tags().yearBox})
     EXPECT_TRUE(edit->text().isEmpty()) << edit->objectName().toStdString();
-  EXPECT_EQ(form->ComboBoxGenre->currentIndex(), -1);
+  EXPECT_EQ(form->Tags().genreBox->currentIndex(), -1);
 
   ShowEntry(0);
-  form->EditTytle->setText(QStringLiteral("typed, not written"));
+  form->Tags().titleBox->setText(QStringLiteral("typed, not written"));
   ShowEntry(-1);
-  EXPECT_EQ(form->GroupBox7->title(), QStringLiteral("ﾀｸﾞ情報"));
-  EXPECT_TRUE(form->EditTytle->text().isEmpty());
-  EXPECT_EQ(form->ComboBoxGenre->currentIndex(), -1);
+  EXPECT_EQ(form->Tags().tagGroup->title(), QStringLiteral("ﾀｸﾞ情報"));
+  EXPECT_TRUE(form->Tags().titleBox->text().isEmpty());
+  EXPECT_EQ(form->Tags().genreBox->currentIndex(), -1);
 }
 
 TEST_F(TagPanelTest, GenreChoiceHoldsTheWholeListAndCannotBeTyped) {
-  EXPECT_EQ(form->ComboBoxGenre->count(), 149);
-  EXPECT_FALSE(form->ComboBoxGenre->isEditable());
-  EXPECT_EQ(form->ComboBoxGenre->itemText(40), QStringLiteral("AlternRock"));
+  EXPECT_EQ(form->Tags().genreBox->count(), 149);
+  EXPECT_FALSE(form->Tags().genreBox->isEditable());
+  EXPECT_EQ(form->Tags().genreBox->itemText(40), QStringLiteral("AlternRock"));
 }
 
 TEST_F(TagPanelTest, EditBoxesCountCp932BytesAndRefuseCharactersWithoutAForm) {
-  QLineEdit* title = form->EditTytle;
+  QLineEdit* title = form->Tags().titleBox;
   title->setFocus();
   title->clear();
   Type(title, QStringLiteral("あいうえおかきくけこさしすせそ"));  // 30 bytes
@@ -90,9 +90,9 @@ TEST_F(TagPanelTest, EditBoxesCountCp932BytesAndRefuseCharactersWithoutAForm) {
   Type(title, QStringLiteral("a한b"));  // Hangul has no CP932 form
   EXPECT_EQ(title->text(), QStringLiteral("ab"));
 
-  form->EditYear->clear();
-  Type(form->EditYear, QStringLiteral("20031"));
-  EXPECT_EQ(form->EditYear->text(), QStringLiteral("2003"));
+  form->Tags().yearBox->clear();
+  Type(form->Tags().yearBox, QStringLiteral("20031"));
+  EXPECT_EQ(form->Tags().yearBox->text(), QStringLiteral("2003"));
 }
 
 TEST(ByteLimitValidatorTest, PastedTextIsCutBeforeTheCursorToFit) {
@@ -105,12 +105,12 @@ TEST(ByteLimitValidatorTest, PastedTextIsCutBeforeTheCursorToFit) {
 }
 
 TEST_F(TagPanelTest, RuleBoxTakesAtMostOneHundredBytes) {
-  form->Edit1->clear();
-  form->Edit1->setFocus();
-  Type(form->Edit1, QString(49, QChar(0x66F2)));  // "曲" x 49 = 98 bytes
-  Type(form->Edit1, QStringLiteral("曲$"));
-  EXPECT_EQ(Cp932Length(form->Edit1->text()), 100);
-  EXPECT_TRUE(form->Edit1->text().endsWith(QStringLiteral("曲")));
+  form->ruleBox->clear();
+  form->ruleBox->setFocus();
+  Type(form->ruleBox, QString(49, QChar(0x66F2)));  // "曲" x 49 = 98 bytes
+  Type(form->ruleBox, QStringLiteral("曲$"));
+  EXPECT_EQ(Cp932Length(form->ruleBox->text()), 100);
+  EXPECT_TRUE(form->ruleBox->text().endsWith(QStringLiteral("曲")));
 }
 
 }  // namespace

@@ -12,7 +12,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
 #include <QTest>
 #include <initializer_list>
 #include <memory>
@@ -22,7 +24,8 @@
 
 #include "app/ListRows.h"
 #include "app/ListSelection.h"
-#include "app/Unit1.h"
+#include "app/MainWindow.h"
+#include "app/TagPanel.h"
 #include "core/filelist/EntryTable.h"
 #include "core/intake/EntryIntake.h"
 #include "core/platform/Cp932.h"
@@ -76,9 +79,10 @@ inline void WriteSettings(const QString& file, const QByteArray& ini) {
 
 // A main window as the program makes it: the first paint still pending,
 // shown, painted and settled.
-inline std::unique_ptr<TForm1> OpenWindow(Dialogs& dialogs, std::vector<std::string> args = {}) {
+inline std::unique_ptr<MainWindow> OpenWindow(Dialogs& dialogs,
+                                              std::vector<std::string> args = {}) {
   firstPaintPending = 1;
-  auto form = std::make_unique<TForm1>(std::move(args), dialogs);
+  auto form = std::make_unique<MainWindow>(std::move(args), dialogs);
   form->show();
   [[maybe_unused]] const bool exposed = QTest::qWaitForWindowExposed(form.get());
   QCoreApplication::processEvents();
@@ -99,7 +103,7 @@ inline void Type(QWidget* widget, const QString& text) {
 
 // Adds files straight into the table, named by the window's rule, and shows
 // them as a command would.
-inline void AddFiles(TForm1& form, std::initializer_list<std::string> paths) {
+inline void AddFiles(MainWindow& form, std::initializer_list<std::string> paths) {
   for (const std::string& path : paths)
     selvane::AddEntry(form.table, path.c_str(), form.NamingRule(), form.Prompts());
   form.RefreshLists();
@@ -140,7 +144,9 @@ inline char AccessLetter(const QString& caption) {
 // greyed item does nothing; the menu is then closed again. True when the
 // item's command ran.
 inline bool ChooseMenuItem(QWidget& window, QAction* item) {
-  auto* menu = qobject_cast<QMenu*>(item->parent());
+  QMenu* menu = nullptr;
+  for (QAction* title : window.findChild<QMenuBar*>()->actions())
+    if (title->menu()->actions().contains(item)) menu = title->menu();
   if (menu == nullptr) return false;
   QApplication::setActiveWindow(&window);
   window.activateWindow();
@@ -201,18 +207,18 @@ class WindowTest : public testing::Test {
   // Both lists on `row` and the panel showing it, as a click on the row
   // leaves them.
   void Select(int row) {
-    SetItemIndex(form->ListBox1, row);
-    SetItemIndex(form->ListBox2, row);
+    SetItemIndex(form->beforeList, row);
+    SetItemIndex(form->afterList, row);
     form->ShowTagPanel();
   }
 
   void ExpectSelected(int row) const {
     EXPECT_EQ(form->SelectedIndex(), row);
-    EXPECT_EQ(ItemIndex(form->ListBox2), row);
+    EXPECT_EQ(ItemIndex(form->afterList), row);
   }
 
   TempFolder folder;
   FreshXdgFolder stateHome{"XDG_STATE_HOME"}, dataHome{"XDG_DATA_HOME"};
   ScriptedDialogs dialogs;
-  std::unique_ptr<TForm1> form;
+  std::unique_ptr<MainWindow> form;
 };

@@ -159,9 +159,17 @@ TEST_F(FileOpsTest, TailsReadAheadAnswerForTheirOwnFilesOnly) {
        {std::pair{paths[0], 'A'}, {paths[1], 'b'}, {paths[2], 'c'}, {paths[3], 'L'}}) {
     unsigned char tail[128];
     std::int64_t length = 0;
+    unsigned char head[TailsReadAhead::HeadSize];
+    std::size_t headRead = 0;
     FileStatus status;
-    ASSERT_TRUE(ahead->ReadTailAndStatus(path.c_str(), tail, length, status).ok()) << path;
+    // As the naming asks: both ends, for an ID3v2 header at the head.
+    ASSERT_TRUE(
+        ahead->ReadEnds(path.c_str(), tail, length, &status, head, sizeof head, headRead).ok())
+        << path;
     EXPECT_EQ(std::string(reinterpret_cast<char*>(tail), 128), Tail128(fill)) << path;
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(head), headRead),
+              fill == 'L' ? std::string(10, 'L') : "head" + Tail128(fill).substr(0, 6))
+        << path;
     EXPECT_EQ(status.inode, ops_.Status(path.c_str()).inode) << path;
   }
 }

@@ -1,5 +1,5 @@
 // The main window: layout and lifecycle.
-#include "app/Unit1.h"
+#include "app/MainWindow.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -9,6 +9,7 @@
 #include <QFrame>
 #include <QGroupBox>
 #include <QGuiApplication>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -26,15 +27,16 @@
 #include <functional>
 #include <vector>
 
+#include "app/AboutBox.h"
 #include "app/AppLook.h"
 #include "app/ByteLimitValidator.h"
+#include "app/CommandTable.h"
 #include "app/Cp932Text.h"
 #include "app/FileIntake.h"
 #include "app/Glyphs.h"
 #include "app/Hints.h"
 #include "app/ListRows.h"
 #include "app/TagPanel.h"
-#include "app/Unit2.h"
 #include "app/WindowLayout.h"
 #include "app/WindowPrompts.h"
 #include "core/platform/Cp932.h"
@@ -73,9 +75,9 @@ ListBox* AddList(QGroupBox* group, const char* name, const QFont& font,
 
 }  // namespace
 
-TForm1::TForm1(std::vector<std::string> args, Dialogs& dialogs, QWidget* parent)
+MainWindow::MainWindow(std::vector<std::string> args, Dialogs& dialogs, QWidget* parent)
     : QMainWindow(parent), dialogs_(dialogs), args_(std::move(args)) {
-  setObjectName(QStringLiteral("Form1"));
+  setObjectName(QStringLiteral("mainWindow"));
   setWindowTitle(QStringLiteral("Selvane"));
   setWindowIcon(ApplicationIcon());
   setFont(GothicFont("IPAPGothic", false));
@@ -89,100 +91,121 @@ TForm1::TForm1(std::vector<std::string> args, Dialogs& dialogs, QWidget* parent)
   installEventFilter(this);
   for (QWidget* child : findChildren<QWidget*>()) child->installEventFilter(this);
   ApplySizeLimits();
-  SetOuterSize(DesignedSize.width(), DesignedSize.height());
-  FormCreate();
+  SetOuterSize(StartSize.width(), StartSize.height());
+  StartUp();
 }
 
-TForm1::~TForm1() = default;
+MainWindow::~MainWindow() = default;
 
-void TForm1::BuildLayout() {
+// The commands' states follow what changes them: the list's rows and
+// selection, the tag clipboard (SetTagClipboard) and the history.
+void MainWindow::BuildCommands() {
+  commands_ = new CommandTable(*this, toolbar, menuBar(), *status_);
+  connect(beforeList->model(), &QAbstractItemModel::modelReset, this, &MainWindow::FollowList);
+  connect(beforeList->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+          &MainWindow::FollowList);
+  // 元に戻す stays greyed until its menu first shows: the start does not
+  // look at the history.
+  connect(this, &MainWindow::UndoableChanged, commands_, &CommandTable::FollowHistory);
+  history.store().OnUndoableChanged([this](bool undoable) { emit UndoableChanged(undoable); });
+  connect(commands_->fileMenu, &QMenu::aboutToShow, this, &MainWindow::UpdateUndoState,
+          Qt::SingleShotConnection);
+}
+
+void MainWindow::FollowList() {
+  const int s = SelectedIndex();
+  commands_->FollowList(table.entryCount, s, s >= 0 && table[s].hasTag == 1);
+}
+
+void MainWindow::SetTagClipboard(const selvane::FileEntry& entry) {
+  tagClipboard_ = entry;
+  commands_->FollowClipboard(entry.hasTag == 1);
+}
+
+void MainWindow::BuildLayout() {
   client_ = Named(new QWidget(this), "ClientArea");
   setCentralWidget(client_);
 
-  auto* bar = Named(new QFrame(client_), "SpeedBar");
+  auto* bar = Named(new QFrame(client_), "toolbar");
   bar->setFrameStyle(QFrame::Panel | QFrame::Raised);
-  SpeedBar = bar;
+  toolbar = bar;
 
-  BuildTagPanel();
+  tagPanel_ = std::make_unique<TagPanel>(client_);
 
-  GroupBox6 = Named(new QGroupBox(QStringLiteral("命名規則"), client_), "GroupBox6");
-  Edit1 = Named(new QLineEdit(GroupBox6), "Edit1");
-  Edit1->setGeometry(8, 14, 143, 20);
+  ruleGroup = Named(new QGroupBox(QStringLiteral("命名規則"), client_), "ruleGroup");
+  ruleBox = Named(new QLineEdit(ruleGroup), "ruleBox");
+  ruleBox->setGeometry(8, 14, 143, 20);
   // In the proportional Gothic "$" reads like "S"; the fixed-pitch one of
   // the lists draws its stroke through, so the five tokens read clearly.
-  Edit1->setFont(GothicFont("IPAGothic", true));
-  Edit1->setValidator(new ByteLimitValidator(static_cast<int>(selvane::RuleBoxLimit), Edit1));
-  Edit1->setAcceptDrops(false);
-  Edit1->setText(QString::fromLatin1(selvane::DefaultNamingRule.data(),
-                                     static_cast<qsizetype>(selvane::DefaultNamingRule.size())));
-  SetHint(Edit1, selvane::Cp932("|命名規則入力"));
-  Edit1->setToolTip(ShortHintOf(Edit1));  // empty: no tooltip shows
+  ruleBox->setFont(GothicFont("IPAGothic", true));
+  ruleBox->setValidator(new ByteLimitValidator(static_cast<int>(selvane::RuleBoxLimit), ruleBox));
+  ruleBox->setAcceptDrops(false);
+  ruleBox->setText(QString::fromLatin1(selvane::DefaultNamingRule.data(),
+                                       static_cast<qsizetype>(selvane::DefaultNamingRule.size())));
+  SetHint(ruleBox, selvane::Cp932("|命名規則入力"));
+  ruleBox->setToolTip(ShortHintOf(ruleBox));  // empty: no tooltip shows
 
-  Splitter1 = Named(new QSplitter(Qt::Horizontal, client_), "Splitter1");
-  Splitter1->setHandleWidth(4);
-  Splitter1->setOpaqueResize(true);
-  Splitter1->setChildrenCollapsible(false);
+  splitter = Named(new QSplitter(Qt::Horizontal, client_), "splitter");
+  splitter->setHandleWidth(4);
+  splitter->setOpaqueResize(true);
+  splitter->setChildrenCollapsible(false);
   const QFont listFont = GothicFont("IPAGothic", true);
-  GroupBox4 = Named(new QGroupBox(QStringLiteral("変換前")), "GroupBox4");
-  ListBox1 = AddList(GroupBox4, "ListBox1", listFont, table, EntryListModel::Side::Before);
-  GroupBox5 = Named(new QGroupBox(QStringLiteral("変換後")), "GroupBox5");
-  ListBox2 = AddList(GroupBox5, "ListBox2", listFont, table, EntryListModel::Side::After);
+  beforeGroup = Named(new QGroupBox(QStringLiteral("変換前")), "beforeGroup");
+  beforeList = AddList(beforeGroup, "beforeList", listFont, table, EntryListModel::Side::Before);
+  afterGroup = Named(new QGroupBox(QStringLiteral("変換後")), "afterGroup");
+  afterList = AddList(afterGroup, "afterList", listFont, table, EntryListModel::Side::After);
   // Both lists show a horizontal scroll bar when either needs one, so that
   // their viewports are equally high and the rows pair up to the bottom.
-  for (ListBox* list : {ListBox1, ListBox2}) {
+  for (ListBox* list : {beforeList, afterList}) {
     connect(list->horizontalScrollBar(), &QScrollBar::rangeChanged, this, [this] {
-      const bool needed = ListBox1->horizontalScrollBar()->maximum() > 0 ||
-                          ListBox2->horizontalScrollBar()->maximum() > 0;
-      for (ListBox* each : {ListBox1, ListBox2})
+      const bool needed = beforeList->horizontalScrollBar()->maximum() > 0 ||
+                          afterList->horizontalScrollBar()->maximum() > 0;
+      for (ListBox* each : {beforeList, afterList})
         each->setHorizontalScrollBarPolicy(needed ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
     });
   }
-  Splitter1->addWidget(GroupBox4);
-  Splitter1->addWidget(GroupBox5);
-  Splitter1->setStretchFactor(0, 0);
-  Splitter1->setStretchFactor(1, 1);
+  splitter->addWidget(beforeGroup);
+  splitter->addWidget(afterGroup);
+  splitter->setStretchFactor(0, 0);
+  splitter->setStretchFactor(1, 1);
 
-  StatusBar1 = Named(statusBar(), "StatusBar1");
-  StatusBar1->setFixedHeight(StatusBarHeight);
-  status_ = new StatusLine(StatusBar1, *this);
+  QStatusBar* statusArea = Named(statusBar(), "statusBar");
+  statusArea->setFixedHeight(StatusBarHeight);
+  status_ = new StatusLine(statusArea, *this);
+  Named(menuBar(), "menuBar");
 
-  MainMenu1 = Named(menuBar(), "MainMenu1");
-
-  setTabOrder(EditTytle, EditArtist);
-  setTabOrder(EditArtist, EditAlbum);
-  setTabOrder(EditAlbum, EditComment);
-  setTabOrder(EditComment, ComboBoxGenre);
-  setTabOrder(ComboBoxGenre, EditYear);
-  setTabOrder(EditYear, Edit1);
+  const TagPanel& tags = *tagPanel_;
+  setTabOrder(tags.titleBox, tags.artistBox);
+  setTabOrder(tags.artistBox, tags.albumBox);
+  setTabOrder(tags.albumBox, tags.commentBox);
+  setTabOrder(tags.commentBox, tags.genreBox);
+  setTabOrder(tags.genreBox, tags.yearBox);
+  setTabOrder(tags.yearBox, ruleBox);
 
   DockControls();
 }
 
 // Lays the client area out by docking: toolbar and tag group at the top, the
 // rule group at the bottom, the two lists in what remains; inside the tag
-// group Panel1 keeps its width on the left and Panel2 takes the rest.
-void TForm1::DockControls() {
+// group the left half keeps its width and the right half takes the rest.
+void MainWindow::DockControls() {
   const int width = client_->width();
   const int height = client_->height();
-  SpeedBar->setGeometry(0, 0, width, SpeedBarHeight);
-  GroupBox7->setGeometry(0, SpeedBarHeight, width, TagGroupHeight);
-  const int listsTop = SpeedBarHeight + TagGroupHeight;
+  toolbar->setGeometry(0, 0, width, ToolbarHeight);
+  tagPanel_->tagGroup->setGeometry(0, ToolbarHeight, width, TagGroupHeight);
+  const int listsTop = ToolbarHeight + TagGroupHeight;
   const int ruleTop = std::max(listsTop, height - RuleGroupHeight);
-  GroupBox6->setGeometry(0, ruleTop, width, RuleGroupHeight);
-  Splitter1->setGeometry(0, listsTop, width, ruleTop - listsTop);
+  ruleGroup->setGeometry(0, ruleTop, width, RuleGroupHeight);
+  splitter->setGeometry(0, listsTop, width, ruleTop - listsTop);
   // Qt draws a group's caption above its frame: the rule box sits inside
   // the frame, as the tag panels do.
-  const QRect ruleInside = GroupBox6->contentsRect();
-  Edit1->move(Edit1->x(),
-              ruleInside.top() + std::max(0, (ruleInside.height() - Edit1->height()) / 2));
-  const QRect inside = GroupBox7->contentsRect();
-  const int leftWidth = std::min(Panel1->width(), inside.width());
-  Panel1->setGeometry(inside.left(), inside.top(), leftWidth, inside.height());
-  Panel2->setGeometry(inside.left() + leftWidth, inside.top(), inside.width() - leftWidth,
-                      inside.height());
+  const QRect ruleInside = ruleGroup->contentsRect();
+  ruleBox->move(ruleBox->x(),
+                ruleInside.top() + std::max(0, (ruleInside.height() - ruleBox->height()) / 2));
+  tagPanel_->Dock();
 }
 
-void TForm1::FormCreate() {
+void MainWindow::StartUp() {
   table.entryCount = 0;
   try {
     LoadSettings();
@@ -192,8 +215,6 @@ void TForm1::FormCreate() {
     createLoadFailed_ = true;
     const QString text = QString::fromUtf8(error.what());
     ShowWhenOnScreen([this, text] { prompts_->ShowError(text); });
-    // The commands still show what an empty list allows.
-    UpdateCommandStates();
     return;
   }
   ApplyStaysOnTop();
@@ -208,21 +229,21 @@ void TForm1::FormCreate() {
   }
 }
 
-void TForm1::Exit1Click() { close(); }
+void MainWindow::Exit() { close(); }
 
-std::string TForm1::NamingRule() const {
+std::string MainWindow::NamingRule() const {
   std::string rule;
   // An unconvertible text cannot reach the box; should it anyway, an empty
   // rule keeps every file's name instead of inventing one.
-  if (!FromQt(Edit1->text(), rule)) return {};
+  if (!FromQt(ruleBox->text(), rule)) return {};
   return rule;
 }
 
-void TForm1::ShowErrorBox(const std::exception& error) {
+void MainWindow::ShowErrorBox(const std::exception& error) {
   prompts_->ShowError(QString::fromUtf8(error.what()));
 }
 
-bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
   switch (event->type()) {
     case QEvent::Enter:
     case QEvent::Leave:
@@ -231,16 +252,16 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::Resize:
       // The client area settles after the window's own resize event (the
       // frame, the menu bar): the widths follow it too.
-      if (watched == client_ || watched == GroupBox7) FormResize();
+      if (watched == client_ || watched == tagPanel_->tagGroup) FitWidths();
       break;
     default:
       break;
   }
-  if (ListBox1 != nullptr) {
-    if (watched == ListBox1 || watched == ListBox1->viewport()) {
-      if (ListEvent(ListBox1, event)) return true;
-    } else if (watched == ListBox2 || watched == ListBox2->viewport()) {
-      if (ListEvent(ListBox2, event)) return true;
+  if (beforeList != nullptr) {
+    if (watched == beforeList || watched == beforeList->viewport()) {
+      if (ListEvent(beforeList, event)) return true;
+    } else if (watched == afterList || watched == afterList->viewport()) {
+      if (ListEvent(afterList, event)) return true;
     }
   }
   return QMainWindow::eventFilter(watched, event);
@@ -248,7 +269,7 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
 
 // --- Size, position, show, paint, close ---
 
-QSize TForm1::ScreenSize() const {
+QSize MainWindow::ScreenSize() const {
   if (screenSizeOverride.isValid()) return screenSizeOverride;
   if (const QScreen* screen = QGuiApplication::primaryScreen()) return screen->geometry().size();
   return MaximumSize;
@@ -258,7 +279,7 @@ QSize TForm1::ScreenSize() const {
 // now: none until the window is shown, and none at all without a window
 // manager. (QWidget's own frameGeometry() takes the frame over only on a
 // move or a resize and can lag behind it.)
-QMargins TForm1::Frame() const {
+QMargins MainWindow::Frame() const {
   const QWindow* native = windowHandle();
   if (native == nullptr || !isVisible()) return {};
   // While the window manager is still putting its frame around the window,
@@ -279,20 +300,20 @@ QSize Extra(const QMargins& frame) {
 
 // The outer size and place as the program reckons them: with the frame
 // that the current size and limits were set for (none before it is known).
-QSize TForm1::OuterSize() const { return size() + Extra(appliedFrame_); }
+QSize MainWindow::OuterSize() const { return size() + Extra(appliedFrame_); }
 
-QPoint TForm1::OuterPosition() const {
+QPoint MainWindow::OuterPosition() const {
   return geometry().topLeft() - QPoint(appliedFrame_.left(), appliedFrame_.top());
 }
 
-void TForm1::MoveOuter(int left, int top) {
+void MainWindow::MoveOuter(int left, int top) {
   intendedPosition_ = QPoint(left, top);
   setGeometry(QRect(QPoint(left + appliedFrame_.left(), top + appliedFrame_.top()), size()));
 }
 
 // Held to the limits first, which the window keeps anyway: a stored size
 // can be any integer, and taking the frame off it must not overflow.
-void TForm1::SetOuterSize(int outerWidth, int outerHeight) {
+void MainWindow::SetOuterSize(int outerWidth, int outerHeight) {
   const QSize outer(std::clamp(outerWidth, MinimumSize.width(), MaximumSize.width()),
                     std::clamp(outerHeight, MinimumSize.height(), MaximumSize.height()));
   resize(outer - Extra(appliedFrame_));
@@ -303,7 +324,7 @@ void TForm1::SetOuterSize(int outerWidth, int outerHeight) {
 // the outer size set before stays, and so does the outer place (the
 // centring of the first show, a stored place), which until then was the
 // inner window's.
-void TForm1::ApplySizeLimits() {
+void MainWindow::ApplySizeLimits() {
   // Between the first show and the first paint the window manager is still
   // taking the window in, and may drop a geometry request made meanwhile:
   // the frame is taken into account once the window has been painted.
@@ -321,12 +342,12 @@ void TForm1::ApplySizeLimits() {
   if (frameArrived) MoveOuter(intendedPosition_.x(), intendedPosition_.y());
 }
 
-void TForm1::showEvent(QShowEvent* event) {
+void MainWindow::showEvent(QShowEvent* event) {
   QMainWindow::showEvent(event);
-  if (!event->spontaneous()) FormShow();
+  if (!event->spontaneous()) PlaceOnFirstShow();
 }
 
-void TForm1::FormShow() {
+void MainWindow::PlaceOnFirstShow() {
   setAcceptDrops(true);
   ApplySizeLimits();
   if (firstShowDone_) return;
@@ -337,13 +358,13 @@ void TForm1::FormShow() {
             std::max(0, (screen.height() - outer.height()) / 2));
 }
 
-void TForm1::UseReadAhead(std::unique_ptr<selvane::TailsReadAhead> ahead) {
+void MainWindow::UseReadAhead(std::unique_ptr<selvane::TailsReadAhead> ahead) {
   intake_->UseReadAhead(std::move(ahead));
 }
 
-void TForm1::paintEvent(QPaintEvent* event) {
+void MainWindow::paintEvent(QPaintEvent* event) {
   QMainWindow::paintEvent(event);
-  FormPaint();
+  FinishStartAfterFirstPaint();
 }
 
 // The second load brings the window to its stored place after the centring
@@ -351,7 +372,7 @@ void TForm1::paintEvent(QPaintEvent* event) {
 // moves the window and may show an error box. The flag is cleared first and
 // a load that already failed at creation is not repeated, so a bad stored
 // value is reported once, not on every paint.
-void TForm1::FormPaint() {
+void MainWindow::FinishStartAfterFirstPaint() {
   if (firstPaintPending == 0) return;
   firstPaintPending = 0;
   QTimer::singleShot(0, this, [this] {
@@ -373,7 +394,7 @@ void TForm1::FormPaint() {
   });
 }
 
-void TForm1::ShowWhenOnScreen(std::function<void()> box) {
+void MainWindow::ShowWhenOnScreen(std::function<void()> box) {
   if (onScreen_)
     box();
   else
@@ -384,12 +405,12 @@ void TForm1::ShowWhenOnScreen(std::function<void()> box) {
 // and paint: it moves the window when it puts the frame around it, and on
 // X11 it tells the frame's widths in a window property, which Qt takes up
 // without an event of its own. Both lead to a look at the frame.
-void TForm1::moveEvent(QMoveEvent* event) {
+void MainWindow::moveEvent(QMoveEvent* event) {
   QMainWindow::moveEvent(event);
   ApplySizeLimits();
 }
 
-bool TForm1::nativeEvent(const QByteArray& eventType, void* message, qintptr* result) {
+bool MainWindow::nativeEvent(const QByteArray& eventType, void* message, qintptr* result) {
   constexpr unsigned char PropertyNotify = 28;  // X11 core event code
   if (eventType == "xcb_generic_event_t" && message != nullptr &&
       (static_cast<const unsigned char*>(message)[0] & 0x7F) == PropertyNotify)
@@ -397,35 +418,27 @@ bool TForm1::nativeEvent(const QByteArray& eventType, void* message, qintptr* re
   return QMainWindow::nativeEvent(eventType, message, result);
 }
 
-void TForm1::resizeEvent(QResizeEvent* event) {
+void MainWindow::resizeEvent(QResizeEvent* event) {
   QMainWindow::resizeEvent(event);
   ApplySizeLimits();
-  FormResize();
+  FitWidths();
 }
 
-void TForm1::FormResize() {
+void MainWindow::FitWidths() {
   const int half = OuterSize().width() / 2;
-  Panel1->resize(half, Panel1->height());
+  tagPanel_->SetLeftWidth(half);
   DockControls();
-  const int rest = Splitter1->width() - Splitter1->handleWidth() - half;
-  Splitter1->setSizes({half, std::max(0, rest)});
-  Edit1->resize(GroupBox6->width() - 2 * Edit1->x(), Edit1->height());
-  const int leftEdits = Panel1->width() - EditTytle->x() - 8;
-  for (QLineEdit* edit : {EditTytle, EditArtist, EditAlbum})
-    edit->resize(leftEdits, edit->height());
-  const int rightEdits = Panel2->width() - EditComment->x() - 8;
-  EditComment->resize(rightEdits, EditComment->height());
-  ComboBoxGenre->resize(rightEdits, ComboBoxGenre->height());
-  EditYear->resize(rightEdits, EditYear->height());
+  const int rest = splitter->width() - splitter->handleWidth() - half;
+  splitter->setSizes({half, std::max(0, rest)});
+  ruleBox->resize(ruleGroup->width() - 2 * ruleBox->x(), ruleBox->height());
+  tagPanel_->StretchFields();
 }
 
-void TForm1::closeEvent(QCloseEvent* event) {
-  if (!FormCloseQuery()) {
+void MainWindow::closeEvent(QCloseEvent* event) {
+  if (!SaveSettings()) {
     event->ignore();
     return;
   }
   selvane::ClearEntries(table);
   event->accept();
 }
-
-bool TForm1::FormCloseQuery() { return SaveSettings(); }

@@ -4,49 +4,49 @@
 
 #include "app/ListRows.h"
 #include "app/ListSelection.h"
-#include "app/Unit1.h"
+#include "app/MainWindow.h"
 
-void TForm1::P1Click() {
+void MainWindow::MoveUp() {
   if (SelectedIndex() == -1) return;
-  const int k = ItemIndex(ListBox1);
+  const int k = ItemIndex(beforeList);
   if (k <= 0) {
     SetStatusText(QStringLiteral("一番上です"));
     return;
   }
   selvane::SwapEntries(table, k - 1, k);
-  Edit1Exit();
+  RefreshNames();
   SelectRow(k - 1);
   ShowTagPanel();
 }
 
-void TForm1::N1Click() {
+void MainWindow::MoveDown() {
   if (SelectedIndex() == -1) return;
-  const int k = ItemIndex(ListBox1);
+  const int k = ItemIndex(beforeList);
   if (k >= table.entryCount - 1) {
     SetStatusText(QStringLiteral("一番下です"));
     return;
   }
   selvane::SwapEntries(table, k, k + 1);
-  Edit1Exit();
+  RefreshNames();
   SelectRow(k + 1);
   ShowTagPanel();
 }
 
 // The selection stays at the same position, which after sorting generally
 // holds another file.
-void TForm1::S2Click() {
-  const int remembered = ItemIndex(ListBox1);
+void MainWindow::SortAll() {
+  const int remembered = ItemIndex(beforeList);
   selvane::SortEntries(table);
-  Edit1Exit();
+  RefreshNames();
   SelectRow(remembered);
   ShowTagPanel();
 }
 
-void TForm1::D2Click() {
+void MainWindow::DeleteSelected() {
   const int k = SelectedIndex();
   if (k == -1) return;
   selvane::DeleteEntry(table, k);
-  Edit1Exit();
+  RefreshNames();
   // The row below moves up into the gap; after the last row, its neighbour
   // above is taken. Deleting the only row leaves nothing selected.
   const int next = (k == table.entryCount && k > 0) ? k - 1 : k;
@@ -55,7 +55,7 @@ void TForm1::D2Click() {
 }
 
 // The tag copy buffer is not part of the list and keeps its content.
-void TForm1::Clear1Click() {
+void MainWindow::ClearList() {
   selvane::ClearEntries(table);
   RefreshLists();
   ShowTagPanel();

@@ -1,4 +1,4 @@
-#include "app/Unit2.h"
+#include "app/AboutBox.h"
 
 #include <QEvent>
 #include <QFont>
@@ -38,9 +38,9 @@ QFont FixedFont() {
   return font;
 }
 
-// Labels size themselves to their text, as the designed ones do; a centred
-// label keeps its designed centre line, the others their designed left edge.
-QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, const QRect& designed,
+// Labels grow to fit their text in whatever font the system gives: a
+// centred label keeps the centre line of `place`, the others its left edge.
+QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, const QRect& place,
                   const QFont& font, bool centred) {
   auto* label = new QLabel(text, parent);
   label->setObjectName(QString::fromLatin1(name));
@@ -48,10 +48,10 @@ QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, const 
   label->setAlignment(centred ? Qt::AlignHCenter | Qt::AlignVCenter
                               : Qt::AlignLeft | Qt::AlignVCenter);
   const QSize hint = label->sizeHint();
-  const int width = std::max(designed.width(), hint.width());
-  const int height = std::max(designed.height(), hint.height());
-  const int left = centred ? designed.center().x() + 1 - width / 2 : designed.left();
-  label->setGeometry(left, designed.top(), width, height);
+  const int width = std::max(place.width(), hint.width());
+  const int height = std::max(place.height(), hint.height());
+  const int left = centred ? place.center().x() + 1 - width / 2 : place.left();
+  label->setGeometry(left, place.top(), width, height);
   return label;
 }
 
@@ -63,11 +63,11 @@ void SetTextColour(QLabel* label, const QColor& colour) {
 
 }  // namespace
 
-TForm2::TForm2(Dialogs& dialogs, QWidget* parent)
+AboutBox::AboutBox(Dialogs& dialogs, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
       dialogs_(dialogs) {
-  setObjectName(QStringLiteral("Form2"));
+  setObjectName(QStringLiteral("aboutBox"));
   setWindowTitle(QStringLiteral("ﾊﾞｰｼﾞｮﾝ情報"));
   setWindowIcon(ApplicationIcon());
   setFont(FormFont());
@@ -76,66 +76,67 @@ TForm2::TForm2(Dialogs& dialogs, QWidget* parent)
   // The hover rule needs moves without a button pressed.
   setMouseTracking(true);
 
-  Button1 = new QPushButton(QStringLiteral("OK"), this);
-  Button1->setObjectName(QStringLiteral("Button1"));
-  Button1->setGeometry(168, 64, 63, 23);
-  Button1->setDefault(true);
-  connect(Button1, &QPushButton::clicked, this, &TForm2::Button1Click);
+  okButton = new QPushButton(QStringLiteral("OK"), this);
+  okButton->setObjectName(QStringLiteral("okButton"));
+  okButton->setGeometry(168, 64, 63, 23);
+  okButton->setDefault(true);
+  connect(okButton, &QPushButton::clicked, this, &AboutBox::Close);
 
-  Image1 = new QLabel(this);
-  Image1->setObjectName(QStringLiteral("Image1"));
-  Image1->setGeometry(6, 6, 37, 37);
-  Image1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-  Image1->setPixmap(ApplicationIcon().pixmap(32, 32));
+  icon = new QLabel(this);
+  icon->setObjectName(QStringLiteral("icon"));
+  icon->setGeometry(6, 6, 37, 37);
+  icon->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  icon->setPixmap(ApplicationIcon().pixmap(32, 32));
 
   const QFont fixed = FixedFont();
-  Label1 = MakeLabel(this, "Label1", QStringLiteral("Selvane"), {86, 8, 66, 12}, fixed, true);
-  Label2 = MakeLabel(this, "Label2", QStringLiteral("Ver. 2.03"), {92, 24, 54, 12}, fixed, true);
-  Label3 = MakeLabel(this, "Label3", QStringLiteral("Copyright (C) Brindle"), {8, 48, 138, 12},
-                     fixed, false);
-  Label4 =
-      MakeLabel(this, "Label4", QStringLiteral("作者：ブリンドル"), {8, 62, 120, 12}, fixed, false);
+  nameLabel = MakeLabel(this, "nameLabel", QStringLiteral("Selvane"), {86, 8, 66, 12}, fixed, true);
+  versionLabel =
+      MakeLabel(this, "versionLabel", QStringLiteral("Ver. 2.03"), {92, 24, 54, 12}, fixed, true);
+  copyrightLabel = MakeLabel(this, "copyrightLabel", QStringLiteral("Copyright (C) Brindle"),
+                             {8, 48, 138, 12}, fixed, false);
+  authorLabel = MakeLabel(this, "authorLabel", QStringLiteral("作者：ブリンドル"), {8, 62, 120, 12},
+                          fixed, false);
 
-  Bevel1 = new QFrame(this);
-  Bevel1->setObjectName(QStringLiteral("Bevel1"));
-  Bevel1->setGeometry(6, 90, 225, 7);
-  Bevel1->setFrameShape(QFrame::HLine);
-  Bevel1->setFrameShadow(QFrame::Sunken);
+  divider = new QFrame(this);
+  divider->setObjectName(QStringLiteral("divider"));
+  divider->setGeometry(6, 90, 225, 7);
+  divider->setFrameShape(QFrame::HLine);
+  divider->setFrameShadow(QFrame::Sunken);
 
-  Label5 = MakeLabel(this, "Label5", kSupportMail, {8, 104, 104, 12}, font(), false);
-  Label6 = MakeLabel(this, "Label6", kWebAddress, {8, 122, 106, 12}, font(), false);
-  for (QLabel* link : {Label5, Label6}) {
+  mailLink = MakeLabel(this, "mailLink", kSupportMail, {8, 104, 104, 12}, font(), false);
+  webLink = MakeLabel(this, "webLink", kWebAddress, {8, 122, 106, 12}, font(), false);
+  for (QLabel* link : {mailLink, webLink}) {
     link->setCursor(Qt::PointingHandCursor);
     link->setMouseTracking(true);
     link->installEventFilter(this);
   }
-  Button1->setFocus();
+  okButton->setFocus();
 }
 
-void TForm2::Button1Click() { accept(); }
+void AboutBox::Close() { accept(); }
 
-void TForm2::Label5Click() { dialogs_.OpenUrl(QUrl(QStringLiteral("mailto:") + kSupportMail)); }
+void AboutBox::OpenMail() { dialogs_.OpenUrl(QUrl(QStringLiteral("mailto:") + kSupportMail)); }
 
-void TForm2::Label6Click() { dialogs_.OpenUrl(QUrl(kWebAddress)); }
+void AboutBox::OpenWeb() { dialogs_.OpenUrl(QUrl(kWebAddress)); }
 
-void TForm2::Label5MouseMove() {
-  SetTextColour(Label5, kLinkHover);
-  SetTextColour(Label6, kLinkIdle);
+void AboutBox::HoverMail() {
+  SetTextColour(mailLink, kLinkHover);
+  SetTextColour(webLink, kLinkIdle);
 }
 
-void TForm2::Label6MouseMove() {
-  SetTextColour(Label6, kLinkHover);
-  SetTextColour(Label5, kLinkIdle);
+void AboutBox::HoverWeb() {
+  SetTextColour(webLink, kLinkHover);
+  SetTextColour(mailLink, kLinkIdle);
 }
 
-void TForm2::FormMouseMove() {
-  SetTextColour(Label5, kLinkIdle);
-  SetTextColour(Label6, kLinkIdle);
+void AboutBox::HoverNeither() {
+  SetTextColour(mailLink, kLinkIdle);
+  SetTextColour(webLink, kLinkIdle);
 }
 
-int TForm2::ShowModal() { return runModal ? runModal(*this) : exec(); }
+int AboutBox::ShowModal() { return runModal ? runModal(*this) : exec(); }
 
-void TForm2::setVisible(bool visible) {
+void AboutBox::setVisible(bool visible) {
   if (visible && !placed_) {
     // Centred on the screen once; afterwards Qt keeps the place it was left
     // at, because an explicit move marks the position as chosen. The frame
@@ -156,27 +157,27 @@ void TForm2::setVisible(bool visible) {
   QDialog::setVisible(visible);
 }
 
-bool TForm2::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == Label5 || watched == Label6) {
-    const bool isMail = watched == Label5;
+bool AboutBox::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == mailLink || watched == webLink) {
+    const bool isMail = watched == mailLink;
     if (event->type() == QEvent::MouseMove) {
-      isMail ? Label5MouseMove() : Label6MouseMove();
+      isMail ? HoverMail() : HoverWeb();
     } else if (event->type() == QEvent::MouseButtonRelease) {
       // A click is a left press and release on the same label.
       const auto* mouse = static_cast<QMouseEvent*>(event);
       const auto* label = static_cast<QLabel*>(watched);
       if (mouse->button() == Qt::LeftButton &&
           label->rect().contains(mouse->position().toPoint())) {
-        isMail ? Label5Click() : Label6Click();
+        isMail ? OpenMail() : OpenWeb();
       }
     }
   }
   return QDialog::eventFilter(watched, event);
 }
 
-void TForm2::mouseMoveEvent(QMouseEvent* event) {
+void AboutBox::mouseMoveEvent(QMouseEvent* event) {
   // Moves over a child that ignores them arrive here too; only the bare
   // surface of the box counts.
-  if (childAt(event->position().toPoint()) == nullptr) FormMouseMove();
+  if (childAt(event->position().toPoint()) == nullptr) HoverNeither();
   QDialog::mouseMoveEvent(event);
 }

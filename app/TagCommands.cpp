@@ -1,4 +1,5 @@
-// Tag update, removal, copy and paste on the selected row.
+// The tag panel showing the selected row, and tag update, removal, copy and
+// paste on that row.
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -6,8 +7,8 @@
 #include <string>
 
 #include "app/Cp932Text.h"
+#include "app/MainWindow.h"
 #include "app/TagPanel.h"
-#include "app/Unit1.h"
 #include "app/WindowPrompts.h"
 #include "core/history/RecordedTags.h"
 #include "core/platform/Cp932.h"
@@ -17,7 +18,7 @@ namespace {
 
 // The panel's texts as they will be written. An edited field holding a
 // character without a CP932 form is refused by its label's name.
-bool ReadPanel(TForm1& form, const TagPanel& panel, TagPanel::Texts& texts) {
+bool ReadPanel(MainWindow& form, const TagPanel& panel, TagPanel::Texts& texts) {
   const std::optional<TagField> unwritable = panel.Read(texts);
   if (!unwritable) return true;
   form.Prompts().Refuse(
@@ -35,14 +36,14 @@ std::string FileMessage(const char* utf8What, const char* cp932Path, int error) 
 
 const char* const MessageCaption = "Selvane";
 
-void ReselectAndShowTag(TForm1& form, int row) {
+void ReselectAndShowTag(MainWindow& form, int row) {
   form.SelectRow(row);
   form.ShowTagPanel();
 }
 
 }  // namespace
 
-void TForm1::A1Click() {
+void MainWindow::UpdateTag() {
   const int k = SelectedIndex();
   if (k == -1) return;
   selvane::FileEntry& entry = table[k];
@@ -67,11 +68,11 @@ void TForm1::A1Click() {
   // The file, not the entry, says whether a tag was there to change.
   SetStatusText(replaced ? QStringLiteral("ﾀｸﾞ情報を変更しました")
                          : QStringLiteral("ﾀｸﾞ情報を追加しました"));
-  Edit1Exit();
+  RefreshNames();
   ReselectAndShowTag(*this, k);
 }
 
-void TForm1::N9Click() {
+void MainWindow::RemoveTag() {
   const int k = SelectedIndex();
   if (k == -1) return;
   selvane::FileEntry& entry = table[k];
@@ -95,23 +96,24 @@ void TForm1::N9Click() {
     // Someone else already stripped it: nothing was cut, and the refresh
     // below shows the file as it is.
     Prompts().Refuse(
-        selvane::Cp932("タグ情報が見つからないため、ファイルは変更しませんでした。\n") + entry.path.c_str(),
+        selvane::Cp932("タグ情報が見つからないため、ファイルは変更しませんでした。\n") +
+            entry.path.c_str(),
         selvane::Cp932(MessageCaption));
   }
-  Edit1Exit();
+  RefreshNames();
   ReselectAndShowTag(*this, k);
 }
 
 // What is copied is the entry as last read, not the panel's edits.
-void TForm1::C2Click() {
+void MainWindow::CopyTag() {
   const int k = SelectedIndex();
   if (k == -1) return;
   if (table[k].hasTag == 0) {
     SetStatusText(QStringLiteral("ﾀｸﾞ情報はありません"));
     return;
   }
-  tagClipboard = table[k];
-  Edit1Exit();
+  SetTagClipboard(table[k]);
+  RefreshNames();
   ReselectAndShowTag(*this, k);
   SetStatusText(QStringLiteral("一時バッファにコピー終了"));
 }
@@ -119,18 +121,22 @@ void TForm1::C2Click() {
 // The buffer keeps the source file's path, so the refresh run with the
 // buffer in the selected slot reads that file's tag as it is now. The
 // selected entry is then put back; only the panel keeps the pasted values.
-void TForm1::P2Click() {
+void MainWindow::PasteTag() {
   const int k = SelectedIndex();
-  if (k == -1 || tagClipboard.hasTag == 0) return;
-  pasteSaveSlot = table[k];
-  table[k] = tagClipboard;
-  Edit1Exit();
+  if (k == -1 || tagClipboard_.hasTag == 0) return;
+  const selvane::FileEntry selected = table[k];
+  table[k] = tagClipboard_;
+  RefreshNames();
   ReselectAndShowTag(*this, k);
-  table[k] = pasteSaveSlot;
+  table[k] = selected;
   RefreshLists();
+  // The rebuild left no row selected; selecting it again lets the pasted
+  // values be written.
   SelectRow(k);
-  // The rebuild left no row selected and the commands greyed; they follow
-  // the row selected again, or the pasted values could not be written.
-  UpdateCommandStates();
   SetStatusText(QStringLiteral("貼り付け終了。反映させるには『更新』を忘れずに"));
+}
+
+void MainWindow::ShowTagPanel() {
+  const int s = SelectedIndex();
+  tagPanel_->Show(s >= 0 ? &table[s] : nullptr);
 }

@@ -13,7 +13,7 @@
 #include "app/FileIntake.h"
 #include "app/ListRows.h"
 #include "app/ListSelection.h"
-#include "app/Unit1.h"
+#include "app/MainWindow.h"
 
 namespace {
 
@@ -67,8 +67,8 @@ bool TakeAsCopy(QDropEvent* event) {
 
 }  // namespace
 
-void TForm1::f1Click() {
-  const int remembered = ItemIndex(ListBox1);
+void MainWindow::OpenFiles() {
+  const int remembered = ItemIndex(beforeList);
   QStringList chosen = dialogs_.ChooseFiles(this, QStringLiteral("Selvane"),
                                             kMp3Filter + QStringLiteral(";;") + kAllFilter,
                                             kMp3Filter, QDir::currentPath());
@@ -94,16 +94,16 @@ void TForm1::f1Click() {
   intake_->AddPaths(native, remembered);
 }
 
-void TForm1::WMDropFiles(const std::vector<std::string>& nativePaths) {
-  intake_->AddPaths(nativePaths, ItemIndex(ListBox1));
+void MainWindow::AddDroppedFiles(const std::vector<std::string>& nativePaths) {
+  intake_->AddPaths(nativePaths, ItemIndex(beforeList));
 }
 
-void TForm1::dragEnterEvent(QDragEnterEvent* event) { TakeAsCopy(event); }
+void MainWindow::dragEnterEvent(QDragEnterEvent* event) { TakeAsCopy(event); }
 
-void TForm1::dropEvent(QDropEvent* event) {
+void MainWindow::dropEvent(QDropEvent* event) {
   std::vector<std::string> paths;
   for (const QUrl& url : event->mimeData()->urls())
     if (url.isLocalFile()) paths.push_back(DroppedPath(url));
   if (paths.empty() || !TakeAsCopy(event)) return;
-  WMDropFiles(paths);
+  AddDroppedFiles(paths);
 }

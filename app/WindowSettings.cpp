@@ -14,35 +14,39 @@
 #include <string>
 
 #include "app/Cp932Text.h"
+#include "app/MainWindow.h"
 #include "app/SettingsValues.h"
-#include "app/Unit1.h"
 #include "core/platform/Cp932.h"
 #include "core/rename/NamingRule.h"
 
-void TForm1::LoadSettings() {
+namespace key = settings_key;
+
+void MainWindow::LoadSettings() {
   const QSettings store(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Brindle"),
                         QStringLiteral("Selvane"));
   // A file that cannot be read at all counts as no store; one that is
   // garbled fails its first read.
   if (store.status() == QSettings::FormatError) {
     storeGarbled_ = true;
-    throw SettingsError(kReadFailed, "ParamExist");
+    throw SettingsError(kReadFailed, key::Saved);
   }
-  if (!store.contains(SettingsKey("ParamExist"))) return;
+  if (!store.contains(SettingsKey(key::Saved))) return;
 
-  if (store.contains(SettingsKey("ed1"))) {
+  if (store.contains(SettingsKey(key::Rule))) {
     // The stored rule is not bounded by the box's typing limit: cut it to the
     // box's 100 bytes on a character boundary. A text with no CP932 form
     // cannot be a rule.
     std::string rule;
-    if (!FromQt(ReadText(store, "ed1"), rule)) throw SettingsError(kWrongType, "ed1");
+    if (!FromQt(ReadText(store, key::Rule), rule)) throw SettingsError(kWrongType, key::Rule);
     rule.resize(selvane::CharBoundary(rule, selvane::RuleBoxLimit));
-    Edit1->setText(ToQt(rule));
+    ruleBox->setText(ToQt(rule));
   }
   // Setting the state runs neither switch's handler.
-  if (store.contains(SettingsKey("cb1"))) SpeedButton7->setChecked(ReadInteger(store, "cb1") != 0);
-  if (store.contains(SettingsKey("cb3"))) SpeedButton8->setChecked(ReadInteger(store, "cb3") != 0);
-  if (store.contains(SettingsKey("id3v2"))) SetId3v2Item(ReadInteger(store, "id3v2") != 0);
+  if (store.contains(SettingsKey(key::FullPath)))
+    ActionFor(Command::FullPath)->setChecked(ReadInteger(store, key::FullPath) != 0);
+  if (store.contains(SettingsKey(key::Topmost)))
+    ActionFor(Command::Topmost)->setChecked(ReadInteger(store, key::Topmost) != 0);
+  if (store.contains(SettingsKey(key::Id3v2))) SetId3v2Item(ReadInteger(store, key::Id3v2) != 0);
 
   // The place is taken whole and pulled onto the screen before the window
   // moves: a stored integer can be any 32-bit value, so the sums are made
@@ -61,12 +65,12 @@ void TForm1::LoadSettings() {
     MoveOuter(static_cast<int>(left), static_cast<int>(top));
   };
   try {
-    if (store.contains(SettingsKey("left"))) left = ReadInteger(store, "left");
-    if (store.contains(SettingsKey("top"))) top = ReadInteger(store, "top");
-    if (store.contains(SettingsKey("width")))
-      SetOuterSize(ReadInteger(store, "width"), OuterSize().height());
-    if (store.contains(SettingsKey("height")))
-      SetOuterSize(OuterSize().width(), ReadInteger(store, "height"));
+    if (store.contains(SettingsKey(key::Left))) left = ReadInteger(store, key::Left);
+    if (store.contains(SettingsKey(key::Top))) top = ReadInteger(store, key::Top);
+    if (store.contains(SettingsKey(key::Width)))
+      SetOuterSize(ReadInteger(store, key::Width), OuterSize().height());
+    if (store.contains(SettingsKey(key::Height)))
+      SetOuterSize(OuterSize().width(), ReadInteger(store, key::Height));
   } catch (const SettingsError&) {
     place();  // the place read before the bad value still counts
     throw;
@@ -74,7 +78,7 @@ void TForm1::LoadSettings() {
   place();
 }
 
-bool TForm1::SaveSettings() {
+bool MainWindow::SaveSettings() {
   // Only the per-user file is written, so only its own state counts here.
   const QString file = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
                        QStringLiteral("/Brindle/Selvane.ini");
@@ -86,20 +90,20 @@ bool TForm1::SaveSettings() {
   if (garbled) store.clear();
   // A store that cannot be written fails at its first value.
   auto fail = [this] {
-    ShowErrorBox(SettingsError(kWriteFailed, "left"));
+    ShowErrorBox(SettingsError(kWriteFailed, key::Left));
     return false;
   };
   if (!store.isWritable()) return fail();
   const QSize outer = OuterSize();
-  store.setValue(SettingsKey("left"), OuterPosition().x());
-  store.setValue(SettingsKey("top"), OuterPosition().y());
-  store.setValue(SettingsKey("width"), outer.width());
-  store.setValue(SettingsKey("height"), outer.height());
-  store.setValue(SettingsKey("ed1"), Edit1->text());
-  store.setValue(SettingsKey("cb1"), SpeedButton7->isChecked() ? 1 : 0);
-  store.setValue(SettingsKey("cb3"), SpeedButton8->isChecked() ? 1 : 0);
-  store.setValue(SettingsKey("id3v2"), Id3v21->isChecked() ? 1 : 0);
-  store.setValue(SettingsKey("ParamExist"), 1);
+  store.setValue(SettingsKey(key::Left), OuterPosition().x());
+  store.setValue(SettingsKey(key::Top), OuterPosition().y());
+  store.setValue(SettingsKey(key::Width), outer.width());
+  store.setValue(SettingsKey(key::Height), outer.height());
+  store.setValue(SettingsKey(key::Rule), ruleBox->text());
+  store.setValue(SettingsKey(key::FullPath), ActionFor(Command::FullPath)->isChecked() ? 1 : 0);
+  store.setValue(SettingsKey(key::Topmost), ActionFor(Command::Topmost)->isChecked() ? 1 : 0);
+  store.setValue(SettingsKey(key::Id3v2), ActionFor(Command::Id3v2)->isChecked() ? 1 : 0);
+  store.setValue(SettingsKey(key::Saved), 1);
   store.sync();
   // The store keeps its first error; the file written anew is read back.
   const QSettings::Status status =

@@ -13,74 +13,74 @@
 #include "app/Glyphs.h"
 #include "app/ListRows.h"
 #include "app/ListSelection.h"
-#include "app/Unit1.h"
+#include "app/MainWindow.h"
 #include "core/platform/Process.h"
 #include "core/rename/RenameRun.h"
 
-void TForm1::RefreshLists(const std::vector<selvane::FileStatus>& read) {
-  const bool fullPath = SpeedButton7->isChecked();
-  ListBox1->Fill(fullPath);
+void MainWindow::RefreshLists(const std::vector<selvane::FileStatus>& read) {
+  const bool fullPath = ActionFor(Command::FullPath)->isChecked();
+  beforeList->Fill(fullPath);
   // Each row of 変換後 that the rename run will refuse, or where it will
   // ask before replacing a file, gets a mark and its reason as a tooltip.
-  ListBox2->Fill(fullPath, selvane::ForecastRename(table, *fileOps, &read));
+  afterList->Fill(fullPath, selvane::ForecastRename(table, *fileOps, &read));
   // The forecast's working tables over a whole collection are gone again;
   // their pages go back rather than stay under the next command's.
   if (table.entryCount > selvane::ProgressFrom) selvane::GiveBackFreedMemory();
-  UpdateCommandStates();
 }
 
-int TForm1::SelectedIndex() const {
+int MainWindow::SelectedIndex() const {
   int first = -1;
-  for (const QModelIndex& row : ListBox1->selectionModel()->selectedRows()) {
+  for (const QModelIndex& row : beforeList->selectionModel()->selectedRows()) {
     if (row.row() < table.entryCount && (first == -1 || row.row() < first)) first = row.row();
   }
   return first;
 }
 
-void TForm1::SyncListSelection(QAbstractItemView* source) {
-  const bool fromFirst = source->objectName() == QLatin1String("ListBox1");
-  ListBox* from = fromFirst ? ListBox1 : ListBox2;
-  ListBox* to = fromFirst ? ListBox2 : ListBox1;
+void MainWindow::SyncListSelection(QAbstractItemView* source) {
+  const bool fromFirst = source->objectName() == QLatin1String("beforeList");
+  ListBox* from = fromFirst ? beforeList : afterList;
+  ListBox* to = fromFirst ? afterList : beforeList;
   to->verticalScrollBar()->setValue(from->verticalScrollBar()->value());
   SetItemIndex(to, ItemIndex(from));
 }
 
-void TForm1::SelectRow(int row) {
-  SetItemIndex(ListBox1, row);
-  SetItemIndex(ListBox2, ItemIndex(ListBox1));
+void MainWindow::SelectRow(int row) {
+  SetItemIndex(beforeList, row);
+  SetItemIndex(afterList, ItemIndex(beforeList));
 }
 
-void TForm1::SpeedButton7Click() {
-  SetStatusText(SpeedButton7->isChecked() ? QStringLiteral("ﾌﾙﾊﾟｽ表示ﾓｰﾄﾞです")
-                                          : QStringLiteral("ﾌｧｲﾙ名のみ表示ﾓｰﾄﾞです"));
+void MainWindow::ToggleFullPath() {
+  SetStatusText(ActionFor(Command::FullPath)->isChecked()
+                    ? QStringLiteral("ﾌﾙﾊﾟｽ表示ﾓｰﾄﾞです")
+                    : QStringLiteral("ﾌｧｲﾙ名のみ表示ﾓｰﾄﾞです"));
   RefreshLists();
 }
 
-void TForm1::ListBox1MouseUp(QAbstractItemView* sender, Qt::MouseButton button,
+void MainWindow::ListMouseUp(QAbstractItemView* sender, Qt::MouseButton button,
                              const QPoint& globalPos) {
   if (button == Qt::RightButton) {
     raise();
     activateWindow();
     // Not modal: the menu's command runs when it is chosen, on the entry
     // that was selected before the click.
-    PopupMenu1->popup(globalPos);
+    commands_->listContextMenu->popup(globalPos);
   }
   SyncListSelection(sender);
   ShowTagPanel();
 }
 
-void TForm1::ListBox1KeyUp(QAbstractItemView* sender, int key) {
-  ListBox* other = sender == ListBox1 ? ListBox2 : ListBox1;
+void MainWindow::ListKeyUp(QAbstractItemView* sender, int key) {
+  ListBox* other = sender == beforeList ? afterList : beforeList;
   SetItemIndex(other, ItemIndex(sender));
   if (key == Qt::Key_Delete) {
-    D2Click();
+    DeleteSelected();
   } else {
     ShowTagPanel();
   }
 }
 
 // Mouse events arrive at a list's viewport, key events at the list itself.
-bool TForm1::ListEvent(QAbstractItemView* list, QEvent* event) {
+bool MainWindow::ListEvent(QAbstractItemView* list, QEvent* event) {
   switch (event->type()) {
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonDblClick:
@@ -88,13 +88,13 @@ bool TForm1::ListEvent(QAbstractItemView* list, QEvent* event) {
       return static_cast<QMouseEvent*>(event)->button() == Qt::RightButton;
     case QEvent::MouseButtonRelease: {
       const auto* mouse = static_cast<QMouseEvent*>(event);
-      ListBox1MouseUp(list, mouse->button(), mouse->globalPosition().toPoint());
+      ListMouseUp(list, mouse->button(), mouse->globalPosition().toPoint());
       return mouse->button() == Qt::RightButton;
     }
     case QEvent::KeyRelease: {
       const auto* key = static_cast<QKeyEvent*>(event);
       // A held key repeats its press, but is released once.
-      if (!key->isAutoRepeat()) ListBox1KeyUp(list, key->key());
+      if (!key->isAutoRepeat()) ListKeyUp(list, key->key());
       return false;
     }
     default:

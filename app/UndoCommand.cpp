@@ -3,20 +3,20 @@
 #include <utility>
 
 #include "app/ListSelection.h"
-#include "app/Unit1.h"
+#include "app/MainWindow.h"
 #include "core/history/Undo.h"
 
-void TForm1::Undo1Click() {
+void MainWindow::UndoLastBatch() {
   const selvane::UndoRun run = selvane::RunUndo(history.store(), *fileOps, *trash, Prompts());
   if (run.undone) {
     // Listed rows follow their files; names and tags are read again from
     // the disk as undo left it.
     selvane::FollowPathChanges(table, run.changes);
-    Edit1Exit();
+    RefreshNames();
   }
 }
 
-void TForm1::UpdateUndoState() {
+void MainWindow::UpdateUndoState() {
   if (std::exchange(undoStateAsked_, true)) return;
   (void)history.store().MayUndo();  // tells UndoableChanged
 }

@@ -5,9 +5,9 @@
 #include <QToolButton>
 #include <QWindow>
 
+#include "app/AboutBox.h"
 #include "app/HelpViewer.h"
-#include "app/Unit1.h"
-#include "app/Unit2.h"
+#include "app/MainWindow.h"
 
 namespace {
 
@@ -27,15 +27,15 @@ QString FileToOpen(const QString& helpFile) {
 
 }  // namespace
 
-void TForm1::SpeedButton8Click() {
+void MainWindow::ToggleTopmost() {
   ApplyStaysOnTop();
-  SetStatusText(SpeedButton8->isChecked() ? QStringLiteral("常に最前面表示ﾓｰﾄﾞです")
-                                          : QStringLiteral("通常表示ﾓｰﾄﾞです"));
+  SetStatusText(ActionFor(Command::Topmost)->isChecked() ? QStringLiteral("常に最前面表示ﾓｰﾄﾞです")
+                                                         : QStringLiteral("通常表示ﾓｰﾄﾞです"));
 }
 
-void TForm1::ApplyStaysOnTop() {
+void MainWindow::ApplyStaysOnTop() {
   Qt::WindowFlags flags = windowFlags();
-  flags.setFlag(Qt::WindowStaysOnTopHint, SpeedButton8->isChecked());
+  flags.setFlag(Qt::WindowStaysOnTopHint, ActionFor(Command::Topmost)->isChecked());
   if (flags == windowFlags()) return;
   if (QWindow* native = windowHandle(); native != nullptr) {
     // A window that exists changes its stacking in place; QWidget's own
@@ -47,15 +47,15 @@ void TForm1::ApplyStaysOnTop() {
   }
 }
 
-void TForm1::Contents1Click() {
+void MainWindow::ShowHelp() {
   helpFile = QCoreApplication::applicationDirPath() + QStringLiteral("/Selvane.hlp");
   if (helpViewer_ == nullptr) helpViewer_ = new HelpViewer(this);
   helpViewer_->ShowContents(FileToOpen(helpFile));
 }
 
-TForm2* TForm1::AboutBox() {
-  if (Form2 == nullptr) Form2 = new TForm2(dialogs_, this);
-  return Form2;
+AboutBox* MainWindow::AboutDialog() {
+  if (aboutBox_ == nullptr) aboutBox_ = new AboutBox(dialogs_, this);
+  return aboutBox_;
 }
 
-void TForm1::About1Click() { AboutBox()->ShowModal(); }
+void MainWindow::ShowAbout() { AboutDialog()->ShowModal(); }

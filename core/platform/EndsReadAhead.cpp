@@ -1,0 +1,75 @@
+#include "core/platform/EndsReadAhead.h"
+
+#include <algorithm>
+#include <cstring>
+#include <utility>
+
+#include "core/platform/Cp932.h"
+
+namespace selvane {
+
+EndsReadAhead::EndsReadAhead(FileOps& inner, const std::vector<std::string>& paths,
+                             const ManyReadsOptions& options, Waits waits)
+    : ForwardingFileOps(inner), headSize_(options.headSize) {
+  MediumWaits media;
+  if (!waits) waits = [&media](const std::string& folder) { return media.PaysForWaiting(folder); };
+  std::vector<std::string> natives;
+  std::string native, folder;
+  for (const std::string& path : paths) {
+    if (!Cp932PathToNative(path, native)) continue;
+    const std::size_t slash = native.rfind('/');
+    folder.assign(native, 0, slash == std::string::npos ? 0 : std::max<std::size_t>(slash, 1));
+    if (!waits(folder.empty() ? "." : folder)) continue;
+    // A path given twice is read once.
+    if (paths_.Add(path) != natives.size()) continue;
+    natives.push_back(std::move(native));
+  }
+  read_.resize(natives.size());
+  delivered_.assign(natives.size(), false);
+  ReadManyEnds(natives, options, [this](std::size_t index, EndsRead& read) {
+    read_[index] = std::move(read);
+    delivered_[index] = true;
+  });
+}
+
+const EndsRead* EndsReadAhead::Found(const char* path, std::size_t headSize) const {
+  const std::size_t number = paths_.Find(path);
+  if (number == NameIndex::None || !delivered_[number]) return nullptr;
+  const EndsRead& read = read_[number];
+  // What failed is asked again: it may be there by now.
+  if (!read.result) return nullptr;
+  const bool wholeHead =
+      headSize <= headSize_ || static_cast<std::int64_t>(read.head.size()) >= read.length;
+  return wholeHead ? &read : nullptr;
+}
+
+FileResult EndsReadAhead::ReadTail(const char* path, unsigned char* tail, std::int64_t& length) {
+  FileStatus ignored;
+  return Found(path, 0) != nullptr ? ReadTailAndStatus(path, tail, length, ignored)
+                                   : inner_.ReadTail(path, tail, length);
+}
+
+FileResult EndsReadAhead::ReadTailAndStatus(const char* path, unsigned char* tail,
+                                            std::int64_t& length, FileStatus& status) {
+  const EndsRead* read = Found(path, 0);
+  if (read == nullptr) return inner_.ReadTailAndStatus(path, tail, length, status);
+  length = read->length;
+  status = read->status;
+  std::memcpy(tail, read->tail, TrailerSize);
+  return {};
+}
+
+FileResult EndsReadAhead::ReadEnds(const char* path, unsigned char* tail, std::int64_t& length,
+                                   FileStatus* status, unsigned char* head, std::size_t headSize,
+                                   std::size_t& headRead) {
+  const EndsRead* read = Found(path, headSize);
+  if (read == nullptr) return inner_.ReadEnds(path, tail, length, status, head, headSize, headRead);
+  length = read->length;
+  if (status != nullptr) *status = read->status;
+  std::memcpy(tail, read->tail, TrailerSize);
+  headRead = std::min(headSize, read->head.size());
+  if (headRead > 0) std::memcpy(head, read->head.data(), headRead);
+  return {};
+}
+
+}  // namespace selvane

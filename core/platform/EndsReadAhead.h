@@ -1,0 +1,48 @@
+#pragma once
+// The ends of a command's files read many at a time before the command asks
+// for them one by one, where their medium pays for waiting; the command's
+// own calls are then answered from memory.
+#include <cstddef>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "core/platform/FileOps.h"
+#include "core/platform/ManyReads.h"
+#include "core/platform/NameIndex.h"
+
+namespace selvane {
+
+class EndsReadAhead final : public ForwardingFileOps {
+ public:
+  // Whether files in this native folder are worth reading ahead.
+  using Waits = std::function<bool(const std::string& nativeFolder)>;
+
+  // Reads the CP932 `paths` whose folders `waits` names (by default those on
+  // a share or FUSE medium), `options.headSize` bytes of their heads too,
+  // on the calling thread, with its progress and stop. A path not read, or
+  // whose read failed, is left to `inner` when asked for.
+  EndsReadAhead(FileOps& inner, const std::vector<std::string>& paths,
+                const ManyReadsOptions& options, Waits waits = {});
+
+  std::size_t readAhead() const { return read_.size(); }
+
+  FileResult ReadTail(const char* path, unsigned char* tail, std::int64_t& length) override;
+  FileResult ReadTailAndStatus(const char* path, unsigned char* tail, std::int64_t& length,
+                               FileStatus& status) override;
+  FileResult ReadEnds(const char* path, unsigned char* tail, std::int64_t& length,
+                      FileStatus* status, unsigned char* head, std::size_t headSize,
+                      std::size_t& headRead) override;
+
+ private:
+  // What was read for `path` that holds at least `headSize` bytes of its
+  // head (or all of a shorter file); null when the call goes to `inner`.
+  const EndsRead* Found(const char* path, std::size_t headSize) const;
+
+  std::size_t headSize_;
+  NameIndex paths_;
+  std::vector<EndsRead> read_;  // by the path's number
+  std::vector<bool> delivered_;
+};
+
+}  // namespace selvane
