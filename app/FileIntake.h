@@ -8,9 +8,9 @@
 
 #include "app/WindowPrompts.h"
 #include "core/filelist/EntryTable.h"
+#include "core/intake/EntryIntake.h"
 #include "core/platform/FolderListing.h"
 #include "core/platform/ReadAhead.h"
-#include "core/rename/EntryIntake.h"
 
 class MainWindow;
 

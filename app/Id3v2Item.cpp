@@ -4,6 +4,7 @@
 
 #include <QAction>
 
+#include "app/Cp932Text.h"
 #include "app/MainWindow.h"
 #include "core/rename/Id3v2Names.h"
 
@@ -14,8 +15,7 @@ RowMarkKind Id3v2MarkOf(const selvane::Id3v2Note* note) {
 }
 
 QVariant WithId3v2Note(const QString& reason, const selvane::Id3v2Note* note) {
-  const QString told =
-      note != nullptr ? QString::fromStdString(selvane::Id3v2NoteText(*note)) : QString();
+  const QString told = note != nullptr ? ToQt(selvane::Id3v2NoteText(*note)) : QString();
   if (reason.isEmpty() && told.isEmpty()) return {};
   if (reason.isEmpty()) return told;
   if (told.isEmpty()) return reason;

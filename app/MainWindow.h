@@ -36,9 +36,9 @@
 #include "core/UserPrompts.h"
 #include "core/filelist/EntryTable.h"
 #include "core/history/History.h"
+#include "core/intake/EntryIntake.h"
 #include "core/platform/FileOps.h"
 #include "core/platform/ReadAhead.h"
-#include "core/rename/EntryIntake.h"
 
 class QAction;
 class QGroupBox;

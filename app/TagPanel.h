@@ -7,6 +7,7 @@
 #include <string>
 
 #include "core/filelist/FileEntry.h"
+#include "core/filelist/TagField.h"
 #include "core/tags/TagWriter.h"
 
 class QComboBox;
@@ -17,8 +18,8 @@ class QWidget;
 
 // The fields in the order the panel shows them, top to bottom, left panel
 // first; every table over the fields follows it.
-enum class TagField { Title, Artist, Album, Comment, Year };
-inline constexpr std::size_t TagFieldCount = 5;
+using selvane::TagField;
+using selvane::TagFieldCount;
 
 class TagPanel {
  public:

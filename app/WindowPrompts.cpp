@@ -6,14 +6,6 @@
 #include "app/Dialogs.h"
 #include "app/StatusLine.h"
 
-namespace {
-
-QString Utf8(std::string_view text) {
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-}  // namespace
-
 WindowPrompts::WindowPrompts(QWidget& window, Dialogs& dialogs, StatusLine& status, Deferral defer)
     : window_(window), dialogs_(dialogs), status_(status), defer_(std::move(defer)) {}
 
@@ -42,10 +34,6 @@ void WindowPrompts::ShowError(const QString& text) {
 
 void WindowPrompts::Refuse(std::string_view text, std::string_view caption) {
   Refuse(ToQt(text), ToQt(caption));
-}
-
-void WindowPrompts::RefuseUtf8(std::string_view text, std::string_view caption) {
-  Refuse(Utf8(text), Utf8(caption));
 }
 
 void WindowPrompts::ShowError(std::string_view text) { ShowError(ToQt(text)); }

@@ -25,7 +25,6 @@ class WindowPrompts : public selvane::UserPrompts {
   void SetStatus(std::string_view text) override;
   void Progress(int done, int total) override;
   void Refuse(std::string_view text, std::string_view caption) override;
-  void RefuseUtf8(std::string_view text, std::string_view caption) override;
   bool Ask(std::string_view text, std::string_view caption) override;
   void ShowError(std::string_view text) override;
 

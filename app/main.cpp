@@ -13,8 +13,8 @@
 #include "app/Dialogs.h"
 #include "app/Glyphs.h"
 #include "app/MainWindow.h"
+#include "core/intake/EntryIntake.h"
 #include "core/platform/InstanceLock.h"
-#include "core/rename/EntryIntake.h"
 
 namespace {
 

@@ -16,9 +16,9 @@
 #include "bench/BenchSupport.h"
 #include "core/UserPrompts.h"
 #include "core/filelist/EntryTable.h"
+#include "core/intake/EntryIntake.h"
 #include "core/platform/Cp932.h"
 #include "core/platform/FileOps.h"
-#include "core/rename/EntryIntake.h"
 #include "core/rename/NamingRule.h"
 #include "core/rename/RenameRun.h"
 
@@ -40,7 +40,6 @@ class QuietPrompts final : public selvane::UserPrompts {
  public:
   void SetStatus(std::string_view) override {}
   void Refuse(std::string_view, std::string_view) override {}
-  void RefuseUtf8(std::string_view, std::string_view) override {}
   bool Ask(std::string_view, std::string_view) override { return false; }
   void ShowError(std::string_view) override {}
 };

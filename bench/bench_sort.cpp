@@ -20,7 +20,7 @@
 #include "bench/BenchSupport.h"
 #include "bench/WindowBench.h"
 #include "core/filelist/EntryTable.h"
-#include "core/rename/EntryIntake.h"
+#include "core/intake/EntryIntake.h"
 
 namespace {
 

@@ -30,7 +30,6 @@ class QuietPrompts : public selvane::UserPrompts {
  public:
   void SetStatus(std::string_view) override {}
   void Refuse(std::string_view, std::string_view) override { ++refusals; }
-  void RefuseUtf8(std::string_view, std::string_view) override { ++refusals; }
   bool Ask(std::string_view, std::string_view) override { return true; }
   void ShowError(std::string_view) override { ++refusals; }
   int refusals = 0;

@@ -23,8 +23,8 @@
 #include "bench/BenchSupport.h"
 #include "bench/WindowBench.h"
 #include "core/filelist/EntryTable.h"
+#include "core/intake/EntryIntake.h"
 #include "core/platform/FileOps.h"
-#include "core/rename/EntryIntake.h"
 
 namespace {
 

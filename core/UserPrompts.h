@@ -1,7 +1,7 @@
 #pragma once
 // How core reaches the user. The window implements it with message boxes and
 // the status line; tests implement it with scripted answers. All texts are
-// CP932.
+// CP932; what CP932 lacks is marked as Cp932Showing does.
 #include <string>
 #include <string_view>
 
@@ -23,9 +23,6 @@ class UserPrompts {
   }
   // Refusal: exclamation icon, OK.
   virtual void Refuse(std::string_view text, std::string_view caption) = 0;
-  // The same, its text in UTF-8: for names that have no CP932 form, shown
-  // as they are on disk.
-  virtual void RefuseUtf8(std::string_view text, std::string_view caption) = 0;
   // Question: question icon, Yes and No, Yes the default. True for Yes.
   virtual bool Ask(std::string_view text, std::string_view caption) = 0;
   // The application's error box: caption "Selvane", error icon, OK.

@@ -44,7 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // The bound by which a refresh leaves a frame undecoded holds for every
   // frame, a short one or a compressed one too.
   const Id3v2Frames frames = FindId3v2Frames(data, size);
-  for (int field = 0; field < 3; ++field)
+  for (const TagField field : NameFields)
     FUZZ_CHECK(DecodeId3v2Frame(frames, field).cp932.size() <= Id3v2TextBound(frames, field));
 
   // The input as the bytes of a Latin-1 frame: Shift-JIS comes back as it

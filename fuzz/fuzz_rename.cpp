@@ -35,7 +35,6 @@ class Answers : public UserPrompts {
 
   void SetStatus(std::string_view) override { ++row_; }
   void Refuse(std::string_view, std::string_view) override {}
-  void RefuseUtf8(std::string_view, std::string_view) override {}
   void ShowError(std::string_view) override {}
   bool Ask(std::string_view, std::string_view) override {
     const bool yes = in_.remaining_bytes() == 0 || in_.ConsumeBool();

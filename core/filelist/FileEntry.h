@@ -6,6 +6,8 @@
 #include <memory>
 #include <string_view>
 
+#include "core/filelist/Id3v2Note.h"
+
 namespace selvane {
 
 inline constexpr std::size_t MaxPathBytes = 1023;
@@ -13,19 +15,6 @@ inline constexpr std::size_t MaxPathBytes = 1023;
 // Which tags name a file: the ID3v1 trailer alone, or with the ID3v2 tag at
 // the head filling in what the trailer lacks or cut short.
 enum class TagSources : unsigned char { Id3v1, WithId3v2 };
-
-// How the last naming of a file used its ID3v2 tag: which of title, artist
-// and album the name took (bits 1, 2, 4), per field where the value came
-// from (an Id3v2Source) and how its text was read (an Id3v2Reading), and
-// the first character that has no CP932 form (UTF-8).
-struct Id3v2Note {
-  unsigned char used;
-  unsigned char unread;  // ID3v2 only, and the tags read were ID3v1 alone
-  unsigned char from[3];
-  unsigned char reading[3];
-  char missing[3][5];
-  bool operator==(const Id3v2Note&) const = default;
-};
 
 // A path of at most MaxPathBytes bytes, holding only what it holds: a
 // collection of 100,000 files must not reserve the limit for each. A path

@@ -1,10 +1,12 @@
 #include "core/history/CopiedFiles.h"
 
+#include <string>
 #include <tuple>
 #include <unordered_map>
 #include <vector>
 
 #include "core/history/StoreColumns.h"
+#include "core/history/StoreLayout.h"
 
 namespace selvane {
 
@@ -14,23 +16,27 @@ sql::Status KnowByContent(sql::Database& db, std::int64_t batch, std::span<const
   for (const Identity& file : files)
     if (file.known && !file.tail.empty()) copied.emplace(file.inode, &file);
   sql::Statement query;
-  if (sql::Status s = query.Prepare(
-          db,
-          "SELECT batch, seq, coalesce(placed_dev, dev), coalesce(placed_ino, ino) FROM step "
-          "WHERE batch IN (SELECT id FROM batch WHERE kind=1 AND state!=2 AND id!=?1) "
-          "AND placed_tail IS NULL AND coalesce(placed_ino, ino) IS NOT NULL");
-      !s)
-    return s;
+  static constexpr const char* columns =
+      "batch, seq, coalesce(placed_dev, dev) AS device, coalesce(placed_ino, ino) AS inode";
+  const std::string sql =
+      std::string("SELECT ") + columns +
+      " FROM step WHERE batch IN (SELECT id FROM batch WHERE kind=1 AND state!=2 AND id!=?1) "
+      "AND placed_tail IS NULL AND coalesce(placed_ino, ino) IS NOT NULL";
+  if (sql::Status s = query.Prepare(db, sql.c_str()); !s) return s;
   query.Bind(1, batch);
   std::vector<std::tuple<std::int64_t, std::int64_t, const Identity*>> learners;
   for (bool row = false;;) {
     if (sql::Status s = query.Step(row); !s) return s;
     if (!row) break;
-    const auto device = static_cast<std::uint64_t>(query.Integer(2));
-    const auto [first, last] = copied.equal_range(static_cast<std::uint64_t>(query.Integer(3)));
+    const auto device =
+        static_cast<std::uint64_t>(query.Integer(layout::ColumnOf(columns, "device")));
+    const auto inode =
+        static_cast<std::uint64_t>(query.Integer(layout::ColumnOf(columns, "inode")));
+    const auto [first, last] = copied.equal_range(inode);
     for (auto it = first; it != last; ++it)
       if (it->second->device == device)
-        learners.emplace_back(query.Integer(0), query.Integer(1), it->second);
+        learners.emplace_back(query.Integer(layout::ColumnOf(columns, "batch")),
+                              query.Integer(layout::ColumnOf(columns, "seq")), it->second);
   }
   sql::Statement update;
   if (sql::Status s = update.Prepare(db,

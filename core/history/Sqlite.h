@@ -73,6 +73,10 @@ class Statement {
 
   bool IsNull(int column) const;
   std::int64_t Integer(int column) const;
+  // The number, or `none` for NULL.
+  std::int64_t IntegerOr(int column, std::int64_t none) const {
+    return IsNull(column) ? none : Integer(column);
+  }
   std::string_view Blob(int column) const;  // valid until the next step
 
  private:

@@ -189,6 +189,48 @@ bool HistoryStore::PutAside(std::string& aside) {
   return true;
 }
 
+namespace {
+
+// One row of StepColumns into `step`, checked against its batch.
+sql::Status ReadStep(const sql::Statement& query, const StoredBatch& batch, StoredStep& step) {
+  if (!ReadPath(query, StepColumn("path"), step.path) ||
+      !ReadPath(query, StepColumn("new_path"), step.newPath))
+    return Garbled("step path");
+  step.file = ReadIdentity(query, StepColumn("dev"));
+  ReadContent(query, StepColumn("modified"), step.file);
+  if (step.file.known && (step.path.empty() || step.newPath.empty())) return Garbled("step path");
+  step.target = ReadIdentity(query, StepColumn("target_dev"));
+  ReadContent(query, StepColumn("target_modified"), step.target);
+  step.hasOldTail = !query.IsNull(StepColumn("old_tail"));
+  step.oldTail = query.Blob(StepColumn("old_tail"));
+  step.newEnd = query.Blob(StepColumn("new_end"));
+  const bool tags = batch.kind != BatchKind::Rename;
+  if ((step.hasOldTail && step.oldTail.size() != TrailerSize) ||
+      (tags && (!step.file.known || step.newEnd.size() > TrailerSize ||
+                (batch.kind == BatchKind::TagUpdate && step.newEnd.size() != TrailerSize) ||
+                (batch.kind == BatchKind::TagRemoval && !step.hasOldTail))))
+    return Garbled("step tails");
+  step.outcomeKnown = !query.IsNull(StepColumn("outcome"));
+  const std::int64_t outcome = step.outcomeKnown ? query.Integer(StepColumn("outcome")) : 0;
+  const std::int64_t replaced = query.IntegerOr(StepColumn("replaced"), 0);
+  if (outcome < 0 || outcome > 2 || replaced < 0 || replaced > 2) return Garbled("outcome");
+  // A finished batch writes only the rows that changed something.
+  step.outcomeKnown = step.outcomeKnown || batch.finished;
+  step.outcome = static_cast<RowOutcome>(outcome);
+  if (!ReadPath(query, StepColumn("place"), step.place)) return Garbled("place");
+  step.placed = ReadIdentity(query, StepColumn("placed_dev"), false);
+  step.placed.length = query.IntegerOr(StepColumn("placed_length"), step.file.length);
+  ReadContent(query, StepColumn("placed_modified"), step.placed);
+  step.replaced = static_cast<ReplacedFate>(replaced);
+  step.replacedPath = query.Blob(StepColumn("replaced_path"));
+  step.replacedFile = ReadIdentity(query, StepColumn("replaced_dev"));
+  ReadContent(query, StepColumn("replaced_modified"), step.replacedFile);
+  step.undone = query.IntegerOr(StepColumn("undone"), 0) != 0;
+  return {};
+}
+
+}  // namespace
+
 sql::Status HistoryStore::LoadBatch(std::int64_t id, StoredBatch& batch) {
   batch = StoredBatch{};
   batch.id = id;
@@ -197,20 +239,22 @@ sql::Status HistoryStore::LoadBatch(std::int64_t id, StoredBatch& batch) {
   const std::string batchSql = std::string("SELECT ") + BatchColumns + " FROM batch WHERE id=?1";
   if (sql::Status s = query.Prepare(db_, batchSql.c_str()); !s) return s;
   if (sql::Status s = query.Bind(1, id).Step(row); !s || !row) return s.ok() ? Garbled("gone") : s;
-  const std::int64_t kind = query.Integer(0), state = query.Integer(3);
+  const std::int64_t kind = query.Integer(BatchColumn("kind")),
+                     state = query.Integer(BatchColumn("state"));
   if (kind < 1 || kind > 3 || state < Planned || state > Finished)
     return Garbled("batch out of range");
   batch.kind = static_cast<BatchKind>(kind);
-  batch.made = static_cast<std::time_t>(query.Integer(1));
-  if (!ReadPath(query, 2, batch.temporary)) return Garbled("temporary path");
+  batch.made = static_cast<std::time_t>(query.Integer(BatchColumn("made")));
+  if (!ReadPath(query, BatchColumn("temporary"), batch.temporary)) return Garbled("temporary path");
   batch.finished = state == Finished;
-  batch.files = static_cast<int>(query.Integer(4));
-  batch.owner = {query.IsNull(5) ? 0 : query.Integer(5), query.IsNull(6) ? 0 : query.Integer(6)};
-  batch.volume.uuid = query.Blob(7);
-  batch.volume.label = query.Blob(8);
-  batch.volume.mountPoint = query.Blob(9);
-  batch.volume.device = static_cast<std::uint64_t>(query.IsNull(10) ? 0 : query.Integer(10));
-  batch.volume.keepsInodes = query.IsNull(11) || query.Integer(11) != 0;
+  batch.files = static_cast<int>(query.Integer(BatchColumn("files")));
+  batch.owner = {query.IntegerOr(BatchColumn("owner_pid"), 0),
+                 query.IntegerOr(BatchColumn("owner_start"), 0)};
+  batch.volume.uuid = query.Blob(BatchColumn("vol_uuid"));
+  batch.volume.label = query.Blob(BatchColumn("vol_label"));
+  batch.volume.mountPoint = query.Blob(BatchColumn("vol_mount"));
+  batch.volume.device = static_cast<std::uint64_t>(query.IntegerOr(BatchColumn("vol_dev"), 0));
+  batch.volume.keepsInodes = query.IntegerOr(BatchColumn("vol_keeps"), 1) != 0;
 
   const std::string sql =
       std::string("SELECT ") + StepColumns + " FROM step WHERE batch=?1 ORDER BY seq";
@@ -221,50 +265,22 @@ sql::Status HistoryStore::LoadBatch(std::int64_t id, StoredBatch& batch) {
     if (!row) break;
     StoredStep step;
     step.seq = batch.steps.size();
-    if (!ReadPath(query, 0, step.path) || !ReadPath(query, 1, step.newPath))
-      return Garbled("step path");
-    step.file = ReadIdentity(query, 2);
-    ReadContent(query, 19, step.file);
-    if (step.file.known && (step.path.empty() || step.newPath.empty())) return Garbled("step path");
-    step.target = ReadIdentity(query, 5);
-    ReadContent(query, 27, step.target);
-    step.hasOldTail = !query.IsNull(8);
-    step.oldTail = query.Blob(8);
-    step.newEnd = query.Blob(9);
-    const bool tags = batch.kind != BatchKind::Rename;
-    if ((step.hasOldTail && step.oldTail.size() != TrailerSize) ||
-        (tags && (!step.file.known || step.newEnd.size() > TrailerSize ||
-                  (batch.kind == BatchKind::TagUpdate && step.newEnd.size() != TrailerSize) ||
-                  (batch.kind == BatchKind::TagRemoval && !step.hasOldTail))))
-      return Garbled("step tails");
-    step.outcomeKnown = !query.IsNull(10);
-    const std::int64_t outcome = step.outcomeKnown ? query.Integer(10) : 0;
-    const std::int64_t replaced = query.IsNull(14) ? 0 : query.Integer(14);
-    if (outcome < 0 || outcome > 2 || replaced < 0 || replaced > 2) return Garbled("outcome");
-    // A finished batch writes only the rows that changed something.
-    step.outcomeKnown = step.outcomeKnown || batch.finished;
-    step.outcome = static_cast<RowOutcome>(outcome);
-    if (!ReadPath(query, 11, step.place)) return Garbled("place");
-    step.placed = ReadIdentity(query, 12, false);
-    step.placed.length = query.IsNull(21) ? step.file.length : query.Integer(21);
-    ReadContent(query, 22, step.placed);
-    step.replaced = static_cast<ReplacedFate>(replaced);
-    step.replacedPath = query.Blob(15);
-    step.replacedFile = ReadIdentity(query, 16);
-    ReadContent(query, 24, step.replacedFile);
-    step.undone = !query.IsNull(26) && query.Integer(26) != 0;
+    if (sql::Status s = ReadStep(query, batch, step); !s) return s;
     if (step.undone) ++batch.undoneSteps;
     batch.steps.push_back(std::move(step));
   }
   if (batch.steps.empty() || (batch.kind != BatchKind::Rename && batch.steps.size() != 1))
     return Garbled("steps");
-  if (sql::Status s = query.Prepare(db_, "SELECT path, made FROM placeholder WHERE batch=?1"); !s)
-    return s;
+  static constexpr const char* placeholder = "path, made";
+  const std::string placeholderSql =
+      std::string("SELECT ") + placeholder + " FROM placeholder WHERE batch=?1";
+  if (sql::Status s = query.Prepare(db_, placeholderSql.c_str()); !s) return s;
   query.Bind(1, id);
   for (;;) {
     if (sql::Status s = query.Step(row); !s) return s;
     if (!row) break;
-    batch.placeholders.push_back({std::string(query.Blob(0)), query.Integer(1)});
+    batch.placeholders.push_back({std::string(query.Blob(ColumnOf(placeholder, "path"))),
+                                  query.Integer(ColumnOf(placeholder, "made"))});
   }
   return {};
 }
@@ -356,17 +372,15 @@ sql::Status HistoryStore::PlannedFile(std::int64_t batch, std::size_t seq, std::
   if (batch == 0 || !db_.isOpen()) return {};
   sql::Statement query;
   bool row = false;
-  if (sql::Status s = query.Prepare(db_,
-                                    "SELECT path, dev, ino, length, modified, tail FROM step "
-                                    "WHERE batch=?1 AND seq=?2");
-      !s)
-    return s;
+  static constexpr const char* columns = "path, dev, ino, length, modified, tail";
+  const std::string sql = std::string("SELECT ") + columns + " FROM step WHERE batch=?1 AND seq=?2";
+  if (sql::Status s = query.Prepare(db_, sql.c_str()); !s) return s;
   if (sql::Status s = query.Bind(1, batch).Bind(2, static_cast<std::int64_t>(seq)).Step(row);
       !s || !row)
     return s;
-  native = query.Blob(0);
-  file = ReadIdentity(query, 1);
-  ReadContent(query, 4, file);
+  native = query.Blob(ColumnOf(columns, "path"));
+  file = ReadIdentity(query, ColumnOf(columns, "dev"));
+  ReadContent(query, ColumnOf(columns, "modified"), file);
   return {};
 }
 

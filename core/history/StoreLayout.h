@@ -1,7 +1,9 @@
 #pragma once
 // The store's layout: the tables as SQLite keeps them, and what the second
 // layout added to the first (a store of the first is brought up to date).
+#include <cstddef>
 #include <cstdint>
+#include <string_view>
 
 namespace selvane::layout {
 
@@ -81,6 +83,8 @@ inline constexpr const char* UndoOwnerTable =
     "CREATE TABLE IF NOT EXISTS undo_owner(batch INTEGER PRIMARY KEY, pid INTEGER NOT NULL, "
     "start INTEGER NOT NULL)";
 
+// The columns a load reads, in the order of its SELECT; each is read back
+// by name (StepColumn("outcome")), so a list and its readers cannot drift.
 inline constexpr const char* StepColumns =
     "path, new_path, dev, ino, length, target_dev, target_ino, target_length, old_tail, new_end, "
     "outcome, place, placed_dev, placed_ino, replaced, replaced_path, replaced_dev, replaced_ino, "
@@ -89,5 +93,29 @@ inline constexpr const char* StepColumns =
 inline constexpr const char* BatchColumns =
     "kind, made, temporary, state, files, owner_pid, owner_start, vol_uuid, vol_label, vol_mount, "
     "vol_dev, vol_keeps";
+
+// The position of `name` in a SELECT list such as "batch, coalesce(a, b) AS
+// device": a column, or an expression by its alias. A name that is not in
+// the list does not compile.
+consteval int ColumnOf(std::string_view columns, std::string_view name) {
+  int index = 0, depth = 0;
+  std::size_t start = 0;
+  for (std::size_t i = 0; i <= columns.size(); ++i) {
+    const char c = i < columns.size() ? columns[i] : ',';
+    depth += c == '(' ? 1 : c == ')' ? -1 : 0;
+    if (c != ',' || depth != 0) continue;
+    std::string_view column = columns.substr(start, i - start);
+    if (const std::size_t as = column.rfind(" AS "); as != std::string_view::npos)
+      column.remove_prefix(as + 4);
+    while (!column.empty() && column.front() == ' ') column.remove_prefix(1);
+    while (!column.empty() && column.back() == ' ') column.remove_suffix(1);
+    if (column == name) return index;
+    ++index;
+    start = i + 1;
+  }
+  throw "no such column in the list";
+}
+consteval int StepColumn(std::string_view name) { return ColumnOf(StepColumns, name); }
+consteval int BatchColumn(std::string_view name) { return ColumnOf(BatchColumns, name); }
 
 }  // namespace selvane::layout

@@ -12,18 +12,12 @@
 #include "core/UserPrompts.h"
 #include "core/filelist/EntryTable.h"
 #include "core/history/Store.h"
+#include "core/history/UndoResult.h"
 #include "core/platform/FileOps.h"
 #include "core/platform/Trash.h"
 #include "core/platform/Volume.h"
 
 namespace selvane {
-
-// The CP932 path change of a file that undo moved back, or took back from
-// the trash (`from` is then where it lay there), so that a listed row can
-// follow it.
-struct PathChange {
-  std::string from, to;
-};
 
 // The batch that 元に戻す would take back, or why there is none.
 struct UndoOffer {
@@ -35,15 +29,6 @@ struct UndoOffer {
   std::int64_t batch = 0;
   std::string question;  // Ready: the Yes/No question (CP932)
   std::string message;   // Broken, Unreadable, Away, Busy: what to tell (CP932)
-};
-
-struct UndoResult {
-  std::vector<PathChange> changes;  // in the order the moves happened
-  std::string report;  // one message listing what was left as it is; empty when nothing
-  std::string status;  // for the status line
-  // The steps taken back; the batch counts as undone only when all are.
-  std::vector<std::size_t> undoneSteps;
-  bool complete = true;
 };
 
 class UndoHistory {

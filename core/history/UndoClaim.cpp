@@ -2,7 +2,10 @@
 // rename is, so that another live window is never offered the same batch.
 #include <sqlite3.h>
 
+#include <string>
+
 #include "core/history/Store.h"
+#include "core/history/StoreLayout.h"
 #include "core/platform/Process.h"
 
 namespace selvane {
@@ -19,12 +22,15 @@ HistoryStore::Claim HistoryStore::ClaimUndo(std::int64_t batch, sql::Status& sta
     status = db_.Execute("DELETE FROM undo_owner WHERE batch NOT IN (SELECT id FROM batch)");
   sql::Statement statement;
   bool row = false;
-  if (status) status = statement.Prepare(db_, "SELECT pid, start FROM undo_owner WHERE batch=?1");
+  static constexpr const char* columns = "pid, start";
+  const std::string sql = std::string("SELECT ") + columns + " FROM undo_owner WHERE batch=?1";
+  if (status) status = statement.Prepare(db_, sql.c_str());
   if (status) status = statement.Bind(1, batch).Step(row);
   if (!status) return Claim::Failed;
   const ProcessMark me = ThisProcess();
   if (row) {
-    const ProcessMark owner{statement.Integer(0), statement.Integer(1)};
+    const ProcessMark owner{statement.Integer(layout::ColumnOf(columns, "pid")),
+                            statement.Integer(layout::ColumnOf(columns, "start"))};
     if ((owner.pid != me.pid || owner.started != me.started) && StillRunning(owner))
       return Claim::Busy;
   }

@@ -5,7 +5,7 @@
 #include <functional>
 
 #include "core/history/StoredBatch.h"
-#include "core/history/Undo.h"
+#include "core/history/UndoResult.h"
 #include "core/platform/FileOps.h"
 #include "core/platform/Trash.h"
 

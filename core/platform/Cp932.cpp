@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 
 namespace selvane {
@@ -229,6 +230,56 @@ bool Convert(std::string_view text, std::string& out, Converter& (*converter)(),
   return converter().Run(text.substr(0, ascii), text.substr(ascii), out);
 }
 
+// The length of the UTF-8 sequence that starts at s[i], or 0 when none does.
+std::size_t Utf8Length(std::string_view s, std::size_t i, char32_t& code) {
+  const auto lead = static_cast<unsigned char>(s[i]);
+  const std::size_t n = lead < 0x80                   ? 1
+                        : lead >= 0xC2 && lead < 0xE0 ? 2
+                        : lead >= 0xE0 && lead < 0xF0 ? 3
+                        : lead >= 0xF0 && lead < 0xF5 ? 4
+                                                      : 0;
+  if (n == 0 || i + n > s.size()) return 0;
+  code = n == 1 ? lead : lead & (0x7F >> n);
+  for (std::size_t k = 1; k < n; ++k) {
+    const auto next = static_cast<unsigned char>(s[i + k]);
+    if ((next & 0xC0) != 0x80) return 0;
+    code = code << 6 | (next & 0x3F);
+  }
+  // Overlong forms, surrogates and code points past Unicode are no characters.
+  static constexpr char32_t least[] = {0, 0, 0x80, 0x800, 0x10000};
+  if (code < least[n] || (code >= 0xD800 && code < 0xE000) || code > 0x10FFFF) return 0;
+  return n;
+}
+
+void AppendUtf8(char32_t code, std::string& out) {
+  if (code < 0x80) {
+    out.push_back(static_cast<char>(code));
+    return;
+  }
+  const int n = code < 0x800 ? 2 : code < 0x10000 ? 3 : 4;
+  static constexpr unsigned char leads[] = {0, 0, 0xC0, 0xE0, 0xF0};
+  out.push_back(static_cast<char>(leads[n] | (code >> (6 * (n - 1)))));
+  for (int k = n - 2; k >= 0; --k)
+    out.push_back(static_cast<char>(0x80 | ((code >> (6 * k)) & 0x3F)));
+}
+
+// The marked character at s[i] (LackedCharMark, hex digits, ';'); its
+// length, or 0 when the mark starts none.
+std::size_t MarkedChar(std::string_view s, std::size_t i, char32_t& code) {
+  code = 0;
+  std::size_t k = i + 1;
+  for (; k < s.size() && k < i + 8; ++k) {
+    const char c = s[k];
+    const int digit = c >= '0' && c <= '9' ? c - '0' : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+    if (digit < 0) break;
+    code = code << 4 | static_cast<char32_t>(digit);
+  }
+  if (k == i + 1 || k >= s.size() || s[k] != ';' || code > 0x10FFFF ||
+      (code >= 0xD800 && code < 0xE000))
+    return 0;
+  return k + 1 - i;
+}
+
 }  // namespace
 
 std::size_t CharBoundary(std::string_view s, std::size_t limit) {
@@ -274,6 +325,51 @@ bool NativePathToCp932(std::string_view native, std::string& out) {
 std::string Cp932(std::string_view utf8Literal) {
   std::string out;
   if (!NativeToCp932(utf8Literal, out)) out.assign(utf8Literal);
+  return out;
+}
+
+std::string Cp932Showing(std::string_view native) {
+  std::string out, form, back;
+  for (std::size_t i = 0; i < native.size();) {
+    char32_t code = 0;
+    const std::size_t n = Utf8Length(native, i, code);
+    const std::string_view character = native.substr(i, n);
+    if (n != 0 && NativeToCp932(character, form) && Cp932ToNative(form, back) &&
+        back == character) {
+      out += form;
+    } else {
+      char hex[12];
+      std::snprintf(hex, sizeof hex, "%X;", static_cast<unsigned>(n != 0 ? code : 0xFFFD));
+      out += LackedCharMark;
+      out += hex;
+    }
+    i += n != 0 ? n : 1;
+  }
+  return out;
+}
+
+std::string MessageToNative(std::string_view cp932) {
+  std::string out, piece;
+  if (cp932.find(LackedCharMark) == std::string_view::npos && Cp932ToNative(cp932, out)) return out;
+  out.clear();
+  for (std::size_t i = 0; i < cp932.size();) {
+    char32_t code = 0;
+    if (cp932[i] == LackedCharMark) {
+      if (const std::size_t n = MarkedChar(cp932, i, code); n != 0) {
+        AppendUtf8(code, out);
+        i += n;
+        continue;
+      }
+    }
+    const std::size_t n = CharLength(cp932, i);
+    if (Cp932ToNative(cp932.substr(i, n), piece)) {
+      out += piece;
+      i += n;
+    } else {
+      AppendUtf8(0xFFFD, out);
+      ++i;
+    }
+  }
   return out;
 }
 

@@ -51,4 +51,18 @@ std::size_t CharBoundary(std::string_view s, std::size_t limit);
 // A UTF-8 literal of the source code as CP932 bytes (message texts of core).
 std::string Cp932(std::string_view utf8Literal);
 
+// A message that must name what CP932 lacks (a file name as it is on disk,
+// a character of an ID3v2 tag) carries each such character as this byte,
+// the character's code point in hex and ';'. No CP932 text holds the byte,
+// so the message stays a CP932 byte string; MessageToNative, at the edge
+// where a message is shown, gives the character back.
+inline constexpr char LackedCharMark = '\xFD';
+// Native text (UTF-8) as such a message: a character CP932 lacks, or holds
+// only as another ("¥", "〜"), is marked; a byte that is no UTF-8 stands as
+// U+FFFD.
+std::string Cp932Showing(std::string_view native);
+// A CP932 message as native text: marked characters given back, and each
+// byte that starts no character shown as U+FFFD, the rest read afresh.
+std::string MessageToNative(std::string_view cp932);
+
 }  // namespace selvane

@@ -9,7 +9,7 @@
 #include <cerrno>
 #include <cstddef>
 
-#include "core/platform/FileOps.h"
+#include "core/platform/FileStatus.h"
 
 namespace selvane::platform {
 

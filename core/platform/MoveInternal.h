@@ -3,7 +3,7 @@
 // new name as the caller gave it (CP932 there), for the placeholder record.
 #include <string>
 
-#include "core/platform/FileOps.h"
+#include "core/platform/FileStatus.h"
 
 namespace selvane {
 

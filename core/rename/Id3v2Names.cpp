@@ -20,11 +20,11 @@ std::string_view TrimRight(std::string_view s) {
   return s;
 }
 
-constexpr const char* kFieldNames[3] = {"タイトル", "アーティスト", "アルバム"};
+constexpr const char* kFieldNames[NameFieldCount] = {"タイトル", "アーティスト", "アルバム"};
 
 std::string FieldLine(const Id3v2Note& note, std::size_t i) {
   std::string line = std::string(kFieldNames[i]) + "：";
-  const auto from = static_cast<Id3v2Source>(note.from[i]);
+  const Id3v2Source from = note.from[i];
   if (from == Id3v2Source::Id3v1) return line + "ID3v1";
   line += "ID3v2（";
   switch (from) {
@@ -38,7 +38,7 @@ std::string FieldLine(const Id3v2Note& note, std::size_t i) {
       line += "ID3v1 は 30 バイトで切れています";
       break;
   }
-  switch (static_cast<Id3v2Reading>(note.reading[i])) {
+  switch (note.reading[i]) {
     case Id3v2Reading::ShiftJis:
       line += "・Shift-JIS として読みました";
       break;
@@ -73,9 +73,10 @@ bool NameValues::Read(FileEntry& entry, TagSources sources, FileOps& ops, FileSt
     // With no trailer the ID3v2 values alone tag the file, and frames that
     // read as nothing do not: such a file keeps its name as an untagged one.
     bool any = false;
-    for (int i = 0; i < 3; ++i) {
-      text_[i] = DecodeId3v2Frame(v2_, i);
-      any = any || !text_[i].cp932.empty();
+    for (const TagField field : NameFields) {
+      Id3v2Text& text = text_[FieldIndex(field)];
+      text = DecodeId3v2Frame(v2_, field);
+      any = any || !text.cp932.empty();
     }
     return any;
   }
@@ -83,15 +84,15 @@ bool NameValues::Read(FileEntry& entry, TagSources sources, FileOps& ops, FileSt
   v1Tagged_ = result == ReadTagOk;
   // Only a file without a trailer is looked at again, to tell the user what
   // the ID3v2 tag at its head would do.
-  if (result == ReadTagNoMarker && ReadId3v2(entry.path, ops).present) entry.id3v2.unread = 1;
+  if (result == ReadTagNoMarker && ReadId3v2(entry.path, ops).present) entry.id3v2.unread = true;
   return v1Tagged_;
 }
 
-std::string_view NameValues::Get(int field) {
-  const auto i = static_cast<std::size_t>(field);
-  const std::string_view v1 = i == 0   ? FieldText(entry_->title)
-                              : i == 1 ? FieldText(entry_->artist)
-                                       : FieldText(entry_->album);
+std::string_view NameValues::Get(TagField field) {
+  const std::size_t i = FieldIndex(field);
+  const std::string_view v1 = field == TagField::Title    ? FieldText(entry_->title)
+                              : field == TagField::Artist ? FieldText(entry_->artist)
+                                                          : FieldText(entry_->album);
   if (v2_.frame[i].empty()) return v1;
   // A field can only be a cut of a value longer than itself: a short frame
   // behind a filled field needs no decoding.
@@ -108,9 +109,9 @@ std::string_view NameValues::Get(int field) {
   else if (IsCutFrom(v1, v2.cp932))
     from = Id3v2Source::CutId3v1;
   Id3v2Note& note = entry_->id3v2;
-  note.from[i] = static_cast<unsigned char>(from);
+  note.from[i] = from;
   if (from == Id3v2Source::Id3v1) return v1;
-  note.reading[i] = static_cast<unsigned char>(v2.reading);
+  note.reading[i] = v2.reading;
   CopyField(note.missing[i], sizeof note.missing[i], v2.missing);
   return v2.cp932;
 }
@@ -120,31 +121,32 @@ void NoteUsedFields(Id3v2Note& note, bool title, bool artist, bool album) {
 }
 
 bool NamedFromId3v2(const Id3v2Note& note) {
-  for (std::size_t i = 0; i < 3; ++i)
-    if ((note.used & (1u << i)) != 0 && note.from[i] != 0) return true;
+  for (std::size_t i = 0; i < NameFieldCount; ++i)
+    if ((note.used & (1u << i)) != 0 && note.from[i] != Id3v2Source::Id3v1) return true;
   return false;
 }
 
 std::string Id3v2NoteText(const Id3v2Note& note) {
-  if (note.unread != 0)
-    return "ID3v1 タグはありませんが ID3v2 タグがあります。"
-           "命名規則メニューの「ID3v2 で補う」をオンにすると、その値で名前を付けます";
+  if (note.unread)
+    return Cp932(
+        "ID3v1 タグはありませんが ID3v2 タグがあります。"
+        "命名規則メニューの「ID3v2 で補う」をオンにすると、その値で名前を付けます");
   if (!NamedFromId3v2(note)) return {};
   std::string text;
-  for (std::size_t i = 0; i < 3; ++i) {
+  for (std::size_t i = 0; i < NameFieldCount; ++i) {
     if ((note.used & (1u << i)) == 0) continue;
     if (!text.empty()) text += "\n";
     text += FieldLine(note, i);
   }
-  return text;
+  return Cp932Showing(text);
 }
 
 bool NeedsMissingCharacter(const FileEntry& entry) {
   const Id3v2Note& note = entry.id3v2;
   bool missing = false;
-  for (std::size_t i = 0; i < 3; ++i)
-    if ((note.used & (1u << i)) != 0 && note.from[i] != 0 &&
-        note.reading[i] == static_cast<unsigned char>(Id3v2Reading::NoCp932Form))
+  for (std::size_t i = 0; i < NameFieldCount; ++i)
+    if ((note.used & (1u << i)) != 0 && note.from[i] != Id3v2Source::Id3v1 &&
+        note.reading[i] == Id3v2Reading::NoCp932Form)
       missing = true;
   return missing && std::strchr(entry.newPath, NoCp932FormByte) != nullptr;
 }

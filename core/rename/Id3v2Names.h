@@ -12,8 +12,6 @@
 
 namespace selvane {
 
-enum class Id3v2Source : unsigned char { Id3v1, NoId3v1Tag, EmptyId3v1, CutId3v1 };
-
 // Whether the ID3v1 field `v1` lost the end of the ID3v2 value `v2` (both
 // CP932) to its 30 bytes: cut on a character boundary, or in the middle of
 // one, with the trailing spaces a writer pads with.
@@ -27,14 +25,14 @@ class NameValues {
   // Reads the file's tags into the entry, as ReadTag does, and clears its
   // note. True when the file has a tag to name it by.
   bool Read(FileEntry& entry, TagSources sources, FileOps& ops, FileStatus* status);
-  // 0 title, 1 artist, 2 album; also fills that field's part of the note.
-  std::string_view Get(int field);
+  // One of NameFields; also fills that field's part of the note.
+  std::string_view Get(TagField field);
 
  private:
   FileEntry* entry_ = nullptr;
   bool v1Tagged_ = false;
   Id3v2Frames v2_;
-  Id3v2Text text_[3];
+  Id3v2Text text_[NameFieldCount];
 };
 
 // After the expansion: which of the three values the name took.
@@ -43,8 +41,8 @@ void NoteUsedFields(Id3v2Note& note, bool title, bool artist, bool album);
 // A value of the name came from ID3v2.
 bool NamedFromId3v2(const Id3v2Note& note);
 // The lines telling where the name's values came from, or that the ID3v2
-// tag would name the file; empty when ID3v2 played no part. UTF-8, not
-// CP932: it may show a character that CP932 lacks.
+// tag would name the file; empty when ID3v2 played no part. A character
+// that CP932 lacks is marked as Cp932Showing does.
 std::string Id3v2NoteText(const Id3v2Note& note);
 
 // The new name needs a character of an ID3v2 value that CP932 lacks (the

@@ -66,12 +66,12 @@ void ExpandRule(std::string_view rule, FileEntry& entry, int position, FileOps& 
     char number[16];
     std::snprintf(number, sizeof number, "%02d", position);
     // A value is looked for only when its token is there to take it.
-    const auto replace = [&](std::string_view token, int field) {
+    const auto replace = [&](std::string_view token, TagField field) {
       return work.find(token) != std::string::npos && ReplaceToken(work, token, values.Get(field));
     };
-    const bool title = replace("$T", 0);
-    const bool artist = replace("$A", 1);
-    const bool album = replace("$L", 2);
+    const bool title = replace("$T", TagField::Title);
+    const bool artist = replace("$A", TagField::Artist);
+    const bool album = replace("$L", TagField::Album);
     NoteUsedFields(entry.id3v2, title, artist, album);
     if (title || artist || album) replaced = true;
     if (ReplaceToken(work, "$R", number)) replaced = true;

@@ -1,5 +1,11 @@
 #pragma once
 // The 128-byte ID3v1 trailer at the end of an MP3 file, and its reader.
+#include <array>
+#include <cerrno>
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
 #include "core/filelist/FileEntry.h"
 #include "core/platform/FileOps.h"
 
@@ -15,6 +21,32 @@ struct Id3v1Tag {
   unsigned char genre;
 };
 static_assert(sizeof(Id3v1Tag) == 128, "the trailer is 128 bytes");
+
+using Trailer = std::array<unsigned char, 128>;
+
+// The fields of a trailer as stored, padding and all (views into `tail`).
+struct TrailerFields {
+  std::string_view title, artist, album, year, comment;
+  unsigned char genre = 0;
+};
+
+// Whether a file of `length` bytes whose last 128 bytes are `tail` ends in
+// a trailer: "TAG" there, past the end of any ID3v2 tag at the file's head.
+// `head` holds the first `headRead` bytes of the file, as ReadTrailerHead
+// gives them. Reading, writing and removing all ask this.
+bool EndsInTrailer(const unsigned char* tail, std::int64_t length, const unsigned char* head,
+                   std::size_t headRead);
+// After `tailRead` of the tail and `headRead` bytes of the head (0 when
+// none were read): where the tail begins with "TAG", reads what EndsInTrailer
+// needs of the head into `head` (room for Id3v2HeaderSize) unless it is
+// there already.
+FileResult ReadTrailerHead(FileResult tailRead, const char* path, std::int64_t length,
+                           const unsigned char* tail, unsigned char* head, std::size_t& headRead,
+                           FileOps& ops);
+TrailerFields ParseTrailer(const unsigned char* trailer);
+
+// What a removal gives for a file that ends in no trailer.
+inline constexpr int NoTrailerError = ENODATA;
 
 inline constexpr int ReadTagOk = 0;
 inline constexpr int ReadTagNoFile = -1;    // cannot open, or shorter than 128 bytes

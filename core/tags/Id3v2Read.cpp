@@ -14,7 +14,6 @@
 #include <vector>
 
 #include "core/tags/Id3v1Tag.h"
-#include "core/tags/TagWriter.h"
 
 namespace selvane {
 namespace {
@@ -224,15 +223,15 @@ Id3v2Frames FindId3v2Frames(const unsigned char* data, std::size_t size) {
   return tag;
 }
 
-Id3v2Text DecodeId3v2Frame(const Id3v2Frames& tag, int field) {
-  const std::string& frame = tag.frame[field];
+Id3v2Text DecodeId3v2Frame(const Id3v2Frames& tag, TagField field) {
+  const std::string& frame = tag.frame[FieldIndex(field)];
   return frame.empty() ? Id3v2Text{} : TakeText(frame, tag.header);
 }
 
 // Each byte of text becomes at most one CP932 byte, except Latin-1, whose
 // byte may become two ("×"). A compressed frame is inflated already.
-std::size_t Id3v2TextBound(const Id3v2Frames& tag, int field) {
-  const std::string& frame = tag.frame[field];
+std::size_t Id3v2TextBound(const Id3v2Frames& tag, TagField field) {
+  const std::string& frame = tag.frame[FieldIndex(field)];
   const std::size_t frameHeader = tag.header[3] == 2 ? 6 : 10;
   if (frame.size() <= frameHeader) return 0;
   const std::size_t text = frame.size() - frameHeader - 1;
@@ -242,9 +241,9 @@ std::size_t Id3v2TextBound(const Id3v2Frames& tag, int field) {
 Id3v2Fields ParseId3v2(const unsigned char* data, std::size_t size) {
   const Id3v2Frames tag = FindId3v2Frames(data, size);
   Id3v2Fields fields;
-  fields.title = DecodeId3v2Frame(tag, 0);
-  fields.artist = DecodeId3v2Frame(tag, 1);
-  fields.album = DecodeId3v2Frame(tag, 2);
+  fields.title = DecodeId3v2Frame(tag, TagField::Title);
+  fields.artist = DecodeId3v2Frame(tag, TagField::Artist);
+  fields.album = DecodeId3v2Frame(tag, TagField::Album);
   // A frame of nothing is no value: the hint would offer a name from it.
   fields.present =
       !fields.title.cp932.empty() || !fields.artist.cp932.empty() || !fields.album.cp932.empty();

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "core/filelist/FileEntry.h"
+#include "core/filelist/TagField.h"
 #include "core/platform/FileOps.h"
 #include "core/tags/Id3v2Text.h"
 
@@ -24,7 +25,7 @@ struct Id3v2Frames {
   unsigned char header[10] = {};
   // Each frame as TagLib is to read it (header included, no format flags,
   // inflated); empty when none, or when it cannot be read.
-  std::string frame[3];
+  std::string frame[NameFieldCount];  // by FieldIndex
 };
 
 inline constexpr std::size_t Id3v2HeaderSize = 10;
@@ -49,10 +50,10 @@ std::size_t Id3v2TagEnd(const unsigned char* head, std::size_t size);
 // `size` bytes of the file (a tag that claims more is read as far as it
 // goes).
 Id3v2Frames FindId3v2Frames(const unsigned char* data, std::size_t size);
-// The text of frame `field` (0 title, 1 artist, 2 album), through TagLib.
-Id3v2Text DecodeId3v2Frame(const Id3v2Frames& tag, int field);
+// The text of frame `field` (one of NameFields), through TagLib.
+Id3v2Text DecodeId3v2Frame(const Id3v2Frames& tag, TagField field);
 // The most bytes that text can take in CP932, read off the frame's size.
-std::size_t Id3v2TextBound(const Id3v2Frames& tag, int field);
+std::size_t Id3v2TextBound(const Id3v2Frames& tag, TagField field);
 // The three decoded.
 Id3v2Fields ParseId3v2(const unsigned char* data, std::size_t size);
 

@@ -6,14 +6,9 @@
 #include <string>
 #include <string_view>
 
-namespace selvane {
+#include "core/filelist/Id3v2Note.h"
 
-enum class Id3v2Reading : unsigned char {
-  AsIs,         // Unicode converted, or Latin-1 read as Latin-1
-  ShiftJis,     // a Latin-1 frame whose bytes are Shift-JIS
-  Repaired,     // a Unicode frame of Shift-JIS bytes that another tool read as Latin-1
-  NoCp932Form,  // a character has no CP932 form (`missing` shows the first)
-};
+namespace selvane {
 
 // Stands in the text for each character that has no CP932 form. It is no
 // CP932 byte at all, so a name holding it can never reach the disk.

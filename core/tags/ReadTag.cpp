@@ -1,8 +1,8 @@
+#include <cstddef>
 #include <cstring>
 
 #include "core/tags/Id3v1Tag.h"
 #include "core/tags/Id3v2Read.h"
-#include "core/tags/TagWriter.h"
 
 namespace selvane {
 namespace {
@@ -20,7 +20,47 @@ void TrimAndCopy(char (&dst)[N], std::string_view field) {
   CopyField(dst, std::string_view(scratch, std::strlen(scratch)));
 }
 
+std::string_view Field(const unsigned char* tail, std::size_t offset, std::size_t width) {
+  return {reinterpret_cast<const char*>(tail) + offset, width};
+}
+
 }  // namespace
+
+bool EndsInTrailer(const unsigned char* tail, std::int64_t length, const unsigned char* head,
+                   std::size_t headRead) {
+  if (length < static_cast<std::int64_t>(TrailerSize) || std::memcmp(tail, "TAG", 3) != 0)
+    return false;
+  // A file that is all ID3v2 tag may hold "TAG" 128 bytes before its end. A
+  // tag that claims more than the file holds is cut or broken: its header
+  // tells nothing, and the file's own trailer is not hidden behind it.
+  const std::uint64_t tagEnd = Id3v2TagEnd(head, headRead);
+  const auto bytes = static_cast<std::uint64_t>(length);
+  return tagEnd > bytes || bytes - TrailerSize >= tagEnd;
+}
+
+FileResult ReadTrailerHead(FileResult tailRead, const char* path, std::int64_t length,
+                           const unsigned char* tail, unsigned char* head, std::size_t& headRead,
+                           FileOps& ops) {
+  // A file that is nothing but its trailer begins with "TAG", not "ID3".
+  if (!tailRead || length <= static_cast<std::int64_t>(TrailerSize) ||
+      std::memcmp(tail, "TAG", 3) != 0 || headRead >= Id3v2HeaderSize)
+    return tailRead;
+  headRead = 0;
+  if (FileResult read = ops.ReadAt(path, 0, head, Id3v2HeaderSize); !read) return read;
+  headRead = Id3v2HeaderSize;
+  return {};
+}
+
+TrailerFields ParseTrailer(const unsigned char* trailer) {
+  TrailerFields fields;
+  fields.title = Field(trailer, offsetof(Id3v1Tag, title), sizeof(Id3v1Tag::title));
+  fields.artist = Field(trailer, offsetof(Id3v1Tag, artist), sizeof(Id3v1Tag::artist));
+  fields.album = Field(trailer, offsetof(Id3v1Tag, album), sizeof(Id3v1Tag::album));
+  fields.year = Field(trailer, offsetof(Id3v1Tag, year), sizeof(Id3v1Tag::year));
+  fields.comment = Field(trailer, offsetof(Id3v1Tag, comment), sizeof(Id3v1Tag::comment));
+  fields.genre = trailer[offsetof(Id3v1Tag, genre)];
+  return fields;
+}
 
 int ReadTag(const char* path, FileEntry& entry, FileOps& ops, FileStatus* status) {
   unsigned char tail[TrailerSize];

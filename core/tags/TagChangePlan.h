@@ -6,7 +6,7 @@
 
 #include "core/filelist/FileEntry.h"
 #include "core/platform/FileOps.h"
-#include "core/tags/TagWriter.h"
+#include "core/tags/Id3v1Tag.h"
 
 namespace selvane {
 

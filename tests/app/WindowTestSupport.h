@@ -27,8 +27,8 @@
 #include "app/MainWindow.h"
 #include "app/TagPanel.h"
 #include "core/filelist/EntryTable.h"
+#include "core/intake/EntryIntake.h"
 #include "core/platform/Cp932.h"
-#include "core/rename/EntryIntake.h"
 #include "tests/app/ScriptedDialogs.h"
 #include "tests/core/TempFolder.h"
 

@@ -99,3 +99,38 @@ TEST(Cp932, EveryCharacterConvertsAsIconvConvertsIt) {
     }
   EXPECT_GT(converted, 2 * 7000);  // CP932's characters, both ways
 }
+
+// Messages naming what CP932 lacks stay CP932 and show it again at the edge.
+TEST(Cp932, MessagesCarryWhatCp932LacksAndShowItBack) {
+  struct Row {
+    std::string native;
+    bool marked;  // a character went in as a mark
+  };
+  const Row rows[] = {
+      {"恋のうた.mp3 ｱ", false},
+      {"\xF0\x9F\x98\x80song.mp3", true},  // emoji
+      {"x\xC2\xA5.mp3", true},             // "¥" would come back as "\"
+      {"\xE3\x80\x9C", true},              // "〜" would come back as "～"
+      {"Sigur R\xC3\xB3s / Se\xC3\xB1or", true},
+  };
+  for (const Row& row : rows) {
+    const std::string message = Cp932Showing(row.native);
+    EXPECT_EQ(message.find(LackedCharMark) != std::string::npos, row.marked) << row.native;
+    std::string unmarked, native;
+    for (std::size_t i = 0; i < message.size(); ++i) {
+      if (message[i] != LackedCharMark)
+        unmarked += message[i];
+      else
+        i = message.find(';', i);
+    }
+    EXPECT_TRUE(Cp932ToNative(unmarked, native)) << row.native;  // CP932 apart from the marks
+    EXPECT_EQ(MessageToNative(message), row.native);
+  }
+  // Bytes that are no UTF-8, or start no CP932 character: one mark each, the
+  // next byte read afresh.
+  EXPECT_EQ(MessageToNative(Cp932Showing("a\xFF)")), "a\xEF\xBF\xBD)");
+  EXPECT_EQ(MessageToNative("\x81)\xFDZ;\xFD"
+                            "41"),
+            "\xEF\xBF\xBD)\xEF\xBF\xBDZ;\xEF\xBF\xBD"
+            "41");
+}

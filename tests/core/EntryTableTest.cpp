@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "core/filelist/EntryTable.h"
+#include "core/intake/EntryIntake.h"
 #include "core/platform/Cp932.h"
-#include "core/rename/EntryIntake.h"
 #include "core/rename/NamingRule.h"
 #include "tests/core/RecordingPrompts.h"
 #include "tests/core/TempFolder.h"
@@ -232,10 +232,10 @@ TEST_F(EntryTableTest, BatchTellsEveryRefusalInOneMessage) {
   batch.RefuseUnconvertible("/home/u/\xF0\x9F\x98\x80song.mp3");  // emoji: no CP932 form
   batch.RefuseUnconvertible("/home/u/x\xC2\xA5.mp3");             // "¥" reads back as "\\"
   batch.Finish();
-  ASSERT_EQ(ui_.utf8Refusals.size(), 1u);
-  EXPECT_TRUE(ui_.refusals.empty());
-  const std::string& text = ui_.utf8Refusals[0].text;  // UTF-8: names as they are on disk
-  EXPECT_EQ(ui_.utf8Refusals[0].caption, "Selvane");
+  ASSERT_EQ(ui_.refusals.size(), 1u);
+  // Shown natively, every name as it is on disk.
+  const std::string text = MessageToNative(ui_.refusals[0].text);
+  EXPECT_EQ(ui_.refusals[0].caption, "Selvane");
   EXPECT_NE(text.find("1023"), std::string::npos);
   EXPECT_NE(text.find("    " + std::string(80, 'q') + "…"), std::string::npos);
   EXPECT_NE(text.find("ほか 20 件"), std::string::npos);  // the long list is shortened
@@ -243,7 +243,7 @@ TEST_F(EntryTableTest, BatchTellsEveryRefusalInOneMessage) {
   EXPECT_NE(text.find("\xF0\x9F\x98\x80song.mp3"), std::string::npos);
   EXPECT_NE(text.find("x\xC2\xA5.mp3"), std::string::npos);
   batch.Finish();
-  EXPECT_EQ(ui_.utf8Refusals.size(), 1u);  // told once
+  EXPECT_EQ(ui_.refusals.size(), 1u);  // told once
 }
 
 // Started in a folder whose name has no CP932 form, a relative name cannot
@@ -261,8 +261,9 @@ TEST_F(EntryTableTest, RelativeNameInAFolderWithoutCp932FormIsRefused) {
   EXPECT_EQ(batch.Add("01.mp3", ""), AddResult::NoCp932Form);
   batch.Finish();
   EXPECT_EQ(table_.entryCount, 0);
-  ASSERT_EQ(ui_.utf8Refusals.size(), 1u);
-  EXPECT_NE(ui_.utf8Refusals[0].text.find("Sigur R\xC3\xB3s/01.mp3"), std::string::npos);
+  ASSERT_EQ(ui_.refusals.size(), 1u);
+  EXPECT_NE(MessageToNative(ui_.refusals[0].text).find("Sigur R\xC3\xB3s/01.mp3"),
+            std::string::npos);
 }
 
 TEST_F(EntryTableTest, DeleteMovesLaterEntriesUpAndClearEmpties) {

@@ -13,10 +13,10 @@
 #include <utility>
 #include <vector>
 
+#include "core/intake/EntryIntake.h"
 #include "core/platform/Cp932.h"
 #include "core/platform/FileOps.h"
 #include "core/platform/ReadAhead.h"
-#include "core/rename/EntryIntake.h"
 #include "tests/core/TempFolder.h"
 
 namespace selvane {

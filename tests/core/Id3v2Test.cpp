@@ -60,8 +60,9 @@ TEST(Id3v2Test, ReadsEveryFormOfTag) {
     FileEntry entry{};
     Id3v2Frames frames;
     ReadTagAndId3v2(path.c_str(), entry, frames, SystemFileOps(), nullptr);
-    const Id3v2Fields v2{frames.present, DecodeId3v2Frame(frames, 0), DecodeId3v2Frame(frames, 1),
-                         DecodeId3v2Frame(frames, 2)};
+    const Id3v2Fields v2{frames.present, DecodeId3v2Frame(frames, TagField::Title),
+                         DecodeId3v2Frame(frames, TagField::Artist),
+                         DecodeId3v2Frame(frames, TagField::Album)};
     EXPECT_EQ(ReadId3v2(path.c_str(), SystemFileOps()).title.cp932, v2.title.cp932);
     EXPECT_EQ(v2.present, row.present);
     EXPECT_EQ(v2.title.cp932, Expected(row.title));
@@ -122,7 +123,7 @@ TEST(Id3v2Test, ReadsACompressedFrameOnlyAsFarAsANameNeeds) {
     FileEntry entry{};
     Id3v2Frames frames;
     ReadTagAndId3v2(path.c_str(), entry, frames, SystemFileOps(), nullptr);
-    EXPECT_EQ(DecodeId3v2Frame(frames, 0).cp932, Cp932(row.title));
+    EXPECT_EQ(DecodeId3v2Frame(frames, TagField::Title).cp932, Cp932(row.title));
     // The hint's road, with the item off.
     EXPECT_EQ(ReadId3v2(path.c_str(), SystemFileOps()).title.cp932, Cp932(row.title));
   }

@@ -21,9 +21,6 @@ class RecordingPrompts : public UserPrompts {
   void Refuse(std::string_view text, std::string_view caption) override {
     refusals.push_back({std::string(text), std::string(caption)});
   }
-  void RefuseUtf8(std::string_view text, std::string_view caption) override {
-    utf8Refusals.push_back({std::string(text), std::string(caption)});
-  }
   bool Ask(std::string_view text, std::string_view caption) override {
     questions.push_back({std::string(text), std::string(caption)});
     if (answers.empty()) return unscriptedAnswer;
@@ -35,7 +32,6 @@ class RecordingPrompts : public UserPrompts {
 
   std::vector<std::string> statuses;
   std::vector<Box> refusals;
-  std::vector<Box> utf8Refusals;  // texts in UTF-8
   std::vector<Box> questions;
   std::vector<std::string> errors;
   std::deque<bool> answers;       // consumed by Ask, front first

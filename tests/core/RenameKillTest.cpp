@@ -23,7 +23,7 @@
 #include "core/filelist/EntryTable.h"
 #include "core/history/History.h"
 #include "core/history/Undo.h"
-#include "core/rename/EntryIntake.h"
+#include "core/intake/EntryIntake.h"
 #include "core/rename/RenameRun.h"
 #include "tests/core/FolderTrash.h"
 #include "tests/core/KilledRuns.h"
@@ -39,7 +39,6 @@ class SayYes : public UserPrompts {
  public:
   void SetStatus(std::string_view) override {}
   void Refuse(std::string_view, std::string_view) override {}
-  void RefuseUtf8(std::string_view, std::string_view) override {}
   bool Ask(std::string_view, std::string_view) override { return true; }
   void ShowError(std::string_view) override {}
 };

@@ -12,8 +12,8 @@
 
 #include "core/filelist/EntryTable.h"
 #include "core/history/Journal.h"
+#include "core/intake/EntryIntake.h"
 #include "core/platform/Cp932.h"
-#include "core/rename/EntryIntake.h"
 #include "core/rename/NamingRule.h"
 #include "core/rename/RenameRun.h"
 #include "tests/core/FaultyFileOps.h"

@@ -57,8 +57,8 @@ class AddBatch {
   const std::vector<FileStatus>& Statuses();
   // A native path that has no CP932 form (UTF-8; made absolute here).
   void RefuseUnconvertible(std::string_view nativeUtf8Path);
-  // Shows one message for everything refused (through RefuseUtf8, so that
-  // every name is shown as it is on disk); does nothing when all went in.
+  // Shows one message for everything refused, every name as it is on disk
+  // (Cp932Showing); does nothing when all went in.
   void Finish();
 
  private:

@@ -1,4 +1,4 @@
-#include "core/rename/EntryIntake.h"
+#include "core/intake/EntryIntake.h"
 
 #include <algorithm>
 #include <cstring>
@@ -159,8 +159,8 @@ AddResult AddBatch::Add(const char* path, std::string_view rule) {
   if (listed_.count(absolute) == 0) {
     FileStatus status;
     const bool now = namedFrom_ < 0;
-    result = Append(table_, absolute, now ? &rule : nullptr, ui_,
-                    now && knowsAll_ ? &status : nullptr);
+    result =
+        Append(table_, absolute, now ? &rule : nullptr, ui_, now && knowsAll_ ? &status : nullptr);
     if (result == AddResult::Added) {
       listed_.insert(PathOf(table_[table_.entryCount - 1]));
       if (now && knowsAll_) read_.push_back(std::move(status));
@@ -222,7 +222,7 @@ void AddBatch::Finish() {
     if (shown < names.size()) text += "    ほか " + std::to_string(names.size() - shown) + " 件\n";
   }
   text.pop_back();
-  ui_.RefuseUtf8(text, "Selvane");
+  ui_.Refuse(Cp932Showing(text), "Selvane");
   tooLong_.clear();
   unconvertible_.clear();
 }
