@@ -87,10 +87,12 @@ extern const std::array<CommandEntry, CommandCount> CommandEntries;
 
 class CommandTable : public QObject {
  public:
-  // Makes every action, the toolbar's buttons in `toolbar`, the menus in
-  // `bar` and the lists' context menu, each action running its command on
-  // `window`. The hints of the menu bar's items go to `status`.
-  CommandTable(MainWindow& window, QWidget* toolbar, QMenuBar* bar, StatusLine& status);
+  // Makes every action (owned by `window`), the toolbar's buttons in
+  // `toolbar`, the menus in `bar` and the lists' context menu, each action
+  // running its command on `commands`. The hints of the menu bar's items go
+  // to `status`.
+  CommandTable(QWidget& window, MainWindow& commands, QWidget* toolbar, QMenuBar* bar,
+               StatusLine& status);
 
   QAction* Action(Command command) const { return actions_[Index(command)]; }
   QToolButton* Button(Command command) const { return buttons_[Index(command)]; }

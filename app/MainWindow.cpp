@@ -100,7 +100,7 @@ MainWindow::~MainWindow() = default;
 // The commands' states follow what changes them: the list's rows and
 // selection, the tag clipboard (SetTagClipboard) and the history.
 void MainWindow::BuildCommands() {
-  commands_ = new CommandTable(*this, toolbar, menuBar(), *status_);
+  commands_ = new CommandTable(*this, *this, toolbar, menuBar(), *status_);
   connect(beforeList->model(), &QAbstractItemModel::modelReset, this, &MainWindow::FollowList);
   connect(beforeList->selectionModel(), &QItemSelectionModel::selectionChanged, this,
           &MainWindow::FollowList);

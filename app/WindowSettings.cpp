@@ -1,4 +1,5 @@
-// Window placement, the naming rule and the two switches, kept between runs.
+// Window placement, the naming rule, the two switches and the item "ID3v2 で補う",
+// kept between runs.
 //
 // The store is an INI file per user at the XDG configuration location
 // ($XDG_CONFIG_HOME/Brindle/Selvane.ini); the machine-wide one
@@ -6,6 +7,7 @@
 // so an administrator can give defaults. Only the per-user file is written:
 // a machine-wide file is writable by root alone, and a failed save refuses
 // the close.
+#include <QAction>
 #include <QLineEdit>
 #include <QSettings>
 #include <QStandardPaths>
@@ -111,4 +113,15 @@ bool MainWindow::SaveSettings() {
   if (status != QSettings::NoError) return fail();
   storeGarbled_ = false;
   return true;
+}
+
+// Switching the item names every file anew, as a preset does.
+void MainWindow::ToggleId3v2() {
+  SetId3v2Item(ActionFor(Command::Id3v2)->isChecked());
+  RefreshNames();
+}
+
+void MainWindow::SetId3v2Item(bool on) {
+  ActionFor(Command::Id3v2)->setChecked(on);
+  table.tagSources = on ? selvane::TagSources::WithId3v2 : selvane::TagSources::Id3v1;
 }
