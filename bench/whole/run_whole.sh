@@ -461,6 +461,8 @@ figure() {  # LABEL JOB KEY: the median and spread, or why there is none
     printf '  %-60s %9s  (%s)\n' "$1" "--" "not run above $kid3_upto files: --kid3-upto"
   elif [[ -n ${failed[$job]+set} ]]; then
     printf '  %-60s %9s  (%s)\n' "$1" "--" "not measured, see below"
+  elif [[ -z $(values "$job" "$3") ]]; then
+    printf '  %-60s %9s  (%s)\n' "$1" "--" "not run"
   else
     line "$1" "$(median "$job" "$3")" "$(spread "$job" "$3")"
   fi
