@@ -172,7 +172,9 @@ static int MediumBusy(void) {
   char text[32] = "";
   const ssize_t n = fd >= 0 ? read(fd, text, sizeof text - 1) : -1;
   if (fd >= 0) close(fd);
-  return n > 0 && atol(text) > 0;
+  // Unread, a busy medium would pass for one at rest.
+  if (n <= 0) Fail("cannot read %s", busyPath);
+  return atol(text) > 0;
 }
 
 // --- X state ---

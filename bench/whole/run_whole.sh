@@ -123,12 +123,10 @@ inotify_queue=/proc/sys/fs/inotify/max_queued_events
 inotify_was=""
 mounted=()
 fusectl=/sys/fs/fuse/connections
-fusectl_mounted=0
 cleanup() {
   # Every slow medium goes before the folders: nothing is removed through one.
   local m
   for m in "${mounted[@]}"; do umount "$m" 2>/dev/null || umount -l "$m" || true; done
-  ((!fusectl_mounted)) || umount "$fusectl" || true
   if [[ -n $xvfb_pid ]]; then kill "$xvfb_pid" 2>/dev/null || true; wait "$xvfb_pid" 2>/dev/null || true; fi
   [[ -z $inotify_was ]] || echo "$inotify_was" >"$inotify_queue" 2>/dev/null || true
   if ((keep)); then
@@ -169,11 +167,9 @@ if [[ -n $slow_us ]]; then
   # shellcheck disable=SC2046
   cc "${cflags[@]}" -o "$tools/slowfs" "$root/tools/slowfs/slowfs.c" $(pkg-config --cflags --libs fuse3)
   # Each medium's count of calls in flight, which the probe reads to tell a
-  # program waiting on the medium from one at rest.
-  if ! mountpoint -q "$fusectl"; then
-    mount -t fusectl fusectl "$fusectl" || die "cannot mount $fusectl"
-    fusectl_mounted=1
-  fi
+  # program waiting on the medium from one at rest. It stays mounted (as
+  # systemd mounts it at boot): another run may be reading it.
+  mountpoint -q "$fusectl" || mount -t fusectl fusectl "$fusectl" || die "cannot mount $fusectl"
 fi
 cc "${cflags[@]}" -o "$tools/restore_names" "$here/restore_names.c"
 # shellcheck disable=SC2046
@@ -461,6 +457,8 @@ figure() {  # LABEL JOB KEY: the median and spread, or why there is none
     printf '  %-60s %9s  (%s)\n' "$1" "--" "not run above $kid3_upto files: --kid3-upto"
   elif [[ -n ${failed[$job]+set} ]]; then
     printf '  %-60s %9s  (%s)\n' "$1" "--" "not measured, see below"
+  elif [[ -z $(values "$job" "$3") ]]; then
+    printf '  %-60s %9s  (%s)\n' "$1" "--" "not run"
   else
     line "$1" "$(median "$job" "$3")" "$(spread "$job" "$3")"
   fi
