@@ -31,7 +31,7 @@ using selvane::EntryTable;
 int FileCount() {
   const char* text = std::getenv("SELVANE_BENCH_FILES");
   const int count = text != nullptr ? std::atoi(text) : 0;
-  return count > 1 ? count : selvane::DesignedEntries;
+  return count > 1 ? count : selvane::SmallListEntries;
 }
 const int Count = FileCount();
 constexpr std::string_view Rule = "$T($A).mp3";
@@ -215,7 +215,7 @@ BENCHMARK(BM_ExpandAll)->UseManualTime()->Unit(benchmark::kMillisecond)->MinTime
 BENCHMARK(BM_RenameRun)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond)
-    ->Iterations(Count > 4 * selvane::DesignedEntries ? 7 : 40);
+    ->Iterations(Count > 4 * selvane::SmallListEntries ? 7 : 40);
 
 void PrintRatio(const char* what, const Result& r, double target) {
   if (r.floorMs <= 0) return;

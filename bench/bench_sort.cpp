@@ -25,7 +25,7 @@
 namespace {
 
 using bench::Seconds;
-constexpr int Count = selvane::DesignedEntries;
+constexpr int Count = selvane::SmallListEntries;
 constexpr int Repetitions = 15;
 
 std::string TrackName(int i) {

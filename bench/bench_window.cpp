@@ -30,7 +30,7 @@ namespace {
 
 using bench::MedianMs;
 using bench::Seconds;
-constexpr int Count = selvane::DesignedEntries;
+constexpr int Count = selvane::SmallListEntries;
 constexpr double TargetMs = 50.0;
 
 // 1024 small tagged files in a fresh folder, removed at the end. The paths

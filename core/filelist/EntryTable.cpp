@@ -55,9 +55,9 @@ void SortEntries(EntryTable& table) {
     if (k > 0 && byPath(order[k - 1], order[k])) ++current;
     rank[static_cast<std::size_t>(order[k])] = current;
   }
-  if (current + 1 < n && n <= DesignedEntries) {
-    // Twins among at most 1024: the exchange sort replayed on the ranks
-    // gives them the order they always had, without comparing strings.
+  if (current + 1 < n && n <= SmallListEntries) {
+    // Twins in a small list: the pairwise exchange, run on the ranks, gives
+    // them the order they always had, without comparing strings.
     for (std::size_t i = 0; i + 1 < rank.size(); ++i) {
       for (std::size_t j = i + 1; j < rank.size(); ++j) {
         if (rank[i] > rank[j]) {

@@ -8,9 +8,10 @@
 
 namespace selvane {
 
-// The table as the program was first laid out held this many; it holds as
-// many as memory allows now.
-inline constexpr int DesignedEntries = 1024;
+// A list of up to this many is small: its sort keeps rows that hold one path
+// in the order they have always had (below). The table itself holds as many
+// as memory allows.
+inline constexpr int SmallListEntries = 1024;
 
 struct EntryTable {
   // Slots 0 to entryCount - 1, always exactly that many.
@@ -33,8 +34,9 @@ void DeleteEntry(EntryTable& table, int index);
 void ClearEntries(EntryTable& table);
 // Sorts by the full path (unsigned bytes, a prefix smaller). Distinct paths
 // end in the one order a sort can give them; two entries holding one path
-// (after a run that replaced a file) keep the order an exchange sort would
-// give them up to 1024 entries, and their order as it was beyond.
+// (after a run that replaced a file) keep, in a small list, the order the
+// list's pairwise exchange has always given them, and their order as it was
+// beyond.
 void SortEntries(EntryTable& table);
 
 }  // namespace selvane

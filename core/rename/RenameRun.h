@@ -39,7 +39,8 @@ struct RunServices {
   // The statuses that the refresh before the run read, one per row (as for
   // the forecast); else the run looks at the rows' paths itself.
   const std::vector<FileStatus>* origins = nullptr;
-  // Where a replaced file goes; without one it is deleted, as agreed.
+  // Where a replaced file goes; without one it is deleted (the user agreed
+  // to replace it).
   Trash* trash = nullptr;
   // Where the run is recorded before its first change and after its last.
   RenameJournal* history = nullptr;

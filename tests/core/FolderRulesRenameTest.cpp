@@ -21,7 +21,7 @@ namespace {
 
 using Rows = std::vector<std::pair<std::string, std::string>>;
 
-// A trash that takes nothing: a replaced file is deleted, as agreed.
+// A trash that takes nothing: a replaced file is deleted (the user agreed).
 class NoTrash : public FreedesktopTrash {
  public:
   FileResult MoveToTrash(const char*, TrashedFile&) override { return FileResult{EXDEV}; }
