@@ -202,7 +202,8 @@ sql::Status HistoryStore::LoadBatch(std::int64_t id, StoredBatch& batch) {
     return Garbled("batch out of range");
   batch.kind = static_cast<BatchKind>(kind);
   batch.made = static_cast<std::time_t>(query.Integer(1));
-  if (!ReadPath(query, 2, batch.temporary)) return Garbled("temporary path");
+  if (!ReadPath(query, 2, batch.temporary, &batch.nativeTemporary))
+    return Garbled("temporary path");
   batch.finished = state == Finished;
   batch.files = static_cast<int>(query.Integer(4));
   batch.owner = {query.IsNull(5) ? 0 : query.Integer(5), query.IsNull(6) ? 0 : query.Integer(6)};
@@ -221,7 +222,8 @@ sql::Status HistoryStore::LoadBatch(std::int64_t id, StoredBatch& batch) {
     if (!row) break;
     StoredStep step;
     step.seq = batch.steps.size();
-    if (!ReadPath(query, 0, step.path) || !ReadPath(query, 1, step.newPath))
+    if (!ReadPath(query, 0, step.path, &step.nativePath) ||
+        !ReadPath(query, 1, step.newPath, &step.nativeNewPath))
       return Garbled("step path");
     step.file = ReadIdentity(query, 2);
     ReadContent(query, 19, step.file);
@@ -244,7 +246,7 @@ sql::Status HistoryStore::LoadBatch(std::int64_t id, StoredBatch& batch) {
     // A finished batch writes only the rows that changed something.
     step.outcomeKnown = step.outcomeKnown || batch.finished;
     step.outcome = static_cast<RowOutcome>(outcome);
-    if (!ReadPath(query, 11, step.place)) return Garbled("place");
+    if (!ReadPath(query, 11, step.place, &step.nativePlace)) return Garbled("place");
     step.placed = ReadIdentity(query, 12, false);
     step.placed.length = query.IsNull(21) ? step.file.length : query.Integer(21);
     ReadContent(query, 22, step.placed);

@@ -136,8 +136,8 @@ TEST_F(UndoIdentityTest, AFileIsKnownByItsEntryOrByItsContentNeverByItsInodeNumb
     else
       WriteBytes(b, Song);
     StoredStep step;
-    step.path = a;
-    step.newPath = b;
+    step.path = step.nativePath = a;
+    step.newPath = step.nativeNewPath = b;
     step.file = step.placed = Known(b, c.withTail);
     if (c.otherDevice) step.file.device = step.placed.device = step.file.device + 1;
     step.outcomeKnown = true;
