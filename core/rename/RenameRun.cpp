@@ -204,8 +204,10 @@ void Run::Plan() {
     RenamePlanRow& step = plan_.emplace_back();
     step.path = entry.path;
     step.newPath = entry.newPath;
-    step.file = start_[i];
-    step.copied = services_.history != nullptr && MovesAcross(i, devices);
+    if (services_.history != nullptr) {
+      step.file = start_[i];
+      step.copied = MovesAcross(i, devices);
+    }
     // A row with no native name keeps none, so that neither the move nor
     // the record uses half of it.
     if (!Cp932PathToNative(entry.path, step.native) ||
