@@ -127,18 +127,15 @@ RecordResult History::BeginRename(std::span<const RenamePlanRow> rows,
   media_ = std::make_unique<Media>();
   if (rows.empty()) return RecordResult{true, {}, {}};
 
-  // Native forms first, outside the transaction. A row whose names have
-  // none cannot move; it keeps its place with an unknown identity.
+  // The plan's native forms, outside the transaction. A row whose names
+  // have none cannot move; it keeps its place with an unknown identity.
   std::vector<PlannedStep> native(rows.size());
   std::vector<Identity> copied;
   for (std::size_t i = 0; i < rows.size(); ++i) {
     PlannedStep& n = native[i];
-    if (!Cp932PathToNative(rows[i].path, n.path) ||
-        !Cp932PathToNative(rows[i].newPath, n.newPath)) {
-      n.path.clear();
-      n.newPath.clear();
-      continue;
-    }
+    if (rows[i].native.empty() || rows[i].newNative.empty()) continue;
+    n.path = rows[i].native;
+    n.newPath = rows[i].newNative;
     n.file = NameIdentity(rows[i].file);
     n.target = NameIdentity(rows[i].target);
     // Where the medium will not know the file by its inode after a remount,

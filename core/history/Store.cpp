@@ -193,8 +193,8 @@ namespace {
 
 // One row of StepColumns into `step`, checked against its batch.
 sql::Status ReadStep(const sql::Statement& query, const StoredBatch& batch, StoredStep& step) {
-  if (!ReadPath(query, StepColumn("path"), step.path) ||
-      !ReadPath(query, StepColumn("new_path"), step.newPath))
+  if (!ReadPath(query, StepColumn("path"), step.path, &step.nativePath) ||
+      !ReadPath(query, StepColumn("new_path"), step.newPath, &step.nativeNewPath))
     return Garbled("step path");
   step.file = ReadIdentity(query, StepColumn("dev"));
   ReadContent(query, StepColumn("modified"), step.file);
@@ -217,7 +217,7 @@ sql::Status ReadStep(const sql::Statement& query, const StoredBatch& batch, Stor
   // A finished batch writes only the rows that changed something.
   step.outcomeKnown = step.outcomeKnown || batch.finished;
   step.outcome = static_cast<RowOutcome>(outcome);
-  if (!ReadPath(query, StepColumn("place"), step.place)) return Garbled("place");
+  if (!ReadPath(query, StepColumn("place"), step.place, &step.nativePlace)) return Garbled("place");
   step.placed = ReadIdentity(query, StepColumn("placed_dev"), false);
   step.placed.length = query.IntegerOr(StepColumn("placed_length"), step.file.length);
   ReadContent(query, StepColumn("placed_modified"), step.placed);
@@ -245,7 +245,8 @@ sql::Status HistoryStore::LoadBatch(std::int64_t id, StoredBatch& batch) {
     return Garbled("batch out of range");
   batch.kind = static_cast<BatchKind>(kind);
   batch.made = static_cast<std::time_t>(query.Integer(BatchColumn("made")));
-  if (!ReadPath(query, BatchColumn("temporary"), batch.temporary)) return Garbled("temporary path");
+  if (!ReadPath(query, BatchColumn("temporary"), batch.temporary, &batch.nativeTemporary))
+    return Garbled("temporary path");
   batch.finished = state == Finished;
   batch.files = static_cast<int>(query.Integer(BatchColumn("files")));
   batch.owner = {query.IntegerOr(BatchColumn("owner_pid"), 0),

@@ -65,10 +65,12 @@ void BindVolume(sql::Statement& statement, int first, const RecordedVolume& volu
       .Bind(first + 4, volume.keepsInodes ? 1 : 0);
 }
 
-bool ReadPath(const sql::Statement& statement, int column, std::string& cp932) {
+bool ReadPath(const sql::Statement& statement, int column, std::string& cp932, std::string* keep) {
   cp932.clear();
+  if (keep != nullptr) keep->clear();
   if (statement.IsNull(column)) return true;
   const std::string_view native = statement.Blob(column);
+  if (keep != nullptr) keep->assign(native);
   return native.empty() || NativePathToCp932(native, cp932);
 }
 

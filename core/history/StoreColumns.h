@@ -19,6 +19,9 @@ void ReadContent(const sql::Statement& statement, int first, Identity& identity)
 void BindText(sql::Statement& statement, int index, std::string_view bytes);
 void BindNumber(sql::Statement& statement, int index, std::int64_t value, bool known);
 void BindVolume(sql::Statement& statement, int first, const RecordedVolume& volume);
-bool ReadPath(const sql::Statement& statement, int column, std::string& cp932);
+// A stored (native) path as CP932; `native`, when given, keeps the bytes
+// as stored, for the disk and for comparing.
+bool ReadPath(const sql::Statement& statement, int column, std::string& cp932,
+              std::string* native = nullptr);
 
 }  // namespace selvane

@@ -55,6 +55,8 @@ struct StoredStep {
   std::size_t seq = 0;
   bool undone = false;        // taken back by an earlier undo that was cut short
   std::string path, newPath;  // CP932
+  // The same as stored: the disk and the comparing of paths use these.
+  std::string nativePath, nativeNewPath;
   Identity file;
   Identity target;  // what held newPath just before this step replaced it
   bool hasOldTail = false;
@@ -63,7 +65,8 @@ struct StoredStep {
   bool outcomeKnown = false;
   RowOutcome outcome = RowOutcome::NotMoved;
   std::string place;  // CP932; where a failure left the file
-  Identity placed;    // the name's identity where the run left it
+  std::string nativePlace;
+  Identity placed;  // the name's identity where the run left it
   ReplacedFate replaced = ReplacedFate::None;
   std::string replacedPath;  // native, in the trash
   Identity replacedFile;
@@ -74,6 +77,7 @@ struct StoredBatch {
   BatchKind kind = BatchKind::Rename;
   std::time_t made = 0;
   std::string temporary;  // CP932; empty when none
+  std::string nativeTemporary;
   bool finished = false;  // the outcome was recorded
   int files = 0;
   int undoneSteps = 0;  // steps an earlier undo took back

@@ -58,9 +58,12 @@ bool FollowMedium(StoredBatch& batch, MountTable& mounts) {
       return true;
     for (StoredStep& step : batch.steps) {
       for (std::string* path : {&step.path, &step.newPath, &step.place}) Rebase(*path, from, to);
-      Rebase(step.replacedPath, volume.mountPoint, now->mountPoint);
+      for (std::string* path :
+           {&step.nativePath, &step.nativeNewPath, &step.nativePlace, &step.replacedPath})
+        Rebase(*path, volume.mountPoint, now->mountPoint);
     }
     Rebase(batch.temporary, from, to);
+    Rebase(batch.nativeTemporary, volume.mountPoint, now->mountPoint);
     for (StoredBatch::Placeholder& placeholder : batch.placeholders)
       Rebase(placeholder.path, volume.mountPoint, now->mountPoint);
     volume.mountPoint = now->mountPoint;
@@ -188,7 +191,8 @@ UndoRun RunUndo(HistoryStore& store, FileOps& ops, Trash& trash, UserPrompts& ui
 
 void FollowPathChanges(EntryTable& table, std::span<const PathChange> changes) {
   if (changes.empty() || table.entryCount <= 0) return;
-  // Compared as native paths, where "\" and "/" are one separator. Each
+  // Compared as native paths, where "\" and "/" are one separator: each
+  // row's made once here, each change's as undo found it on disk. Each
   // change moves one row, and a row moved may move again; of several rows
   // at one path the last listed goes first, since a run gives names in
   // list order and the last row to take a name holds its file (the others'
@@ -198,14 +202,12 @@ void FollowPathChanges(EntryTable& table, std::span<const PathChange> changes) {
   for (int i = 0; i < table.entryCount; ++i)
     if (Cp932PathToNative(table[i].path, native)) listed[native].push_back(i);
   for (const PathChange& change : changes) {
-    if (!Cp932PathToNative(change.from, native)) continue;
-    const auto at = listed.find(native);
+    const auto at = listed.find(change.nativeFrom);
     if (at == listed.end() || at->second.empty()) continue;
     const int row = at->second.back();
     at->second.pop_back();
     CopyField(table[row].path, change.to);
-    if (!Cp932PathToNative(change.to, native)) continue;
-    std::vector<int>& there = listed[native];
+    std::vector<int>& there = listed[change.nativeTo];
     there.insert(std::upper_bound(there.begin(), there.end(), row), row);
   }
 }

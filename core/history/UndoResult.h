@@ -8,9 +8,10 @@ namespace selvane {
 
 // The CP932 path change of a file that undo moved back, or took back from
 // the trash (`from` is then where it lay there), so that a listed row can
-// follow it.
+// follow it; beside it the same as native paths, which rows are found by.
 struct PathChange {
   std::string from, to;
+  std::string nativeFrom, nativeTo;
 };
 
 // What one batch taken back did.

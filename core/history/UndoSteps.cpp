@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <iterator>
 #include <string>
 #include <unordered_set>
 #include <utility>
@@ -204,7 +205,7 @@ class RenameUndo {
   enum class At { Nowhere, Old, Elsewhere, Changed };
   struct Found {
     At at = At::Nowhere;
-    std::string path;
+    std::string path, native;
   };
 
   // The file at `place` is the one `identity` records: its device and
@@ -229,16 +230,21 @@ class RenameUndo {
   // file there needs nothing), then wherever the batch may have left it.
   Found Locate(const StoredStep& step) {
     const std::string* places[] = {&step.path, &step.newPath, &step.place, &batch_.temporary};
+    const std::string* natives[] = {&step.nativePath, &step.nativeNewPath, &step.nativePlace,
+                                    &batch_.nativeTemporary};
     // After a change of case alone the old spelling may name the file too.
-    if (step.path != step.newPath && SameName(step.path, step.newPath, true))
+    if (step.path != step.newPath && SameName(step.path, step.newPath, true)) {
       std::swap(places[0], places[1]);
-    for (const std::string* place : places) {
+      std::swap(natives[0], natives[1]);
+    }
+    for (std::size_t p = 0; p < std::size(places); ++p) {
+      const std::string* place = places[p];
       if (place->empty() || (place != &step.path && *place == step.path)) continue;
       const FileStatus status = ops_.Status(place->c_str());
       if (!Holds(*place, status, step.file) && !Holds(*place, status, step.placed)) continue;
-      if (place == &step.path) return {At::Old, *place};
-      if (status.length != step.file.length) return {At::Changed, *place};
-      return {At::Elsewhere, *place};
+      if (place == &step.path) return {At::Old, *place, *natives[p]};
+      if (status.length != step.file.length) return {At::Changed, *place, *natives[p]};
+      return {At::Elsewhere, *place, *natives[p]};
     }
     return {};
   }
@@ -288,7 +294,8 @@ class RenameUndo {
     const StoredStep& step = batch_.steps[k];
     if (!step.file.known) return true;
     Found found = Locate(step);
-    if (found.at == At::Nowhere && k == guess_) found = {At::Elsewhere, batch_.temporary};
+    if (found.at == At::Nowhere && k == guess_)
+      found = {At::Elsewhere, batch_.temporary, batch_.nativeTemporary};
     bool movedBack = false;
     switch (found.at) {
       case At::Old:
@@ -318,7 +325,8 @@ class RenameUndo {
         FileResult moved = otherCase ? Reserve(step.path) : FileResult{};
         if (moved)
           moved = otherCase ? ops_.MoveToOtherCase(found.path.c_str(), step.path.c_str())
-                            : ops_.Move(found.path.c_str(), step.path.c_str());
+                            : ops_.MovePlanned({found.path.c_str(), found.native},
+                                               {step.path.c_str(), step.nativePath}, nullptr);
         if (!moved) {
           if (moved.error == EEXIST)
             left_.emplace_back(found.path, step.path, Why::OldNameTaken);
@@ -326,7 +334,7 @@ class RenameUndo {
             left_.emplace_back(found.path, step.path, Why::MoveFailed, moved.error);
           return false;
         }
-        Changed(found.path, step.path);
+        Changed({found.path, step.path, found.native, step.nativePath});
         movedBack = true;
         break;
       }
@@ -338,8 +346,7 @@ class RenameUndo {
   // it had, now that the file which took it has gone back to its own.
   bool BringBackReplaced(std::size_t k, bool movedBack) {
     const StoredStep& step = batch_.steps[k];
-    std::string nearNative;
-    if (!Cp932PathToNative(step.newPath, nearNative)) return true;
+    const std::string& nearNative = step.nativeNewPath;
     if (step.outcomeKnown) {
       // Deleted when the trash could not take it: told, and nothing more
       // can ever bring it back.
@@ -382,7 +389,7 @@ class RenameUndo {
       // Its own change, so that its row finds it and its folders are synced.
       std::string fromTrash;
       if (!NativePathToCp932(found, fromTrash)) fromTrash.clear();
-      Changed(fromTrash, step.newPath);
+      Changed({fromTrash, step.newPath, found, step.nativeNewPath});
       return true;
     }
     return false;
@@ -395,10 +402,10 @@ class RenameUndo {
     return record_ ? record_(PlaceholderStep::Reserving, path.c_str()) : FileResult{};
   }
 
-  void Changed(const std::string& from, const std::string& to) {
-    result_.changes.push_back({from, to});
-    Touched(from);
-    Touched(to);
+  void Changed(PathChange change) {
+    Touched(change.from);
+    Touched(change.to);
+    result_.changes.push_back(std::move(change));
   }
 
   void Touched(const std::string& path) {

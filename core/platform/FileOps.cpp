@@ -226,6 +226,15 @@ class SystemOps final : public FileOps {
     return MoveNative(nativeFrom, nativeTo, options_, to, nullptr);
   }
 
+  FileResult MovePlanned(const PlannedPath& from, const PlannedPath& to,
+                         FileStatus* moved) override {
+    if (from.native.empty() || to.native.empty()) {
+      if (moved != nullptr) *moved = {};
+      return FileResult{EILSEQ};
+    }
+    return MoveNative(from.native, to.native, options_, to.cp932, moved);
+  }
+
   FileResult MoveToOtherCase(const char* from, const char* to) override {
     std::string nativeFrom, nativeTo;
     FileResult result;

@@ -23,6 +23,14 @@ inline constexpr int NotRegularFileError = -1;
 // write and the write, which then does not happen.
 inline constexpr int ChangedSinceLookError = -2;
 
+// A path in both forms: the CP932 bytes the logic keeps, and their native
+// form, made once by the command that plans the call. An empty `native`
+// means the CP932 bytes have none, and the call fails with EILSEQ.
+struct PlannedPath {
+  const char* cp932;
+  const std::string& native;
+};
+
 class FileOps {
  public:
   virtual ~FileOps() = default;
@@ -74,6 +82,14 @@ class FileOps {
     const FileResult result = Move(from, to);
     moved = result ? Status(to) : FileStatus{};
     return result;
+  }
+  // Move, or MoveAndStatus when `moved` is given, for paths whose native
+  // form the caller already holds. Calls that keep no native names (a
+  // test's stand-in, a wrapper) take the CP932 road above.
+  virtual FileResult MovePlanned(const PlannedPath& from, const PlannedPath& to,
+                                 FileStatus* moved) {
+    return moved != nullptr ? MoveAndStatus(from.cp932, to.cp932, *moved)
+                            : Move(from.cp932, to.cp932);
   }
   // Give a file only another letter case of its name, in its folder. Where
   // the folder takes both spellings for one name the move above refuses

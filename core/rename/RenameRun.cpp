@@ -13,6 +13,7 @@
 
 #include "core/filelist/PathNames.h"
 #include "core/history/Journal.h"
+#include "core/platform/Cp932.h"
 #include "core/rename/OverwriteRoad.h"
 #include "core/rename/PlannedDisk.h"
 
@@ -132,6 +133,7 @@ class Run {
         arrivals_(disk_, rules_, table) {}
 
   std::vector<RunRow> Go() {
+    Plan();
     if (!BeginRecord()) {
       ui_.SetStatus(NotStartedStatus());
       return std::move(rows_);
@@ -152,6 +154,7 @@ class Run {
   }
 
  private:
+  void Plan();
   bool BeginRecord();
   bool MovesAcross(std::size_t i, std::unordered_map<std::string_view, std::uint64_t>& devices);
   void DoRow(std::size_t i);
@@ -181,17 +184,16 @@ class Run {
   std::vector<Failure> failures_;
   RunSoFar soFar_;
   int deleted_ = 0;
-  // The recorded batch: one step per row with a new name.
+  // The plan, one step per row with a new name, and the results recorded.
   std::vector<RenamePlanRow> plan_;
   std::vector<RenameRowResult> records_;
-  std::vector<std::size_t> recordOf_;
+  std::vector<std::size_t> recordOf_;  // row -> its step
 };
 
-// The batch is written down before the first change on disk, one step per
-// row with a new name, from the statuses the rows' files already gave. A
-// file a row may replace is looked at only when that row comes to it.
-bool Run::BeginRecord() {
-  if (services_.history == nullptr) return true;
+// One step per row with a new name, from the statuses the rows' files
+// already gave, with both names in native form: made here once, then used
+// by the move and the record alike.
+void Run::Plan() {
   recordOf_.assign(rows_.size(), 0);
   plan_.reserve(rows_.size());
   std::unordered_map<std::string_view, std::uint64_t> devices;  // of new folders
@@ -199,8 +201,27 @@ bool Run::BeginRecord() {
     const FileEntry& entry = Entry(i);
     if (entry.newPath[0] == '\0') continue;
     recordOf_[i] = plan_.size();
-    plan_.push_back({entry.path, entry.newPath, start_[i], {}, MovesAcross(i, devices)});
+    RenamePlanRow& step = plan_.emplace_back();
+    step.path = entry.path;
+    step.newPath = entry.newPath;
+    if (services_.history != nullptr) {
+      step.file = start_[i];
+      step.copied = MovesAcross(i, devices);
+    }
+    // A row with no native name keeps none, so that neither the move nor
+    // the record uses half of it.
+    if (!Cp932PathToNative(entry.path, step.native) ||
+        !Cp932PathToNative(entry.newPath, step.newNative)) {
+      step.native.clear();
+      step.newNative.clear();
+    }
   }
+}
+
+// The plan is written down before the first change on disk. A file a row
+// may replace is looked at only when that row comes to it.
+bool Run::BeginRecord() {
+  if (services_.history == nullptr) return true;
   const RecordResult recorded = services_.history->BeginRename(plan_, TemporaryName);
   if (!GoOnAfterRecording(recorded, ui_, RenamingWord())) return false;
   if (recorded.recorded) records_.resize(plan_.size());
@@ -324,10 +345,12 @@ bool Run::MoveOtherCase(std::size_t i, RenameRowResult* record) {
 // so only another road (a copy, a placeholder) costs a second look.
 FileResult Run::MoveRow(std::size_t i, RenameRowResult* record) {
   FileEntry& entry = Entry(i);
-  if (record == nullptr) return ops_.Move(entry.path, entry.newPath);
+  const RenamePlanRow& step = plan_[recordOf_[i]];
+  const PlannedPath from{entry.path, step.native}, to{entry.newPath, step.newNative};
+  if (record == nullptr) return ops_.MovePlanned(from, to, nullptr);
   record->placed = {};
   if (rules_.RuleFor(entry.newPath).medium.keepsInodes) record->placed = start_[i];
-  return ops_.MoveAndStatus(entry.path, entry.newPath, record->placed);
+  return ops_.MovePlanned(from, to, &record->placed);
 }
 
 // Nothing in the way, yet the quick move failed (rights, a full disk), or

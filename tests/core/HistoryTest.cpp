@@ -72,8 +72,15 @@ class HistoryTest : public ::testing::Test {
 
   std::vector<RenamePlanRow> Plan(const std::vector<std::pair<std::string, std::string>>& rows) {
     std::vector<RenamePlanRow> plan;
-    for (const auto& [from, to] : rows)
-      plan.push_back({from, to, ops_.Status(from.c_str()), ops_.Status(to.c_str())});
+    for (const auto& [from, to] : rows) {
+      RenamePlanRow& row = plan.emplace_back();
+      row.path = from;
+      row.newPath = to;
+      row.file = ops_.Status(from.c_str());
+      row.target = ops_.Status(to.c_str());
+      if (!Cp932PathToNative(from, row.native) || !Cp932PathToNative(to, row.newNative))
+        row.native.clear();
+    }
     return plan;
   }
 
@@ -552,6 +559,32 @@ TEST_F(HistoryTest, RowsThatMetOneNameEachFollowTheirOwnFileBack) {
   EXPECT_EQ(ReadBytes(dup2), "TWO");
   EXPECT_STREQ(table[0].path, dup1.c_str());
   EXPECT_STREQ(table[1].path, dup2.c_str());
+}
+
+// The same with Japanese names, listed as CP932 and kept on disk as UTF-8:
+// the run, the record and undo each use the name's native form, and after
+// undo each row names its file again.
+TEST_F(HistoryTest, JapaneseNamesGoThroughRenameAndUndo) {
+  const std::string one = music_.Write("一曲.mp3", "ONE"), two = music_.Write("二曲.mp3", "TWO");
+  const std::string same = music_ / "同じ(X).mp3";
+  std::string oneCp932, twoCp932, sameCp932;
+  ASSERT_TRUE(NativePathToCp932(one, oneCp932) && NativePathToCp932(two, twoCp932) &&
+              NativePathToCp932(same, sameCp932));
+  EntryTable table;
+  List(table, oneCp932, sameCp932);
+  List(table, twoCp932, sameCp932);
+  History history;
+  ui_.unscriptedAnswer = true;
+  RunRename(table, ops_, ui_, {.trash = &trash_, .history = &history});
+  ASSERT_EQ(ReadBytes(same), "TWO");
+  EXPECT_STREQ(table[0].path, sameCp932.c_str());
+  FollowPathChanges(table, Undo(history));
+  EXPECT_TRUE(ui_.refusals.empty()) << ui_.refusals[0].text;
+  EXPECT_EQ(ReadBytes(one), "ONE");
+  EXPECT_EQ(ReadBytes(two), "TWO");
+  EXPECT_FALSE(PathExists(same));
+  EXPECT_STREQ(table[0].path, oneCp932.c_str());
+  EXPECT_STREQ(table[1].path, twoCp932.c_str());
 }
 
 // Sees which folders undo syncs, and fails each sync when told to.

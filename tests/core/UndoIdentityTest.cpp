@@ -69,7 +69,15 @@ class UndoIdentityTest : public ::testing::Test {
 
   std::vector<RenamePlanRow> Plan(const std::vector<std::pair<std::string, std::string>>& rows) {
     std::vector<RenamePlanRow> plan;
-    for (const auto& [from, to] : rows) plan.push_back({from, to, ops_.Status(from.c_str()), {}});
+    for (const auto& [from, to] : rows) {
+      RenamePlanRow& row = plan.emplace_back();
+      row.path = from;
+      row.newPath = to;
+      row.file = ops_.Status(from.c_str());
+      row.target = {};
+      if (!Cp932PathToNative(from, row.native) || !Cp932PathToNative(to, row.newNative))
+        row.native.clear();
+    }
     return plan;
   }
   void Rename(History& history, const std::vector<std::pair<std::string, std::string>>& rows,
@@ -128,8 +136,8 @@ TEST_F(UndoIdentityTest, AFileIsKnownByItsEntryOrByItsContentNeverByItsInodeNumb
     else
       WriteBytes(b, Song);
     StoredStep step;
-    step.path = a;
-    step.newPath = b;
+    step.path = step.nativePath = a;
+    step.newPath = step.nativeNewPath = b;
     step.file = step.placed = Known(b, c.withTail);
     if (c.otherDevice) step.file.device = step.placed.device = step.file.device + 1;
     step.outcomeKnown = true;

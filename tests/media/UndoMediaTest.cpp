@@ -83,7 +83,15 @@ class UndoMedia : public ::testing::Test {
   }
   std::vector<RenamePlanRow> Plan(const std::vector<std::pair<std::string, std::string>>& rows) {
     std::vector<RenamePlanRow> plan;
-    for (const auto& [from, to] : rows) plan.push_back({from, to, ops_.Status(from.c_str()), {}});
+    for (const auto& [from, to] : rows) {
+      RenamePlanRow& row = plan.emplace_back();
+      row.path = from;
+      row.newPath = to;
+      row.file = ops_.Status(from.c_str());
+      row.target = {};
+      if (!Cp932PathToNative(from, row.native) || !Cp932PathToNative(to, row.newNative))
+        row.native.clear();
+    }
     return plan;
   }
   // Replugs the medium at `to` (its own place when empty); the test's
