@@ -195,7 +195,9 @@ TEST_F(FileOpsTest, NothingButARegularFileIsOpened) {
     EXPECT_EQ(ops_.WriteAt(c.path.c_str(), 0, "TAG", 3).error, c.error);
     EXPECT_EQ(ops_.Truncate(c.path.c_str(), 0).error, c.error);
   }
-  EXPECT_FALSE(ErrorText(NotRegularFileError).empty());
+  // The reason as the user reads it.
+  EXPECT_EQ(ErrorText(NotRegularFileError),
+            Cp932("通常のファイルではありません（パイプ、デバイスなど）"));
 }
 
 TEST_F(FileOpsTest, TruncateAppendWriteAtChangeOnlyWhatTheyName) {
