@@ -14,6 +14,7 @@
 #include "core/platform/Cp932.h"
 #include "core/platform/FileOps.h"
 #include "core/platform/FolderListing.h"
+#include "core/platform/ManyReads.h"
 
 namespace {
 
@@ -120,10 +121,13 @@ void FileIntake::AddTheRest() {
     // two threads; the count in the status line follows the reading.
     startBatch_->NameLater();
     // A folder that many arguments name is read once.
+    // On a share it is read at the first name, which would cost a round trip.
+    selvane::MediumWaits media;
     selvane::ListedFolders folders(
         [](std::string_view folder, const selvane::ListedFolders::Each& each) {
           return selvane::FolderListing::ForEach(std::string(folder), each);
-        });
+        },
+        [&media](std::string_view folder) { return media.PaysForWaiting(std::string(folder)); });
     for (const std::string& native : rest) AddArgument(native, rule, &folders);
     if (ahead != nullptr) ahead->Stop();
     {

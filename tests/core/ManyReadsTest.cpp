@@ -18,6 +18,7 @@
 #include "core/platform/EndsReadAhead.h"
 #include "core/platform/ManyReads.h"
 #include "core/rename/NamingRule.h"
+#include "core/rename/RenameRun.h"
 #include "core/tags/Id3v2Read.h"
 #include "tests/core/TempFolder.h"
 
@@ -225,6 +226,39 @@ TEST(ManyReadsTest, NamesOnTheSlowMediumAreThoseOfTheFolderBeneathAndAStopKeepsT
   const std::atomic<bool> stopped{true};
   const std::vector<std::string> kept = names(medium.mount(), &stopped);
   for (int i = 0; i < 300; ++i) EXPECT_EQ(kept[i], "/" + std::to_string(i) + ".mp3") << i;
+}
+
+// Over many rows of one folder on a share the forecast reads the folder
+// once rather than asking after each new name over the network.
+TEST(ManyReadsTest, TheForecastOnTheSlowMediumAsksNoStatusPerNewName) {
+  if (::geteuid() != 0 || ::access("/dev/fuse", R_OK | W_OK) != 0)
+    GTEST_SKIP() << "needs root and /dev/fuse";
+  TempFolder work;
+  SlowMedium medium(work.path());
+  if (!medium.Mount()) GTEST_SKIP() << "slowfs is not built here or did not mount";
+  struct Counting final : ForwardingFileOps {
+    Counting() : ForwardingFileOps(SystemFileOps()) {}
+    FileStatus Status(const char* path) override {
+      ++statuses;
+      return inner_.Status(path);
+    }
+    int statuses = 0;
+  } ops;
+  EntryTable table;
+  std::vector<FileStatus> origins;
+  for (int i = 0; i < 200; ++i) {
+    const std::string path = medium.mount() + "/" + std::to_string(i) + ".mp3";
+    WriteBytes(path, "x");
+    table.Append(std::make_unique<FileEntry>());
+    CopyField(table[i].path, path);
+    CopyField(table[i].newPath, medium.mount() + "/n" + std::to_string(i) + ".mp3");
+    origins.push_back(SystemFileOps().Status(path.c_str()));
+  }
+  WriteBytes(medium.mount() + "/n7.mp3", "taken");
+  const std::vector<RowOutlook> forecast = ForecastRename(table, ops, &origins);
+  EXPECT_EQ(forecast[7].outlook, Outlook::AsksExisting);
+  EXPECT_EQ(forecast[8].outlook, Outlook::Moves);
+  EXPECT_LT(ops.statuses, 20);
 }
 
 // The calls are answered from what was read, so a file gone since is still
