@@ -208,6 +208,7 @@ class MainWindow : public QMainWindow {
   // back what each row's path held as its tag was read.
   // `stopped`, when given, tells whether the user stopped the reading.
   std::vector<selvane::FileStatus> ExpandNames(bool* stopped = nullptr);
+  std::vector<selvane::FileStatus> LookAfterRun();
   // The lists filled anew after ExpandNames, the selected row kept.
   void ShowNewNames(const std::vector<selvane::FileStatus>& read);
   // Checks "ID3v2 で補う" or not, and names files from then on by it.

@@ -98,10 +98,27 @@ void MainWindow::RenameAll() {
   beforeList->LayOutNow();
   afterList->LayOutNow();
   selvane::RunRename(table, *fileOps, *prompts_, {&origins, trash, &history});
-  RefreshLists();
+  RefreshLists(LookAfterRun());
   SelectRow(0);
   ShowTagPanel();
   UpdateUndoState();
+}
+
+// What each row's file is after the run, for the marks: on a share read
+// many at a time; else (or when stopped) empty, and the forecast looks at
+// each row itself.
+std::vector<selvane::FileStatus> MainWindow::LookAfterRun() {
+  RowsReadAhead ahead(*this, 0, *fileOps, false);
+  std::vector<selvane::FileStatus> now;
+  if (!ahead.ReadAny() || ahead.Stopped()) return now;
+  now.resize(static_cast<std::size_t>(table.entryCount));
+  unsigned char tail[selvane::TrailerSize];
+  for (int i = 0; i < table.entryCount; ++i) {
+    std::int64_t length = -1;
+    static_cast<void>(ahead.Ops().ReadTailAndStatus(table[i].path, tail, length,
+                                                    now[static_cast<std::size_t>(i)]));
+  }
+  return now;
 }
 
 void MainWindow::ChoosePreset(std::size_t index) {

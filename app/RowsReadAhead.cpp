@@ -4,6 +4,7 @@
 #include <QEvent>
 #include <QKeyEvent>
 #include <QPushButton>
+#include <QString>
 #include <string>
 #include <vector>
 
@@ -57,11 +58,13 @@ class OnlyStop : public QObject {
 
 }  // namespace
 
-RowsReadAhead::RowsReadAhead(MainWindow& form, int from, selvane::FileOps& inner) : inner_(inner) {
-  if (form.NamingRule().empty()) return;  // an empty rule reads no tag
+RowsReadAhead::RowsReadAhead(MainWindow& form, int from, selvane::FileOps& inner, bool naming)
+    : inner_(inner) {
+  if (naming && form.NamingRule().empty()) return;  // an empty rule reads no tag
   std::vector<std::string> paths;
   for (int i = from; i < form.table.entryCount; ++i) paths.emplace_back(form.table[i].path);
   StatusLine& status = form.Status();
+  const QString before = status.Text();
   const OnlyStop guard(status.StopButton(), stop_);
   bool shown = false;
   selvane::ManyReadsOptions options;
@@ -78,6 +81,10 @@ RowsReadAhead::RowsReadAhead(MainWindow& form, int from, selvane::FileOps& inner
     QApplication::processEvents();
   };
   ahead_.emplace(inner, paths, options, form.readAheadWaits);
-  if (shown) status.HideStop();
+  // The count gives the line back to what it said before.
+  if (shown) {
+    status.HideStop();
+    status.SetText(before);
+  }
   if (ahead_->readAhead() == 0) ahead_.reset();
 }

@@ -13,14 +13,16 @@ class MainWindow;
 
 class RowsReadAhead {
  public:
-  // Reads the files of the window's rows from `from` on, ahead of `inner`.
-  RowsReadAhead(MainWindow& form, int from, selvane::FileOps& inner);
+  // Reads the files of the window's rows from `from` on, ahead of `inner`;
+  // for the naming (`naming`) only when the rule reads tags.
+  RowsReadAhead(MainWindow& form, int from, selvane::FileOps& inner, bool naming = true);
 
   // What the naming reads through: the reads ahead, or `inner` when
   // nothing was read ahead.
   selvane::FileOps& Ops() { return ahead_ ? *ahead_ : inner_; }
   // The user stopped the reading: the rows it did not reach keep their names.
   bool Stopped() const { return stop_.load(); }
+  bool ReadAny() const { return ahead_.has_value(); }
 
  private:
   selvane::FileOps& inner_;
