@@ -47,6 +47,9 @@ void StatusLine::ShowStop(std::function<void()> stop) {
 void StatusLine::HideStop() {
   stop_->hide();
   onStop_ = nullptr;
+  // The command goes on without the event loop: the button must not stay
+  // painted there meanwhile.
+  if (stop_->parentWidget()->isVisible()) stop_->parentWidget()->repaint();
 }
 
 // Commands that write progress run without returning to the event loop, so
