@@ -10,9 +10,11 @@
 #include "app/ListRows.h"
 #include "app/ListSelection.h"
 #include "app/MainWindow.h"
+#include "app/RowsReadAhead.h"
 #include "core/platform/Cp932.h"
 #include "core/platform/FileOps.h"
 #include "core/platform/FolderListing.h"
+#include "core/platform/ManyReads.h"
 
 namespace {
 
@@ -114,18 +116,24 @@ void FileIntake::AddTheRest() {
     const bool counting =
         form_.table.entryCount + static_cast<int>(rest.size()) > selvane::ProgressFrom;
     const std::string rule = form_.NamingRule();
+    const int from = form_.table.entryCount;
     // The files are listed first and named together, their tags read on
     // two threads; the count in the status line follows the reading.
     startBatch_->NameLater();
     // A folder that many arguments name is read once.
+    // On a share it is read at the first name, which would cost a round trip.
+    selvane::MediumWaits media;
     selvane::ListedFolders folders(
         [](std::string_view folder, const selvane::ListedFolders::Each& each) {
           return selvane::FolderListing::ForEach(std::string(folder), each);
-        });
+        },
+        [&media](std::string_view folder) { return media.PaysForWaiting(std::string(folder)); });
     for (const std::string& native : rest) AddArgument(native, rule, &folders);
     if (ahead != nullptr) ahead->Stop();
-    startBatch_->NameTheRest(rule, counting ? &form_.Prompts() : nullptr,
-                             ahead != nullptr ? *ahead : selvane::SystemFileOps());
+    {
+      RowsReadAhead many(form_, from, ahead != nullptr ? *ahead : selvane::SystemFileOps());
+      startBatch_->NameTheRest(rule, counting ? &form_.Prompts() : nullptr, many.Ops());
+    }
     ahead.reset();  // its memory goes before the lists are filled
     // The command line has no text of its own for the status line.
     if (counting) form_.SetStatusText(QString());

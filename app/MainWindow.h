@@ -69,6 +69,9 @@ class MainWindow : public QMainWindow {
   // The file system the commands work on (tests and benchmarks may put a
   // counting or failing one in its place).
   selvane::FileOps* fileOps = &selvane::SystemFileOps();
+  // Which native folders' files are read many at a time before they are
+  // named (empty: those on a share or FUSE medium).
+  std::function<bool(const std::string& nativeFolder)> readAheadWaits;
   // Every change on disk is recorded here first; the store is opened when
   // first needed, never at start-up.
   selvane::History history;
@@ -203,7 +206,11 @@ class MainWindow : public QMainWindow {
   bool ListEvent(QAbstractItemView* list, QEvent* event);
   // Every row's new name made anew from the rule, tags read again; gives
   // back what each row's path held as its tag was read.
-  std::vector<selvane::FileStatus> ExpandNames();
+  // `stopped`, when given, tells whether the user stopped the reading.
+  std::vector<selvane::FileStatus> ExpandNames(bool* stopped = nullptr);
+  std::vector<selvane::FileStatus> LookAfterRun();
+  // The lists filled anew after ExpandNames, the selected row kept.
+  void ShowNewNames(const std::vector<selvane::FileStatus>& read);
   // Checks "ID3v2 で補う" or not, and names files from then on by it.
   void SetId3v2Item(bool on);
   // 元に戻す follows UndoableChanged; this asks the history once, when the

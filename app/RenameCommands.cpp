@@ -10,6 +10,7 @@
 #include "app/ListRows.h"
 #include "app/ListSelection.h"
 #include "app/MainWindow.h"
+#include "app/RowsReadAhead.h"
 #include "app/WindowPrompts.h"
 #include "core/platform/Cp932.h"
 #include "core/rename/NamingRule.h"
@@ -60,8 +61,9 @@ bool MainWindow::RuleBoxKeyPress(QChar key) {
 
 // Every tag is read again; what each row's file was as it was read stands
 // for it in the after list's marks, which need not look at the files again.
-void MainWindow::RefreshNames() {
-  const std::vector<selvane::FileStatus> read = ExpandNames();
+void MainWindow::RefreshNames() { ShowNewNames(ExpandNames()); }
+
+void MainWindow::ShowNewNames(const std::vector<selvane::FileStatus>& read) {
   const int remembered = ItemIndex(beforeList);
   RefreshLists(read);
   SelectRow(remembered);
@@ -70,11 +72,13 @@ void MainWindow::RefreshNames() {
 
 // Over many files the refresh shows its progress, then gives the status
 // line back: a refresh has no text of its own.
-std::vector<selvane::FileStatus> MainWindow::ExpandNames() {
+std::vector<selvane::FileStatus> MainWindow::ExpandNames(bool* stopped) {
   const bool counting = table.entryCount > selvane::ProgressFrom;
   const QString before = StatusText();
   std::vector<selvane::FileStatus> read;
-  selvane::ExpandAll(NamingRule(), table, *fileOps, &read, counting ? prompts_.get() : nullptr);
+  RowsReadAhead ahead(*this, 0, *fileOps);
+  if (stopped != nullptr) *stopped = ahead.Stopped();
+  selvane::ExpandAll(NamingRule(), table, ahead.Ops(), &read, counting ? prompts_.get() : nullptr);
   if (counting) SetStatusText(before);
   return read;
 }
@@ -84,16 +88,37 @@ std::vector<selvane::FileStatus> MainWindow::ExpandNames() {
 // telling what the run left.
 void MainWindow::RenameAll() {
   if (table.entryCount <= 0) return;
-  const std::vector<selvane::FileStatus> origins = ExpandNames();
+  bool stopped = false;
+  const std::vector<selvane::FileStatus> origins = ExpandNames(&stopped);
+  // Stopped while the files were looked at: nothing moves, and the lists
+  // show the names as far as they were made.
+  if (stopped) return ShowNewNames(origins);
   // A question of the run paints the lists under it before the event loop
   // would have laid out their rows: every row must show its name by then.
   beforeList->LayOutNow();
   afterList->LayOutNow();
   selvane::RunRename(table, *fileOps, *prompts_, {&origins, trash, &history});
-  RefreshLists();
+  RefreshLists(LookAfterRun());
   SelectRow(0);
   ShowTagPanel();
   UpdateUndoState();
+}
+
+// What each row's file is after the run, for the marks: on a share read
+// many at a time; else (or when stopped) empty, and the forecast looks at
+// each row itself.
+std::vector<selvane::FileStatus> MainWindow::LookAfterRun() {
+  RowsReadAhead ahead(*this, 0, *fileOps, false);
+  std::vector<selvane::FileStatus> now;
+  if (!ahead.ReadAny() || ahead.Stopped()) return now;
+  now.resize(static_cast<std::size_t>(table.entryCount));
+  unsigned char tail[selvane::TrailerSize];
+  for (int i = 0; i < table.entryCount; ++i) {
+    std::int64_t length = -1;
+    static_cast<void>(ahead.Ops().ReadTailAndStatus(table[i].path, tail, length,
+                                                    now[static_cast<std::size_t>(i)]));
+  }
+  return now;
 }
 
 void MainWindow::ChoosePreset(std::size_t index) {

@@ -5,9 +5,11 @@
 #include <QEvent>
 #include <QLabel>
 #include <QMenu>
+#include <QPushButton>
 #include <QStatusBar>
 #include <QTimer>
 #include <charconv>
+#include <utility>
 
 #include "app/Cp932Text.h"
 #include "app/Hints.h"
@@ -21,12 +23,33 @@ constexpr int kModalRetryMs = 50;
 }  // namespace
 
 StatusLine::StatusLine(QStatusBar* bar, QWidget& window)
-    : QObject(bar), window_(window), label_(new QLabel(bar)) {
+    : QObject(bar), window_(window), label_(new QLabel(bar)), stop_(new QPushButton(bar)) {
   label_->setObjectName(QStringLiteral("StatusText"));
   // The line may hold a long path; it must never widen the window.
   label_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
   label_->setMinimumWidth(1);
   bar->addWidget(label_, 1);
+  stop_->setObjectName(QStringLiteral("StopButton"));
+  stop_->setText(QStringLiteral("中止"));
+  stop_->setFocusPolicy(Qt::NoFocus);
+  bar->addPermanentWidget(stop_);
+  stop_->hide();
+  connect(stop_, &QPushButton::clicked, this, [this] {
+    if (onStop_) onStop_();
+  });
+}
+
+void StatusLine::ShowStop(std::function<void()> stop) {
+  onStop_ = std::move(stop);
+  stop_->show();
+}
+
+void StatusLine::HideStop() {
+  stop_->hide();
+  onStop_ = nullptr;
+  // The command goes on without the event loop: the button must not stay
+  // painted there meanwhile.
+  if (stop_->parentWidget()->isVisible()) stop_->parentWidget()->repaint();
 }
 
 // Commands that write progress run without returning to the event loop, so

@@ -6,12 +6,14 @@
 #include <QObject>
 #include <QPoint>
 #include <QString>
+#include <functional>
 #include <string>
 #include <string_view>
 
 class QEvent;
 class QLabel;
 class QMenu;
+class QPushButton;
 class QStatusBar;
 class QWidget;
 
@@ -27,6 +29,11 @@ class StatusLine : public QObject {
   // command is done, since a run writes one per row.
   void SetText(std::string_view cp932);
   void ShowProgress(int done, int total);
+  // The "中止" button at the line's end, while long work can be stopped:
+  // pressing it calls `stop`.
+  void ShowStop(std::function<void()> stop);
+  void HideStop();
+  QPushButton* StopButton() const { return stop_; }
   // What the line reads, a text still to be painted included.
   QString Text() const;
   // Paints the newest text now: a modal box must never come up over a line
@@ -48,6 +55,8 @@ class StatusLine : public QObject {
 
   QWidget& window_;
   QLabel* label_;
+  QPushButton* stop_;
+  std::function<void()> onStop_;
   QElapsedTimer painted_;    // since the line was last painted by hand
   QElapsedTimer busySince_;  // since the current command's first text
   std::string pending_;      // CP932: the text the label is yet to be given

@@ -1,12 +1,22 @@
 #include "core/platform/EndsReadAhead.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <utility>
 
 #include "core/platform/Cp932.h"
 
 namespace selvane {
+
+namespace {
+
+FileResult Cancelled(std::int64_t& length) {
+  length = -1;
+  return {ECANCELED};
+}
+
+}  // namespace
 
 EndsReadAhead::EndsReadAhead(FileOps& inner, const std::vector<std::string>& paths,
                              const ManyReadsOptions& options, Waits waits)
@@ -30,6 +40,13 @@ EndsReadAhead::EndsReadAhead(FileOps& inner, const std::vector<std::string>& pat
     read_[index] = std::move(read);
     delivered_[index] = true;
   });
+  stopped_ = options.stop != nullptr && options.stop->load();
+}
+
+bool EndsReadAhead::Skipped(const char* path) const {
+  if (!stopped_) return false;
+  const std::size_t number = paths_.Find(path);
+  return number != NameIndex::None && !delivered_[number];
 }
 
 const EndsRead* EndsReadAhead::Found(const char* path, std::size_t headSize) const {
@@ -45,14 +62,18 @@ const EndsRead* EndsReadAhead::Found(const char* path, std::size_t headSize) con
 
 FileResult EndsReadAhead::ReadTail(const char* path, unsigned char* tail, std::int64_t& length) {
   FileStatus ignored;
-  return Found(path, 0) != nullptr ? ReadTailAndStatus(path, tail, length, ignored)
-                                   : inner_.ReadTail(path, tail, length);
+  if (Found(path, 0) != nullptr || Skipped(path))
+    return ReadTailAndStatus(path, tail, length, ignored);
+  return inner_.ReadTail(path, tail, length);
 }
 
 FileResult EndsReadAhead::ReadTailAndStatus(const char* path, unsigned char* tail,
                                             std::int64_t& length, FileStatus& status) {
   const EndsRead* read = Found(path, 0);
-  if (read == nullptr) return inner_.ReadTailAndStatus(path, tail, length, status);
+  if (read == nullptr) {
+    if (Skipped(path)) return Cancelled(length);
+    return inner_.ReadTailAndStatus(path, tail, length, status);
+  }
   length = read->length;
   status = read->status;
   std::memcpy(tail, read->tail, TrailerSize);
@@ -63,7 +84,10 @@ FileResult EndsReadAhead::ReadEnds(const char* path, unsigned char* tail, std::i
                                    FileStatus* status, unsigned char* head, std::size_t headSize,
                                    std::size_t& headRead) {
   const EndsRead* read = Found(path, headSize);
-  if (read == nullptr) return inner_.ReadEnds(path, tail, length, status, head, headSize, headRead);
+  if (read == nullptr) {
+    if (Skipped(path)) return Cancelled(length);
+    return inner_.ReadEnds(path, tail, length, status, head, headSize, headRead);
+  }
   length = read->length;
   if (status != nullptr) *status = read->status;
   std::memcpy(tail, read->tail, TrailerSize);

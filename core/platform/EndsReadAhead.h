@@ -20,8 +20,10 @@ class EndsReadAhead final : public ForwardingFileOps {
 
   // Reads the CP932 `paths` whose folders `waits` names (by default those on
   // a share or FUSE medium), `options.headSize` bytes of their heads too,
-  // on the calling thread, with its progress and stop. A path not read, or
-  // whose read failed, is left to `inner` when asked for.
+  // on the calling thread, with its progress and stop. A path whose read
+  // failed is left to `inner` when asked for; one not read because the
+  // reading was stopped answers as a failed read (ECANCELED), since the
+  // user stopped waiting for it.
   EndsReadAhead(FileOps& inner, const std::vector<std::string>& paths,
                 const ManyReadsOptions& options, Waits waits = {});
 
@@ -38,11 +40,14 @@ class EndsReadAhead final : public ForwardingFileOps {
   // What was read for `path` that holds at least `headSize` bytes of its
   // head (or all of a shorter file); null when the call goes to `inner`.
   const EndsRead* Found(const char* path, std::size_t headSize) const;
+  // A path of ours the stopped reading never reached.
+  bool Skipped(const char* path) const;
 
   std::size_t headSize_;
   NameIndex paths_;
   std::vector<EndsRead> read_;  // by the path's number
   std::vector<bool> delivered_;
+  bool stopped_ = false;
 };
 
 }  // namespace selvane

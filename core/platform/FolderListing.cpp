@@ -48,7 +48,8 @@ ListedFolders::Holds ListedFolders::Find(std::string_view folder, std::string_vi
   }
   Folder& known = *last_;
   // Listed once, at the ask that makes it worth it; never again after.
-  if (!known.listed && ++known.asked == ReadFrom) {
+  const int asked = known.listed ? 0 : ++known.asked;
+  if (asked == ReadFrom || (asked == 1 && atOnce_ && atOnce_(folder))) {
     known.listed = list_(folder, [&known](std::string_view entry, bool maybeLink) {
       // Past what the index holds, names are asked one by one.
       const std::size_t number = known.names.Add(entry);

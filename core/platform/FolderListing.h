@@ -41,8 +41,9 @@ class FolderListing {
 // Folders asked after name by name. From the ReadFrom-th name asked in one
 // folder, that folder is listed once and its listing answers for every
 // name asked after; a folder that is not listed answers nothing, and its
-// names are looked at one by one as before. A listing is kept as a
-// NameIndex until the whole is let go.
+// names are looked at one by one as before. A folder where each name
+// asked would cost a round trip (a share) may be listed at the first ask.
+// A listing is kept as a NameIndex until the whole is let go.
 class ListedFolders {
  public:
   static constexpr int ReadFrom = 64;
@@ -53,7 +54,10 @@ class ListedFolders {
   using Each = std::function<bool(std::string_view name, bool maybeLink)>;
   using Lister = std::function<bool(std::string_view folder, const Each& each)>;
 
-  explicit ListedFolders(Lister list) : list_(std::move(list)) {}
+  // `atOnce`, when given, tells which folders are listed at the first ask.
+  using AtOnce = std::function<bool(std::string_view folder)>;
+  explicit ListedFolders(Lister list, AtOnce atOnce = {})
+      : list_(std::move(list)), atOnce_(std::move(atOnce)) {}
   Holds Find(std::string_view folder, std::string_view name);
 
  private:
@@ -65,6 +69,7 @@ class ListedFolders {
   };
 
   Lister list_;
+  AtOnce atOnce_;
   std::unordered_map<std::string, Folder> folders_;
   Folder* last_ = nullptr;  // the folder asked after last (the map's nodes stay put)
   std::string lastFolder_;

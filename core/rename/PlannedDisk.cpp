@@ -138,19 +138,26 @@ FileStatus PlannedDisk::Real(std::string_view name, bool folderOnTheWay) {
 }
 
 // A name in a folder read whole that does not hold it. Only a folder that
-// compares names byte for byte on a local medium is read: there a name
-// absent from the listing is absent.
+// compares names byte for byte, on no FAT-family medium, is read: there a
+// name absent from the listing is absent. On a share this spares a round
+// trip per name; a server matching names more loosely still makes the
+// move, which never replaces, fail rather than overwrite.
 bool PlannedDisk::KnownAbsent(std::string_view name) {
   const std::size_t start = LastPartStart(name);
   if (start == 0 || start == name.size()) return false;
   const std::string_view last = name.substr(start);
   if (last == "." || last == "..") return false;
   const FolderRule& rule = rules_.RuleFor(name);
-  if (rule.ignoresCase || !rule.medium.keepsInodes || rule.medium.fatFamily) return false;
+  if (rule.ignoresCase || rule.medium.fatFamily) return false;
   std::string native;
   if (!Cp932PathToNative(last, native)) return false;
   return listed_.Find(name.substr(0, start == 1 ? 1 : start - 1), native) ==
          ListedFolders::Holds::Absent;
+}
+
+bool PlannedDisk::OnShare(std::string_view folder) {
+  std::string native;
+  return Cp932PathToNative(folder, native) && waits_.PaysForWaiting(native);
 }
 
 // A folder much larger than the plan's rows is left to be asked name by name.

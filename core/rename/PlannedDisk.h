@@ -15,6 +15,7 @@
 #include <unordered_map>
 
 #include "core/platform/FolderListing.h"
+#include "core/platform/ManyReads.h"
 #include "core/rename/DiskLooks.h"
 #include "core/rename/FolderRules.h"
 
@@ -28,9 +29,9 @@ class PlannedDisk final : public DiskLooks {
   PlannedDisk(DiskLooks& real, FolderRules& rules, int rows = 0)
       : real_(real),
         rules_(rules),
-        listed_([this](std::string_view folder, const ListedFolders::Each& each) {
-          return ListWhole(folder, each);
-        }),
+        listed_([this](std::string_view folder,
+                       const ListedFolders::Each& each) { return ListWhole(folder, each); },
+                [this](std::string_view folder) { return OnShare(folder); }),
         rows_(rows < 0 ? 0 : static_cast<std::size_t>(rows)) {
     names_.reserve(2 * rows_);  // each row vacates one name and takes another
   }
@@ -112,6 +113,9 @@ class PlannedDisk final : public DiskLooks {
   ByName<FileStatus> folders_;
   // Over many names asked after in one folder, the folder is read once and
   // a name it does not hold needs no look of its own.
+  // A folder where each status is a round trip is listed at the first name.
+  bool OnShare(std::string_view folder);
+  MediumWaits waits_;
   ListedFolders listed_;
   std::size_t rows_;
 };

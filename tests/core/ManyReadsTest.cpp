@@ -7,7 +7,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdlib>
+#include <memory>
 #include <set>
 #include <string>
 #include <tuple>
@@ -16,6 +18,9 @@
 #include "core/platform/Cp932.h"
 #include "core/platform/EndsReadAhead.h"
 #include "core/platform/ManyReads.h"
+#include "core/rename/NamingRule.h"
+#include "core/rename/RenameRun.h"
+#include "core/tags/Id3v2Read.h"
 #include "tests/core/TempFolder.h"
 
 namespace selvane {
@@ -178,6 +183,79 @@ TEST(ManyReadsTest, EveryKindOfNameReadsAsFileOpsReadsItOnTheSlowMediumAndStops)
   ExpectFolderReadAsFileOps(paths);
   EXPECT_TRUE(MediumWaits().PaysForWaiting(medium.mount()));
   EXPECT_LT(DeliveredBeforeStop(medium.mount(), 20), 100U);
+}
+
+// The names made through the reads ahead on the slow medium are those made
+// on the folder beneath it; stopped at once, the rows not reached keep theirs.
+TEST(ManyReadsTest, NamesOnTheSlowMediumAreThoseOfTheFolderBeneathAndAStopKeepsTheRest) {
+  if (::geteuid() != 0 || ::access("/dev/fuse", R_OK | W_OK) != 0)
+    GTEST_SKIP() << "needs root and /dev/fuse";
+  TempFolder work;
+  SlowMedium medium(work.path());
+  if (!medium.Mount()) GTEST_SKIP() << "slowfs is not built here or did not mount";
+  for (int i = 0; i < 300; ++i)
+    WriteBytes(medium.source() + "/" + std::to_string(i) + ".mp3",
+               (i % 3 == 0 ? "ID3\x03" + std::string(600, 'a') : std::string(40, 'b')) +
+                   TrailerBytes("T" + std::to_string(i), Cp932("曲")));
+  const auto names = [](const std::string& folder, const std::atomic<bool>* stop) {
+    EntryTable table;
+    table.tagSources = TagSources::WithId3v2;
+    std::vector<std::string> paths;
+    for (int i = 0; i < 300; ++i) {
+      table.Append(std::make_unique<FileEntry>());
+      paths.emplace_back();
+      EXPECT_TRUE(NativePathToCp932(folder + "/" + std::to_string(i) + ".mp3", paths.back()));
+      CopyField(table[i].path, paths.back());
+    }
+    ManyReadsOptions options;
+    options.headSize = Id3v2HeadChunk;
+    options.stop = stop;
+    EndsReadAhead ahead(SystemFileOps(), paths, options);
+    ExpandAll(Cp932("$T-$A.mp3"), table, ahead);
+    std::vector<std::string> got;
+    for (int i = 0; i < 300; ++i)
+      got.push_back(std::string(table[i].newPath).substr(std::string(table[i].path).rfind('/')));
+    return got;
+  };
+  const std::vector<std::string> local = names(medium.source(), nullptr);
+  EXPECT_EQ(local[7], Cp932("/T7-曲.mp3"));
+  EXPECT_EQ(names(medium.mount(), nullptr), local);
+  const std::atomic<bool> stopped{true};
+  const std::vector<std::string> kept = names(medium.mount(), &stopped);
+  for (int i = 0; i < 300; ++i) EXPECT_EQ(kept[i], "/" + std::to_string(i) + ".mp3") << i;
+}
+
+// Over many rows of one folder on a share the forecast reads the folder
+// once rather than asking after each new name over the network.
+TEST(ManyReadsTest, TheForecastOnTheSlowMediumAsksNoStatusPerNewName) {
+  if (::geteuid() != 0 || ::access("/dev/fuse", R_OK | W_OK) != 0)
+    GTEST_SKIP() << "needs root and /dev/fuse";
+  TempFolder work;
+  SlowMedium medium(work.path());
+  if (!medium.Mount()) GTEST_SKIP() << "slowfs is not built here or did not mount";
+  struct Counting final : ForwardingFileOps {
+    Counting() : ForwardingFileOps(SystemFileOps()) {}
+    FileStatus Status(const char* path) override {
+      ++statuses;
+      return inner_.Status(path);
+    }
+    int statuses = 0;
+  } ops;
+  EntryTable table;
+  std::vector<FileStatus> origins;
+  for (int i = 0; i < 200; ++i) {
+    const std::string path = medium.mount() + "/" + std::to_string(i) + ".mp3";
+    WriteBytes(path, "x");
+    table.Append(std::make_unique<FileEntry>());
+    CopyField(table[i].path, path);
+    CopyField(table[i].newPath, medium.mount() + "/n" + std::to_string(i) + ".mp3");
+    origins.push_back(SystemFileOps().Status(path.c_str()));
+  }
+  WriteBytes(medium.mount() + "/n7.mp3", "taken");
+  const std::vector<RowOutlook> forecast = ForecastRename(table, ops, &origins);
+  EXPECT_EQ(forecast[7].outlook, Outlook::AsksExisting);
+  EXPECT_EQ(forecast[8].outlook, Outlook::Moves);
+  EXPECT_LT(ops.statuses, 20);
 }
 
 // The calls are answered from what was read, so a file gone since is still
