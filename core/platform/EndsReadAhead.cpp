@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <string_view>
 #include <utility>
 
 #include "core/platform/Cp932.h"
@@ -24,12 +25,21 @@ EndsReadAhead::EndsReadAhead(FileOps& inner, const std::vector<std::string>& pat
   MediumWaits media;
   if (!waits) waits = [&media](const std::string& folder) { return media.PaysForWaiting(folder); };
   std::vector<std::string> natives;
-  std::string native, folder;
+  std::string native, folder, nativeFolder;
+  bool asked = false, folderWaits = false;
   for (const std::string& path : paths) {
-    if (!Cp932PathToNative(path, native)) continue;
-    const std::size_t slash = native.rfind('/');
-    folder.assign(native, 0, slash == std::string::npos ? 0 : std::max<std::size_t>(slash, 1));
-    if (!waits(folder.empty() ? "." : folder)) continue;
+    // A folder's rows come together: its medium is asked once for them, and
+    // only a path on a medium that waits is made native (a local list of
+    // thousands costs no conversion). "/" is never a CP932 trail byte.
+    const std::size_t slash = path.rfind('/');
+    const std::size_t end = slash == std::string::npos ? 0 : std::max<std::size_t>(slash, 1);
+    if (!asked || std::string_view(path).substr(0, end) != folder) {
+      folder.assign(path, 0, end);
+      folderWaits =
+          Cp932PathToNative(folder.empty() ? "." : folder, nativeFolder) && waits(nativeFolder);
+      asked = true;
+    }
+    if (!folderWaits || !Cp932PathToNative(path, native)) continue;
     // A path given twice is read once.
     if (paths_.Add(path) != natives.size()) continue;
     natives.push_back(std::move(native));
