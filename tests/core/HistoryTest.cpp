@@ -23,6 +23,7 @@
 #include "core/rename/RenameRun.h"
 #include "core/tags/TagWriter.h"
 #include "tests/core/FolderTrash.h"
+#include "tests/core/PlannedRows.h"
 #include "tests/core/RecordingPrompts.h"
 #include "tests/core/TempFolder.h"
 
@@ -71,17 +72,7 @@ class HistoryTest : public ::testing::Test {
   std::string Store() const { return state_ / "selvane/history.sqlite3"; }
 
   std::vector<RenamePlanRow> Plan(const std::vector<std::pair<std::string, std::string>>& rows) {
-    std::vector<RenamePlanRow> plan;
-    for (const auto& [from, to] : rows) {
-      RenamePlanRow& row = plan.emplace_back();
-      row.path = from;
-      row.newPath = to;
-      row.file = ops_.Status(from.c_str());
-      row.target = ops_.Status(to.c_str());
-      if (!Cp932PathToNative(from, row.native) || !Cp932PathToNative(to, row.newNative))
-        row.native.clear();
-    }
-    return plan;
+    return PlannedRows(ops_, rows, true);
   }
 
   // The rename run as the window starts it, every overwrite agreed to.

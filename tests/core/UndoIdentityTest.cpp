@@ -25,6 +25,7 @@
 #include "core/rename/RenameRun.h"
 #include "tests/core/FaultyFileOps.h"
 #include "tests/core/FolderTrash.h"
+#include "tests/core/PlannedRows.h"
 #include "tests/core/RecordingPrompts.h"
 #include "tests/core/TempFolder.h"
 
@@ -68,17 +69,7 @@ class UndoIdentityTest : public ::testing::Test {
   std::string Store() const { return state_ / "selvane/history.sqlite3"; }
 
   std::vector<RenamePlanRow> Plan(const std::vector<std::pair<std::string, std::string>>& rows) {
-    std::vector<RenamePlanRow> plan;
-    for (const auto& [from, to] : rows) {
-      RenamePlanRow& row = plan.emplace_back();
-      row.path = from;
-      row.newPath = to;
-      row.file = ops_.Status(from.c_str());
-      row.target = {};
-      if (!Cp932PathToNative(from, row.native) || !Cp932PathToNative(to, row.newNative))
-        row.native.clear();
-    }
-    return plan;
+    return PlannedRows(ops_, rows);
   }
   void Rename(History& history, const std::vector<std::pair<std::string, std::string>>& rows,
               RecordingPrompts& ui) {

@@ -25,6 +25,7 @@
 #include "core/platform/Trash.h"
 #include "core/platform/Volume.h"
 #include "core/rename/RenameRun.h"
+#include "tests/core/PlannedRows.h"
 #include "tests/core/RecordingPrompts.h"
 #include "tests/core/TempFolder.h"
 #include "tests/media/MediaEnv.h"
@@ -82,17 +83,7 @@ class UndoMedia : public ::testing::Test {
     return history.store().MayUndo();
   }
   std::vector<RenamePlanRow> Plan(const std::vector<std::pair<std::string, std::string>>& rows) {
-    std::vector<RenamePlanRow> plan;
-    for (const auto& [from, to] : rows) {
-      RenamePlanRow& row = plan.emplace_back();
-      row.path = from;
-      row.newPath = to;
-      row.file = ops_.Status(from.c_str());
-      row.target = {};
-      if (!Cp932PathToNative(from, row.native) || !Cp932PathToNative(to, row.newNative))
-        row.native.clear();
-    }
-    return plan;
+    return PlannedRows(ops_, rows);
   }
   // Replugs the medium at `to` (its own place when empty); the test's
   // folder follows.
