@@ -11,6 +11,8 @@ class ByteLimitValidator : public QValidator {
  public:
   ByteLimitValidator(int byteLimit, QObject* parent, bool allowMarks = false);
   State validate(QString& input, int& pos) const override;
+  // Text already in the box stays; the limit holds for what is typed next.
+  void SetByteLimit(int byteLimit) { byteLimit_ = byteLimit; }
 
  private:
   int Bytes(const QString& text) const;

@@ -61,9 +61,9 @@ constexpr std::array<CommandEntry, CommandCount> CommandEntries = {{
     Preset<3>(Command::PresetNumberTitle, "presetNumberTitleAction"),
     Preset<4>(Command::PresetAlbum, "presetAlbumAction"),
     Preset<5>(Command::PresetExtension, "presetExtensionAction"),
-    {Command::Id3v2, "id3v2Action", "ID3v2 で補う(&2)",
-     "ID3v1 タグにない・空の・30 バイトで切れた値を ID3v2 タグで補います", Always, -1, nullptr,
-     true, [](W& w) { w.ToggleId3v2(); }},
+    {Command::Id3v2, "id3v2Action", "ID3v2 も使う(&2)",
+     "ID3v1 タグにない・空の・30 バイトで切れた値を ID3v2 タグで補い、名前とタグ情報欄に使います",
+     Always, -1, nullptr, true, [](W& w) { w.ToggleId3v2(); }},
     {Command::FullPath, "fullPathAction", "ﾌﾙﾊﾟｽ表示切替",
      "ﾌﾙﾊﾟｽ表示切替|ﾌﾙﾊﾟｽ表示／通常表示を切替", Always, 350, nullptr, true,
      [](W& w) { w.ToggleFullPath(); }},
@@ -74,6 +74,9 @@ constexpr std::array<CommandEntry, CommandCount> CommandEntries = {{
     {Command::About, "aboutAction", "ﾊﾞｰｼﾞｮﾝ情報(&A)...", "バージョン情報|バージョン情報", Always,
      314, nullptr, false, [](W& w) { w.ShowAbout(); }},
 }};
+
+const char* const RemoveTagId3v2Hint =
+    "ID3v1 ﾀｸﾞ情報削除|ID3v1 ﾀｸﾞ情報を削除（ID3v2 ﾀｸﾞは残ります）";
 
 constexpr bool InCommandOrder() {
   for (std::size_t i = 0; i < CommandCount; ++i)

@@ -94,33 +94,42 @@ CommandTable::CommandTable(QWidget& window, MainWindow& commands, QWidget* toolb
     auto* action = new QAction(QString::fromUtf8(entry.caption), &window);
     action->setObjectName(QString::fromLatin1(entry.name));
     action->setCheckable(entry.checkable);
-    const std::string hint = selvane::Cp932(entry.hint);
     connect(action, &QAction::triggered, &window, [&commands, run = entry.run] { run(commands); });
     actions_[Index(entry.command)] = action;
-    // The menus show a hint only for the commands they alone hold (the
-    // presets, ID3v2); the others tell theirs through their buttons.
-    if (entry.buttonLeft < 0) {
-      if (!hint.empty()) SetHint(action, hint);
-      continue;
+    if (entry.buttonLeft >= 0) {
+      auto* button = new QToolButton(toolbar);
+      button->setObjectName(ButtonName(entry.name));
+      button->setGeometry(entry.buttonLeft, 4, 25, 25);
+      button->setFocusPolicy(Qt::NoFocus);
+      if (entry.face != nullptr) {
+        action->setIconText(QString::fromUtf8(entry.face));
+      } else {
+        action->setIcon(ToolbarGlyph(button->objectName()));
+        action->setIconVisibleInMenu(false);
+        button->setIconSize(QSize(20, 20));  // the size the glyphs are drawn for
+      }
+      button->setDefaultAction(action);
+      buttons_[Index(entry.command)] = button;
     }
-    auto* button = new QToolButton(toolbar);
-    button->setObjectName(ButtonName(entry.name));
-    button->setGeometry(entry.buttonLeft, 4, 25, 25);
-    button->setFocusPolicy(Qt::NoFocus);
-    if (entry.face != nullptr) {
-      action->setIconText(QString::fromUtf8(entry.face));
-    } else {
-      action->setIcon(ToolbarGlyph(button->objectName()));
-      action->setIconVisibleInMenu(false);
-      button->setIconSize(QSize(20, 20));  // the size the glyphs are drawn for
-    }
-    SetHint(button, hint);
-    action->setToolTip(ShortHintOf(button));
-    button->setDefaultAction(action);
-    buttons_[Index(entry.command)] = button;
+    ChangeHint(entry.command, nullptr);
   }
   BuildMenus(bar, status);
   Apply();
+}
+
+// The menus show a hint only for the commands they alone hold (the presets,
+// ID3v2); the others tell theirs through their buttons, whose tooltip the
+// action carries.
+void CommandTable::ChangeHint(Command command, const char* hint) {
+  const std::string cp932 =
+      selvane::Cp932(hint != nullptr ? hint : CommandEntries[Index(command)].hint);
+  QToolButton* button = Button(command);
+  if (button == nullptr) {
+    if (!cp932.empty()) SetHint(Action(command), cp932);
+    return;
+  }
+  SetHint(button, cp932);
+  Action(command)->setToolTip(ShortHintOf(button));
 }
 
 QMenu* CommandTable::AddMenu(QMenu* menu, const char* name,

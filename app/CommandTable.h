@@ -84,6 +84,9 @@ struct CommandEntry {
 
 // Indexed by Command.
 extern const std::array<CommandEntry, CommandCount> CommandEntries;
+// Tag removal's hint while the item "ID3v2 も使う" is on: it cuts the trailer
+// alone.
+extern const char* const RemoveTagId3v2Hint;
 
 class CommandTable : public QObject {
  public:
@@ -101,6 +104,9 @@ class CommandTable : public QObject {
   void FollowList(int rows, int selected, bool selectedTagged);
   void FollowClipboard(bool tagged);
   void FollowHistory(bool undoable);
+  // Gives a command another hint ("short|long", UTF-8); nullptr gives back
+  // its own from CommandEntries.
+  void ChangeHint(Command command, const char* hint);
 
   QMenu *fileMenu = nullptr, *tagMenu = nullptr, *listMenu = nullptr, *ruleMenu = nullptr,
         *helpMenu = nullptr;

@@ -16,7 +16,7 @@ QImage ApplicationIconImage(int size);
 // The mark in front of a row of afterList, telling how the rename run will
 // treat that row; the item's RowMarkRole holds the kind.
 // Id3v2RowMark: the name took a value from the ID3v2 tag; Id3v2HintRowMark:
-// it would, with "ID3v2 で補う" on.
+// it would, with "ID3v2 も使う" on.
 enum RowMarkKind {
   NoRowMark = 0,
   RefusedRowMark = 1,

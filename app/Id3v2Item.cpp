@@ -1,4 +1,4 @@
-// The after list's marks and tooltips for names the item "ID3v2 で補う" takes
+// The after list's marks and tooltips for names the item "ID3v2 も使う" takes
 // from ID3v2 (the item itself is switched beside the other stored settings).
 #include "app/Id3v2Item.h"
 

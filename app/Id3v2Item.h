@@ -1,5 +1,5 @@
 #pragma once
-// "ID3v2 で補う": what the after list shows of a name taken from ID3v2.
+// "ID3v2 も使う": what the after list shows of a name taken from ID3v2.
 #include <QString>
 #include <QVariant>
 

@@ -211,7 +211,7 @@ class MainWindow : public QMainWindow {
   std::vector<selvane::FileStatus> LookAfterRun();
   // The lists filled anew after ExpandNames, the selected row kept.
   void ShowNewNames(const std::vector<selvane::FileStatus>& read);
-  // Checks "ID3v2 で補う" or not, and names files from then on by it.
+  // Checks "ID3v2 も使う" or not, and names files from then on by it.
   void SetId3v2Item(bool on);
   // 元に戻す follows UndoableChanged; this asks the history once, when the
   // menu first shows or after the first batch, never at start-up (the

@@ -129,6 +129,7 @@ void MainWindow::PasteTag() {
   RefreshNames();
   ReselectAndShowTag(*this, k);
   table[k] = selected;
+  tagPanel_->CompareWith(&table[k], *fileOps);
   RefreshLists();
   // The rebuild left no row selected; selecting it again lets the pasted
   // values be written.
@@ -138,5 +139,5 @@ void MainWindow::PasteTag() {
 
 void MainWindow::ShowTagPanel() {
   const int s = SelectedIndex();
-  tagPanel_->Show(s >= 0 ? &table[s] : nullptr);
+  tagPanel_->Show(s >= 0 ? &table[s] : nullptr, *fileOps);
 }

@@ -1,4 +1,5 @@
 // The tag panel's controls and their layout.
+#include <QAction>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
@@ -7,6 +8,7 @@
 #include <string_view>
 
 #include "app/ByteLimitValidator.h"
+#include "app/Glyphs.h"
 #include "app/TagPanel.h"
 #include "core/tags/GenreList.h"
 
@@ -32,6 +34,11 @@ QLineEdit* AddEdit(QWidget* panel, const char* name, int top, int width, int byt
   // Files dropped on a box go to the window's drop handler, not into the text.
   edit->setAcceptDrops(false);
   return edit;
+}
+
+// Shown inside the box, at its end, while the field holds an ID3v2 value.
+QAction* AddMark(QLineEdit* edit, const char* name) {
+  return Named(new QAction(RowMark(Id3v2RowMark), QString(), edit), name);
 }
 
 }  // namespace
@@ -60,11 +67,11 @@ TagPanel::TagPanel(QWidget* parent) {
   genreBox->setCurrentIndex(-1);
   yearBox = AddEdit(rightHalf, "yearBox", 52, 131, 4);
   // In TagField's order.
-  fields_ = {{{title, titleBox},
-              {artist, artistBox},
-              {album, albumBox},
-              {comment, commentBox},
-              {year, yearBox}}};
+  fields_ = {{{title, titleBox, AddMark(titleBox, "titleMark")},
+              {artist, artistBox, AddMark(artistBox, "artistMark")},
+              {album, albumBox, AddMark(albumBox, "albumMark")},
+              {comment, commentBox, nullptr},
+              {year, yearBox, nullptr}}};
 }
 
 void TagPanel::Dock() {

@@ -1,4 +1,4 @@
-// Window placement, the naming rule, the two switches and the item "ID3v2 で補う",
+// Window placement, the naming rule, the two switches and the item "ID3v2 も使う",
 // kept between runs.
 //
 // The store is an INI file per user at the XDG configuration location
@@ -18,6 +18,7 @@
 #include "app/Cp932Text.h"
 #include "app/MainWindow.h"
 #include "app/SettingsValues.h"
+#include "app/TagPanel.h"
 #include "core/platform/Cp932.h"
 #include "core/rename/NamingRule.h"
 
@@ -124,4 +125,7 @@ void MainWindow::ToggleId3v2() {
 void MainWindow::SetId3v2Item(bool on) {
   ActionFor(Command::Id3v2)->setChecked(on);
   table.tagSources = on ? selvane::TagSources::WithId3v2 : selvane::TagSources::Id3v1;
+  Tags().TakeWholeValues(on);
+  // Removal cuts the trailer alone; with the item on the user is told so.
+  Commands().ChangeHint(Command::RemoveTag, on ? RemoveTagId3v2Hint : nullptr);
 }

@@ -17,7 +17,7 @@ struct EntryTable {
   // Slots 0 to entryCount - 1, always exactly that many.
   std::vector<std::unique_ptr<FileEntry>> entries;
   int entryCount = 0;
-  // What every naming of these files reads (the window's "ID3v2 で補う").
+  // What every naming of these files reads (the window's "ID3v2 も使う").
   TagSources tagSources = TagSources::Id3v1;
 
   FileEntry& operator[](int i) { return *entries[static_cast<std::size_t>(i)]; }

@@ -99,16 +99,21 @@ std::string_view NameValues::Get(TagField field) {
   if (v1Tagged_ && !v1.empty() && Id3v2TextBound(v2_, field) <= Id3v1FieldBytes) return v1;
   Id3v2Text& v2 = text_[i];
   if (v1Tagged_) v2 = DecodeId3v2Frame(v2_, field);  // else Read decoded it
+  return TakeNameValue(field, v1, v1Tagged_, v2, entry_->id3v2);
+}
+
+std::string_view TakeNameValue(TagField field, std::string_view v1, bool v1Tagged,
+                               const Id3v2Text& v2, Id3v2Note& note) {
+  const std::size_t i = FieldIndex(field);
   Id3v2Source from = Id3v2Source::Id3v1;
   if (v2.cp932.empty())
     from = Id3v2Source::Id3v1;
-  else if (!v1Tagged_)
+  else if (!v1Tagged)
     from = Id3v2Source::NoId3v1Tag;
   else if (v1.empty())
     from = Id3v2Source::EmptyId3v1;
   else if (IsCutFrom(v1, v2.cp932))
     from = Id3v2Source::CutId3v1;
-  Id3v2Note& note = entry_->id3v2;
   note.from[i] = from;
   if (from == Id3v2Source::Id3v1) return v1;
   note.reading[i] = v2.reading;
@@ -130,7 +135,7 @@ std::string Id3v2NoteText(const Id3v2Note& note) {
   if (note.unread)
     return Cp932(
         "ID3v1 タグはありませんが ID3v2 タグがあります。"
-        "命名規則メニューの「ID3v2 で補う」をオンにすると、その値で名前を付けます");
+        "命名規則メニューの「ID3v2 も使う」をオンにすると、その値で名前を付けます");
   if (!NamedFromId3v2(note)) return {};
   std::string text;
   for (std::size_t i = 0; i < NameFieldCount; ++i) {

@@ -17,6 +17,14 @@ namespace selvane {
 // one, with the trailing spaces a writer pads with.
 bool IsCutFrom(std::string_view v1, std::string_view v2);
 
+// The value a name takes for `field` (one of NameFields): the ID3v1 field
+// `v1` of a file with a trailer or without (`v1Tagged`), or the decoded
+// ID3v2 text where it completes an absent, empty or cut `v1`. `note` learns
+// where the value came from and how its text was read. The tag panel asks
+// the same, so what it shows is what the names use.
+std::string_view TakeNameValue(TagField field, std::string_view v1, bool v1Tagged,
+                               const Id3v2Text& v2, Id3v2Note& note);
+
 // The values a file's name takes, each worked out when first asked for: an
 // ID3v2 frame is decoded only for a token the rule holds, and only where the
 // ID3v1 field may fall short.

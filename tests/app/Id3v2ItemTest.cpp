@@ -1,12 +1,16 @@
-// "ID3v2 で補う" on the real window: the names every form of ID3v2 tag gives
-// through the menu, in 変換後 and on disk, and the tag bytes at the head
-// that no command touches.
+// "ID3v2 も使う" on the real window: the names every form of ID3v2 tag gives
+// through the menu, in 変換後 and on disk, the tag panel showing and carrying
+// the values the names take, and the tag bytes at the head that no command
+// touches.
 #include <gtest/gtest.h>
 
+#include <QComboBox>
 #include <QLineEdit>
+#include <QToolButton>
 #include <string>
 
 #include "app/Glyphs.h"
+#include "app/Hints.h"
 #include "tests/app/WindowTestSupport.h"
 
 namespace {
@@ -41,7 +45,41 @@ class Id3v2ItemTest : public WindowTest {
       AddFiles(*form, {folder / name});
     }
   }
+
+  void SetItem(bool on) {
+    if (form->ActionFor(Command::Id3v2)->isChecked() != on) {
+      ASSERT_TRUE(ChooseMenuItem(*form, form->ActionFor(Command::Id3v2)));
+    }
+  }
+
+  // A file whose trailer's title is the first 30 bytes of its ID3v2 title,
+  // and a file with a trailer alone.
+  void ListCutAndPlain() {
+    folder.Write("cut.mp3", Fixture("v23-utf16-cut.mp3"));
+    WriteMp3(folder / "plain.mp3", &plain);
+    form->ruleBox->setText(QStringLiteral("$T.mp3"));
+    AddFiles(*form, {folder / "cut.mp3", folder / "plain.mp3"});
+  }
+
+  const QString whole = QStringLiteral("春の終わりに咲く花のうた（シングル・ヴァージョン）");
+  const QString cut = QStringLiteral("春の終わりに咲く花のうた（シン");
+  const DemoTag plain{"短い題", "Band", "", "", "", 0};
 };
+
+// What changed, one "field=value;" each, for comparing.
+std::string Described(const selvane::Id3v2Changes& changes) {
+  std::string out;
+  const auto add = [&out](const char* name, const std::optional<std::string>& value) {
+    if (value) out += std::string(name) + "=" + *value + ";";
+  };
+  add("title", changes.title);
+  add("artist", changes.artist);
+  add("album", changes.album);
+  add("year", changes.year);
+  add("comment", changes.comment);
+  add("genre", changes.genre);
+  return out;
+}
 
 TEST_F(Id3v2ItemTest, EveryFormIsNamedThroughTheMenuAndRenamedOnDisk) {
   ListFixtures();
@@ -51,7 +89,7 @@ TEST_F(Id3v2ItemTest, EveryFormIsNamedThroughTheMenuAndRenamedOnDisk) {
   EXPECT_EQ(RowData(form->afterList, 8, RowMarkRole).toInt(), QuestionRowMark);
   EXPECT_TRUE(RowData(form->afterList, 8, Qt::ToolTipRole)
                   .toString()
-                  .contains(QStringLiteral("「ID3v2 で補う」をオンにすると")));
+                  .contains(QStringLiteral("「ID3v2 も使う」をオンにすると")));
 
   ASSERT_TRUE(ChooseMenuItem(*form, form->ActionFor(Command::Id3v2)));
   EXPECT_TRUE(form->ActionFor(Command::Id3v2)->isChecked());
@@ -141,6 +179,122 @@ TEST_F(Id3v2ItemTest, NoCommandTouchesTheBytesBeforeTheTrailer) {
   ASSERT_TRUE(ChooseMenuItem(*form, form->ActionFor(Command::Undo)));
   EXPECT_TRUE(PathExists(folder / "v24-utf8.mp3"));
   expectHeadsKept("undo");
+}
+
+// The panel shows the value the names take, marked where it came from
+// ID3v2; with the item off, the trailer's own fields.
+TEST_F(Id3v2ItemTest, PanelShowsTheValuesTheNamesTake) {
+  ListCutAndPlain();
+  folder.Write("v2only.mp3", Fixture("v24-utf8.mp3"));
+  AddFiles(*form, {folder / "v2only.mp3"});
+  const struct {
+    int row;
+    QString off, on, mark;
+  } rows[] = {
+      {0, cut, whole, QStringLiteral("タイトル：ID3v2（ID3v1 は 30 バイトで切れています）")},
+      {1, QStringLiteral("短い題"), QStringLiteral("短い題"), QString()},
+      {2, QString(), QStringLiteral("桜～さくら～"),
+       QStringLiteral("タイトル：ID3v2（ID3v1 タグがありません）")},
+  };
+  for (const bool on : {false, true}) {
+    SetItem(on);
+    for (const auto& row : rows) {
+      Select(row.row);
+      const QLineEdit* title = form->Tags().titleBox;
+      EXPECT_EQ(title->text(), on ? row.on : row.off) << row.row;
+      if (on) {
+        EXPECT_EQ(Line(form->afterList, row.row), title->text() + QStringLiteral(".mp3"));
+      }
+      const QList<QAction*> marks = title->actions();
+      EXPECT_EQ(marks.isEmpty() ? QString() : marks[0]->toolTip(), on ? row.mark : QString());
+    }
+    EXPECT_EQ(LongHintOf(form->ButtonFor(Command::RemoveTag)).contains(QStringLiteral("ID3v2")),
+              on);
+  }
+}
+
+TEST_F(Id3v2ItemTest, BoxesTakeWholeValuesWithTheItemOnAndTheYearFourCharacters) {
+  const QString long40(20, QChar(0x6F22));  // "漢" x 20: 40 bytes
+  TagPanel& tags = form->Tags();
+  const struct {
+    bool on;
+    QLineEdit* box;
+    QString typed, kept;
+  } rows[] = {
+      {true, tags.titleBox, long40, long40},
+      {true, tags.commentBox, long40, long40},
+      {true, tags.yearBox, QStringLiteral("20031"), QStringLiteral("2003")},
+      {false, tags.titleBox, long40, long40.left(15)},
+      {false, tags.albumBox, long40, long40.left(15)},
+  };
+  for (const auto& row : rows) {
+    SetItem(row.on);
+    row.box->setFocus();
+    row.box->clear();
+    Type(row.box, row.typed);
+    EXPECT_EQ(row.box->text(), row.kept) << row.box->objectName().toStdString() << row.on;
+  }
+}
+
+// What the update is to write into the ID3v2 tag: the fields changed from
+// what the panel showed, the whole title not among them when untouched.
+TEST_F(Id3v2ItemTest, EditedFieldsAreTheOnesChangedFromWhatThePanelShowed) {
+  ListCutAndPlain();
+  TagPanel& tags = form->Tags();
+  using selvane::Cp932;
+  const struct {
+    bool on;
+    void (*edit)(TagPanel&);
+    std::string expected;
+  } rows[] = {
+      {true, [](TagPanel&) {}, ""},
+      {true, [](TagPanel& t) { t.artistBox->setText(t.artistBox->text() + "!"); },
+       "artist=" + Cp932("月光楽団!") + ";"},
+      {true, [](TagPanel& t) { t.titleBox->clear(); }, "title=;"},
+      {true, [](TagPanel& t) { t.yearBox->setText(QStringLiteral("2024")); }, "year=2024;"},
+      {true, [](TagPanel& t) { t.genreBox->setCurrentIndex(17); }, "genre=Rock;"},
+      {true, [](TagPanel& t) { t.genreBox->setCurrentIndex(148); }, ""},  // "Unknown"
+      {false, [](TagPanel& t) { t.artistBox->setText(QStringLiteral("x")); }, ""},
+  };
+  for (const auto& row : rows) {
+    SetItem(row.on);
+    Select(0);
+    row.edit(tags);
+    EXPECT_EQ(Described(tags.EditedFields()), row.expected);
+  }
+}
+
+// Paste puts the source's whole title in the panel, a change from the
+// selected file's own; the update writes the trailer's 30 bytes of it.
+TEST_F(Id3v2ItemTest, PasteCarriesTheWholeValue) {
+  ListCutAndPlain();
+  for (const bool on : {false, true}) {
+    SetItem(on);
+    Select(0);
+    form->CopyTag();
+    Select(1);
+    form->PasteTag();
+    EXPECT_EQ(form->Tags().titleBox->text(), on ? whole : cut);
+    EXPECT_EQ(form->Tags().EditedFields().title,
+              on ? std::optional(selvane::Cp932(whole.toStdString())) : std::nullopt);
+  }
+  form->UpdateTag();
+  const std::string bytes = ReadBytes(folder / "plain.mp3");
+  EXPECT_EQ(bytes.substr(bytes.size() - 125, 30), selvane::Cp932(cut.toStdString()));
+}
+
+// A character Shift-JIS lacks shows as a mark, and its stand-in byte never
+// reaches the trailer: left as it is, the field keeps the trailer's bytes.
+TEST_F(Id3v2ItemTest, UpdateNeverWritesTheStandInOfAMissingCharacter) {
+  folder.Write("senor.mp3", Fixture("v23-latin1-senor.mp3"));
+  AddFiles(*form, {folder / "senor.mp3"});
+  SetItem(true);
+  Select(0);
+  EXPECT_EQ(form->Tags().titleBox->text(), QStringLiteral("Se\uFFFDor"));
+  form->UpdateTag();
+  const std::string bytes = ReadBytes(folder / "senor.mp3");
+  EXPECT_EQ(bytes.substr(bytes.size() - 128),
+            TrailerBytes("", "Los Lobos", selvane::Cp932("A×B"), "", "", 255));
 }
 
 }  // namespace
