@@ -9,7 +9,7 @@
 // width of COUNT (at least 4 digits), so the names sort in file order.
 // Each file also begins with an ID3v2.3 tag holding the same title, artist
 // and album in UTF-16, as Windows rippers write them, and 1 KiB of padding:
-// with "ID3v2 で補う" on they are read and agree with the trailer, so the
+// with "ID3v2 も使う" on they are read and agree with the trailer, so the
 // names stay the same.
 #include <errno.h>
 #include <fcntl.h>

@@ -241,7 +241,7 @@ display=":$(head -n 1 "$work/display")"
 # Every program runs in the same clean environment with a fresh, empty
 # settings folder (so Selvane starts with its default rule "$T($A).mp3" and
 # kid3-cli with its defaults) and a private runtime folder for the lock.
-# With ID3V2_ON=1 the settings folder holds a store with "ID3v2 で補う" on.
+# With ID3V2_ON=1 the settings folder holds a store with "ID3v2 も使う" on.
 probe() {  # NAME TIMEOUT-MS PROBE-ARGUMENTS...
   local name=$1 timeout=$2
   shift 2
@@ -486,7 +486,7 @@ EOF
   echo "refresh: key A in the open menu 命名規則 (rule \"\$T.mp3\", every new name made again) to settled"
   figure "Selvane (absolute)" "steps@$n" refresh_ms
   figure "  CPU time of Selvane" "steps@$n" refresh_cpu_ms
-  figure "Selvane with ID3v2 で補う on (every head read too)" "steps2@$n" refresh_ms
+  figure "Selvane with ID3v2 も使う on (every head read too)" "steps2@$n" refresh_ms
   figure "  CPU time of Selvane" "steps2@$n" refresh_cpu_ms
   echo "rename command: key R in the open menu ﾌｧｲﾙ to every new name on disk"
   figure "C floor: open/fstat/pread/close/iconv/renameat2" "floor@$n" rename_ms
@@ -495,9 +495,9 @@ EOF
   figure "  (the floor's own clock, without the trigger)" "floor@$n" internal_ms
   figure "C floor writing its plan down first (fdatasync)" "floor3@$n" rename_ms
   figure "C floor that also reads the first 1 KiB (pread at 0)" "floor2@$n" rename_ms
-  figure "Selvane with ID3v2 で補う on" "steps2@$n" rename_ms
+  figure "Selvane with ID3v2 も使う on" "steps2@$n" rename_ms
   figure "  CPU time of the C floor that also reads the head" "floor2@$n" rename_cpu_ms
-  figure "  CPU time of Selvane with ID3v2 で補う on" "steps2@$n" rename_cpu_ms
+  figure "  CPU time of Selvane with ID3v2 も使う on" "steps2@$n" rename_cpu_ms
   figure "  CPU time of the C floor" "floor@$n" rename_cpu_ms
   figure "  CPU time of Selvane" "steps@$n" rename_cpu_ms
   figure "  CPU time of the X server meanwhile" "steps@$n" rename_x_cpu_ms
@@ -544,14 +544,14 @@ EOF
   echo "refresh: key A in the open menu 命名規則 (rule \"\$T.mp3\") to settled"
   figure "Selvane" "steps@$n" refresh_ms
   [[ -z $before ]] || figure "Selvane before" "before@$n" refresh_ms
-  figure "Selvane with ID3v2 で補う on" "steps2@$n" refresh_ms
-  [[ -z $before ]] || figure "Selvane before with ID3v2 で補う on" "before2@$n" refresh_ms
+  figure "Selvane with ID3v2 も使う on" "steps2@$n" refresh_ms
+  [[ -z $before ]] || figure "Selvane before with ID3v2 も使う on" "before2@$n" refresh_ms
   figure "C wide floor reading the first 10 bytes too (own clock)" "wlist2@$n" internal_ms
   echo "rename command: key R in the open menu ﾌｧｲﾙ to every new name on disk"
   figure "C floor: reads wide, synced record, moves one by one" "wfloor@$n" rename_ms
   figure "Selvane" "steps@$n" rename_ms
   [[ -z $before ]] || figure "Selvane before" "before@$n" rename_ms
-  figure "Selvane with ID3v2 で補う on" "steps2@$n" rename_ms
+  figure "Selvane with ID3v2 も使う on" "steps2@$n" rename_ms
   figure "  CPU time of Selvane" "steps@$n" rename_cpu_ms
   figure "peak memory of Selvane (max RSS, KiB)" "steps@$n" maxrss_kb
 }

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Starts the program in a real X server (Xvfb, xcb platform) on the ID3v2
 # test files (tests/fixtures/id3v2, written by mutagen), checks
-# 命名規則 → "ID3v2 で補う"(&2) with the keyboard, renames from ﾌｧｲﾙ → ﾘﾈｰﾑ,
+# 命名規則 → "ID3v2 も使う"(&2) with the keyboard, renames from ﾌｧｲﾙ → ﾘﾈｰﾑ,
 # checks the names and bytes on disk, quits through ﾌｧｲﾙ → 終了, and checks
 # that the item was kept with the settings.
 # Usage: id3v2_smoke.sh PROGRAM FIXTURES
@@ -74,7 +74,7 @@ renamed() {
 }
 
 start "${files[@]}"
-choose n 2  # 命名規則 → ID3v2 で補う(&2)
+choose n 2  # 命名規則 → ID3v2 も使う(&2)
 wait_for 10 menu_closed || fail "the menu 命名規則 stayed open"
 rename_and_check "$work/files" "the files were not renamed from their ID3v2 tags"
 quit
