@@ -82,6 +82,8 @@ void TagPanel::Show(const selvane::FileEntry* entry, selvane::FileOps& ops) {
   for (std::size_t i = 0; i < TagFieldCount; ++i) {
     own_[i] = ToQt(shown_[i]);
     fields_[i].edit->setText(own_[i]);
+    // A whole value is often wider than its box: its start is what tells.
+    if (wholeValues_) fields_[i].edit->setCursorPosition(0);
   }
   for (const TagField field : selvane::NameFields) ShowMark(field, values.note);
   ownGenre_ = values.genreItem;
