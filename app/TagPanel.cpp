@@ -43,15 +43,20 @@ TagPanel::Values TagPanel::ValuesOf(const selvane::FileEntry* entry, selvane::Fi
   }
   values.kept = values.shown;
   if (!wholeValues_) return values;
-  const selvane::Id3v2Fields v2 = selvane::ReadId3v2(entry->path, ops);
-  const selvane::Id3v2Text* texts[selvane::NameFieldCount] = {&v2.title, &v2.artist, &v2.album};
+  // The head is read as the naming reads it (its first KiB, the whole tag
+  // only when the three frames are not all there); the trailer read along
+  // with it lands in a copy, so the names' values stand.
+  selvane::FileEntry scratch = *entry;
+  selvane::Id3v2Frames frames;
+  selvane::ReadTagAndId3v2(entry->path, scratch, frames, ops, nullptr);
   for (const TagField field : selvane::NameFields) {
     const std::size_t i = FieldIndex(field);
+    const selvane::Id3v2Text v2 = selvane::DecodeId3v2Frame(frames, field);
     const std::string v1 = values.shown[i];
-    values.shown[i] = selvane::TakeNameValue(field, v1, tagged, *texts[i], values.note);
+    values.shown[i] = selvane::TakeNameValue(field, v1, tagged, v2, values.note);
     // A character CP932 lacks has only a stand-in byte in the text: the
     // trailer keeps its own bytes for it unless the user writes the field.
-    if (texts[i]->reading != selvane::Id3v2Reading::NoCp932Form) values.kept[i] = values.shown[i];
+    if (v2.reading != selvane::Id3v2Reading::NoCp932Form) values.kept[i] = values.shown[i];
   }
   return values;
 }
