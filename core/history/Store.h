@@ -40,7 +40,7 @@ class HistoryStore {
                     const RecordedVolume& volume = {}, std::span<const Identity> copied = {});
   Written AddTagChange(BatchKind kind, const PlannedStep& step,
                        std::optional<std::string_view> oldTail, std::string_view newEnd,
-                       const RecordedVolume& volume = {});
+                       const RecordedVolume& volume = {}, const StoredTagHead* head = nullptr);
   // The path (native) and identity a step planned for its file.
   sql::Status PlannedFile(std::int64_t batch, std::size_t seq, std::string& native, Identity& file);
   // Before an overwrite: what held the new name, and the step's own file with
@@ -58,6 +58,9 @@ class HistoryStore {
   sql::Status FinishRename(std::int64_t batch, const std::function<bool(StepOutcome&)>& next,
                            int changed);
   void MarkFinished(std::int64_t batch);
+  // MarkFinished for a tag update that wrote the ID3v2 tag too, with
+  // where the file is now.
+  void FinishTagHead(std::int64_t batch, const Identity& placed);
   // Both give up this process's claim to take the batch back.
   void MarkUndone(std::int64_t batch);
   // Steps of a batch that an undo took back while others stayed.

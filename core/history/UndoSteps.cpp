@@ -10,6 +10,7 @@
 #include "core/filelist/FileListReport.h"
 #include "core/filelist/PathNames.h"
 #include "core/history/HistoryTexts.h"
+#include "core/history/UndoTagHead.h"
 #include "core/platform/Cp932.h"
 
 namespace selvane {
@@ -534,6 +535,18 @@ bool UndoTagChange(const StoredBatch& batch, FileOps& ops, std::vector<Left>& le
   return Lasting(ops, step.path, left);
 }
 
+// The same for an update that wrote the ID3v2 tag too.
+bool UndoBothTags(const StoredBatch& batch, FileOps& ops, std::vector<Left>& left) {
+  TagHeadLeft told;
+  const bool done = UndoTagHead(batch, ops, told);
+  static constexpr Why whys[] = {Why::Gone, Why::Gone, Why::TagChanged, Why::ReadFailed,
+                                 Why::WriteFailed};
+  if (told.why != TagHeadLeft::Why::None)
+    left.emplace_back(batch.steps.front().path, std::string(), whys[static_cast<int>(told.why)],
+                      told.error);
+  return done;
+}
+
 }  // namespace
 
 UndoResult UndoBatch(const StoredBatch& batch, FileOps& ops, Trash& trash,
@@ -542,6 +555,8 @@ UndoResult UndoBatch(const StoredBatch& batch, FileOps& ops, Trash& trash,
   std::vector<Left> left;
   if (batch.kind == BatchKind::Rename)
     RenameUndo(batch, ops, trash, result, left, record).Run();
+  else if (batch.head.present)
+    result.complete = UndoBothTags(batch, ops, left);
   else
     result.complete = UndoTagChange(batch, ops, left);
   const Texts& t = Text();

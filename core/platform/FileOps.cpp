@@ -17,6 +17,7 @@
 #include "core/platform/Descriptor.h"
 #include "core/platform/FolderListing.h"
 #include "core/platform/MoveInternal.h"
+#include "core/platform/RebuildInternal.h"
 
 namespace selvane {
 namespace {
@@ -202,6 +203,23 @@ class SystemOps final : public FileOps {
     const FileResult result = WriteAll(fd.get(), data, size, static_cast<off_t>(offset), true);
     if (!result) return result;
     return FileResult{fd.Close()};
+  }
+
+  FileResult WriteSynced(const char* path, std::span<const FilePiece> pieces,
+                         std::int64_t length) override {
+    std::string native;
+    FileResult result;
+    if (!ToNative(path, native, result)) return result;
+    return WriteSyncedNative(native, pieces, length);
+  }
+
+  FileResult RebuildFile(const RebuildPlan& plan, FileStatus& placed) override {
+    std::string native, beside;
+    FileResult result;
+    placed = {};
+    if (!ToNative(plan.path, native, result) || !ToNative(plan.beside, beside, result))
+      return result;
+    return RebuildNative(native, beside, plan, placed);
   }
 
   FileStatus Status(const char* path) override {

@@ -1,10 +1,12 @@
 #pragma once
 // The file operations the logic names, on CP932 paths. Every call returns a
 // result the caller must look at; the error is an errno value.
+#include <cerrno>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -29,6 +31,23 @@ inline constexpr int ChangedSinceLookError = -2;
 struct PlannedPath {
   const char* cp932;
   const std::string& native;
+};
+
+// Bytes to write at an offset of a file.
+struct FilePiece {
+  std::int64_t offset = 0;
+  std::string_view bytes;
+};
+
+// A file made anew beside the one it replaces: `head`, then the old file's
+// bytes from `copyFrom` to `copyTo`, then `tail`.
+struct RebuildPlan {
+  const char* path = "";    // CP932: the file replaced
+  const char* beside = "";  // CP932: the new file's name, in the same folder
+  std::string_view head;
+  std::int64_t copyFrom = 0, copyTo = 0;
+  std::string_view tail;
+  FileStatus expected;  // what `path` must still be (device, inode, length)
 };
 
 class FileOps {
@@ -67,6 +86,21 @@ class FileOps {
   // Write `size` bytes at `offset` of an existing file (no create, no append).
   virtual FileResult WriteAt(const char* path, std::int64_t offset, const void* data,
                              std::size_t size) = 0;
+  // Writes each piece at its offset (a piece at the end extends the file),
+  // cuts the file at `length` when that is not negative, and syncs its data
+  // once, so that the write lasts as one. (The default: the calls above.)
+  virtual FileResult WriteSynced(const char* path, std::span<const FilePiece> pieces,
+                                 std::int64_t length = -1);
+  // Makes the file of `plan` under `beside` (never over a file there), with
+  // the old file's mode, synced; then, when `path` is still the file
+  // expected, renames it over `path` and syncs the folder. `placed` gets
+  // what `path` names afterwards. Any failure before the rename removes the
+  // new file and leaves `path` as it was.
+  virtual FileResult RebuildFile(const RebuildPlan& plan, FileStatus& placed) {
+    (void)plan;
+    placed = {};
+    return FileResult{ENOSYS};
+  }
   virtual FileStatus Status(const char* path) = 0;
   virtual FileResult Delete(const char* path) = 0;
   // Give a file a new path. Never replaces an existing file (EEXIST then);
@@ -161,6 +195,13 @@ class ForwardingFileOps : public FileOps {
   FileResult WriteAt(const char* path, std::int64_t offset, const void* data,
                      std::size_t size) override {
     return inner_.WriteAt(path, offset, data, size);
+  }
+  FileResult WriteSynced(const char* path, std::span<const FilePiece> pieces,
+                         std::int64_t length = -1) override {
+    return inner_.WriteSynced(path, pieces, length);
+  }
+  FileResult RebuildFile(const RebuildPlan& plan, FileStatus& placed) override {
+    return inner_.RebuildFile(plan, placed);
   }
   FileStatus Status(const char* path) override { return inner_.Status(path); }
   FileResult Delete(const char* path) override { return inner_.Delete(path); }
