@@ -357,6 +357,11 @@ std::string ErrorText(int error) {
     case ChangedSinceLookError:
       own = "確認したあとでファイルが変更されました";
       break;
+    case LinkedFileError:
+      own =
+          "シンボリックリンクのため、タグを広げて書き込めません（リンク先のファイルを開いてください"
+          "）";
+      break;
     default:
       break;
   }

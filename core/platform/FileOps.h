@@ -24,6 +24,9 @@ inline constexpr int NotRegularFileError = -1;
 // Given when a file was changed or replaced between the look that planned a
 // write and the write, which then does not happen.
 inline constexpr int ChangedSinceLookError = -2;
+// Given when a file reached through a symbolic link would have to be made
+// anew: the new file would replace the link, not the file.
+inline constexpr int LinkedFileError = -4;
 
 // A path in both forms: the CP932 bytes the logic keeps, and their native
 // form, made once by the command that plans the call. An empty `native`

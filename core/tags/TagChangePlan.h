@@ -53,9 +53,6 @@ FileResult RemoveTrailerAsPlanned(FileEntry& entry, const TagChangePlan& plan, F
 // Given when the ID3v2 tag cannot be rewritten safely; the plan's
 // `refusal` says why, and nothing is written.
 inline constexpr int Id3v2RefusedError = -3;
-// Given when a tag that has to grow belongs to a file reached through a
-// symbolic link: the new file would replace the link, not the file.
-inline constexpr int LinkedFileError = -4;
 
 // PlanTagUpdate with `changes` spliced into the ID3v2 tag at the head.
 FileResult PlanBothTags(const char* path, const Trailer& trailer, const Id3v2Changes& changes,
