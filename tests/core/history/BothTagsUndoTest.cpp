@@ -1,12 +1,17 @@
 // A tag update that writes the ID3v2 tag with the trailer, on real files of
 // every tag form: what two readers see afterwards, and undo byte for byte.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <stdio.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <array>
+#include <chrono>
 #include <filesystem>
 #include <map>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "core/history/History.h"
@@ -58,7 +63,8 @@ struct Written {
   Id3v2Refusal refusal = Id3v2Refusal::None;
 };
 
-Written Update(const std::string& path, const Values& values, History& history) {
+Written Update(const std::string& path, const Values& values, History& history,
+               FileOps& ops = SystemFileOps()) {
   Written w;
   CopyField(w.entry.path, path);
   std::array<std::string, 6> cp932;
@@ -69,8 +75,7 @@ Written Update(const std::string& path, const Values& values, History& history) 
     if (values[i] != nullptr) *fields[i] = cp932[i] = Cp932(values[i]);
   const Trailer trailer = BuildTrailer({cp932[0], cp932[1], cp932[2], cp932[3], cp932[4], -1}, 0);
   RecordingPrompts ui;
-  w.result =
-      WriteBothTagsRecorded(w.entry, trailer, changes, SystemFileOps(), history, ui, w.refusal);
+  w.result = WriteBothTagsRecorded(w.entry, trailer, changes, ops, history, ui, w.refusal);
   return w;
 }
 
@@ -171,6 +176,113 @@ TEST(BothTagsUndoTest, ARefusedTagWritesNothing) {
   EXPECT_EQ(w.refusal, Id3v2Refusal::UnsynchronisedTag);
   EXPECT_EQ(ReadBytes(path), bytes);
   EXPECT_FALSE(history.store().MayUndo());
+}
+
+// Dies (SIGKILL: no handler, no cleanup) just before or just after its
+// `killAt`th call (from 1), counting both.
+class KillingOps : public ForwardingFileOps {
+ public:
+  KillingOps(int killAt) : ForwardingFileOps(SystemFileOps()), killAt_(killAt) {}
+  FileResult ReadAt(const char* p, std::int64_t at, void* d, std::size_t n) override {
+    return Around([&] { return inner_.ReadAt(p, at, d, n); });
+  }
+  FileResult ReadEnds(const char* p, unsigned char* t, std::int64_t& l, FileStatus* s,
+                      unsigned char* h, std::size_t hs, std::size_t& hr) override {
+    return Around([&] { return inner_.ReadEnds(p, t, l, s, h, hs, hr); });
+  }
+  FileResult WriteSynced(const char* p, std::span<const FilePiece> pieces,
+                         std::int64_t length) override {
+    return Around([&] { return inner_.WriteSynced(p, pieces, length); });
+  }
+  FileResult RebuildFile(const RebuildPlan& plan, FileStatus& placed) override {
+    return Around([&] { return inner_.RebuildFile(plan, placed); });
+  }
+  FileStatus Status(const char* p) override {
+    Tick();
+    const FileStatus status = inner_.Status(p);
+    Tick();
+    return status;
+  }
+
+ private:
+  template <typename Call>
+  FileResult Around(Call call) {
+    Tick();
+    const FileResult result = call();
+    Tick();
+    return result;
+  }
+  void Tick() {
+    if (++calls_ == killAt_) ::raise(SIGKILL);
+  }
+  int killAt_, calls_ = 0;
+};
+
+// An update killed at every call of both write paths, and, for the tag that
+// grows, at moments spread over the copy of a larger file; then, as after a
+// restart, undo: the file was old or new, comes back byte for byte, and
+// nothing is left beside it.
+TEST(BothTagsUndoTest, AKilledUpdateIsTakenBackWholeAfterARestart) {
+  TempFolder made;
+  ASSERT_EQ(Shell("/usr/bin/python3 " + Forms + " make " + made.path()), "");
+  struct Case {
+    const char* form;
+    Values values;
+    std::size_t audio;  // bytes added after the form's own
+  };
+  const Case cases[] = {
+      {"v23-utf16.mp3", {"題名", nullptr, nullptr, nullptr, "新しいコメント", nullptr}, 0},
+      {"v23-no-padding.mp3",
+       {"ずっと長い題名になった", nullptr, nullptr, nullptr, nullptr, nullptr},
+       0},
+      {"v23-no-padding.mp3",
+       {"ずっと長い題名になった", nullptr, nullptr, nullptr, nullptr, nullptr},
+       std::size_t{24} << 20},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.form) + " + " + std::to_string(c.audio));
+    const std::string before =
+        ReadBytes(made / c.form) + std::string(c.audio, '\x55') + TrailerBytes("old");
+    std::string after;
+    {
+      TempFolder music, state;
+      History history(state / "history.sqlite3");
+      ASSERT_TRUE(Update(music.Write("song.mp3", before), c.values, history).result.ok());
+      after = ReadBytes(music / "song.mp3");
+    }
+    // Kill points: calls (1, 2, ...) or, for the large file, microseconds.
+    const bool timed = c.audio != 0;
+    for (int at = 1; at <= (timed ? 24 : 60); ++at) {
+      TempFolder music, state;
+      const std::string path = music.Write("song.mp3", before);
+      const pid_t child = ::fork();
+      if (child == 0) {
+        KillingOps ops(timed ? 0 : at);
+        History history(state / "history.sqlite3");
+        ::_exit(Update(path, c.values, history, ops).result.ok() ? 0 : 1);
+      }
+      ASSERT_GT(child, 0);
+      if (timed) {
+        std::this_thread::sleep_for(std::chrono::microseconds(at * at * 200));
+        ::kill(child, SIGKILL);
+      }
+      int status = 0;
+      ::waitpid(child, &status, 0);
+      const bool finished = WIFEXITED(status);
+      const std::string left = ReadBytes(path);
+      EXPECT_TRUE(left == (finished ? after : before) || (!finished && left == after)) << at;
+
+      History history(state / "history.sqlite3");
+      FolderTrash trash(state.path());
+      RecordingPrompts ui;
+      ui.unscriptedAnswer = true;
+      if (history.store().MayUndo()) RunUndo(history.store(), SystemFileOps(), trash, ui);
+      EXPECT_TRUE(ui.refusals.empty()) << at << ": " << ui.refusals[0].text;
+      EXPECT_TRUE(ReadBytes(path) == before) << at;
+      EXPECT_EQ(std::distance(std::filesystem::directory_iterator(music.path()), {}), 1) << at;
+      if (!timed && finished) break;  // every call has had its kill
+    }
+  }
 }
 
 }  // namespace
