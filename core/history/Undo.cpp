@@ -64,6 +64,8 @@ bool FollowMedium(StoredBatch& batch, MountTable& mounts) {
     }
     Rebase(batch.temporary, from, to);
     Rebase(batch.nativeTemporary, volume.mountPoint, now->mountPoint);
+    Rebase(batch.head.besideCp932, from, to);
+    Rebase(batch.head.beside, volume.mountPoint, now->mountPoint);
     for (StoredBatch::Placeholder& placeholder : batch.placeholders)
       Rebase(placeholder.path, volume.mountPoint, now->mountPoint);
     volume.mountPoint = now->mountPoint;
