@@ -10,6 +10,7 @@
 
 #include "core/history/HistoryTexts.h"
 #include "core/history/StoreTagHead.h"
+#include "core/history/UndoTagHead.h"
 #include "core/platform/Cp932.h"
 #include "core/platform/Volume.h"
 
@@ -232,6 +233,9 @@ RecordResult History::BeginTagChange(const TagChangePlan& plan) {
   std::optional<std::string_view> oldTail;
   if (plan.hadTrailer)
     oldTail = std::string_view(reinterpret_cast<const char*>(plan.oldTail.data()), TrailerSize);
+  // What killed updates left beside their files goes before a new one is
+  // recorded.
+  if (plan.head) ClearTagLeftovers(store_, SystemFileOps());
   // The medium too, so that undo follows it when it is mounted elsewhere
   // and knows a file there by its end where inode numbers do not last.
   media_ = std::make_unique<Media>();

@@ -8,6 +8,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/history/Sqlite.h"
 #include "core/history/StoredBatch.h"
@@ -61,6 +62,14 @@ class HistoryStore {
   // MarkFinished for a tag update that wrote the ID3v2 tag too, with
   // where the file is now.
   void FinishTagHead(std::int64_t batch, const Identity& placed);
+  // The new files that tag updates of processes gone (killed) were making
+  // beside their files: their CP932 names, when the names were written
+  // down, and the most bytes such a file can hold.
+  struct TagLeftover {
+    std::string beside;
+    std::int64_t recorded = 0, longest = 0;
+  };
+  std::vector<TagLeftover> TagLeftovers();
   // Both give up this process's claim to take the batch back.
   void MarkUndone(std::int64_t batch);
   // Steps of a batch that an undo took back while others stayed.

@@ -9,6 +9,7 @@
 #include "core/history/StoreColumns.h"
 #include "core/history/StoreLayout.h"
 #include "core/platform/Cp932.h"
+#include "core/platform/Process.h"
 
 namespace selvane {
 
@@ -91,6 +92,35 @@ void HistoryStore::FinishTagHead(std::int64_t batch, const Identity& placed) {
   (void)db_.Execute("PRAGMA synchronous=FULL");
   Checkpoint();
   TellUndoable(true);
+}
+
+std::vector<HistoryStore::TagLeftover> HistoryStore::TagLeftovers() {
+  std::vector<TagLeftover> found;
+  sql::Status status;
+  if (Open(status) != Opened::Ready) return found;
+  static constexpr const char* columns =
+      "h.beside, h.recorded, s.length - length(h.old_block) + h.new_size + 128 AS longest, "
+      "b.owner_pid, b.owner_start";
+  const std::string sql = std::string("SELECT ") + columns +
+                          " FROM tag_head h JOIN batch b ON b.id = h.batch JOIN step s ON "
+                          "s.batch = h.batch WHERE b.state = 0 AND h.beside IS NOT NULL";
+  sql::Statement query;
+  bool row = false;
+  if (!query.Prepare(db_, sql.c_str())) return found;
+  using layout::ColumnOf;
+  while (query.Step(row).ok() && row) {
+    const ProcessMark owner{query.IntegerOr(ColumnOf(columns, "b.owner_pid"), 0),
+                            query.IntegerOr(ColumnOf(columns, "b.owner_start"), 0)};
+    TagLeftover leftover;
+    std::string native;
+    if (StillRunning(owner) ||
+        !ReadPath(query, ColumnOf(columns, "h.beside"), leftover.beside, &native))
+      continue;
+    leftover.recorded = query.Integer(ColumnOf(columns, "h.recorded"));
+    leftover.longest = query.Integer(ColumnOf(columns, "longest"));
+    found.push_back(std::move(leftover));
+  }
+  return found;
 }
 
 }  // namespace selvane

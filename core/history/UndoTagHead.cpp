@@ -17,13 +17,14 @@ constexpr std::int64_t TimeSlack = 2'000'000'000;
 // The file the update or an earlier undo was making beside the file when it
 // was killed: only at the name written down for it, made after that, and no
 // longer than either file it could have become.
-void ClearLeftover(const StoredTagHead& head, std::int64_t longest, FileOps& ops) {
-  if (head.besideCp932.empty()) return;
-  const FileStatus status = ops.Status(head.besideCp932.c_str());
+void ClearLeftover(const std::string& beside, std::int64_t recorded, std::int64_t longest,
+                   FileOps& ops) {
+  if (beside.empty()) return;
+  const FileStatus status = ops.Status(beside.c_str());
   if (status.kind != FileKind::Regular || status.link || status.length > longest ||
-      status.modified < head.recorded * 1'000'000'000 - TimeSlack)
+      status.modified < recorded * 1'000'000'000 - TimeSlack)
     return;
-  (void)ops.Delete(head.besideCp932.c_str());
+  (void)ops.Delete(beside.c_str());
 }
 
 // How the file's first bytes stand to the two blocks: each chunk as the old
@@ -55,6 +56,11 @@ HeadLooks LookAtHead(std::string_view bytes, const StoredTagHead& head) {
 
 }  // namespace
 
+void ClearTagLeftovers(HistoryStore& store, FileOps& ops) {
+  for (const HistoryStore::TagLeftover& leftover : store.TagLeftovers())
+    ClearLeftover(leftover.beside, leftover.recorded, leftover.longest, ops);
+}
+
 bool UndoTagHead(const StoredBatch& batch, FileOps& ops, TagHeadLeft& left) {
   const StoredStep& step = batch.steps.front();
   const StoredTagHead& head = batch.head;
@@ -63,7 +69,7 @@ bool UndoTagHead(const StoredBatch& batch, FileOps& ops, TagHeadLeft& left) {
   const std::int64_t before = step.file.length;
   const std::int64_t after = before - oldSize + head.newSize + (step.hasOldTail ? 0 : trailer);
   const bool inPlace = head.beside.empty();
-  ClearLeftover(head, std::max(before, after), ops);
+  ClearLeftover(head.besideCp932, head.recorded, std::max(before, after), ops);
 
   const char* path = step.path.c_str();
   const FileStatus now = ops.Status(path);
