@@ -4,7 +4,7 @@
 #include <span>
 #include <string>
 
-#include "core/platform/FileOps.h"
+#include "core/platform/FileStatus.h"
 
 namespace selvane::platform {
 
