@@ -91,7 +91,9 @@ FileResult WriteSyncedNative(const std::string& native, std::span<const FilePiec
 FileResult RebuildNative(const std::string& path, const std::string& beside,
                          const RebuildPlan& plan, FileStatus& placed) {
   placed = {};
-  Fd old(OpenRetrying(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY));
+  // Opened for writing although only read: a file that may not be written
+  // is not replaced either, as it would not be written in place.
+  Fd old(OpenRetrying(path.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY));
   if (!old.valid()) return LastError();
   struct stat was {};
   if (::fstat(old.get(), &was) != 0) return LastError();
