@@ -62,7 +62,8 @@ constexpr std::array<CommandEntry, CommandCount> CommandEntries = {{
     Preset<4>(Command::PresetAlbum, "presetAlbumAction"),
     Preset<5>(Command::PresetExtension, "presetExtensionAction"),
     {Command::Id3v2, "id3v2Action", "ID3v2 も使う(&2)",
-     "ID3v1 タグにない・空の・30 バイトで切れた値を ID3v2 タグで補い、名前とタグ情報欄に使います",
+     "ID3v1 タグにない・空の・30 バイトで切れた値を ID3v2 "
+     "タグで補って名前とタグ情報欄に使い、更新で ID3v2 タグにも書き込みます",
      Always, -1, nullptr, true, [](W& w) { w.ToggleId3v2(); }},
     {Command::FullPath, "fullPathAction", "ﾌﾙﾊﾟｽ表示切替",
      "ﾌﾙﾊﾟｽ表示切替|ﾌﾙﾊﾟｽ表示／通常表示を切替", Always, 350, nullptr, true,

@@ -36,6 +36,46 @@ std::string FileMessage(const char* utf8What, const char* cp932Path, int error) 
 
 const char* const MessageCaption = "Selvane";
 
+// Why the ID3v2 tag of a file is left alone, as the user reads it.
+QString Id3v2RefusalText(selvane::Id3v2Refusal refusal) {
+  using enum selvane::Id3v2Refusal;
+  switch (refusal) {
+    case UnsynchronisedTag:
+      return QStringLiteral(
+          "ID3v2 タグ全体が非同期化（unsynchronisation）されているため、"
+          "安全に書き換えられません。");
+    case CompressedFrame:
+      return QStringLiteral(
+          "変更する項目の ID3v2 フレームが圧縮されているため、"
+          "安全に書き換えられません。");
+    case EncryptedFrame:
+      return QStringLiteral(
+          "変更する項目の ID3v2 フレームが暗号化されているため、"
+          "書き換えられません。");
+    case UnsynchronisedFrame:
+      return QStringLiteral(
+          "変更する項目の ID3v2 フレームが非同期化されているため、"
+          "安全に書き換えられません。");
+    case ExtendedHeaderCrc:
+      return QStringLiteral(
+          "ID3v2 タグの拡張ヘッダーに CRC が含まれているため、"
+          "安全に書き換えられません。");
+    case Footer:
+      return QStringLiteral("ID3v2 タグの末尾にフッターがあるため、安全に書き換えられません。");
+    case Malformed:
+      return QStringLiteral(
+          "ID3v2 タグが壊れているか、読み取れない形をしているため、"
+          "書き換えられません。");
+    case BadText:
+      return QStringLiteral("入力した値を ID3v2 タグの文字に変換できません。");
+    case TooLarge:
+      return QStringLiteral("ID3v2 タグが書き込める大きさ（256MB）を超えてしまいます。");
+    case None:
+      break;
+  }
+  return {};
+}
+
 void ReselectAndShowTag(MainWindow& form, int row) {
   form.SelectRow(row);
   form.ShowTagPanel();
@@ -54,11 +94,26 @@ void MainWindow::UpdateTag() {
   // A file that cannot be written is told and left alone; the panel keeps
   // what was typed so the update can be tried again.
   bool replaced = false;
+  selvane::Id3v2Refusal refusal = selvane::Id3v2Refusal::None;
   const selvane::FileResult result =
-      selvane::WriteTagRecorded(entry, trailer, *fileOps, history, Prompts(), &replaced);
+      table.tagSources == selvane::TagSources::WithId3v2
+          ? selvane::WriteBothTagsRecorded(entry, trailer, tagPanel_->EditedFields(), *fileOps,
+                                           history, Prompts(), refusal, &replaced)
+          : selvane::WriteTagRecorded(entry, trailer, *fileOps, history, Prompts(), &replaced);
   UpdateUndoState();
   // The user chose to leave a file the history could not record.
   if (result.error == selvane::NotRecordedError) return;
+  if (result.error == selvane::Id3v2RefusedError) {
+    SetStatusText(QStringLiteral("ﾀｸﾞ情報を更新できませんでした"));
+    Prompts().Refuse(
+        Id3v2RefusalText(refusal) +
+            QStringLiteral(
+                "\nこのファイルは何も変更していません（ID3v1 タグも書き込んでいません）。"
+                "\n") +
+            ToQt(entry.path),
+        QStringLiteral("Selvane"));
+    return;
+  }
   if (!result) {
     SetStatusText(QStringLiteral("ﾀｸﾞ情報を更新できませんでした"));
     Prompts().Refuse(FileMessage("タグ情報を書き込めませんでした。", entry.path, result.error),

@@ -9,6 +9,8 @@
 #include <utility>
 
 #include "core/history/HistoryTexts.h"
+#include "core/history/StoreTagHead.h"
+#include "core/history/UndoTagHead.h"
 #include "core/platform/Cp932.h"
 #include "core/platform/Volume.h"
 
@@ -231,12 +233,27 @@ RecordResult History::BeginTagChange(const TagChangePlan& plan) {
   std::optional<std::string_view> oldTail;
   if (plan.hadTrailer)
     oldTail = std::string_view(reinterpret_cast<const char*>(plan.oldTail.data()), TrailerSize);
+  // What killed updates left beside their files goes before a new one is
+  // recorded.
+  if (plan.head) ClearTagLeftovers(store_, SystemFileOps());
   // The medium too, so that undo follows it when it is mounted elsewhere
   // and knows a file there by its end where inode numbers do not last.
   media_ = std::make_unique<Media>();
-  const HistoryStore::Written written =
-      store_.AddTagChange(plan.removes ? BatchKind::TagRemoval : BatchKind::TagUpdate, step,
-                          oldTail, plan.newEnd, media_->Recorded(step.path));
+  // The old block whole, for undo to put back; of the new one, what tells
+  // it (torn by a kill or not) from a block someone else wrote since.
+  StoredTagHead head;
+  if (plan.head) {
+    head.present = true;
+    head.oldBlock = plan.head->oldBlock;
+    head.newSize = static_cast<std::int64_t>(plan.head->newBlock.size());
+    head.newSums = ChunkSums(plan.head->newBlock);
+    if (!plan.head->beside.empty() && (head.beside = NativeAbsolute(plan.head->beside)).empty())
+      return RecordResult{false, {}, UnnamablePath()};
+    head.recorded = static_cast<std::int64_t>(std::time(nullptr));
+  }
+  const HistoryStore::Written written = store_.AddTagChange(
+      plan.removes ? BatchKind::TagRemoval : BatchKind::TagUpdate, step, oldTail, plan.newEnd,
+      media_->Recorded(step.path), plan.head ? &head : nullptr);
   if (written.status.ok()) openBatch_ = written.batch;
   return RecordResultOf(written, store_.path());
 }
@@ -245,6 +262,14 @@ void History::FinishTagChange(bool done) {
   const std::int64_t id = std::exchange(openBatch_, 0);
   if (done)
     store_.MarkFinished(id);
+  else
+    store_.Drop(id);
+}
+
+void History::FinishTagChange(bool done, const FileStatus& placed) {
+  const std::int64_t id = std::exchange(openBatch_, 0);
+  if (done)
+    store_.FinishTagHead(id, FileIdentity(placed));
   else
     store_.Drop(id);
 }

@@ -33,6 +33,7 @@ class History final : public RenameJournal, public TagChangeJournal {
 
   RecordResult BeginTagChange(const TagChangePlan& plan) override;
   void FinishTagChange(bool done) override;
+  void FinishTagChange(bool done, const FileStatus& placed) override;
 
   HistoryStore& store() { return store_; }
 

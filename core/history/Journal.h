@@ -137,6 +137,12 @@ class TagChangeJournal {
   virtual RecordResult BeginTagChange(const TagChangePlan& plan) = 0;
   // `done`: the file was written; otherwise the batch is dropped.
   virtual void FinishTagChange(bool done) = 0;
+  // The same for a plan that wrote the ID3v2 tag too: `placed` is what the
+  // path names now (a tag that grew made the file anew).
+  virtual void FinishTagChange(bool done, const FileStatus& placed) {
+    (void)placed;
+    FinishTagChange(done);
+  }
 
  protected:
   ~TagChangeJournal() = default;

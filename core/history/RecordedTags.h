@@ -20,6 +20,13 @@ inline constexpr int NotRecordedError = ECANCELED;
 // is not written and gives the error of that read.
 FileResult WriteTagRecorded(FileEntry& entry, const Trailer& trailer, FileOps& ops,
                             TagChangeJournal& journal, UserPrompts& ui, bool* replaced = nullptr);
+// WriteTagRecorded with `changes` written into the ID3v2 tag at the head
+// too, as one batch. A tag that cannot be rewritten safely gives
+// Id3v2RefusedError and its reason in `refusal`; nothing is written.
+FileResult WriteBothTagsRecorded(FileEntry& entry, const Trailer& trailer,
+                                 const Id3v2Changes& changes, FileOps& ops,
+                                 TagChangeJournal& journal, UserPrompts& ui, Id3v2Refusal& refusal,
+                                 bool* replaced = nullptr);
 FileResult RemoveTagRecorded(FileEntry& entry, FileOps& ops, TagChangeJournal& journal,
                              UserPrompts& ui);
 

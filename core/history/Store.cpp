@@ -11,6 +11,7 @@
 #include "core/history/CopiedFiles.h"
 #include "core/history/StoreColumns.h"
 #include "core/history/StoreLayout.h"
+#include "core/history/StoreTagHead.h"
 #include "core/platform/Cp932.h"
 #include "core/platform/Process.h"
 #include "core/platform/StatePaths.h"
@@ -146,6 +147,7 @@ HistoryStore::Opened HistoryStore::Open(sql::Status& status) {
   }
   // A store that cannot take it is still read; an undo's claim then says why.
   (void)db_.Execute(UndoOwnerTable);
+  (void)db_.Execute(TagHeadTable);
   // A store whose tables lack a column cannot be written either.
   const std::string probe = std::string("SELECT ") + StepColumns + " FROM step LIMIT 0";
   if (sql::Status s = query.Prepare(db_, probe.c_str()); !s)
@@ -283,7 +285,8 @@ sql::Status HistoryStore::LoadBatch(std::int64_t id, StoredBatch& batch) {
     batch.placeholders.push_back({std::string(query.Blob(ColumnOf(placeholder, "path"))),
                                   query.Integer(ColumnOf(placeholder, "made"))});
   }
-  return {};
+  if (batch.kind != BatchKind::TagUpdate) return {};
+  return LoadTagHead(db_, id, batch.head);
 }
 
 template <typename WriteFn>
@@ -340,7 +343,8 @@ HistoryStore::Written HistoryStore::AddRename(std::span<const PlannedStep> steps
 HistoryStore::Written HistoryStore::AddTagChange(BatchKind kind, const PlannedStep& step,
                                                  std::optional<std::string_view> oldTail,
                                                  std::string_view newEnd,
-                                                 const RecordedVolume& volume) {
+                                                 const RecordedVolume& volume,
+                                                 const StoredTagHead* head) {
   return Write([&](std::int64_t& id) -> sql::Status {
     sql::Transaction transaction(db_);
     if (!transaction.begun()) return transaction.begun();
@@ -362,6 +366,8 @@ HistoryStore::Written HistoryStore::AddTagChange(BatchKind kind, const PlannedSt
     statement.BindBlob(7, newEnd);
     BindNumber(statement, 8, step.file.modified, step.file.modified != 0);
     if (sql::Status s = statement.Run(); !s) return s;
+    if (head != nullptr)
+      if (sql::Status s = InsertTagHead(db_, added, *head); !s) return s;
     return CommitAdded(db_, transaction, added, id);
   });
 }
@@ -509,6 +515,8 @@ void HistoryStore::Drop(std::int64_t batch) {
       !statement.Bind(1, batch).Run() || !statement.Prepare(db_, "DELETE FROM batch WHERE id=?1") ||
       !statement.Bind(1, batch).Run())
     return;
+  if (statement.Prepare(db_, "DELETE FROM tag_head WHERE batch=?1"))
+    (void)statement.Bind(1, batch).Run();
   (void)transaction.Commit();
 }
 

@@ -8,6 +8,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/history/Sqlite.h"
 #include "core/history/StoredBatch.h"
@@ -40,7 +41,7 @@ class HistoryStore {
                     const RecordedVolume& volume = {}, std::span<const Identity> copied = {});
   Written AddTagChange(BatchKind kind, const PlannedStep& step,
                        std::optional<std::string_view> oldTail, std::string_view newEnd,
-                       const RecordedVolume& volume = {});
+                       const RecordedVolume& volume = {}, const StoredTagHead* head = nullptr);
   // The path (native) and identity a step planned for its file.
   sql::Status PlannedFile(std::int64_t batch, std::size_t seq, std::string& native, Identity& file);
   // Before an overwrite: what held the new name, and the step's own file with
@@ -58,6 +59,17 @@ class HistoryStore {
   sql::Status FinishRename(std::int64_t batch, const std::function<bool(StepOutcome&)>& next,
                            int changed);
   void MarkFinished(std::int64_t batch);
+  // MarkFinished for a tag update that wrote the ID3v2 tag too, with
+  // where the file is now.
+  void FinishTagHead(std::int64_t batch, const Identity& placed);
+  // The new files that tag updates of processes gone (killed) were making
+  // beside their files: their CP932 names, when the names were written
+  // down, and the most bytes such a file can hold.
+  struct TagLeftover {
+    std::string beside;
+    std::int64_t recorded = 0, longest = 0;
+  };
+  std::vector<TagLeftover> TagLeftovers();
   // Both give up this process's claim to take the batch back.
   void MarkUndone(std::int64_t batch);
   // Steps of a batch that an undo took back while others stayed.

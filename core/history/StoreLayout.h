@@ -12,7 +12,8 @@ inline constexpr std::int64_t SchemaVersion = 2;
 inline constexpr const char* TrimBatches =
     "DELETE FROM step WHERE batch IN (SELECT id FROM batch ORDER BY id DESC LIMIT -1 OFFSET 100);"
     "DELETE FROM batch WHERE id IN (SELECT id FROM batch ORDER BY id DESC LIMIT -1 OFFSET 100);"
-    "DELETE FROM placeholder WHERE batch NOT IN (SELECT id FROM batch)";
+    "DELETE FROM placeholder WHERE batch NOT IN (SELECT id FROM batch);"
+    "DELETE FROM tag_head WHERE batch NOT IN (SELECT id FROM batch)";
 enum BatchState { Planned = 0, Finished = 1, Undone = 2 };
 
 // The layout, with notes for whoever opens the file by hand.

@@ -72,6 +72,19 @@ struct StoredStep {
   Identity replacedFile;
 };
 
+// A tag update that wrote the ID3v2 tag at the file's head too.
+struct StoredTagHead {
+  bool present = false;
+  std::string oldBlock;       // the block the file began with (empty: none)
+  std::int64_t newSize = 0;   // the block written
+  std::string newSums;        // its CRC-32 per TagHeadChunk bytes, 4 bytes each
+  std::string beside;         // native: the new file's name (empty: written in place)
+  std::string besideCp932;    // the same as CP932
+  std::int64_t recorded = 0;  // seconds since 1970, when `beside` was written down
+};
+
+inline constexpr std::size_t TagHeadChunk = 4096;
+
 struct StoredBatch {
   std::int64_t id = 0;
   BatchKind kind = BatchKind::Rename;
@@ -89,6 +102,7 @@ struct StoredBatch {
     std::int64_t made = 0;  // seconds since 1970, when it was written down
   };
   std::vector<Placeholder> placeholders;
+  StoredTagHead head;  // tag updates only
 };
 
 }  // namespace selvane

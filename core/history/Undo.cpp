@@ -11,6 +11,7 @@
 
 #include "core/history/HistoryTexts.h"
 #include "core/history/UndoSteps.h"
+#include "core/history/UndoTagHead.h"
 #include "core/platform/Cp932.h"
 
 namespace selvane {
@@ -64,6 +65,8 @@ bool FollowMedium(StoredBatch& batch, MountTable& mounts) {
     }
     Rebase(batch.temporary, from, to);
     Rebase(batch.nativeTemporary, volume.mountPoint, now->mountPoint);
+    Rebase(batch.head.besideCp932, from, to);
+    Rebase(batch.head.beside, volume.mountPoint, now->mountPoint);
     for (StoredBatch::Placeholder& placeholder : batch.placeholders)
       Rebase(placeholder.path, volume.mountPoint, now->mountPoint);
     volume.mountPoint = now->mountPoint;
@@ -91,7 +94,10 @@ UndoOffer UndoHistory::OfferUndo() {
   auto batch = std::make_unique<StoredBatch>();
   sql::Status status;
   std::string aside;
-  switch (store_.LoadNewest(*batch, status, aside)) {
+  const HistoryStore::Loaded loaded = store_.LoadNewest(*batch, status, aside);
+  if (loaded == HistoryStore::Loaded::Ready || loaded == HistoryStore::Loaded::Nothing)
+    ClearTagLeftovers(store_, SystemFileOps());
+  switch (loaded) {
     case HistoryStore::Loaded::Nothing:
       return offer;
     case HistoryStore::Loaded::PutAside:

@@ -10,6 +10,7 @@
 #include "core/filelist/FileListReport.h"
 #include "core/filelist/PathNames.h"
 #include "core/history/HistoryTexts.h"
+#include "core/history/UndoTagHead.h"
 #include "core/platform/Cp932.h"
 
 namespace selvane {
@@ -20,6 +21,7 @@ enum class Why {
   OldNameTaken,
   Changed,
   TagChanged,
+  TagsChanged,
   Gone,
   MoveFailed,
   ReadFailed,
@@ -54,6 +56,7 @@ struct Texts {
   std::string oldNameTaken = Cp932("元の名前に別のファイルがあります");
   std::string changed = Cp932("この操作の後でファイルが変更されています（長さが違います）");
   std::string tagChanged = Cp932("この操作の後でファイルの末尾（タグ情報）が変更されています");
+  std::string tagsChanged = Cp932("この操作の後でファイルのタグ情報が変更されています");
   std::string gone = Cp932("ファイルが見つかりません（移動または削除されています）");
   std::string moveFailed = Cp932("元の名前に戻せません：");
   std::string readFailed = Cp932("ファイルを読み取れません：");
@@ -93,6 +96,8 @@ std::string Reason(const Left& left) {
       return t.changed;
     case Why::TagChanged:
       return t.tagChanged;
+    case Why::TagsChanged:
+      return t.tagsChanged;
     case Why::Gone:
       return t.gone;
     case Why::MoveFailed:
@@ -534,6 +539,18 @@ bool UndoTagChange(const StoredBatch& batch, FileOps& ops, std::vector<Left>& le
   return Lasting(ops, step.path, left);
 }
 
+// The same for an update that wrote the ID3v2 tag too.
+bool UndoBothTags(const StoredBatch& batch, FileOps& ops, std::vector<Left>& left) {
+  TagHeadLeft told;
+  const bool done = UndoTagHead(batch, ops, told);
+  static constexpr Why whys[] = {Why::Gone, Why::Gone, Why::TagsChanged, Why::ReadFailed,
+                                 Why::WriteFailed};
+  if (told.why != TagHeadLeft::Why::None)
+    left.emplace_back(batch.steps.front().path, std::string(), whys[static_cast<int>(told.why)],
+                      told.error);
+  return done;
+}
+
 }  // namespace
 
 UndoResult UndoBatch(const StoredBatch& batch, FileOps& ops, Trash& trash,
@@ -542,6 +559,8 @@ UndoResult UndoBatch(const StoredBatch& batch, FileOps& ops, Trash& trash,
   std::vector<Left> left;
   if (batch.kind == BatchKind::Rename)
     RenameUndo(batch, ops, trash, result, left, record).Run();
+  else if (batch.head.present)
+    result.complete = UndoBothTags(batch, ops, left);
   else
     result.complete = UndoTagChange(batch, ops, left);
   const Texts& t = Text();

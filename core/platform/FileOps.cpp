@@ -17,6 +17,7 @@
 #include "core/platform/Descriptor.h"
 #include "core/platform/FolderListing.h"
 #include "core/platform/MoveInternal.h"
+#include "core/platform/RebuildInternal.h"
 
 namespace selvane {
 namespace {
@@ -204,6 +205,23 @@ class SystemOps final : public FileOps {
     return FileResult{fd.Close()};
   }
 
+  FileResult WriteSynced(const char* path, std::span<const FilePiece> pieces,
+                         std::int64_t length) override {
+    std::string native;
+    FileResult result;
+    if (!ToNative(path, native, result)) return result;
+    return WriteSyncedNative(native, pieces, length);
+  }
+
+  FileResult RebuildFile(const RebuildPlan& plan, FileStatus& placed) override {
+    std::string native, beside;
+    FileResult result;
+    placed = {};
+    if (!ToNative(plan.path, native, result) || !ToNative(plan.beside, beside, result))
+      return result;
+    return RebuildNative(native, beside, plan, placed);
+  }
+
   FileStatus Status(const char* path) override {
     std::string native;
     if (!Cp932PathToNative(path, native)) return {};
@@ -338,6 +356,11 @@ std::string ErrorText(int error) {
       break;
     case ChangedSinceLookError:
       own = "確認したあとでファイルが変更されました";
+      break;
+    case LinkedFileError:
+      own =
+          "シンボリックリンクのため、タグを広げて書き込めません（リンク先のファイルを開いてください"
+          "）";
       break;
     default:
       break;

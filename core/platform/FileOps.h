@@ -1,10 +1,12 @@
 #pragma once
 // The file operations the logic names, on CP932 paths. Every call returns a
 // result the caller must look at; the error is an errno value.
+#include <cerrno>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -22,6 +24,9 @@ inline constexpr int NotRegularFileError = -1;
 // Given when a file was changed or replaced between the look that planned a
 // write and the write, which then does not happen.
 inline constexpr int ChangedSinceLookError = -2;
+// Given when a file reached through a symbolic link would have to be made
+// anew: the new file would replace the link, not the file.
+inline constexpr int LinkedFileError = -4;
 
 // A path in both forms: the CP932 bytes the logic keeps, and their native
 // form, made once by the command that plans the call. An empty `native`
@@ -67,6 +72,21 @@ class FileOps {
   // Write `size` bytes at `offset` of an existing file (no create, no append).
   virtual FileResult WriteAt(const char* path, std::int64_t offset, const void* data,
                              std::size_t size) = 0;
+  // Writes each piece at its offset (a piece at the end extends the file),
+  // cuts the file at `length` when that is not negative, and syncs its data
+  // once, so that the write lasts as one. (The default: the calls above.)
+  virtual FileResult WriteSynced(const char* path, std::span<const FilePiece> pieces,
+                                 std::int64_t length = -1);
+  // Makes the file of `plan` under `beside` (never over a file there), with
+  // the old file's mode, synced; then, when `path` is still the file
+  // expected, renames it over `path` and syncs the folder. `placed` gets
+  // what `path` names afterwards. Any failure before the rename removes the
+  // new file and leaves `path` as it was.
+  virtual FileResult RebuildFile(const RebuildPlan& plan, FileStatus& placed) {
+    (void)plan;
+    placed = {};
+    return FileResult{ENOSYS};
+  }
   virtual FileStatus Status(const char* path) = 0;
   virtual FileResult Delete(const char* path) = 0;
   // Give a file a new path. Never replaces an existing file (EEXIST then);
@@ -161,6 +181,13 @@ class ForwardingFileOps : public FileOps {
   FileResult WriteAt(const char* path, std::int64_t offset, const void* data,
                      std::size_t size) override {
     return inner_.WriteAt(path, offset, data, size);
+  }
+  FileResult WriteSynced(const char* path, std::span<const FilePiece> pieces,
+                         std::int64_t length = -1) override {
+    return inner_.WriteSynced(path, pieces, length);
+  }
+  FileResult RebuildFile(const RebuildPlan& plan, FileStatus& placed) override {
+    return inner_.RebuildFile(plan, placed);
   }
   FileStatus Status(const char* path) override { return inner_.Status(path); }
   FileResult Delete(const char* path) override { return inner_.Delete(path); }

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 
 namespace selvane {
 
@@ -62,6 +63,23 @@ struct MoveOptions {
   // renameat2 with RENAME_NOREPLACE, answering as the system does (-1 and
   // errno); tests put in one that answers as a FUSE medium does.
   int (*renameNoReplace)(const char* from, const char* to) = nullptr;
+};
+
+// Bytes to write at an offset of a file.
+struct FilePiece {
+  std::int64_t offset = 0;
+  std::string_view bytes;
+};
+
+// A file made anew beside the one it replaces: `head`, then the old file's
+// bytes from `copyFrom` to `copyTo`, then `tail`.
+struct RebuildPlan {
+  const char* path = "";    // CP932: the file replaced
+  const char* beside = "";  // CP932: the new file's name, in the same folder
+  std::string_view head;
+  std::int64_t copyFrom = 0, copyTo = 0;
+  std::string_view tail;
+  FileStatus expected;  // what `path` must still be (device, inode, length)
 };
 
 }  // namespace selvane

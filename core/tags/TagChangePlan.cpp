@@ -1,7 +1,10 @@
 #include "core/tags/TagChangePlan.h"
 
+#include <atomic>
 #include <cerrno>
+#include <ctime>
 
+#include "core/platform/Process.h"
 #include "core/tags/Id3v1Tag.h"
 #include "core/tags/Id3v2Read.h"
 
@@ -38,6 +41,36 @@ FileResult StillAsPlanned(const TagChangePlan& plan, FileOps& ops) {
   if (!now.SameFileAs(plan.file) || now.length != plan.file.length)
     return FileResult{ChangedSinceLookError};
   return {};
+}
+
+// The old tag block at the file's head: none when it does not begin with
+// "ID3"; Malformed when it does but the block cannot be read whole before
+// the trailer.
+Id3v2Refusal ReadOldBlock(const TagChangePlan& plan, FileOps& ops, std::string& block) {
+  block.clear();
+  unsigned char header[Id3v2HeaderSize];
+  const std::int64_t body =
+      plan.file.length - (plan.hadTrailer ? static_cast<std::int64_t>(TrailerSize) : 0);
+  if (body < 3 || !ops.ReadAt(plan.path.c_str(), 0, header, 3) ||
+      std::string_view(reinterpret_cast<const char*>(header), 3) != "ID3")
+    return Id3v2Refusal::None;
+  if (body < static_cast<std::int64_t>(Id3v2HeaderSize) ||
+      !ops.ReadAt(plan.path.c_str(), 0, header, sizeof header))
+    return Id3v2Refusal::Malformed;
+  const std::size_t size = Id3v2TagEnd(header, sizeof header);
+  if (size == 0 || static_cast<std::int64_t>(size) > body) return Id3v2Refusal::Malformed;
+  block.resize(size);
+  if (!ops.ReadAt(plan.path.c_str(), 0, block.data(), size)) return Id3v2Refusal::Malformed;
+  return Id3v2Refusal::None;
+}
+
+// A name of the program's own beside the file, new for every write.
+std::string BesideName(const std::string& path) {
+  static std::atomic<unsigned> made{0};
+  const std::size_t slash = path.rfind('/');
+  const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+  return folder + ".selvane-" + std::to_string(std::time(nullptr)) + "-" +
+         std::to_string(ThisProcess().pid) + "-" + std::to_string(++made) + ".new";
 }
 
 }  // namespace
@@ -84,6 +117,58 @@ FileResult RemoveTrailerAsPlanned(FileEntry& entry, const TagChangePlan& plan, F
   if (FileResult cut = ops.Truncate(plan.path.c_str(), tagAt); !cut) return cut;
   ClearTagPart(entry);
   return {};
+}
+
+FileResult PlanBothTags(const char* path, const Trailer& trailer, const Id3v2Changes& changes,
+                        FileOps& ops, TagChangePlan& plan, Id3v2Refusal& refusal) {
+  refusal = Id3v2Refusal::None;
+  if (FileResult read = PlanTagUpdate(path, trailer, ops, plan); !read) return read;
+  HeadChange head;
+  refusal = ReadOldBlock(plan, ops, head.oldBlock);
+  Id3v2Splice splice;
+  if (refusal == Id3v2Refusal::None) {
+    splice = SpliceId3v2(head.oldBlock, changes);
+    refusal = splice.refusal;
+  }
+  if (refusal != Id3v2Refusal::None) return FileResult{Id3v2RefusedError};
+  head.newBlock = std::move(splice.block);
+  head.inPlace = splice.inPlace;
+  if (!head.inPlace) {
+    if (plan.file.link) return FileResult{LinkedFileError};
+    head.beside = BesideName(plan.path);
+  }
+  plan.head = std::move(head);
+  return {};
+}
+
+FileResult WriteBothAsPlanned(FileEntry& entry, const TagChangePlan& plan, FileOps& ops,
+                              FileStatus& placed, bool* replaced) {
+  placed = {};
+  if (!plan.head || plan.removes || plan.newEnd.size() != TrailerSize) return FileResult{EINVAL};
+  if (FileResult same = StillAsPlanned(plan, ops); !same) return same;
+  const HeadChange& head = *plan.head;
+  const std::int64_t body =
+      plan.file.length - (plan.hadTrailer ? static_cast<std::int64_t>(TrailerSize) : 0);
+  FileResult result;
+  if (head.inPlace) {
+    const FilePiece pieces[] = {{0, head.newBlock}, {body, plan.newEnd}};
+    result = ops.WriteSynced(plan.path.c_str(), pieces);
+    if (result) placed = ops.Status(plan.path.c_str());
+  } else {
+    RebuildPlan rebuild;
+    rebuild.path = plan.path.c_str();
+    rebuild.beside = head.beside.c_str();
+    rebuild.head = head.newBlock;
+    rebuild.copyFrom = static_cast<std::int64_t>(head.oldBlock.size());
+    rebuild.copyTo = body;
+    rebuild.tail = plan.newEnd;
+    rebuild.expected = plan.file;
+    result = ops.RebuildFile(rebuild, placed);
+  }
+  if (!result) return result;
+  if (replaced != nullptr) *replaced = plan.hadTrailer;
+  TakeTrailerFields(reinterpret_cast<const unsigned char*>(plan.newEnd.data()), entry);
+  return result;
 }
 
 }  // namespace selvane

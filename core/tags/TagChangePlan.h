@@ -2,13 +2,25 @@
 // A tag change as planned, before the file is touched: the file's state now
 // and the end it will have afterwards, so that the change can be recorded
 // first and taken back later.
+#include <optional>
 #include <string>
 
 #include "core/filelist/FileEntry.h"
 #include "core/platform/FileOps.h"
 #include "core/tags/Id3v1Tag.h"
+#include "core/tags/Id3v2Write.h"
 
 namespace selvane {
+
+// The ID3v2 tag at the file's head, written with the trailer: in place
+// when the new block is as long as the old one, else through a new file
+// made beside the old one and renamed over it.
+struct HeadChange {
+  std::string oldBlock;  // the block the file begins with now (empty: none)
+  std::string newBlock;
+  bool inPlace = false;
+  std::string beside;  // CP932: the new file's path, when the tag grows
+};
 
 struct TagChangePlan {
   std::string path;  // CP932
@@ -19,6 +31,7 @@ struct TagChangePlan {
   // The new trailer, or for a removal the bytes (up to 128) that end the
   // file once its trailer is cut.
   std::string newEnd;
+  std::optional<HeadChange> head;
 };
 
 // Read the file as it is now and plan writing `trailer` into it / cutting
@@ -36,5 +49,18 @@ FileResult PlanTagRemoval(const char* path, FileOps& ops, TagChangePlan& plan);
 FileResult WriteTrailerAsPlanned(FileEntry& entry, const TagChangePlan& plan, FileOps& ops,
                                  bool* replaced = nullptr);
 FileResult RemoveTrailerAsPlanned(FileEntry& entry, const TagChangePlan& plan, FileOps& ops);
+
+// Given when the ID3v2 tag cannot be rewritten safely; the plan's
+// `refusal` says why, and nothing is written.
+inline constexpr int Id3v2RefusedError = -3;
+
+// PlanTagUpdate with `changes` spliced into the ID3v2 tag at the head.
+FileResult PlanBothTags(const char* path, const Trailer& trailer, const Id3v2Changes& changes,
+                        FileOps& ops, TagChangePlan& plan, Id3v2Refusal& refusal);
+// Writes both tags of such a plan: the head and the trailer in place with
+// one data sync, or a new file renamed over the old one (`placed` gets
+// what the path names then).
+FileResult WriteBothAsPlanned(FileEntry& entry, const TagChangePlan& plan, FileOps& ops,
+                              FileStatus& placed, bool* replaced = nullptr);
 
 }  // namespace selvane

@@ -98,6 +98,9 @@ class FaultyFileOps : public FileOps {
     if (const int e = Enter(FileOp::Move, from, to)) return FileResult{e};
     return inner_.Move(from, to);
   }
+  FileResult RebuildFile(const RebuildPlan& plan, FileStatus& placed) override {
+    return inner_.RebuildFile(plan, placed);
+  }
 
  private:
   struct Rule {
