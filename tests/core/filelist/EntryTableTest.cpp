@@ -10,24 +10,12 @@
 #include "core/filelist/EntryTable.h"
 #include "core/intake/EntryIntake.h"
 #include "core/rename/NamingRule.h"
-#include "tests/core/RecordingPrompts.h"
+#include "tests/core/filelist/ListedTable.h"
 
 namespace selvane {
 namespace {
 
-class EntryTableTest : public ::testing::Test {
- protected:
-  ~EntryTableTest() override { ClearEntries(table_); }
-
-  std::vector<std::string> Paths() const {
-    std::vector<std::string> paths;
-    for (int i = 0; i < table_.entryCount; ++i) paths.emplace_back(table_[i].path);
-    return paths;
-  }
-
-  EntryTable table_;
-  RecordingPrompts ui_;
-};
+class EntryTableTest : public ListedTable {};
 
 // A whole collection: the commands over 100,000 entries keep the list's
 // rules (no duplicate, "$R" by position, sorted by bytes, one slot per row).

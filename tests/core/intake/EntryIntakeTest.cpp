@@ -12,6 +12,7 @@
 #include "core/rename/NamingRule.h"
 #include "tests/core/RecordingPrompts.h"
 #include "tests/core/TempFolder.h"
+#include "tests/core/filelist/ListedTable.h"
 
 // The table allocates its records with new (std::nothrow); this lets a test
 // make that allocation fail on cue. Everything else allocates as usual.
@@ -33,20 +34,7 @@ namespace {
 
 std::string Text(const std::string& utf8) { return Cp932(utf8); }
 
-class EntryIntakeTest : public ::testing::Test {
- protected:
-  ~EntryIntakeTest() override { ClearEntries(table_); }
-
-  std::vector<std::string> Paths() const {
-    std::vector<std::string> paths;
-    for (int i = 0; i < table_.entryCount; ++i) paths.emplace_back(table_[i].path);
-    return paths;
-  }
-
-  EntryTable table_;
-  RecordingPrompts ui_;
-  TempFolder folder_;
-};
+class EntryIntakeTest : public ListedTable {};
 
 TEST_F(EntryIntakeTest, DuplicatesAreByteExactAndCaseSensitive) {
   EXPECT_EQ(AddEntry(table_, "/m/a.mp3", "", ui_), AddResult::Added);
