@@ -1,6 +1,6 @@
-// The move on media whose rename cannot refuse to replace (FUSE, shares):
-// run here on the test's own file system by a rename that answers as those
-// media do.
+// The move that never replaces, also on media whose rename cannot refuse to
+// (FUSE, shares; here a rename that answers as they do): its placeholders,
+// a change of letter case alone, and the identity it hands back.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>

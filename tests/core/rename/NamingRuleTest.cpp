@@ -1,3 +1,5 @@
+// The naming rule: tokens replaced from the tag, the position number, names
+// too long kept as they were, forbidden characters, and the preset rules.
 #include <gtest/gtest.h>
 
 #include <cerrno>

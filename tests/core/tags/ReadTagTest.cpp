@@ -1,3 +1,5 @@
+// Reading the ID3v1 trailer into an entry: each field trimmed and copied,
+// only a trailer that ends the file, and every failure clearing the tag.
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -6,7 +8,6 @@
 #include <tuple>
 #include <utility>
 
-#include "core/tags/GenreList.h"
 #include "core/tags/Id3v1Tag.h"
 #include "tests/core/FaultyFileOps.h"
 #include "tests/core/TempFolder.h"
@@ -161,16 +162,6 @@ TEST_F(ReadTagTest, ReadFailureAfterOpeningIsMinusTwo) {
   FileEntry entry = FilledEntry();
   EXPECT_EQ(ReadTag("x.mp3", entry, ops), ReadTagNoStream);
   ExpectCleared(entry);
-}
-
-TEST(GenreList, OneTextPerItemInOrder) {
-  for (const std::string_view text : GenreList) EXPECT_FALSE(text.empty());  // none dropped
-  EXPECT_EQ(GenreList[0], "Blues");
-  EXPECT_EQ(GenreList[40], "AlternRock");
-  EXPECT_EQ(GenreList[85], "Bebob");
-  EXPECT_EQ(GenreList[123], "A capella");
-  EXPECT_EQ(GenreList[147], "SynthPop");
-  EXPECT_EQ(GenreList[GenreItemForByte(255)], "Unknown");
 }
 
 }  // namespace

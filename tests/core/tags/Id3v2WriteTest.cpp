@@ -1,3 +1,5 @@
+// Rewriting an ID3v2 tag: only the changed frames differ for two readers,
+// what cannot be rewritten safely is refused, the old room filled or grown.
 #include <gtest/gtest.h>
 #include <stdio.h>
 

@@ -1,3 +1,5 @@
+// The lock that keeps one program running per user: held, released by a
+// kill, and never taken from another user's file or something not a file.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>

@@ -1,3 +1,5 @@
+// The CP932 conversions: lead bytes, both directions as iconv gives them,
+// native paths, and messages that carry what CP932 lacks.
 #include <gtest/gtest.h>
 #include <iconv.h>
 

@@ -1,3 +1,5 @@
+// The system file operations: moves that never replace, on one file system
+// and across two, status, tails, writes, and what is never opened.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>

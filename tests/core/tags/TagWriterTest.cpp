@@ -1,3 +1,5 @@
+// Writing and removing the ID3v1 trailer: the bytes built from the panel, the
+// file's end changed and nothing else, and a failure leaving file and entry.
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -13,21 +15,12 @@
 #include "tests/core/FaultyFileOps.h"
 #include "tests/core/ReadOnlyFile.h"
 #include "tests/core/TempFolder.h"
+#include "tests/core/tags/TagFiles.h"
 
 namespace selvane {
 namespace {
 
-using Bytes = std::string;
-
 Bytes ToBytes(const Trailer& trailer) { return Bytes(trailer.begin(), trailer.end()); }
-
-// An entry as the list would hold it right after adding the file.
-FileEntry Listed(const std::string& path) {
-  FileEntry entry{};
-  CopyField(entry.path, path);
-  (void)ReadTag(entry.path, entry);
-  return entry;
-}
 
 // The panel's values for an entry, as ShowTagPanel would show them.
 TagValues PanelOf(const FileEntry& entry) {
@@ -41,14 +34,8 @@ class TagWriterTest : public ::testing::Test {
   TempFolder folder_;
 };
 
-// Audio stand-in with a NUL and high bytes, so any shift or cut shows.
-const Bytes Audio = Bytes("audio\0\xff\x10", 8) + Bytes(300, 'Z');
 // What an empty panel writes: the marker, spaces, and genre 255.
 const Bytes Blank = "TAG" + Bytes(124, ' ') + "\xff";
-
-Bytes Titled(std::string_view title, unsigned char genre) {
-  return TrailerBytes(title, "", "", "", "", genre);
-}
 
 TEST(GenreByteTest, ListedItemsAreTheirByteNoneIs255AndUnknownKeepsTheLastRead) {
   const struct {
@@ -181,67 +168,6 @@ TEST_F(TagWriterTest, TagInsideAnId3v2TagIsNoTrailer) {
     folder_.Write("in.mp3", c.file);
     EXPECT_EQ(RemoveTag(entry).error, c.trailer ? 0 : NoTrailerError);
     EXPECT_EQ(ReadBytes(path), kept);
-  }
-}
-
-// Under an empty rule no tag is read, so the entry of a tagged file says
-// "no tag": the file decides, and it never gets a second trailer.
-TEST_F(TagWriterTest, FileNotTheEntryDecidesBetweenReplacingAndAppending) {
-  const std::string tagged = folder_.Write("tagged.mp3", Audio + Titled("old", 1));
-  const std::string bare = folder_.Write("bare.mp3", Audio);
-  FileEntry taggedEntry{}, bareEntry{};
-  CopyField(taggedEntry.path, tagged);
-  CopyField(bareEntry.path, bare);
-  bareEntry.hasTag = 1;  // read before another program stripped it
-
-  bool replaced = false;
-  ASSERT_TRUE(WriteTag(taggedEntry, BuildTrailer({"new", "", "", "", "", 2}, 0), SystemFileOps(),
-                       &replaced));
-  EXPECT_TRUE(replaced);
-  EXPECT_EQ(ReadBytes(tagged), Audio + Titled("new", 2));
-
-  ASSERT_TRUE(
-      WriteTag(bareEntry, BuildTrailer({"new", "", "", "", "", 2}, 0), SystemFileOps(), &replaced));
-  EXPECT_FALSE(replaced);
-  EXPECT_EQ(ReadBytes(bare), Audio + Titled("new", 2));
-}
-
-// A question may stand between the look and the write: a file that another
-// program changed or replaced meanwhile is left as it now is.
-TEST_F(TagWriterTest, FileChangedSinceThePlanIsNotWritten) {
-  const Bytes tagged = Audio + Titled("old", 1);
-  const struct {
-    const char* what;
-    bool removes;
-    Bytes meanwhile;  // the file's bytes once the plan is made
-    bool replace;     // by another file under the same name
-  } cases[] = {
-      {"update after bytes were added", false, tagged + "more", false},
-      {"removal after bytes were added", true, tagged + "more", false},
-      {"update after the trailer was cut", false, Audio, false},
-      {"update of a file replaced by one as long", false, Audio + Titled("new", 2), true},
-      {"removal of a file replaced by one as long", true, Audio + Titled("new", 2), true},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.what);
-    const std::string path = folder_.Write("c.mp3", tagged);
-    FileEntry entry = Listed(path);
-    TagChangePlan plan;
-    ASSERT_TRUE(c.removes ? PlanTagRemoval(entry.path, SystemFileOps(), plan)
-                          : PlanTagUpdate(entry.path, BuildTrailer({"x", "", "", "", "", 3}, 0),
-                                          SystemFileOps(), plan));
-    if (c.replace) {
-      std::filesystem::rename(folder_.Write("other.mp3", c.meanwhile), path);
-    } else {
-      folder_.Write("c.mp3", c.meanwhile);
-    }
-
-    const FileResult result = c.removes ? RemoveTrailerAsPlanned(entry, plan, SystemFileOps())
-                                        : WriteTrailerAsPlanned(entry, plan, SystemFileOps());
-
-    EXPECT_EQ(result.error, ChangedSinceLookError);
-    EXPECT_EQ(ReadBytes(path), c.meanwhile);
-    EXPECT_STREQ(entry.title, "old");
   }
 }
 

@@ -1,3 +1,5 @@
+// Finding the parts of a CP932 path: a trail byte of 0x5C is never a
+// separator.
 #include <gtest/gtest.h>
 
 #include <string>

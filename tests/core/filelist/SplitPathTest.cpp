@@ -1,3 +1,5 @@
+// Splitting a CP932 path into drive, folder, name and extension, with its
+// wildcard and dot flags, never inside a double-byte character.
 #include <gtest/gtest.h>
 
 #include <string>
