@@ -226,7 +226,9 @@ RecordResult History::BeginTagChange(const TagChangePlan& plan) {
   openBatch_ = 0;
   openSteps_ = 0;
   PlannedStep step;
-  if (!Cp932PathToNative(plan.path, step.path)) return RecordResult{false, {}, UnnamablePath()};
+  std::string native;
+  if (!Cp932PathToNative(plan.path, native)) return RecordResult{false, {}, UnnamablePath()};
+  step.path = native;
   step.file = FileIdentity(plan.file);
   std::optional<std::string_view> oldTail;
   if (plan.hadTrailer)
@@ -236,7 +238,7 @@ RecordResult History::BeginTagChange(const TagChangePlan& plan) {
   media_ = std::make_unique<Media>();
   const HistoryStore::Written written =
       store_.AddTagChange(plan.removes ? BatchKind::TagRemoval : BatchKind::TagUpdate, step,
-                          oldTail, plan.newEnd, media_->Recorded(step.path));
+                          oldTail, plan.newEnd, media_->Recorded(native));
   if (written.status.ok()) openBatch_ = written.batch;
   return RecordResultOf(written, store_.path());
 }

@@ -223,7 +223,7 @@ class SystemOps final : public FileOps {
     std::string nativeFrom, nativeTo;
     FileResult result;
     if (!ToNative(from, nativeFrom, result) || !ToNative(to, nativeTo, result)) return result;
-    return MoveNative(nativeFrom, nativeTo, options_, to, nullptr);
+    return MoveNative(nativeFrom.c_str(), nativeTo.c_str(), options_, to, nullptr);
   }
 
   FileResult MovePlanned(const PlannedPath& from, const PlannedPath& to,
@@ -232,7 +232,7 @@ class SystemOps final : public FileOps {
       if (moved != nullptr) *moved = {};
       return FileResult{EILSEQ};
     }
-    return MoveNative(from.native, to.native, options_, to.cp932, moved);
+    return MoveNative(from.native.data(), to.native.data(), options_, to.cp932, moved);
   }
 
   FileResult MoveToOtherCase(const char* from, const char* to) override {
@@ -249,7 +249,7 @@ class SystemOps final : public FileOps {
       moved = {};
       return result;
     }
-    return MoveNative(nativeFrom, nativeTo, options_, to, &moved);
+    return MoveNative(nativeFrom.c_str(), nativeTo.c_str(), options_, to, &moved);
   }
 
   // Any descriptor of the file will do: one that may read, else (a file

@@ -24,11 +24,12 @@ inline constexpr int NotRegularFileError = -1;
 inline constexpr int ChangedSinceLookError = -2;
 
 // A path in both forms: the CP932 bytes the logic keeps, and their native
-// form, made once by the command that plans the call. An empty `native`
-// means the CP932 bytes have none, and the call fails with EILSEQ.
+// form, made once by the command that plans the call, its bytes followed by
+// a NUL (as a std::string's or NativePaths' are). An empty `native` means
+// the CP932 bytes have none, and the call fails with EILSEQ.
 struct PlannedPath {
   const char* cp932;
-  const std::string& native;
+  std::string_view native;
 };
 
 class FileOps {

@@ -13,7 +13,7 @@
 
 #include "core/filelist/PathNames.h"
 #include "core/history/Journal.h"
-#include "core/platform/Cp932.h"
+#include "core/platform/NativePaths.h"
 #include "core/rename/OverwriteRoad.h"
 #include "core/rename/PlannedDisk.h"
 
@@ -184,8 +184,10 @@ class Run {
   std::vector<Failure> failures_;
   RunSoFar soFar_;
   int deleted_ = 0;
-  // The plan, one step per row with a new name, and the results recorded.
+  // The plan, one step per row with a new name, its native names, and the
+  // results recorded.
   std::vector<RenamePlanRow> plan_;
+  NativePaths natives_;
   std::vector<RenameRowResult> records_;
   std::vector<std::size_t> recordOf_;  // row -> its step
 };
@@ -210,11 +212,9 @@ void Run::Plan() {
     }
     // A row with no native name keeps none, so that neither the move nor
     // the record uses half of it.
-    if (!Cp932PathToNative(entry.path, step.native) ||
-        !Cp932PathToNative(entry.newPath, step.newNative)) {
-      step.native.clear();
-      step.newNative.clear();
-    }
+    step.native = natives_.Add(entry.path);
+    step.newNative = natives_.Add(entry.newPath);
+    if (step.native.empty() || step.newNative.empty()) step.native = step.newNative = {};
   }
 }
 

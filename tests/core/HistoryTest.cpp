@@ -72,7 +72,7 @@ class HistoryTest : public ::testing::Test {
   std::string Store() const { return state_ / "selvane/history.sqlite3"; }
 
   std::vector<RenamePlanRow> Plan(const std::vector<std::pair<std::string, std::string>>& rows) {
-    return PlannedRows(ops_, rows, true);
+    return PlannedRows(ops_, natives_, rows, true);
   }
 
   // The rename run as the window starts it, every overwrite agreed to.
@@ -103,6 +103,7 @@ class HistoryTest : public ::testing::Test {
   TempFolder music_, state_, work_, trashFolder_;
   FolderTrash trash_{trashFolder_.path()};
   FileOps& ops_ = SystemFileOps();
+  NativePaths natives_;  // the plans' native names
   RecordingPrompts ui_;
 
  private:

@@ -69,7 +69,7 @@ class UndoIdentityTest : public ::testing::Test {
   std::string Store() const { return state_ / "selvane/history.sqlite3"; }
 
   std::vector<RenamePlanRow> Plan(const std::vector<std::pair<std::string, std::string>>& rows) {
-    return PlannedRows(ops_, rows);
+    return PlannedRows(ops_, natives_, rows);
   }
   void Rename(History& history, const std::vector<std::pair<std::string, std::string>>& rows,
               RecordingPrompts& ui) {
@@ -96,6 +96,7 @@ class UndoIdentityTest : public ::testing::Test {
   TempFolder music_, state_, trashFolder_;
   FolderTrash trash_{trashFolder_.path()};
   FileOps& ops_ = SystemFileOps();
+  NativePaths natives_;  // the plans' native names
   RecordingPrompts ui_;
   std::unique_ptr<CurrentDirectoryGuard> cwd_;
 };
