@@ -305,10 +305,12 @@ bool Run::Ask(std::size_t i, RenameRowResult* record) {
   // changes case, and no other file is replaced or put aside for it.
   if (row.decision.otherCase) return MoveOtherCase(i, record);
   const std::size_t failed = failures_.size();
+  const RenamePlanRow& names = plan_[recordOf_[i]];
+  const PlannedPath newPath{entry.newPath, names.newNative};
   if (record != nullptr)
     services_.history->RecordReplacing(recordOf_[i], entry.newPath,
-                                       meetsItself ? FileStatus{} : ops_.Status(entry.newPath));
-  const Replacement done = ReplaceTarget(entry, meetsItself, ops_, services_.trash, record,
+                                       meetsItself ? FileStatus{} : ops_.StatusPlanned(newPath));
+  const Replacement done = ReplaceTarget(entry, names, meetsItself, ops_, services_.trash, record,
                                          deleted_, failures_, row.error);
   if (done == Replacement::Failed) {
     if (record != nullptr) {
@@ -322,7 +324,7 @@ bool Run::Ask(std::size_t i, RenameRowResult* record) {
     return false;
   }
   if (done == Replacement::Done) {
-    soFar_.replacers.push_back(ops_.Status(entry.newPath));
+    soFar_.replacers.push_back(ops_.StatusPlanned(newPath));
     arrivals_.Arrived(entry, start_[i]);
   }
   return true;
