@@ -13,6 +13,7 @@
 
 #include "core/filelist/PathNames.h"
 #include "core/history/Journal.h"
+#include "core/platform/Cp932.h"
 #include "core/platform/NativePaths.h"
 #include "core/rename/OverwriteRoad.h"
 #include "core/rename/PlannedDisk.h"
@@ -266,7 +267,9 @@ void Run::DoRow(std::size_t i) {
     }
     quickError = moved.error;
   }
-  row.decision = DecideRow(entry, start_[i], disk_, rules_, soFar_, Holds(i));
+  const RenamePlanRow& names = plan_[recordOf_[i]];
+  row.decision =
+      DecideRow(entry, start_[i], disk_, rules_, soFar_, Holds(i), {names.native, names.newNative});
   const RowDecision& d = row.decision;
   switch (d.fate) {
     case RowFate::LeftAlone:
@@ -385,11 +388,15 @@ std::vector<RowOutlook> ForecastRename(const EntryTable& table, FileOps& ops,
   const std::vector<char> holds = FoldersHoldingRows(table, start, real);
   PlannedDisk disk(real, rules, table.entryCount);
   RunSoFar soFar;
+  // Each row's new path is made native once, for the check of the name and
+  // every look at it.
+  std::string newNative;
   for (std::size_t i = 0; i < rows.size(); ++i) {
     const FileEntry& entry = table[static_cast<int>(i)];
-    disk.Current(entry.path, start[i]);
-    const RowDecision d =
-        DecideRow(entry, start[i], disk, rules, soFar, !holds.empty() && holds[i] != 0);
+    if (entry.newPath[0] == '\0' || !Cp932PathToNative(entry.newPath, newNative)) newNative.clear();
+    disk.Current(entry.path, start[i], entry.newPath, newNative);
+    const RowDecision d = DecideRow(entry, start[i], disk, rules, soFar,
+                                    !holds.empty() && holds[i] != 0, {{}, newNative});
     RowOutlook& row = rows[i];
     row.outlook = OutlookOf(d, disk, entry);
     row.refusal = d.refusal;
