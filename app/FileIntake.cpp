@@ -9,8 +9,9 @@
 
 #include "app/ListRows.h"
 #include "app/ListSelection.h"
-#include "app/MainWindow.h"
+#include "app/RowsHost.h"
 #include "app/RowsReadAhead.h"
+#include "app/StatusLine.h"
 #include "core/platform/Cp932.h"
 #include "core/platform/FileOps.h"
 #include "core/platform/FolderListing.h"
@@ -86,18 +87,18 @@ bool AddNative(selvane::AddBatch& batch, const std::string& native, const std::s
 
 }  // namespace
 
-FileIntake::FileIntake(MainWindow& form)
-    : form_(form),
-      startPrompts_(form, form.DialogsInUse(), form.Status(),
-                    [&form](std::function<void()> box) { form.ShowWhenOnScreen(std::move(box)); }) {
+FileIntake::FileIntake(RowsHost& host)
+    : host_(host),
+      startPrompts_(host.Window(), host.DialogsInUse(), host.Status(),
+                    [&host](std::function<void()> box) { host.ShowWhenOnScreen(std::move(box)); }) {
 }
 
 FileIntake::~FileIntake() = default;
 
 void FileIntake::StartWith(std::vector<std::string> native, std::size_t firstScreenRows) {
-  startBatch_ = std::make_unique<selvane::AddBatch>(form_.table, startPrompts_);
+  startBatch_ = std::make_unique<selvane::AddBatch>(host_.Rows(), startPrompts_);
   const std::size_t now = std::min(native.size(), firstScreenRows);
-  const std::string rule = form_.NamingRule();
+  const std::string rule = host_.NamingRule();
   for (std::size_t i = 0; i < now; ++i) AddArgument(native[i], rule);
   native.erase(native.begin(), native.begin() + static_cast<std::ptrdiff_t>(now));
   pending_ = std::move(native);
@@ -110,13 +111,13 @@ void FileIntake::AddTheRest() {
   if (startBatch_ == nullptr) return;
   if (!pending_.empty()) {
     const std::vector<std::string> rest = std::exchange(pending_, {});
-    ListBox* const lists[] = {form_.beforeList, form_.afterList};
-    const int remembered = ItemIndex(form_.beforeList);
-    const int top = form_.beforeList->verticalScrollBar()->value();
+    ListBox* const lists[] = {&host_.BeforeList(), &host_.AfterList()};
+    const int remembered = ItemIndex(&host_.BeforeList());
+    const int top = host_.BeforeList().verticalScrollBar()->value();
     const bool counting =
-        form_.table.entryCount + static_cast<int>(rest.size()) > selvane::ProgressFrom;
-    const std::string rule = form_.NamingRule();
-    const int from = form_.table.entryCount;
+        host_.Rows().entryCount + static_cast<int>(rest.size()) > selvane::ProgressFrom;
+    const std::string rule = host_.NamingRule();
+    const int from = host_.Rows().entryCount;
     // The files are listed first and named together, their tags read on
     // two threads; the count in the status line follows the reading.
     startBatch_->NameLater();
@@ -131,16 +132,16 @@ void FileIntake::AddTheRest() {
     for (const std::string& native : rest) AddArgument(native, rule, &folders);
     if (ahead != nullptr) ahead->Stop();
     {
-      RowsReadAhead many(form_, from, ahead != nullptr ? *ahead : selvane::SystemFileOps());
-      startBatch_->NameTheRest(rule, counting ? &form_.Prompts() : nullptr, many.Ops());
+      RowsReadAhead many(host_, from, ahead != nullptr ? *ahead : selvane::SystemFileOps());
+      startBatch_->NameTheRest(rule, counting ? &host_.Prompts() : nullptr, many.Ops());
     }
     ahead.reset();  // its memory goes before the lists are filled
     // The command line has no text of its own for the status line.
-    if (counting) form_.SetStatusText(QString());
-    form_.RefreshLists(startBatch_->Statuses());
-    form_.SelectRow(remembered);
+    if (counting) host_.Status().SetText(QString());
+    host_.RefreshLists(startBatch_->Statuses());
+    host_.SelectRow(remembered);
     for (ListBox* list : lists) list->verticalScrollBar()->setValue(top);
-    form_.ShowTagPanel();
+    host_.ShowTagPanel();
   }
   startBatch_->Finish();
   startBatch_.reset();
@@ -159,8 +160,8 @@ void FileIntake::AddArgument(const std::string& native, const std::string& rule,
 }
 
 void FileIntake::AddPaths(const std::vector<std::string>& native, int remembered) {
-  selvane::AddBatch batch(form_.table, form_.Prompts());
-  const std::string rule = form_.NamingRule();
+  selvane::AddBatch batch(host_.Rows(), host_.Prompts());
+  const std::string rule = host_.NamingRule();
   // Over many files the status line counts them rather than naming each.
   const int total = static_cast<int>(native.size());
   const bool counting = total > selvane::ProgressFrom;
@@ -168,14 +169,14 @@ void FileIntake::AddPaths(const std::vector<std::string>& native, int remembered
   if (counting) {
     batch.NameLater();
     for (const std::string& path : native) AddNative(batch, path, rule, cp932);
-    batch.NameTheRest(rule, &form_.Prompts());
+    batch.NameTheRest(rule, &host_.Prompts());
   } else {
     for (const std::string& path : native)
-      if (AddNative(batch, path, rule, cp932)) form_.SetStatusText(std::string_view(cp932));
+      if (AddNative(batch, path, rule, cp932)) host_.Status().SetText(std::string_view(cp932));
   }
-  form_.SetStatusText(QStringLiteral("アイテム登録終了"));
-  form_.RefreshLists(batch.Statuses());
-  form_.SelectRow((!native.empty() && remembered == -1) ? 0 : remembered);
-  form_.ShowTagPanel();
+  host_.Status().SetText(QStringLiteral("アイテム登録終了"));
+  host_.RefreshLists(batch.Statuses());
+  host_.SelectRow((!native.empty() && remembered == -1) ? 0 : remembered);
+  host_.ShowTagPanel();
   batch.Finish();
 }

@@ -12,11 +12,11 @@
 #include "core/platform/FolderListing.h"
 #include "core/platform/ReadAhead.h"
 
-class MainWindow;
+class RowsHost;
 
 class FileIntake {
  public:
-  explicit FileIntake(MainWindow& form);
+  explicit FileIntake(RowsHost& host);
   ~FileIntake();
 
   // The command line's files: as many as `firstScreenRows` are listed now,
@@ -43,7 +43,7 @@ class FileIntake {
   void AddArgument(const std::string& native, const std::string& rule,
                    selvane::ListedFolders* folders = nullptr);
 
-  MainWindow& form_;
+  RowsHost& host_;
   // The start's refusals wait until the window is on screen.
   WindowPrompts startPrompts_;
   std::unique_ptr<selvane::AddBatch> startBatch_;  // the command line's, until all are in

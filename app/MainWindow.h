@@ -31,6 +31,7 @@
 #include "app/CommandTable.h"
 #include "app/Dialogs.h"
 #include "app/QtTrash.h"
+#include "app/RowsHost.h"
 #include "app/StatusLine.h"
 #include "app/WindowPrompts.h"
 #include "core/UserPrompts.h"
@@ -53,7 +54,7 @@ class HelpViewer;
 class FileIntake;
 class TagPanel;
 
-class MainWindow : public QMainWindow {
+class MainWindow : public QMainWindow, public RowsHost {
   Q_OBJECT
 
  public:
@@ -85,13 +86,13 @@ class MainWindow : public QMainWindow {
   // Routines every command's ending uses.
   // `read`: the statuses the new-name refresh just read, one per row, which
   // stand for the rows' files in the after list's marks (empty: looked at).
-  void RefreshLists(const std::vector<selvane::FileStatus>& read = {});
+  void RefreshLists(const std::vector<selvane::FileStatus>& read = {}) override;
   int SelectedIndex() const;
   void SyncListSelection(QAbstractItemView* source);
   // Selects `row` in the before list (nothing when it is out of range) and
   // gives the after list the same selection.
-  void SelectRow(int row);
-  void ShowTagPanel();
+  void SelectRow(int row) override;
+  void ShowTagPanel() override;
   // The start's tags, read ahead while the window was built.
   void UseReadAhead(std::unique_ptr<selvane::TailsReadAhead> ahead);
   void LoadSettings();
@@ -101,14 +102,22 @@ class MainWindow : public QMainWindow {
   // "done / total" in the status line, painted at most once a frame.
   void ShowProgress(int done, int total) { status_->ShowProgress(done, total); }
   QString StatusText() const { return status_->Text(); }
-  StatusLine& Status() { return *status_; }
+  StatusLine& Status() override { return *status_; }
   // When valid, stands in for the primary screen's size (tests).
   static inline QSize screenSizeOverride;
   // The naming rule: the rule box's text as CP932 (characters without a
   // CP932 form cannot be typed, so the conversion does not fail in practice).
-  std::string NamingRule() const;
-  WindowPrompts& Prompts() { return *prompts_; }
-  Dialogs& DialogsInUse() { return dialogs_; }
+  std::string NamingRule() const override;
+  WindowPrompts& Prompts() override { return *prompts_; }
+  Dialogs& DialogsInUse() override { return dialogs_; }
+  // The rest of what the file intake and the reads ahead take of the window.
+  selvane::EntryTable& Rows() override { return table; }
+  const std::function<bool(const std::string&)>& ReadAheadWaits() const override {
+    return readAheadWaits;
+  }
+  QWidget& Window() override { return *this; }
+  ListBox& BeforeList() override { return *beforeList; }
+  ListBox& AfterList() override { return *afterList; }
   // The About box; made, hidden, when first asked for (it costs the start
   // nothing that way and looks the same).
   AboutBox* AboutDialog();
@@ -168,7 +177,7 @@ class MainWindow : public QMainWindow {
   void AddDroppedFiles(const std::vector<std::string>& nativePaths);
   // Runs `box` (a message box) now when the window is on screen, else right
   // after its first paint.
-  void ShowWhenOnScreen(std::function<void()> box);
+  void ShowWhenOnScreen(std::function<void()> box) override;
   // Applies the topmost switch's state to the window's z-order (no status text).
   void ApplyStaysOnTop();
   // Routes the rule box's key presses to RuleBoxKeyPress and its focus loss

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/MainWindow.h"
+#include "app/RowsHost.h"
 #include "app/StatusLine.h"
 #include "core/UserPrompts.h"
 #include "core/tags/Id3v2Read.h"
@@ -58,20 +58,20 @@ class OnlyStop : public QObject {
 
 }  // namespace
 
-RowsReadAhead::RowsReadAhead(MainWindow& form, int from, selvane::FileOps& inner, bool naming)
+RowsReadAhead::RowsReadAhead(RowsHost& host, int from, selvane::FileOps& inner, bool naming)
     : inner_(inner) {
-  if (naming && form.NamingRule().empty()) return;  // an empty rule reads no tag
+  if (naming && host.NamingRule().empty()) return;  // an empty rule reads no tag
   std::vector<std::string> paths;
-  for (int i = from; i < form.table.entryCount; ++i) paths.emplace_back(form.table[i].path);
-  StatusLine& status = form.Status();
+  for (int i = from; i < host.Rows().entryCount; ++i) paths.emplace_back(host.Rows()[i].path);
+  StatusLine& status = host.Status();
   const QString before = status.Text();
   const OnlyStop guard(status.StopButton(), stop_);
   bool shown = false;
   selvane::ManyReadsOptions options;
   // The naming reads an ID3v2 tag's first block beside the trailer when the
   // rule may take its texts; a header's worth decides the trailer alone.
-  options.headSize = form.table.tagSources == selvane::TagSources::Id3v1 ? selvane::Id3v2HeaderSize
-                                                                         : selvane::Id3v2HeadChunk;
+  options.headSize = host.Rows().tagSources == selvane::TagSources::Id3v1 ? selvane::Id3v2HeaderSize
+                                                                          : selvane::Id3v2HeadChunk;
   options.stop = &stop_;
   options.progress = [&](std::size_t done, std::size_t total) {
     if (total <= static_cast<std::size_t>(selvane::ProgressFrom)) return;
@@ -80,7 +80,7 @@ RowsReadAhead::RowsReadAhead(MainWindow& form, int from, selvane::FileOps& inner
     status.ShowProgress(static_cast<int>(done), static_cast<int>(total));
     QApplication::processEvents();
   };
-  ahead_.emplace(inner, paths, options, form.readAheadWaits);
+  ahead_.emplace(inner, paths, options, host.ReadAheadWaits());
   // The count gives the line back to what it said before.
   if (shown) {
     status.HideStop();

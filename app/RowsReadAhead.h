@@ -9,13 +9,13 @@
 #include "core/platform/EndsReadAhead.h"
 #include "core/platform/FileOps.h"
 
-class MainWindow;
+class RowsHost;
 
 class RowsReadAhead {
  public:
   // Reads the files of the window's rows from `from` on, ahead of `inner`;
   // for the naming (`naming`) only when the rule reads tags.
-  RowsReadAhead(MainWindow& form, int from, selvane::FileOps& inner, bool naming = true);
+  RowsReadAhead(RowsHost& host, int from, selvane::FileOps& inner, bool naming = true);
 
   // What the naming reads through: the reads ahead, or `inner` when
   // nothing was read ahead.

@@ -29,15 +29,18 @@ Identity FileIdentity(const FileStatus& status) {
 
 // The last bytes of a regular file, by which undo knows it where the medium
 // does not keep its inode number.
-void ReadTailInto(FileOps& ops, const std::string& cp932, Identity& identity) {
+// `path` may carry the native form the plan made.
+void ReadTailInto(FileOps& ops, const PlannedPath& path, Identity& identity) {
   unsigned char tail[TrailerSize];
   std::int64_t length = 0;
-  if (!identity.known || !ops.ReadTail(cp932.c_str(), tail, length).ok()) return;
+  std::size_t none = 0;
+  if (!identity.known || !ops.ReadEndsPlanned(path, tail, length, nullptr, nullptr, 0, none).ok())
+    return;
   const std::size_t size = length < static_cast<std::int64_t>(TrailerSize)
                                ? static_cast<std::size_t>(length < 0 ? 0 : length)
                                : TrailerSize;
   // A file shorter than the trailer is read whole; an empty one has none.
-  if (size < TrailerSize && size > 0 && !ops.ReadAt(cp932.c_str(), 0, tail, size).ok()) return;
+  if (size < TrailerSize && size > 0 && !ops.ReadAtPlanned(path, 0, tail, size).ok()) return;
   identity.tail.assign(reinterpret_cast<const char*>(tail), size);
 }
 
@@ -104,7 +107,7 @@ StepOutcome History::OutcomeOf(std::size_t seq, const RenamePlanRow& row, const 
     o.placed = NameIdentity(placed);
     if (o.placed.known && placed.kind == FileKind::Regular &&
         !media_->KeepsInodes(placed.nameDevice, now))
-      ReadTailInto(ops, std::string(now), o.placed);
+      ReadTailInto(ops, {std::string(now).c_str(), {}}, o.placed);
   }
   o.replaced = r.replaced;
   if (r.overwrite != nullptr) {
@@ -144,7 +147,7 @@ RecordResult History::BeginRename(std::span<const RenamePlanRow> rows,
     // or the move copies it, its last bytes will.
     if (rows[i].file.kind == FileKind::Regular &&
         (rows[i].copied || !media_->KeepsInodes(rows[i].file.nameDevice, rows[i].path)))
-      ReadTailInto(SystemFileOps(), std::string(rows[i].path), n.file);
+      ReadTailInto(SystemFileOps(), {std::string(rows[i].path).c_str(), rows[i].native}, n.file);
     if (rows[i].copied) copied.push_back(n.file);
   }
   const std::string temporary = NativeAbsolute(temporaryPath);
@@ -164,7 +167,7 @@ void History::RecordReplacing(std::size_t row, const char* newPath, const FileSt
   if (openBatch_ == 0) return;
   Identity identity = NameIdentity(target);
   if (row < openSteps_ && target.kind == FileKind::Regular) {
-    ReadTailInto(SystemFileOps(), newPath, identity);
+    ReadTailInto(SystemFileOps(), {newPath, {}}, identity);
     replacingTails_[row] = identity.tail;
   }
   // The temporary name may lie on another file system: the road then
@@ -173,7 +176,7 @@ void History::RecordReplacing(std::size_t row, const char* newPath, const FileSt
   Identity file;
   sql::Status s = store_.PlannedFile(openBatch_, row, native, file);
   if (s && file.known && file.tail.empty() && NativePathToCp932(native, cp932))
-    ReadTailInto(SystemFileOps(), cp932, file);
+    ReadTailInto(SystemFileOps(), {cp932.c_str(), native}, file);
   if (s) s = store_.SetTarget(openBatch_, row, identity, file);
   if (!s && lost_.ok()) lost_ = s;
 }
@@ -228,7 +231,9 @@ RecordResult History::BeginTagChange(const TagChangePlan& plan) {
   openBatch_ = 0;
   openSteps_ = 0;
   PlannedStep step;
-  if (!Cp932PathToNative(plan.path, step.path)) return RecordResult{false, {}, UnnamablePath()};
+  std::string native;
+  if (!Cp932PathToNative(plan.path, native)) return RecordResult{false, {}, UnnamablePath()};
+  step.path = native;
   step.file = FileIdentity(plan.file);
   std::optional<std::string_view> oldTail;
   if (plan.hadTrailer)
@@ -253,7 +258,7 @@ RecordResult History::BeginTagChange(const TagChangePlan& plan) {
   }
   const HistoryStore::Written written = store_.AddTagChange(
       plan.removes ? BatchKind::TagRemoval : BatchKind::TagUpdate, step, oldTail, plan.newEnd,
-      media_->Recorded(step.path), plan.head ? &head : nullptr);
+      media_->Recorded(native), plan.head ? &head : nullptr);
   if (written.status.ok()) openBatch_ = written.batch;
   return RecordResultOf(written, store_.path());
 }

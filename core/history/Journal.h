@@ -28,10 +28,10 @@ struct RenamePlanRow {
   FileStatus target;
   // The move copies it to another file system, where it gets a new inode.
   bool copied = false;
-  // `path` and `newPath` as native bytes, made once for the run, which the
-  // move and the record both use; empty when the CP932 bytes have none
-  // (the row cannot move).
-  std::string native, newNative;
+  // `path` and `newPath` as native bytes, made once for the run and kept in
+  // its NativePaths, which the move and the record both use; empty when the
+  // CP932 bytes have none (the row cannot move).
+  std::string_view native, newNative;
 };
 
 enum class RowOutcome { NotMoved = 0, Moved = 1, Failed = 2 };

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <ctime>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/history/Journal.h"
@@ -33,10 +34,10 @@ struct RecordedVolume {
   bool keepsInodes = true;  // false on FUSE and FAT-family media
 };
 
-// A planned step on its way into the store (native paths; empty: the row
-// had none).
+// A planned step on its way into the store (native paths, viewed where the
+// plan keeps them; empty: the row had none).
 struct PlannedStep {
-  std::string path, newPath;
+  std::string_view path, newPath;
   Identity file, target;
 };
 

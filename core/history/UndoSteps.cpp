@@ -217,7 +217,7 @@ class RenameUndo {
   // inode agree, or, where the medium does not keep them (FUSE, a
   // remount), its length, modification time and last bytes do. Never the
   // inode number alone.
-  bool Holds(const std::string& place, const FileStatus& status, const Identity& identity) {
+  bool Holds(const PlannedPath& place, const FileStatus& status, const Identity& identity) {
     if (!identity.known || status.kind == FileKind::Missing) return false;
     if (status.nameDevice == identity.device && status.nameInode == identity.inode) return true;
     if (status.kind != FileKind::Regular || status.link || identity.tail.empty() ||
@@ -225,8 +225,8 @@ class RenameUndo {
         std::abs(status.modified - identity.modified) > TimeSlack)
       return false;
     std::string end(identity.tail.size(), '\0');
-    return ops_.ReadAt(place.c_str(), status.length - static_cast<std::int64_t>(end.size()),
-                       end.data(), end.size())
+    return ops_.ReadAtPlanned(place, status.length - static_cast<std::int64_t>(end.size()),
+                              end.data(), end.size())
                .ok() &&
            end == identity.tail;
   }
@@ -245,8 +245,9 @@ class RenameUndo {
     for (std::size_t p = 0; p < std::size(places); ++p) {
       const std::string* place = places[p];
       if (place->empty() || (place != &step.path && *place == step.path)) continue;
-      const FileStatus status = ops_.Status(place->c_str());
-      if (!Holds(*place, status, step.file) && !Holds(*place, status, step.placed)) continue;
+      const PlannedPath planned{place->c_str(), *natives[p]};
+      const FileStatus status = ops_.StatusPlanned(planned);
+      if (!Holds(planned, status, step.file) && !Holds(planned, status, step.placed)) continue;
       if (place == &step.path) return {At::Old, *place, *natives[p]};
       if (status.length != step.file.length) return {At::Changed, *place, *natives[p]};
       return {At::Elsewhere, *place, *natives[p]};
@@ -273,12 +274,11 @@ class RenameUndo {
   // several it stays, and is listed.
   void GuessTemporary() {
     if (batch_.finished || batch_.temporary.empty()) return;
-    const FileStatus temporary = ops_.Status(batch_.temporary.c_str());
+    const PlannedPath place{batch_.temporary.c_str(), batch_.nativeTemporary};
+    const FileStatus temporary = ops_.StatusPlanned(place);
     if (temporary.kind != FileKind::Regular) return;
     for (const StoredStep& step : batch_.steps)
-      if (Holds(batch_.temporary, temporary, step.file) ||
-          Holds(batch_.temporary, temporary, step.placed))
-        return;
+      if (Holds(place, temporary, step.file) || Holds(place, temporary, step.placed)) return;
     std::size_t candidates = 0;
     for (std::size_t k = 0; k < batch_.steps.size(); ++k) {
       const StoredStep& step = batch_.steps[k];
@@ -322,7 +322,8 @@ class RenameUndo {
       case At::Elsewhere: {
         // Where the folder ignores case, the old spelling names the file itself.
         const bool otherCase = SameName(found.path, step.path, true);
-        if (!otherCase && ops_.Status(step.path.c_str()).kind != FileKind::Missing) {
+        if (!otherCase &&
+            ops_.StatusPlanned({step.path.c_str(), step.nativePath}).kind != FileKind::Missing) {
           left_.emplace_back(found.path, step.path, Why::OldNameTaken);
           return false;
         }
@@ -359,7 +360,8 @@ class RenameUndo {
         left_.emplace_back(step.newPath, std::string(), Why::ReplacedDeleted);
       if (step.replaced != ReplacedFate::Trashed) return true;
       // Back already (an undo cut short, or the user's own restore).
-      if (Holds(step.newPath, ops_.Status(step.newPath.c_str()), step.replacedFile)) return true;
+      const PlannedPath newPath{step.newPath.c_str(), step.nativeNewPath};
+      if (Holds(newPath, ops_.StatusPlanned(newPath), step.replacedFile)) return true;
       return Restore(step, trash_.Find(AsStatus(step.replacedFile), step.replacedFile.tail,
                                        step.replacedPath, nearNative));
     }
@@ -384,7 +386,8 @@ class RenameUndo {
   bool Restore(const StoredStep& step, const std::string& found) {
     if (found.empty()) {
       left_.emplace_back(step.newPath, std::string(), Why::ReplacedNotInTrash);
-    } else if (ops_.Status(step.newPath.c_str()).kind != FileKind::Missing) {
+    } else if (ops_.StatusPlanned({step.newPath.c_str(), step.nativeNewPath}).kind !=
+               FileKind::Missing) {
       left_.emplace_back(step.newPath, std::string(), Why::ReplacedNameTaken, 0, ShownPath(found));
     } else if (FileResult restored = Reserve(step.newPath);
                !restored || !(restored = trash_.Restore(found, step.newPath.c_str()))) {
@@ -441,13 +444,14 @@ class RenameUndo {
       if (!IsOwnPlaceholder(placeholder.path, placeholder.path, placeholder.made)) continue;
       std::string cp932;
       if (!NativePathToCp932(placeholder.path, cp932)) continue;
-      const FileStatus status = ops_.Status(cp932.c_str());
+      const PlannedPath place{cp932.c_str(), placeholder.path};
+      const FileStatus status = ops_.StatusPlanned(place);
       if (status.kind != FileKind::Regular) continue;
       const auto empty = [](const Identity& file) { return file.known && file.length == 0; };
       bool ours = true;
       for (const StoredStep& step : batch_.steps)
         if (empty(step.file) || empty(step.replacedFile) || empty(step.target) ||
-            Holds(cp932, status, step.placed))
+            Holds(place, status, step.placed))
           ours = false;
       if (ours && ops_.Delete(cp932.c_str())) Touched(cp932);
     }

@@ -46,8 +46,12 @@ FileResult NotRegular(const struct stat& st) {
 // The name itself first (one call for the common case of a name that is no
 // link), then, for a link, where it leads.
 FileStatus NativeStatus(const std::string& native, int* error) {
+  return NativeStatusAt(native.c_str(), error);
+}
+
+FileStatus NativeStatusAt(const char* native, int* error) {
   struct stat own {};
-  if (::lstat(native.c_str(), &own) != 0) {
+  if (::lstat(native, &own) != 0) {
     if (error != nullptr) *error = errno;
     return {};
   }
@@ -58,12 +62,12 @@ FileStatus NativeStatus(const std::string& native, int* error) {
   struct stat st = own;
   if (status.link) {
     std::vector<char> text(static_cast<std::size_t>(own.st_size > 0 ? own.st_size : 255) + 1);
-    const ssize_t n = ::readlink(native.c_str(), text.data(), text.size());
+    const ssize_t n = ::readlink(native, text.data(), text.size());
     if (n > 0 && static_cast<std::size_t>(n) < text.size() &&
         !NativePathToCp932(std::string_view(text.data(), static_cast<std::size_t>(n)),
                            status.linkText))
       status.linkText.clear();
-    if (::stat(native.c_str(), &st) != 0) {
+    if (::stat(native, &st) != 0) {
       // A link whose target is gone still holds its name.
       if (error != nullptr) *error = errno;
       status.kind = FileKind::Other;
@@ -90,18 +94,19 @@ namespace {
 // name was given to something else in between; O_NONBLOCK keeps even that
 // open from waiting and changes nothing for a regular file. `status`, when
 // asked for, is what the path named (its length as the open found it).
-FileResult Open(const char* path, int flags, Fd& fd, struct stat* info = nullptr,
+FileResult Open(const PlannedPath& path, int flags, Fd& fd, struct stat* info = nullptr,
                 FileStatus* status = nullptr) {
-  std::string native;
+  std::string made;
   FileResult result;
-  if (!ToNative(path, native, result)) return result;
+  if (path.native.empty() && !ToNative(path.cp932, made, result)) return result;
+  const char* native = path.native.empty() ? made.c_str() : path.native.data();
   int error = 0;
-  FileStatus named = NativeStatus(native, &error);
+  FileStatus named = NativeStatusAt(native, &error);
   if (status != nullptr) *status = named;  // also for a file that cannot be opened
   if (error != 0) return Failure(error);
   if (named.kind != FileKind::Regular)
     return Failure(named.kind == FileKind::Folder ? EISDIR : NotRegularFileError);
-  fd.Reset(OpenRetrying(native.c_str(), flags | O_NONBLOCK | O_NOCTTY));
+  fd.Reset(OpenRetrying(native, flags | O_NONBLOCK | O_NOCTTY));
   if (!fd.valid()) return LastError();
   struct stat st {};
   if (::fstat(fd.get(), &st) != 0) return LastError();
@@ -112,7 +117,7 @@ FileResult Open(const char* path, int flags, Fd& fd, struct stat* info = nullptr
 }
 
 // Opens the CP932 path for reading and gives the file's length.
-FileResult OpenForReading(const char* path, Fd& fd, std::int64_t& length,
+FileResult OpenForReading(const PlannedPath& path, Fd& fd, std::int64_t& length,
                           FileStatus* status = nullptr) {
   struct stat st {};
   if (FileResult result = Open(path, O_RDONLY, fd, &st, status); !result) return result;
@@ -136,7 +141,7 @@ class SystemOps final : public FileOps {
 
   FileResult Length(const char* path, std::int64_t& length) override {
     Fd fd;
-    return OpenForReading(path, fd, length);
+    return OpenForReading({path, {}}, fd, length);
   }
 
   FileResult ReadTail(const char* path, unsigned char* tail, std::int64_t& length) override {
@@ -149,9 +154,17 @@ class SystemOps final : public FileOps {
     return ReadTailOf(path, tail, length, &status);
   }
 
+  bool TakesNativePaths() const override { return true; }
+
   FileResult ReadEnds(const char* path, unsigned char* tail, std::int64_t& length,
                       FileStatus* status, unsigned char* head, std::size_t headSize,
                       std::size_t& headRead) override {
+    return ReadEndsPlanned({path, {}}, tail, length, status, head, headSize, headRead);
+  }
+
+  FileResult ReadEndsPlanned(const PlannedPath& path, unsigned char* tail, std::int64_t& length,
+                             FileStatus* status, unsigned char* head, std::size_t headSize,
+                             std::size_t& headRead) override {
     headRead = 0;
     if (status != nullptr) *status = {};
     Fd fd;
@@ -166,6 +179,11 @@ class SystemOps final : public FileOps {
   }
 
   FileResult ReadAt(const char* path, std::int64_t offset, void* data, std::size_t size) override {
+    return ReadAtPlanned({path, {}}, offset, data, size);
+  }
+
+  FileResult ReadAtPlanned(const PlannedPath& path, std::int64_t offset, void* data,
+                           std::size_t size) override {
     if (offset < 0) return Failure(EINVAL);
     Fd fd;
     std::int64_t length = 0;
@@ -176,7 +194,7 @@ class SystemOps final : public FileOps {
   FileResult Truncate(const char* path, std::int64_t length) override {
     if (length < 0) return Failure(EINVAL);
     Fd fd;
-    if (FileResult result = Open(path, O_WRONLY, fd); !result) return result;
+    if (FileResult result = Open({path, {}}, O_WRONLY, fd); !result) return result;
     if (::ftruncate(fd.get(), static_cast<off_t>(length)) != 0) return LastError();
     return FileResult{fd.Close()};
   }
@@ -184,7 +202,7 @@ class SystemOps final : public FileOps {
   FileResult Append(const char* path, const void* data, std::size_t size) override {
     Fd fd;
     struct stat st {};
-    if (FileResult result = Open(path, O_WRONLY | O_APPEND, fd, &st); !result) return result;
+    if (FileResult result = Open({path, {}}, O_WRONLY | O_APPEND, fd, &st); !result) return result;
     const FileResult result = WriteAll(fd.get(), data, size, 0, false);
     if (!result) {
       // A half-written trailer would read as garbage; cut it off again
@@ -199,7 +217,7 @@ class SystemOps final : public FileOps {
                      std::size_t size) override {
     if (offset < 0) return Failure(EINVAL);
     Fd fd;
-    if (FileResult result = Open(path, O_WRONLY, fd); !result) return result;
+    if (FileResult result = Open({path, {}}, O_WRONLY, fd); !result) return result;
     const FileResult result = WriteAll(fd.get(), data, size, static_cast<off_t>(offset), true);
     if (!result) return result;
     return FileResult{fd.Close()};
@@ -228,6 +246,10 @@ class SystemOps final : public FileOps {
     return NativeStatus(native);
   }
 
+  FileStatus StatusPlanned(const PlannedPath& path) override {
+    return path.native.empty() ? Status(path.cp932) : NativeStatusAt(path.native.data());
+  }
+
   FileResult Delete(const char* path) override {
     std::string native;
     FileResult result;
@@ -241,16 +263,15 @@ class SystemOps final : public FileOps {
     std::string nativeFrom, nativeTo;
     FileResult result;
     if (!ToNative(from, nativeFrom, result) || !ToNative(to, nativeTo, result)) return result;
-    return MoveNative(nativeFrom, nativeTo, options_, to, nullptr);
+    return MoveNative(nativeFrom.c_str(), nativeTo.c_str(), options_, to, nullptr);
   }
 
   FileResult MovePlanned(const PlannedPath& from, const PlannedPath& to,
                          FileStatus* moved) override {
-    if (from.native.empty() || to.native.empty()) {
-      if (moved != nullptr) *moved = {};
-      return FileResult{EILSEQ};
-    }
-    return MoveNative(from.native, to.native, options_, to.cp932, moved);
+    if (from.native.empty() || to.native.empty())
+      return moved != nullptr ? MoveAndStatus(from.cp932, to.cp932, *moved)
+                              : Move(from.cp932, to.cp932);
+    return MoveNative(from.native.data(), to.native.data(), options_, to.cp932, moved);
   }
 
   FileResult MoveToOtherCase(const char* from, const char* to) override {
@@ -267,15 +288,15 @@ class SystemOps final : public FileOps {
       moved = {};
       return result;
     }
-    return MoveNative(nativeFrom, nativeTo, options_, to, &moved);
+    return MoveNative(nativeFrom.c_str(), nativeTo.c_str(), options_, to, &moved);
   }
 
   // Any descriptor of the file will do: one that may read, else (a file
   // only its writer may touch) one that may write.
   FileResult SyncFile(const char* path) override {
     Fd fd;
-    FileResult result = Open(path, O_RDONLY, fd);
-    if (result.error == EACCES) result = Open(path, O_WRONLY, fd);
+    FileResult result = Open({path, {}}, O_RDONLY, fd);
+    if (result.error == EACCES) result = Open({path, {}}, O_WRONLY, fd);
     if (!result) return result;
     if (::fdatasync(fd.get()) != 0) return LastError();
     return {};
@@ -309,7 +330,7 @@ class SystemOps final : public FileOps {
   static FileResult ReadTailOf(const char* path, unsigned char* tail, std::int64_t& length,
                                FileStatus* status) {
     Fd fd;
-    if (FileResult result = OpenForReading(path, fd, length, status); !result) return result;
+    if (FileResult result = OpenForReading({path, {}}, fd, length, status); !result) return result;
     if (length < static_cast<std::int64_t>(TrailerSize)) return {};
     std::size_t done = 0;
     while (done < TrailerSize) {

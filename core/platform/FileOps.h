@@ -29,11 +29,12 @@ inline constexpr int ChangedSinceLookError = -2;
 inline constexpr int LinkedFileError = -4;
 
 // A path in both forms: the CP932 bytes the logic keeps, and their native
-// form, made once by the command that plans the call. An empty `native`
-// means the CP932 bytes have none, and the call fails with EILSEQ.
+// form, made once by the command that plans the call, its bytes followed by
+// a NUL (as a std::string's or NativePaths' are). An empty `native` was not
+// made: the call makes it, and fails with EILSEQ when there is none.
 struct PlannedPath {
   const char* cp932;
-  const std::string& native;
+  std::string_view native;
 };
 
 class FileOps {
@@ -111,6 +112,21 @@ class FileOps {
     return moved != nullptr ? MoveAndStatus(from.cp932, to.cp932, *moved)
                             : Move(from.cp932, to.cp932);
   }
+  // Status, ReadEnds and ReadAt for a path whose native form the caller
+  // may hold, as MovePlanned.
+  virtual FileStatus StatusPlanned(const PlannedPath& path) { return Status(path.cp932); }
+  virtual FileResult ReadEndsPlanned(const PlannedPath& path, unsigned char* tail,
+                                     std::int64_t& length, FileStatus* status, unsigned char* head,
+                                     std::size_t headSize, std::size_t& headRead) {
+    return ReadEnds(path.cp932, tail, length, status, head, headSize, headRead);
+  }
+  virtual FileResult ReadAtPlanned(const PlannedPath& path, std::int64_t offset, void* data,
+                                   std::size_t size) {
+    return ReadAt(path.cp932, offset, data, size);
+  }
+  // True when the Planned calls use the native form given, so that a
+  // command gains by making it once for its many calls on one path.
+  virtual bool TakesNativePaths() const { return false; }
   // Give a file only another letter case of its name, in its folder. Where
   // the folder takes both spellings for one name the move above refuses
   // (the new spelling is "taken" by the file itself); this one refuses
@@ -234,6 +250,7 @@ FileOps& SystemFileOps();
 // which need not have a CP932 form). `error`, when given, gets the errno of
 // a name that cannot be looked at, or of a link that leads nowhere.
 FileStatus NativeStatus(const std::string& native, int* error = nullptr);
+FileStatus NativeStatusAt(const char* native, int* error = nullptr);
 FileResult NativeMove(const std::string& from, const std::string& to);
 // The same for native names in one folder.
 FileResult NativeMoveToOtherCase(const std::string& from, const std::string& to);

@@ -155,12 +155,12 @@ FileResult MoveThroughPlaceholder(const std::string& from, const std::string& to
 
 }  // namespace
 
-FileResult MoveNative(const std::string& from, const std::string& to, const MoveOptions& options,
+FileResult MoveNative(const char* from, const char* to, const MoveOptions& options,
                       const char* told, FileStatus* moved) {
   const auto renameNoReplace =
       options.renameNoReplace != nullptr ? options.renameNoReplace : &SystemRenameNoReplace;
   FileResult result;
-  const bool inPlace = renameNoReplace(from.c_str(), to.c_str()) == 0;
+  const bool inPlace = renameNoReplace(from, to) == 0;
   if (!inPlace) {
     const int error = errno;
     if (error == EXDEV)
@@ -179,11 +179,11 @@ FileResult MoveNative(const std::string& from, const std::string& to, const Move
 
 FileResult NativeMove(const std::string& from, const std::string& to, const MoveOptions& options,
                       FileStatus* moved) {
-  return MoveNative(from, to, options, to.c_str(), moved);
+  return MoveNative(from.c_str(), to.c_str(), options, to.c_str(), moved);
 }
 
 FileResult NativeMove(const std::string& from, const std::string& to) {
-  return MoveNative(from, to, MoveOptions{}, to.c_str(), nullptr);
+  return MoveNative(from.c_str(), to.c_str(), MoveOptions{}, to.c_str(), nullptr);
 }
 
 FileResult NativeMoveToOtherCase(const std::string& from, const std::string& to) {

@@ -7,7 +7,7 @@
 
 namespace selvane {
 
-FileResult MoveNative(const std::string& from, const std::string& to, const MoveOptions& options,
+FileResult MoveNative(const char* from, const char* to, const MoveOptions& options,
                       const char* told, FileStatus* moved);
 
 }  // namespace selvane

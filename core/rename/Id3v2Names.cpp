@@ -62,30 +62,32 @@ bool IsCutFrom(std::string_view v1, std::string_view v2) {
          v1 == TrimRight(v2.substr(0, Id3v1FieldBytes));
 }
 
-bool NameValues::Read(FileEntry& entry, TagSources sources, FileOps& ops, FileStatus* status) {
+bool NameValues::Read(FileEntry& entry, TagSources sources, FileOps& ops, FileStatus* status,
+                      std::string_view native) {
   entry_ = &entry;
   entry.id3v2 = {};
   v2_ = {};
   for (Id3v2Text& text : text_) text = {};
+  const PlannedPath path{entry.path, native};
   if (sources == TagSources::WithId3v2) {
-    v1Tagged_ = ReadTagAndId3v2(entry.path, entry, v2_, ops, status) == ReadTagOk;
-    if (v1Tagged_ || !v2_.present) return v1Tagged_;
+    v1Tagged_ = ReadTagAndId3v2(path, entry, v2_, ops, status) == ReadTagOk;
+    tagged_ = v1Tagged_;
+    if (v1Tagged_ || !v2_.present) return tagged_;
     // With no trailer the ID3v2 values alone tag the file, and frames that
     // read as nothing do not: such a file keeps its name as an untagged one.
-    bool any = false;
     for (const TagField field : NameFields) {
       Id3v2Text& text = text_[FieldIndex(field)];
       text = DecodeId3v2Frame(v2_, field);
-      any = any || !text.cp932.empty();
+      tagged_ = tagged_ || !text.cp932.empty();
     }
-    return any;
+    return tagged_;
   }
-  const int result = ReadTag(entry.path, entry, ops, status);
-  v1Tagged_ = result == ReadTagOk;
+  const int result = ReadTag(path, entry, ops, status);
+  v1Tagged_ = tagged_ = result == ReadTagOk;
   // Only a file without a trailer is looked at again, to tell the user what
   // the ID3v2 tag at its head would do.
   if (result == ReadTagNoMarker && ReadId3v2(entry.path, ops).present) entry.id3v2.unread = true;
-  return v1Tagged_;
+  return tagged_;
 }
 
 std::string_view NameValues::Get(TagField field) {

@@ -31,14 +31,18 @@ std::string_view TakeNameValue(TagField field, std::string_view v1, bool v1Tagge
 class NameValues {
  public:
   // Reads the file's tags into the entry, as ReadTag does, and clears its
-  // note. True when the file has a tag to name it by.
-  bool Read(FileEntry& entry, TagSources sources, FileOps& ops, FileStatus* status);
+  // note. True when the file has a tag to name it by. `native`, when not
+  // empty, is the entry's path made native by the caller.
+  bool Read(FileEntry& entry, TagSources sources, FileOps& ops, FileStatus* status,
+            std::string_view native = {});
+  // What the last Read returned (false before any).
+  bool Tagged() const { return tagged_; }
   // One of NameFields; also fills that field's part of the note.
   std::string_view Get(TagField field);
 
  private:
   FileEntry* entry_ = nullptr;
-  bool v1Tagged_ = false;
+  bool v1Tagged_ = false, tagged_ = false;
   Id3v2Frames v2_;
   Id3v2Text text_[NameFieldCount];
 };

@@ -29,6 +29,9 @@ bool SplitsWhole(const PathParts& parts, std::string_view path) {
          path.size();
 }
 
+// The rule as far as its first NUL.
+std::string_view RuleText(std::string_view rule) { return rule.substr(0, rule.find('\0')); }
+
 }  // namespace
 
 bool ReplaceToken(std::string& work, std::string_view token, std::string_view value) {
@@ -39,20 +42,22 @@ bool ReplaceToken(std::string& work, std::string_view token, std::string_view va
   return true;
 }
 
-void ExpandRule(std::string_view rule, FileEntry& entry, int position, FileOps& ops,
-                FileStatus* status, TagSources sources) {
-  if (const std::size_t nul = rule.find('\0'); nul != std::string_view::npos)
-    rule = rule.substr(0, nul);
+void ReadRuleValues(std::string_view rule, FileEntry& entry, NameValues& values, FileOps& ops,
+                    FileStatus* status, TagSources sources, std::string_view native) {
+  if (!RuleText(rule).empty()) values.Read(entry, sources, ops, status, native);
+}
+
+void ExpandRule(std::string_view rule, FileEntry& entry, int position, NameValues& values) {
+  rule = RuleText(rule);
   const std::string_view path = entry.path;
   const auto keepName = [&] { CopyField(entry.newPath, path); };
 
-  entry.id3v2 = {};
   if (rule.empty()) {
+    entry.id3v2 = {};
     keepName();
     return;
   }
-  NameValues values;
-  const bool tagged = values.Read(entry, sources, ops, status);
+  const bool tagged = values.Tagged();
 
   const PathParts parts = SplitPath(path);
   if (rule.size() > WorkTextLimit || !SplitsWhole(parts, path)) {
@@ -91,6 +96,13 @@ void ExpandRule(std::string_view rule, FileEntry& entry, int position, FileOps& 
   CopyField(entry.newPath, newPath);
 }
 
+void ExpandRule(std::string_view rule, FileEntry& entry, int position, FileOps& ops,
+                FileStatus* status, TagSources sources) {
+  NameValues values;
+  ReadRuleValues(rule, entry, values, ops, status, sources);
+  ExpandRule(rule, entry, position, values);
+}
+
 void ExpandAll(std::string_view rule, EntryTable& table, FileOps& ops,
                std::vector<FileStatus>* statuses, UserPrompts* progress, int from) {
   const int n = table.entryCount;
@@ -101,10 +113,17 @@ void ExpandAll(std::string_view rule, EntryTable& table, FileOps& ops,
     statuses->clear();
     if (reads) statuses->resize(static_cast<std::size_t>(rows));
   }
-  const auto expand = [&](int i) {
+  // Each row's path is made native once, for all the reads of its tags,
+  // where the file system takes it so; `native` is the thread's own.
+  const bool makesNative = reads && ops.TakesNativePaths();
+  const auto expand = [&](int i, std::string& native) {
     FileStatus* status =
         reads && statuses != nullptr ? &(*statuses)[static_cast<std::size_t>(i - from)] : nullptr;
-    ExpandRule(rule, table[i], i + 1, ops, status, table.tagSources);
+    FileEntry& entry = table[i];
+    if (!makesNative || !Cp932PathToNative(entry.path, native)) native.clear();
+    NameValues values;
+    ReadRuleValues(rule, entry, values, ops, status, table.tagSources, native);
+    ExpandRule(rule, entry, i + 1, values);
   };
   // Reading a tag is mostly waiting on the system: over many files a second
   // thread reads too. The rows are handed out a run at a time, so that a
@@ -116,6 +135,7 @@ void ExpandAll(std::string_view rule, EntryTable& table, FileOps& ops,
   std::atomic<int> next{from}, done{0};
   std::atomic<bool> stop{false};
   const auto nameRuns = [&](bool counting) {
+    std::string native;
     for (;;) {
       const int first = next.fetch_add(Run, std::memory_order_relaxed);
       if (first >= n) return;
@@ -123,7 +143,7 @@ void ExpandAll(std::string_view rule, EntryTable& table, FileOps& ops,
       for (int i = first; i < last; ++i) {
         if (stop.load(std::memory_order_relaxed)) return;
         if (counting) progress->Progress(done.load(std::memory_order_relaxed) + 1, rows);
-        expand(i);
+        expand(i, native);
         done.fetch_add(1, std::memory_order_relaxed);
       }
     }

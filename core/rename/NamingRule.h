@@ -26,12 +26,21 @@ inline constexpr std::string_view ForbiddenNameChars = "\\/:,;*?\"<>|";
 // literally. True when the token occurred.
 bool ReplaceToken(std::string& work, std::string_view token, std::string_view value);
 
-// Writes entry.newPath from `rule` (CP932). A non-empty rule reads the tag
-// of entry.path into the entry first. An expansion longer than 127 bytes,
-// or a new path over 1023 bytes, leaves the name unchanged (newPath = path).
-// `status`, when given, gets what the path named as its tag was read (left
-// as it is under an empty rule, which reads nothing). `sources` says whether
-// the ID3v2 tag fills in for the trailer (see Id3v2Names.h).
+class NameValues;
+
+// The naming in two steps. First the read: a non-empty rule (CP932) reads
+// the tag of entry.path into the entry and `values`; an empty one reads
+// nothing. `status`, when given, gets what the path named as its tag was
+// read (left as it is when nothing is read). `sources` says whether the
+// ID3v2 tag fills in for the trailer (see Id3v2Names.h); `native`, when not
+// empty, is entry.path made native by the caller.
+void ReadRuleValues(std::string_view rule, FileEntry& entry, NameValues& values, FileOps& ops,
+                    FileStatus* status, TagSources sources, std::string_view native = {});
+// Then the expansion, which touches no disk: entry.newPath from `rule` and
+// the values read for it. An expansion longer than 127 bytes, or a new path
+// over 1023 bytes, leaves the name unchanged (newPath = path).
+void ExpandRule(std::string_view rule, FileEntry& entry, int position, NameValues& values);
+// Both steps for one entry.
 void ExpandRule(std::string_view rule, FileEntry& entry, int position,
                 FileOps& ops = SystemFileOps(), FileStatus* status = nullptr,
                 TagSources sources = TagSources::Id3v1);

@@ -15,13 +15,16 @@ namespace {
 // name. It goes back to its old name; failing that, to its new one (the
 // move never replaces); only if both are refused does it stay, and the
 // entry then names that place so the list still finds it.
-void ReturnFromTemporary(FileEntry& entry, FileOps& ops, Failure failure,
-                         std::vector<Failure>& failures) {
-  if (ops.Move(TemporaryName, entry.path)) {
+// The temporary name is ASCII: the same bytes in CP932 and natively.
+constexpr PlannedPath Temporary{TemporaryName, TemporaryName};
+
+void ReturnFromTemporary(FileEntry& entry, const RenamePlanRow& names, FileOps& ops,
+                         Failure failure, std::vector<Failure>& failures) {
+  if (ops.MovePlanned(Temporary, {entry.path, names.native}, nullptr)) {
     failures.push_back(std::move(failure));
     return;
   }
-  if (ops.Move(TemporaryName, entry.newPath)) {
+  if (ops.MovePlanned(Temporary, {entry.newPath, names.newNative}, nullptr)) {
     CopyField(entry.path, entry.newPath);
     return;
   }
@@ -36,10 +39,11 @@ void ReturnFromTemporary(FileEntry& entry, FileOps& ops, Failure failure,
 
 }  // namespace
 
-Replacement ReplaceTarget(FileEntry& entry, bool ownName, FileOps& ops, Trash* trash,
-                          RenameRowResult* record, int& deleted, std::vector<Failure>& failures,
-                          int& error) {
-  FileResult result = ops.Move(entry.path, TemporaryName);
+Replacement ReplaceTarget(FileEntry& entry, const RenamePlanRow& names, bool ownName, FileOps& ops,
+                          Trash* trash, RenameRowResult* record, int& deleted,
+                          std::vector<Failure>& failures, int& error) {
+  const PlannedPath newPath{entry.newPath, names.newNative};
+  FileResult result = ops.MovePlanned({entry.path, names.native}, Temporary, nullptr);
   if (!result) {
     // Nothing has changed yet, so nothing may be deleted.
     error = result.error;
@@ -57,12 +61,13 @@ Replacement ReplaceTarget(FileEntry& entry, bool ownName, FileOps& ops, Trash* t
     metItself = result.error == ENOENT;
   }
   if (!inTrash && !metItself) {
-    const FileStatus target = record != nullptr ? ops.Status(entry.newPath) : FileStatus{};
+    const FileStatus target = record != nullptr ? ops.StatusPlanned(newPath) : FileStatus{};
     result = ops.Delete(entry.newPath);
     metItself = result.error == ENOENT;
     if (!result && !metItself) {
       error = result.error;
-      ReturnFromTemporary(entry, ops, FailureOf(entry, Step::DeleteTarget, result.error), failures);
+      ReturnFromTemporary(entry, names, ops, FailureOf(entry, Step::DeleteTarget, result.error),
+                          failures);
       return Replacement::Failed;
     }
     if (result) {
@@ -73,10 +78,11 @@ Replacement ReplaceTarget(FileEntry& entry, bool ownName, FileOps& ops, Trash* t
       }
     }
   }
-  result = ops.Move(TemporaryName, entry.newPath);
+  result = ops.MovePlanned(Temporary, newPath, nullptr);
   if (!result) {
     error = result.error;
-    ReturnFromTemporary(entry, ops, FailureOf(entry, Step::FromTemporary, result.error), failures);
+    ReturnFromTemporary(entry, names, ops, FailureOf(entry, Step::FromTemporary, result.error),
+                        failures);
     // Nothing was replaced after all: the agreed file comes back out of the
     // trash when its name is still free.
     if (inTrash && trash->Restore(trashed.nativePath, entry.newPath)) inTrash = false;

@@ -8,6 +8,7 @@
 
 namespace selvane {
 
+struct RenamePlanRow;
 struct RenameRowResult;
 class Trash;
 
@@ -19,8 +20,9 @@ enum class Replacement { Failed, Done, MetItself };
 // straight back. `record` (when the run is recorded) learns what became of
 // the agreed file; `deleted` counts the deletions that a trash would have
 // spared; a failure is added to `failures` with its errno in `error`.
-Replacement ReplaceTarget(FileEntry& entry, bool ownName, FileOps& ops, Trash* trash,
-                          RenameRowResult* record, int& deleted, std::vector<Failure>& failures,
-                          int& error);
+// `names` holds the row's native names as the run made them.
+Replacement ReplaceTarget(FileEntry& entry, const RenamePlanRow& names, bool ownName, FileOps& ops,
+                          Trash* trash, RenameRowResult* record, int& deleted,
+                          std::vector<Failure>& failures, int& error);
 
 }  // namespace selvane

@@ -129,7 +129,9 @@ std::pmr::string PlannedDisk::LocatedKey(std::string_view name) {
 FileStatus PlannedDisk::Real(std::string_view name, bool folderOnTheWay) {
   if (currentOrigin_ != nullptr && name.data() == currentPath_) return *currentOrigin_;
   if (!folderOnTheWay) {
-    if (KnownAbsent(name)) return {};
+    const bool isNew = IsCurrentNew(name);
+    if (KnownAbsent(name, isNew ? currentNew_.native : std::string_view())) return {};
+    if (isNew) return real_.Status(currentNew_);
     return real_.Status(std::string(name).c_str());
   }
   const auto it = folders_.find(name);
@@ -142,15 +144,22 @@ FileStatus PlannedDisk::Real(std::string_view name, bool folderOnTheWay) {
 // name absent from the listing is absent. On a share this spares a round
 // trip per name; a server matching names more loosely still makes the
 // move, which never replaces, fail rather than overwrite.
-bool PlannedDisk::KnownAbsent(std::string_view name) {
+bool PlannedDisk::KnownAbsent(std::string_view name, std::string_view native) {
   const std::size_t start = LastPartStart(name);
   if (start == 0 || start == name.size()) return false;
   const std::string_view last = name.substr(start);
   if (last == "." || last == "..") return false;
   const FolderRule& rule = rules_.RuleFor(name);
   if (rule.ignoresCase || rule.medium.fatFamily) return false;
-  std::string native;
-  if (!Cp932PathToNative(last, native)) return false;
+  // A separator is one byte in both forms and never inside a character, so
+  // the native last part is what follows the native path's last '/'.
+  std::string made;
+  if (!native.empty())
+    native.remove_prefix(native.rfind('/') + 1);
+  else if (Cp932PathToNative(last, made))
+    native = made;
+  else
+    return false;
   return listed_.Find(name.substr(0, start == 1 ? 1 : start - 1), native) ==
          ListedFolders::Holds::Absent;
 }

@@ -37,10 +37,15 @@ class PlannedDisk final : public DiskLooks {
   }
 
   // The row about to be decided: its path held `origin` before the first
-  // row, which stands for it until a planned name says otherwise.
-  void Current(const char* path, const FileStatus& origin) {
+  // row, which stands for it until a planned name says otherwise. Its new
+  // path is looked at through `newNative`, that path's native form, when
+  // the caller made it.
+  void Current(const char* path, const FileStatus& origin, std::string_view newPath = {},
+               std::string_view newNative = {}) {
     currentPath_ = path;
     currentOrigin_ = &origin;
+    currentNew_ = PlannedPath{newPath.data(), newNative};
+    currentNewSize_ = newPath.size();
   }
   // The row's file moves from `from` to `to`. The plan keeps both names
   // where they lie, through any link on the way.
@@ -49,6 +54,7 @@ class PlannedDisk final : public DiskLooks {
   bool Planned(std::string_view name);
 
   FileStatus Status(const char* path) override;
+  using DiskLooks::Status;
 
  private:
   struct PlannedEntry {
@@ -82,7 +88,12 @@ class PlannedDisk final : public DiskLooks {
     return rules_.PathKey(name, storage);
   }
   FileStatus Real(std::string_view name, bool folderOnTheWay);
-  bool KnownAbsent(std::string_view name);
+  bool KnownAbsent(std::string_view name, std::string_view native);
+  // The current row's new path, by where its bytes lie.
+  bool IsCurrentNew(std::string_view name) const {
+    return !currentNew_.native.empty() && name.data() == currentNew_.cp932 &&
+           name.size() == currentNewSize_;
+  }
   bool ListWhole(std::string_view folder, const ListedFolders::Each& each);
   PlannedEntry EntryAt(const std::string& at, const std::string& real, bool folderOnTheWay,
                        bool& touched);
@@ -110,6 +121,8 @@ class PlannedDisk final : public DiskLooks {
   bool lastPlain_ = false, hasLast_ = false;
   const char* currentPath_ = nullptr;
   const FileStatus* currentOrigin_ = nullptr;
+  PlannedPath currentNew_{nullptr, {}};
+  std::size_t currentNewSize_ = 0;
   ByName<FileStatus> folders_;
   // Over many names asked after in one folder, the folder is read once and
   // a name it does not hold needs no look of its own.

@@ -14,6 +14,7 @@
 #include "core/filelist/PathNames.h"
 #include "core/history/Journal.h"
 #include "core/platform/Cp932.h"
+#include "core/platform/NativePaths.h"
 #include "core/rename/OverwriteRoad.h"
 #include "core/rename/PlannedDisk.h"
 
@@ -184,8 +185,10 @@ class Run {
   std::vector<Failure> failures_;
   RunSoFar soFar_;
   int deleted_ = 0;
-  // The plan, one step per row with a new name, and the results recorded.
+  // The plan, one step per row with a new name, its native names, and the
+  // results recorded.
   std::vector<RenamePlanRow> plan_;
+  NativePaths natives_;
   std::vector<RenameRowResult> records_;
   std::vector<std::size_t> recordOf_;  // row -> its step
 };
@@ -210,11 +213,9 @@ void Run::Plan() {
     }
     // A row with no native name keeps none, so that neither the move nor
     // the record uses half of it.
-    if (!Cp932PathToNative(entry.path, step.native) ||
-        !Cp932PathToNative(entry.newPath, step.newNative)) {
-      step.native.clear();
-      step.newNative.clear();
-    }
+    step.native = natives_.Add(entry.path);
+    step.newNative = natives_.Add(entry.newPath);
+    if (step.native.empty() || step.newNative.empty()) step.native = step.newNative = {};
   }
 }
 
@@ -266,7 +267,9 @@ void Run::DoRow(std::size_t i) {
     }
     quickError = moved.error;
   }
-  row.decision = DecideRow(entry, start_[i], disk_, rules_, soFar_, Holds(i));
+  const RenamePlanRow& names = plan_[recordOf_[i]];
+  row.decision =
+      DecideRow(entry, start_[i], disk_, rules_, soFar_, Holds(i), {names.native, names.newNative});
   const RowDecision& d = row.decision;
   switch (d.fate) {
     case RowFate::LeftAlone:
@@ -305,10 +308,12 @@ bool Run::Ask(std::size_t i, RenameRowResult* record) {
   // changes case, and no other file is replaced or put aside for it.
   if (row.decision.otherCase) return MoveOtherCase(i, record);
   const std::size_t failed = failures_.size();
+  const RenamePlanRow& names = plan_[recordOf_[i]];
+  const PlannedPath newPath{entry.newPath, names.newNative};
   if (record != nullptr)
     services_.history->RecordReplacing(recordOf_[i], entry.newPath,
-                                       meetsItself ? FileStatus{} : ops_.Status(entry.newPath));
-  const Replacement done = ReplaceTarget(entry, meetsItself, ops_, services_.trash, record,
+                                       meetsItself ? FileStatus{} : ops_.StatusPlanned(newPath));
+  const Replacement done = ReplaceTarget(entry, names, meetsItself, ops_, services_.trash, record,
                                          deleted_, failures_, row.error);
   if (done == Replacement::Failed) {
     if (record != nullptr) {
@@ -322,7 +327,7 @@ bool Run::Ask(std::size_t i, RenameRowResult* record) {
     return false;
   }
   if (done == Replacement::Done) {
-    soFar_.replacers.push_back(ops_.Status(entry.newPath));
+    soFar_.replacers.push_back(ops_.StatusPlanned(newPath));
     arrivals_.Arrived(entry, start_[i]);
   }
   return true;
@@ -383,11 +388,15 @@ std::vector<RowOutlook> ForecastRename(const EntryTable& table, FileOps& ops,
   const std::vector<char> holds = FoldersHoldingRows(table, start, real);
   PlannedDisk disk(real, rules, table.entryCount);
   RunSoFar soFar;
+  // Each row's new path is made native once, for the check of the name and
+  // every look at it.
+  std::string newNative;
   for (std::size_t i = 0; i < rows.size(); ++i) {
     const FileEntry& entry = table[static_cast<int>(i)];
-    disk.Current(entry.path, start[i]);
-    const RowDecision d =
-        DecideRow(entry, start[i], disk, rules, soFar, !holds.empty() && holds[i] != 0);
+    if (entry.newPath[0] == '\0' || !Cp932PathToNative(entry.newPath, newNative)) newNative.clear();
+    disk.Current(entry.path, start[i], entry.newPath, newNative);
+    const RowDecision d = DecideRow(entry, start[i], disk, rules, soFar,
+                                    !holds.empty() && holds[i] != 0, {{}, newNative});
     RowOutlook& row = rows[i];
     row.outlook = OutlookOf(d, disk, entry);
     row.refusal = d.refusal;

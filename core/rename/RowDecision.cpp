@@ -237,14 +237,15 @@ bool IntoItself(const FileStatus& own, std::string_view path, std::string_view n
 
 // The rest of the decision: what holds the new name now.
 RowDecision DecideByTarget(const FileEntry& entry, const FileStatus& origin, const FileStatus& own,
-                           RowDecision d, DiskLooks& disk) {
+                           RowDecision d, DiskLooks& disk, std::string_view newNative) {
   const std::string_view path = entry.path, newPath = entry.newPath;
   auto cannotMove = [&d](int error) {
     d.fate = RowFate::CannotMove;
     d.error = error;
     return d;
   };
-  const FileStatus target = d.meetsItself ? own : disk.Status(entry.newPath);
+  const FileStatus target =
+      d.meetsItself ? own : disk.Status(PlannedPath{entry.newPath, newNative});
   switch (target.kind) {
     case FileKind::Missing: {
       // A name that leads into another folder moves only into one that is there.
@@ -279,13 +280,16 @@ RowDecision DecideByTarget(const FileEntry& entry, const FileStatus& origin, con
 }  // namespace
 
 RowDecision DecideRow(const FileEntry& entry, const FileStatus& origin, DiskLooks& disk,
-                      FolderRules& folders, const RunSoFar& soFar, bool holdsListedRows) {
+                      FolderRules& folders, const RunSoFar& soFar, bool holdsListedRows,
+                      RowNatives natives) {
   if (entry.newPath[0] == '\0') return {};
-  const FileStatus own = disk.Status(entry.path);
+  const FileStatus own = disk.Status(PlannedPath{entry.path, natives.native});
+  // A new name made native already has a native form: only the names are checked.
   const EarlyDecision early =
-      DecideByOwnFile(entry, origin, own, folders, soFar, holdsListedRows, CheckNewName);
+      DecideByOwnFile(entry, origin, own, folders, soFar, holdsListedRows,
+                      natives.newNative.empty() ? CheckNewName : CheckNames);
   if (early.settled) return early.d;
-  return DecideByTarget(entry, origin, own, early.d, disk);
+  return DecideByTarget(entry, origin, own, early.d, disk, natives.newNative);
 }
 
 bool MovesWithoutLooking(const FileEntry& entry, const FileStatus& origin, FolderRules& folders,

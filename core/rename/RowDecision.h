@@ -30,13 +30,20 @@ std::string_view AddedText(std::string_view path, std::string_view newPath);
 // The refusal of a new name by the medium of its folder.
 NameRefusal CheckMedium(std::string_view newPath, FolderRules& folders);
 
+// A row's path and new path as native bytes, made once by the command
+// (empty: not made, and made where needed).
+struct RowNatives {
+  std::string_view native, newNative;
+};
+
 // The one decision. `origin` is what the row's path held when the run
 // started; `disk` is the file system as the earlier rows left it (the real
 // one during the run, a plan of it in the forecast); `folders` tells how
 // each folder compares names and what its medium refuses;
 // `holdsListedRows` tells that the row is a folder other listed rows lie in.
 RowDecision DecideRow(const FileEntry& entry, const FileStatus& origin, DiskLooks& disk,
-                      FolderRules& folders, const RunSoFar& soFar, bool holdsListedRows = false);
+                      FolderRules& folders, const RunSoFar& soFar, bool holdsListedRows = false,
+                      RowNatives natives = {});
 // The same decision taken without looking at the disk, for a row whose
 // path no earlier row has moved a file to: true when nothing is left to
 // decide but the move itself, which never replaces and so finds out by

@@ -40,9 +40,14 @@ bool EndsInTrailer(const unsigned char* tail, std::int64_t length, const unsigne
 // none were read): where the tail begins with "TAG", reads what EndsInTrailer
 // needs of the head into `head` (room for Id3v2HeaderSize) unless it is
 // there already.
-FileResult ReadTrailerHead(FileResult tailRead, const char* path, std::int64_t length,
+FileResult ReadTrailerHead(FileResult tailRead, const PlannedPath& path, std::int64_t length,
                            const unsigned char* tail, unsigned char* head, std::size_t& headRead,
                            FileOps& ops);
+inline FileResult ReadTrailerHead(FileResult tailRead, const char* path, std::int64_t length,
+                                  const unsigned char* tail, unsigned char* head,
+                                  std::size_t& headRead, FileOps& ops) {
+  return ReadTrailerHead(tailRead, PlannedPath{path, {}}, length, tail, head, headRead, ops);
+}
 TrailerFields ParseTrailer(const unsigned char* trailer);
 
 // What a removal gives for a file that ends in no trailer.
@@ -56,8 +61,11 @@ inline constexpr int ReadTagNoMarker = -3;  // last 128 bytes do not begin with 
 // Reads the trailer of the file at `path` into the entry's tag part, which
 // is cleared on every failure. `status`, when given, gets what the path
 // named as it was read (kind Missing when it could not be looked at).
-int ReadTag(const char* path, FileEntry& entry, FileOps& ops = SystemFileOps(),
-            FileStatus* status = nullptr);
+int ReadTag(const PlannedPath& path, FileEntry& entry, FileOps& ops, FileStatus* status);
+inline int ReadTag(const char* path, FileEntry& entry, FileOps& ops = SystemFileOps(),
+                   FileStatus* status = nullptr) {
+  return ReadTag(PlannedPath{path, {}}, entry, ops, status);
+}
 // The part of ReadTag after the read, on what FileOps::ReadTail gave and
 // the head that ReadTrailerHead read.
 int TakeTrailer(FileResult read, std::int64_t length, const unsigned char* tail,

@@ -250,14 +250,15 @@ Id3v2Fields ParseId3v2(const unsigned char* data, std::size_t size) {
   return fields;
 }
 
-int ReadTagAndId3v2(const char* path, FileEntry& entry, Id3v2Frames& v2, FileOps& ops,
+int ReadTagAndId3v2(const PlannedPath& path, FileEntry& entry, Id3v2Frames& v2, FileOps& ops,
                     FileStatus* status) {
   v2 = {};
   unsigned char tail[TrailerSize];
   unsigned char head[Id3v2HeadChunk];
   std::int64_t length = -1;
   std::size_t headRead = 0;
-  const FileResult ends = ops.ReadEnds(path, tail, length, status, head, sizeof head, headRead);
+  const FileResult ends =
+      ops.ReadEndsPlanned(path, tail, length, status, head, sizeof head, headRead);
   const FileResult read = ReadTrailerHead(ends, path, length, tail, head, headRead, ops);
   const int result = TakeTrailer(read, length, tail, head, headRead, entry);
   const std::size_t whole = Id3v2TagSize(head, headRead);
@@ -267,7 +268,7 @@ int ReadTagAndId3v2(const char* path, FileEntry& entry, Id3v2Frames& v2, FileOps
   const std::size_t want = std::min(
       {whole, static_cast<std::size_t>(std::max<std::int64_t>(length, 0)), Id3v2ReadLimit});
   std::vector<unsigned char> all(want);
-  if (ops.ReadAt(path, 0, all.data(), want)) v2 = FindId3v2Frames(all.data(), want);
+  if (ops.ReadAtPlanned(path, 0, all.data(), want)) v2 = FindId3v2Frames(all.data(), want);
   return result;
 }
 

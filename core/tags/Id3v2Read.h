@@ -59,8 +59,12 @@ Id3v2Fields ParseId3v2(const unsigned char* data, std::size_t size);
 
 // ReadTag (same result, same entry), finding the ID3v2 frames at the head
 // through the same open.
-int ReadTagAndId3v2(const char* path, FileEntry& entry, Id3v2Frames& v2, FileOps& ops,
+int ReadTagAndId3v2(const PlannedPath& path, FileEntry& entry, Id3v2Frames& v2, FileOps& ops,
                     FileStatus* status);
+inline int ReadTagAndId3v2(const char* path, FileEntry& entry, Id3v2Frames& v2, FileOps& ops,
+                           FileStatus* status) {
+  return ReadTagAndId3v2(PlannedPath{path, {}}, entry, v2, ops, status);
+}
 
 // The ID3v2 tag alone.
 Id3v2Fields ReadId3v2(const char* path, FileOps& ops);

@@ -38,7 +38,7 @@ bool EndsInTrailer(const unsigned char* tail, std::int64_t length, const unsigne
   return tagEnd > bytes || bytes - TrailerSize >= tagEnd;
 }
 
-FileResult ReadTrailerHead(FileResult tailRead, const char* path, std::int64_t length,
+FileResult ReadTrailerHead(FileResult tailRead, const PlannedPath& path, std::int64_t length,
                            const unsigned char* tail, unsigned char* head, std::size_t& headRead,
                            FileOps& ops) {
   // A file that is nothing but its trailer begins with "TAG", not "ID3".
@@ -46,7 +46,7 @@ FileResult ReadTrailerHead(FileResult tailRead, const char* path, std::int64_t l
       std::memcmp(tail, "TAG", 3) != 0 || headRead >= Id3v2HeaderSize)
     return tailRead;
   headRead = 0;
-  if (FileResult read = ops.ReadAt(path, 0, head, Id3v2HeaderSize); !read) return read;
+  if (FileResult read = ops.ReadAtPlanned(path, 0, head, Id3v2HeaderSize); !read) return read;
   headRead = Id3v2HeaderSize;
   return {};
 }
@@ -62,14 +62,15 @@ TrailerFields ParseTrailer(const unsigned char* trailer) {
   return fields;
 }
 
-int ReadTag(const char* path, FileEntry& entry, FileOps& ops, FileStatus* status) {
+int ReadTag(const PlannedPath& path, FileEntry& entry, FileOps& ops, FileStatus* status) {
   unsigned char tail[TrailerSize];
   unsigned char head[Id3v2HeaderSize];
   std::int64_t length = -1;
   std::size_t headRead = 0;
   // Both ends through one open: "TAG" at the end is a trailer only past an
   // ID3v2 tag at the head.
-  const FileResult read = ops.ReadEnds(path, tail, length, status, head, sizeof head, headRead);
+  const FileResult read =
+      ops.ReadEndsPlanned(path, tail, length, status, head, sizeof head, headRead);
   return TakeTrailer(ReadTrailerHead(read, path, length, tail, head, headRead, ops), length, tail,
                      head, headRead, entry);
 }

@@ -83,7 +83,7 @@ class UndoMedia : public ::testing::Test {
     return history.store().MayUndo();
   }
   std::vector<RenamePlanRow> Plan(const std::vector<std::pair<std::string, std::string>>& rows) {
-    return PlannedRows(ops_, rows);
+    return PlannedRows(ops_, natives_, rows);
   }
   // Replugs the medium at `to` (its own place when empty); the test's
   // folder follows.
@@ -98,6 +98,7 @@ class UndoMedia : public ::testing::Test {
   TempFolder state_, data_;
   FreedesktopTrash trash_;
   FileOps& ops_ = SystemFileOps();
+  NativePaths natives_;  // the plans' native names
 };
 
 // The temporary file lies in the working folder, on another file system:

@@ -72,7 +72,7 @@ class HistoryFixture : public ::testing::Test {
   std::string Store() const { return state_ / "selvane/history.sqlite3"; }
 
   std::vector<RenamePlanRow> Plan(const std::vector<std::pair<std::string, std::string>>& rows) {
-    return PlannedRows(ops_, rows, true);
+    return PlannedRows(ops_, natives_, rows, true);
   }
 
   // The rename run as the window starts it, every overwrite agreed to.
@@ -103,6 +103,7 @@ class HistoryFixture : public ::testing::Test {
   TempFolder music_, state_, work_, trashFolder_;
   FolderTrash trash_{trashFolder_.path()};
   FileOps& ops_ = SystemFileOps();
+  NativePaths natives_;  // the plans' native names
   RecordingPrompts ui_;
 
  private:
@@ -152,7 +153,7 @@ class UndoFixture : public ::testing::Test {
   std::string Store() const { return state_ / "selvane/history.sqlite3"; }
 
   std::vector<RenamePlanRow> Plan(const std::vector<std::pair<std::string, std::string>>& rows) {
-    return PlannedRows(ops_, rows);
+    return PlannedRows(ops_, natives_, rows);
   }
   void Rename(History& history, const std::vector<std::pair<std::string, std::string>>& rows,
               RecordingPrompts& ui) {
@@ -179,6 +180,7 @@ class UndoFixture : public ::testing::Test {
   TempFolder music_, state_, trashFolder_;
   FolderTrash trash_{trashFolder_.path()};
   FileOps& ops_ = SystemFileOps();
+  NativePaths natives_;  // the plans' native names
   RecordingPrompts ui_;
   std::unique_ptr<CurrentDirectoryGuard> cwd_;
 };

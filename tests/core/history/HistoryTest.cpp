@@ -23,6 +23,7 @@
 #include "core/history/Sqlite.h"
 #include "core/history/Undo.h"
 #include "core/platform/Cp932.h"
+#include "core/rename/NamingRule.h"
 #include "core/rename/RenameRun.h"
 #include "core/tags/TagWriter.h"
 #include "tests/core/FolderTrash.h"
@@ -167,6 +168,43 @@ TEST_F(HistoryTest, JapaneseNamesGoThroughRenameAndUndo) {
   EXPECT_FALSE(PathExists(same));
   EXPECT_STREQ(table[0].path, oneCp932.c_str());
   EXPECT_STREQ(table[1].path, twoCp932.c_str());
+}
+
+// Japanese file names read, named from their Shift-JIS tags (a trail byte
+// 0x5C among them), forecast, renamed and taken back, each path made native
+// once per command; the ID3v2 road reads through the same native names.
+TEST_F(HistoryTest, JapaneseNamesComeThroughRefreshForecastRenameAndUndo) {
+  const std::string one = music_.Write("一曲.mp3", "ONE" + TrailerBytes("\x88\xA4", "\x83\x5C"));
+  const std::string two = music_.Write("二曲.mp3", "TWO" + TrailerBytes("\x95\x5C", "\x94\x5C"));
+  music_.Write("表(能).mp3", "taken");
+  EntryTable table;
+  for (const std::string& native : {one, two}) {
+    std::string cp932;
+    ASSERT_TRUE(NativePathToCp932(native, cp932));
+    List(table, cp932);
+  }
+  std::string folder;
+  ASSERT_TRUE(NativePathToCp932(music_.path(), folder));
+  for (const TagSources sources : {TagSources::WithId3v2, TagSources::Id3v1}) {
+    table.tagSources = sources;
+    ExpandAll("$T($A).mp3", table);
+    EXPECT_EQ(table[0].newPath, folder + "/\x88\xA4(\x83\x5C).mp3");
+    EXPECT_EQ(table[1].newPath, folder + "/\x95\x5C(\x94\x5C).mp3");
+  }
+  const std::vector<RowOutlook> forecast = ForecastRename(table, ops_);
+  EXPECT_EQ(forecast[0].outlook, Outlook::Moves);
+  EXPECT_EQ(forecast[1].outlook, Outlook::AsksExisting);
+
+  History history;
+  ui_.answers.push_back(false);  // the taken name stays as it is
+  RunRename(table, ops_, ui_, {.trash = &trash_, .history = &history});
+  EXPECT_EQ(ReadBytes(music_ / "愛(ソ).mp3").substr(0, 3), "ONE");
+  FollowPathChanges(table, Undo(history));
+  EXPECT_TRUE(ui_.refusals.empty()) << ui_.refusals[0].text;
+  EXPECT_EQ(ReadBytes(one).substr(0, 3), "ONE");
+  EXPECT_EQ(ReadBytes(two).substr(0, 3), "TWO");
+  EXPECT_EQ(ReadBytes(music_ / "表(能).mp3"), "taken");
+  EXPECT_EQ(std::string(table[0].path), folder + "/\x88\xEA\x8B\xC8.mp3");
 }
 
 // A history that cannot be written: the run asks before it changes what
