@@ -72,6 +72,9 @@ class MainWindow : public QMainWindow {
   // Which native folders' files are read many at a time before they are
   // named (empty: those on a share or FUSE medium).
   std::function<bool(const std::string& nativeFolder)> readAheadWaits;
+  // The rows a stopped reading did not reach (one flag per row, else
+  // empty), until the lists are filled from what it read.
+  std::vector<char> unreadRows;
   // Every change on disk is recorded here first; the store is opened when
   // first needed, never at start-up.
   selvane::History history;

@@ -60,6 +60,7 @@ class OnlyStop : public QObject {
 
 RowsReadAhead::RowsReadAhead(MainWindow& form, int from, selvane::FileOps& inner, bool naming)
     : inner_(inner) {
+  form.unreadRows.clear();
   if (naming && form.NamingRule().empty()) return;  // an empty rule reads no tag
   std::vector<std::string> paths;
   for (int i = from; i < form.table.entryCount; ++i) paths.emplace_back(form.table[i].path);
@@ -85,6 +86,11 @@ RowsReadAhead::RowsReadAhead(MainWindow& form, int from, selvane::FileOps& inner
   if (shown) {
     status.HideStop();
     status.SetText(before);
+  }
+  if (Stopped()) {
+    form.unreadRows.assign(static_cast<std::size_t>(form.table.entryCount), 0);
+    for (int i = from; i < form.table.entryCount; ++i)
+      form.unreadRows[static_cast<std::size_t>(i)] = ahead_->Skipped(form.table[i].path);
   }
   if (ahead_->readAhead() == 0) ahead_.reset();
 }
