@@ -375,6 +375,7 @@ FileResult Run::MoveRow(std::size_t i, RenameRowResult* record, bool lookLater) 
 bool Run::LooksLater(std::size_t i) {
   const FileStatus& file = start_[i];
   return file.kind == FileKind::Regular && !file.link && !plan_[recordOf_[i]].copied &&
+         !rules_.RuleFor(Entry(i).newPath).medium.keepsInodes &&
          waits_.PaysForWaitingOnDevice(file.nameDevice);
 }
 
