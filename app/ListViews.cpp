@@ -7,6 +7,7 @@
 #include <QScrollBar>
 #include <QToolButton>
 #include <algorithm>
+#include <utility>
 #include <vector>
 
 #include "app/Cp932Text.h"
@@ -22,7 +23,14 @@ void MainWindow::RefreshLists(const std::vector<selvane::FileStatus>& read) {
   beforeList->Fill(fullPath);
   // Each row of 変換後 that the rename run will refuse, or where it will
   // ask before replacing a file, gets a mark and its reason as a tooltip.
-  afterList->Fill(fullPath, selvane::ForecastRename(table, *fileOps, &read));
+  std::vector<selvane::RowOutlook> outlook = selvane::ForecastRename(table, *fileOps, &read);
+  // A row the stopped reading did not reach was not looked at: its file is
+  // not known to be missing, and the forecast has nothing to tell of it.
+  const std::vector<char> unread = std::exchange(unreadRows, {});
+  if (!read.empty() && unread.size() == outlook.size())
+    for (std::size_t i = 0; i < unread.size(); ++i)
+      if (unread[i] != 0) outlook[i] = {};
+  afterList->Fill(fullPath, std::move(outlook));
   // The forecast's working tables over a whole collection are gone again;
   // their pages go back rather than stay under the next command's.
   if (table.entryCount > selvane::ProgressFrom) selvane::GiveBackFreedMemory();

@@ -73,6 +73,9 @@ class MainWindow : public QMainWindow, public RowsHost {
   // Which native folders' files are read many at a time before they are
   // named (empty: those on a share or FUSE medium).
   std::function<bool(const std::string& nativeFolder)> readAheadWaits;
+  // The rows a stopped reading did not reach (one flag per row, else
+  // empty), until the lists are filled from what it read.
+  std::vector<char> unreadRows;
   // Every change on disk is recorded here first; the store is opened when
   // first needed, never at start-up.
   selvane::History history;
@@ -118,6 +121,7 @@ class MainWindow : public QMainWindow, public RowsHost {
   QWidget& Window() override { return *this; }
   ListBox& BeforeList() override { return *beforeList; }
   ListBox& AfterList() override { return *afterList; }
+  std::vector<char>& UnreadRows() override { return unreadRows; }
   // The About box; made, hidden, when first asked for (it costs the start
   // nothing that way and looks the same).
   AboutBox* AboutDialog();

@@ -35,6 +35,9 @@ class RowsHost {
   virtual ListBox& AfterList() = 0;
   // The lists shown again after rows came in; `read` as MainWindow::RefreshLists takes it.
   virtual void RefreshLists(const std::vector<selvane::FileStatus>& read) = 0;
+  // The rows a stopped reading did not reach (one flag per row, else empty),
+  // which the next filling of the lists leaves unmarked.
+  virtual std::vector<char>& UnreadRows() = 0;
   virtual void SelectRow(int row) = 0;
   virtual void ShowTagPanel() = 0;
 

@@ -60,6 +60,7 @@ class OnlyStop : public QObject {
 
 RowsReadAhead::RowsReadAhead(RowsHost& host, int from, selvane::FileOps& inner, bool naming)
     : inner_(inner) {
+  host.UnreadRows().clear();
   if (naming && host.NamingRule().empty()) return;  // an empty rule reads no tag
   std::vector<std::string> paths;
   for (int i = from; i < host.Rows().entryCount; ++i) paths.emplace_back(host.Rows()[i].path);
@@ -85,6 +86,12 @@ RowsReadAhead::RowsReadAhead(RowsHost& host, int from, selvane::FileOps& inner, 
   if (shown) {
     status.HideStop();
     status.SetText(before);
+  }
+  if (Stopped()) {
+    std::vector<char>& unread = host.UnreadRows();
+    unread.assign(static_cast<std::size_t>(host.Rows().entryCount), 0);
+    for (int i = from; i < host.Rows().entryCount; ++i)
+      unread[static_cast<std::size_t>(i)] = ahead_->Skipped(host.Rows()[i].path);
   }
   if (ahead_->readAhead() == 0) ahead_.reset();
 }

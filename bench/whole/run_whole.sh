@@ -491,6 +491,7 @@ EOF
   echo "rename command: key R in the open menu ﾌｧｲﾙ to every new name on disk"
   figure "C floor: open/fstat/pread/close/iconv/renameat2" "floor@$n" rename_ms
   figure "Selvane" "steps@$n" rename_ms
+  figure "  Selvane to settled after (the record of the outcome, the marks)" "steps@$n" rename_done_ms
   figure "  status-line flushes to the X server during it" "steps@$n" rename_flushes
   figure "  (the floor's own clock, without the trigger)" "floor@$n" internal_ms
   figure "C floor writing its plan down first (fdatasync)" "floor3@$n" rename_ms
@@ -550,6 +551,7 @@ EOF
   echo "rename command: key R in the open menu ﾌｧｲﾙ to every new name on disk"
   figure "C floor: reads wide, synced record, moves one by one" "wfloor@$n" rename_ms
   figure "Selvane" "steps@$n" rename_ms
+  figure "  Selvane to settled after (the record of the outcome, the marks)" "steps@$n" rename_done_ms
   [[ -z $before ]] || figure "Selvane before" "before@$n" rename_ms
   figure "Selvane with ID3v2 も使う on" "steps2@$n" rename_ms
   figure "  CPU time of Selvane" "steps@$n" rename_cpu_ms

@@ -12,6 +12,7 @@
 #include "core/history/StoreTagHead.h"
 #include "core/history/UndoTagHead.h"
 #include "core/platform/Cp932.h"
+#include "core/platform/EndsReadAhead.h"
 #include "core/platform/Volume.h"
 
 namespace selvane {
@@ -53,6 +54,13 @@ std::string NativeAbsolute(std::string_view cp932) {
   std::string folder, nativeFolder;
   if (!CurrentDirectory(folder) || !Cp932PathToNative(folder, nativeFolder)) return {};
   return nativeFolder + native;
+}
+
+// Where the run left a row's file when it moved it or left it elsewhere;
+// empty when the file stayed where it was.
+std::string_view PlacedAt(const RenamePlanRow& row, const RenameRowResult& r) {
+  if (r.outcome != RowOutcome::Moved && r.Where().empty()) return {};
+  return r.Where().empty() ? row.newPath : r.Where();
 }
 
 }  // namespace
@@ -99,8 +107,7 @@ StepOutcome History::OutcomeOf(std::size_t seq, const RenamePlanRow& row, const 
   o.outcome = r.outcome;
   const std::string_view where = r.Where();
   o.place = NativeAbsolute(where);
-  if (r.outcome == RowOutcome::Moved || !where.empty()) {
-    const std::string_view now = where.empty() ? row.newPath : where;
+  if (const std::string_view now = PlacedAt(row, r); !now.empty()) {
     const FileStatus placed = where.empty() && r.placed.kind != FileKind::Missing
                                   ? r.placed
                                   : ops.Status(std::string(now).c_str());
@@ -132,6 +139,21 @@ RecordResult History::BeginRename(std::span<const RenamePlanRow> rows,
   media_ = std::make_unique<Media>();
   if (rows.empty()) return RecordResult{true, {}, {}};
 
+  // Where the medium will not know a file by its inode after a remount,
+  // or the move copies it, its last bytes will: on a share they are read
+  // many at a time first, then taken one by one as before.
+  const auto byTail = [this](const RenamePlanRow& row) {
+    return row.file.kind == FileKind::Regular &&
+           (row.copied || !media_->KeepsInodes(row.file.nameDevice, row.path));
+  };
+  std::optional<EndsReadAhead> ahead;
+  {
+    std::vector<std::string> tails;
+    for (const RenamePlanRow& row : rows)
+      if (!row.native.empty() && !row.newNative.empty() && byTail(row))
+        tails.emplace_back(row.path);
+    ahead.emplace(SystemFileOps(), tails, ManyReadsOptions{});
+  }
   // The plan's native forms, outside the transaction. A row whose names
   // have none cannot move; it keeps its place with an unknown identity.
   std::vector<PlannedStep> native(rows.size());
@@ -143,13 +165,11 @@ RecordResult History::BeginRename(std::span<const RenamePlanRow> rows,
     n.newPath = rows[i].newNative;
     n.file = NameIdentity(rows[i].file);
     n.target = NameIdentity(rows[i].target);
-    // Where the medium will not know the file by its inode after a remount,
-    // or the move copies it, its last bytes will.
-    if (rows[i].file.kind == FileKind::Regular &&
-        (rows[i].copied || !media_->KeepsInodes(rows[i].file.nameDevice, rows[i].path)))
-      ReadTailInto(SystemFileOps(), {std::string(rows[i].path).c_str(), rows[i].native}, n.file);
+    if (byTail(rows[i]))
+      ReadTailInto(*ahead, {std::string(rows[i].path).c_str(), rows[i].native}, n.file);
     if (rows[i].copied) copied.push_back(n.file);
   }
+  ahead.reset();  // its memory goes before the store's
   const std::string temporary = NativeAbsolute(temporaryPath);
   const HistoryStore::Written written = store_.AddRename(
       native, temporary, media_->Recorded(NativeAbsolute(rows.front().path)), copied);
@@ -199,11 +219,24 @@ RecordResult History::FinishRename(std::span<const RenamePlanRow> rows,
     if (results[k].outcome == RowOutcome::Moved || !results[k].Where().empty() ||
         results[k].replaced != ReplacedFate::None)
       ++changed;
+  // The files whose last bytes the outcomes may need, read many at a time
+  // first where the medium waits: those placed on a medium that does not
+  // keep inode numbers, and those whose place the outcome looks at anew.
+  std::vector<std::string> tails;
+  for (std::size_t k = 0; k < count; ++k) {
+    const std::string_view now = PlacedAt(rows[k], results[k]);
+    const FileStatus& placed = results[k].placed;
+    if (!now.empty() &&
+        (!results[k].Where().empty() || placed.kind == FileKind::Missing ||
+         (placed.kind == FileKind::Regular && !media_->KeepsInodes(placed.nameDevice, now))))
+      tails.emplace_back(now);
+  }
+  EndsReadAhead ahead(ops, tails, ManyReadsOptions{});
   std::size_t i = 0;
   const auto next = [&](StepOutcome& o) {
     while (i < count && leftAsItWas(results[i])) ++i;
     if (i == count) return false;
-    o = OutcomeOf(i, rows[i], results[i], ops);
+    o = OutcomeOf(i, rows[i], results[i], ahead);
     ++i;
     return true;
   };

@@ -28,6 +28,8 @@ class EndsReadAhead final : public ForwardingFileOps {
                 const ManyReadsOptions& options, Waits waits = {});
 
   std::size_t readAhead() const { return read_.size(); }
+  // A path of ours the stopped reading never reached.
+  bool Skipped(const char* path) const;
 
   FileResult ReadTail(const char* path, unsigned char* tail, std::int64_t& length) override;
   FileResult ReadTailAndStatus(const char* path, unsigned char* tail, std::int64_t& length,
@@ -40,8 +42,6 @@ class EndsReadAhead final : public ForwardingFileOps {
   // What was read for `path` that holds at least `headSize` bytes of its
   // head (or all of a shorter file); null when the call goes to `inner`.
   const EndsRead* Found(const char* path, std::size_t headSize) const;
-  // A path of ours the stopped reading never reached.
-  bool Skipped(const char* path) const;
 
   std::size_t headSize_;
   NameIndex paths_;

@@ -14,6 +14,7 @@
 #include "core/filelist/PathNames.h"
 #include "core/history/Journal.h"
 #include "core/platform/Cp932.h"
+#include "core/platform/ManyReads.h"
 #include "core/platform/NativePaths.h"
 #include "core/rename/OverwriteRoad.h"
 #include "core/rename/PlannedDisk.h"
@@ -147,6 +148,7 @@ class Run {
         ui_.SetStatus(table_[i].path);
       if (table_[i].newPath[0] != '\0') DoRow(static_cast<std::size_t>(i));
     }
+    LookAtMoved();
     if (!records_.empty())
       TellUnrecorded(services_.history->FinishRename(plan_, records_, ops_), ui_);
     if (!failures_.empty()) ui_.Refuse(FailureReport(failures_), FailedCaption());
@@ -162,7 +164,9 @@ class Run {
   bool Ask(std::size_t i, RenameRowResult* record);
   bool MoveDecided(std::size_t i, int quickError, RenameRowResult* record);
   bool MoveOtherCase(std::size_t i, RenameRowResult* record);
-  FileResult MoveRow(std::size_t i, RenameRowResult* record);
+  FileResult MoveRow(std::size_t i, RenameRowResult* record, bool lookLater = false);
+  bool LooksLater(std::size_t i);
+  void LookAtMoved();
 
   FileEntry& Entry(std::size_t i) { return table_[static_cast<int>(i)]; }
   bool Holds(std::size_t i) const { return !holds_.empty() && holds_[i] != 0; }
@@ -191,6 +195,10 @@ class Run {
   NativePaths natives_;
   std::vector<RenameRowResult> records_;
   std::vector<std::size_t> recordOf_;  // row -> its step
+  // Rows moved whose new place the record has yet to look at, on a medium
+  // that waits for each call (see LookAtMoved).
+  std::vector<std::size_t> unlooked_;
+  MediumWaits waits_;
 };
 
 // One step per row with a new name, from the statuses the rows' files
@@ -256,7 +264,9 @@ void Run::DoRow(std::size_t i) {
   int quickError = 0;
   if (MovesWithoutLooking(entry, start_[i], rules_, soFar_, Holds(i)) &&
       !arrivals_.TakenMeanwhile(entry.path)) {
-    const FileResult moved = MoveRow(i, record);
+    const bool later = record != nullptr && LooksLater(i);
+    if (!later) LookAtMoved();
+    const FileResult moved = MoveRow(i, record, later);
     if (moved) {
       row.moved = true;
       row.decision.fate = RowFate::Moves;
@@ -267,6 +277,7 @@ void Run::DoRow(std::size_t i) {
     }
     quickError = moved.error;
   }
+  LookAtMoved();
   const RenamePlanRow& names = plan_[recordOf_[i]];
   row.decision =
       DecideRow(entry, start_[i], disk_, rules_, soFar_, Holds(i), {names.native, names.newNative});
@@ -348,14 +359,44 @@ bool Run::MoveOtherCase(std::size_t i, RenameRowResult* record) {
 // The move, and for the record where the file lies after it. Where the
 // medium keeps inode numbers a rename in place keeps the planned identity,
 // so only another road (a copy, a placeholder) costs a second look.
-FileResult Run::MoveRow(std::size_t i, RenameRowResult* record) {
+FileResult Run::MoveRow(std::size_t i, RenameRowResult* record, bool lookLater) {
   FileEntry& entry = Entry(i);
   const RenamePlanRow& step = plan_[recordOf_[i]];
   const PlannedPath from{entry.path, step.native}, to{entry.newPath, step.newNative};
   if (record == nullptr) return ops_.MovePlanned(from, to, nullptr);
   record->placed = {};
-  if (rules_.RuleFor(entry.newPath).medium.keepsInodes) record->placed = start_[i];
+  if (rules_.RuleFor(entry.newPath).medium.keepsInodes) {
+    record->placed = start_[i];
+  } else if (lookLater) {
+    const FileResult moved = ops_.MovePlanned(from, to, nullptr);
+    if (moved) unlooked_.push_back(i);
+    return moved;
+  }
   return ops_.MovePlanned(from, to, &record->placed);
+}
+
+// A plain regular file moved on a medium that waits for each call: where it
+// lies afterwards is looked at later, together with the others.
+bool Run::LooksLater(std::size_t i) {
+  const FileStatus& file = start_[i];
+  return file.kind == FileKind::Regular && !file.link && !plan_[recordOf_[i]].copied &&
+         !rules_.RuleFor(Entry(i).newPath).medium.keepsInodes &&
+         waits_.PaysForWaitingOnDevice(file.nameDevice);
+}
+
+// The new places of the rows moved since the last look, many at a time. Only
+// moves of other regular files, never onto a taken name, came between: none
+// of them changed what those names hold, so each is what a look right after
+// its move would have seen. Called before any other step of the run.
+void Run::LookAtMoved() {
+  if (unlooked_.empty()) return;
+  std::vector<std::string> natives;
+  natives.reserve(unlooked_.size());
+  for (const std::size_t i : unlooked_) natives.emplace_back(plan_[recordOf_[i]].newNative);
+  ReadManyEnds(natives, ManyReadsOptions{}, [this](std::size_t k, EndsRead& read) {
+    records_[recordOf_[unlooked_[k]]].placed = std::move(read.status);
+  });
+  unlooked_.clear();
 }
 
 // Nothing in the way, yet the quick move failed (rights, a full disk), or

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "app/Glyphs.h"
 #include "app/StatusLine.h"
 #include "core/UserPrompts.h"
 #include "tests/app/WindowTestSupport.h"
@@ -43,6 +44,8 @@ TEST_F(WindowTest, ALongRefreshStoppedLeavesTheRowsNotReadWithTheirNames) {
   for (int i = 0; i < files; ++i) ASSERT_EQ(std::string(form->table[i].newPath), paths[i]) << i;
   EXPECT_EQ(Line(form->afterList, files - 1),
             QString::fromStdString(std::to_string(files - 1) + ".mp3"));
+  EXPECT_EQ(RowData(form->afterList, files - 1, RowMarkRole).toInt(), NoRowMark);
+  EXPECT_EQ(RowData(form->afterList, files - 1, Qt::ToolTipRole).toString(), QString());
 }
 
 }  // namespace

@@ -318,6 +318,32 @@ TEST_F(UndoMedia, AnUndoKilledBetweenPlaceholderAndRenameIsFinishedByTheNext) {
   }
 }
 
+// On a medium that waits for each call the run looks at where its files lie
+// many at a time, around a row that asks first: each step records its own
+// file (the files differ in length).
+TEST_F(UndoMedia, EachMovedFileIsRecordedWhereItLies) {
+  std::vector<std::pair<std::string, std::string>> rows;
+  for (int i = 0; i < 9; ++i) {
+    rows.emplace_back(At("f" + std::to_string(i)), At("g" + std::to_string(i)));
+    WriteBytes(rows.back().first, std::string(static_cast<std::size_t>(200 + i), 'a'));
+  }
+  WriteBytes(rows[4].second, "taken");
+  History history;
+  Rename(history, rows);
+  StoredBatch batch;
+  sql::Status status;
+  std::string aside;
+  ASSERT_EQ(history.store().LoadNewest(batch, status, aside), HistoryStore::Loaded::Ready);
+  ASSERT_EQ(batch.steps.size(), rows.size());
+  for (const StoredStep& step : batch.steps) {
+    SCOPED_TRACE(step.nativeNewPath);
+    EXPECT_EQ(step.outcome, RowOutcome::Moved);
+    EXPECT_EQ(step.placed.length, std::filesystem::file_size(step.nativeNewPath));
+    const std::string bytes = ReadBytes(step.nativeNewPath);
+    EXPECT_EQ(step.placed.tail, bytes.substr(bytes.size() - TrailerSize));
+  }
+}
+
 // A power cut right after undo returns, on ext4 (its journal cut without a
 // flush): the old name and the old tag are on disk, as the history says.
 TEST_F(UndoMedia, WhatUndoTookBackOutlivesAPowerCut) {
