@@ -17,8 +17,10 @@ namespace {
 // again whole.
 constexpr std::size_t HeadReadWithTail = 4096;
 
-// The look at the file that plans a change: what the path names, its tail,
-// and its first `headSize` bytes into `head`, all through one open.
+// The look at the file that plans a change: what the path names and its
+// tail through one open, with its first `headSize` bytes into `head` when
+// more than a header is wanted; else the header only where the tail begins
+// with "TAG".
 FileResult PlanTagChange(const char* path, FileOps& ops, TagChangePlan& plan, std::string& head,
                          std::size_t headSize) {
   plan = TagChangePlan{};
@@ -28,7 +30,9 @@ FileResult PlanTagChange(const char* path, FileOps& ops, TagChangePlan& plan, st
   std::int64_t length = 0;
   std::size_t headRead = 0;
   const FileResult ends =
-      ops.ReadEnds(path, plan.oldTail.data(), length, &plan.file, bytes, head.size(), headRead);
+      headSize > Id3v2HeaderSize
+          ? ops.ReadEnds(path, plan.oldTail.data(), length, &plan.file, bytes, headSize, headRead)
+          : ops.ReadTailAndStatus(path, plan.oldTail.data(), length, plan.file);
   if (plan.file.kind == FileKind::Missing) return FileResult{ENOENT};
   if (plan.file.kind != FileKind::Regular)
     return FileResult{plan.file.kind == FileKind::Folder ? EISDIR : NotRegularFileError};
