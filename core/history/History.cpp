@@ -65,9 +65,11 @@ std::string_view PlacedAt(const RenamePlanRow& row, const RenameRowResult& r) {
 
 }  // namespace
 
-// The mount table read once per batch, and what it says of each device.
+// The mount table read once per batch, and what it says of each device;
+// kept for the next tag change while the mounts stay as they were.
 class History::Media {
  public:
+  bool Current() { return !table_ || !watch_->Changed(); }
   // `path` is CP932; it is looked up only for a device not met before.
   bool KeepsInodes(std::uint64_t device, std::string_view path) {
     if (const auto it = keeps_.find(device); it != keeps_.end()) return it->second;
@@ -90,9 +92,13 @@ class History::Media {
 
  private:
   MountTable& Table() {
-    if (!table_) table_ = MountTable::Read();
+    if (!table_) {
+      watch_.emplace();  // before the read: a change while reading is seen
+      table_ = MountTable::Read();
+    }
     return *table_;
   }
+  std::optional<MountWatch> watch_;
   std::optional<MountTable> table_;
   std::unordered_map<std::uint64_t, bool> keeps_;
 };
@@ -273,10 +279,11 @@ RecordResult History::BeginTagChange(const TagChangePlan& plan) {
     oldTail = std::string_view(reinterpret_cast<const char*>(plan.oldTail.data()), TrailerSize);
   // What killed updates left beside their files goes before a new one is
   // recorded.
-  if (plan.head) ClearTagLeftovers(store_, SystemFileOps());
+  if (plan.head && !std::exchange(leftoversCleared_, true))
+    ClearTagLeftovers(store_, SystemFileOps());
   // The medium too, so that undo follows it when it is mounted elsewhere
   // and knows a file there by its end where inode numbers do not last.
-  media_ = std::make_unique<Media>();
+  if (!media_ || !media_->Current()) media_ = std::make_unique<Media>();
   // The old block whole, for undo to put back; of the new one, what tells
   // it (torn by a kill or not) from a block someone else wrote since.
   StoredTagHead head;

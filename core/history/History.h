@@ -54,6 +54,9 @@ class History final : public RenameJournal, public TagChangeJournal {
   // until its outcome is written, so that nothing of it is copied or freed
   // before the moves.
   std::size_t openSteps_ = 0;  // of the open batch
+  // What updates killed before this history was opened left beside their
+  // files is cleared at its first update; none of its own can follow.
+  bool leftoversCleared_ = false;
 };
 
 }  // namespace selvane

@@ -67,10 +67,16 @@ sql::Status InsertBatch(sql::Database& db, BatchKind kind, std::size_t files,
 }
 
 // A batch's rows are in: the oldest beyond the last 100 go, and all of it is
-// committed at once.
+// committed at once. The trim scans whole tables, so it runs only when a
+// batch lies beyond them (no rows are left over otherwise).
 sql::Status CommitAdded(sql::Database& db, sql::Transaction& transaction, std::int64_t added,
                         std::int64_t& id) {
-  if (sql::Status s = db.Execute(TrimBatches); !s) return s;
+  bool beyond = false;
+  sql::Statement query;
+  if (sql::Status s = query.Prepare(db, BatchBeyondKept); !s || !(s = query.Step(beyond))) return s;
+  query.Finalize();
+  if (beyond)
+    if (sql::Status s = db.Execute(TrimBatches); !s) return s;
   if (sql::Status s = transaction.Commit(); !s) return s;
   id = added;
   return {};

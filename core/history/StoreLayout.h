@@ -9,6 +9,8 @@ namespace selvane::layout {
 
 inline constexpr std::int64_t SchemaVersion = 2;
 // Keeps the newest 100 batches, undone or not.
+inline constexpr const char* BatchBeyondKept =
+    "SELECT 1 FROM batch ORDER BY id DESC LIMIT 1 OFFSET 100";
 inline constexpr const char* TrimBatches =
     "DELETE FROM step WHERE batch IN (SELECT id FROM batch ORDER BY id DESC LIMIT -1 OFFSET 100);"
     "DELETE FROM batch WHERE id IN (SELECT id FROM batch ORDER BY id DESC LIMIT -1 OFFSET 100);"

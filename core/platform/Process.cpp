@@ -32,7 +32,15 @@ std::int64_t StartOf(std::int64_t pid) {
 
 }  // namespace
 
-ProcessMark ThisProcess() { return MarkOf(::getpid()); }
+// A process's start never changes, so each thread reads it once (no lock
+// that a fork could leave held); a child made by fork has a pid of its own
+// and reads its own.
+ProcessMark ThisProcess() {
+  thread_local ProcessMark known;
+  const std::int64_t pid = ::getpid();
+  if (known.pid != pid || known.started == 0) known = MarkOf(pid);
+  return known;
+}
 
 ProcessMark MarkOf(std::int64_t pid) { return {pid, StartOf(pid)}; }
 

@@ -73,7 +73,9 @@ namespace platform {
 
 FileResult WriteSyncedNative(const std::string& native, std::span<const FilePiece> pieces,
                              std::int64_t length) {
-  Fd fd(OpenRetrying(native.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY));
+  // A link is followed: a write in place through it changes the file it
+  // leads to and leaves the link (only a new file would replace the link).
+  Fd fd(OpenRetrying(native.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY));
   if (!fd.valid()) return LastError();
   struct stat st {};
   if (::fstat(fd.get(), &st) != 0) return LastError();

@@ -2,8 +2,11 @@
 
 #include <blkid/blkid.h>
 #include <dirent.h>
+#include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -11,6 +14,7 @@
 #include <iterator>
 #include <memory>
 #include <sstream>
+#include <utility>
 
 #include "core/platform/Descriptor.h"
 
@@ -190,6 +194,40 @@ const Volume* MountTable::FindMounted(const std::string& uuid, const std::string
     if (found == nullptr || (found->root != "/" && v.root == "/")) found = &v;
   }
   return found;
+}
+
+MountWatch::MountWatch()
+    : fd_(platform::OpenRetrying("/proc/self/mountinfo", O_RDONLY)), names_(DiskNames()) {}
+
+MountWatch::~MountWatch() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+// The times the udev folders were last written, where they are.
+std::string MountWatch::DiskNames() const {
+  std::string names;
+  for (const char* folder : {"/dev/disk/by-uuid", "/dev/disk/by-label"}) {
+    struct stat st {};
+    if (::stat(folder, &st) == 0)
+      names += std::to_string(st.st_ino) + ":" + std::to_string(st.st_mtim.tv_sec) + "." +
+               std::to_string(st.st_mtim.tv_nsec);
+    names += ';';
+  }
+  return names;
+}
+
+bool MountWatch::Changed() {
+  if (fd_ < 0) return true;
+  // The flag is the kernel's answer to a poll of the mount table: it is
+  // raised once for every change since the last poll.
+  pollfd table{fd_, POLLPRI, 0};
+  const int ready = ::poll(&table, 1, 0);
+  if (ready < 0 || (ready > 0 && (table.revents & (POLLPRI | POLLERR | POLLNVAL)) != 0))
+    return true;
+  std::string names = DiskNames();
+  if (names == names_) return false;
+  names_ = std::move(names);
+  return true;
 }
 
 bool IsFatFamily(std::string_view fsType) {

@@ -51,6 +51,29 @@ class MountTable {
   std::vector<bool> identified_;
 };
 
+// Tells whether the mounts this process sees may have changed since it was
+// made or last asked: the system flags its mount table at every mount and
+// unmount (a medium replugged is unmounted first), and udev rewrites its
+// disk names when a volume comes, goes or is relabelled. A MountTable read
+// after the watch was made stands for as long as the watch says nothing
+// changed.
+class MountWatch {
+ public:
+  MountWatch();
+  ~MountWatch();
+  MountWatch(const MountWatch&) = delete;
+  MountWatch& operator=(const MountWatch&) = delete;
+
+  // True when something changed, and when it cannot be told.
+  bool Changed();
+
+ private:
+  std::string DiskNames() const;
+
+  int fd_ = -1;
+  std::string names_;
+};
+
 // FAT, exFAT and NTFS: the media whose names are counted in UTF-16 units
 // and that Windows reads too.
 bool IsFatFamily(std::string_view fsType);

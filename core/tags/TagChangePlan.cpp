@@ -1,5 +1,6 @@
 #include "core/tags/TagChangePlan.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <ctime>
@@ -11,23 +12,37 @@
 namespace selvane {
 namespace {
 
-FileResult PlanTagChange(const char* path, FileOps& ops, TagChangePlan& plan) {
+// What an update of both tags reads of the head with the tail: a tag with
+// the room the next edit needs most often fits, and a larger one is read
+// again whole.
+constexpr std::size_t HeadReadWithTail = 4096;
+
+// The look at the file that plans a change: what the path names and its
+// tail through one open, with its first `headSize` bytes into `head` when
+// more than a header is wanted; else the header only where the tail begins
+// with "TAG".
+FileResult PlanTagChange(const char* path, FileOps& ops, TagChangePlan& plan, std::string& head,
+                         std::size_t headSize) {
   plan = TagChangePlan{};
   plan.path = path;
-  plan.file = ops.Status(path);
+  head.resize(std::max(headSize, Id3v2HeaderSize));
+  auto* bytes = reinterpret_cast<unsigned char*>(head.data());
+  std::int64_t length = 0;
+  std::size_t headRead = 0;
+  const FileResult ends =
+      headSize > Id3v2HeaderSize
+          ? ops.ReadEnds(path, plan.oldTail.data(), length, &plan.file, bytes, headSize, headRead)
+          : ops.ReadTailAndStatus(path, plan.oldTail.data(), length, plan.file);
   if (plan.file.kind == FileKind::Missing) return FileResult{ENOENT};
   if (plan.file.kind != FileKind::Regular)
     return FileResult{plan.file.kind == FileKind::Folder ? EISDIR : NotRegularFileError};
-  std::int64_t length = 0;
-  unsigned char head[Id3v2HeaderSize];
-  std::size_t headRead = 0;
-  const FileResult tail = ops.ReadTail(path, plan.oldTail.data(), length);
   if (FileResult read =
-          ReadTrailerHead(tail, path, length, plan.oldTail.data(), head, headRead, ops);
+          ReadTrailerHead(ends, path, length, plan.oldTail.data(), bytes, headRead, ops);
       !read)
     return read;
+  head.resize(headRead);
   plan.file.length = length;
-  plan.hadTrailer = EndsInTrailer(plan.oldTail.data(), length, head, headRead);
+  plan.hadTrailer = EndsInTrailer(plan.oldTail.data(), length, bytes, headRead);
   if (!plan.hadTrailer) plan.oldTail.fill(0);
   return {};
 }
@@ -43,22 +58,24 @@ FileResult StillAsPlanned(const TagChangePlan& plan, FileOps& ops) {
   return {};
 }
 
-// The old tag block at the file's head: none when it does not begin with
-// "ID3"; Malformed when it does but the block cannot be read whole before
-// the trailer.
-Id3v2Refusal ReadOldBlock(const TagChangePlan& plan, FileOps& ops, std::string& block) {
+// The old tag block at the file's head, whose first bytes `head` holds:
+// none when it does not begin with "ID3"; Malformed when it does but the
+// block cannot be read whole before the trailer.
+Id3v2Refusal ReadOldBlock(const TagChangePlan& plan, std::string_view head, FileOps& ops,
+                          std::string& block) {
   block.clear();
-  unsigned char header[Id3v2HeaderSize];
   const std::int64_t body =
       plan.file.length - (plan.hadTrailer ? static_cast<std::int64_t>(TrailerSize) : 0);
-  if (body < 3 || !ops.ReadAt(plan.path.c_str(), 0, header, 3) ||
-      std::string_view(reinterpret_cast<const char*>(header), 3) != "ID3")
-    return Id3v2Refusal::None;
-  if (body < static_cast<std::int64_t>(Id3v2HeaderSize) ||
-      !ops.ReadAt(plan.path.c_str(), 0, header, sizeof header))
+  if (body < 3 || head.substr(0, 3) != "ID3") return Id3v2Refusal::None;
+  if (body < static_cast<std::int64_t>(Id3v2HeaderSize) || head.size() < Id3v2HeaderSize)
     return Id3v2Refusal::Malformed;
-  const std::size_t size = Id3v2TagEnd(header, sizeof header);
+  const std::size_t size =
+      Id3v2TagEnd(reinterpret_cast<const unsigned char*>(head.data()), head.size());
   if (size == 0 || static_cast<std::int64_t>(size) > body) return Id3v2Refusal::Malformed;
+  if (size <= head.size()) {
+    block.assign(head.substr(0, size));
+    return Id3v2Refusal::None;
+  }
   block.resize(size);
   if (!ops.ReadAt(plan.path.c_str(), 0, block.data(), size)) return Id3v2Refusal::Malformed;
   return Id3v2Refusal::None;
@@ -77,13 +94,15 @@ std::string BesideName(const std::string& path) {
 
 FileResult PlanTagUpdate(const char* path, const Trailer& trailer, FileOps& ops,
                          TagChangePlan& plan) {
-  if (FileResult read = PlanTagChange(path, ops, plan); !read) return read;
+  std::string head;
+  if (FileResult read = PlanTagChange(path, ops, plan, head, Id3v2HeaderSize); !read) return read;
   plan.newEnd.assign(reinterpret_cast<const char*>(trailer.data()), trailer.size());
   return {};
 }
 
 FileResult PlanTagRemoval(const char* path, FileOps& ops, TagChangePlan& plan) {
-  if (FileResult read = PlanTagChange(path, ops, plan); !read) return read;
+  std::string head;
+  if (FileResult read = PlanTagChange(path, ops, plan, head, Id3v2HeaderSize); !read) return read;
   if (!plan.hadTrailer) return FileResult{NoTrailerError};
   plan.removes = true;
   const std::int64_t rest = plan.file.length - static_cast<std::int64_t>(TrailerSize);
@@ -122,9 +141,11 @@ FileResult RemoveTrailerAsPlanned(FileEntry& entry, const TagChangePlan& plan, F
 FileResult PlanBothTags(const char* path, const Trailer& trailer, const Id3v2Changes& changes,
                         FileOps& ops, TagChangePlan& plan, Id3v2Refusal& refusal) {
   refusal = Id3v2Refusal::None;
-  if (FileResult read = PlanTagUpdate(path, trailer, ops, plan); !read) return read;
+  std::string first;
+  if (FileResult read = PlanTagChange(path, ops, plan, first, HeadReadWithTail); !read) return read;
+  plan.newEnd.assign(reinterpret_cast<const char*>(trailer.data()), trailer.size());
   HeadChange head;
-  refusal = ReadOldBlock(plan, ops, head.oldBlock);
+  refusal = ReadOldBlock(plan, first, ops, head.oldBlock);
   Id3v2Splice splice;
   if (refusal == Id3v2Refusal::None) {
     splice = SpliceId3v2(head.oldBlock, changes);

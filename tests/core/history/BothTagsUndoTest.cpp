@@ -179,6 +179,26 @@ TEST(BothTagsUndoTest, ARefusedTagWritesNothing) {
   EXPECT_FALSE(history.store().MayUndo());
 }
 
+// A file reached through a symbolic link whose tag keeps its room is
+// written where the link leads, and taken back there; the link stays.
+TEST(BothTagsUndoTest, ALinkedFileIsUpdatedInPlaceAndTakenBack) {
+  TempFolder made, music, state;
+  ASSERT_EQ(Shell("/usr/bin/python3 " + Forms + " make " + made.path()), "");
+  const std::string bytes = ReadBytes(made / "v23-utf16.mp3") + TrailerBytes("old");
+  const std::string path = music.Write("song.mp3", bytes), link = music / "link.mp3";
+  ASSERT_EQ(::symlink(path.c_str(), link.c_str()), 0);
+  History history(state / "history.sqlite3");
+  const Written w = Update(link, {"題名", nullptr, nullptr, nullptr, nullptr, nullptr}, history);
+  ASSERT_TRUE(w.result.ok()) << w.result.error;
+  EXPECT_NE(ReadBytes(path), bytes);
+  FolderTrash trash(state.path());
+  RecordingPrompts ui;
+  ui.unscriptedAnswer = true;
+  EXPECT_TRUE(RunUndo(history.store(), SystemFileOps(), trash, ui).undone);
+  EXPECT_TRUE(ReadBytes(path) == bytes);
+  EXPECT_TRUE(std::filesystem::is_symlink(link));
+}
+
 // Dies (SIGKILL: no handler, no cleanup) just before (1) or just after (2)
 // the write of the file.
 class KillingOps : public ForwardingFileOps {
