@@ -14,7 +14,19 @@
 #include <string_view>
 #include <vector>
 
+#include "core/UserPrompts.h"
+
 namespace bench {
+
+// Says yes to every question and counts what it was told went wrong.
+class QuietPrompts : public selvane::UserPrompts {
+ public:
+  void SetStatus(std::string_view) override {}
+  void Refuse(std::string_view, std::string_view) override { ++refusals; }
+  bool Ask(std::string_view, std::string_view) override { return true; }
+  void ShowError(std::string_view) override { ++refusals; }
+  int refusals = 0;
+};
 
 // The clock of one timed call, for UseManualTime.
 template <typename F>

@@ -26,16 +26,8 @@
 
 namespace {
 
+using bench::QuietPrompts;
 using bench::Seconds;
-
-class QuietPrompts : public selvane::UserPrompts {
- public:
-  void SetStatus(std::string_view) override {}
-  void Refuse(std::string_view, std::string_view) override { ++refusals; }
-  bool Ask(std::string_view, std::string_view) override { return true; }
-  void ShowError(std::string_view) override { ++refusals; }
-  int refusals = 0;
-};
 
 // A 2.3 tag whose TIT2 holds `title` (ASCII, UTF-16 in the frame), with
 // `padding` zero bytes, then `audio` bytes and a trailer.

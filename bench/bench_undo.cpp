@@ -24,16 +24,8 @@
 
 namespace {
 
+using bench::QuietPrompts;
 using bench::Seconds;
-
-class QuietPrompts : public selvane::UserPrompts {
- public:
-  void SetStatus(std::string_view) override {}
-  void Refuse(std::string_view, std::string_view) override { ++refusals; }
-  bool Ask(std::string_view, std::string_view) override { return true; }
-  void ShowError(std::string_view) override { ++refusals; }
-  int refusals = 0;
-};
 
 struct Files {
   bench::Folder folder, state;

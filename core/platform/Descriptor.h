@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <cstddef>
+#include <string>
 
 #include "core/platform/FileStatus.h"
 
@@ -15,6 +16,13 @@ namespace selvane::platform {
 
 inline FileResult Failure(int error) { return FileResult{error != 0 ? error : EIO}; }
 inline FileResult LastError() { return Failure(errno); }
+
+// The folder a native path lies in: "." for a bare name, "/" at the root.
+inline std::string FolderOfNative(const std::string& native) {
+  const std::size_t slash = native.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : native.substr(0, slash);
+}
 
 // For std::unique_ptr<DIR, DirCloser>.
 struct DirCloser {

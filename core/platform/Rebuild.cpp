@@ -21,12 +21,6 @@ namespace {
 
 using namespace platform;  // this file is the platform's own
 
-std::string FolderOf(const std::string& native) {
-  const std::size_t slash = native.rfind('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : native.substr(0, slash);
-}
-
 // What copy_file_range cannot do here is done by reading and writing: across
 // file systems on older kernels, and on media (FUSE) that do not offer it.
 bool CopyByHand(int error) {
@@ -122,7 +116,7 @@ FileResult RebuildNative(const std::string& path, const std::string& beside,
     return fail(Failure(ChangedSinceLookError));
   if (::rename(beside.c_str(), path.c_str()) != 0) return fail(LastError());
   placed = NativeStatus(path);
-  Fd folder(OpenRetrying(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY));
+  Fd folder(OpenRetrying(FolderOfNative(path).c_str(), O_RDONLY | O_DIRECTORY));
   if (folder.valid() && ::fsync(folder.get()) != 0 && errno != EINVAL && errno != ENOTSUP &&
       errno != ENOSYS && errno != EROFS)
     return LastError();

@@ -21,13 +21,6 @@ namespace {
 
 using namespace platform;  // this file is the platform's own
 
-std::string Parent(const std::string& path) {
-  const std::size_t slash = path.find_last_of('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
-  return path.substr(0, slash);
-}
-
 // The path with its folder resolved as the system resolves it (links, ".",
 // ".."): the medium the file really lies on shows only then, and desktop
 // trash tools record and compare the real folder too. `native` itself when
@@ -35,8 +28,8 @@ std::string Parent(const std::string& path) {
 std::string RealFolderPath(const std::string& native) {
   const std::size_t slash = native.find_last_of('/');
   if (slash == std::string::npos) return native;
-  std::unique_ptr<char, decltype(&std::free)> real(::realpath(Parent(native).c_str(), nullptr),
-                                                   &std::free);
+  std::unique_ptr<char, decltype(&std::free)> real(
+      ::realpath(FolderOfNative(native).c_str(), nullptr), &std::free);
   if (!real) return native;
   const std::string folder = real.get();
   return (folder == "/" ? std::string() : folder) + native.substr(slash);
@@ -77,7 +70,7 @@ bool DeviceOfNearest(std::string path, dev_t& device) {
   struct stat st {};
   while (::stat(path.c_str(), &st) != 0) {
     if (path == "/" || path.empty()) return false;
-    path = Parent(path);
+    path = FolderOfNative(path);
   }
   device = st.st_dev;
   return true;
@@ -88,9 +81,9 @@ bool DeviceOfNearest(std::string path, dev_t& device) {
 bool MakeFolders(const std::string& path) {
   struct stat st {};
   if (::lstat(path.c_str(), &st) == 0) return S_ISDIR(st.st_mode);
-  if (path == "/" || !MakeFolders(Parent(path))) return false;
+  if (path == "/" || !MakeFolders(FolderOfNative(path))) return false;
   if (::mkdir(path.c_str(), 0700) != 0) return errno == EEXIST;
-  SyncFolder(Parent(path));
+  SyncFolder(FolderOfNative(path));
   return true;
 }
 
@@ -157,7 +150,7 @@ FileResult WriteInfo(const std::string& info, const std::string& text) {
   FileResult result = WriteAll(fd.get(), text.data(), text.size(), 0, false);
   if (result && ::fsync(fd.get()) != 0) result = LastError();
   if (const int error = fd.Close(); result && error != 0) result = Failure(error);
-  if (result && !SyncFolder(Parent(info))) result = LastError();
+  if (result && !SyncFolder(FolderOfNative(info))) result = LastError();
   if (!result) ::unlink(info.c_str());
   return result;
 }
@@ -224,10 +217,11 @@ FileResult FreedesktopTrash::Restore(const std::string& nativeInTrash, const cha
   if (!Cp932PathToNative(path, target)) return FileResult{EILSEQ};
   if (FileResult moved = NativeMove(nativeInTrash, target); !moved) return moved;
   // The entry is back; a .trashinfo left behind would describe nothing.
-  const std::string files = Parent(nativeInTrash);
+  const std::string files = FolderOfNative(nativeInTrash);
   const std::size_t slash = nativeInTrash.find_last_of('/');
   if (files.size() >= 6 && files.compare(files.size() - 6, 6, "/files") == 0)
-    ::unlink((Parent(files) + "/info/" + nativeInTrash.substr(slash + 1) + ".trashinfo").c_str());
+    ::unlink((FolderOfNative(files) + "/info/" + nativeInTrash.substr(slash + 1) + ".trashinfo")
+                 .c_str());
   return {};
 }
 
@@ -263,8 +257,8 @@ std::string ReadSmallFile(const std::string& path, std::size_t limit) {
 // The Path= of an entry's .trashinfo, made absolute against the top of the
 // medium whose trash holds it (a trash there keeps paths from its top).
 std::string OriginalOf(const std::string& inTrash) {
-  const std::string files = Parent(inTrash);
-  const std::string folder = Parent(files);
+  const std::string files = FolderOfNative(inTrash);
+  const std::string folder = FolderOfNative(files);
   const std::string info = ReadSmallFile(
       folder + "/info/" + inTrash.substr(inTrash.find_last_of('/') + 1) + ".trashinfo", 1 << 16);
   const std::size_t at = info.find("\nPath=");
@@ -274,8 +268,9 @@ std::string OriginalOf(const std::string& inTrash) {
       from, end == std::string::npos ? std::string::npos : end - from));
   if (!path.empty() && path.front() != '/') {
     // TOPDIR/.Trash/UID or TOPDIR/.Trash-UID
-    std::string top = Parent(folder);
-    if (top.size() >= 7 && top.compare(top.size() - 7, 7, "/.Trash") == 0) top = Parent(top);
+    std::string top = FolderOfNative(folder);
+    if (top.size() >= 7 && top.compare(top.size() - 7, 7, "/.Trash") == 0)
+      top = FolderOfNative(top);
     path = (top == "/" ? std::string() : top) + "/" + path;
   }
   return path;
