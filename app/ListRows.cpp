@@ -93,7 +93,9 @@ QSize ListRows::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& 
   const QFontMetrics metrics(option.font);
   // The padding around this row's text, around the widest text instead.
   const int padding = own.width() - metrics.horizontalAdvance(index.data().toString());
-  return {std::max(own.width(), widest_ + padding + 2), metrics.height()};
+  // Two pixels more than the line: the underscore sits on the line's last
+  // pixel row, which a selected row's highlight would leave outside.
+  return {std::max(own.width(), widest_ + padding + 2), metrics.height() + 2};
 }
 
 // Measuring every line would cost some 10 ms for 1024 Japanese names, and
