@@ -93,10 +93,17 @@ FileResult EndsReadAhead::ReadTailAndStatus(const char* path, unsigned char* tai
 FileResult EndsReadAhead::ReadEnds(const char* path, unsigned char* tail, std::int64_t& length,
                                    FileStatus* status, unsigned char* head, std::size_t headSize,
                                    std::size_t& headRead) {
-  const EndsRead* read = Found(path, headSize);
+  return ReadEndsPlanned({path, {}}, tail, length, status, head, headSize, headRead);
+}
+
+FileResult EndsReadAhead::ReadEndsPlanned(const PlannedPath& path, unsigned char* tail,
+                                          std::int64_t& length, FileStatus* status,
+                                          unsigned char* head, std::size_t headSize,
+                                          std::size_t& headRead) {
+  const EndsRead* read = Found(path.cp932, headSize);
   if (read == nullptr) {
-    if (Skipped(path)) return Cancelled(length);
-    return inner_.ReadEnds(path, tail, length, status, head, headSize, headRead);
+    if (Skipped(path.cp932)) return Cancelled(length);
+    return inner_.ReadEndsPlanned(path, tail, length, status, head, headSize, headRead);
   }
   length = read->length;
   if (status != nullptr) *status = read->status;

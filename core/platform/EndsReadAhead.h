@@ -37,6 +37,17 @@ class EndsReadAhead final : public ForwardingFileOps {
   FileResult ReadEnds(const char* path, unsigned char* tail, std::int64_t& length,
                       FileStatus* status, unsigned char* head, std::size_t headSize,
                       std::size_t& headRead) override;
+  // A native form the caller holds goes on to `inner` with the call, so
+  // that what was not read ahead is not made native again.
+  bool TakesNativePaths() const override { return inner_.TakesNativePaths(); }
+  FileStatus StatusPlanned(const PlannedPath& path) override { return inner_.StatusPlanned(path); }
+  FileResult ReadEndsPlanned(const PlannedPath& path, unsigned char* tail, std::int64_t& length,
+                             FileStatus* status, unsigned char* head, std::size_t headSize,
+                             std::size_t& headRead) override;
+  FileResult ReadAtPlanned(const PlannedPath& path, std::int64_t offset, void* data,
+                           std::size_t size) override {
+    return inner_.ReadAtPlanned(path, offset, data, size);
+  }
 
  private:
   // What was read for `path` that holds at least `headSize` bytes of its

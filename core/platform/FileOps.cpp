@@ -37,6 +37,13 @@ bool ToNative(const char* cp932, std::string& native, FileResult& result) {
   return false;
 }
 
+// The native form the caller holds, else one made into `made`.
+bool NativeOf(const PlannedPath& path, std::string& made, FileResult& result) {
+  if (path.native.empty()) return ToNative(path.cp932, made, result);
+  made.assign(path.native);
+  return true;
+}
+
 FileResult NotRegular(const struct stat& st) {
   return Failure(S_ISDIR(st.st_mode) ? EISDIR : NotRegularFileError);
 }
@@ -192,17 +199,25 @@ class SystemOps final : public FileOps {
   }
 
   FileResult Truncate(const char* path, std::int64_t length) override {
+    return TruncatePlanned({path, {}}, length);
+  }
+
+  FileResult TruncatePlanned(const PlannedPath& path, std::int64_t length) override {
     if (length < 0) return Failure(EINVAL);
     Fd fd;
-    if (FileResult result = Open({path, {}}, O_WRONLY, fd); !result) return result;
+    if (FileResult result = Open(path, O_WRONLY, fd); !result) return result;
     if (::ftruncate(fd.get(), static_cast<off_t>(length)) != 0) return LastError();
     return FileResult{fd.Close()};
   }
 
   FileResult Append(const char* path, const void* data, std::size_t size) override {
+    return AppendPlanned({path, {}}, data, size);
+  }
+
+  FileResult AppendPlanned(const PlannedPath& path, const void* data, std::size_t size) override {
     Fd fd;
     struct stat st {};
-    if (FileResult result = Open({path, {}}, O_WRONLY | O_APPEND, fd, &st); !result) return result;
+    if (FileResult result = Open(path, O_WRONLY | O_APPEND, fd, &st); !result) return result;
     const FileResult result = WriteAll(fd.get(), data, size, 0, false);
     if (!result) {
       // A half-written trailer would read as garbage; cut it off again
@@ -215,9 +230,14 @@ class SystemOps final : public FileOps {
 
   FileResult WriteAt(const char* path, std::int64_t offset, const void* data,
                      std::size_t size) override {
+    return WriteAtPlanned({path, {}}, offset, data, size);
+  }
+
+  FileResult WriteAtPlanned(const PlannedPath& path, std::int64_t offset, const void* data,
+                            std::size_t size) override {
     if (offset < 0) return Failure(EINVAL);
     Fd fd;
-    if (FileResult result = Open({path, {}}, O_WRONLY, fd); !result) return result;
+    if (FileResult result = Open(path, O_WRONLY, fd); !result) return result;
     const FileResult result = WriteAll(fd.get(), data, size, static_cast<off_t>(offset), true);
     if (!result) return result;
     return FileResult{fd.Close()};
@@ -225,9 +245,14 @@ class SystemOps final : public FileOps {
 
   FileResult WriteSynced(const char* path, std::span<const FilePiece> pieces,
                          std::int64_t length) override {
+    return WriteSyncedPlanned({path, {}}, pieces, length);
+  }
+
+  FileResult WriteSyncedPlanned(const PlannedPath& path, std::span<const FilePiece> pieces,
+                                std::int64_t length) override {
     std::string native;
     FileResult result;
-    if (!ToNative(path, native, result)) return result;
+    if (!NativeOf(path, native, result)) return result;
     return WriteSyncedNative(native, pieces, length);
   }
 
@@ -235,7 +260,8 @@ class SystemOps final : public FileOps {
     std::string native, beside;
     FileResult result;
     placed = {};
-    if (!ToNative(plan.path, native, result) || !ToNative(plan.beside, beside, result))
+    if (!NativeOf({plan.path, plan.nativePath}, native, result) ||
+        !NativeOf({plan.beside, plan.nativeBeside}, beside, result))
       return result;
     return RebuildNative(native, beside, plan, placed);
   }
@@ -250,12 +276,14 @@ class SystemOps final : public FileOps {
     return path.native.empty() ? Status(path.cp932) : NativeStatusAt(path.native.data());
   }
 
-  FileResult Delete(const char* path) override {
-    std::string native;
+  FileResult Delete(const char* path) override { return DeletePlanned({path, {}}); }
+
+  FileResult DeletePlanned(const PlannedPath& path) override {
+    std::string made;
     FileResult result;
-    if (!ToNative(path, native, result)) return result;
+    if (path.native.empty() && !ToNative(path.cp932, made, result)) return result;
     // unlink refuses folders (EISDIR) by itself.
-    if (::unlink(native.c_str()) != 0) return LastError();
+    if (::unlink(path.native.empty() ? made.c_str() : path.native.data()) != 0) return LastError();
     return {};
   }
 
@@ -275,9 +303,13 @@ class SystemOps final : public FileOps {
   }
 
   FileResult MoveToOtherCase(const char* from, const char* to) override {
+    return MoveToOtherCasePlanned({from, {}}, {to, {}});
+  }
+
+  FileResult MoveToOtherCasePlanned(const PlannedPath& from, const PlannedPath& to) override {
     std::string nativeFrom, nativeTo;
     FileResult result;
-    if (!ToNative(from, nativeFrom, result) || !ToNative(to, nativeTo, result)) return result;
+    if (!NativeOf(from, nativeFrom, result) || !NativeOf(to, nativeTo, result)) return result;
     return NativeMoveToOtherCase(nativeFrom, nativeTo);
   }
 
@@ -293,10 +325,12 @@ class SystemOps final : public FileOps {
 
   // Any descriptor of the file will do: one that may read, else (a file
   // only its writer may touch) one that may write.
-  FileResult SyncFile(const char* path) override {
+  FileResult SyncFile(const char* path) override { return SyncFilePlanned({path, {}}); }
+
+  FileResult SyncFilePlanned(const PlannedPath& path) override {
     Fd fd;
-    FileResult result = Open({path, {}}, O_RDONLY, fd);
-    if (result.error == EACCES) result = Open({path, {}}, O_WRONLY, fd);
+    FileResult result = Open(path, O_RDONLY, fd);
+    if (result.error == EACCES) result = Open(path, O_WRONLY, fd);
     if (!result) return result;
     if (::fdatasync(fd.get()) != 0) return LastError();
     return {};

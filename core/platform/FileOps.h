@@ -124,6 +124,27 @@ class FileOps {
                                    std::size_t size) {
     return ReadAt(path.cp932, offset, data, size);
   }
+  // Delete, MoveToOtherCase and the writes that take back a tag change,
+  // for paths whose native form the caller may hold, as MovePlanned.
+  virtual FileResult DeletePlanned(const PlannedPath& path) { return Delete(path.cp932); }
+  virtual FileResult MoveToOtherCasePlanned(const PlannedPath& from, const PlannedPath& to) {
+    return MoveToOtherCase(from.cp932, to.cp932);
+  }
+  virtual FileResult TruncatePlanned(const PlannedPath& path, std::int64_t length) {
+    return Truncate(path.cp932, length);
+  }
+  virtual FileResult AppendPlanned(const PlannedPath& path, const void* data, std::size_t size) {
+    return Append(path.cp932, data, size);
+  }
+  virtual FileResult WriteAtPlanned(const PlannedPath& path, std::int64_t offset, const void* data,
+                                    std::size_t size) {
+    return WriteAt(path.cp932, offset, data, size);
+  }
+  virtual FileResult WriteSyncedPlanned(const PlannedPath& path, std::span<const FilePiece> pieces,
+                                        std::int64_t length) {
+    return WriteSynced(path.cp932, pieces, length);
+  }
+  virtual FileResult SyncFilePlanned(const PlannedPath& path) { return SyncFile(path.cp932); }
   // True when the Planned calls use the native form given, so that a
   // command gains by making it once for its many calls on one path.
   virtual bool TakesNativePaths() const { return false; }

@@ -76,6 +76,8 @@ struct FilePiece {
 struct RebuildPlan {
   const char* path = "";    // CP932: the file replaced
   const char* beside = "";  // CP932: the new file's name, in the same folder
+  // Their native forms when the caller holds them (empty: made from the above).
+  std::string_view nativePath, nativeBeside;
   std::string_view head;
   std::int64_t copyFrom = 0, copyTo = 0;
   std::string_view tail;
