@@ -114,13 +114,16 @@ StepOutcome History::OutcomeOf(std::size_t seq, const RenamePlanRow& row, const 
   const std::string_view where = r.Where();
   o.place = NativeAbsolute(where);
   if (const std::string_view now = PlacedAt(row, r); !now.empty()) {
-    const FileStatus placed = where.empty() && r.placed.kind != FileKind::Missing
-                                  ? r.placed
-                                  : ops.Status(std::string(now).c_str());
+    // The new path's native form is the plan's; a place a failure left
+    // the file at is not in the plan.
+    const std::string cp932(now);
+    const PlannedPath path{cp932.c_str(), where.empty() ? row.newNative : std::string_view()};
+    const FileStatus placed =
+        where.empty() && r.placed.kind != FileKind::Missing ? r.placed : ops.StatusPlanned(path);
     o.placed = NameIdentity(placed);
     if (o.placed.known && placed.kind == FileKind::Regular &&
         !media_->KeepsInodes(placed.nameDevice, now))
-      ReadTailInto(ops, {std::string(now).c_str(), {}}, o.placed);
+      ReadTailInto(ops, path, o.placed);
   }
   o.replaced = r.replaced;
   if (r.overwrite != nullptr) {
@@ -189,11 +192,12 @@ RecordResult History::BeginRename(std::span<const RenamePlanRow> rows,
 
 // Should this fail, the outcome still says where the file went; only a
 // crash would lose that, and the end of the run tells it.
-void History::RecordReplacing(std::size_t row, const char* newPath, const FileStatus& target) {
+void History::RecordReplacing(std::size_t row, const PlannedPath& newPath,
+                              const FileStatus& target) {
   if (openBatch_ == 0) return;
   Identity identity = NameIdentity(target);
   if (row < openSteps_ && target.kind == FileKind::Regular) {
-    ReadTailInto(SystemFileOps(), {newPath, {}}, identity);
+    ReadTailInto(SystemFileOps(), newPath, identity);
     replacingTails_[row] = identity.tail;
   }
   // The temporary name may lie on another file system: the road then

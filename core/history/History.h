@@ -26,7 +26,8 @@ class History final : public RenameJournal, public TagChangeJournal {
 
   RecordResult BeginRename(std::span<const RenamePlanRow> rows,
                            std::string_view temporaryPath) override;
-  void RecordReplacing(std::size_t row, const char* newPath, const FileStatus& target) override;
+  void RecordReplacing(std::size_t row, const PlannedPath& newPath,
+                       const FileStatus& target) override;
   RecordResult FinishRename(std::span<const RenamePlanRow> rows,
                             std::span<const RenameRowResult> results, FileOps& ops) override;
   FileResult RecordPlaceholder(PlaceholderStep step, const char* path) override;

@@ -90,7 +90,8 @@ class RenameJournal {
   // and the row's own file by its last bytes too, since the temporary name
   // may lie on another file system and copy it. Committed on its own, so
   // that after a crash undo finds both by what they are.
-  virtual void RecordReplacing(std::size_t row, const char* newPath, const FileStatus& target) = 0;
+  virtual void RecordReplacing(std::size_t row, const PlannedPath& newPath,
+                               const FileStatus& target) = 0;
   // After it: one result per planned row, in the same order, beside the plan
   // given to BeginRename, of which only the new paths are read (the run has
   // written the new names over the rows' paths). A run that changed nothing

@@ -62,7 +62,7 @@ Replacement ReplaceTarget(FileEntry& entry, const RenamePlanRow& names, bool own
   }
   if (!inTrash && !metItself) {
     const FileStatus target = record != nullptr ? ops.StatusPlanned(newPath) : FileStatus{};
-    result = ops.Delete(entry.newPath);
+    result = ops.DeletePlanned(newPath);
     metItself = result.error == ENOENT;
     if (!result && !metItself) {
       error = result.error;

@@ -322,7 +322,7 @@ bool Run::Ask(std::size_t i, RenameRowResult* record) {
   const RenamePlanRow& names = plan_[recordOf_[i]];
   const PlannedPath newPath{entry.newPath, names.newNative};
   if (record != nullptr)
-    services_.history->RecordReplacing(recordOf_[i], entry.newPath,
+    services_.history->RecordReplacing(recordOf_[i], newPath,
                                        meetsItself ? FileStatus{} : ops_.StatusPlanned(newPath));
   const Replacement done = ReplaceTarget(entry, names, meetsItself, ops_, services_.trash, record,
                                          deleted_, failures_, row.error);
@@ -346,7 +346,10 @@ bool Run::Ask(std::size_t i, RenameRowResult* record) {
 
 bool Run::MoveOtherCase(std::size_t i, RenameRowResult* record) {
   FileEntry& entry = Entry(i);
-  if (const FileResult moved = ops_.MoveToOtherCase(entry.path, entry.newPath); !moved) {
+  const RenamePlanRow& names = plan_[recordOf_[i]];
+  if (const FileResult moved =
+          ops_.MoveToOtherCasePlanned({entry.path, names.native}, {entry.newPath, names.newNative});
+      !moved) {
     rows_[i].error = moved.error;
     if (record != nullptr) record->outcome = RowOutcome::Failed;
     Fail(i, Step::Move, moved.error);

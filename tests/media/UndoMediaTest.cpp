@@ -235,7 +235,7 @@ TEST_F(UndoMedia, AKillBetweenPlaceholderAndRenameIsTakenBack) {
         ASSERT_TRUE(killed.RecordPlaceholder(PlaceholderStep::Reserving, TemporaryName));
         WriteBytes(temporary, "");
       } else {
-        killed.RecordReplacing(0, b.c_str(), ops_.Status(b.c_str()));
+        killed.RecordReplacing(0, {b.c_str(), {}}, ops_.Status(b.c_str()));
         ASSERT_TRUE(ops_.Move(a.c_str(), TemporaryName));
         TrashedFile trashed;
         ASSERT_TRUE(trash_.MoveToTrash(b.c_str(), trashed));

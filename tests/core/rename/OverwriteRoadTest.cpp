@@ -104,7 +104,7 @@ class RecordingJournal final : public RenameJournal {
   RecordResult BeginRename(std::span<const RenamePlanRow>, std::string_view) override {
     return {true, {}, {}};
   }
-  void RecordReplacing(std::size_t, const char*, const FileStatus&) override { ++replacing; }
+  void RecordReplacing(std::size_t, const PlannedPath&, const FileStatus&) override { ++replacing; }
   RecordResult FinishRename(std::span<const RenamePlanRow>,
                             std::span<const RenameRowResult> results, FileOps&) override {
     for (const RenameRowResult& result : results) outcomes.push_back(result.outcome);
