@@ -66,7 +66,7 @@ class HistoryStore {
   // beside their files: their CP932 names, when the names were written
   // down, and the most bytes such a file can hold.
   struct TagLeftover {
-    std::string beside;
+    std::string beside, nativeBeside;  // CP932, and as stored
     std::int64_t recorded = 0, longest = 0;
   };
   std::vector<TagLeftover> TagLeftovers();

@@ -63,9 +63,8 @@ std::vector<HistoryStore::TagLeftover> HistoryStore::TagLeftovers() {
     const ProcessMark owner{query.IntegerOr(ColumnOf(columns, "b.owner_pid"), 0),
                             query.IntegerOr(ColumnOf(columns, "b.owner_start"), 0)};
     TagLeftover leftover;
-    std::string native;
     if (StillRunning(owner) ||
-        !ReadPath(query, ColumnOf(columns, "h.beside"), leftover.beside, &native))
+        !ReadPath(query, ColumnOf(columns, "h.beside"), leftover.beside, &leftover.nativeBeside))
       continue;
     leftover.recorded = query.Integer(ColumnOf(columns, "h.recorded"));
     leftover.longest = query.Integer(ColumnOf(columns, "longest"));

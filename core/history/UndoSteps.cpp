@@ -329,10 +329,11 @@ class RenameUndo {
         }
         // The move to another case tells no record of a placeholder it may make.
         FileResult moved = otherCase ? Reserve(step.path) : FileResult{};
+        const PlannedPath from{found.path.c_str(), found.native},
+            to{step.path.c_str(), step.nativePath};
         if (moved)
-          moved = otherCase ? ops_.MoveToOtherCase(found.path.c_str(), step.path.c_str())
-                            : ops_.MovePlanned({found.path.c_str(), found.native},
-                                               {step.path.c_str(), step.nativePath}, nullptr);
+          moved = otherCase ? ops_.MoveToOtherCasePlanned(from, to)
+                            : ops_.MovePlanned(from, to, nullptr);
         if (!moved) {
           if (moved.error == EEXIST)
             left_.emplace_back(found.path, step.path, Why::OldNameTaken);
@@ -453,7 +454,7 @@ class RenameUndo {
         if (empty(step.file) || empty(step.replacedFile) || empty(step.target) ||
             Holds(place, status, step.placed))
           ours = false;
-      if (ours && ops_.Delete(cp932.c_str())) Touched(cp932);
+      if (ours && ops_.DeletePlanned(place)) Touched(cp932);
     }
   }
 
@@ -470,18 +471,18 @@ class RenameUndo {
 };
 
 // The last `size` bytes of a file of `length` bytes.
-FileResult ReadEnd(FileOps& ops, const std::string& path, std::int64_t length, std::size_t size,
+FileResult ReadEnd(FileOps& ops, const PlannedPath& path, std::int64_t length, std::size_t size,
                    std::string& end) {
   end.assign(size, '\0');
   if (size == 0) return {};
   if (length < static_cast<std::int64_t>(size)) return FileResult{EIO};
-  return ops.ReadAt(path.c_str(), length - static_cast<std::int64_t>(size), end.data(), size);
+  return ops.ReadAtPlanned(path, length - static_cast<std::int64_t>(size), end.data(), size);
 }
 
 // Syncs the file a tag change wrote; false (and told) when that failed.
-bool Lasting(FileOps& ops, const std::string& path, std::vector<Left>& left) {
-  if (const FileResult synced = ops.SyncFile(path.c_str()); !synced) {
-    left.emplace_back(path, std::string(), Why::NotSynced, synced.error);
+bool Lasting(FileOps& ops, const PlannedPath& path, std::vector<Left>& left) {
+  if (const FileResult synced = ops.SyncFilePlanned(path); !synced) {
+    left.emplace_back(path.cp932, std::string(), Why::NotSynced, synced.error);
     return false;
   }
   return true;
@@ -493,7 +494,9 @@ bool Lasting(FileOps& ops, const std::string& path, std::vector<Left>& left) {
 // failed: the change stays to be taken back.
 bool UndoTagChange(const StoredBatch& batch, FileOps& ops, std::vector<Left>& left) {
   const StoredStep& step = batch.steps.front();
-  const FileStatus now = ops.Status(step.path.c_str());
+  // The stored native path serves every call of the step.
+  const PlannedPath path{step.path.c_str(), step.nativePath};
+  const FileStatus now = ops.StatusPlanned(path);
   // Where the medium numbers its files anew (FUSE, a remount) the file at
   // the recorded path is known by the end this change wrote, checked below.
   const bool sameEntry = now.device == step.file.device && now.inode == step.file.inode;
@@ -508,8 +511,7 @@ bool UndoTagChange(const StoredBatch& batch, FileOps& ops, std::vector<Left>& le
                                                : before + trailer;
   std::string end;
   if (now.length == after) {
-    if (const FileResult read = ReadEnd(ops, step.path, now.length, step.newEnd.size(), end);
-        !read) {
+    if (const FileResult read = ReadEnd(ops, path, now.length, step.newEnd.size(), end); !read) {
       left.emplace_back(step.path, std::string(), Why::ReadFailed, read.error);
       return true;
     }
@@ -520,27 +522,26 @@ bool UndoTagChange(const StoredBatch& batch, FileOps& ops, std::vector<Left>& le
     const bool asBefore =
         now.length == before &&
         (!step.hasOldTail ||
-         (ReadEnd(ops, step.path, now.length, TrailerSize, end).ok() && end == step.oldTail));
+         (ReadEnd(ops, path, now.length, TrailerSize, end).ok() && end == step.oldTail));
     if (!asBefore) {
       left.emplace_back(step.path, std::string(), Why::TagChanged);
       return true;
     }
     // Maybe put back by an undo that was killed before its sync.
-    return Lasting(ops, step.path, left);
+    return Lasting(ops, path, left);
   }
   FileResult written;
   if (removal)
-    written = ops.Append(step.path.c_str(), step.oldTail.data(), step.oldTail.size());
+    written = ops.AppendPlanned(path, step.oldTail.data(), step.oldTail.size());
   else if (step.hasOldTail)
-    written =
-        ops.WriteAt(step.path.c_str(), before - trailer, step.oldTail.data(), step.oldTail.size());
+    written = ops.WriteAtPlanned(path, before - trailer, step.oldTail.data(), step.oldTail.size());
   else
-    written = ops.Truncate(step.path.c_str(), before);
+    written = ops.TruncatePlanned(path, before);
   if (!written) {
     left.emplace_back(step.path, std::string(), Why::WriteFailed, written.error);
     return false;
   }
-  return Lasting(ops, step.path, left);
+  return Lasting(ops, path, left);
 }
 
 // The same for an update that wrote the ID3v2 tag too.

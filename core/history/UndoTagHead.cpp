@@ -17,14 +17,14 @@ constexpr std::int64_t TimeSlack = 2'000'000'000;
 // The file the update or an earlier undo was making beside the file when it
 // was killed: only at the name written down for it, made after that, and no
 // longer than either file it could have become.
-void ClearLeftover(const std::string& beside, std::int64_t recorded, std::int64_t longest,
+void ClearLeftover(const PlannedPath& beside, std::int64_t recorded, std::int64_t longest,
                    FileOps& ops) {
-  if (beside.empty()) return;
-  const FileStatus status = ops.Status(beside.c_str());
+  if (beside.cp932[0] == '\0') return;
+  const FileStatus status = ops.StatusPlanned(beside);
   if (status.kind != FileKind::Regular || status.link || status.length > longest ||
       status.modified < recorded * 1'000'000'000 - TimeSlack)
     return;
-  (void)ops.Delete(beside.c_str());
+  (void)ops.DeletePlanned(beside);
 }
 
 // How the file's first bytes stand to the two blocks: each chunk as the old
@@ -58,7 +58,8 @@ HeadLooks LookAtHead(std::string_view bytes, const StoredTagHead& head) {
 
 void ClearTagLeftovers(HistoryStore& store, FileOps& ops) {
   for (const HistoryStore::TagLeftover& leftover : store.TagLeftovers())
-    ClearLeftover(leftover.beside, leftover.recorded, leftover.longest, ops);
+    ClearLeftover({leftover.beside.c_str(), leftover.nativeBeside}, leftover.recorded,
+                  leftover.longest, ops);
 }
 
 bool UndoTagHead(const StoredBatch& batch, FileOps& ops, TagHeadLeft& left) {
@@ -69,10 +70,12 @@ bool UndoTagHead(const StoredBatch& batch, FileOps& ops, TagHeadLeft& left) {
   const std::int64_t before = step.file.length;
   const std::int64_t after = before - oldSize + head.newSize + (step.hasOldTail ? 0 : trailer);
   const bool inPlace = head.beside.empty();
-  ClearLeftover(head.besideCp932, head.recorded, std::max(before, after), ops);
+  ClearLeftover({head.besideCp932.c_str(), head.beside}, head.recorded, std::max(before, after),
+                ops);
 
-  const char* path = step.path.c_str();
-  const FileStatus now = ops.Status(path);
+  // The stored native path serves every call of the step.
+  const PlannedPath path{step.path.c_str(), step.nativePath};
+  const FileStatus now = ops.StatusPlanned(path);
   if (now.kind != FileKind::Regular) {
     left.why = Why::Gone;
     return true;
@@ -81,9 +84,9 @@ bool UndoTagHead(const StoredBatch& batch, FileOps& ops, TagHeadLeft& left) {
                         std::clamp<std::int64_t>(std::max(oldSize, head.newSize), 0, now.length)),
                     '\0'),
       end(std::min<std::int64_t>(now.length, trailer), '\0');
-  if (FileResult read = ops.ReadAt(path, 0, bytes.data(), bytes.size());
-      !read || !(read = ops.ReadAt(path, now.length - static_cast<std::int64_t>(end.size()),
-                                   end.data(), end.size()))) {
+  if (FileResult read = ops.ReadAtPlanned(path, 0, bytes.data(), bytes.size());
+      !read || !(read = ops.ReadAtPlanned(path, now.length - static_cast<std::int64_t>(end.size()),
+                                          end.data(), end.size()))) {
     left = {Why::ReadFailed, read.error};
     return true;
   }
@@ -100,7 +103,7 @@ bool UndoTagHead(const StoredBatch& batch, FileOps& ops, TagHeadLeft& left) {
   const Identity& made = inPlace ? step.file : step.placed;
   // Never written, or put back already by an undo killed before its mark
   // (a file made anew for that has an entry of its own).
-  if (looks.old && oldEnd && (entry(step.file) || !inPlace)) return ops.SyncFile(path).ok();
+  if (looks.old && oldEnd && (entry(step.file) || !inPlace)) return ops.SyncFilePlanned(path).ok();
   const bool ours = inPlace ? looks.mixed && (oldEnd || newEnd) && entry(step.file)
                             : looks.fresh && newEnd && entry(made);
   if (!ours) {
@@ -110,11 +113,13 @@ bool UndoTagHead(const StoredBatch& batch, FileOps& ops, TagHeadLeft& left) {
   FileResult written;
   if (inPlace) {
     FilePiece pieces[2] = {{0, head.oldBlock}, {before - trailer, step.oldTail}};
-    written = ops.WriteSynced(path, std::span(pieces, step.hasOldTail ? 2 : 1), before);
+    written = ops.WriteSyncedPlanned(path, std::span(pieces, step.hasOldTail ? 2 : 1), before);
   } else {
     RebuildPlan rebuild;
-    rebuild.path = path;
+    rebuild.path = path.cp932;
     rebuild.beside = head.besideCp932.c_str();
+    rebuild.nativePath = path.native;
+    rebuild.nativeBeside = head.beside;
     rebuild.head = head.oldBlock;
     rebuild.copyFrom = head.newSize;
     rebuild.copyTo = after - trailer;
