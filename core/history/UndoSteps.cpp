@@ -391,7 +391,8 @@ class RenameUndo {
                FileKind::Missing) {
       left_.emplace_back(step.newPath, std::string(), Why::ReplacedNameTaken, 0, ShownPath(found));
     } else if (FileResult restored = Reserve(step.newPath);
-               !restored || !(restored = trash_.Restore(found, step.newPath.c_str()))) {
+               !restored ||
+               !(restored = trash_.Restore(found, {step.newPath.c_str(), step.nativeNewPath}))) {
       left_.emplace_back(step.newPath, std::string(), Why::RestoreFailed, restored.error,
                          ShownPath(found));
     } else {

@@ -175,9 +175,9 @@ std::string EscapeTrashPath(const std::string& native) {
   return out;
 }
 
-FileResult FreedesktopTrash::MoveToTrash(const char* path, TrashedFile& trashed) {
-  std::string native;
-  if (!Cp932PathToNative(path, native)) return FileResult{EILSEQ};
+FileResult FreedesktopTrash::MoveToTrash(const PlannedPath& path, TrashedFile& trashed) {
+  std::string native(path.native);
+  if (native.empty() && !Cp932PathToNative(path.cp932, native)) return FileResult{EILSEQ};
   if (native.empty() || native[0] != '/') {
     std::string here;
     if (!NativeCurrentDirectory(here)) return FileResult{errno != 0 ? errno : ENOENT};
@@ -212,9 +212,9 @@ FileResult FreedesktopTrash::MoveToTrash(const char* path, TrashedFile& trashed)
   return FileResult{EEXIST};
 }
 
-FileResult FreedesktopTrash::Restore(const std::string& nativeInTrash, const char* path) {
-  std::string target;
-  if (!Cp932PathToNative(path, target)) return FileResult{EILSEQ};
+FileResult FreedesktopTrash::Restore(const std::string& nativeInTrash, const PlannedPath& path) {
+  std::string target(path.native);
+  if (target.empty() && !Cp932PathToNative(path.cp932, target)) return FileResult{EILSEQ};
   if (FileResult moved = NativeMove(nativeInTrash, target); !moved) return moved;
   // The entry is back; a .trashinfo left behind would describe nothing.
   const std::string files = FolderOfNative(nativeInTrash);

@@ -20,12 +20,12 @@ struct TrashedFile {
 class Trash {
  public:
   virtual ~Trash() = default;
-  // Moves the file at the CP932 path into the trash. Fails (and changes
+  // Moves the file at the path into the trash. Fails (and changes
   // nothing) when no trash can be reached for it.
-  virtual FileResult MoveToTrash(const char* path, TrashedFile& trashed) = 0;
-  // Brings the trashed entry back to the CP932 path, never replacing
-  // anything there, and drops its .trashinfo.
-  virtual FileResult Restore(const std::string& nativeInTrash, const char* path) = 0;
+  virtual FileResult MoveToTrash(const PlannedPath& path, TrashedFile& trashed) = 0;
+  // Brings the trashed entry back to the path, never replacing anything
+  // there, and drops its .trashinfo.
+  virtual FileResult Restore(const std::string& nativeInTrash, const PlannedPath& path) = 0;
   // The trashed entry of the file that lay at `original` (native; its
   // entry's Path), of `file`'s length, and ending in `tail` when that is
   // known, else with `file`'s own device and inode: first at `hint`, where
@@ -46,8 +46,8 @@ class FreedesktopTrash : public Trash {
   // folder reached through a link finds the medium it lies on); never a copy
   // across file systems (EXDEV when no trash there takes it). ENOENT when
   // nothing has that name. The entry is on disk before the file moves in.
-  FileResult MoveToTrash(const char* path, TrashedFile& trashed) override;
-  FileResult Restore(const std::string& nativeInTrash, const char* path) override;
+  FileResult MoveToTrash(const PlannedPath& path, TrashedFile& trashed) override;
+  FileResult Restore(const std::string& nativeInTrash, const PlannedPath& path) override;
   std::string Find(const FileStatus& file, const std::string& tail, const std::string& hint,
                    const std::string& original) override;
 

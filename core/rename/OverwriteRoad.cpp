@@ -56,7 +56,7 @@ Replacement ReplaceTarget(FileEntry& entry, const RenamePlanRow& names, bool own
   TrashedFile trashed;
   bool metItself = ownName, inTrash = false;
   if (trash != nullptr && !metItself) {
-    result = trash->MoveToTrash(entry.newPath, trashed);
+    result = trash->MoveToTrash(newPath, trashed);
     inTrash = result.ok();
     metItself = result.error == ENOENT;
   }
@@ -85,7 +85,7 @@ Replacement ReplaceTarget(FileEntry& entry, const RenamePlanRow& names, bool own
                         failures);
     // Nothing was replaced after all: the agreed file comes back out of the
     // trash when its name is still free.
-    if (inTrash && trash->Restore(trashed.nativePath, entry.newPath)) inTrash = false;
+    if (inTrash && trash->Restore(trashed.nativePath, newPath)) inTrash = false;
   }
   if (inTrash && record != nullptr) {
     record->replaced = ReplacedFate::Trashed;

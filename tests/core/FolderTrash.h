@@ -23,9 +23,9 @@ class FolderTrash : public FreedesktopTrash {
     ::mkdir((root_ + "/info").c_str(), 0700);
   }
 
-  FileResult MoveToTrash(const char* path, TrashedFile& trashed) override {
+  FileResult MoveToTrash(const PlannedPath& path, TrashedFile& trashed) override {
     std::string native;
-    if (!Cp932PathToNative(path, native)) return FileResult{EILSEQ};
+    if (!Cp932PathToNative(path.cp932, native)) return FileResult{EILSEQ};
     const std::string base = native.substr(native.find_last_of('/') + 1);
     // The info file is made first and exclusively: it reserves the name.
     for (int n = 1; n < 100; ++n) {

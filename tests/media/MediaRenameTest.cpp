@@ -36,7 +36,7 @@ std::vector<std::string> Names(const std::string& folder) {
 // A trash that takes nothing; nothing here is replaced.
 class NoTrash : public FreedesktopTrash {
  public:
-  FileResult MoveToTrash(const char*, TrashedFile&) override { return FileResult{EXDEV}; }
+  FileResult MoveToTrash(const PlannedPath&, TrashedFile&) override { return FileResult{EXDEV}; }
 };
 
 struct Row {

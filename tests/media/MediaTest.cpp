@@ -296,7 +296,7 @@ TEST(MediaTrash, EntriesReadBackWithTrashCli) {
     TempFolder folder(medium);
     const std::string original = folder.Write("Remix %41.mp3", "remix");
     TrashedFile trashed;
-    ASSERT_TRUE(trash.MoveToTrash(original.c_str(), trashed).ok()) << medium;
+    ASSERT_TRUE(trash.MoveToTrash({original.c_str(), {}}, trashed).ok()) << medium;
     EXPECT_FALSE(PathExists(original));
     // trash-list prints "DATE TIME PATH" per entry, its path decoded.
     const std::string listed = Output("trash-list 2>/dev/null");
@@ -321,7 +321,7 @@ TEST(MediaTrash, AFolderReachedThroughALinkUsesItsOwnMediumsTrash) {
   const std::string viaLink = home / "Music/Linked Song.mp3";
   FreedesktopTrash trash;
   TrashedFile trashed;
-  ASSERT_TRUE(trash.MoveToTrash(viaLink.c_str(), trashed).ok());
+  ASSERT_TRUE(trash.MoveToTrash({viaLink.c_str(), {}}, trashed).ok());
   const std::string own = Tmpfs() + "/.Trash-" + std::to_string(::getuid()) + "/files/";
   EXPECT_EQ(trashed.nativePath.rfind(own + "Linked Song.mp3", 0), 0U) << trashed.nativePath;
   EXPECT_EQ(trash.Find(trashed.file, "replaced", {}, viaLink), trashed.nativePath);
@@ -353,7 +353,7 @@ TEST(MediaTrash, AnEntryOutlastsAPowerCutThatKeptItsFile) {
   for (const std::string& dataHome : {ext4 + "/data", elsewhere.path()}) {
     const EnvironmentGuard guard("XDG_DATA_HOME", dataHome.c_str());
     const std::string name = dataHome == elsewhere.path() ? "/Top.mp3" : "/Home.mp3";
-    ASSERT_TRUE(trash.MoveToTrash((music + name).c_str(), trashed).ok());
+    ASSERT_TRUE(trash.MoveToTrash({(music + name).c_str(), {}}, trashed).ok());
   }
   const int folder = ::open(music.c_str(), O_RDONLY | O_DIRECTORY);
   std::uint32_t noLogFlush = 2;  // EXT4_GOING_FLAGS_NOLOGFLUSH

@@ -200,7 +200,7 @@ TEST_F(UndoMedia, AnotherFileInAnEmptiedTrashIsNotTakenBack) {
   ASSERT_TRUE(ops_.Move(b.c_str(), kept.c_str()));
   WriteBytes(b, Song('n'));
   TrashedFile newcomer;
-  ASSERT_TRUE(trash_.MoveToTrash(b.c_str(), newcomer));
+  ASSERT_TRUE(trash_.MoveToTrash({b.c_str(), {}}, newcomer));
   ASSERT_TRUE(ops_.Move(kept.c_str(), b.c_str()));
 
   const RecordingPrompts undo = Undo();
@@ -238,7 +238,7 @@ TEST_F(UndoMedia, AKillBetweenPlaceholderAndRenameIsTakenBack) {
         killed.RecordReplacing(0, {b.c_str(), {}}, ops_.Status(b.c_str()));
         ASSERT_TRUE(ops_.Move(a.c_str(), TemporaryName));
         TrashedFile trashed;
-        ASSERT_TRUE(trash_.MoveToTrash(b.c_str(), trashed));
+        ASSERT_TRUE(trash_.MoveToTrash({b.c_str(), {}}, trashed));
         ASSERT_TRUE(killed.RecordPlaceholder(PlaceholderStep::Reserving, b.c_str()));
         WriteBytes(b, "");
       }
@@ -279,8 +279,8 @@ class KilledOps : public ForwardingFileOps {
 };
 class KilledTrash : public FreedesktopTrash {
  public:
-  FileResult Restore(const std::string&, const char* path) override {
-    KilledAtPlaceholder(path);
+  FileResult Restore(const std::string&, const PlannedPath& path) override {
+    KilledAtPlaceholder(path.cp932);
     return {};
   }
 };

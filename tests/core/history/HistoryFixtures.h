@@ -50,7 +50,7 @@ inline void List(EntryTable& table, const std::string& path, const std::string& 
 // A trash that takes nothing, as on a file system that has none.
 class NoTrash : public FreedesktopTrash {
  public:
-  FileResult MoveToTrash(const char*, TrashedFile&) override { return FileResult{EXDEV}; }
+  FileResult MoveToTrash(const PlannedPath&, TrashedFile&) override { return FileResult{EXDEV}; }
 };
 
 class HistoryFixture : public ::testing::Test {

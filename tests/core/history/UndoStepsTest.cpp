@@ -132,7 +132,7 @@ TEST_F(UndoStepsTest, ABatchCutShortIsTakenBackFromWhatIsOnDisk) {
     ASSERT_TRUE(ops_.Move(a.c_str(), b.c_str()));
     ASSERT_TRUE(ops_.Move(c.c_str(), TemporaryName));
     TrashedFile trashed;
-    ASSERT_TRUE(trash_.MoveToTrash(d.c_str(), trashed));
+    ASSERT_TRUE(trash_.MoveToTrash({d.c_str(), {}}, trashed));
   }  // no outcome
 
   // Started again, from another folder.
@@ -362,7 +362,7 @@ TEST_F(UndoIdentityTest, ARowTheRunDidNotMoveIsLeftOutOfTheUndo) {
 TEST_F(UndoIdentityTest, TheTrashIsSearchedByPathLengthAndLastBytes) {
   const std::string x = music_.Write("x.mp3", Song);
   TrashedFile first;
-  ASSERT_TRUE(trash_.MoveToTrash(x.c_str(), first));
+  ASSERT_TRUE(trash_.MoveToTrash({x.c_str(), {}}, first));
   const std::string tail = Song.substr(Song.size() - TrailerSize);
   EXPECT_EQ(trash_.Find(first.file, tail, {}, x), first.nativePath);
   EXPECT_EQ(trash_.Find(first.file, {}, {}, x), first.nativePath);  // old records: its entry
@@ -376,7 +376,7 @@ TEST_F(UndoIdentityTest, TheTrashIsSearchedByPathLengthAndLastBytes) {
   other.back() = '!';
   music_.Write("x.mp3", other);
   TrashedFile second;
-  ASSERT_TRUE(trash_.MoveToTrash(x.c_str(), second));
+  ASSERT_TRUE(trash_.MoveToTrash({x.c_str(), {}}, second));
   EXPECT_EQ(trash_.Find(first.file, tail, first.nativePath, x), "");
 }
 

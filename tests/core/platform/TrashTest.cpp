@@ -30,8 +30,8 @@ TEST(Trash, MovesIntoTheHomeTrashWithAnEntryAndKeepsBothOfOneName) {
   ::setenv("XDG_DATA_HOME", home.c_str(), 1);
   FreedesktopTrash trash;
   TrashedFile first, second;
-  ASSERT_TRUE(trash.MoveToTrash(folder.Write("Remix %41.mp3", "1").c_str(), first).ok());
-  ASSERT_TRUE(trash.MoveToTrash(folder.Write("Remix %41.mp3", "2").c_str(), second).ok());
+  ASSERT_TRUE(trash.MoveToTrash({folder.Write("Remix %41.mp3", "1").c_str(), {}}, first).ok());
+  ASSERT_TRUE(trash.MoveToTrash({folder.Write("Remix %41.mp3", "2").c_str(), {}}, second).ok());
   EXPECT_EQ(first.nativePath, home + "/Trash/files/Remix %41.mp3");
   EXPECT_EQ(second.nativePath, home + "/Trash/files/Remix %41.mp3.2");
   EXPECT_EQ(ReadBytes(second.nativePath), "2");
@@ -47,7 +47,7 @@ TEST(Trash, MovesIntoTheHomeTrashWithAnEntryAndKeepsBothOfOneName) {
   ++elsewhere.nameDevice;
   EXPECT_EQ(trash.Find(elsewhere, "", "", folder / "Remix %41.mp3"), "");
   // Put back, the file leaves no entry behind.
-  ASSERT_TRUE(trash.Restore(second.nativePath, (folder / "back.mp3").c_str()).ok());
+  ASSERT_TRUE(trash.Restore(second.nativePath, {(folder / "back.mp3").c_str(), {}}).ok());
   EXPECT_EQ(ReadBytes(folder / "back.mp3"), "2");
   EXPECT_FALSE(PathExists(home + "/Trash/info/Remix %41.mp3.2.trashinfo"));
   if (saved != nullptr)
@@ -82,7 +82,7 @@ TEST(Trash, AFolderReachedThroughALinkIsRecordedAsItReallyIs) {
 
   FreedesktopTrash trash;
   TrashedFile trashed;
-  ASSERT_TRUE(trash.MoveToTrash(viaLink.c_str(), trashed));
+  ASSERT_TRUE(trash.MoveToTrash({viaLink.c_str(), {}}, trashed));
   EXPECT_EQ(trashed.nativePath, data / "Trash/files/Song 1.mp3");
   EXPECT_NE(ReadBytes(data / "Trash/info/Song 1.mp3.trashinfo")
                 .find("\nPath=" + EscapeTrashPath(real) + "\n"),
@@ -90,7 +90,7 @@ TEST(Trash, AFolderReachedThroughALinkIsRecordedAsItReallyIs) {
 
   const std::string found = trash.Find(trashed.file, "bytes", {}, viaLink);
   EXPECT_EQ(found, trashed.nativePath);
-  ASSERT_TRUE(trash.Restore(found, viaLink.c_str()));
+  ASSERT_TRUE(trash.Restore(found, {viaLink.c_str(), {}}));
   EXPECT_EQ(ReadBytes(real), "replaced bytes");
   EXPECT_FALSE(PathExists(data / "Trash/info/Song 1.mp3.trashinfo"));
 }

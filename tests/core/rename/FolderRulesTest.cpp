@@ -24,7 +24,7 @@ using Rows = std::vector<std::pair<std::string, std::string>>;
 // A trash that takes nothing: a replaced file is deleted (the user agreed).
 class NoTrash : public FreedesktopTrash {
  public:
-  FileResult MoveToTrash(const char*, TrashedFile&) override { return FileResult{EXDEV}; }
+  FileResult MoveToTrash(const PlannedPath&, TrashedFile&) override { return FileResult{EXDEV}; }
 };
 
 void List(EntryTable& table, const Rows& rows) {
