@@ -24,8 +24,8 @@ class FolderTrash : public FreedesktopTrash {
   }
 
   FileResult MoveToTrash(const PlannedPath& path, TrashedFile& trashed) override {
-    std::string native;
-    if (!Cp932PathToNative(path.cp932, native)) return FileResult{EILSEQ};
+    std::string native(path.native);
+    if (native.empty() && !Cp932PathToNative(path.cp932, native)) return FileResult{EILSEQ};
     const std::string base = native.substr(native.find_last_of('/') + 1);
     // The info file is made first and exclusively: it reserves the name.
     for (int n = 1; n < 100; ++n) {
