@@ -18,6 +18,18 @@ Status ErrorOf(sqlite3* db, int code) {
 
 }  // namespace
 
+struct Database::KeptEntry {
+  Statement statement;
+  bool lent = false;
+};
+
+Database::Database() = default;
+
+Database::~Database() {
+  Close();
+  closedLent_.clear();
+}
+
 Status Database::Open(const std::string& path) {
   Close();
   const int code = sqlite3_open_v2(
@@ -31,6 +43,9 @@ Status Database::Open(const std::string& path) {
 }
 
 void Database::Close() {
+  for (auto& [sql, entry] : kept_)
+    if (entry->lent) closedLent_.push_back(std::move(entry));
+  kept_.clear();
   while (statements_ != nullptr) statements_->Finalize();
   if (db_ == nullptr) return;
   // Every statement is finalised, so this cannot be refused as busy.
@@ -41,6 +56,48 @@ void Database::Close() {
 Status Database::Execute(const char* sql) {
   if (db_ == nullptr) return {SQLITE_MISUSE, "no database"};
   return ErrorOf(db_, sqlite3_exec(db_, sql, nullptr, nullptr, nullptr));
+}
+
+Status Database::Run(const char* sql) {
+  Kept statement;
+  if (Status s = statement.Prepare(*this, sql); !s) return s;
+  return statement->Run();
+}
+
+Status Kept::Prepare(Database& db, std::string_view sql) {
+  Release();
+  if (db.db_ == nullptr) return {SQLITE_MISUSE, "no database"};
+  auto found = db.kept_.find(std::string(sql));
+  if (found == db.kept_.end()) {
+    auto entry = std::make_unique<Database::KeptEntry>();
+    const std::string text(sql);
+    if (Status s = entry->statement.Prepare(db, text.c_str()); !s) return s;
+    found = db.kept_.emplace(text, std::move(entry)).first;
+  }
+  if (found->second->lent) {
+    own_ = std::make_unique<Statement>();
+    const std::string text(sql);
+    if (Status s = own_->Prepare(db, text.c_str()); !s) {
+      own_.reset();
+      return s;
+    }
+    statement_ = own_.get();
+    return {};
+  }
+  statement_ = &found->second->statement;
+  lent_ = &found->second->lent;
+  *lent_ = true;
+  return {};
+}
+
+void Kept::Release() {
+  if (lent_ != nullptr) {
+    statement_->Reset();
+    *lent_ = false;
+  }
+  own_.reset();
+  statement_ = nullptr;
+  lent_ = nullptr;
 }
 
 std::int64_t Database::LastInsertId() const {
@@ -156,17 +213,17 @@ std::string_view Statement::Blob(int column) const {
 }
 
 Transaction::Transaction(Database& db) : db_(db) {
-  begun_ = db_.Execute("BEGIN IMMEDIATE");
+  begun_ = db_.Run("BEGIN IMMEDIATE");
   open_ = begun_.ok();
 }
 
 Transaction::~Transaction() {
-  if (open_) (void)db_.Execute("ROLLBACK");
+  if (open_) (void)db_.Run("ROLLBACK");
 }
 
 Status Transaction::Commit() {
   if (!open_) return begun_.ok() ? Status{SQLITE_MISUSE, "not in a transaction"} : begun_;
-  Status status = db_.Execute("COMMIT");
+  Status status = db_.Run("COMMIT");
   // A failed COMMIT may leave the transaction open; the destructor's
   // rollback then ends it.
   open_ = !status.ok() && sqlite3_get_autocommit(db_.handle()) == 0;

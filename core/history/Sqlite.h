@@ -2,8 +2,11 @@
 // A thin owner of SQLite's C handles: each handle is released on every way
 // out, and every call gives its outcome as a value.
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <vector>
 
 struct sqlite3;
 struct sqlite3_stmt;
@@ -25,8 +28,8 @@ class Statement;
 // pointing at a closed connection.
 class Database {
  public:
-  Database() = default;
-  ~Database() { Close(); }
+  Database();
+  ~Database();
   Database(const Database&) = delete;
   Database& operator=(const Database&) = delete;
 
@@ -37,6 +40,8 @@ class Database {
   bool isOpen() const { return db_ != nullptr; }
   // Runs statements that give no rows.
   Status Execute(const char* sql);
+  // Runs a statement that gives no rows, kept prepared (see Kept).
+  Status Run(const char* sql);
   std::int64_t LastInsertId() const;
   // Copies the write-ahead log into the database as far as no reader
   // holds it back.
@@ -45,8 +50,14 @@ class Database {
 
  private:
   friend class Statement;
+  friend class Kept;
+  struct KeptEntry;
   sqlite3* db_ = nullptr;
   Statement* statements_ = nullptr;  // the newest prepared, linked to the older
+  std::unordered_map<std::string, std::unique_ptr<KeptEntry>> kept_;
+  // Kept statements still lent when the database closed: their borrowers
+  // reset them later, so they live on, finalised, as long as the database.
+  std::vector<std::unique_ptr<KeptEntry>> closedLent_;
 };
 
 class Statement {
@@ -86,6 +97,46 @@ class Statement {
   Database* owner_ = nullptr;
   Statement *previous_ = nullptr, *next_ = nullptr;
   int bindError_ = 0;
+};
+
+// A statement prepared on its first use and kept by the database until it
+// closes, lent for one use at a time: compiling a statement costs about as
+// much as running it, and every command runs the same few. Reset when the
+// loan ends, so no read stays open behind the caller's back; a statement
+// already lent (a query inside a query of the same text) is prepared anew.
+class Kept {
+ public:
+  Kept() = default;
+  ~Kept() { Release(); }
+  Kept(const Kept&) = delete;
+  Kept& operator=(const Kept&) = delete;
+
+  Status Prepare(Database& db, std::string_view sql);
+
+  Statement& operator*() const { return *statement_; }
+  Statement* operator->() const { return statement_; }
+  operator Statement&() const { return *statement_; }  // NOLINT: lent as itself
+
+ private:
+  void Release();
+  Statement* statement_ = nullptr;
+  bool* lent_ = nullptr;
+  std::unique_ptr<Statement> own_;
+};
+
+// While it lives, commits are not synced: the log keeps them whole and in
+// order, and a later synced commit syncs them too, but a power cut may lose
+// the last ones. For records that matter only while the program runs, or
+// that the disk itself tells again. Gives the connection back synced (FULL).
+class UnsyncedCommits {
+ public:
+  explicit UnsyncedCommits(Database& db) : db_(db) { (void)db_.Run("PRAGMA synchronous=NORMAL"); }
+  ~UnsyncedCommits() { (void)db_.Run("PRAGMA synchronous=FULL"); }
+  UnsyncedCommits(const UnsyncedCommits&) = delete;
+  UnsyncedCommits& operator=(const UnsyncedCommits&) = delete;
+
+ private:
+  Database& db_;
 };
 
 // BEGIN IMMEDIATE at construction; rolled back at destruction unless

@@ -47,14 +47,15 @@ sql::Status Garbled(const char* what) { return {SQLITE_CORRUPT, what}; }
 // another one never takes back a change still running), on which medium.
 sql::Status InsertBatch(sql::Database& db, BatchKind kind, std::size_t files,
                         const std::string& temporary, const RecordedVolume& volume) {
-  sql::Statement batch;
-  if (sql::Status s = batch.Prepare(db,
-                                    "INSERT INTO batch(kind, made, temporary, state, files, "
-                                    "owner_pid, owner_start, vol_uuid, vol_label, vol_mount, "
-                                    "vol_dev, vol_keeps) "
-                                    "VALUES(?1, ?2, ?3, 0, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11)");
+  sql::Kept kept;
+  if (sql::Status s = kept.Prepare(db,
+                                   "INSERT INTO batch(kind, made, temporary, state, files, "
+                                   "owner_pid, owner_start, vol_uuid, vol_label, vol_mount, "
+                                   "vol_dev, vol_keeps) "
+                                   "VALUES(?1, ?2, ?3, 0, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11)");
       !s)
     return s;
+  sql::Statement& batch = *kept;
   const ProcessMark owner = ThisProcess();
   batch.Bind(1, static_cast<std::int64_t>(kind))
       .Bind(2, static_cast<std::int64_t>(std::time(nullptr)))
@@ -72,9 +73,11 @@ sql::Status InsertBatch(sql::Database& db, BatchKind kind, std::size_t files,
 sql::Status CommitAdded(sql::Database& db, sql::Transaction& transaction, std::int64_t added,
                         std::int64_t& id) {
   bool beyond = false;
-  sql::Statement query;
-  if (sql::Status s = query.Prepare(db, BatchBeyondKept); !s || !(s = query.Step(beyond))) return s;
-  query.Finalize();
+  {
+    sql::Kept query;
+    if (sql::Status s = query.Prepare(db, BatchBeyondKept); !s || !(s = query->Step(beyond)))
+      return s;
+  }
   if (beyond)
     if (sql::Status s = db.Execute(TrimBatches); !s) return s;
   if (sql::Status s = transaction.Commit(); !s) return s;
@@ -242,35 +245,35 @@ sql::Status ReadStep(const sql::Statement& query, const StoredBatch& batch, Stor
 sql::Status HistoryStore::LoadBatch(std::int64_t id, StoredBatch& batch) {
   batch = StoredBatch{};
   batch.id = id;
-  sql::Statement query;
+  sql::Kept query;
   bool row = false;
   const std::string batchSql = std::string("SELECT ") + BatchColumns + " FROM batch WHERE id=?1";
   if (sql::Status s = query.Prepare(db_, batchSql.c_str()); !s) return s;
-  if (sql::Status s = query.Bind(1, id).Step(row); !s || !row) return s.ok() ? Garbled("gone") : s;
-  const std::int64_t kind = query.Integer(BatchColumn("kind")),
-                     state = query.Integer(BatchColumn("state"));
+  if (sql::Status s = query->Bind(1, id).Step(row); !s || !row) return s.ok() ? Garbled("gone") : s;
+  const std::int64_t kind = query->Integer(BatchColumn("kind")),
+                     state = query->Integer(BatchColumn("state"));
   if (kind < 1 || kind > 3 || state < Planned || state > Finished)
     return Garbled("batch out of range");
   batch.kind = static_cast<BatchKind>(kind);
-  batch.made = static_cast<std::time_t>(query.Integer(BatchColumn("made")));
+  batch.made = static_cast<std::time_t>(query->Integer(BatchColumn("made")));
   if (!ReadPath(query, BatchColumn("temporary"), batch.temporary, &batch.nativeTemporary))
     return Garbled("temporary path");
   batch.finished = state == Finished;
-  batch.files = static_cast<int>(query.Integer(BatchColumn("files")));
-  batch.owner = {query.IntegerOr(BatchColumn("owner_pid"), 0),
-                 query.IntegerOr(BatchColumn("owner_start"), 0)};
-  batch.volume.uuid = query.Blob(BatchColumn("vol_uuid"));
-  batch.volume.label = query.Blob(BatchColumn("vol_label"));
-  batch.volume.mountPoint = query.Blob(BatchColumn("vol_mount"));
-  batch.volume.device = static_cast<std::uint64_t>(query.IntegerOr(BatchColumn("vol_dev"), 0));
-  batch.volume.keepsInodes = query.IntegerOr(BatchColumn("vol_keeps"), 1) != 0;
+  batch.files = static_cast<int>(query->Integer(BatchColumn("files")));
+  batch.owner = {query->IntegerOr(BatchColumn("owner_pid"), 0),
+                 query->IntegerOr(BatchColumn("owner_start"), 0)};
+  batch.volume.uuid = query->Blob(BatchColumn("vol_uuid"));
+  batch.volume.label = query->Blob(BatchColumn("vol_label"));
+  batch.volume.mountPoint = query->Blob(BatchColumn("vol_mount"));
+  batch.volume.device = static_cast<std::uint64_t>(query->IntegerOr(BatchColumn("vol_dev"), 0));
+  batch.volume.keepsInodes = query->IntegerOr(BatchColumn("vol_keeps"), 1) != 0;
 
   const std::string sql =
       std::string("SELECT ") + StepColumns + " FROM step WHERE batch=?1 ORDER BY seq";
   if (sql::Status s = query.Prepare(db_, sql.c_str()); !s) return s;
-  query.Bind(1, id);
+  query->Bind(1, id);
   for (;;) {
-    if (sql::Status s = query.Step(row); !s) return s;
+    if (sql::Status s = query->Step(row); !s) return s;
     if (!row) break;
     StoredStep step;
     step.seq = batch.steps.size();
@@ -284,12 +287,12 @@ sql::Status HistoryStore::LoadBatch(std::int64_t id, StoredBatch& batch) {
   const std::string placeholderSql =
       std::string("SELECT ") + placeholder + " FROM placeholder WHERE batch=?1";
   if (sql::Status s = query.Prepare(db_, placeholderSql.c_str()); !s) return s;
-  query.Bind(1, id);
+  query->Bind(1, id);
   for (;;) {
-    if (sql::Status s = query.Step(row); !s) return s;
+    if (sql::Status s = query->Step(row); !s) return s;
     if (!row) break;
-    batch.placeholders.push_back({std::string(query.Blob(ColumnOf(placeholder, "path"))),
-                                  query.Integer(ColumnOf(placeholder, "made"))});
+    batch.placeholders.push_back({std::string(query->Blob(ColumnOf(placeholder, "path"))),
+                                  query->Integer(ColumnOf(placeholder, "made"))});
   }
   if (batch.kind != BatchKind::TagUpdate) return {};
   return LoadTagHead(db_, id, batch.head);
@@ -355,14 +358,15 @@ HistoryStore::Written HistoryStore::AddTagChange(BatchKind kind, const PlannedSt
     sql::Transaction transaction(db_);
     if (!transaction.begun()) return transaction.begun();
     if (sql::Status s = InsertBatch(db_, kind, 1, {}, volume); !s) return s;
-    sql::Statement statement;
+    sql::Kept kept;
     const std::int64_t added = db_.LastInsertId();
-    if (sql::Status s = statement.Prepare(db_,
-                                          "INSERT INTO step(batch, seq, path, new_path, dev, ino, "
-                                          "length, old_tail, new_end, modified) "
-                                          "VALUES(?1, 0, ?2, ?2, ?3, ?4, ?5, ?6, ?7, ?8)");
+    if (sql::Status s = kept.Prepare(db_,
+                                     "INSERT INTO step(batch, seq, path, new_path, dev, ino, "
+                                     "length, old_tail, new_end, modified) "
+                                     "VALUES(?1, 0, ?2, ?2, ?3, ?4, ?5, ?6, ?7, ?8)");
         !s)
       return s;
+    sql::Statement& statement = *kept;
     statement.Bind(1, added).BindBlob(2, step.path);
     BindIdentity(statement, 3, step.file);
     if (oldTail)
@@ -480,9 +484,9 @@ sql::Status HistoryStore::FinishRename(std::int64_t batch,
 
 void HistoryStore::MarkFinished(std::int64_t batch) {
   if (batch == 0 || !db_.isOpen()) return;
-  sql::Statement statement;
+  sql::Kept statement;
   if (!statement.Prepare(db_, "UPDATE batch SET state=1 WHERE id=?1") ||
-      !statement.Bind(1, batch).Run())
+      !statement->Bind(1, batch).Run())
     return;
   Checkpoint();
   TellUndoable(true);
@@ -491,9 +495,9 @@ void HistoryStore::MarkFinished(std::int64_t batch) {
 void HistoryStore::MarkUndone(std::int64_t batch) {
   if (batch == 0 || !db_.isOpen()) return;
   sql::Transaction transaction(db_);
-  sql::Statement statement;
+  sql::Kept statement;
   if (transaction.begun() && statement.Prepare(db_, "UPDATE batch SET state=2 WHERE id=?1") &&
-      statement.Bind(1, batch).Run()) {
+      statement->Bind(1, batch).Run()) {
     ReleaseUndo(batch);
     if (transaction.Commit()) Checkpoint();
   }
@@ -516,13 +520,13 @@ void HistoryStore::MarkStepsUndone(std::int64_t batch, std::span<const std::size
 void HistoryStore::Drop(std::int64_t batch) {
   if (batch == 0 || !db_.isOpen()) return;
   sql::Transaction transaction(db_);
-  sql::Statement statement;
+  sql::Kept statement;
   if (!transaction.begun() || !statement.Prepare(db_, "DELETE FROM step WHERE batch=?1") ||
-      !statement.Bind(1, batch).Run() || !statement.Prepare(db_, "DELETE FROM batch WHERE id=?1") ||
-      !statement.Bind(1, batch).Run())
+      !statement->Bind(1, batch).Run() ||
+      !statement.Prepare(db_, "DELETE FROM batch WHERE id=?1") || !statement->Bind(1, batch).Run())
     return;
   if (statement.Prepare(db_, "DELETE FROM tag_head WHERE batch=?1"))
-    (void)statement.Bind(1, batch).Run();
+    (void)statement->Bind(1, batch).Run();
   (void)transaction.Commit();
 }
 
@@ -546,12 +550,12 @@ void HistoryStore::TellUndoableFromStore() {
     sql::Status status;
     if (Open(status) != Opened::Ready) return TellUndoable(true);  // undo itself will tell
   }
-  sql::Statement query;
+  sql::Kept query;
   bool row = false;
   if (!query.Prepare(db_, "SELECT EXISTS(SELECT 1 FROM batch WHERE state != 2)") ||
-      !query.Step(row) || !row)
+      !query->Step(row) || !row)
     return TellUndoable(true);  // undo itself will tell what is wrong
-  TellUndoable(query.Integer(0) != 0);
+  TellUndoable(query->Integer(0) != 0);
 }
 
 void HistoryStore::TellUndoable(bool undoable) {
@@ -565,19 +569,19 @@ HistoryStore::Loaded HistoryStore::LoadNewest(StoredBatch& batch, sql::Status& s
   Opened opened = Open(status);
   if (opened == Opened::Ready) {
     // A store garbled where no query of ours would look is garbled still.
-    sql::Statement query;
+    sql::Kept query;
     bool row = false;
     status = query.Prepare(db_, "PRAGMA quick_check");
-    if (status) status = query.Step(row);
-    if (status && (!row || query.Blob(0) != "ok")) status = Garbled("quick_check");
+    if (status) status = query->Step(row);
+    if (status && (!row || query->Blob(0) != "ok")) status = Garbled("quick_check");
     if (status)
       status = query.Prepare(db_, "SELECT id FROM batch WHERE state != 2 ORDER BY id DESC LIMIT 1");
-    if (status) status = query.Step(row);
+    if (status) status = query->Step(row);
     if (status && !row) {
       TellUndoable(false);
       return Loaded::Nothing;
     }
-    if (status) status = LoadBatch(query.Integer(0), batch);
+    if (status) status = LoadBatch(query->Integer(0), batch);
     // A run still going on in another window is not taken back under it;
     // one whose process died (a crash) is, from what is on disk.
     if (status && !batch.finished && batch.owner.pid != ThisProcess().pid &&

@@ -23,12 +23,13 @@ std::string ChunkSums(std::string_view block) {
 }
 
 sql::Status InsertTagHead(sql::Database& db, std::int64_t batch, const StoredTagHead& head) {
-  sql::Statement insert;
-  if (sql::Status s = insert.Prepare(db,
-                                     "INSERT OR REPLACE INTO tag_head(batch, old_block, new_size, "
-                                     "new_sums, beside, recorded) VALUES(?1, ?2, ?3, ?4, ?5, ?6)");
+  sql::Kept kept;
+  if (sql::Status s = kept.Prepare(db,
+                                   "INSERT OR REPLACE INTO tag_head(batch, old_block, new_size, "
+                                   "new_sums, beside, recorded) VALUES(?1, ?2, ?3, ?4, ?5, ?6)");
       !s)
     return s;
+  sql::Statement& insert = *kept;
   insert.Bind(1, batch).BindBlob(2, head.oldBlock).Bind(3, head.newSize).BindBlob(4, head.newSums);
   BindText(insert, 5, head.beside);
   return insert.Bind(6, head.recorded).Run();
@@ -36,19 +37,19 @@ sql::Status InsertTagHead(sql::Database& db, std::int64_t batch, const StoredTag
 
 sql::Status LoadTagHead(sql::Database& db, std::int64_t batch, StoredTagHead& head) {
   head = {};
-  sql::Statement query;
+  sql::Kept query;
   static constexpr const char* columns = "old_block, new_size, new_sums, beside, recorded";
   const std::string sql = std::string("SELECT ") + columns + " FROM tag_head WHERE batch=?1";
   bool row = false;
   // A store the table could not be added to holds no batch with a head.
   if (!query.Prepare(db, sql.c_str())) return {};
-  if (sql::Status s = query.Bind(1, batch).Step(row); !s || !row) return s;
+  if (sql::Status s = query->Bind(1, batch).Step(row); !s || !row) return s;
   using layout::ColumnOf;
   head.present = true;
-  head.oldBlock = query.Blob(ColumnOf(columns, "old_block"));
-  head.newSize = query.Integer(ColumnOf(columns, "new_size"));
-  head.newSums = query.Blob(ColumnOf(columns, "new_sums"));
-  head.recorded = query.Integer(ColumnOf(columns, "recorded"));
+  head.oldBlock = query->Blob(ColumnOf(columns, "old_block"));
+  head.newSize = query->Integer(ColumnOf(columns, "new_size"));
+  head.newSums = query->Blob(ColumnOf(columns, "new_sums"));
+  head.recorded = query->Integer(ColumnOf(columns, "recorded"));
   if (!ReadPath(query, ColumnOf(columns, "beside"), head.besideCp932, &head.beside) ||
       head.newSize < 0 ||
       head.newSums.size() !=

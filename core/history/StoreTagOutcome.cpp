@@ -13,19 +13,19 @@ namespace selvane {
 namespace {
 
 sql::Status MarkPlaced(sql::Database& db, std::int64_t batch, const Identity& placed) {
-  sql::Statement update;
-  if (sql::Status s = update.Prepare(db,
-                                     "UPDATE step SET placed_dev=?1, placed_ino=?2, "
-                                     "placed_length=?3, placed_modified=?4, placed_tail=?5 "
-                                     "WHERE batch=?6 AND seq=0");
+  sql::Kept step, state;
+  if (sql::Status s = step.Prepare(db,
+                                   "UPDATE step SET placed_dev=?1, placed_ino=?2, "
+                                   "placed_length=?3, placed_modified=?4, placed_tail=?5 "
+                                   "WHERE batch=?6 AND seq=0");
       !s)
     return s;
-  BindIdentity(update, 1, placed, false);
-  BindNumber(update, 3, placed.length, placed.known);
-  BindContent(update, 4, placed);
-  if (sql::Status s = update.Bind(6, batch).Run(); !s) return s;
-  if (sql::Status s = update.Prepare(db, "UPDATE batch SET state=1 WHERE id=?1"); !s) return s;
-  return update.Bind(1, batch).Run();
+  BindIdentity(*step, 1, placed, false);
+  BindNumber(*step, 3, placed.length, placed.known);
+  BindContent(*step, 4, placed);
+  if (sql::Status s = step->Bind(6, batch).Run(); !s) return s;
+  if (sql::Status s = state.Prepare(db, "UPDATE batch SET state=1 WHERE id=?1"); !s) return s;
+  return state->Bind(1, batch).Run();
 }
 
 }  // namespace
@@ -35,12 +35,11 @@ sql::Status MarkPlaced(sql::Database& db, std::int64_t batch, const Identity& pl
 // for what a lost mark would have said, and a sync less is worth it.
 void HistoryStore::FinishTagHead(std::int64_t batch, const Identity& placed) {
   if (batch == 0 || !db_.isOpen()) return;
-  (void)db_.Execute("PRAGMA synchronous=NORMAL");
   {
+    const sql::UnsyncedCommits unsynced(db_);
     sql::Transaction transaction(db_);
     if (transaction.begun() && MarkPlaced(db_, batch, placed)) (void)transaction.Commit();
   }
-  (void)db_.Execute("PRAGMA synchronous=FULL");
   Checkpoint();
   TellUndoable(true);
 }
@@ -55,19 +54,19 @@ std::vector<HistoryStore::TagLeftover> HistoryStore::TagLeftovers() {
   const std::string sql = std::string("SELECT ") + columns +
                           " FROM tag_head h JOIN batch b ON b.id = h.batch JOIN step s ON "
                           "s.batch = h.batch WHERE b.state = 0 AND h.beside IS NOT NULL";
-  sql::Statement query;
+  sql::Kept query;
   bool row = false;
   if (!query.Prepare(db_, sql.c_str())) return found;
   using layout::ColumnOf;
-  while (query.Step(row).ok() && row) {
-    const ProcessMark owner{query.IntegerOr(ColumnOf(columns, "b.owner_pid"), 0),
-                            query.IntegerOr(ColumnOf(columns, "b.owner_start"), 0)};
+  while (query->Step(row).ok() && row) {
+    const ProcessMark owner{query->IntegerOr(ColumnOf(columns, "b.owner_pid"), 0),
+                            query->IntegerOr(ColumnOf(columns, "b.owner_start"), 0)};
     TagLeftover leftover;
     if (StillRunning(owner) ||
         !ReadPath(query, ColumnOf(columns, "h.beside"), leftover.beside, &leftover.nativeBeside))
       continue;
-    leftover.recorded = query.Integer(ColumnOf(columns, "h.recorded"));
-    leftover.longest = query.Integer(ColumnOf(columns, "longest"));
+    leftover.recorded = query->Integer(ColumnOf(columns, "h.recorded"));
+    leftover.longest = query->Integer(ColumnOf(columns, "longest"));
     found.push_back(std::move(leftover));
   }
   return found;
