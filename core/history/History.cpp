@@ -118,12 +118,17 @@ StepOutcome History::OutcomeOf(std::size_t seq, const RenamePlanRow& row, const 
     // the file at is not in the plan.
     const std::string cp932(now);
     const PlannedPath path{cp932.c_str(), where.empty() ? row.newNative : std::string_view()};
-    const FileStatus placed =
-        where.empty() && r.placed.kind != FileKind::Missing ? r.placed : ops.StatusPlanned(path);
+    const bool asLooked = where.empty() && r.placed.kind != FileKind::Missing;
+    const FileStatus placed = asLooked ? r.placed : ops.StatusPlanned(path);
     o.placed = NameIdentity(placed);
     if (o.placed.known && placed.kind == FileKind::Regular &&
-        !media_->KeepsInodes(placed.nameDevice, now))
-      ReadTailInto(ops, path, o.placed);
+        !media_->KeepsInodes(placed.nameDevice, now)) {
+      // The run read the last bytes with the look, right after the move.
+      if (asLooked && !r.placedTail.empty())
+        o.placed.tail = r.placedTail;
+      else
+        ReadTailInto(ops, path, o.placed);
+    }
   }
   o.replaced = r.replaced;
   if (r.overwrite != nullptr) {
@@ -236,7 +241,9 @@ RecordResult History::FinishRename(std::span<const RenamePlanRow> rows,
   for (std::size_t k = 0; k < count; ++k) {
     const std::string_view now = PlacedAt(rows[k], results[k]);
     const FileStatus& placed = results[k].placed;
-    if (!now.empty() &&
+    const bool tailKnown = results[k].Where().empty() && placed.kind != FileKind::Missing &&
+                           !results[k].placedTail.empty();
+    if (!now.empty() && !tailKnown &&
         (!results[k].Where().empty() || placed.kind == FileKind::Missing ||
          (placed.kind == FileKind::Regular && !media_->KeepsInodes(placed.nameDevice, now))))
       tails.emplace_back(now);

@@ -45,6 +45,9 @@ struct RenameRowResult {
   // Moved: what the new path named right after the move (MoveAndStatus),
   // the identity undo will know the file by.
   FileStatus placed;
+  // The last 128 bytes of `placed`, where the run read them together with
+  // it (on a share, many at a time); empty where it did not.
+  std::string placedTail;
   // What only an overwrite has to tell, kept apart since a run over a
   // whole collection has a result per row and an overwrite in a few:
   // where the file lies when that is neither its path nor its new path (a

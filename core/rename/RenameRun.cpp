@@ -397,7 +397,10 @@ void Run::LookAtMoved() {
   natives.reserve(unlooked_.size());
   for (const std::size_t i : unlooked_) natives.emplace_back(plan_[recordOf_[i]].newNative);
   ReadManyEnds(natives, ManyReadsOptions{}, [this](std::size_t k, EndsRead& read) {
-    records_[recordOf_[unlooked_[k]]].placed = std::move(read.status);
+    RenameRowResult& record = records_[recordOf_[unlooked_[k]]];
+    record.placed = std::move(read.status);
+    if (read.result.ok() && read.length >= static_cast<std::int64_t>(TrailerSize))
+      record.placedTail.assign(reinterpret_cast<const char*>(read.tail), TrailerSize);
   });
   unlooked_.clear();
 }
