@@ -63,6 +63,13 @@ std::string_view PlacedAt(const RenamePlanRow& row, const RenameRowResult& r) {
   return r.Where().empty() ? row.newPath : r.Where();
 }
 
+// The last bytes of the row's file that the run read with its look right
+// after the move; empty where it read none, and the outcome reads them.
+std::string_view LookedTail(const RenameRowResult& r) {
+  const bool asLooked = r.Where().empty() && r.placed.kind != FileKind::Missing;
+  return asLooked ? std::string_view(r.placedTail) : std::string_view();
+}
+
 }  // namespace
 
 // The mount table read once per batch, and what it says of each device;
@@ -123,9 +130,8 @@ StepOutcome History::OutcomeOf(std::size_t seq, const RenamePlanRow& row, const 
     o.placed = NameIdentity(placed);
     if (o.placed.known && placed.kind == FileKind::Regular &&
         !media_->KeepsInodes(placed.nameDevice, now)) {
-      // The run read the last bytes with the look, right after the move.
-      if (asLooked && !r.placedTail.empty())
-        o.placed.tail = r.placedTail;
+      if (const std::string_view looked = LookedTail(r); !looked.empty())
+        o.placed.tail = looked;
       else
         ReadTailInto(ops, path, o.placed);
     }
@@ -241,9 +247,7 @@ RecordResult History::FinishRename(std::span<const RenamePlanRow> rows,
   for (std::size_t k = 0; k < count; ++k) {
     const std::string_view now = PlacedAt(rows[k], results[k]);
     const FileStatus& placed = results[k].placed;
-    const bool tailKnown = results[k].Where().empty() && placed.kind != FileKind::Missing &&
-                           !results[k].placedTail.empty();
-    if (!now.empty() && !tailKnown &&
+    if (!now.empty() && LookedTail(results[k]).empty() &&
         (!results[k].Where().empty() || placed.kind == FileKind::Missing ||
          (placed.kind == FileKind::Regular && !media_->KeepsInodes(placed.nameDevice, now))))
       tails.emplace_back(now);

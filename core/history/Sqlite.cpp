@@ -67,17 +67,16 @@ Status Database::Run(const char* sql) {
 Status Kept::Prepare(Database& db, std::string_view sql) {
   Release();
   if (db.db_ == nullptr) return {SQLITE_MISUSE, "no database"};
-  auto found = db.kept_.find(std::string(sql));
+  auto found = db.kept_.find(sql);
   if (found == db.kept_.end()) {
+    std::string text(sql);
     auto entry = std::make_unique<Database::KeptEntry>();
-    const std::string text(sql);
     if (Status s = entry->statement.Prepare(db, text.c_str()); !s) return s;
-    found = db.kept_.emplace(text, std::move(entry)).first;
+    found = db.kept_.emplace(std::move(text), std::move(entry)).first;
   }
   if (found->second->lent) {
     own_ = std::make_unique<Statement>();
-    const std::string text(sql);
-    if (Status s = own_->Prepare(db, text.c_str()); !s) {
+    if (Status s = own_->Prepare(db, found->first.c_str()); !s) {
       own_.reset();
       return s;
     }

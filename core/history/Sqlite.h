@@ -2,6 +2,7 @@
 // A thin owner of SQLite's C handles: each handle is released on every way
 // out, and every call gives its outcome as a value.
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -54,7 +55,14 @@ class Database {
   struct KeptEntry;
   sqlite3* db_ = nullptr;
   Statement* statements_ = nullptr;  // the newest prepared, linked to the older
-  std::unordered_map<std::string, std::unique_ptr<KeptEntry>> kept_;
+  // Found by the text a caller passes, with no string made for the look.
+  struct TextHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view text) const {
+      return std::hash<std::string_view>{}(text);
+    }
+  };
+  std::unordered_map<std::string, std::unique_ptr<KeptEntry>, TextHash, std::equal_to<>> kept_;
   // Kept statements still lent when the database closed: their borrowers
   // reset them later, so they live on, finalised, as long as the database.
   std::vector<std::unique_ptr<KeptEntry>> closedLent_;

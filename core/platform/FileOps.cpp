@@ -37,6 +37,13 @@ bool ToNative(const char* cp932, std::string& native, FileResult& result) {
   return false;
 }
 
+// The native form to call the system with: the caller's, else one made
+// into `made`; null when there is none.
+const char* NativeFor(const PlannedPath& path, std::string& made, FileResult& result) {
+  if (!path.native.empty()) return path.native.data();
+  return ToNative(path.cp932, made, result) ? made.c_str() : nullptr;
+}
+
 // The native form the caller holds, else one made into `made`.
 bool NativeOf(const PlannedPath& path, std::string& made, FileResult& result) {
   if (path.native.empty()) return ToNative(path.cp932, made, result);
@@ -105,8 +112,8 @@ FileResult Open(const PlannedPath& path, int flags, Fd& fd, struct stat* info = 
                 FileStatus* status = nullptr) {
   std::string made;
   FileResult result;
-  if (path.native.empty() && !ToNative(path.cp932, made, result)) return result;
-  const char* native = path.native.empty() ? made.c_str() : path.native.data();
+  const char* native = NativeFor(path, made, result);
+  if (native == nullptr) return result;
   int error = 0;
   FileStatus named = NativeStatusAt(native, &error);
   if (status != nullptr) *status = named;  // also for a file that cannot be opened
@@ -281,9 +288,10 @@ class SystemOps final : public FileOps {
   FileResult DeletePlanned(const PlannedPath& path) override {
     std::string made;
     FileResult result;
-    if (path.native.empty() && !ToNative(path.cp932, made, result)) return result;
+    const char* native = NativeFor(path, made, result);
+    if (native == nullptr) return result;
     // unlink refuses folders (EISDIR) by itself.
-    if (::unlink(path.native.empty() ? made.c_str() : path.native.data()) != 0) return LastError();
+    if (::unlink(native) != 0) return LastError();
     return {};
   }
 
